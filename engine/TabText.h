@@ -1,0 +1,23 @@
+#pragma once
+
+// The tab is nothing but these lines: the window's text area in the program, a plain
+// vector in tests and benchmarks. The engine reaches it only through these five calls.
+
+#include <string>
+
+namespace quorlin::engine {
+
+class TabText {
+public:
+    virtual ~TabText() = default;
+
+    virtual int count() const = 0;
+    // A line that does not exist reads empty.
+    virtual std::string line(int index) const = 0;
+    // Replacing a line that does not exist does nothing.
+    virtual void replace(int index, const std::string& text) = 0;
+    virtual void append(const std::string& text) = 0;
+    virtual void eraseAll() = 0;
+};
+
+} // namespace quorlin::engine

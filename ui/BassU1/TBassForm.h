@@ -1,0 +1,60 @@
+#pragma once
+
+// The main window. It binds the controls to the engine and keeps nothing of the tab
+// itself: the text area is the tab, and the engine holds the editing state.
+
+#include "engine/Staff.h"
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class TBassForm;
+}
+
+namespace quorlin::ui {
+
+class HelpViewer;
+class Prompter;
+class TextAreaTabText;
+
+class TBassForm : public QWidget {
+    Q_OBJECT
+
+public:
+    // Without a prompter the window asks its questions in real message boxes.
+    explicit TBassForm(Prompter* prompter = nullptr, QWidget* parent = nullptr);
+    ~TBassForm() override;
+
+    const engine::EditingState& state() const { return m_staff->state(); }
+    void setHelpFile(const QString& path) { m_helpFile = path; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateIt();
+    void ShowIt();
+    void JumpLine();
+    void Clear();
+    void ChangeMaxLength(const QString& text);
+    void StringsChange(int value);
+    void HelpMe();
+    void LabelNeck();
+
+    void applyLook();
+    void connectHandlers();
+    // The controls that follow the engine's state are brought in line here, and only here.
+    void syncControls();
+
+    std::unique_ptr<Ui::TBassForm> m_ui;
+    std::unique_ptr<Prompter> m_ownPrompter;
+    Prompter* m_prompter;
+    std::unique_ptr<TextAreaTabText> m_text;
+    std::unique_ptr<engine::Staff> m_staff;
+    HelpViewer* m_help = nullptr;
+    QString m_helpFile;
+};
+
+} // namespace quorlin::ui

@@ -1,0 +1,39 @@
+#include "ui/Fonts.h"
+
+namespace quorlin::ui::fonts {
+
+namespace {
+
+QFont fixedPitch(const QString& family, int pixelSize)
+{
+    QFont font(family);
+    // Any monospace family will do where DejaVu is missing.
+    font.setStyleHint(QFont::Monospace, QFont::PreferMatch);
+    font.setFixedPitch(true);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+} // namespace
+
+QFont window()
+{
+    return fixedPitch(QStringLiteral("DejaVu Sans Mono"), 12);
+}
+
+QFont typewriter(int pixelSize)
+{
+    return fixedPitch(QStringLiteral("Liberation Mono"), pixelSize);
+}
+
+QFont title()
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(16);
+    font.setBold(true);
+    font.setItalic(true);
+    return font;
+}
+
+} // namespace quorlin::ui::fonts

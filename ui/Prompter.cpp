@@ -1,0 +1,40 @@
+#include "ui/Prompter.h"
+
+#include <QMessageBox>
+
+namespace quorlin::ui {
+
+namespace {
+
+// Box texts break lines with a carriage return.
+QString lines(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                 const QString& caption, QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, caption, lines(text), buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
+bool MessageBoxPrompter::askYesNo(const QString& text, const QString& caption)
+{
+    return show(m_parent, QMessageBox::NoIcon, text, caption, QMessageBox::Yes | QMessageBox::No) ==
+           QMessageBox::Yes;
+}
+
+void MessageBoxPrompter::inform(const QString& text, const QString& caption)
+{
+    show(m_parent, QMessageBox::NoIcon, text, caption, QMessageBox::Ok);
+}
+
+void MessageBoxPrompter::error(const QString& text, const QString& caption)
+{
+    show(m_parent, QMessageBox::Critical, text, caption, QMessageBox::Ok);
+}
+
+} // namespace quorlin::ui

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace quorlin::ui {
+
+// The three kinds of modal box the windows show. Tests answer them without a real box.
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // Yes and No, no icon; true for Yes.
+    virtual bool askYesNo(const QString& text, const QString& caption) = 0;
+    // OK, no icon.
+    virtual void inform(const QString& text, const QString& caption) = 0;
+    // OK with the error icon.
+    virtual void error(const QString& text, const QString& caption) = 0;
+};
+
+class MessageBoxPrompter final : public Prompter {
+public:
+    explicit MessageBoxPrompter(QWidget* parent) : m_parent(parent) {}
+
+    bool askYesNo(const QString& text, const QString& caption) override;
+    void inform(const QString& text, const QString& caption) override;
+    void error(const QString& text, const QString& caption) override;
+
+private:
+    QWidget* m_parent;
+};
+
+} // namespace quorlin::ui

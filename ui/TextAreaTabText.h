@@ -1,0 +1,42 @@
+#pragma once
+
+#include "engine/TabText.h"
+
+#include <QTextCursor>
+
+class QPlainTextEdit;
+class QTextDocument;
+
+namespace quorlin::ui {
+
+// The tab area seen as the engine's lines. Each line of the tab ends with a line break,
+// so the document's last block is empty unless the user typed an unfinished line there.
+class TextAreaTabText final : public engine::TabText {
+public:
+    explicit TextAreaTabText(QPlainTextEdit& area);
+
+    int count() const override;
+    std::string line(int index) const override;
+    void replace(int index, const std::string& text) override;
+    void append(const std::string& text) override;
+    void eraseAll() override;
+
+    // Groups the edits of one user action into a single undo step, and makes them cheap.
+    class Action {
+    public:
+        explicit Action(TextAreaTabText& text);
+        ~Action();
+        Action(const Action&) = delete;
+        Action& operator=(const Action&) = delete;
+
+    private:
+        QTextCursor m_cursor;
+    };
+
+private:
+    QTextDocument& document() const;
+
+    QPlainTextEdit& m_area;
+};
+
+} // namespace quorlin::ui
