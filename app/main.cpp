@@ -2,6 +2,7 @@
 
 #include "ui/BassU1/TBassForm.h"
 #include "ui/GuardedApplication.h"
+#include "ui/Tunning/TTunningF.h"
 
 int main(int argc, char** argv)
 {
@@ -10,6 +11,9 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quorlin"));
 
     quorlin::ui::TBassForm bassForm;
+    quorlin::ui::TTunningF tunningF;
+    bassForm.setTuningPopup(&tunningF);
+
     bassForm.show();
     return QApplication::exec();
 }

@@ -1,6 +1,51 @@
 #include "engine/Staff.h"
 
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
 namespace quorlin::engine {
+
+namespace {
+
+constexpr std::size_t kHeadLength = 2;
+constexpr std::size_t kColumn = 3;
+constexpr std::size_t kTripletColumns = 3;
+
+// "  q", or " q." when dotted: the rhythm cell of one column.
+std::string rhythmCell(char symbol, bool dotted)
+{
+    return dotted ? std::string{' ', symbol, '.'} : std::string{' ', ' ', symbol};
+}
+
+// The fret as the last two characters of a cell: "-7" or "12".
+std::string fretDigits(int fret)
+{
+    return fret < 10 ? "-" + std::to_string(fret) : std::to_string(fret);
+}
+
+void requireDuration(char symbol)
+{
+    if (!isDurationSymbol(symbol))
+        throw std::invalid_argument(std::string("Unknown duration '") + symbol + "'");
+}
+
+} // namespace
+
+bool isDurationSymbol(char symbol)
+{
+    return std::string_view("seqhw").find(symbol) != std::string_view::npos;
+}
+
+long long Staff::rhythmLength() const
+{
+    return static_cast<long long>(m_text.line(m_state.blockStart).size());
+}
+
+bool Staff::overflows(int columnWidth) const
+{
+    return rhythmLength() + columnWidth > m_state.tabWidth;
+}
 
 void Staff::appendBlock(std::string_view articulationPrefix)
 {
@@ -16,21 +61,34 @@ void Staff::extendLine(int index, std::string_view tail)
     m_text.replace(index, m_text.line(index).append(tail));
 }
 
-void Staff::firstBlock(std::string_view articulationPrefix)
+void Staff::cutLine(int index, std::size_t count)
+{
+    std::string line = m_text.line(index);
+    // The head names the line; it is never cut.
+    if (line.size() < kHeadLength + count)
+        return;
+    line.resize(line.size() - count);
+    m_text.replace(index, line);
+}
+
+void Staff::FirstBlock(std::string_view articulationPrefix)
 {
     appendBlock(articulationPrefix);
     m_state.blockStart = 0;
 }
 
-void Staff::newBlock()
+void Staff::NewBlock()
 {
+    // The new block starts where the text ends, even when lines above it were deleted by
+    // hand; without damage that is BlockStart + StringCount + 2.
+    const int start = m_text.count();
     appendBlock(kArticulationPrefix);
-    m_state.blockStart += stringCount() + 2;
+    m_state.blockStart = start;
 }
 
-void Staff::jumpLine()
+void Staff::JumpLine()
 {
-    const auto length = static_cast<long long>(m_text.line(m_state.blockStart).size());
+    const long long length = rhythmLength();
     if (m_state.tabWidth < length)
         return;
     const auto fill = static_cast<std::size_t>(m_state.tabWidth - length + 1);
@@ -39,10 +97,10 @@ void Staff::jumpLine()
     extendLine(m_state.blockStart, blanks);
     for (int k = 1; k <= stringCount(); ++k)
         extendLine(m_state.blockStart + k, dashes);
-    extendLine(m_state.blockStart + stringCount() + 1, blanks);
+    extendLine(articulationLine(), blanks);
 }
 
-void Staff::clear()
+void Staff::Clear()
 {
     m_text.eraseAll();
     m_state.lastFret = 0;
@@ -53,16 +111,233 @@ void Staff::clear()
     m_state.chordAvailable = false;
 }
 
+void Staff::setTabWidth(int width)
+{
+    m_state.tabWidth = std::min(width, kMaxTabWidth);
+}
+
 void Staff::setStringCount(int count)
 {
     const instrument::StringCount next(count);
     m_state.tuning.followStringCount(stringCount(), next.value());
     m_state.stringCount = next;
+    LabelNeck();
 }
 
-void Staff::setTabWidth(int width)
+void Staff::retune(int string, std::string_view name)
 {
-    m_state.tabWidth = width > kMaxTabWidth ? kMaxTabWidth : width;
+    if (string < 1 || string > stringCount())
+        throw std::out_of_range("String " + std::to_string(string) + " is not on the neck");
+    std::string twoCharacters(name.substr(0, 2));
+    twoCharacters.resize(2, ' ');
+    m_state.tuning.set(string, std::move(twoCharacters));
+    LabelNeck();
+}
+
+void Staff::LabelNeck()
+{
+    instrument::LabelNeck(m_neck, m_state.stringCount, m_state.tuning);
+}
+
+void Staff::moveMarker(int column, int row)
+{
+    if (m_state.markCol != 0 && m_state.markRow != 0 && m_state.markRow <= stringCount())
+        m_neck.setCell(m_state.markCol, m_state.markRow, "");
+    // An "X" on an open string covered the string's name.
+    if (m_state.markCol == 0)
+        LabelNeck();
+    m_neck.setCell(column, row, "X");
+    m_state.markCol = column;
+    m_state.markRow = row;
+}
+
+DropOutcome Staff::Dropped(const Drop& drop)
+{
+    if (drop.row < 1 || drop.row > stringCount() || drop.column < 0 ||
+        drop.column > instrument::kFrets)
+        return DropOutcome::Ignored;
+    requireDuration(drop.symbol);
+
+    // Even a drop that is refused below fixes the set-up and moves the marker.
+    m_state.setupUnlocked = false;
+    moveMarker(drop.column, drop.row);
+    if (m_text.count() == 0)
+        FirstBlock(kArticulationPrefix);
+
+    if (drop.technique == Technique::Chord)
+        return chordNote(drop);
+    m_state.chordAvailable = true;
+    if (drop.technique == Technique::Triplet) {
+        WriteTriplet(drop.row, drop.column, drop.symbol, drop.dotted);
+        return DropOutcome::Written;
+    }
+    return singleNote(drop);
+}
+
+DropOutcome Staff::singleNote(const Drop& drop)
+{
+    if (overflows(static_cast<int>(kColumn))) {
+        JumpLine();
+        NewBlock();
+    }
+
+    char mark = '-';
+    switch (drop.technique) {
+    case Technique::HammerOn:
+        mark = 'H';
+        break;
+    case Technique::PullOff:
+        mark = 'P';
+        break;
+    case Technique::Slide:
+        if (drop.row != m_state.lastString)
+            return DropOutcome::SlideRefused;
+        mark = drop.column < m_state.lastFret ? '/' : '\\';
+        break;
+    default:
+        break;
+    }
+
+    for (int k = 1; k <= stringCount(); ++k)
+        extendLine(m_state.blockStart + k, k == drop.row ? mark + fretDigits(drop.column) : "---");
+    extendLine(m_state.blockStart, rhythmCell(drop.symbol, drop.dotted));
+    const std::string_view articulation = drop.technique == Technique::Pop    ? "  ."
+                                          : drop.technique == Technique::Slap ? "  +"
+                                                                              : "   ";
+    extendLine(articulationLine(), articulation);
+
+    m_state.lastString = drop.row;
+    m_state.lastFret = drop.column;
+    return DropOutcome::Written;
+}
+
+DropOutcome Staff::chordNote(const Drop& drop)
+{
+    // The column's duration letter: the rhythm line's last character, or the one before a
+    // dot. A block without a column ends in a blank, so a chord never starts a block.
+    const std::string rhythm = m_text.line(m_state.blockStart);
+    char letter = rhythm.empty() ? ' ' : rhythm.back();
+    if (letter == '.' && rhythm.size() >= 2)
+        letter = rhythm[rhythm.size() - 2];
+    if (letter != drop.symbol || drop.row == m_state.lastString)
+        return DropOutcome::ChordRefused;
+
+    // The note takes the whole cell of the last column on its string, also when another
+    // chord note stood there: a string sounds one note at a time.
+    const int index = m_state.blockStart + drop.row;
+    std::string line = m_text.line(index);
+    if (line.size() >= kHeadLength + kColumn) {
+        line.replace(line.size() - kColumn, kColumn, "-" + fretDigits(drop.column));
+        m_text.replace(index, line);
+    }
+    m_state.lastString = drop.row;
+    m_state.lastFret = drop.column;
+    return DropOutcome::Written;
+}
+
+void Staff::WriteTriplet(int string, int fret, char symbol, bool dotted)
+{
+    if (string < 1 || string > stringCount() || fret < 0 || fret > instrument::kFrets)
+        throw std::out_of_range("No fret " + std::to_string(fret) + " on string " +
+                                std::to_string(string));
+    requireDuration(symbol);
+    if (overflows(static_cast<int>(kColumn * kTripletColumns))) {
+        JumpLine();
+        NewBlock();
+    }
+
+    // The second and third notes carry "~", which is how a triplet's end is found again.
+    std::string rhythm, target;
+    for (std::size_t note = 0; note < kTripletColumns; ++note) {
+        const char mark = note == 0 ? '-' : '~';
+        rhythm += rhythmCell(symbol, dotted);
+        target += fret < 10 ? std::string{mark, mark} + std::to_string(fret)
+                            : mark + std::to_string(fret);
+    }
+    extendLine(m_state.blockStart, rhythm);
+    for (int k = 1; k <= stringCount(); ++k)
+        extendLine(m_state.blockStart + k, k == string ? target : "---------");
+    extendLine(articulationLine(), "         ");
+
+    m_state.lastString = string;
+    m_state.lastFret = fret;
+}
+
+void Staff::setRest(char symbol, bool dotted)
+{
+    requireDuration(symbol);
+    if (m_text.count() == 0)
+        FirstBlock(kRestArticulationPrefix);
+    // The block was built for the present strings; they must not change under it.
+    m_state.setupUnlocked = false;
+
+    for (int k = 1; k <= stringCount(); ++k)
+        extendLine(m_state.blockStart + k, "---");
+    extendLine(m_state.blockStart, rhythmCell(symbol, dotted));
+    extendLine(articulationLine(), "  r");
+}
+
+void Staff::RepeatLast(bool triplet)
+{
+    const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
+    // Fewer columns than the copy needs: copying would duplicate the heads.
+    if (static_cast<std::size_t>(rhythmLength()) < kHeadLength + width)
+        return;
+
+    const int from = m_state.blockStart;
+    std::vector<std::string> pieces;
+    for (int k = 0; k < blockLines(); ++k) {
+        const std::string line = m_text.line(from + k);
+        pieces.push_back(line.substr(line.size() - std::min(line.size(), width)));
+    }
+
+    if (overflows(static_cast<int>(width))) {
+        NewBlock();
+        const int to = m_state.blockStart;
+        for (int k = 0; k < blockLines(); ++k)
+            extendLine(to + k, pieces[static_cast<std::size_t>(k)]);
+        // The block left behind is filled only now, so the copy took its notes, not fill.
+        m_state.blockStart = from;
+        JumpLine();
+        m_state.blockStart = to;
+        return;
+    }
+    for (int k = 0; k < blockLines(); ++k)
+        extendLine(from + k, pieces[static_cast<std::size_t>(k)]);
+}
+
+int Staff::LastNoteLine() const
+{
+    int result = 1;
+    for (int i = 1; i <= stringCount(); ++i) {
+        const std::string line = m_text.line(m_state.blockStart + i);
+        if (!line.empty() && line.back() != '-')
+            result = i;
+    }
+    return m_state.blockStart + result;
+}
+
+void Staff::GoBack()
+{
+    const std::string rhythm = m_text.line(m_state.blockStart);
+    if (rhythm.size() <= kHeadLength)
+        return;
+
+    // Every rhythm cell ends in its letter or dot, so trailing blanks are the fill of
+    // "New line". It goes first, then the note before it.
+    const std::size_t columnsEnd = std::max(kHeadLength, rhythm.find_last_not_of(' ') + 1);
+    if (const std::size_t fill = rhythm.size() - columnsEnd; fill > 0) {
+        for (int k = 0; k < blockLines(); ++k)
+            cutLine(m_state.blockStart + k, fill);
+    }
+
+    const std::string last = m_text.line(LastNoteLine());
+    const bool endsTriplet = last.size() >= kColumn && last[last.size() - kColumn] == '~';
+    const std::size_t columns = endsTriplet ? kTripletColumns : 1;
+    for (std::size_t c = 0; c < columns; ++c) {
+        for (int k = 0; k < blockLines(); ++k)
+            cutLine(m_state.blockStart + k, kColumn);
+    }
 }
 
 } // namespace quorlin::engine

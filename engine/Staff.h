@@ -3,11 +3,14 @@
 // The tablature engine. A tab is a run of staff blocks, each StringCount + 2 lines of
 // TabText: the rhythm line, one line per string (string 1 first) and the articulation
 // line. Every writer adds the same number of characters to every line of the current
-// block, so character p of the rhythm line stands above character p of every other line.
-// Writers never insert or remove single lines: blocks are appended whole at the end and
-// lines are otherwise extended in place.
+// block (three per note or rest, nine per triplet), so character p of the rhythm line
+// stands above character p of every other line. Writers never insert or remove single
+// lines: blocks are appended whole at the end and lines are otherwise changed in place.
+// Lines the user damaged by hand read empty or short; the engine never writes outside the
+// current block because of them.
 
 #include "engine/TabText.h"
+#include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
 
 #include <string>
@@ -24,6 +27,26 @@ inline constexpr std::string_view kArticulationPrefix = "> ";
 // The first block of a tab that starts with a rest.
 inline constexpr std::string_view kRestArticulationPrefix = "  ";
 
+// The palette's durations: sixteenth, eighth, quarter, half, whole.
+bool isDurationSymbol(char symbol);
+
+enum class Technique { Default, HammerOn, PullOff, Slide, Slap, Pop, Chord, Triplet };
+
+struct Drop {
+    int column = 0; // the fret; column 0 of the neck is the open string
+    int row = 0;    // the string
+    char symbol = 'q';
+    Technique technique = Technique::Default;
+    bool dotted = false;
+};
+
+enum class DropOutcome {
+    Ignored, // not on a string: nothing changed
+    Written,
+    SlideRefused, // a slide must stay on the string of the last note
+    ChordRefused, // a chord note needs the column's duration and another string
+};
+
 struct EditingState {
     int blockStart = 0;
     // 0: no note since start or Clear.
@@ -35,7 +58,7 @@ struct EditingState {
     int markRow = 0;
     instrument::Tuning tuning;
     instrument::StringCount stringCount;
-    // String count, tuning and width may change only until the first note.
+    // String count, tuning and width may change only while the tab is empty.
     bool setupUnlocked = true;
     // Chords need a note to stack on.
     bool chordAvailable = false;
@@ -43,30 +66,56 @@ struct EditingState {
 
 class Staff {
 public:
-    explicit Staff(TabText& text) : m_text(text) {}
+    Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
 
     const EditingState& state() const { return m_state; }
 
     // Opens the first block of an empty tab; the prefix is the articulation line's.
-    void firstBlock(std::string_view articulationPrefix);
+    void FirstBlock(std::string_view articulationPrefix);
     // Appends the next block after the current one and makes it current.
-    void newBlock();
+    void NewBlock();
     // Fills every line of the current block to one character past the tab width. A block
     // already past the width is left alone, so a second call changes nothing.
-    void jumpLine();
-    // Erases the tab once the user has confirmed. Tuning, string count and the marker stay.
-    void clear();
-    // Taken into 4..6; the tuning moves with a change to or from six strings.
-    void setStringCount(int count);
+    void JumpLine();
+    // Erases the tab once the user has confirmed. Tuning, string count and marker stay.
+    void Clear();
+
     // Widths above kMaxTabWidth are taken as kMaxTabWidth; zero and below stay as given.
     void setTabWidth(int width);
+    // Taken into 4..6; the tuning moves with a change to or from six strings.
+    void setStringCount(int count);
+    // Names string 1..StringCount; the name is cut or padded to its two characters.
+    void retune(int string, std::string_view name);
+    // Writes the string names and fret numbers around the neck's fret cells.
+    void LabelNeck();
+
+    // A duration dropped on the neck: marks the cell, locks the set-up and writes a note,
+    // a chord note or a triplet.
+    DropOutcome Dropped(const Drop& drop);
+    void WriteTriplet(int string, int fret, char symbol, bool dotted);
+    void setRest(char symbol, bool dotted);
+    // Copies the last column (or the last three, for a triplet) to the end of the tab.
+    void RepeatLast(bool triplet);
+    // Deletes the last note, or the whole triplet it ends, from the current block.
+    void GoBack();
+    // The string line of the current block that holds the last note.
+    int LastNoteLine() const;
 
 private:
     int stringCount() const { return m_state.stringCount.value(); }
+    int blockLines() const { return stringCount() + 2; }
+    int articulationLine() const { return m_state.blockStart + stringCount() + 1; }
+    long long rhythmLength() const;
+    bool overflows(int columnWidth) const;
     void appendBlock(std::string_view articulationPrefix);
     void extendLine(int index, std::string_view tail);
+    void cutLine(int index, std::size_t count);
+    void moveMarker(int column, int row);
+    DropOutcome chordNote(const Drop& drop);
+    DropOutcome singleNote(const Drop& drop);
 
     TabText& m_text;
+    instrument::NeckGrid& m_neck;
     EditingState m_state;
 };
 

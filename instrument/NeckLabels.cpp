@@ -2,7 +2,7 @@
 
 namespace quorlin::instrument {
 
-void labelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning)
+void LabelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning)
 {
     grid.setRowCount(strings.value() + 1);
     for (int r = 1; r <= strings.value(); ++r)

@@ -20,6 +20,6 @@ public:
 
 // Header row gets the fret numbers, header column the string names. Fret cells are left
 // alone, so an "X" there survives a re-labelling.
-void labelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning);
+void LabelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning);
 
 } // namespace quorlin::instrument

@@ -26,6 +26,14 @@ QFont typewriter(int pixelSize)
     return fixedPitch(QStringLiteral("Liberation Mono"), pixelSize);
 }
 
+QFont dialog(int pixelSize)
+{
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
 QFont title()
 {
     QFont font(QStringLiteral("Liberation Sans"));

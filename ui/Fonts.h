@@ -14,6 +14,8 @@ namespace quorlin::ui::fonts {
 QFont window();
 // The fixed-pitch font of most captions and of the tab area, at the given pixel height.
 QFont typewriter(int pixelSize);
+// The proportional font of the small dialogs, at the given pixel height.
+QFont dialog(int pixelSize);
 // The bold italic title on the about panel.
 QFont title();
 

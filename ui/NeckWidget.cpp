@@ -1,6 +1,10 @@
 #include "ui/NeckWidget.h"
 
+#include "ui/DurationDrag.h"
+
+#include <QDropEvent>
 #include <QHeaderView>
+#include <QMouseEvent>
 
 namespace quorlin::ui {
 
@@ -21,6 +25,8 @@ NeckWidget::NeckWidget(QWidget* parent) : QTableWidget(parent)
     setWordWrap(false);
     // "24" is wider than a cell's text area once the margins are taken off; show it whole.
     setTextElideMode(Qt::ElideNone);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     markHeaderCells();
 }
 
@@ -35,6 +41,7 @@ QTableWidgetItem* NeckWidget::cellAt(int column, int row)
     QTableWidgetItem* cell = item(row, column);
     if (cell == nullptr) {
         cell = new QTableWidgetItem;
+        cell->setTextAlignment(Qt::AlignCenter);
         setItem(row, column, cell);
     }
     return cell;
@@ -61,12 +68,63 @@ void NeckWidget::markHeaderCells()
         QTableWidgetItem* cell = cellAt(column, row);
         cell->setFlags(Qt::ItemIsEnabled);
         cell->setBackground(face);
-        cell->setTextAlignment(Qt::AlignCenter);
     };
     for (int c = 0; c < columnCount(); ++c)
         asHeader(0, c);
     for (int r = 1; r < rowCount(); ++r)
         asHeader(r, 0);
+}
+
+bool NeckWidget::DragOverIt(QPoint point)
+{
+    // The fret-number row with its grid line ends at pixel 16, the name column at 20.
+    if (point.y() <= kRowPitch - 1)
+        return false;
+    if (point.x() <= kColumnPitch - 1)
+        return true;
+    const int column = columnAt(point.x());
+    const int row = rowAt(point.y());
+    const int toColumn = column > 0 && column < columnCount() ? column : currentColumn();
+    const int toRow = row > 0 && row < rowCount() ? row : currentRow();
+    if (toColumn > 0 && toRow > 0 && (toColumn != currentColumn() || toRow != currentRow()))
+        setCurrentCell(toRow, toColumn);
+    return true;
+}
+
+void NeckWidget::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Entering over the number row still lets the drag go on to the strings below it.
+    if (!durationOf(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    DragOverIt(event->position().toPoint());
+}
+
+void NeckWidget::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (durationOf(event->mimeData()) && DragOverIt(event->position().toPoint()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void NeckWidget::dropEvent(QDropEvent* event)
+{
+    const std::optional<char> symbol = durationOf(event->mimeData());
+    if (!symbol) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit durationDropped(event->position().toPoint(), *symbol);
+}
+
+void NeckWidget::mousePressEvent(QMouseEvent* event)
+{
+    QTableWidget::mousePressEvent(event);
+    emit pressed(event->button(), event->position().toPoint());
 }
 
 } // namespace quorlin::ui

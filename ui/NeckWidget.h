@@ -22,6 +22,21 @@ public:
     void setCell(int column, int row, const std::string& text) override;
     QString cellText(int column, int row) const;
 
+    // Whether a drag may drop at this point of the viewport; the current cell follows the
+    // pointer over fret cells so it shows where the note will land.
+    bool DragOverIt(QPoint point);
+
+signals:
+    // Points are in the viewport's coordinates, where the cells are.
+    void durationDropped(QPoint point, char symbol);
+    void pressed(Qt::MouseButton button, QPoint point);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
 private:
     QTableWidgetItem* cellAt(int column, int row);
     void markHeaderCells();

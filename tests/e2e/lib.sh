@@ -41,3 +41,54 @@ wait_window() {
 click_at() {
     xdotool mousemove --window "$1" "$2" "$3" click 1
 }
+
+# Drags with the left button from one point of the window to another, as a hand would:
+# a first move past the drag distance, then over the target, a nudge there, release.
+drag() {
+    local win=$1 x1=$2 y1=$3 x2=$4 y2=$5
+    xdotool mousemove --window "$win" "$x1" "$y1" mousedown 1
+    sleep 0.1
+    xdotool mousemove --window "$win" $((x1 + 12)) $((y1 + 12))
+    sleep 0.1
+    xdotool mousemove --window "$win" "$x2" "$y2"
+    sleep 0.1
+    xdotool mousemove --window "$win" $((x2 + 1)) "$y2"
+    sleep 0.1
+    xdotool mouseup 1
+    sleep 0.2
+}
+
+# Waits until no visible window has a name that matches.
+wait_gone() {
+    local pattern=$1 deadline=$((SECONDS + 10))
+    while xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "window '$pattern' still open"
+        sleep 0.05
+    done
+}
+
+# The whole text of the tab area, read back through the clipboard (emptied first, so a
+# copy that did not happen cannot pass for one).
+tab_text() {
+    local win=$1
+    printf '' | xclip -selection clipboard
+    click_at "$win" 300 330
+    xdotool key ctrl+a ctrl+c
+    sleep 0.2
+    xclip -o -selection clipboard
+}
+
+# Window points of the controls the scripts use.
+neck_cell() { echo $((9 + $1 * 21 + 10)) $((9 + $2 * 17 + 8)); }
+BUTTON_S=(572 24)
+BUTTON_E=(572 48)
+BUTTON_Q=(612 48)
+BUTTON_W=(612 72)
+PANEL_REST=(576 72)
+BUTTON_REP=(576 96)
+BUTTON_BACK=(616 96)
+CHECK_DOT=(566 116)
+RADIO_H=(568 144)
+RADIO_S=(568 172)
+RADIO_TRIPLET=(568 229)
+RADIO_DEFAULT=(568 243)

@@ -1,5 +1,5 @@
 #include "engine/Staff.h"
-#include "engine/VectorTabText.h"
+#include "tests/engine/Fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,6 @@
 
 namespace quorlin::engine {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 struct BlockCase {
     int strings;
@@ -23,15 +21,16 @@ class StaffBlocks : public ::testing::TestWithParam<BlockCase> {};
 TEST_P(StaffBlocks, FirstAndNextBlockHoldOneLinePerStringBetweenRhythmAndArticulation)
 {
     const BlockCase& c = GetParam();
-    VectorTabText text;
-    Staff staff(text);
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setStringCount(c.strings);
 
-    staff.firstBlock(kArticulationPrefix);
+    staff.FirstBlock(kArticulationPrefix);
     EXPECT_EQ(text.lines(), c.block);
     EXPECT_EQ(staff.state().blockStart, 0);
 
-    staff.newBlock();
+    staff.NewBlock();
     Lines twice = c.block;
     twice.insert(twice.end(), c.block.begin(), c.block.end());
     EXPECT_EQ(text.lines(), twice);
@@ -46,10 +45,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StaffBlocks, ATabOpenedByARestHasABlankArticulationHeadOnlyInItsFirstBlock)
 {
-    VectorTabText text;
-    Staff staff(text);
-    staff.firstBlock(kRestArticulationPrefix);
-    staff.newBlock();
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
+    staff.FirstBlock(kRestArticulationPrefix);
+    staff.NewBlock();
     EXPECT_EQ(text.line(5), "  ");
     EXPECT_EQ(text.line(11), "> ");
 }
@@ -76,11 +76,12 @@ class StaffJumpLine : public ::testing::TestWithParam<FillCase> {};
 TEST_P(StaffJumpLine, FillsEveryLineToOnePastTheWidthUnlessAlreadyPastIt)
 {
     const FillCase& c = GetParam();
-    VectorTabText text(blockOfLength(c.length));
-    Staff staff(text);
+    Fixture f(blockOfLength(c.length));
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setTabWidth(c.width);
 
-    staff.jumpLine();
+    staff.JumpLine();
 
     ASSERT_EQ(text.count(), 6);
     for (int i = 0; i < 6; ++i)
@@ -90,7 +91,7 @@ TEST_P(StaffJumpLine, FillsEveryLineToOnePastTheWidthUnlessAlreadyPastIt)
     EXPECT_EQ(text.line(5).find_first_not_of(' ', 2), std::string::npos);
 
     const Lines once = text.lines();
-    staff.jumpLine();
+    staff.JumpLine();
     EXPECT_EQ(text.lines(), once) << "a filled block is never filled again";
 }
 
@@ -104,11 +105,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StaffJumpLine, FillsAfterTheNotesAlreadyWritten)
 {
-    VectorTabText text(
+    Fixture f(
         {"|   q  e  h", "G -------10", "D -----7---", "A --5------", "E ---------", ">          "});
-    Staff staff(text);
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setTabWidth(20);
-    staff.jumpLine();
+    staff.JumpLine();
     EXPECT_EQ(text.lines(),
               (Lines{"|   q  e  h          ", "G -------10----------", "D -----7-------------",
                      "A --5----------------", "E -------------------", ">                    "}));
@@ -116,14 +118,15 @@ TEST(StaffJumpLine, FillsAfterTheNotesAlreadyWritten)
 
 TEST(StaffJumpLine, SixStringsFillOnlyTheCurrentBlock)
 {
-    VectorTabText text;
-    Staff staff(text);
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setStringCount(6);
     staff.setTabWidth(4);
-    staff.firstBlock(kArticulationPrefix);
-    staff.newBlock();
+    staff.FirstBlock(kArticulationPrefix);
+    staff.NewBlock();
 
-    staff.jumpLine();
+    staff.JumpLine();
 
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(text.line(i).size(), 2u) << "the block left behind stays as it was";
@@ -136,22 +139,24 @@ TEST(StaffJumpLine, SixStringsFillOnlyTheCurrentBlock)
 TEST(StaffJumpLine, ABlockDamagedByHandNeverGrowsOrReachesOutside)
 {
     // The user deleted two string lines of the current block: only four lines are left.
-    VectorTabText text({"| ", "G ", "D ", "> "});
-    Staff staff(text);
+    Fixture f({"| ", "G ", "D ", "> "});
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setTabWidth(5);
 
-    staff.jumpLine();
+    staff.JumpLine();
 
     EXPECT_EQ(text.lines(), (Lines{"|     ", "G ----", "D ----", "> ----"}));
 }
 
 TEST(StaffJumpLine, TheWidestWidthStaysBounded)
 {
-    VectorTabText text;
-    Staff staff(text);
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setTabWidth(INT_MAX);
-    staff.firstBlock(kArticulationPrefix);
-    staff.jumpLine();
+    staff.FirstBlock(kArticulationPrefix);
+    staff.JumpLine();
     EXPECT_EQ(text.line(0).size(), static_cast<std::size_t>(kMaxTabWidth) + 1);
 }
 
@@ -164,8 +169,9 @@ TEST(StaffWidth, KeepsZeroAndNegativeButCapsTheTop)
                                                  {kMaxTabWidth, kMaxTabWidth},
                                                  {kMaxTabWidth + 1, kMaxTabWidth},
                                                  {INT_MAX, kMaxTabWidth}};
-    VectorTabText text;
-    Staff staff(text);
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     for (const auto& [given, taken] : cases) {
         staff.setTabWidth(given);
         EXPECT_EQ(staff.state().tabWidth, taken) << given;
@@ -174,14 +180,15 @@ TEST(StaffWidth, KeepsZeroAndNegativeButCapsTheTop)
 
 TEST(StaffClear, EmptiesTheTabAndUnlocksTheSetUpButKeepsTheInstrument)
 {
-    VectorTabText text;
-    Staff staff(text);
+    Fixture f;
+    VectorTabText& text = f.text;
+    Staff& staff = f.staff;
     staff.setStringCount(5);
     staff.setTabWidth(60);
-    staff.firstBlock(kArticulationPrefix);
-    staff.newBlock();
+    staff.FirstBlock(kArticulationPrefix);
+    staff.NewBlock();
 
-    staff.clear();
+    staff.Clear();
 
     const EditingState& s = staff.state();
     EXPECT_EQ(text.count(), 0);
@@ -194,7 +201,7 @@ TEST(StaffClear, EmptiesTheTabAndUnlocksTheSetUpButKeepsTheInstrument)
     EXPECT_EQ(s.stringCount.value(), 5);
     EXPECT_EQ(s.tuning, instrument::Tuning());
 
-    staff.firstBlock(kArticulationPrefix);
+    staff.FirstBlock(kArticulationPrefix);
     EXPECT_EQ(text.count(), 7) << "a cleared tab starts over with the same strings";
 }
 

@@ -1,34 +1,12 @@
 #include "instrument/NeckLabels.h"
+#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
-
-#include <map>
-#include <utility>
 
 namespace quorlin::instrument {
 namespace {
 
-// A grid that remembers what was written where.
-class TableGrid : public NeckGrid {
-public:
-    void setRowCount(int rows) override { this->rows = rows; }
-    void setCell(int column, int row, const std::string& text) override
-    {
-        ASSERT_GE(column, 0);
-        ASSERT_LT(column, kNeckColumns);
-        ASSERT_GE(row, 0);
-        ASSERT_LT(row, rows) << "written past the rows the grid has";
-        cells[{column, row}] = text;
-    }
-    std::string at(int column, int row) const
-    {
-        auto it = cells.find({column, row});
-        return it == cells.end() ? std::string() : it->second;
-    }
-
-    int rows = 0;
-    std::map<std::pair<int, int>, std::string> cells;
-};
+using testing::TableGrid;
 
 TEST(LabelNeck, NamesEveryStringAndNumbersEveryFret)
 {
@@ -36,7 +14,7 @@ TEST(LabelNeck, NamesEveryStringAndNumbersEveryFret)
         Tuning tuning;
         tuning.followStringCount(4, count);
         TableGrid grid;
-        labelNeck(grid, StringCount(count), tuning);
+        LabelNeck(grid, StringCount(count), tuning);
 
         EXPECT_EQ(grid.rows, count + 1);
         for (int r = 1; r <= count; ++r)
@@ -53,7 +31,7 @@ TEST(LabelNeck, AMarkerOnAFretSurvivesButOneOnAStringNameGivesWay)
     grid.rows = 5;
     grid.cells[{7, 2}] = "X";
     grid.cells[{0, 3}] = "X";
-    labelNeck(grid, StringCount(4), Tuning());
+    LabelNeck(grid, StringCount(4), Tuning());
     EXPECT_EQ(grid.at(7, 2), "X");
     EXPECT_EQ(grid.at(0, 3), "A ");
 }

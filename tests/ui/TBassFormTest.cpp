@@ -1,4 +1,5 @@
 #include "ui/BassU1/TBassForm.h"
+#include "tests/ui/FormTesting.h"
 #include "ui/HelpViewer.h"
 #include "ui/NeckWidget.h"
 #include "ui/Prompter.h"
@@ -15,37 +16,10 @@
 
 using namespace quorlin;
 using ui::TBassForm;
+using ui::testing::child;
+using ui::testing::ScriptedPrompter;
 
 namespace {
-
-// Answers the window's questions from a script instead of a modal box.
-class ScriptedPrompter : public ui::Prompter {
-public:
-    bool askYesNo(const QString& text, const QString& caption) override
-    {
-        asked << caption + QLatin1Char('|') + text;
-        return answers.isEmpty() ? false : answers.takeFirst();
-    }
-    void inform(const QString& text, const QString& caption) override
-    {
-        asked << caption + QLatin1Char('|') + text;
-    }
-    void error(const QString& text, const QString& caption) override
-    {
-        asked << caption + QLatin1Char('|') + text;
-    }
-
-    QList<bool> answers;
-    QStringList asked;
-};
-
-template <typename T = QWidget> T* child(const QWidget& form, const char* name)
-{
-    T* w = form.findChild<T*>(QLatin1String(name));
-    if (w == nullptr)
-        qFatal("no control named %s", name);
-    return w;
-}
 
 const QString kBlock = QStringLiteral("| \nG \nD \nA \nE \n> \n");
 

@@ -2,8 +2,11 @@
 
 #include "ui/Fonts.h"
 #include "ui/HelpViewer.h"
+#include "ui/NeckWidget.h"
 #include "ui/Prompter.h"
+#include "ui/RestPanel.h"
 #include "ui/TextAreaTabText.h"
+#include "ui/Tunning/TTunningF.h"
 #include "ui_BassU1.h"
 
 #include <QCoreApplication>
@@ -46,7 +49,7 @@ TBassForm::TBassForm(Prompter* prompter, QWidget* parent) :
     initResources();
     m_ui->setupUi(this);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
-    m_staff = std::make_unique<engine::Staff>(*m_text);
+    m_staff = std::make_unique<engine::Staff>(*m_text, *m_ui->BassNeck);
 
     move(250, 277);
     applyLook();
@@ -87,6 +90,11 @@ void TBassForm::connectHandlers()
     connect(m_ui->AbortLine, &QPushButton::clicked, this, &TBassForm::JumpLine);
     connect(m_ui->ButtonClear, &QPushButton::clicked, this, &TBassForm::Clear);
     connect(m_ui->Help, &QPushButton::clicked, this, &TBassForm::HelpMe);
+    connect(m_ui->ButtonRep, &QPushButton::clicked, this, &TBassForm::RepeatLast);
+    connect(m_ui->ButtonBack, &QPushButton::clicked, this, &TBassForm::GoBack);
+    connect(m_ui->BassNeck, &NeckWidget::durationDropped, this, &TBassForm::Dropped);
+    connect(m_ui->BassNeck, &NeckWidget::pressed, this, &TBassForm::MouseDown);
+    connect(m_ui->PanelRest, &RestPanel::durationDropped, this, &TBassForm::setRest);
     // The spin box reports its arrows but stays silent while its field holds no number; its
     // editor reports every keystroke but not the arrows. Between them every change arrives.
     connect(m_ui->MaxLineLen, &QSpinBox::textChanged, this, &TBassForm::ChangeMaxLength);
@@ -99,7 +107,7 @@ void TBassForm::connectHandlers()
 void TBassForm::CreateIt()
 {
     m_ui->CheckStrings->setChecked(false);
-    LabelNeck();
+    m_staff->LabelNeck();
     m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
     syncControls();
 }
@@ -115,16 +123,10 @@ void TBassForm::ShowIt()
     setWindowTitle(kCaption);
 }
 
-void TBassForm::LabelNeck()
-{
-    const engine::EditingState& s = m_staff->state();
-    instrument::labelNeck(*m_ui->BassNeck, s.stringCount, s.tuning);
-}
-
 void TBassForm::JumpLine()
 {
     TextAreaTabText::Action action(*m_text);
-    m_staff->jumpLine();
+    m_staff->JumpLine();
 }
 
 void TBassForm::Clear()
@@ -134,7 +136,7 @@ void TBassForm::Clear()
         return;
     {
         TextAreaTabText::Action action(*m_text);
-        m_staff->clear();
+        m_staff->Clear();
     }
     syncControls();
 }
@@ -147,7 +149,87 @@ void TBassForm::ChangeMaxLength(const QString& text)
 void TBassForm::StringsChange(int value)
 {
     m_staff->setStringCount(value);
-    LabelNeck();
+}
+
+engine::Technique TBassForm::technique() const
+{
+    using engine::Technique;
+    const std::pair<const QRadioButton*, Technique> radios[] = {
+        {m_ui->RadioH, Technique::HammerOn},     {m_ui->RadioP, Technique::PullOff},
+        {m_ui->RadioS, Technique::Slide},        {m_ui->RadioSlap, Technique::Slap},
+        {m_ui->RadioPop, Technique::Pop},        {m_ui->RadioChord, Technique::Chord},
+        {m_ui->RadioTriplet, Technique::Triplet}};
+    for (const auto& [radio, technique] : radios) {
+        if (radio->isChecked())
+            return technique;
+    }
+    return Technique::Default;
+}
+
+void TBassForm::Dropped(QPoint point, char symbol)
+{
+    const NeckWidget& neck = *m_ui->BassNeck;
+    const engine::Drop drop{neck.columnAt(point.x()), neck.rowAt(point.y()), symbol, technique(),
+                            m_ui->CheckHalf->isChecked()};
+    engine::DropOutcome outcome;
+    {
+        TextAreaTabText::Action action(*m_text);
+        outcome = m_staff->Dropped(drop);
+    }
+    syncControls();
+    if (outcome == engine::DropOutcome::SlideRefused)
+        m_prompter->error(QStringLiteral("Can't slide from one string to another"),
+                          QStringLiteral("You're too strong"));
+    else if (outcome == engine::DropOutcome::ChordRefused)
+        ChordError();
+}
+
+void TBassForm::ChordError()
+{
+    m_prompter->inform(QStringLiteral("Can't make a chord with \rdifferent durations or\ror "
+                                      "with notes on the same string !"),
+                       QStringLiteral("Error !"));
+}
+
+void TBassForm::MouseDown(Qt::MouseButton button, QPoint point)
+{
+    if (button != Qt::RightButton || !m_staff->state().setupUnlocked || m_tuningPopup == nullptr)
+        return;
+    const NeckWidget& neck = *m_ui->BassNeck;
+    const int column = neck.columnAt(point.x());
+    const int row = neck.rowAt(point.y());
+    // Only a string's name, or its first fret, opens the pop-up.
+    if (column < 0 || column > 1 || row < 1 || row > m_staff->state().stringCount.value())
+        return;
+
+    // The grid point is taken as a point of the window, which puts the pop-up up and to the
+    // left of the pointer by the grid's offset: just beside the string names.
+    const QPoint screen = mapToGlobal(point);
+    m_tuningPopup->setpNote(QString::fromStdString(m_staff->state().tuning.at(row)));
+    m_tuningPopup->move(screen.x() + 16, screen.y());
+    m_tuningPopup->exec();
+    m_staff->retune(row, m_tuningPopup->pNote().toStdString());
+}
+
+void TBassForm::setRest(char symbol)
+{
+    {
+        TextAreaTabText::Action action(*m_text);
+        m_staff->setRest(symbol, m_ui->CheckHalf->isChecked());
+    }
+    syncControls();
+}
+
+void TBassForm::RepeatLast()
+{
+    TextAreaTabText::Action action(*m_text);
+    m_staff->RepeatLast(m_ui->RadioTriplet->isChecked());
+}
+
+void TBassForm::GoBack()
+{
+    TextAreaTabText::Action action(*m_text);
+    m_staff->GoBack();
 }
 
 void TBassForm::HelpMe()
@@ -163,6 +245,9 @@ void TBassForm::syncControls()
     m_ui->MaxLineLen->setEnabled(s.setupUnlocked);
     m_ui->MaxStringsSpin->setEnabled(s.setupUnlocked);
     m_ui->RadioChord->setEnabled(s.chordAvailable);
+    // A chord left checked after "Clear tab" could never be unchecked by its own button.
+    if (!s.chordAvailable && m_ui->RadioChord->isChecked())
+        m_ui->RadioDefault->setChecked(true);
 }
 
 } // namespace quorlin::ui

@@ -18,6 +18,7 @@ namespace quorlin::ui {
 class HelpViewer;
 class Prompter;
 class TextAreaTabText;
+class TTunningF;
 
 class TBassForm : public QWidget {
     Q_OBJECT
@@ -29,6 +30,8 @@ public:
 
     const engine::EditingState& state() const { return m_staff->state(); }
     void setHelpFile(const QString& path) { m_helpFile = path; }
+    // The pop-up that a right-click on a string name opens; it lives as long as the window.
+    void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -40,9 +43,15 @@ private:
     void Clear();
     void ChangeMaxLength(const QString& text);
     void StringsChange(int value);
+    void Dropped(QPoint point, char symbol);
+    void ChordError();
+    void MouseDown(Qt::MouseButton button, QPoint point);
+    void setRest(char symbol);
+    void RepeatLast();
+    void GoBack();
     void HelpMe();
-    void LabelNeck();
 
+    engine::Technique technique() const;
     void applyLook();
     void connectHandlers();
     // The controls that follow the engine's state are brought in line here, and only here.
@@ -54,6 +63,7 @@ private:
     std::unique_ptr<TextAreaTabText> m_text;
     std::unique_ptr<engine::Staff> m_staff;
     HelpViewer* m_help = nullptr;
+    TTunningF* m_tuningPopup = nullptr;
     QString m_helpFile;
 };
 

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "instrument/NeckLabels.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <utility>
+
+namespace quorlin::instrument::testing {
+
+// A neck that remembers what was written where, and fails a test that writes off the grid.
+class TableGrid : public NeckGrid {
+public:
+    void setRowCount(int count) override { rows = count; }
+    void setCell(int column, int row, const std::string& text) override
+    {
+        EXPECT_TRUE(column >= 0 && column < kNeckColumns && row >= 0 && row < rows)
+            << "cell (" << column << ", " << row << ") is off the grid";
+        cells[{column, row}] = text;
+    }
+    std::string at(int column, int row) const
+    {
+        const auto it = cells.find({column, row});
+        return it == cells.end() ? std::string() : it->second;
+    }
+
+    int rows = 0;
+    std::map<std::pair<int, int>, std::string> cells;
+};
+
+} // namespace quorlin::instrument::testing

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ui/Prompter.h"
+
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QStringList>
+#include <QWidget>
+
+namespace quorlin::ui::testing {
+
+// Answers the window's questions from a script instead of a modal box, and keeps a log of
+// every box as "caption|text".
+class ScriptedPrompter : public Prompter {
+public:
+    bool askYesNo(const QString& text, const QString& caption) override
+    {
+        asked << caption + QLatin1Char('|') + text;
+        return answers.isEmpty() ? false : answers.takeFirst();
+    }
+    void inform(const QString& text, const QString& caption) override
+    {
+        asked << caption + QLatin1Char('|') + text;
+    }
+    void error(const QString& text, const QString& caption) override
+    {
+        asked << QStringLiteral("(error) ") + caption + QLatin1Char('|') + text;
+    }
+
+    QList<bool> answers;
+    QStringList asked;
+};
+
+template <typename T = QWidget> T* child(const QWidget& form, const char* name)
+{
+    T* w = form.findChild<T*>(QLatin1String(name));
+    if (w == nullptr)
+        qFatal("no control named %s", name);
+    return w;
+}
+
+// A drag that enters, moves to `point` and drops there; true when the target took the drop.
+inline bool dragAndDrop(QWidget* target, QPoint point, const QMimeData& data)
+{
+    QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &move);
+    if (!move.isAccepted())
+        return false;
+    QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+} // namespace quorlin::ui::testing

@@ -1,0 +1,44 @@
+#include "ui/RestPanel.h"
+
+#include "ui/DurationDrag.h"
+
+#include <QDropEvent>
+
+namespace quorlin::ui {
+
+RestPanel::RestPanel(QWidget* parent) : QLabel(parent)
+{
+    setAcceptDrops(true);
+}
+
+void RestPanel::DragInRest(QDragMoveEvent* event)
+{
+    // Anywhere on the panel, but only our durations.
+    if (durationOf(event->mimeData()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void RestPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    DragInRest(event);
+}
+
+void RestPanel::dragMoveEvent(QDragMoveEvent* event)
+{
+    DragInRest(event);
+}
+
+void RestPanel::dropEvent(QDropEvent* event)
+{
+    const std::optional<char> symbol = durationOf(event->mimeData());
+    if (!symbol) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    emit durationDropped(*symbol);
+}
+
+} // namespace quorlin::ui
