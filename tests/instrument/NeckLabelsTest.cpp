@@ -25,16 +25,5 @@ TEST(LabelNeck, NamesEveryStringAndNumbersEveryFret)
     }
 }
 
-TEST(LabelNeck, AMarkerOnAFretSurvivesButOneOnAStringNameGivesWay)
-{
-    TableGrid grid;
-    grid.rows = 5;
-    grid.cells[{7, 2}] = "X";
-    grid.cells[{0, 3}] = "X";
-    LabelNeck(grid, StringCount(4), Tuning());
-    EXPECT_EQ(grid.at(7, 2), "X");
-    EXPECT_EQ(grid.at(0, 3), "A ");
-}
-
 } // namespace
 } // namespace quorlin::instrument

@@ -1,4 +1,5 @@
 #include "instrument/Tuning.h"
+#include "instrument/NoteCycle.h"
 
 #include <gtest/gtest.h>
 
@@ -8,67 +9,67 @@
 namespace quorlin::instrument {
 namespace {
 
-std::vector<std::string> names(const Tuning& t)
+std::string names(const Tuning& t)
 {
-    std::vector<std::string> out;
+    std::string out;
     for (int k = 1; k <= kMaxStrings; ++k)
-        out.push_back(t.at(k));
+        out += t.at(k);
     return out;
 }
 
-struct ShiftCase {
-    const char* name;
-    std::vector<int> counts; // the string count, step by step, from the first entry
-    std::vector<std::string> tuning;
-    friend void PrintTo(const ShiftCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class TuningShifts : public ::testing::TestWithParam<ShiftCase> {};
-
-TEST_P(TuningShifts, NamesMoveOnlyWhenSixStringsComeOrGo)
+TEST(Tuning, NamesMoveOnlyWhenSixStringsComeOrGo)
 {
-    const ShiftCase& c = GetParam();
-    Tuning t;
-    for (std::size_t i = 1; i < c.counts.size(); ++i)
-        t.followStringCount(c.counts[i - 1], c.counts[i]);
-    EXPECT_EQ(names(t), c.tuning);
+    const std::pair<std::vector<int>, const char*> cases[] = {
+        {{4, 5, 4}, "G D A E B C "},    {{4, 5, 6}, "C G D A E B "},
+        {{4, 5, 6, 5}, "G D A E B B "}, {{4, 5, 6, 5, 6}, "C G D A E B "},
+        {{4, 6}, "C G D A E B "},       {{4, 6, 4}, "G D A E B B "},
+        {{6, 6}, "G D A E B C "}};
+    for (const auto& [counts, expected] : cases) {
+        Tuning t;
+        for (std::size_t i = 1; i < counts.size(); ++i)
+            t.followStringCount(counts[i - 1], counts[i]);
+        EXPECT_EQ(names(t), expected) << counts.size() << " steps to " << counts.back();
+    }
+
+    Tuning retuned;
+    retuned.set(1, "A ");
+    retuned.followStringCount(5, 6);
+    EXPECT_EQ(names(retuned), "C A D A E B ") << "a retuned string moves with its row";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counts, TuningShifts,
-    ::testing::Values(
-        ShiftCase{"FourToFiveAndBack", {4, 5, 4}, {"G ", "D ", "A ", "E ", "B ", "C "}},
-        ShiftCase{"FiveToSix", {4, 5, 6}, {"C ", "G ", "D ", "A ", "E ", "B "}},
-        ShiftCase{"SixToFiveKeepsTheLastEntry", {4, 5, 6, 5}, {"G ", "D ", "A ", "E ", "B ", "B "}},
-        ShiftCase{"UpAndDownTwice", {4, 5, 6, 5, 6}, {"C ", "G ", "D ", "A ", "E ", "B "}},
-        ShiftCase{"FourStraightToSix", {4, 6}, {"C ", "G ", "D ", "A ", "E ", "B "}},
-        ShiftCase{"SixStraightToFour", {4, 6, 4}, {"G ", "D ", "A ", "E ", "B ", "B "}},
-        ShiftCase{"SixToSixMovesNothing", {6, 6}, {"G ", "D ", "A ", "E ", "B ", "C "}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TuningShifts, AStringRetunedBeforeSixStringsMovesWithItsRow)
+TEST(Tuning, NothingReachesPastTheSixEntries)
 {
     Tuning t;
-    t.set(1, "A ");
-    t.followStringCount(5, 6);
-    EXPECT_EQ(names(t), (std::vector<std::string>{"C ", "A ", "D ", "A ", "E ", "B "}));
-}
-
-TEST(Tuning, HasSixEntriesAndNoMore)
-{
-    Tuning t;
-    for (int k : {-1, 0, 7, 100}) {
+    for (int k : {-1, 0, 7}) {
         EXPECT_THROW(t.at(k), std::out_of_range) << k;
         EXPECT_THROW(t.set(k, "A "), std::out_of_range) << k;
     }
+    for (auto [given, taken] : {std::pair{-3, 4}, {3, 4}, {5, 5}, {7, 6}, {256, 6}})
+        EXPECT_EQ(StringCount(given).value(), taken) << given;
 }
 
-TEST(StringCount, StaysWithinFourToSix)
+TEST(NoteCycle, StepsOneSemitoneWrapsAndComesBackAfterTwelve)
 {
-    const std::vector<std::pair<int, int>> cases{{-3, 4}, {0, 4}, {3, 4},   {4, 4},  {5, 5},
-                                                 {6, 6},  {7, 6}, {255, 6}, {256, 6}};
-    for (const auto& [given, taken] : cases)
-        EXPECT_EQ(StringCount(given).value(), taken) << given;
+    for (auto [from, to] : {std::pair{"E ", "F "}, {"B ", "C "}, {"G#", "A "}, {"C#", "D "}}) {
+        EXPECT_EQ(noteAbove(from), to);
+        EXPECT_EQ(noteBelow(to), from);
+    }
+    for (std::size_t i = 0; i < kNoteCycle.size(); i += 2) {
+        const std::string start(kNoteCycle.substr(i, 2));
+        std::string up = start, down = start;
+        for (int step = 0; step < 12; ++step) {
+            up = noteAbove(up);
+            down = noteBelow(down);
+            EXPECT_TRUE(step == 11 || up != start);
+        }
+        EXPECT_EQ(up, start);
+        EXPECT_EQ(down, start);
+    }
+    for (const char* odd : {"", " A", "#B", "H ", "a ", "Bb", "A#B"}) {
+        EXPECT_FALSE(isNoteName(odd)) << odd;
+        EXPECT_EQ(noteAbove(odd), "A ") << "onto the cycle, not into half a name";
+        EXPECT_EQ(noteBelow(odd), "A ");
+    }
 }
 
 } // namespace
