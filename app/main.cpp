@@ -2,6 +2,7 @@
 
 #include "ui/BassU1/TBassForm.h"
 #include "ui/GuardedApplication.h"
+#include "ui/Header/THeaderForm.h"
 #include "ui/Tunning/TTunningF.h"
 
 int main(int argc, char** argv)
@@ -11,8 +12,12 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("Quorlin"));
 
     quorlin::ui::TBassForm bassForm;
-    quorlin::ui::TTunningF tunningF;
-    bassForm.setTuningPopup(&tunningF);
+    // Owned by the main window, so that closing it ends the program even while the
+    // modeless header dialog is open.
+    auto* headerForm = new quorlin::ui::THeaderForm(&bassForm);
+    auto* tunningF = new quorlin::ui::TTunningF(&bassForm);
+    bassForm.setHeaderForm(headerForm);
+    bassForm.setTuningPopup(tunningF);
 
     bassForm.show();
     return QApplication::exec();

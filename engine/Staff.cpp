@@ -124,6 +124,13 @@ void Staff::setStringCount(int count)
     LabelNeck();
 }
 
+void Staff::restoreSetup(instrument::StringCount count, const instrument::Tuning& tuning)
+{
+    m_state.stringCount = count;
+    m_state.tuning = tuning;
+    LabelNeck();
+}
+
 void Staff::retune(int string, std::string_view name)
 {
     if (string < 1 || string > stringCount())
@@ -137,6 +144,20 @@ void Staff::retune(int string, std::string_view name)
 void Staff::LabelNeck()
 {
     instrument::LabelNeck(m_neck, m_state.stringCount, m_state.tuning);
+}
+
+void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded)
+{
+    for (const std::string& line : lines)
+        m_text.append(line);
+    setTabWidth(loaded.tabWidth);
+    m_state.stringCount = loaded.stringCount;
+    m_state.tuning = loaded.tuning;
+    m_state.blockStart = loaded.blockStart;
+    m_state.lastString = std::clamp(loaded.lastString, 0, stringCount());
+    m_state.lastFret = loaded.lastFret;
+    m_state.setupUnlocked = false;
+    LabelNeck();
 }
 
 void Staff::moveMarker(int column, int row)

@@ -15,6 +15,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorlin::engine {
 
@@ -64,6 +65,16 @@ struct EditingState {
     bool chordAvailable = false;
 };
 
+// What a tab read from a file sets, besides its lines.
+struct LoadedState {
+    int tabWidth = kDefaultTabWidth;
+    instrument::StringCount stringCount;
+    instrument::Tuning tuning;
+    int blockStart = 0;
+    int lastString = 0;
+    int lastFret = 0;
+};
+
 class Staff {
 public:
     Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
@@ -84,10 +95,16 @@ public:
     void setTabWidth(int width);
     // Taken into 4..6; the tuning moves with a change to or from six strings.
     void setStringCount(int count);
+    // The set-up kept from an earlier run: taken as it is, nothing shifts.
+    void restoreSetup(instrument::StringCount count, const instrument::Tuning& tuning);
     // Names string 1..StringCount; the name is cut or padded to its two characters.
     void retune(int string, std::string_view name);
     // Writes the string names and fret numbers around the neck's fret cells.
     void LabelNeck();
+
+    // Appends the lines of a loaded tab and takes over its set-up and editing position; the
+    // set-up stays locked until Clear.
+    void adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded);
 
     // A duration dropped on the neck: marks the cell, locks the set-up and writes a note,
     // a chord note or a triplet.

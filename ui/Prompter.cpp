@@ -27,6 +27,19 @@ bool MessageBoxPrompter::askYesNo(const QString& text, const QString& caption)
            QMessageBox::Yes;
 }
 
+Prompter::Answer MessageBoxPrompter::askYesNoCancel(const QString& text, const QString& caption)
+{
+    switch (show(m_parent, QMessageBox::Question, text, caption,
+                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
+}
+
 void MessageBoxPrompter::inform(const QString& text, const QString& caption)
 {
     show(m_parent, QMessageBox::NoIcon, text, caption, QMessageBox::Ok);

@@ -10,8 +10,12 @@ namespace quorlin::ui {
 class Prompter {
 public:
     virtual ~Prompter() = default;
+    enum class Answer { Yes, No, Cancel };
+
     // Yes and No, no icon; true for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption) = 0;
+    // Yes, No and Cancel, with the question icon.
+    virtual Answer askYesNoCancel(const QString& text, const QString& caption) = 0;
     // OK, no icon.
     virtual void inform(const QString& text, const QString& caption) = 0;
     // OK with the error icon.
@@ -23,6 +27,7 @@ public:
     explicit MessageBoxPrompter(QWidget* parent) : m_parent(parent) {}
 
     bool askYesNo(const QString& text, const QString& caption) override;
+    Answer askYesNoCancel(const QString& text, const QString& caption) override;
     void inform(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
 

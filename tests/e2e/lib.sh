@@ -4,6 +4,8 @@
 e2e_dir=$(mktemp -d)
 app_pid=
 e2e_cleanup() {
+    # Subshells of $(...) run this trap too; only the script itself may clean up.
+    [ "$BASHPID" = "$$" ] || return 0
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     [ -n "$app_pid" ] && wait "$app_pid" 2>/dev/null || true
     rm -rf "$e2e_dir"
@@ -15,10 +17,55 @@ fail() {
     exit 1
 }
 
-# Starts the program with settings of its own, so the user's are never touched.
+# Starts the program with settings of its own, so the user's are never touched, in a
+# folder of its own, where its file dialogs open.
 start_app() {
-    XDG_CONFIG_HOME="$e2e_dir/config" "$1" >"$e2e_dir/app.log" 2>&1 &
+    local app
+    app=$(readlink -f "$1")
+    (cd "$e2e_dir" && XDG_CONFIG_HOME="$e2e_dir/config" exec "$app") >"$e2e_dir/app.log" 2>&1 &
     app_pid=$!
+}
+
+# Waits for the program to end by itself.
+wait_exit() {
+    local deadline=$((SECONDS + 10))
+    while kill -0 "$app_pid" 2>/dev/null; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "the program did not end"
+        sleep 0.05
+    done
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=
+}
+
+# Clicks at a point of the whole screen.
+click_screen() {
+    xdotool mousemove "$1" "$2" click 1
+}
+
+# Gives the keyboard to a new window: without a window manager nobody else does.
+focus_window() {
+    local id
+    id=$(wait_window "$1")
+    sleep 0.2
+    xdotool windowfocus "$id"
+    sleep 0.1
+}
+
+# Answers a file dialog: its name field gets the whole path, then Return.
+answer_file_dialog() {
+    wait_window "^$1\$" >/dev/null
+    sleep 0.3
+    xdotool key ctrl+a
+    xdotool type --delay 5 "$2"
+    xdotool key Return
+    wait_gone "^$1\$"
+}
+
+# Answers the Clear question with its default button, Yes.
+confirm_clear() {
+    focus_window '^Warning !$'
+    xdotool key Return
+    wait_gone '^Warning !$'
 }
 
 # Prints the id of the first visible window whose name matches, polling tightly.
@@ -26,7 +73,7 @@ wait_window() {
     local pattern=$1 timeout=${2:-20} id
     local deadline=$((SECONDS + timeout))
     while [ "$SECONDS" -lt "$deadline" ]; do
-        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n1) || true
+        id=$(timeout 5 xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n1) || true
         if [ -n "$id" ]; then
             echo "$id"
             return 0
@@ -61,21 +108,28 @@ drag() {
 # Waits until no visible window has a name that matches.
 wait_gone() {
     local pattern=$1 deadline=$((SECONDS + 10))
-    while xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
+    while timeout 5 xdotool search --onlyvisible --name "$pattern" >/dev/null 2>&1; do
         [ "$SECONDS" -lt "$deadline" ] || fail "window '$pattern' still open"
         sleep 0.05
     done
 }
 
-# The whole text of the tab area, read back through the clipboard (emptied first, so a
-# copy that did not happen cannot pass for one).
+# The whole text of the tab area, read back through the clipboard. A marker goes on the
+# clipboard first, so a copy that did not happen cannot pass for one; an empty tab copies
+# nothing and reads as empty.
 tab_text() {
-    local win=$1
-    printf '' | xclip -selection clipboard
-    click_at "$win" 300 330
+    local win=$1 marker="<nothing copied>" text
+    # xclip stays behind to serve the marker: it must not hold this function's output open.
+    printf '%s' "$marker" | xclip -selection clipboard >/dev/null 2>&1
+    # A completion list that a file dialog left open takes the first click to close.
+    click_at "$win" 40 272
+    sleep 0.4
+    click_at "$win" 40 272
     xdotool key ctrl+a ctrl+c
     sleep 0.2
-    xclip -o -selection clipboard
+    text=$(timeout 5 xclip -o -selection clipboard) || fail "the clipboard did not answer"
+    [ "$text" = "$marker" ] && text=
+    printf '%s' "$text"
 }
 
 # Window points of the controls the scripts use.
@@ -92,3 +146,11 @@ RADIO_H=(568 144)
 RADIO_S=(568 172)
 RADIO_TRIPLET=(568 229)
 RADIO_DEFAULT=(568 243)
+BUTTON_SAVE=(184 188)
+BUTTON_CLIP=(304 188)
+BUTTON_CLEAR=(64 212)
+BUTTON_LOAD=(184 212)
+BUTTON_HEADER=(304 212)
+BUTTON_EXIT=(304 236)
+CHECK_STRINGS=(135 240)
+STRINGS_UP=(236 238)

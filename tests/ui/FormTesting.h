@@ -19,6 +19,11 @@ public:
         asked << caption + QLatin1Char('|') + text;
         return answers.isEmpty() ? false : answers.takeFirst();
     }
+    Answer askYesNoCancel(const QString& text, const QString& caption) override
+    {
+        asked << caption + QLatin1Char('|') + text;
+        return choices.isEmpty() ? Answer::Cancel : choices.takeFirst();
+    }
     void inform(const QString& text, const QString& caption) override
     {
         asked << caption + QLatin1Char('|') + text;
@@ -29,6 +34,7 @@ public:
     }
 
     QList<bool> answers;
+    QList<Answer> choices;
     QStringList asked;
 };
 

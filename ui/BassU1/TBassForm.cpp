@@ -1,18 +1,28 @@
 #include "ui/BassU1/TBassForm.h"
 
+#include "files/TabFile.h"
 #include "ui/Fonts.h"
+#include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
 #include "ui/NeckWidget.h"
 #include "ui/Prompter.h"
 #include "ui/RestPanel.h"
+#include "ui/SettingsFileStore.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 #include "ui_BassU1.h"
 
+#include <QClipboard>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QSaveFile>
 
 #include <limits>
+#include <sstream>
 
 // The glyphs live in the ui library's resources, which a static link would otherwise drop.
 static void initResources()
@@ -26,6 +36,21 @@ namespace {
 
 const QString kCaption = QStringLiteral("Quorlin v1.0");
 const QString kHelpFileName = QStringLiteral("Quorlin.hlp");
+const QString kFileFilter = QStringLiteral("Tab files (*.tab);;Text files (*.txt);;All files (*)");
+
+QFileDialog* fileDialog(QWidget* parent, const char* name, const QString& title,
+                        QFileDialog::AcceptMode mode)
+{
+    // Our own dialog rather than the desktop's: the same on every system, and scriptable.
+    auto* dialog = new QFileDialog(parent, title, QStringLiteral("."), kFileFilter);
+    dialog->setObjectName(QLatin1String(name));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
+    dialog->selectFile(QStringLiteral("*.tab"));
+    return dialog;
+}
 constexpr int kHelpOverviewTopic = 1;
 
 // The width field reads as 0 while it holds no number, an empty field included.
@@ -38,14 +63,20 @@ int readWidth(const QString& text)
 
 } // namespace
 
-TBassForm::TBassForm(Prompter* prompter, QWidget* parent) :
-    QWidget(parent), m_ui(std::make_unique<Ui::TBassForm>()), m_prompter(prompter),
+TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidget* parent) :
+    QWidget(parent), m_ui(std::make_unique<Ui::TBassForm>()), m_prompter(prompter), m_store(store),
     m_helpFile(QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName)
 {
     if (m_prompter == nullptr) {
         m_ownPrompter = std::make_unique<MessageBoxPrompter>(this);
         m_prompter = m_ownPrompter.get();
     }
+    if (m_store == nullptr) {
+        m_ownStore = std::make_unique<SettingsFileStore>();
+        m_store = m_ownStore.get();
+    }
+    m_saveFile = fileDialog(this, "SaveFile", QStringLiteral("Save Tab"), QFileDialog::AcceptSave);
+    m_openFile = fileDialog(this, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
     initResources();
     m_ui->setupUi(this);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
@@ -92,6 +123,11 @@ void TBassForm::connectHandlers()
     connect(m_ui->Help, &QPushButton::clicked, this, &TBassForm::HelpMe);
     connect(m_ui->ButtonRep, &QPushButton::clicked, this, &TBassForm::RepeatLast);
     connect(m_ui->ButtonBack, &QPushButton::clicked, this, &TBassForm::GoBack);
+    connect(m_ui->ButtonSave, &QPushButton::clicked, this, &TBassForm::SaveTab);
+    connect(m_ui->LoadTab, &QPushButton::clicked, this, &TBassForm::LoadDaTab);
+    connect(m_ui->Button1, &QPushButton::clicked, this, &TBassForm::CopyToClip);
+    connect(m_ui->Header, &QPushButton::clicked, this, &TBassForm::SetHeader);
+    connect(m_ui->ButtonExit, &QPushButton::clicked, this, &TBassForm::CloseApp);
     connect(m_ui->BassNeck, &NeckWidget::durationDropped, this, &TBassForm::Dropped);
     connect(m_ui->BassNeck, &NeckWidget::pressed, this, &TBassForm::MouseDown);
     connect(m_ui->PanelRest, &RestPanel::durationDropped, this, &TBassForm::setRest);
@@ -106,8 +142,9 @@ void TBassForm::connectHandlers()
 
 void TBassForm::CreateIt()
 {
-    m_ui->CheckStrings->setChecked(false);
-    m_staff->LabelNeck();
+    const instrument::KeptSetup kept = instrument::loadSetup(*m_store);
+    m_ui->CheckStrings->setChecked(kept.keepTuning);
+    m_staff->restoreSetup(kept.strings, kept.tuning);
     m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
     syncControls();
 }
@@ -129,16 +166,18 @@ void TBassForm::JumpLine()
     m_staff->JumpLine();
 }
 
-void TBassForm::Clear()
+bool TBassForm::Clear()
 {
     if (!m_prompter->askYesNo(QStringLiteral("Are you sure you want to erase the current tab ?"),
                               QStringLiteral("Warning !")))
-        return;
+        return false;
     {
         TextAreaTabText::Action action(*m_text);
         m_staff->Clear();
     }
+    markSaved();
     syncControls();
+    return true;
 }
 
 void TBassForm::ChangeMaxLength(const QString& text)
@@ -237,6 +276,141 @@ void TBassForm::HelpMe()
     if (m_help == nullptr)
         m_help = new HelpViewer(this);
     m_help->openAt(m_helpFile, kHelpOverviewTopic);
+}
+
+void TBassForm::markSaved()
+{
+    m_ui->Tab->document()->setModified(false);
+}
+
+bool TBassForm::maybeSave()
+{
+    if (!m_ui->Tab->document()->isModified() || m_text->count() == 0)
+        return true;
+    switch (m_prompter->askYesNoCancel(QStringLiteral("Save changes to the tab?"), kCaption)) {
+    case Prompter::Answer::Yes:
+        return SaveTab();
+    case Prompter::Answer::No:
+        return true;
+    case Prompter::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool TBassForm::SaveTab()
+{
+    if (m_saveFile->exec() != QDialog::Accepted || m_saveFile->selectedFiles().isEmpty())
+        return false;
+    return writeTab(m_saveFile->selectedFiles().constFirst());
+}
+
+bool TBassForm::writeTab(const QString& path)
+{
+    std::ostringstream out;
+    files::writeTabFile(out, *m_text, m_staff->state(),
+                        m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
+    const std::string bytes = out.str();
+
+    // The old file is replaced only once the new one is written whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !file.commit()) {
+        m_prompter->error(QStringLiteral("The tab could not be saved to %1:\r%2.")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                          QStringLiteral("Save Tab"));
+        return false;
+    }
+    markSaved();
+    return true;
+}
+
+void TBassForm::LoadDaTab()
+{
+    // Loading appends to the tab, so it must start from an empty one.
+    if (!Clear())
+        return;
+    if (m_openFile->exec() != QDialog::Accepted || m_openFile->selectedFiles().isEmpty())
+        return;
+    const QString path = m_openFile->selectedFiles().constFirst();
+    QFile file(path);
+    QByteArray bytes;
+    if (file.open(QIODevice::ReadOnly))
+        bytes = file.readAll();
+    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        m_prompter->error(QStringLiteral("The tab could not be read from %1:\r%2.")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                          QStringLiteral("Load Tab"));
+        return;
+    }
+
+    std::istringstream in(bytes.toStdString());
+    const engine::EditingState& before = m_staff->state();
+    const files::LoadedTab tab = files::readTabFile(in, before.stringCount, before.tuning);
+    {
+        TextAreaTabText::Action action(*m_text);
+        m_staff->adoptLoaded(tab.lines, tab.state);
+    }
+    m_ui->MaxLineLen->setValue(m_staff->state().tabWidth);
+    m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
+    syncControls();
+    if (tab.header && m_headerForm != nullptr)
+        m_headerForm->setLoadedHeader(*tab.header);
+    markSaved();
+
+    if (!tab.hasHeader) {
+        m_prompter->inform(
+            QStringLiteral("This tab hasn't been created with Quorlin,\rI can read it "
+                           "but the result of the edition \rcan be hazardous"),
+            QStringLiteral("Warning"));
+    } else if (!tab.problems.empty()) {
+        QStringList lines;
+        for (const std::string& problem : tab.problems)
+            lines << QString::fromStdString(problem);
+        m_prompter->inform(lines.join(QLatin1Char('\r')), QStringLiteral("Warning"));
+    }
+}
+
+void TBassForm::CopyToClip()
+{
+    QPlainTextEdit& tab = *m_ui->Tab;
+    if (tab.document()->isEmpty()) {
+        // Copying an empty selection would leave the old clipboard in place.
+        QGuiApplication::clipboard()->setText(QString());
+    } else {
+        tab.selectAll();
+        tab.copy();
+    }
+    QTextCursor cursor = tab.textCursor();
+    cursor.setPosition(0);
+    cursor.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    tab.setTextCursor(cursor);
+}
+
+void TBassForm::SetHeader()
+{
+    if (m_headerForm != nullptr)
+        m_headerForm->showAndRaise();
+}
+
+void TBassForm::CloseApp()
+{
+    if (!maybeSave())
+        return;
+    const engine::EditingState& s = m_staff->state();
+    instrument::saveSetup(*m_store, {m_ui->CheckStrings->isChecked(), s.stringCount, s.tuning});
+    m_leaving = true;
+    close();
+}
+
+void TBassForm::closeEvent(QCloseEvent* event)
+{
+    if (m_leaving || maybeSave())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void TBassForm::syncControls()

@@ -4,10 +4,13 @@
 // itself: the text area is the tab, and the engine holds the editing state.
 
 #include "engine/Staff.h"
+#include "instrument/Settings.h"
 
 #include <QWidget>
 
 #include <memory>
+
+class QFileDialog;
 
 namespace Ui {
 class TBassForm;
@@ -16,6 +19,7 @@ class TBassForm;
 namespace quorlin::ui {
 
 class HelpViewer;
+class THeaderForm;
 class Prompter;
 class TextAreaTabText;
 class TTunningF;
@@ -24,23 +28,28 @@ class TBassForm : public QWidget {
     Q_OBJECT
 
 public:
-    // Without a prompter the window asks its questions in real message boxes.
-    explicit TBassForm(Prompter* prompter = nullptr, QWidget* parent = nullptr);
+    // Without a prompter the window asks its questions in real message boxes; without a
+    // store it keeps the tuning in the user's own settings.
+    explicit TBassForm(Prompter* prompter = nullptr, instrument::SettingsStore* store = nullptr,
+                       QWidget* parent = nullptr);
     ~TBassForm() override;
 
     const engine::EditingState& state() const { return m_staff->state(); }
     void setHelpFile(const QString& path) { m_helpFile = path; }
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
+    // The song header dialog; saving reads it and loading fills it.
+    void setHeaderForm(THeaderForm* header) { m_headerForm = header; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateIt();
     void ShowIt();
     void JumpLine();
-    void Clear();
+    bool Clear();
     void ChangeMaxLength(const QString& text);
     void StringsChange(int value);
     void Dropped(QPoint point, char symbol);
@@ -49,9 +58,18 @@ private:
     void setRest(char symbol);
     void RepeatLast();
     void GoBack();
+    bool SaveTab();
+    void LoadDaTab();
+    void CopyToClip();
+    void SetHeader();
+    void CloseApp();
     void HelpMe();
 
     engine::Technique technique() const;
+    bool writeTab(const QString& path);
+    // Asks before unsaved work is dropped; false when the user wants to stay.
+    bool maybeSave();
+    void markSaved();
     void applyLook();
     void connectHandlers();
     // The controls that follow the engine's state are brought in line here, and only here.
@@ -64,6 +82,13 @@ private:
     std::unique_ptr<engine::Staff> m_staff;
     HelpViewer* m_help = nullptr;
     TTunningF* m_tuningPopup = nullptr;
+    THeaderForm* m_headerForm = nullptr;
+    std::unique_ptr<instrument::SettingsStore> m_ownStore;
+    instrument::SettingsStore* m_store;
+    QFileDialog* m_saveFile;
+    QFileDialog* m_openFile;
+    // Exit has asked about unsaved work already; closing must not ask again.
+    bool m_leaving = false;
     QString m_helpFile;
 };
 

@@ -1,0 +1,38 @@
+#pragma once
+
+// The tab file: a header section a person can read (width, tuning, song header, legend)
+// followed by the tab lines with an empty line after every staff block. Lines end in
+// CR LF. Text is written as UTF-8, so a file of plain ASCII is byte for byte what 8-bit
+// writers produce; files that are not valid UTF-8 are read as Windows-1252.
+
+#include "engine/Staff.h"
+#include "engine/TabText.h"
+#include "files/SongHeader.h"
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quorlin::files {
+
+void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
+                  const SongHeader& header);
+
+struct LoadedTab {
+    // Without a header line the file is read as bare tab text: the caller warns the user,
+    // and the string count, tuning and song header stay as they were.
+    bool hasHeader = false;
+    std::optional<SongHeader> header;
+    engine::LoadedState state;
+    std::vector<std::string> lines;
+    // Each thing that was odd in the header line, with what was assumed instead.
+    std::vector<std::string> problems;
+};
+
+// `strings` and `tuning` are the set-up before the load: kept for a file without a header
+// line, and for the strings a header line leaves unnamed.
+LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
+                      const instrument::Tuning& tuning);
+
+} // namespace quorlin::files

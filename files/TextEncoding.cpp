@@ -1,0 +1,116 @@
+#include "files/TextEncoding.h"
+
+#include <array>
+
+namespace quorlin::files {
+
+namespace {
+
+constexpr char kEndOfFile = '\x1A'; // Ctrl-Z, which old editors leave after the text
+constexpr char32_t kUnreadable = 0xFFFD;
+
+// What Windows-1252 puts at 0x80..0x9F. Its five holes read as U+FFFD, so the user sees
+// that a byte made no sense rather than an invisible control character.
+constexpr std::array<char32_t, 32> kWindows1252High = {
+    0x20AC,      kUnreadable, 0x201A, 0x0192, 0x201E, 0x2026,      0x2020, 0x2021,
+    0x02C6,      0x2030,      0x0160, 0x2039, 0x0152, kUnreadable, 0x017D, kUnreadable,
+    kUnreadable, 0x2018,      0x2019, 0x201C, 0x201D, 0x2022,      0x2013, 0x2014,
+    0x02DC,      0x2122,      0x0161, 0x203A, 0x0153, kUnreadable, 0x017E, 0x0178};
+
+unsigned char byteAt(std::string_view bytes, std::size_t i)
+{
+    return static_cast<unsigned char>(bytes[i]);
+}
+
+// Length of the well-formed UTF-8 sequence that starts the text, or 0. Overlong forms,
+// surrogates and code points past U+10FFFF are not well formed.
+std::size_t sequenceLength(std::string_view bytes)
+{
+    const unsigned char lead = byteAt(bytes, 0);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char b = byteAt(bytes, i);
+        if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+void appendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        // Windows-1252 reaches no further than the Basic Multilingual Plane.
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const std::size_t length = sequenceLength(bytes);
+        if (length == 0)
+            return false;
+        bytes.remove_prefix(length);
+    }
+    return true;
+}
+
+std::string toUtf8(std::string_view bytes)
+{
+    if (isValidUtf8(bytes))
+        return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const unsigned char b = byteAt(bytes, i);
+        appendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t{b});
+    }
+    return out;
+}
+
+std::vector<std::string> splitLines(std::string_view text)
+{
+    text = text.substr(0, text.find(kEndOfFile));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        const bool crLf = text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n';
+        start = end + (crLf ? 2 : 1);
+    }
+    return lines;
+}
+
+} // namespace quorlin::files
