@@ -1,9 +1,16 @@
 # Two commands do everything on a fresh Debian 12 machine:
 #   make run    install what is missing, build, start Quorlin
 #   make test   install what is missing, build, run the whole suite
+# and for the sanitizers and fuzzing:
+#   make test-asan   the whole suite built with AddressSanitizer and UBSan
+#   make fuzz        each libFuzzer target for FUZZ_SECONDS seconds
 BUILD_DIR := build
+ASAN_DIR := build-asan
+FUZZ_DIR := build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := read_tab_file load_settings engine_actions
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test test-asan fuzz clean
 
 all: build
 
@@ -24,5 +31,21 @@ run: build
 test: build
 	ctest --preset default
 
+$(ASAN_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset asan
+
+test-asan: deps $(ASAN_DIR)/build.ninja
+	cmake --build --preset asan
+	ctest --preset asan
+
+# Each fuzz target runs FUZZ_SECONDS seconds; a crash fails the target and leaves its
+# input in $(FUZZ_DIR)/artifacts.
+$(FUZZ_DIR)/build.ninja: CMakeLists.txt CMakePresets.json
+	cmake --preset fuzz
+
+fuzz: $(FUZZ_DIR)/build.ninja
+	cmake --build --preset fuzz
+	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)

@@ -24,6 +24,13 @@ std::string fretDigits(int fret)
     return fret < 10 ? "-" + std::to_string(fret) : std::to_string(fret);
 }
 
+// Text typed by hand may hold characters of several bytes; a cut or overwrite that would
+// start inside one leaves the line alone.
+bool splitsCharacter(const std::string& line, std::size_t at)
+{
+    return at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80;
+}
+
 void requireDuration(char symbol)
 {
     if (!isDurationSymbol(symbol))
@@ -49,6 +56,9 @@ bool Staff::overflows(int columnWidth) const
 
 void Staff::appendBlock(std::string_view articulationPrefix)
 {
+    // The block is built for the present strings; they must not change under it, whichever
+    // writer opened it.
+    m_state.setupUnlocked = false;
     m_text.append(std::string(kRhythmPrefix));
     for (int k = 1; k <= stringCount(); ++k)
         m_text.append(m_state.tuning.at(k));
@@ -65,7 +75,7 @@ void Staff::cutLine(int index, std::size_t count)
 {
     std::string line = m_text.line(index);
     // The head names the line; it is never cut.
-    if (line.size() < kHeadLength + count)
+    if (line.size() < kHeadLength + count || splitsCharacter(line, line.size() - count))
         return;
     line.resize(line.size() - count);
     m_text.replace(index, line);
@@ -88,6 +98,9 @@ void Staff::NewBlock()
 
 void Staff::JumpLine()
 {
+    // An empty tab has no block to fill, and its lines must not be written.
+    if (m_text.count() == 0)
+        return;
     const long long length = rhythmLength();
     if (m_state.tabWidth < length)
         return;
@@ -247,7 +260,7 @@ DropOutcome Staff::chordNote(const Drop& drop)
     // chord note stood there: a string sounds one note at a time.
     const int index = m_state.blockStart + drop.row;
     std::string line = m_text.line(index);
-    if (line.size() >= kHeadLength + kColumn) {
+    if (line.size() >= kHeadLength + kColumn && !splitsCharacter(line, line.size() - kColumn)) {
         line.replace(line.size() - kColumn, kColumn, "-" + fretDigits(drop.column));
         m_text.replace(index, line);
     }
@@ -301,15 +314,19 @@ void Staff::setRest(char symbol, bool dotted)
 void Staff::RepeatLast(bool triplet)
 {
     const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
-    // Fewer columns than the copy needs: copying would duplicate the heads.
-    if (static_cast<std::size_t>(rhythmLength()) < kHeadLength + width)
-        return;
-
     const int from = m_state.blockStart;
     std::vector<std::string> pieces;
     for (int k = 0; k < blockLines(); ++k) {
         const std::string line = m_text.line(from + k);
-        pieces.push_back(line.substr(line.size() - std::min(line.size(), width)));
+        // Fewer columns than the copy needs: copying would duplicate the heads. A line
+        // shortened or deleted by hand would also carry its damage into a new block.
+        if (line.size() < kHeadLength + width)
+            return;
+        // So would text typed over the columns: what the engine writes is plain ASCII.
+        std::string piece = line.substr(line.size() - width);
+        if (std::any_of(piece.begin(), piece.end(), [](char c) { return (c & 0x80) != 0; }))
+            return;
+        pieces.push_back(std::move(piece));
     }
 
     if (overflows(static_cast<int>(width))) {

@@ -68,9 +68,11 @@ std::optional<int> leadingNumber(std::string_view text)
         ++i;
     if (i == text.size() || !isDigit(text[i]))
         return std::nullopt;
+    // Saturates at the int range, whose negative end is one further out than its positive.
+    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
     long long value = 0;
     for (; i < text.size() && isDigit(text[i]); ++i)
-        value = std::min<long long>(value * 10 + (text[i] - '0'), INT_MAX);
+        value = std::min<long long>(value * 10 + (text[i] - '0'), limit);
     return static_cast<int>(negative ? -value : value);
 }
 
@@ -146,7 +148,15 @@ void readHeaderLine(std::string_view line, LoadedTab& loaded)
 void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
                   const SongHeader& header)
 {
-    const auto writeLine = [&out](std::string_view text) { out << text << kLineEnd; };
+    // A Ctrl-Z pasted into the text would end the file for every reader, taking the lines
+    // after it along: it is written as the visible symbol for it instead.
+    const auto writeLine = [&out](std::string_view text) {
+        for (std::size_t end; (end = text.find(kEndOfFile)) != std::string_view::npos;) {
+            out << text.substr(0, end) << "\u241A";
+            text.remove_prefix(end + 1);
+        }
+        out << text << kLineEnd;
+    };
     const int strings = state.stringCount.value();
 
     out << kMark << state.tabWidth << ':';

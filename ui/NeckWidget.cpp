@@ -38,6 +38,9 @@ void NeckWidget::setRowCount(int rows)
 
 QTableWidgetItem* NeckWidget::cellAt(int column, int row)
 {
+    // The table owns only items on its cells; one placed elsewhere would be lost.
+    if (column < 0 || column >= columnCount() || row < 0 || row >= rowCount())
+        return nullptr;
     QTableWidgetItem* cell = item(row, column);
     if (cell == nullptr) {
         cell = new QTableWidgetItem;
@@ -49,9 +52,8 @@ QTableWidgetItem* NeckWidget::cellAt(int column, int row)
 
 void NeckWidget::setCell(int column, int row, const std::string& text)
 {
-    if (column < 0 || column >= columnCount() || row < 0 || row >= rowCount())
-        return;
-    cellAt(column, row)->setText(QString::fromStdString(text));
+    if (QTableWidgetItem* cell = cellAt(column, row))
+        cell->setText(QString::fromStdString(text));
 }
 
 QString NeckWidget::cellText(int column, int row) const
@@ -66,6 +68,8 @@ void NeckWidget::markHeaderCells()
     const QBrush face = palette().button();
     const auto asHeader = [&](int row, int column) {
         QTableWidgetItem* cell = cellAt(column, row);
+        if (cell == nullptr)
+            return;
         cell->setFlags(Qt::ItemIsEnabled);
         cell->setBackground(face);
     };

@@ -4,11 +4,19 @@
 e2e_dir=$(mktemp -d)
 app_pid=
 e2e_cleanup() {
+    local status=$?
     # Subshells of $(...) run this trap too; only the script itself may clean up.
-    [ "$BASHPID" = "$$" ] || return 0
+    [ "$BASHPID" = "$$" ] || return "$status"
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
     [ -n "$app_pid" ] && wait "$app_pid" 2>/dev/null || true
+    # A sanitizer's report in the program's output fails the script that ran it.
+    if grep -q -E 'ERROR: (Address|Leak)Sanitizer|runtime error:' "$e2e_dir/app.log" 2>/dev/null; then
+        echo "FAIL: the program reported an error:" >&2
+        cat "$e2e_dir/app.log" >&2
+        status=1
+    fi
     rm -rf "$e2e_dir"
+    exit "$status"
 }
 trap e2e_cleanup EXIT
 
@@ -22,7 +30,7 @@ fail() {
 start_app() {
     local app
     app=$(readlink -f "$1")
-    (cd "$e2e_dir" && XDG_CONFIG_HOME="$e2e_dir/config" exec "$app") >"$e2e_dir/app.log" 2>&1 &
+    (cd "$e2e_dir" && XDG_CONFIG_HOME="$e2e_dir/config" exec "$app") >>"$e2e_dir/app.log" 2>&1 &
     app_pid=$!
 }
 
@@ -154,3 +162,42 @@ BUTTON_HEADER=(304 212)
 BUTTON_EXIT=(304 236)
 CHECK_STRINGS=(135 240)
 STRINGS_UP=(236 238)
+
+# Prints the id of a visible window other than the given one, polling; by default any of
+# the program's, else those that the given xdotool search options find. The tuning pop-up
+# has no caption of its own, and the unsaved-work box shares the main window's.
+wait_other_window() {
+    local main=$1 deadline=$((SECONDS + 10)) id
+    shift
+    [ $# -gt 0 ] || set -- --class '^quorlin$'
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        for id in $(timeout 5 xdotool search --onlyvisible "$@" 2>/dev/null); do
+            if [ "$id" != "$main" ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        kill -0 "$app_pid" 2>/dev/null || fail "the program ended early: $(cat "$e2e_dir/app.log")"
+        sleep 0.05
+    done
+    fail "no second window of the program after 10s"
+}
+
+# More window points.
+BUTTON_H=(612 24)
+RADIO_P=(568 158)
+RADIO_SLAP=(568 186)
+RADIO_POP=(568 200)
+RADIO_CHORD=(568 214)
+BUTTON_NEW_LINE=(64 188)
+WIDTH_FIELD=(92 244)
+PANEL_ABOUT=(456 230)
+# Points of the tuning pop-up, from its top-left corner.
+POPUP_UP=(88 14)
+POPUP_OK=(52 47)
+# Screen points of the header dialog's fields and its "Ok".
+HEADER_FROM=(700 359)
+HEADER_ARTIST=(700 383)
+HEADER_BASSPERF=(700 407)
+HEADER_COMMENT=(700 440)
+HEADER_OK=(958 363)

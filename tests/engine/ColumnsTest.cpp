@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace quorlin::engine {
 namespace {
 
@@ -170,6 +172,9 @@ TEST(HandDamage, NoWriterCrashesOrReachesOutsideTheBlock)
         {"|   q", "G -", "D ---", "A ---", "E ---", ">    "}, // a line shortened
         {"|   q", "", "D ---", "A ---", "E ---", ">    "},    // a line emptied
         {"prelude by hand", "|   q"},                         // most of the block gone
+        {"|   q  e"},                                         // only the rhythm line left
+        Lines(6, "typed"), // a block's worth typed into the empty tab, set-up still free
+        {"|   q", "G --5", "D \xC3\xA9xy", "A ---", "E ---", ">    "}, // an accent typed
     };
     void (*const actions[])(Fixture&) = {
         [](Fixture& f) { f.drop(4, 1); },
@@ -182,6 +187,10 @@ TEST(HandDamage, NoWriterCrashesOrReachesOutsideTheBlock)
         [](Fixture& f) { f.staff.GoBack(); },
         [](Fixture& f) { f.staff.JumpLine(); },
     };
+    // The accent is two bytes: a line with an odd count of such bytes lost half of one.
+    const auto accentBytes = [](const std::string& line) {
+        return std::count_if(line.begin(), line.end(), [](char c) { return (c & 0x80) != 0; });
+    };
     for (const Lines& lines : damaged) {
         for (std::size_t a = 0; a < std::size(actions); ++a) {
             for (int width : {80, 4}) {
@@ -192,6 +201,17 @@ TEST(HandDamage, NoWriterCrashesOrReachesOutsideTheBlock)
                 const int grown = f.text.count() - static_cast<int>(lines.size());
                 EXPECT_EQ(grown % 6, 0) << "action " << a << ": lines added one by one";
                 EXPECT_EQ(f.text.line(0).substr(0, 2), lines[0].substr(0, 2)) << "action " << a;
+                if (f.text.count() > static_cast<int>(lines.size())) {
+                    EXPECT_FALSE(f.staff.state().setupUnlocked)
+                        << "action " << a << ": a new block fixes the strings";
+                }
+                for (const std::string& line : f.text.lines())
+                    EXPECT_EQ(accentBytes(line) % 2, 0) << "action " << a << ": " << line;
+                // A block opened below the damage starts clean, whatever was copied into it.
+                const int start = f.staff.state().blockStart;
+                for (int k = 1; start >= static_cast<int>(lines.size()) && k < 6; ++k)
+                    EXPECT_EQ(f.text.line(start + k).size(), f.text.line(start).size())
+                        << "action " << a << ": line " << k << " of the new block out of step";
             }
         }
     }

@@ -182,6 +182,7 @@ TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
         {"FTH+72x:  #G##  D A E;", "72 4 [G#D A E A#B ] 0 0 0", nullptr},
         {"FTH-5:G D A E \xC3\x89;", "-5 5 [G D A E ? B ] 0 0 0", nullptr},
         {"FTH99999999999:G D A E ;", "2147483647 4 [G D A E A#B ] 0 0 0", nullptr},
+        {"FTH-99999999999:G D A E ;", "-2147483648 4 [G D A E A#B ] 0 0 0", nullptr},
     };
     for (const auto& [line, state, problem] : cases) {
         const LoadedTab loaded = read(std::string(line) + "\r\n|   q\r\n", 6);

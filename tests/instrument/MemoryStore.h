@@ -23,7 +23,8 @@ public:
         if (it == values.end() || it->second.second.size() > capacity)
             return false;
         size = it->second.second.size();
-        std::memcpy(buffer, it->second.second.data(), size);
+        if (size != 0)
+            std::memcpy(buffer, it->second.second.data(), size);
         return true;
     }
     void writeValue(const std::string& name, ValueType type,

@@ -11,8 +11,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QSettings>
 #include <QSpinBox>
@@ -46,6 +49,11 @@ void chooseFile(TBassForm& form, const char* dialog, const QString& path,
         if (onChosen)
             QObject::connect(d, &QFileDialog::fileSelected, d, onChosen, Qt::SingleShotConnection);
         d->selectFile(path);
+        // Choosing a file that exists asks before replacing it: yes.
+        QTimer::singleShot(50, d, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->button(QMessageBox::Yes)->click();
+        });
         static_cast<QDialog*>(d)->accept();
     });
 }
@@ -63,6 +71,7 @@ class FileFlowTest : public QObject {
 private slots:
     void savedTabLoadsBackWithItsHeader();
     void aFailedSaveOrReadSaysSoAndKeepsTheFile();
+    void savingWhereNothingCanBeWrittenSaysWhy();
     void noToTheClearQuestionStopsTheLoad();
     void unsavedWork_data();
     void unsavedWork();
@@ -130,6 +139,33 @@ void FileFlowTest::aFailedSaveOrReadSaysSoAndKeepsTheFile()
     QTest::mouseClick(child(form, "LoadTab"), Qt::LeftButton);
     QVERIFY(prompter.asked.last().startsWith("(error) Load Tab|The tab could not be read from "));
     QVERIFY(form.state().setupUnlocked); // nothing was loaded
+}
+
+void FileFlowTest::savingWhereNothingCanBeWrittenSaysWhy()
+{
+    // Permissions do not stop root; /proc takes no new files from anyone.
+    const QString closedFolder = m_dir.filePath(QStringLiteral("closed"));
+    QDir().mkdir(closedFolder);
+    QFile::setPermissions(closedFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QString unwritable =
+        QFileInfo(closedFolder).isWritable() ? QStringLiteral("/proc") : closedFolder;
+    const QString targets[] = {QStringLiteral("/dev/full"), unwritable + "/song.tab"};
+    for (const QString& target : targets) {
+        ScriptedPrompter prompter;
+        instrument::testing::MemoryStore store;
+        TBassForm form(&prompter, &store);
+        dropNote(form, 3, 1);
+        chooseFile(form, "SaveFile", target);
+        QTest::mouseClick(child(form, "ButtonSave"), Qt::LeftButton);
+        QCOMPARE(prompter.asked.size(), 1);
+        QVERIFY2(prompter.asked[0].startsWith("(error) Save Tab|The tab could not be saved to " +
+                                              target),
+                 qPrintable(prompter.asked[0]));
+        QVERIFY(child<QPlainTextEdit>(form, "Tab")->document()->isModified());
+    }
+    QVERIFY2(!QFileInfo(QStringLiteral("/dev/full")).isFile(), "the device is still a device");
+    QFile::setPermissions(closedFolder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void FileFlowTest::noToTheClearQuestionStopsTheLoad()
@@ -272,6 +308,13 @@ void FileFlowTest::settingsFileKeepsTypesAndBytes()
     conf.close();
     QCOMPARE(instrument::loadSetup(store).keepTuning, false);
     QFile::remove(file);
+
+    // A folder where the file should be: nothing is read, nothing written, no crash.
+    QVERIFY(QDir().mkpath(file));
+    QCOMPARE(instrument::loadSetup(store).keepTuning, false);
+    instrument::saveSetup(store, setup);
+    QVERIFY(QFileInfo(file).isDir());
+    QDir(file).removeRecursively();
 }
 
 QTEST_MAIN(FileFlowTest)

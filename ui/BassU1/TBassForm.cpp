@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QSaveFile>
@@ -37,6 +38,27 @@ namespace {
 const QString kCaption = QStringLiteral("Quorlin v1.0");
 const QString kHelpFileName = QStringLiteral("Quorlin.hlp");
 const QString kFileFilter = QStringLiteral("Tab files (*.tab);;Text files (*.txt);;All files (*)");
+
+// The old file is replaced only once the new one is written whole. A target that is no
+// regular file (a device, a pipe) cannot be replaced without destroying it: it is written
+// in place, and its errors still count.
+bool saveBytes(const QString& path, const std::string& bytes, QString& problem)
+{
+    const auto size = static_cast<qint64>(bytes.size());
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        QFile file(path);
+        const bool written = file.open(QIODevice::WriteOnly) &&
+                             file.write(bytes.data(), size) == size && file.flush();
+        problem = file.errorString();
+        return written && file.error() == QFileDevice::NoError;
+    }
+    QSaveFile file(path);
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(bytes.data(), size) == size && file.commit();
+    problem = file.errorString();
+    return written;
+}
 
 QFileDialog* fileDialog(QWidget* parent, const char* name, const QString& title,
                         QFileDialog::AcceptMode mode)
@@ -312,14 +334,10 @@ bool TBassForm::writeTab(const QString& path)
                         m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
     const std::string bytes = out.str();
 
-    // The old file is replaced only once the new one is written whole.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
+    QString problem;
+    if (!saveBytes(path, bytes, problem)) {
         m_prompter->error(QStringLiteral("The tab could not be saved to %1:\r%2.")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                              .arg(QDir::toNativeSeparators(path), problem),
                           QStringLiteral("Save Tab"));
         return false;
     }

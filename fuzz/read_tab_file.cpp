@@ -1,0 +1,100 @@
+// A tab file from anywhere: what the reader makes of it must be in bounds, and saving that
+// and loading it again must give back the same tab, set-up and song header.
+
+#include "engine/Staff.h"
+#include "engine/VectorTabText.h"
+#include "files/TabFile.h"
+#include "files/TextEncoding.h"
+#include "fuzz/Fakes.h"
+#include "fuzz/FuzzInput.h"
+
+#include <sstream>
+
+using namespace quorlin;
+
+namespace {
+
+files::LoadedTab load(const std::string& bytes, instrument::StringCount strings)
+{
+    std::istringstream in(bytes);
+    return files::readTabFile(in, strings, instrument::Tuning());
+}
+
+std::string save(const files::LoadedTab& tab)
+{
+    engine::EditingState state;
+    state.tabWidth = tab.state.tabWidth;
+    state.stringCount = tab.state.stringCount;
+    state.tuning = tab.state.tuning;
+    std::ostringstream out;
+    files::writeTabFile(out, engine::VectorTabText(tab.lines), state,
+                        tab.header.value_or(files::SongHeader()));
+    return out.str();
+}
+
+void requireInBounds(const files::LoadedTab& tab)
+{
+    const engine::LoadedState& s = tab.state;
+    const int strings = s.stringCount.value();
+    QUORLIN_REQUIRE(strings >= instrument::kMinStrings && strings <= instrument::kMaxStrings);
+    QUORLIN_REQUIRE(s.blockStart >= 0);
+    QUORLIN_REQUIRE(tab.lines.empty() ? s.blockStart == 0
+                                      : s.blockStart < static_cast<int>(tab.lines.size()));
+    QUORLIN_REQUIRE(s.lastString >= 0 && s.lastString <= strings);
+    QUORLIN_REQUIRE(s.lastFret >= 0);
+    QUORLIN_REQUIRE(tab.header.has_value() == tab.hasHeader);
+    for (int k = 1; k <= strings; ++k)
+        QUORLIN_REQUIRE(s.tuning.at(k).size() == 2);
+    // Whatever the bytes were, the window gets UTF-8 without line breaks in it.
+    const auto text = [](const std::string& t) {
+        return files::isValidUtf8(t) && t.find_first_of("\r\n") == std::string::npos;
+    };
+    for (const std::string& line : tab.lines)
+        QUORLIN_REQUIRE(!line.empty() && text(line));
+    if (tab.header) {
+        QUORLIN_REQUIRE(text(tab.header->from) && text(tab.header->artist) &&
+                        text(tab.header->bassPerf));
+        for (const std::string& comment : tab.header->comments)
+            QUORLIN_REQUIRE(text(comment));
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::FuzzInput input(data, size);
+    const instrument::StringCount before(instrument::kMinStrings + input.pick(3));
+    const files::LoadedTab first = load(input.rest(), before);
+    requireInBounds(first);
+
+    const std::string saved = save(first);
+    const files::LoadedTab second = load(saved, before);
+    requireInBounds(second);
+    QUORLIN_REQUIRE(second.hasHeader && second.problems.empty());
+    QUORLIN_REQUIRE(second.lines == first.lines);
+    const engine::LoadedState &a = first.state, &b = second.state;
+    QUORLIN_REQUIRE(b.tabWidth == a.tabWidth && b.stringCount == a.stringCount);
+    for (int s = 1; s <= a.stringCount.value(); ++s)
+        QUORLIN_REQUIRE(b.tuning.at(s) == a.tuning.at(s));
+    QUORLIN_REQUIRE(b.blockStart == a.blockStart && b.lastString == a.lastString &&
+                    b.lastFret == a.lastFret);
+    // A file without a header gets an empty one, and a header without comments gets the
+    // label's own line as its one empty comment: both are what the window shows anyway.
+    files::SongHeader expected = first.header.value_or(files::SongHeader());
+    if (expected.comments.empty())
+        expected.comments.emplace_back();
+    QUORLIN_REQUIRE(second.header == expected);
+    // From the second save on, the file does not change at all.
+    QUORLIN_REQUIRE(save(second) == saved);
+
+    // The window hands what it read to the engine; the neck must take the set-up as it is.
+    engine::VectorTabText text;
+    fuzz::FuzzNeck neck;
+    engine::Staff staff(text, neck);
+    staff.adoptLoaded(first.lines, first.state);
+    QUORLIN_REQUIRE(text.lines() == first.lines);
+    QUORLIN_REQUIRE(staff.state().lastString >= 0 &&
+                    staff.state().lastString <= staff.state().stringCount.value());
+    return 0;
+}
