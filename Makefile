@@ -4,13 +4,16 @@
 # and for the sanitizers and fuzzing:
 #   make test-asan   the whole suite built with AddressSanitizer and UBSan
 #   make fuzz        each libFuzzer target for FUZZ_SECONDS seconds
+# and for speed and memory against their floors:
+#   make bench       Release build, one table, and the figures in build-bench/bench.json
 BUILD_DIR := build
 ASAN_DIR := build-asan
 FUZZ_DIR := build-fuzz
+BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file load_settings engine_actions
 
-.PHONY: all deps configure build run test test-asan fuzz clean
+.PHONY: all deps configure build run test test-asan fuzz bench clean
 
 all: build
 
@@ -47,5 +50,12 @@ fuzz: $(FUZZ_DIR)/build.ninja
 	cmake --build --preset fuzz
 	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
 
+$(BENCH_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
+	cmake --preset bench
+
+bench: deps $(BENCH_DIR)/build.ninja
+	cmake --build --preset bench
+	bench/run.sh $(BENCH_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR)

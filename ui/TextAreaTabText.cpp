@@ -45,6 +45,17 @@ void TextAreaTabText::append(const std::string& text)
     cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'));
 }
 
+std::vector<std::string> TextAreaTabText::lines() const
+{
+    std::vector<std::string> result;
+    const int total = count();
+    result.reserve(static_cast<std::size_t>(total));
+    QTextBlock block = document().firstBlock();
+    for (int i = 0; i < total && block.isValid(); ++i, block = block.next())
+        result.push_back(block.text().toStdString());
+    return result;
+}
+
 void TextAreaTabText::eraseAll()
 {
     QTextCursor cursor(&document());

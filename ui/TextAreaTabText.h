@@ -4,6 +4,9 @@
 
 #include <QTextCursor>
 
+#include <string>
+#include <vector>
+
 class QPlainTextEdit;
 class QTextDocument;
 
@@ -20,6 +23,10 @@ public:
     void replace(int index, const std::string& text) override;
     void append(const std::string& text) override;
     void eraseAll() override;
+
+    // Every line at once, in one walk over the document: reading line by line looks each
+    // one up again, which a save of a long tab cannot afford.
+    std::vector<std::string> lines() const;
 
     // Groups the edits of one user action into a single undo step, and makes them cheap.
     class Action {

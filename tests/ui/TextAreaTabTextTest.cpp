@@ -32,6 +32,7 @@ void TextAreaTabTextTest::linesAreTheAreasLinesEachEndedByABreak()
     area.insertPlainText(QStringLiteral("by hand"));
     QCOMPARE(text.count(), 3);
     QCOMPARE(text.line(2), std::string("by hand"));
+    QCOMPARE(text.lines(), (std::vector<std::string>{"| ", "G --5", "by hand"}));
     text.append("> ");
     QCOMPARE(area.toPlainText(), QStringLiteral("| \nG --5\nby hand\n> \n"));
 

@@ -1,5 +1,6 @@
 #include "ui/BassU1/TBassForm.h"
 
+#include "engine/VectorTabText.h"
 #include "files/TabFile.h"
 #include "ui/Fonts.h"
 #include "ui/Header/THeaderForm.h"
@@ -330,7 +331,7 @@ bool TBassForm::SaveTab()
 bool TBassForm::writeTab(const QString& path)
 {
     std::ostringstream out;
-    files::writeTabFile(out, *m_text, m_staff->state(),
+    files::writeTabFile(out, engine::VectorTabText(m_text->lines()), m_staff->state(),
                         m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
     const std::string bytes = out.str();
 

@@ -1,0 +1,60 @@
+#pragma once
+
+// Builds tabs of a given number of notes with the engine alone, so the benchmarks start
+// from the exact text and editing state the window would have reached by hand.
+
+#include "engine/Staff.h"
+#include "engine/TabText.h"
+#include "files/TabFile.h"
+#include "instrument/NeckLabels.h"
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace quorlin::bench {
+
+class VectorText final : public engine::TabText {
+public:
+    int count() const override { return static_cast<int>(lines.size()); }
+    std::string line(int index) const override
+    {
+        return index >= 0 && index < count() ? lines[static_cast<std::size_t>(index)]
+                                             : std::string();
+    }
+    void replace(int index, const std::string& text) override
+    {
+        if (index >= 0 && index < count())
+            lines[static_cast<std::size_t>(index)] = text;
+    }
+    void append(const std::string& text) override { lines.push_back(text); }
+    void eraseAll() override { lines.clear(); }
+
+    std::vector<std::string> lines;
+};
+
+class NoNeck final : public instrument::NeckGrid {
+public:
+    void setRowCount(int) override {}
+    void setCell(int, int, const std::string&) override {}
+};
+
+// Notes walk over the four strings and a few frets in a fixed pattern, durations too.
+inline void writeGeneratedTab(const std::string& path, long notes)
+{
+    VectorText text;
+    NoNeck neck;
+    engine::Staff staff(text, neck);
+    static constexpr char kSymbols[] = {'q', 'e', 's', 'h', 'e', 'q', 'w'};
+    for (long i = 0; i < notes; ++i) {
+        engine::Drop drop;
+        drop.row = static_cast<int>(i % 4) + 1;
+        drop.column = static_cast<int>((i * 7) % 13);
+        drop.symbol = kSymbols[i % 7];
+        staff.Dropped(drop);
+    }
+    std::ofstream out(path, std::ios::binary);
+    files::writeTabFile(out, text, staff.state(), files::SongHeader());
+}
+
+} // namespace quorlin::bench

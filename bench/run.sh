@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Runs every benchmark against its floor, prints one table and writes it as JSON.
+# Usage: bench/run.sh BUILD_DIR   (a build of the "bench" preset)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build-bench}" && pwd)
+bin=$build/bin
+repeats=${BENCH_REPEATS:-5}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The window must not read or write the user's settings.
+export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime
+mkdir -p -m 700 "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
+figures=$work/figures
+
+offscreen() { QT_QPA_PLATFORM=offscreen "$@" 2>/dev/null; }
+# The middle of the numbers on standard input.
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# About 10 MB and 140,000 lines of a four-string tab.
+offscreen "$bin/quorlin_bench" gen "$work/big.tab" 520000
+
+offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
+offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
+offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
+# Peak memory is counted in a process of its own, each time afresh.
+for _ in $(seq "$repeats"); do offscreen "$bin/quorlin_bench" rss "$work/big.tab"; done |
+    awk '{ print $2 }' | median | sed 's/^/rss_kb /' >>"$figures"
+for _ in $(seq "$repeats"); do offscreen "$bin/bench_floor" hold "$work/big.tab"; done |
+    awk '{ print $2 }' | median | sed 's/^/rss_floor_kb /' >>"$figures"
+
+# Start-up needs a real X server: the time from exec to the first window mapped.
+"$root/scripts/with-xvfb" bash -c '
+    bin=$1 repeats=$2
+    "$bin/bench_floor" start >/dev/null 2>&1 & pid=$!; sleep 1; kill $pid; wait $pid 2>/dev/null # warm the caches
+    for _ in $(seq "$repeats"); do "$bin/bench_mapwait" "$bin/quorlin" 2>/dev/null; done | sort -n |
+        awk "{ v[NR] = \$1 } END { print \"start \" ((NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }"
+    for _ in $(seq "$repeats"); do "$bin/bench_mapwait" "$bin/bench_floor" start 2>/dev/null; done | sort -n |
+        awk "{ v[NR] = \$1 } END { print \"start_floor \" ((NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }"
+' _ "$bin" "$repeats" >>"$figures"
+
+# name, figure, floor, unit divisor, unit, goal (0: none of its own)
+awk -v json="$build/bench.json" '
+    { f[$1] = $2 }
+    function row(name, figure, floor, div, unit, goal,   ratio, met) {
+        ratio = floor > 0 ? figure / floor : 0
+        met = goal == 0 ? "-" : (floor > 0 && ratio <= goal) ? "yes" : "no"
+        printf "%-26s %12.3f %12.3f %-3s %7.3f %6s  %s\n", name, figure / div, floor / div, unit, ratio, goal == 0 ? "-" : goal, met
+        out = out sprintf("%s    {\"name\": \"%s\", \"figure\": %.6g, \"floor\": %.6g, \"unit\": \"%s\", \"ratio\": %.4g, \"goal\": %s, \"met\": %s}",
+                          (n++ ? ",\n" : ""), name, figure / div, floor / div, unit, ratio, goal == 0 ? "null" : goal, met == "-" ? "null" : met == "yes" ? "true" : "false")
+    }
+    END {
+        printf "%-26s %12s %12s %-3s %7s %6s  %s\n", "figure", "value", "floor", "", "ratio", "goal", "met"
+        row("note drop, 1,000 notes", f["notes_1000"], f["notes_floor_1000"], 1e3, "us", 0)
+        row("note drop, 10,000 notes", f["notes_10000"], f["notes_floor_10000"], 1e3, "us", 0)
+        row("note drop, 100,000 notes", f["notes_100000"], f["notes_floor_100000"], 1e3, "us", 2)
+        row("100,000 vs 1,000 notes", f["notes_100000"], f["notes_1000"], 1e3, "us", 1.2)
+        row("load 10 MB", f["load"], f["load_floor"], 1e6, "ms", 1.2)
+        row("save 10 MB", f["save"], f["save_floor"], 1e6, "ms", 2)
+        row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
+        row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
+        print "{\n  \"results\": [\n" out "\n  ]\n}" > json
+    }' "$figures"
+mkdir -p "$root/build"
+cp "$build/bench.json" "$root/build/bench.json"
+echo "figures in $build/bench.json and $root/build/bench.json"
