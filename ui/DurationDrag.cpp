@@ -2,6 +2,7 @@
 
 #include "engine/Staff.h"
 
+#include <QDropEvent>
 #include <QMimeData>
 
 namespace quorlin::ui {
@@ -21,6 +22,16 @@ std::optional<char> durationOf(const QMimeData* data)
     if (bytes.size() != 1 || !engine::isDurationSymbol(bytes[0]))
         return std::nullopt;
     return bytes[0];
+}
+
+std::optional<char> takeDuration(QDropEvent* event)
+{
+    const std::optional<char> symbol = durationOf(event->mimeData());
+    if (symbol)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+    return symbol;
 }
 
 } // namespace quorlin::ui

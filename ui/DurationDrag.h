@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class QDropEvent;
 class QMimeData;
 
 namespace quorlin::ui {
@@ -17,5 +18,7 @@ inline const QString kDurationMimeType = QStringLiteral("application/x-quorlin-d
 QMimeData* durationMimeData(char symbol);
 // The duration carried by a drag, if it is one of ours.
 std::optional<char> durationOf(const QMimeData* data);
+// Takes a drop that carries one of our durations and refuses any other.
+std::optional<char> takeDuration(QDropEvent* event);
 
 } // namespace quorlin::ui

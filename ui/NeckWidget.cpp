@@ -116,13 +116,8 @@ void NeckWidget::dragMoveEvent(QDragMoveEvent* event)
 
 void NeckWidget::dropEvent(QDropEvent* event)
 {
-    const std::optional<char> symbol = durationOf(event->mimeData());
-    if (!symbol) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    emit durationDropped(event->position().toPoint(), *symbol);
+    if (const std::optional<char> symbol = takeDuration(event))
+        emit durationDropped(event->position().toPoint(), *symbol);
 }
 
 void NeckWidget::mousePressEvent(QMouseEvent* event)

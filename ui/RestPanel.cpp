@@ -32,13 +32,8 @@ void RestPanel::dragMoveEvent(QDragMoveEvent* event)
 
 void RestPanel::dropEvent(QDropEvent* event)
 {
-    const std::optional<char> symbol = durationOf(event->mimeData());
-    if (!symbol) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
-    emit durationDropped(*symbol);
+    if (const std::optional<char> symbol = takeDuration(event))
+        emit durationDropped(*symbol);
 }
 
 } // namespace quorlin::ui
