@@ -161,8 +161,7 @@ void Staff::LabelNeck()
 
 void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded)
 {
-    for (const std::string& line : lines)
-        m_text.append(line);
+    m_text.appendLines(lines);
     setTabWidth(loaded.tabWidth);
     m_state.stringCount = loaded.stringCount;
     m_state.tuning = loaded.tuning;

@@ -1,9 +1,10 @@
 #pragma once
 
 // The tab is nothing but these lines: the window's text area in the program, a plain
-// vector in tests and benchmarks. The engine reaches it only through these five calls.
+// vector in tests and benchmarks. The engine reaches it only through these calls.
 
 #include <string>
+#include <vector>
 
 namespace quorlin::engine {
 
@@ -17,6 +18,12 @@ public:
     // Replacing a line that does not exist does nothing.
     virtual void replace(int index, const std::string& text) = 0;
     virtual void append(const std::string& text) = 0;
+    // As if appended one by one; a text area takes a whole loaded tab in one insert.
+    virtual void appendLines(const std::vector<std::string>& lines)
+    {
+        for (const std::string& text : lines)
+            append(text);
+    }
     virtual void eraseAll() = 0;
 };
 

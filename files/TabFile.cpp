@@ -145,72 +145,94 @@ void readHeaderLine(std::string_view line, LoadedTab& loaded)
 
 } // namespace
 
-void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
-                  const SongHeader& header)
+std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
+                        const SongHeader& header)
 {
+    std::string out;
+    std::size_t size = 1024;
+    for (const std::string_view line : lines)
+        size += line.size() + 2 * kLineEnd.size();
+    out.reserve(size);
+
     // A Ctrl-Z pasted into the text would end the file for every reader, taking the lines
     // after it along: it is written as the visible symbol for it instead.
     const auto writeLine = [&out](std::string_view text) {
         for (std::size_t end; (end = text.find(kEndOfFile)) != std::string_view::npos;) {
-            out << text.substr(0, end) << "\u241A";
+            out.append(text.substr(0, end)).append("\u241A");
             text.remove_prefix(end + 1);
         }
-        out << text << kLineEnd;
+        out.append(text).append(kLineEnd);
     };
     const int strings = state.stringCount.value();
 
-    out << kMark << state.tabWidth << ':';
+    out.append(kMark).append(std::to_string(state.tabWidth)).append(1, ':');
     for (int s = 1; s <= strings; ++s)
-        out << state.tuning.at(s);
+        out.append(state.tuning.at(s));
     writeLine(kSignature);
     writeLine(kRule);
-    out << kFromLabel;
+    out.append(kFromLabel);
     writeLine(header.from);
-    out << kArtistLabel;
+    out.append(kArtistLabel);
     writeLine(header.artist);
-    out << kBassPerfLabel;
+    out.append(kBassPerfLabel);
     writeLine(header.bassPerf);
     // The first comment completes the label's line.
-    out << kCommentsLabel;
+    out.append(kCommentsLabel);
     if (header.comments.empty())
-        out << kLineEnd;
+        out.append(kLineEnd);
     for (const std::string& comment : header.comments)
         writeLine(comment);
     writeLine(kCommentsEnd);
 
-    out << kStringsLabel;
+    out.append(kStringsLabel);
     for (int s = strings; s >= 2; --s)
-        out << state.tuning.at(s) << ',';
+        out.append(state.tuning.at(s)).append(1, ',');
     writeLine(state.tuning.at(1));
     for (const std::string_view legend : kLegend)
         writeLine(legend);
     writeLine(kRule);
     writeLine("");
 
-    const int count = tab.count();
-    for (int c = 1; c <= count; ++c) {
-        writeLine(tab.line(c - 1));
-        if (c % (strings + 2) == 0)
+    const auto block = static_cast<std::size_t>(strings + 2);
+    for (std::size_t c = 1; c <= lines.size(); ++c) {
+        writeLine(lines[c - 1]);
+        if (c % block == 0)
             writeLine("");
     }
+    return out;
 }
 
-LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
+void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
+                  const SongHeader& header)
+{
+    std::vector<std::string> lines;
+    for (int i = 0; i < tab.count(); ++i)
+        lines.push_back(tab.line(i));
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    out << tabFileText(views, state, header);
+}
+
+LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
                       const instrument::Tuning& tuning)
 {
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // Bytes after Ctrl-Z are not text: they must not decide the encoding either.
-    std::string_view text = std::string_view(bytes).substr(0, bytes.find(kEndOfFile));
+    std::string_view text = bytes.substr(0, bytes.find(kEndOfFile));
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
-    const std::vector<std::string> all = splitLines(toUtf8(text));
+    // Valid UTF-8, the usual case, is read where it lies rather than copied.
+    std::string converted;
+    if (!isValidUtf8(text)) {
+        converted = toUtf8(text);
+        text = converted;
+    }
+    const std::vector<std::string_view> all = splitLines(text);
 
     LoadedTab loaded;
     loaded.state.stringCount = strings;
     loaded.state.tuning = tuning;
     std::size_t next = 0;
     // The end of the file inside the header reads as empty lines.
-    const auto read = [&]() { return next < all.size() ? all[next++] : std::string(); };
+    const auto read = [&]() { return next < all.size() ? all[next++] : std::string_view(); };
 
     if (!all.empty() && all.front().starts_with(kMark)) {
         loaded.hasHeader = true;
@@ -221,10 +243,11 @@ LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
         header.artist = afterLabel(read());
         header.bassPerf = afterLabel(read());
         while (next < all.size()) {
-            std::string line = read();
+            const std::string_view line = read();
             if (line == kCommentsEnd)
                 break;
-            header.comments.push_back(header.comments.empty() ? afterLabel(line) : std::move(line));
+            header.comments.push_back(header.comments.empty() ? afterLabel(line)
+                                                              : std::string(line));
         }
         // The strings line and the legend are for people; the tab starts after the rule.
         while (next < all.size() && read() != kRule) {
@@ -233,9 +256,13 @@ LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
     }
 
     // The empty lines between blocks go; a line of blanks is tab text and stays.
-    std::copy_if(all.begin() + static_cast<std::ptrdiff_t>(next), all.end(),
-                 std::back_inserter(loaded.lines),
-                 [](const std::string& line) { return !line.empty(); });
+    const auto tab = std::span(all).subspan(next);
+    loaded.lines.reserve(static_cast<std::size_t>(std::count_if(
+        tab.begin(), tab.end(), [](std::string_view line) { return !line.empty(); })));
+    for (const std::string_view line : tab) {
+        if (!line.empty())
+            loaded.lines.emplace_back(line);
+    }
 
     const EditingPosition position =
         impliedPosition(loaded.lines, loaded.state.stringCount.value());
@@ -243,6 +270,13 @@ LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
     loaded.state.lastString = position.lastString;
     loaded.state.lastFret = position.lastFret;
     return loaded;
+}
+
+LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
+                      const instrument::Tuning& tuning)
+{
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return readTabFile(std::string_view(bytes), strings, tuning);
 }
 
 } // namespace quorlin::files

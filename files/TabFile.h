@@ -11,11 +11,16 @@
 
 #include <iosfwd>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorlin::files {
 
+// The whole file, built in one string: a long tab is saved in one write.
+std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
+                        const SongHeader& header);
 void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
                   const SongHeader& header);
 
@@ -32,6 +37,8 @@ struct LoadedTab {
 
 // `strings` and `tuning` are the set-up before the load: kept for a file without a header
 // line, and for the strings a header line leaves unnamed.
+LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
+                      const instrument::Tuning& tuning);
 LoadedTab readTabFile(std::istream& in, instrument::StringCount strings,
                       const instrument::Tuning& tuning);
 

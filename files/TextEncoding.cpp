@@ -95,10 +95,10 @@ std::string toUtf8(std::string_view bytes)
     return out;
 }
 
-std::vector<std::string> splitLines(std::string_view text)
+std::vector<std::string_view> splitLines(std::string_view text)
 {
     text = text.substr(0, text.find(kEndOfFile));
-    std::vector<std::string> lines;
+    std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = text.find_first_of("\r\n", start);

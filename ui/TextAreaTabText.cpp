@@ -45,14 +45,42 @@ void TextAreaTabText::append(const std::string& text)
     cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'));
 }
 
-std::vector<std::string> TextAreaTabText::lines() const
+void TextAreaTabText::appendLines(const std::vector<std::string>& lines)
 {
-    std::vector<std::string> result;
-    const int total = count();
-    result.reserve(static_cast<std::size_t>(total));
-    QTextBlock block = document().firstBlock();
-    for (int i = 0; i < total && block.isValid(); ++i, block = block.next())
-        result.push_back(block.text().toStdString());
+    if (lines.empty())
+        return;
+    QString text;
+    {
+        std::string joined;
+        std::size_t size = 0;
+        for (const std::string& line : lines)
+            size += line.size() + 1;
+        joined.reserve(size);
+        for (const std::string& line : lines)
+            joined.append(line).push_back('\n');
+        text = QString::fromUtf8(joined.data(), static_cast<qsizetype>(joined.size()));
+    }
+    QTextCursor cursor(&document());
+    cursor.movePosition(QTextCursor::End);
+    if (!cursor.block().text().isEmpty())
+        cursor.insertText(QStringLiteral("\n"));
+    cursor.insertText(text);
+}
+
+TextAreaTabText::Snapshot TextAreaTabText::snapshot() const
+{
+    // Raw text keeps the blocks apart with a paragraph separator, which nothing typed holds.
+    static constexpr std::string_view kSeparator = "\u2029";
+    Snapshot result;
+    result.utf8 = document().toRawText().toUtf8();
+    std::string_view rest(result.utf8.constData(), static_cast<std::size_t>(result.utf8.size()));
+    for (std::size_t end; (end = rest.find(kSeparator)) != std::string_view::npos;) {
+        result.lines.push_back(rest.substr(0, end));
+        rest.remove_prefix(end + kSeparator.size());
+    }
+    // The empty last block follows the last line's break: it is no line.
+    if (!rest.empty())
+        result.lines.push_back(rest);
     return result;
 }
 

@@ -2,9 +2,11 @@
 
 #include "engine/TabText.h"
 
+#include <QByteArray>
 #include <QTextCursor>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QPlainTextEdit;
@@ -22,11 +24,16 @@ public:
     std::string line(int index) const override;
     void replace(int index, const std::string& text) override;
     void append(const std::string& text) override;
+    void appendLines(const std::vector<std::string>& lines) override;
     void eraseAll() override;
 
-    // Every line at once, in one walk over the document: reading line by line looks each
-    // one up again, which a save of a long tab cannot afford.
-    std::vector<std::string> lines() const;
+    // Every line at once, taken from the document in one piece: reading line by line looks
+    // each one up again, which a save of a long tab cannot afford.
+    struct Snapshot {
+        QByteArray utf8;
+        std::vector<std::string_view> lines; // views into utf8
+    };
+    Snapshot snapshot() const;
 
     // Groups the edits of one user action into a single undo step, and makes them cheap.
     class Action {

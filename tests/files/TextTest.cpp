@@ -32,7 +32,7 @@ TEST(ToUtf8, KeepsUtf8AndReadsEverythingElseAsWindows1252)
 
 TEST(SplitLines, EndsLinesAtCrLfLfOrCrAndStopsAtCtrlZ)
 {
-    const std::pair<std::string_view, Lines> cases[] = {
+    const std::pair<std::string_view, std::vector<std::string_view>> cases[] = {
         {"", {}},
         {"\r\n", {""}},
         {"a\r\nb\r\n", {"a", "b"}},

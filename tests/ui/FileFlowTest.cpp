@@ -109,6 +109,9 @@ void FileFlowTest::savedTabLoadsBackWithItsHeader()
     QTest::mouseClick(child(form, "LoadTab"), Qt::LeftButton);
 
     QCOMPARE(tabText(form), written);
+    // An opened tab starts a history of its own: undo does not take the loaded text away.
+    child<QPlainTextEdit>(form, "Tab")->undo();
+    QCOMPARE(tabText(form), written);
     QCOMPARE(header.pFrom(), QStringLiteral("Tab writer"));
     QCOMPARE(header.commentLines(), (QStringList{"Intro only", "É"}));
     const engine::EditingState& s = form.state();

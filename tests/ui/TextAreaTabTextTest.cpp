@@ -10,6 +10,7 @@ class TextAreaTabTextTest : public QObject {
 
 private slots:
     void linesAreTheAreasLinesEachEndedByABreak();
+    void appendingManyIsAppendingEach();
 };
 
 void TextAreaTabTextTest::linesAreTheAreasLinesEachEndedByABreak()
@@ -29,16 +30,36 @@ void TextAreaTabTextTest::linesAreTheAreasLinesEachEndedByABreak()
 
     // A line typed by hand without a break is still a line, and is finished before the next.
     area.moveCursor(QTextCursor::End);
-    area.insertPlainText(QStringLiteral("by hand"));
+    area.insertPlainText(QStringLiteral("by hand É"));
     QCOMPARE(text.count(), 3);
-    QCOMPARE(text.line(2), std::string("by hand"));
-    QCOMPARE(text.lines(), (std::vector<std::string>{"| ", "G --5", "by hand"}));
+    QCOMPARE(text.line(2), std::string("by hand É"));
+    const std::vector<std::string_view> snapshot = text.snapshot().lines;
+    QCOMPARE(snapshot, (std::vector<std::string_view>{"| ", "G --5", "by hand É"}));
     text.append("> ");
-    QCOMPARE(area.toPlainText(), QStringLiteral("| \nG --5\nby hand\n> \n"));
+    QCOMPARE(area.toPlainText(), QStringLiteral("| \nG --5\nby hand É\n> \n"));
 
     text.eraseAll();
     QCOMPARE(text.count(), 0);
     QVERIFY(area.toPlainText().isEmpty());
+}
+
+// Many lines at once land exactly as the same lines appended one by one.
+void TextAreaTabTextTest::appendingManyIsAppendingEach()
+{
+    const std::vector<std::string> lines = {"| q", "G 5-", "", "D ½"};
+    for (const QString& before : {QString(), QStringLiteral("x\n"), QStringLiteral("open")}) {
+        QPlainTextEdit one, many;
+        TextAreaTabText oneByOne(one), atOnce(many);
+        one.setPlainText(before);
+        many.setPlainText(before);
+        for (const std::string& line : lines)
+            oneByOne.append(line);
+        atOnce.appendLines(lines);
+        atOnce.appendLines({});
+        QCOMPARE(many.toPlainText(), one.toPlainText());
+        QCOMPARE(atOnce.count(), oneByOne.count());
+        QCOMPARE(atOnce.snapshot().lines.back(), std::string_view("D ½"));
+    }
 }
 
 QTEST_MAIN(TextAreaTabTextTest)

@@ -1,6 +1,5 @@
 #include "ui/BassU1/TBassForm.h"
 
-#include "engine/VectorTabText.h"
 #include "files/TabFile.h"
 #include "ui/Fonts.h"
 #include "ui/Header/THeaderForm.h"
@@ -22,9 +21,10 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QSaveFile>
+#include <QTextDocument>
 
 #include <limits>
-#include <sstream>
+#include <string_view>
 
 // The glyphs live in the ui library's resources, which a static link would otherwise drop.
 static void initResources()
@@ -330,10 +330,10 @@ bool TBassForm::SaveTab()
 
 bool TBassForm::writeTab(const QString& path)
 {
-    std::ostringstream out;
-    files::writeTabFile(out, engine::VectorTabText(m_text->lines()), m_staff->state(),
-                        m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
-    const std::string bytes = out.str();
+    const TextAreaTabText::Snapshot tab = m_text->snapshot();
+    const std::string bytes = files::tabFileText(
+        tab.lines, m_staff->state(),
+        m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
 
     QString problem;
     if (!saveBytes(path, bytes, problem)) {
@@ -365,12 +365,21 @@ void TBassForm::LoadDaTab()
         return;
     }
 
-    std::istringstream in(bytes.toStdString());
     const engine::EditingState& before = m_staff->state();
-    const files::LoadedTab tab = files::readTabFile(in, before.stringCount, before.tuning);
+    const files::LoadedTab tab = files::readTabFile(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        before.stringCount, before.tuning);
+    bytes = QByteArray(); // a big tab is held three times over otherwise
     {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->adoptLoaded(tab.lines, tab.state);
+        // A loaded tab starts a history of its own, as an opened file does; recording each
+        // of its lines for undo would also cost as much as the text itself.
+        QTextDocument& document = *m_ui->Tab->document();
+        document.setUndoRedoEnabled(false);
+        {
+            TextAreaTabText::Action action(*m_text);
+            m_staff->adoptLoaded(tab.lines, tab.state);
+        }
+        document.setUndoRedoEnabled(true);
     }
     m_ui->MaxLineLen->setValue(m_staff->state().tabWidth);
     m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
