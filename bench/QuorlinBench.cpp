@@ -49,8 +49,7 @@ struct Window {
     double throughDialog(const char* button, const char* dialog, const QString& path)
     {
         QElapsedTimer timer;
-        QTimer::singleShot(0, &form, [this, dialog, path, &timer] {
-            auto* d = child<QFileDialog>(form, dialog);
+        ui::testing::whenVisible<QFileDialog>(form, dialog, [path, &timer](QFileDialog* d) {
             QObject::connect(
                 d, &QFileDialog::fileSelected, d, [&timer] { timer.start(); },
                 Qt::SingleShotConnection);

@@ -68,7 +68,7 @@ void Staff::appendBlock(std::string_view articulationPrefix)
 void Staff::extendLine(int index, std::string_view tail)
 {
     // A line the user deleted by hand reads empty and cannot be replaced: it stays gone.
-    m_text.replace(index, m_text.line(index).append(tail));
+    m_text.extend(index, tail);
 }
 
 void Staff::cutLine(int index, std::size_t count)

@@ -4,6 +4,7 @@
 // vector in tests and benchmarks. The engine reaches it only through these calls.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorlin::engine {
@@ -17,6 +18,12 @@ public:
     virtual std::string line(int index) const = 0;
     // Replacing a line that does not exist does nothing.
     virtual void replace(int index, const std::string& text) = 0;
+    // Adds `tail` to the end of an existing line; a text area does so without touching the
+    // rest of the line.
+    virtual void extend(int index, std::string_view tail)
+    {
+        replace(index, line(index).append(tail));
+    }
     virtual void append(const std::string& text) = 0;
     // As if appended one by one; a text area takes a whole loaded tab in one insert.
     virtual void appendLines(const std::vector<std::string>& lines)

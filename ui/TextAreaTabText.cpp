@@ -13,10 +13,18 @@ QTextDocument& TextAreaTabText::document() const
     return *m_area.document();
 }
 
+QTextCursor TextAreaTabText::endOfText() const
+{
+    QTextCursor cursor(&document());
+    cursor.setPosition(document().characterCount() - 1);
+    return cursor;
+}
+
 int TextAreaTabText::count() const
 {
     const QTextDocument& doc = document();
-    const bool openLastLine = !doc.lastBlock().text().isEmpty();
+    // A block's length counts its break too.
+    const bool openLastLine = doc.lastBlock().length() > 1;
     return doc.blockCount() - (openLastLine ? 0 : 1);
 }
 
@@ -31,15 +39,27 @@ void TextAreaTabText::replace(int index, const std::string& text)
 {
     if (index < 0 || index >= count())
         return;
-    QTextCursor cursor(document().findBlockByNumber(index));
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    // Positions, not cursor moves: a move lays the block out first, which costs more than
+    // the edit itself.
+    const QTextBlock block = document().findBlockByNumber(index);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
     cursor.insertText(QString::fromStdString(text));
+}
+
+void TextAreaTabText::extend(int index, std::string_view tail)
+{
+    if (index < 0 || index >= count())
+        return;
+    const QTextBlock block = document().findBlockByNumber(index);
+    QTextCursor cursor(block);
+    cursor.setPosition(block.position() + block.length() - 1);
+    cursor.insertText(QString::fromUtf8(tail.data(), static_cast<qsizetype>(tail.size())));
 }
 
 void TextAreaTabText::append(const std::string& text)
 {
-    QTextCursor cursor(&document());
-    cursor.movePosition(QTextCursor::End);
+    QTextCursor cursor = endOfText();
     // A line typed by hand without a line break is finished first.
     const QString opening = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
     cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'));
@@ -60,8 +80,7 @@ void TextAreaTabText::appendLines(const std::vector<std::string>& lines)
             joined.append(line).push_back('\n');
         text = QString::fromUtf8(joined.data(), static_cast<qsizetype>(joined.size()));
     }
-    QTextCursor cursor(&document());
-    cursor.movePosition(QTextCursor::End);
+    QTextCursor cursor = endOfText();
     if (!cursor.block().text().isEmpty())
         cursor.insertText(QStringLiteral("\n"));
     cursor.insertText(text);

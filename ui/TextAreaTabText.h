@@ -23,6 +23,7 @@ public:
     int count() const override;
     std::string line(int index) const override;
     void replace(int index, const std::string& text) override;
+    void extend(int index, std::string_view tail) override;
     void append(const std::string& text) override;
     void appendLines(const std::vector<std::string>& lines) override;
     void eraseAll() override;
@@ -49,6 +50,7 @@ public:
 
 private:
     QTextDocument& document() const;
+    QTextCursor endOfText() const;
 
     QPlainTextEdit& m_area;
 };

@@ -43,9 +43,7 @@ void dropNote(const TBassForm& form, int column, int row)
 void chooseFile(TBassForm& form, const char* dialog, const QString& path,
                 std::function<void()> onChosen = {})
 {
-    QTimer::singleShot(0, &form, [&form, dialog, path, onChosen] {
-        auto* d = child<QFileDialog>(form, dialog);
-        QVERIFY(d->isVisible());
+    ui::testing::whenVisible<QFileDialog>(form, dialog, [path, onChosen](QFileDialog* d) {
         if (onChosen)
             QObject::connect(d, &QFileDialog::fileSelected, d, onChosen, Qt::SingleShotConnection);
         d->selectFile(path);
@@ -146,13 +144,10 @@ void FileFlowTest::aFailedSaveOrReadSaysSoAndKeepsTheFile()
 
 void FileFlowTest::savingWhereNothingCanBeWrittenSaysWhy()
 {
-    // Permissions do not stop root; /proc takes no new files from anyone.
-    const QString closedFolder = m_dir.filePath(QStringLiteral("closed"));
-    QDir().mkdir(closedFolder);
-    QFile::setPermissions(closedFolder, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    const QString unwritable =
-        QFileInfo(closedFolder).isWritable() ? QStringLiteral("/proc") : closedFolder;
-    const QString targets[] = {QStringLiteral("/dev/full"), unwritable + "/song.tab"};
+    // A folder that is a file stops root too, unlike permissions.
+    const QString notAFolder = m_dir.filePath(QStringLiteral("not-a-folder"));
+    QFile(notAFolder).open(QIODevice::WriteOnly);
+    const QString targets[] = {QStringLiteral("/dev/full"), notAFolder + "/song.tab"};
     for (const QString& target : targets) {
         ScriptedPrompter prompter;
         instrument::testing::MemoryStore store;
@@ -167,8 +162,7 @@ void FileFlowTest::savingWhereNothingCanBeWrittenSaysWhy()
         QVERIFY(child<QPlainTextEdit>(form, "Tab")->document()->isModified());
     }
     QVERIFY2(!QFileInfo(QStringLiteral("/dev/full")).isFile(), "the device is still a device");
-    QFile::setPermissions(closedFolder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QVERIFY(QFileInfo(notAFolder).isFile());
 }
 
 void FileFlowTest::noToTheClearQuestionStopsTheLoad()
@@ -179,9 +173,8 @@ void FileFlowTest::noToTheClearQuestionStopsTheLoad()
     dropNote(form, 3, 1);
     const QString before = tabText(form);
     bool dialogShown = false;
-    QTimer::singleShot(0, &form, [&] {
-        auto* d = child<QFileDialog>(form, "OpenFile");
-        dialogShown = d->isVisible();
+    ui::testing::whenVisible<QFileDialog>(form, "OpenFile", [&](QFileDialog* d) {
+        dialogShown = true;
         d->reject();
     });
     prompter.answers << false;

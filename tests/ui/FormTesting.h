@@ -6,7 +6,10 @@
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 namespace quorlin::ui::testing {
 
@@ -44,6 +47,24 @@ template <typename T = QWidget> T* child(const QWidget& form, const char* name)
     if (w == nullptr)
         qFatal("no control named %s", name);
     return w;
+}
+
+// Runs `act` once `owner` has a visible child named `name`. Dialogs are made when first
+// needed and run their own event loop, so the test polls for them from that loop.
+template <typename T>
+void whenVisible(QWidget& owner, const char* name, std::function<void(T*)> act)
+{
+    auto* poll = new QTimer(&owner);
+    QObject::connect(poll, &QTimer::timeout, poll,
+                     [poll, &owner, name = QString::fromLatin1(name), act] {
+                         T* w = owner.findChild<T*>(name);
+                         if (w == nullptr || !w->isVisible())
+                             return;
+                         poll->stop();
+                         poll->deleteLater();
+                         act(w);
+                     });
+    poll->start(0);
 }
 
 // A drag that enters, moves to `point` and drops there; true when the target took the drop.

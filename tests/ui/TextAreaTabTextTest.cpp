@@ -11,6 +11,7 @@ class TextAreaTabTextTest : public QObject {
 private slots:
     void linesAreTheAreasLinesEachEndedByABreak();
     void appendingManyIsAppendingEach();
+    void extendingALineIsReplacingItWithMore();
 };
 
 void TextAreaTabTextTest::linesAreTheAreasLinesEachEndedByABreak()
@@ -59,6 +60,21 @@ void TextAreaTabTextTest::appendingManyIsAppendingEach()
         QCOMPARE(many.toPlainText(), one.toPlainText());
         QCOMPARE(atOnce.count(), oneByOne.count());
         QCOMPARE(atOnce.snapshot().lines.back(), std::string_view("D ½"));
+    }
+}
+
+// Extending a line in place ends as replacing it with the longer text would.
+void TextAreaTabTextTest::extendingALineIsReplacingItWithMore()
+{
+    const QString before = QStringLiteral("| \nG É-\nD \nopen");
+    for (int index : {-1, 0, 1, 3, 4, 9}) {
+        QPlainTextEdit extended, replaced;
+        extended.setPlainText(before);
+        replaced.setPlainText(before);
+        TextAreaTabText byTail(extended), byLine(replaced);
+        byTail.extend(index, "q½-");
+        byLine.replace(index, byLine.line(index) + "q½-");
+        QCOMPARE(extended.toPlainText(), replaced.toPlainText());
     }
 }
 

@@ -98,8 +98,6 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         m_ownStore = std::make_unique<SettingsFileStore>();
         m_store = m_ownStore.get();
     }
-    m_saveFile = fileDialog(this, "SaveFile", QStringLiteral("Save Tab"), QFileDialog::AcceptSave);
-    m_openFile = fileDialog(this, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
     initResources();
     m_ui->setupUi(this);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
@@ -321,11 +319,23 @@ bool TBassForm::maybeSave()
     return false;
 }
 
+QString TBassForm::chooseFile(QFileDialog*& dialog, const char* name, const QString& title,
+                              QFileDialog::AcceptMode mode)
+{
+    // Made on first use, not at start-up: most runs never open them. Kept afterwards, so a
+    // second use opens where the first one left off.
+    if (dialog == nullptr)
+        dialog = fileDialog(this, name, title, mode);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
 bool TBassForm::SaveTab()
 {
-    if (m_saveFile->exec() != QDialog::Accepted || m_saveFile->selectedFiles().isEmpty())
-        return false;
-    return writeTab(m_saveFile->selectedFiles().constFirst());
+    const QString path =
+        chooseFile(m_saveFile, "SaveFile", QStringLiteral("Save Tab"), QFileDialog::AcceptSave);
+    return !path.isEmpty() && writeTab(path);
 }
 
 bool TBassForm::writeTab(const QString& path)
@@ -351,9 +361,10 @@ void TBassForm::LoadDaTab()
     // Loading appends to the tab, so it must start from an empty one.
     if (!Clear())
         return;
-    if (m_openFile->exec() != QDialog::Accepted || m_openFile->selectedFiles().isEmpty())
+    const QString path =
+        chooseFile(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
+    if (path.isEmpty())
         return;
-    const QString path = m_openFile->selectedFiles().constFirst();
     QFile file(path);
     QByteArray bytes;
     if (file.open(QIODevice::ReadOnly))

@@ -6,11 +6,10 @@
 #include "engine/Staff.h"
 #include "instrument/Settings.h"
 
+#include <QFileDialog>
 #include <QWidget>
 
 #include <memory>
-
-class QFileDialog;
 
 namespace Ui {
 class TBassForm;
@@ -66,6 +65,9 @@ private:
     void HelpMe();
 
     engine::Technique technique() const;
+    // The chosen path, or nothing when the user cancelled.
+    QString chooseFile(QFileDialog*& dialog, const char* name, const QString& title,
+                       QFileDialog::AcceptMode mode);
     bool writeTab(const QString& path);
     // Asks before unsaved work is dropped; false when the user wants to stay.
     bool maybeSave();
@@ -85,8 +87,8 @@ private:
     THeaderForm* m_headerForm = nullptr;
     std::unique_ptr<instrument::SettingsStore> m_ownStore;
     instrument::SettingsStore* m_store;
-    QFileDialog* m_saveFile;
-    QFileDialog* m_openFile;
+    QFileDialog* m_saveFile = nullptr;
+    QFileDialog* m_openFile = nullptr;
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
     QString m_helpFile;
