@@ -21,8 +21,10 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <unistd.h>
 
 using namespace quorlin;
 using ui::TBassForm;
@@ -83,10 +85,8 @@ double dropMedian(Window& w)
 
 // The least a note can cost: three characters added to each of eight lines at the end of a
 // document of the same size, in one edit block.
-double floorMedian(const QString& text)
+double floorMedian(QTextDocument& doc)
 {
-    QTextDocument doc;
-    doc.setPlainText(text);
     std::vector<double> times;
     for (int i = 0; i < kDrops; ++i) {
         QElapsedTimer timer;
@@ -104,6 +104,25 @@ double floorMedian(const QString& text)
     return bench::median(times);
 }
 
+double floorMedian(const QString& text)
+{
+    QTextDocument doc;
+    doc.setPlainText(text);
+    return floorMedian(doc);
+}
+
+// The same edits where a shown text area, like the window's, lays out what changed.
+double areaFloorMedian(const QPlainTextEdit& like)
+{
+    QPlainTextEdit area;
+    area.setFont(like.font());
+    area.resize(like.size());
+    area.setPlainText(like.toPlainText());
+    area.show();
+    QCoreApplication::processEvents();
+    return floorMedian(*area.document());
+}
+
 int notes(const QString& dir)
 {
     for (long size : {1000L, 10000L, 100000L}) {
@@ -114,6 +133,7 @@ int notes(const QString& dir)
         const QByteArray name = QByteArray::number(size);
         bench::report("notes_" + name, dropMedian(w));
         bench::report("notes_floor_" + name, floorMedian(w.tab().toPlainText()));
+        bench::report("notes_area_" + name, areaFloorMedian(w.tab()));
     }
     return 0;
 }
@@ -137,16 +157,32 @@ int loadAndSave(const QString& big, const QString& dir, int repeats)
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
     const std::string plain = dir.toStdString() + "/plain.tab";
+    // The floor, and beside it the two costs a save cannot leave out: the bytes reaching the
+    // disk before the file is replaced, and the text taken out of Qt's document.
+    std::vector<double> synced, textOut;
     for (int i = 0; i < repeats; ++i) {
-        std::remove(plain.c_str());
+        for (const bool sync : {false, true}) {
+            std::remove(plain.c_str());
+            QElapsedTimer timer;
+            timer.start();
+            std::ofstream out(plain, std::ios::binary);
+            out.write(bytes.constData(), bytes.size());
+            out.close();
+            if (sync) {
+                const int fd = ::open(plain.c_str(), O_WRONLY);
+                ::fdatasync(fd);
+                ::close(fd);
+            }
+            (sync ? synced : writes).push_back(static_cast<double>(timer.nsecsElapsed()));
+        }
         QElapsedTimer timer;
         timer.start();
-        std::ofstream out(plain, std::ios::binary);
-        out.write(bytes.constData(), bytes.size());
-        out.close();
-        writes.push_back(static_cast<double>(timer.nsecsElapsed()));
+        const QByteArray text = w.tab().document()->toRawText().toUtf8();
+        textOut.push_back(static_cast<double>(timer.nsecsElapsed()));
     }
     bench::report("save_floor", bench::median(writes));
+    bench::report("save_floor_synced", bench::median(synced));
+    bench::report("save_text_out", bench::median(textOut));
     return 0;
 }
 

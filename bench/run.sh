@@ -57,8 +57,11 @@ awk -v json="$build/bench.json" '
         row("note drop, 10,000 notes", f["notes_10000"], f["notes_floor_10000"], 1e3, "us", 0)
         row("note drop, 100,000 notes", f["notes_100000"], f["notes_floor_100000"], 1e3, "us", 2)
         row("100,000 vs 1,000 notes", f["notes_100000"], f["notes_1000"], 1e3, "us", 1.2)
+        row("  vs edits in a text area", f["notes_100000"], f["notes_area_100000"], 1e3, "us", 0)
         row("load 10 MB", f["load"], f["load_floor"], 1e6, "ms", 1.2)
         row("save 10 MB", f["save"], f["save_floor"], 1e6, "ms", 2)
+        row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
+        row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
         print "{\n  \"results\": [\n" out "\n  ]\n}" > json

@@ -7,8 +7,11 @@ namespace {
 QFont fixedPitch(const QString& family, int pixelSize)
 {
     QFont font(family);
-    // Any monospace family will do where DejaVu is missing.
-    font.setStyleHint(QFont::Monospace, QFont::PreferMatch);
+    // Any monospace family will do where DejaVu is missing. Shaping only adds kerning and
+    // ligatures to Latin text, which fixed pitch must not have, and it is most of the cost
+    // of laying out a long tab's changed lines.
+    font.setStyleHint(QFont::Monospace,
+                      QFont::StyleStrategy(QFont::PreferMatch | QFont::PreferNoShaping));
     font.setFixedPitch(true);
     font.setPixelSize(pixelSize);
     return font;
