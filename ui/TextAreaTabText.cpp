@@ -6,6 +6,14 @@
 
 namespace quorlin::ui {
 
+namespace {
+
+// The area holds plain text only, in the empty format that typing and pasting give it too.
+// Naming it spares each insert looking up the format of the character before it.
+const QTextCharFormat kPlain;
+
+} // namespace
+
 TextAreaTabText::TextAreaTabText(QPlainTextEdit& area) : m_area(area) {}
 
 QTextDocument& TextAreaTabText::document() const
@@ -28,33 +36,44 @@ int TextAreaTabText::count() const
     return doc.blockCount() - (openLastLine ? 0 : 1);
 }
 
+QTextBlock TextAreaTabText::lineBlock(int index) const
+{
+    const QTextBlock block = document().findBlockByNumber(index);
+    // The empty block after the last line's break is no line.
+    if (block.isValid() && block.length() == 1 && !block.next().isValid())
+        return {};
+    return block;
+}
+
 std::string TextAreaTabText::line(int index) const
 {
-    if (index < 0 || index >= count())
-        return {};
-    return document().findBlockByNumber(index).text().toStdString();
+    const QTextBlock block = lineBlock(index);
+    return block.isValid() ? block.text().toStdString() : std::string();
 }
+
+// Positions, not cursor moves: a move lays the block out first, which costs more than the
+// edit itself.
 
 void TextAreaTabText::replace(int index, const std::string& text)
 {
-    if (index < 0 || index >= count())
+    const QTextBlock block = lineBlock(index);
+    if (!block.isValid())
         return;
-    // Positions, not cursor moves: a move lays the block out first, which costs more than
-    // the edit itself.
-    const QTextBlock block = document().findBlockByNumber(index);
-    QTextCursor cursor(block);
-    cursor.setPosition(block.position() + block.length() - 1, QTextCursor::KeepAnchor);
-    cursor.insertText(QString::fromStdString(text));
+    const int start = block.position();
+    QTextCursor cursor(&document());
+    cursor.setPosition(start);
+    cursor.setPosition(start + block.length() - 1, QTextCursor::KeepAnchor);
+    cursor.insertText(QString::fromStdString(text), kPlain);
 }
 
 void TextAreaTabText::extend(int index, std::string_view tail)
 {
-    if (index < 0 || index >= count())
+    const QTextBlock block = lineBlock(index);
+    if (!block.isValid())
         return;
-    const QTextBlock block = document().findBlockByNumber(index);
-    QTextCursor cursor(block);
+    QTextCursor cursor(&document());
     cursor.setPosition(block.position() + block.length() - 1);
-    cursor.insertText(QString::fromUtf8(tail.data(), static_cast<qsizetype>(tail.size())));
+    cursor.insertText(QString::fromUtf8(tail.data(), static_cast<qsizetype>(tail.size())), kPlain);
 }
 
 void TextAreaTabText::append(const std::string& text)
@@ -62,7 +81,7 @@ void TextAreaTabText::append(const std::string& text)
     QTextCursor cursor = endOfText();
     // A line typed by hand without a line break is finished first.
     const QString opening = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
-    cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'));
+    cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'), kPlain);
 }
 
 void TextAreaTabText::appendLines(const std::vector<std::string>& lines)
@@ -82,8 +101,8 @@ void TextAreaTabText::appendLines(const std::vector<std::string>& lines)
     }
     QTextCursor cursor = endOfText();
     if (!cursor.block().text().isEmpty())
-        cursor.insertText(QStringLiteral("\n"));
-    cursor.insertText(text);
+        cursor.insertText(QStringLiteral("\n"), kPlain);
+    cursor.insertText(text, kPlain);
 }
 
 TextAreaTabText::Snapshot TextAreaTabText::snapshot() const

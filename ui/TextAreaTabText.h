@@ -3,6 +3,7 @@
 #include "engine/TabText.h"
 
 #include <QByteArray>
+#include <QTextBlock>
 #include <QTextCursor>
 
 #include <string>
@@ -51,6 +52,8 @@ public:
 private:
     QTextDocument& document() const;
     QTextCursor endOfText() const;
+    // The block holding the line, or an invalid block when there is no such line.
+    QTextBlock lineBlock(int index) const;
 
     QPlainTextEdit& m_area;
 };
