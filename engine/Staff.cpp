@@ -21,7 +21,10 @@ std::string rhythmCell(char symbol, bool dotted)
 // The fret as the last two characters of a cell: "-7" or "12".
 std::string fretDigits(int fret)
 {
-    return fret < 10 ? "-" + std::to_string(fret) : std::to_string(fret);
+    std::string digits = std::to_string(fret);
+    if (fret < 10)
+        digits.insert(digits.begin(), '-');
+    return digits;
 }
 
 // Text typed by hand may hold characters of several bytes; a cut or overwrite that would
@@ -260,7 +263,9 @@ DropOutcome Staff::chordNote(const Drop& drop)
     const int index = m_state.blockStart + drop.row;
     std::string line = m_text.line(index);
     if (line.size() >= kHeadLength + kColumn && !splitsCharacter(line, line.size() - kColumn)) {
-        line.replace(line.size() - kColumn, kColumn, "-" + fretDigits(drop.column));
+        std::string cell = fretDigits(drop.column);
+        cell.insert(cell.begin(), '-');
+        line.replace(line.size() - kColumn, kColumn, cell);
         m_text.replace(index, line);
     }
     m_state.lastString = drop.row;

@@ -110,15 +110,16 @@ TextAreaTabText::Snapshot TextAreaTabText::snapshot() const
     // Raw text keeps the blocks apart with a paragraph separator, which nothing typed holds.
     static constexpr std::string_view kSeparator = "\u2029";
     Snapshot result;
-    result.utf8 = document().toRawText().toUtf8();
-    std::string_view rest(result.utf8.constData(), static_cast<std::size_t>(result.utf8.size()));
+    result.m_utf8 = document().toRawText().toUtf8();
+    std::string_view rest(result.m_utf8.constData(),
+                          static_cast<std::size_t>(result.m_utf8.size()));
     for (std::size_t end; (end = rest.find(kSeparator)) != std::string_view::npos;) {
-        result.lines.push_back(rest.substr(0, end));
+        result.m_lines.push_back(rest.substr(0, end));
         rest.remove_prefix(end + kSeparator.size());
     }
     // The empty last block follows the last line's break: it is no line.
     if (!rest.empty())
-        result.lines.push_back(rest);
+        result.m_lines.push_back(rest);
     return result;
 }
 

@@ -31,9 +31,16 @@ public:
 
     // Every line at once, taken from the document in one piece: reading line by line looks
     // each one up again, which a save of a long tab cannot afford.
-    struct Snapshot {
-        QByteArray utf8;
-        std::vector<std::string_view> lines; // views into utf8
+    class Snapshot {
+    public:
+        // Views into the snapshot's own bytes: not to be taken from a temporary.
+        const std::vector<std::string_view>& lines() const& { return m_lines; }
+        void lines() && = delete;
+
+    private:
+        friend class TextAreaTabText;
+        QByteArray m_utf8;
+        std::vector<std::string_view> m_lines;
     };
     Snapshot snapshot() const;
 

@@ -34,8 +34,8 @@ void TextAreaTabTextTest::linesAreTheAreasLinesEachEndedByABreak()
     area.insertPlainText(QStringLiteral("by hand É"));
     QCOMPARE(text.count(), 3);
     QCOMPARE(text.line(2), std::string("by hand É"));
-    const std::vector<std::string_view> snapshot = text.snapshot().lines;
-    QCOMPARE(snapshot, (std::vector<std::string_view>{"| ", "G --5", "by hand É"}));
+    const TextAreaTabText::Snapshot snapshot = text.snapshot();
+    QCOMPARE(snapshot.lines(), (std::vector<std::string_view>{"| ", "G --5", "by hand É"}));
     text.append("> ");
     QCOMPARE(area.toPlainText(), QStringLiteral("| \nG --5\nby hand É\n> \n"));
 
@@ -59,7 +59,8 @@ void TextAreaTabTextTest::appendingManyIsAppendingEach()
         atOnce.appendLines({});
         QCOMPARE(many.toPlainText(), one.toPlainText());
         QCOMPARE(atOnce.count(), oneByOne.count());
-        QCOMPARE(atOnce.snapshot().lines.back(), std::string_view("D ½"));
+        const TextAreaTabText::Snapshot snapshot = atOnce.snapshot();
+        QCOMPARE(snapshot.lines().back(), std::string_view("D ½"));
     }
 }
 

@@ -342,7 +342,7 @@ bool TBassForm::writeTab(const QString& path)
 {
     const TextAreaTabText::Snapshot tab = m_text->snapshot();
     const std::string bytes = files::tabFileText(
-        tab.lines, m_staff->state(),
+        tab.lines(), m_staff->state(),
         m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
 
     QString problem;
