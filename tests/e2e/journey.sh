@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One whole session as a user lives it: five strings, one retuned, a narrow width, every
-# kind of note, rests, "Rep", "<-" and "New line" over three blocks; the header, a save, a
-# clear and a load; the clipboard; the tuning kept through "Exit" into the next start.
+# kind of note and a refused slide, rests, "Rep", "<-" and "New line" over three blocks;
+# the header, a save, a clear and a load; the clipboard; the tuning kept through "Exit"
+# into the next start.
 # Screenshots of the main states go to $QUORLIN_SHOTS, or the working folder.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -82,6 +83,11 @@ drag "$win" "${BUTTON_E[@]}" $(neck_cell 5 3)
 click_at "$win" "${RADIO_S[@]}"
 drag "$win" "${BUTTON_E[@]}" $(neck_cell 9 3)
 drag "$win" "${BUTTON_E[@]}" $(neck_cell 7 3)
+# A slide to another string is refused with its box and writes nothing.
+drag "$win" "${BUTTON_S[@]}" $(neck_cell 6 4)
+wait_window "^You're too strong$" >/dev/null
+xdotool key Return
+wait_gone "^You're too strong$"
 click_at "$win" "${RADIO_SLAP[@]}"
 drag "$win" "${BUTTON_Q[@]}" $(neck_cell 3 4)
 click_at "$win" "${RADIO_POP[@]}"
