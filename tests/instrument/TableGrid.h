@@ -22,8 +22,7 @@ public:
     }
     std::string at(int column, int row) const
     {
-        const auto it = cells.find({column, row});
-        return it == cells.end() ? std::string() : it->second;
+        return cells.contains({column, row}) ? cells.at({column, row}) : std::string();
     }
 
     int rows = 0;

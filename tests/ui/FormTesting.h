@@ -19,26 +19,26 @@ class ScriptedPrompter : public Prompter {
 public:
     bool askYesNo(const QString& text, const QString& caption) override
     {
-        asked << caption + QLatin1Char('|') + text;
-        return answers.isEmpty() ? false : answers.takeFirst();
+        log(caption, text);
+        return !answers.isEmpty() && answers.takeFirst();
     }
     Answer askYesNoCancel(const QString& text, const QString& caption) override
     {
-        asked << caption + QLatin1Char('|') + text;
+        log(caption, text);
         return choices.isEmpty() ? Answer::Cancel : choices.takeFirst();
     }
-    void inform(const QString& text, const QString& caption) override
-    {
-        asked << caption + QLatin1Char('|') + text;
-    }
+    void inform(const QString& text, const QString& caption) override { log(caption, text); }
     void error(const QString& text, const QString& caption) override
     {
-        asked << QStringLiteral("(error) ") + caption + QLatin1Char('|') + text;
+        log(QStringLiteral("(error) ") + caption, text);
     }
 
     QList<bool> answers;
     QList<Answer> choices;
     QStringList asked;
+
+private:
+    void log(const QString& caption, const QString& text) { asked << caption + '|' + text; }
 };
 
 template <typename T = QWidget> T* child(const QWidget& form, const char* name)
@@ -71,16 +71,14 @@ void whenVisible(QWidget& owner, const char* name, std::function<void(T*)> act)
 inline bool dragAndDrop(QWidget* target, QPoint point, const QMimeData& data)
 {
     QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    if (!enter.isAccepted())
-        return false;
     QDragMoveEvent move(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &move);
-    if (!move.isAccepted())
-        return false;
     QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
-    return drop.isAccepted();
+    for (QDropEvent* event : std::initializer_list<QDropEvent*>{&enter, &move, &drop}) {
+        QCoreApplication::sendEvent(target, event);
+        if (!event->isAccepted())
+            return false;
+    }
+    return true;
 }
 
 } // namespace quorlin::ui::testing

@@ -1,0 +1,113 @@
+// The instrument's set-up: tuning rows, the note cycle and the store that keeps them.
+
+#include "instrument/NoteCycle.h"
+#include "instrument/Settings.h"
+#include "tests/instrument/MemoryStore.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace quorlin::instrument {
+namespace {
+
+using namespace std::string_literals;
+
+std::string names(const Tuning& t)
+{
+    std::string out;
+    for (int k = 1; k <= kMaxStrings; ++k)
+        out += t.at(k);
+    return out;
+}
+
+TEST(Tuning, NamesMoveOnlyWhenSixStringsComeOrGo)
+{
+    Tuning t;
+    t.set(2, "C#"); // a retuned string moves with its row
+    const std::tuple<int, int, const char*> steps[] = {
+        {4, 5, "G C#A E B C "}, {5, 6, "C G C#A E B "}, {6, 6, "C G C#A E B "},
+        {6, 5, "G C#A E B B "}, {5, 4, "G C#A E B B "}, {4, 6, "C G C#A E B "}};
+    for (const auto& [from, to, expected] : steps) {
+        t.followStringCount(from, to);
+        EXPECT_EQ(names(t), expected) << from << " to " << to;
+    }
+}
+
+TEST(Tuning, NothingReachesPastTheSixEntries)
+{
+    EXPECT_THROW(Tuning().at(0), std::out_of_range);
+    EXPECT_THROW(Tuning().set(7, "A "), std::out_of_range);
+    for (auto [given, taken] : {std::pair{-3, 4}, {3, 4}, {5, 5}, {7, 6}, {256, 6}})
+        EXPECT_EQ(StringCount(given).value(), taken) << given;
+}
+
+TEST(NoteCycle, StepsOneSemitoneAndStepsOddNamesOntoTheCycle)
+{
+    std::string walked = "A ";
+    for (int step = 0; step < 12; ++step)
+        walked += noteAbove(walked.substr(walked.size() - 2));
+    EXPECT_EQ(walked, "A A#B C C#D D#E F F#G G#A ");
+    for (std::size_t i = 2; i < walked.size(); i += 2)
+        EXPECT_EQ(noteBelow(walked.substr(i, 2)), walked.substr(i - 2, 2));
+    for (const char* odd : {"", " A", "H ", "a ", "Bb", "A#B"}) {
+        EXPECT_FALSE(isNoteName(odd)) << odd;
+        EXPECT_EQ(noteAbove(odd) + noteBelow(odd), "A A ") << "onto the cycle, not half a name";
+    }
+}
+
+TEST(LoadSetup, TakesWhatTheStoreHoldsAndDefaultsForTheRest)
+{
+    // Key exists, wish and names ("" when missing), then what is read.
+    const std::tuple<bool, std::string, std::string, bool, int, const char*> cases[] = {
+        {false, "\1", "A D A E \0"s, false, 4, "G D A E B C "},  // first run
+        {true, "\0"s, "A D A E \0"s, false, 4, "G D A E B C "},  // wish not to keep
+        {true, "\1\1", "A D A E \0"s, false, 4, "G D A E B C "}, // a wish of two bytes
+        {true, "\1", "C G D A E B \0"s, true, 6, "C G D A E B "},
+        {true, "\1", std::string(300, 'A'), true, 4, "G D A E B C "}, // more than fits
+        {true, "\1", "F#D A E B\0"s, true, 4, "F#D A E B C "},        // half a name
+        {true, "\1", "A#xy\0"s, true, 4, "A#D A E B C "},             // a name off the cycle
+        {true, "\1", "A A A A A A C#C#\0"s, true, 6, "A A A A A A "}, // cut after six
+        {true, "\1", "E \0B B B B "s, true, 4, "E D A E B C "},       // nothing after the NUL
+    };
+    for (const auto& [exists, keep, strings, kept, count, tuning] : cases) {
+        testing::MemoryStore store;
+        store.exists = exists;
+        if (!keep.empty())
+            store.put(kKeepValue, keep, ValueType::Binary);
+        store.put(kStringsValue, strings);
+        const KeptSetup s = loadSetup(store);
+        EXPECT_EQ(
+            std::tuple(s.keepTuning, s.strings.value(), names(s.tuning), store.open, store.misused),
+            std::tuple(kept, count, tuning, false, false))
+            << ::testing::PrintToString(strings);
+    }
+}
+
+TEST(SaveSetup, WritesTheWishAndTheNamesInUseWithTheirTypes)
+{
+    using Bytes = std::vector<std::uint8_t>;
+    KeptSetup five{true, StringCount(5), {}};
+    five.tuning.set(1, "A ");
+    testing::MemoryStore store, readOnly;
+    store.exists = false;
+    readOnly.writable = false;
+    saveSetup(store, five);
+    saveSetup(readOnly, five);
+    EXPECT_TRUE(readOnly.values.empty() && !store.open);
+    const std::string strings = "A D A E B \0"s;
+    EXPECT_EQ(store.values,
+              (decltype(store.values){
+                  {kStringsValue, {ValueType::String, Bytes(strings.begin(), strings.end())}},
+                  {kKeepValue, {ValueType::Binary, {1}}}}));
+    EXPECT_EQ(names(loadSetup(store).tuning), "A D A E B C ");
+
+    five.keepTuning = false;
+    five.tuning.set(1, "E ");
+    saveSetup(store, five);
+    EXPECT_EQ(store.values[kKeepValue].second, Bytes{0});
+    EXPECT_EQ(store.values[kStringsValue].second.front(), 'A') << "the old names stay";
+}
+
+} // namespace
+} // namespace quorlin::instrument
