@@ -4,34 +4,14 @@
 // from the exact text and editing state the window would have reached by hand.
 
 #include "engine/Staff.h"
-#include "engine/TabText.h"
+#include "engine/VectorTabText.h"
 #include "files/TabFile.h"
 #include "instrument/NeckLabels.h"
 
 #include <fstream>
 #include <string>
-#include <vector>
 
 namespace quorlin::bench {
-
-class VectorText final : public engine::TabText {
-public:
-    int count() const override { return static_cast<int>(lines.size()); }
-    std::string line(int index) const override
-    {
-        return index >= 0 && index < count() ? lines[static_cast<std::size_t>(index)]
-                                             : std::string();
-    }
-    void replace(int index, const std::string& text) override
-    {
-        if (index >= 0 && index < count())
-            lines[static_cast<std::size_t>(index)] = text;
-    }
-    void append(const std::string& text) override { lines.push_back(text); }
-    void eraseAll() override { lines.clear(); }
-
-    std::vector<std::string> lines;
-};
 
 class NoNeck final : public instrument::NeckGrid {
 public:
@@ -42,7 +22,7 @@ public:
 // Notes walk over the four strings and a few frets in a fixed pattern, durations too.
 inline void writeGeneratedTab(const std::string& path, long notes)
 {
-    VectorText text;
+    engine::VectorTabText text;
     NoNeck neck;
     engine::Staff staff(text, neck);
     static constexpr char kSymbols[] = {'q', 'e', 's', 'h', 'e', 'q', 'w'};

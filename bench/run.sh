@@ -25,21 +25,26 @@ offscreen "$bin/quorlin_bench" gen "$work/big.tab" 520000
 offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
 offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
 offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
+# Runs a command that prints "name value" `repeats` times; the figure is the median value.
+repeated() {
+    local name=$1
+    shift
+    for _ in $(seq "$repeats"); do "$@"; done | awk '{ print $NF }' | median | sed "s/^/$name /" >>"$figures"
+}
 # Peak memory is counted in a process of its own, each time afresh.
-for _ in $(seq "$repeats"); do offscreen "$bin/quorlin_bench" rss "$work/big.tab"; done |
-    awk '{ print $2 }' | median | sed 's/^/rss_kb /' >>"$figures"
-for _ in $(seq "$repeats"); do offscreen "$bin/bench_floor" hold "$work/big.tab"; done |
-    awk '{ print $2 }' | median | sed 's/^/rss_floor_kb /' >>"$figures"
+repeated rss_kb offscreen "$bin/quorlin_bench" rss "$work/big.tab"
+repeated rss_floor_kb offscreen "$bin/bench_floor" hold "$work/big.tab"
 
 # Start-up needs a real X server: the time from exec to the first window mapped.
 "$root/scripts/with-xvfb" bash -c '
     bin=$1 repeats=$2
     "$bin/bench_floor" start >/dev/null 2>&1 & pid=$!; sleep 1; kill $pid; wait $pid 2>/dev/null # warm the caches
-    for _ in $(seq "$repeats"); do "$bin/bench_mapwait" "$bin/quorlin" 2>/dev/null; done | sort -n |
-        awk "{ v[NR] = \$1 } END { print \"start \" ((NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }"
-    for _ in $(seq "$repeats"); do "$bin/bench_mapwait" "$bin/bench_floor" start 2>/dev/null; done | sort -n |
-        awk "{ v[NR] = \$1 } END { print \"start_floor \" ((NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }"
-' _ "$bin" "$repeats" >>"$figures"
+    for _ in $(seq "$repeats"); do echo "start $("$bin/bench_mapwait" "$bin/quorlin" 2>/dev/null)"; done
+    for _ in $(seq "$repeats"); do echo "start_floor $("$bin/bench_mapwait" "$bin/bench_floor" start 2>/dev/null)"; done
+' _ "$bin" "$repeats" >"$work/starts"
+for name in start start_floor; do
+    awk -v n="$name" '$1 == n { print $2 }' "$work/starts" | median | sed "s/^/$name /" >>"$figures"
+done
 
 # name, figure, floor, unit divisor, unit, goal (0: none of its own)
 awk -v json="$build/bench.json" '

@@ -8,7 +8,6 @@ namespace quorlin::engine {
 
 namespace {
 
-constexpr std::size_t kHeadLength = 2;
 constexpr std::size_t kColumn = 3;
 constexpr std::size_t kTripletColumns = 3;
 
@@ -18,12 +17,12 @@ std::string rhythmCell(char symbol, bool dotted)
     return dotted ? std::string{' ', symbol, '.'} : std::string{' ', ' ', symbol};
 }
 
-// The fret as the last two characters of a cell: "-7" or "12".
-std::string fretDigits(int fret)
+// The fret as the last two characters of a cell: "-7" (padded with `pad`) or "12".
+std::string fretDigits(int fret, char pad = '-')
 {
     std::string digits = std::to_string(fret);
     if (fret < 10)
-        digits.insert(digits.begin(), '-');
+        digits.insert(digits.begin(), pad);
     return digits;
 }
 
@@ -55,6 +54,14 @@ long long Staff::rhythmLength() const
 bool Staff::overflows(int columnWidth) const
 {
     return rhythmLength() + columnWidth > m_state.tabWidth;
+}
+
+void Staff::newBlockIfFull(int columnWidth)
+{
+    if (overflows(columnWidth)) {
+        JumpLine();
+        NewBlock();
+    }
 }
 
 void Staff::appendBlock(std::string_view articulationPrefix)
@@ -102,18 +109,22 @@ void Staff::NewBlock()
 void Staff::JumpLine()
 {
     // An empty tab has no block to fill, and its lines must not be written.
-    if (m_text.count() == 0)
-        return;
-    const long long length = rhythmLength();
+    if (m_text.count() != 0)
+        fillBlock(m_state.blockStart);
+}
+
+void Staff::fillBlock(int start)
+{
+    const auto length = static_cast<long long>(m_text.line(start).size());
     if (m_state.tabWidth < length)
         return;
     const auto fill = static_cast<std::size_t>(m_state.tabWidth - length + 1);
     const std::string blanks(fill, ' ');
     const std::string dashes(fill, '-');
-    extendLine(m_state.blockStart, blanks);
+    extendLine(start, blanks);
     for (int k = 1; k <= stringCount(); ++k)
-        extendLine(m_state.blockStart + k, dashes);
-    extendLine(articulationLine(), blanks);
+        extendLine(start + k, dashes);
+    extendLine(start + stringCount() + 1, blanks);
 }
 
 void Staff::Clear()
@@ -166,21 +177,22 @@ void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState
 {
     m_text.appendLines(lines);
     setTabWidth(loaded.tabWidth);
-    m_state.stringCount = loaded.stringCount;
-    m_state.tuning = loaded.tuning;
+    restoreSetup(loaded.stringCount, loaded.tuning);
     m_state.blockStart = loaded.blockStart;
     m_state.lastString = std::clamp(loaded.lastString, 0, stringCount());
     m_state.lastFret = loaded.lastFret;
     m_state.setupUnlocked = false;
-    LabelNeck();
 }
 
 void Staff::moveMarker(int column, int row)
 {
-    if (m_state.markCol != 0 && m_state.markRow != 0 && m_state.markRow <= stringCount())
-        m_neck.setCell(m_state.markCol, m_state.markRow, "");
-    // An "X" on an open string covered the string's name.
-    if (m_state.markCol == 0)
+    const int oldColumn = m_state.markCol;
+    const int oldRow = m_state.markRow;
+    // An "X" on an open string covered the string's name, which comes back; before the
+    // first marker the neck may not be labelled at all.
+    if (oldRow >= 1 && oldRow <= stringCount())
+        m_neck.setCell(oldColumn, oldRow, oldColumn == 0 ? m_state.tuning.at(oldRow) : "");
+    else if (oldColumn == 0)
         LabelNeck();
     m_neck.setCell(column, row, "X");
     m_state.markCol = column;
@@ -212,10 +224,7 @@ DropOutcome Staff::Dropped(const Drop& drop)
 
 DropOutcome Staff::singleNote(const Drop& drop)
 {
-    if (overflows(static_cast<int>(kColumn))) {
-        JumpLine();
-        NewBlock();
-    }
+    newBlockIfFull(static_cast<int>(kColumn));
 
     char mark = '-';
     switch (drop.technique) {
@@ -263,9 +272,7 @@ DropOutcome Staff::chordNote(const Drop& drop)
     const int index = m_state.blockStart + drop.row;
     std::string line = m_text.line(index);
     if (line.size() >= kHeadLength + kColumn && !splitsCharacter(line, line.size() - kColumn)) {
-        std::string cell = fretDigits(drop.column);
-        cell.insert(cell.begin(), '-');
-        line.replace(line.size() - kColumn, kColumn, cell);
+        line.replace(line.size() - kColumn, kColumn, '-' + fretDigits(drop.column));
         m_text.replace(index, line);
     }
     m_state.lastString = drop.row;
@@ -279,18 +286,14 @@ void Staff::WriteTriplet(int string, int fret, char symbol, bool dotted)
         throw std::out_of_range("No fret " + std::to_string(fret) + " on string " +
                                 std::to_string(string));
     requireDuration(symbol);
-    if (overflows(static_cast<int>(kColumn * kTripletColumns))) {
-        JumpLine();
-        NewBlock();
-    }
+    newBlockIfFull(static_cast<int>(kColumn * kTripletColumns));
 
     // The second and third notes carry "~", which is how a triplet's end is found again.
     std::string rhythm, target;
     for (std::size_t note = 0; note < kTripletColumns; ++note) {
         const char mark = note == 0 ? '-' : '~';
         rhythm += rhythmCell(symbol, dotted);
-        target += fret < 10 ? std::string{mark, mark} + std::to_string(fret)
-                            : mark + std::to_string(fret);
+        target += mark + fretDigits(fret, mark);
     }
     extendLine(m_state.blockStart, rhythm);
     for (int k = 1; k <= stringCount(); ++k)
@@ -339,9 +342,7 @@ void Staff::RepeatLast(bool triplet)
         for (int k = 0; k < blockLines(); ++k)
             extendLine(to + k, pieces[static_cast<std::size_t>(k)]);
         // The block left behind is filled only now, so the copy took its notes, not fill.
-        m_state.blockStart = from;
-        JumpLine();
-        m_state.blockStart = to;
+        fillBlock(from);
         return;
     }
     for (int k = 0; k < blockLines(); ++k)

@@ -24,6 +24,9 @@ inline constexpr int kDefaultTabWidth = 80;
 inline constexpr int kMaxTabWidth = 4096;
 
 inline constexpr std::string_view kRhythmPrefix = "| ";
+// Every line of a block starts with a two-character head: the rhythm mark, a string's name
+// or the articulation mark.
+inline constexpr std::size_t kHeadLength = kRhythmPrefix.size();
 inline constexpr std::string_view kArticulationPrefix = "> ";
 // The first block of a tab that starts with a rest.
 inline constexpr std::string_view kRestArticulationPrefix = "  ";
@@ -124,6 +127,10 @@ private:
     int articulationLine() const { return m_state.blockStart + stringCount() + 1; }
     long long rhythmLength() const;
     bool overflows(int columnWidth) const;
+    // Fills the block and opens the next one when a column this wide would not fit.
+    void newBlockIfFull(int columnWidth);
+    // "New line" for the block starting at `start`.
+    void fillBlock(int start);
     void appendBlock(std::string_view articulationPrefix);
     void extendLine(int index, std::string_view tail);
     void cutLine(int index, std::size_t count);

@@ -1,19 +1,14 @@
 #include "files/Position.h"
 
+#include "engine/Staff.h"
+#include "files/TextEncoding.h"
+
 #include <climits>
 #include <string_view>
 
 namespace quorlin::files {
 
 namespace {
-
-// The string's name opens every string line; it never holds a note.
-constexpr std::size_t kHeadLength = 2;
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // The number the text ends with, or 0. Frets have two digits, so a longer run saturates.
 int trailingNumber(std::string_view text)
@@ -43,13 +38,13 @@ EditingPosition impliedPosition(const std::vector<std::string>& lines, int strin
         std::string_view line = index < lines.size() ? lines[index] : std::string_view();
         const std::size_t end = line.find_last_not_of('-');
         line = line.substr(0, end == std::string_view::npos ? 0 : end + 1);
-        if (line.size() > kHeadLength && line.size() > noteLine.size()) {
+        if (line.size() > engine::kHeadLength && line.size() > noteLine.size()) {
             noteLine = line;
             position.lastString = s;
         }
     }
     if (position.lastString != 0)
-        position.lastFret = trailingNumber(noteLine.substr(kHeadLength));
+        position.lastFret = trailingNumber(noteLine.substr(engine::kHeadLength));
     return position;
 }
 

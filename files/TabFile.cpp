@@ -31,16 +31,10 @@ constexpr std::array<std::string_view, 5> kLegend = {
     "Symbols explanations:", "  H: hammer on  P: pull off", "  +: slap       .: pop",
     "  \\: slide up   /: slide down", "  --x~~x~~x: triplets"};
 constexpr auto kByteOrderMark = "\xEF\xBB\xBF"sv;
-constexpr char kEndOfFile = '\x1A';
 
 // Every label is this long, so a value starts at its 19th character.
 constexpr std::size_t kLabelLength = 18;
 constexpr std::size_t kNameLength = 2;
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // The bytes after the first of a UTF-8 character.
 bool continuesCharacter(char c)
@@ -222,7 +216,7 @@ LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
     // Valid UTF-8, the usual case, is read where it lies rather than copied.
     std::string converted;
     if (!isValidUtf8(text)) {
-        converted = toUtf8(text);
+        converted = windows1252ToUtf8(text);
         text = converted;
     }
     const std::vector<std::string_view> all = splitLines(text);

@@ -6,7 +6,6 @@ namespace quorlin::files {
 
 namespace {
 
-constexpr char kEndOfFile = '\x1A'; // Ctrl-Z, which old editors leave after the text
 constexpr char32_t kUnreadable = 0xFFFD;
 
 // What Windows-1252 puts at 0x80..0x9F. Its five holes read as U+FFFD, so the user sees
@@ -84,8 +83,11 @@ bool isValidUtf8(std::string_view bytes)
 
 std::string toUtf8(std::string_view bytes)
 {
-    if (isValidUtf8(bytes))
-        return std::string(bytes);
+    return isValidUtf8(bytes) ? std::string(bytes) : windows1252ToUtf8(bytes);
+}
+
+std::string windows1252ToUtf8(std::string_view bytes)
+{
     std::string out;
     out.reserve(bytes.size() * 2);
     for (std::size_t i = 0; i < bytes.size(); ++i) {

@@ -11,22 +11,6 @@ using instrument::KeptSetup;
 
 namespace {
 
-// The test store copies an empty value with memcpy from a null pointer, which the sanitizer
-// rightly stops at; an empty value is read here without it.
-class Store final : public instrument::testing::MemoryStore {
-public:
-    bool readValue(const std::string& name, std::uint8_t* buffer, std::size_t capacity,
-                   std::size_t& size) override
-    {
-        const auto it = values.find(name);
-        if (it == values.end() || !it->second.second.empty())
-            return MemoryStore::readValue(name, buffer, capacity, size);
-        misused |= !open;
-        size = 0;
-        return true;
-    }
-};
-
 void requireUsable(const KeptSetup& setup)
 {
     const int strings = setup.strings.value();
@@ -55,7 +39,7 @@ bool sameUsedStrings(const KeptSetup& a, const KeptSetup& b)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     fuzz::FuzzInput input(data, size);
-    Store store;
+    instrument::testing::MemoryStore store;
     // Bits of the first byte: key exists, wish stored, names stored, their two types, the
     // store can be written.
     const std::uint8_t shape = input.byte();

@@ -39,9 +39,7 @@ QFont dialog(int pixelSize)
 
 QFont title()
 {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(16);
+    QFont font = dialog(16);
     font.setBold(true);
     font.setItalic(true);
     return font;

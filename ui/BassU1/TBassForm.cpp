@@ -166,6 +166,8 @@ void TBassForm::CreateIt()
     const instrument::KeptSetup kept = instrument::loadSetup(*m_store);
     m_ui->CheckStrings->setChecked(kept.keepTuning);
     m_staff->restoreSetup(kept.strings, kept.tuning);
+    // The engine holds the count already and has labelled the neck for it.
+    const QSignalBlocker quiet(m_ui->MaxStringsSpin);
     m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
     syncControls();
 }
@@ -393,7 +395,10 @@ void TBassForm::LoadDaTab()
         document.setUndoRedoEnabled(true);
     }
     m_ui->MaxLineLen->setValue(m_staff->state().tabWidth);
-    m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
+    {
+        const QSignalBlocker quiet(m_ui->MaxStringsSpin);
+        m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
+    }
     syncControls();
     if (tab.header && m_headerForm != nullptr)
         m_headerForm->setLoadedHeader(*tab.header);

@@ -27,13 +27,6 @@ public:
     explicit THeaderForm(QWidget* parent = nullptr);
     ~THeaderForm() override;
 
-    QString pFrom() const { return m_from; }
-    void setpFrom(const QString& from) { m_from = from; }
-    QString pArtist() const { return m_artist; }
-    void setpArtist(const QString& artist) { m_artist = artist; }
-    QString pBassPerf() const { return m_bassPerf; }
-    void setpBassPerf(const QString& bassPerf) { m_bassPerf = bassPerf; }
-
     // Takes over the comment lines of a loaded file; the memo shows them on the next show.
     void setpComment(QStringList lines);
     CommentSource commentSource() const { return m_commentSource; }
