@@ -1,10 +1,8 @@
-// The tab file: written from what the engine holds, read back into lines and set-up.
+// The tab file written and read back, its bytes taken as UTF-8 or else as Windows-1252.
 
 #include "files/TabFile.h"
-#include "engine/Staff.h"
 #include "engine/VectorTabText.h"
 #include "files/TextEncoding.h"
-#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -23,22 +21,13 @@ std::string dataFile(const std::string& name)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string written(const engine::TabText& tab, const engine::EditingState& state,
-                    const SongHeader& header)
-{
-    std::ostringstream out;
-    writeTabFile(out, tab, state, header);
-    return out.str();
-}
-
 // Names unlike any the file gives, so a string it leaves unnamed shows.
 LoadedTab read(const std::string& bytes, int strings = 4)
 {
     instrument::Tuning before;
     for (int s = 1; s <= 6; ++s)
-        before.set(s, std::string("C#D#F#G#A#B ").substr(2 * (s - 1), 2));
-    std::istringstream in(bytes);
-    return readTabFile(in, instrument::StringCount(strings), before);
+        before.set(s, std::string("C#D#F#G#A#B ").substr(2 * s - 2, 2));
+    return readTabFile(bytes, instrument::StringCount(strings), before);
 }
 
 // "80 4 [G D A E A#B ] 0 2 5": width, strings, the six names, block start, last note.
@@ -66,42 +55,46 @@ std::string headerOf(const std::optional<SongHeader>& h)
              : "none";
 }
 
-TEST(TabFile, WritesTheEnginesTextAsTheExampleAndReadsItBack)
+TEST(TabFile, WritesTheExampleAndReadsBackWhatItSavedEvenAPastedCtrlZ)
 {
-    engine::VectorTabText text;
-    instrument::testing::TableGrid neck;
-    engine::Staff staff{text, neck};
-    ASSERT_EQ(staff.Dropped({5, 2}), engine::DropOutcome::Written);
+    const engine::VectorTabText text({"|   q", "G ---", "D --5", "A ---", "E ---", ">    "});
     const SongHeader header{
         "Tab writer", "Some band", "Bass player", {"Intro only", "Play softly"}};
-    const std::string file = written(text, staff.state(), header);
-    EXPECT_EQ(file, dataFile("example.tab"));
+    std::ostringstream file;
+    writeTabFile(file, text, {}, header);
+    EXPECT_EQ(file.str(), dataFile("example.tab"));
+    const LoadedTab loaded = read(file.str(), 6); // the file's four strings must win
+    EXPECT_EQ(
+        std::tuple(loaded.header, loaded.lines, stateOf(loaded.state), joined(loaded.problems)),
+        std::tuple(header, text.lines(), "80 4 [G D A E A#B ] 0 2 5", ""));
 
-    const LoadedTab loaded = read(file, 6); // the file's four strings must win
-    EXPECT_EQ(loaded.header, header);
-    EXPECT_EQ(loaded.lines, text.lines());
-    EXPECT_EQ(stateOf(loaded.state), "80 4 [G D A E A#B ] 0 2 5");
-    EXPECT_TRUE(loaded.problems.empty());
+    // A Ctrl-Z would end the file for every reader and take the lines after it along.
+    const engine::EditingState state{
+        .tabWidth = 20, .tuning = {}, .stringCount = instrument::StringCount(5)};
+    const std::string_view tab[] = {"|   q\x1A", "G ---", "D ---", "A ---", "E ---", "B --5", ">"};
+    const LoadedTab back = read(tabFileText(tab, state, {"\x1A", "", "", {}}));
+    EXPECT_EQ(joined(back.lines), "|   q\u241A\nG ---\nD ---\nA ---\nE ---\nB --5\n>");
+    EXPECT_EQ(headerOf(back.header), "\u241A|||"); // the label's own line is the first comment
+    EXPECT_EQ(stateOf(back.state), "20 5 [G D A E B B ] 0 5 5");
 }
 
 TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
 {
-    const std::string few = ": Quorlin assumed 4, the others tuned as before.";
     // The header line, the set-up read from it, and the complaint after "The header line ".
     const std::tuple<const char*, const char*, std::string> cases[] = {
         {"FTH", "80 4 [C#D#F#G#A#B ] 0 0 0",
          "has no \":\" before the string names: Quorlin assumed 4 strings, tuned as before."},
         {"FTH64:G D A E B", "64 5 [G D A E B B ] 0 0 0",
          "has no \";\" after the string names: Quorlin read them up to the end of the line."},
-        {"FTH80:G D A;E ;", "80 4 [G D A G#A#B ] 0 0 0", "names 3 strings" + few},
+        {"FTH80:G D A;E ;", "80 4 [G D A G#A#B ] 0 0 0",
+         "names 3 strings: Quorlin assumed 4, the others tuned as before."},
         {"FTH80:C G D A E B F ;", "80 6 [C G D A E B ] 0 0 0",
          "names 7 strings: Quorlin took the first 6."},
         {"FTH:G D A E ;", "80 4 [G D A E A#B ] 0 0 0", "gives no tab width: Quorlin assumed 80."},
         {"FTH +72x:  #G##  D A E; x", "72 4 [G#D A E A#B ] 0 0 0", ""},
         {"FTH-5:G D A E \xC3\x89;", "-5 5 [G D A E ? B ] 0 0 0", ""},
         {"FTH99999999999:G D A E ;", "2147483647 4 [G D A E A#B ] 0 0 0", ""},
-        {"FTH-99999999999:G D A E ;", "-2147483648 4 [G D A E A#B ] 0 0 0", ""},
-    };
+        {"FTH-99999999999:G D A E ;", "-2147483648 4 [G D A E A#B ] 0 0 0", ""}};
     for (const auto& [line, state, problem] : cases) {
         const LoadedTab loaded = read(std::string(line) + "\r\n|   q\r\n", 6);
         EXPECT_EQ(stateOf(loaded.state), state) << line;
@@ -112,13 +105,8 @@ TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
 
 TEST(TabFile, ReadsFilesOfEveryShape)
 {
-    struct Case {
-        std::string bytes;
-        const char *header, *lines, *state;
-    };
-    // Line ends CR LF, LF (after a byte order mark) and CR (the Windows-1252 file); Ctrl-Z ends
-    // the text, and what follows it must not decide the encoding.
-    const Case cases[] = {
+    // Line ends CR LF, LF (after a byte order mark) and CR; what follows Ctrl-Z is not text.
+    const std::tuple<std::string, const char*, const char*, const char*> cases[] = {
         {"", "none", "", "80 4 [C#D#F#G#A#B ] 0 0 0"},
         {"FTH80:G D A E ;\r\n====================\r\nFrom            : Me\r\n\r\n\r\n"
          "Comments:       : one\r\ntwo",
@@ -134,53 +122,47 @@ TEST(TabFile, ReadsFilesOfEveryShape)
          "|   q  e\nG ------\nD --5---\nA ---H12\n        \nE ------\n>       ",
          "80 4 [C#D#F#G#A#B ] 1 2 12"},
         {"|\nG -99999999999", "none", "|\nG -99999999999", "80 4 [C#D#F#G#A#B ] 0 1 2147483647"},
-        {"|\n12---", "none", "|\n12---", "80 4 [C#D#F#G#A#B ] 0 0 0"}, // "12" names the string
-    };
-    for (const auto& c : cases) {
-        const LoadedTab loaded = read(c.bytes);
-        EXPECT_EQ(headerOf(loaded.header), c.header) << c.bytes;
-        EXPECT_EQ(loaded.hasHeader, loaded.header.has_value());
-        EXPECT_EQ(joined(loaded.lines), c.lines) << c.bytes;
-        EXPECT_EQ(stateOf(loaded.state), c.state) << c.bytes;
-        EXPECT_TRUE(loaded.problems.empty()) << c.bytes;
+        {"|\n12---", "none", "|\n12---", "80 4 [C#D#F#G#A#B ] 0 0 0"}}; // "12" names the string
+    for (const auto& [bytes, header, lines, state] : cases) {
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(std::tuple(headerOf(loaded.header), loaded.hasHeader, joined(loaded.lines),
+                             stateOf(loaded.state), joined(loaded.problems)),
+                  std::tuple(header, loaded.header.has_value(), lines, state, ""))
+            << bytes;
     }
 }
 
-// Any set-up and text comes back, but a pasted Ctrl-Z would end the file for every reader
-// and take the lines after it along.
-TEST(TabFile, ReadsBackWhatItSavedEvenAPastedCtrlZ)
+TEST(ToUtf8, KeepsUtf8AndReadsEverythingElseAsWindows1252)
 {
-    engine::EditingState state;
-    state.tabWidth = 20;
-    state.stringCount = instrument::StringCount(5);
-    const engine::VectorTabText tab(
-        {"|   q\x1A", "G ---", "D ---", "A ---", "E ---", "B --5", ">"});
-    const LoadedTab back = read(written(tab, state, {"\x1A", "", "", {}}));
-    EXPECT_EQ(joined(back.lines), "|   q\u241A\nG ---\nD ---\nA ---\nE ---\nB --5\n>");
-    EXPECT_EQ(headerOf(back.header), "\u241A|||"); // the label's own line is the first comment
-    EXPECT_EQ(stateOf(back.state), "20 5 [G D A E B B ] 0 5 5");
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"\xC3\xA9\xF0\x9F\x8E\xB8\xF4\x8F\xBF\xBF", "\xC3\xA9\xF0\x9F\x8E\xB8\xF4\x8F\xBF\xBF"},
+        // Both ends of the table, each of its holes, and a byte past it.
+        {"\x80\x9F\x81\x8D\x8F\x90\x9D", // both ends of the table and its holes
+         "\xE2\x82\xAC\xC5\xB8\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                                     // overlong "/"
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},                     // a surrogate
+        {"\xC3", "\xC3\x83"},                                                 // cut short
+        {"\xF4\x90\x80\x80", "\xC3\xB4\xEF\xBF\xBD\xE2\x82\xAC\xE2\x82\xAC"}, // past U+10FFFF
+    };
+    for (const auto& [bytes, utf8] : cases)
+        EXPECT_EQ(toUtf8(bytes), utf8) << bytes;
 }
 
-// Files nobody should feed the reader: never a crash or a hang, always a set-up within
-// bounds, lines read whole and valid UTF-8.
+// Junk, huge files and NUL bytes: no crash or hang, a set-up in bounds, lines whole and UTF-8.
 TEST(TabFile, ReadsAnyBytesIntoBounds)
 {
-    std::string binary(100'000, '\0');
+    std::string binary(100'000, '\0'), big;
     std::mt19937 random(7);
     std::ranges::generate(binary, [&] { return static_cast<char>(random()); });
     std::ranges::replace(binary, '\x1A', '\x1B'); // so the junk is read to its end
-    std::string fiftyMegabytes;
-    while (fiftyMegabytes.size() < 50'000'000)
-        fiftyMegabytes +=
-            "| --5--7--12--0-------------------------------------------------------\r\n";
-
+    while (big.size() < 50'000'000)
+        big += "| --5--7--12--0-------------------------------------------------------\r\n";
     // The bytes, then how many lines they make and the length of the last (0: not checked).
     const std::tuple<std::string, std::size_t, std::size_t> cases[] = {
         {binary, 0, 0},
-        {fiftyMegabytes, fiftyMegabytes.size() / 72, 70},
+        {big, big.size() / 72, 70},
         {"| " + std::string(1'000'000, '-'), 1, 1'000'002},
-        {std::string("| q\0q\r\nG --5\0\r\n", 15), 2, 6},
-    };
+        {std::string("| q\0q\r\nG --5\0\r\n", 15), 2, 6}};
     for (const auto& [bytes, count, last] : cases) {
         SCOPED_TRACE(bytes.substr(0, 10));
         const LoadedTab tab = read(bytes);
@@ -188,8 +170,7 @@ TEST(TabFile, ReadsAnyBytesIntoBounds)
         EXPECT_LE(tab.state.lastString, tab.state.stringCount.value());
         EXPECT_TRUE(std::ranges::all_of(tab.lines, isValidUtf8));
         if (count != 0) {
-            EXPECT_EQ(tab.lines.size(), count);
-            EXPECT_EQ(tab.lines.back().size(), last);
+            EXPECT_EQ(std::pair(tab.lines.size(), tab.lines.back().size()), std::pair(count, last));
         }
     }
 }

@@ -2,7 +2,7 @@
 
 #include "instrument/Settings.h"
 
-#include <cstring>
+#include <algorithm>
 #include <map>
 
 namespace quorlin::instrument::testing {
@@ -22,9 +22,7 @@ public:
         const auto it = values.find(name);
         if (it == values.end() || it->second.second.size() > capacity)
             return false;
-        size = it->second.second.size();
-        if (size != 0)
-            std::memcpy(buffer, it->second.second.data(), size);
+        size = std::ranges::copy(it->second.second, buffer).out - buffer;
         return true;
     }
     void writeValue(const std::string& name, ValueType type,
@@ -34,15 +32,13 @@ public:
         values[name] = {type, data};
     }
     void closeKey() override { open = false; }
-
     void put(const std::string& name, const std::string& bytes, ValueType type = ValueType::String)
     {
         values[name] = {type, std::vector<std::uint8_t>(bytes.begin(), bytes.end())};
     }
 
-    bool exists = true, writable = true, open = false;
-    // A value was read or written with no key open.
-    bool misused = false;
+    // Misused: a value was read or written with no key open.
+    bool exists = true, writable = true, open = false, misused = false;
     std::map<std::string, std::pair<ValueType, std::vector<std::uint8_t>>> values;
 };
 

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <utility>
 
 namespace quorlin::instrument::testing {
 
@@ -22,7 +20,7 @@ public:
     }
     std::string at(int column, int row) const
     {
-        return cells.contains({column, row}) ? cells.at({column, row}) : std::string();
+        return cells.contains({column, row}) ? cells.at({column, row}) : "";
     }
 
     int rows = 0;

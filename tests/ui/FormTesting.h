@@ -13,32 +13,28 @@
 
 namespace quorlin::ui::testing {
 
-// Answers the window's questions from a script instead of a modal box, and keeps a log of
-// every box as "caption|text".
+// Answers from a script instead of a modal box, and logs every box as "title|text".
 class ScriptedPrompter : public Prompter {
 public:
-    bool askYesNo(const QString& text, const QString& caption) override
+    bool askYesNo(const QString& text, const QString& title) override
     {
-        log(caption, text);
+        inform(text, title);
         return !answers.isEmpty() && answers.takeFirst();
     }
-    Answer askYesNoCancel(const QString& text, const QString& caption) override
+    Answer askYesNoCancel(const QString& text, const QString& title) override
     {
-        log(caption, text);
+        inform(text, title);
         return choices.isEmpty() ? Answer::Cancel : choices.takeFirst();
     }
-    void inform(const QString& text, const QString& caption) override { log(caption, text); }
-    void error(const QString& text, const QString& caption) override
+    void inform(const QString& text, const QString& title) override { asked << title + '|' + text; }
+    void error(const QString& text, const QString& title) override
     {
-        log(QStringLiteral("(error) ") + caption, text);
+        inform(text, QStringLiteral("(error) ") + title);
     }
 
     QList<bool> answers;
     QList<Answer> choices;
     QStringList asked;
-
-private:
-    void log(const QString& caption, const QString& text) { asked << caption + '|' + text; }
 };
 
 template <typename T = QWidget> T* child(const QWidget& form, const char* name)
@@ -49,8 +45,7 @@ template <typename T = QWidget> T* child(const QWidget& form, const char* name)
     return w;
 }
 
-// Runs `act` once `owner` has a visible child named `name`. Dialogs are made when first
-// needed and run their own event loop, so the test polls for them from that loop.
+// Runs `act` once `owner` has a visible child named `name`, polling from the dialog's own loop.
 template <typename T>
 void whenVisible(QWidget& owner, const char* name, std::function<void(T*)> act)
 {
