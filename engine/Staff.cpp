@@ -56,11 +56,13 @@ bool Staff::overflows(int columnWidth) const
     return rhythmLength() + columnWidth > m_state.tabWidth;
 }
 
-void Staff::newBlockIfFull(int columnWidth)
+void Staff::openBlockFor(int columnWidth)
 {
-    if (overflows(columnWidth)) {
-        JumpLine();
-        NewBlock();
+    if (m_needsBlock) {
+        openNewBlock();
+    } else if (overflows(columnWidth)) {
+        fillCurrentBlock();
+        openNewBlock();
     }
 }
 
@@ -91,26 +93,140 @@ void Staff::cutLine(int index, std::size_t count)
     m_text.replace(index, line);
 }
 
-void Staff::FirstBlock(std::string_view articulationPrefix)
+Staff::Following::Following(Staff& staff) : m_staff(staff)
+{
+    m_staff.followText();
+    if (m_staff.m_strippedBlanks)
+        m_staff.restoreStrippedBlanks();
+}
+
+Staff::Following::~Following()
+{
+    m_staff.m_revision = m_staff.m_text.revision();
+    m_staff.m_known = true;
+}
+
+void Staff::followText()
+{
+    if (!m_known || m_text.revision() != m_revision)
+        takePositionFromText();
+}
+
+void Staff::takePositionFromText()
+{
+    const int count = m_text.count();
+    m_state.blockStart = std::max(0, count - blockLines());
+    m_needsBlock = count > 0 && (count < blockLines() || !holdsBlock());
+    const LastNote last =
+        count == 0 || m_needsBlock ? LastNote{} : lastNoteOfBlock(m_state.blockStart);
+    m_state.lastString = last.string;
+    m_state.lastFret = last.fret;
+    m_state.chordAvailable = last.string != 0;
+    // The lines there were written for the present strings, or the next block will be.
+    if (count > 0)
+        m_state.setupUnlocked = false;
+}
+
+bool Staff::holdsBlock()
+{
+    const int start = m_state.blockStart;
+    const std::size_t length = m_text.line(start + 1).size();
+    for (int k = 1; k <= stringCount(); ++k) {
+        const std::string line = m_text.line(start + k);
+        if (line.size() != length || !line.starts_with(m_state.tuning.at(k)))
+            return false;
+    }
+    // The rhythm and articulation lines may have lost their trailing blanks to an editor.
+    const auto fits = [length](std::string line, std::string_view head, std::string_view head2) {
+        if (line.size() > length)
+            return false;
+        line.resize(length, ' ');
+        return line.starts_with(head) || line.starts_with(head2);
+    };
+    const std::string rhythm = m_text.line(start);
+    const std::string articulation = m_text.line(articulationLine());
+    if (!fits(rhythm, kRhythmPrefix, kRhythmPrefix) ||
+        !fits(articulation, kArticulationPrefix, kRestArticulationPrefix))
+        return false;
+    m_strippedBlanks = rhythm.size() < length || articulation.size() < length;
+    return true;
+}
+
+void Staff::restoreStrippedBlanks()
+{
+    m_strippedBlanks = false;
+    const std::size_t length = m_text.line(m_state.blockStart + 1).size();
+    for (const int index : {m_state.blockStart, articulationLine()}) {
+        const std::size_t size = m_text.line(index).size();
+        if (size < length)
+            extendLine(index, std::string(length - size, ' '));
+    }
+}
+
+LastNote Staff::lastNoteOfBlock(int start) const
+{
+    std::vector<std::string> lines;
+    std::vector<std::string_view> views;
+    lines.reserve(static_cast<std::size_t>(stringCount()));
+    for (int k = 1; k <= stringCount(); ++k)
+        lines.push_back(m_text.line(start + k));
+    views.assign(lines.begin(), lines.end());
+    return lastNoteOf(views);
+}
+
+LastNote Staff::lastNoteFrom(int start) const
+{
+    for (; start >= 0; start -= blockLines()) {
+        // Earlier lines count only while they still read as blocks of these strings.
+        for (int k = 1; k <= stringCount(); ++k) {
+            if (!m_text.line(start + k).starts_with(m_state.tuning.at(k)))
+                return {};
+        }
+        if (const LastNote last = lastNoteOfBlock(start); last.string != 0)
+            return last;
+    }
+    return {};
+}
+
+void Staff::openFirstBlock(std::string_view articulationPrefix)
 {
     appendBlock(articulationPrefix);
     m_state.blockStart = 0;
 }
 
-void Staff::NewBlock()
+void Staff::openNewBlock()
 {
     // The new block starts where the text ends, even when lines above it were deleted by
     // hand; without damage that is BlockStart + StringCount + 2.
     const int start = m_text.count();
     appendBlock(kArticulationPrefix);
     m_state.blockStart = start;
+    m_needsBlock = false;
+}
+
+void Staff::fillCurrentBlock()
+{
+    // An empty tab has no block to fill, and lines that are no block are not ours to fill.
+    if (m_text.count() != 0 && !m_needsBlock)
+        fillBlock(m_state.blockStart);
+}
+
+void Staff::FirstBlock(std::string_view articulationPrefix)
+{
+    Following following(*this);
+    openFirstBlock(articulationPrefix);
+}
+
+void Staff::NewBlock()
+{
+    Following following(*this);
+    openNewBlock();
 }
 
 void Staff::JumpLine()
 {
-    // An empty tab has no block to fill, and its lines must not be written.
-    if (m_text.count() != 0)
-        fillBlock(m_state.blockStart);
+    Following following(*this);
+    fillCurrentBlock();
 }
 
 void Staff::fillBlock(int start)
@@ -129,7 +245,9 @@ void Staff::fillBlock(int start)
 
 void Staff::Clear()
 {
+    Following following(*this);
     m_text.eraseAll();
+    m_needsBlock = m_strippedBlanks = false;
     m_state.lastFret = 0;
     m_state.lastString = 0;
     m_state.tabWidth = kDefaultTabWidth;
@@ -175,12 +293,11 @@ void Staff::LabelNeck()
 
 void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded)
 {
+    Following following(*this);
     m_text.appendLines(lines);
     setTabWidth(loaded.tabWidth);
     restoreSetup(loaded.stringCount, loaded.tuning);
-    m_state.blockStart = loaded.blockStart;
-    m_state.lastString = std::clamp(loaded.lastString, 0, stringCount());
-    m_state.lastFret = loaded.lastFret;
+    takePositionFromText();
     m_state.setupUnlocked = false;
 }
 
@@ -201,6 +318,7 @@ void Staff::moveMarker(int column, int row)
 
 DropOutcome Staff::Dropped(const Drop& drop)
 {
+    Following following(*this);
     if (drop.row < 1 || drop.row > stringCount() || drop.column < 0 ||
         drop.column > instrument::kFrets)
         return DropOutcome::Ignored;
@@ -210,13 +328,13 @@ DropOutcome Staff::Dropped(const Drop& drop)
     m_state.setupUnlocked = false;
     moveMarker(drop.column, drop.row);
     if (m_text.count() == 0)
-        FirstBlock(kArticulationPrefix);
+        openFirstBlock(kArticulationPrefix);
 
     if (drop.technique == Technique::Chord)
         return chordNote(drop);
     m_state.chordAvailable = true;
     if (drop.technique == Technique::Triplet) {
-        WriteTriplet(drop.row, drop.column, drop.symbol, drop.dotted);
+        writeTriplet(drop.row, drop.column, drop.symbol, drop.dotted);
         return DropOutcome::Written;
     }
     return singleNote(drop);
@@ -224,7 +342,7 @@ DropOutcome Staff::Dropped(const Drop& drop)
 
 DropOutcome Staff::singleNote(const Drop& drop)
 {
-    newBlockIfFull(static_cast<int>(kColumn));
+    openBlockFor(static_cast<int>(kColumn));
 
     char mark = '-';
     switch (drop.technique) {
@@ -260,11 +378,15 @@ DropOutcome Staff::chordNote(const Drop& drop)
 {
     // The column's duration letter: the rhythm line's last character, or the one before a
     // dot. A block without a column ends in a blank, so a chord never starts a block.
+    if (m_needsBlock)
+        return DropOutcome::ChordRefused;
     const std::string rhythm = m_text.line(m_state.blockStart);
     char letter = rhythm.empty() ? ' ' : rhythm.back();
     if (letter == '.' && rhythm.size() >= 2)
         letter = rhythm[rhythm.size() - 2];
-    if (letter != drop.symbol || drop.row == m_state.lastString)
+    // A rest's column has no note to sound with.
+    const bool rest = m_text.line(articulationLine()).ends_with('r');
+    if (letter != drop.symbol || drop.row == m_state.lastString || rest)
         return DropOutcome::ChordRefused;
 
     // The note takes the whole cell of the last column on its string, also when another
@@ -282,11 +404,17 @@ DropOutcome Staff::chordNote(const Drop& drop)
 
 void Staff::WriteTriplet(int string, int fret, char symbol, bool dotted)
 {
+    Following following(*this);
+    writeTriplet(string, fret, symbol, dotted);
+}
+
+void Staff::writeTriplet(int string, int fret, char symbol, bool dotted)
+{
     if (string < 1 || string > stringCount() || fret < 0 || fret > instrument::kFrets)
         throw std::out_of_range("No fret " + std::to_string(fret) + " on string " +
                                 std::to_string(string));
     requireDuration(symbol);
-    newBlockIfFull(static_cast<int>(kColumn * kTripletColumns));
+    openBlockFor(static_cast<int>(kColumn * kTripletColumns));
 
     // The second and third notes carry "~", which is how a triplet's end is found again.
     std::string rhythm, target;
@@ -306,9 +434,12 @@ void Staff::WriteTriplet(int string, int fret, char symbol, bool dotted)
 
 void Staff::setRest(char symbol, bool dotted)
 {
+    Following following(*this);
     requireDuration(symbol);
     if (m_text.count() == 0)
-        FirstBlock(kRestArticulationPrefix);
+        openFirstBlock(kRestArticulationPrefix);
+    else if (m_needsBlock)
+        openNewBlock();
     // The block was built for the present strings; they must not change under it.
     m_state.setupUnlocked = false;
 
@@ -320,6 +451,9 @@ void Staff::setRest(char symbol, bool dotted)
 
 void Staff::RepeatLast(bool triplet)
 {
+    Following following(*this);
+    if (m_needsBlock)
+        return;
     const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
     const int from = m_state.blockStart;
     std::vector<std::string> pieces;
@@ -337,7 +471,7 @@ void Staff::RepeatLast(bool triplet)
     }
 
     if (overflows(static_cast<int>(width))) {
-        NewBlock();
+        openNewBlock();
         const int to = m_state.blockStart;
         for (int k = 0; k < blockLines(); ++k)
             extendLine(to + k, pieces[static_cast<std::size_t>(k)]);
@@ -362,16 +496,18 @@ int Staff::LastNoteLine() const
 
 void Staff::GoBack()
 {
+    Following following(*this);
     const std::string rhythm = m_text.line(m_state.blockStart);
-    if (rhythm.size() <= kHeadLength)
+    if (m_needsBlock || rhythm.size() <= kHeadLength)
         return;
 
     // Every rhythm cell ends in its letter or dot, so trailing blanks are the fill of
-    // "New line". It goes first, then the note before it.
+    // "New line". It goes back alone, leaving the block as it was before "New line".
     const std::size_t columnsEnd = std::max(kHeadLength, rhythm.find_last_not_of(' ') + 1);
     if (const std::size_t fill = rhythm.size() - columnsEnd; fill > 0) {
         for (int k = 0; k < blockLines(); ++k)
             cutLine(m_state.blockStart + k, fill);
+        return;
     }
 
     const std::string last = m_text.line(LastNoteLine());
@@ -381,6 +517,10 @@ void Staff::GoBack()
         for (int k = 0; k < blockLines(); ++k)
             cutLine(m_state.blockStart + k, kColumn);
     }
+    // A slide or a chord is judged against the note that is now last, not the removed one.
+    const LastNote now = lastNoteFrom(m_state.blockStart);
+    m_state.lastString = now.string;
+    m_state.lastFret = now.fret;
 }
 
 } // namespace quorlin::engine

@@ -6,13 +6,16 @@
 // block (three per note or rest, nine per triplet), so character p of the rhythm line
 // stands above character p of every other line. Writers never insert or remove single
 // lines: blocks are appended whole at the end and lines are otherwise changed in place.
-// Lines the user damaged by hand read empty or short; the engine never writes outside the
-// current block because of them.
+// The user may change the text behind the engine's back (typing, pasting, undo). Before an
+// action the engine then takes its position from the text as a load does; when the last
+// lines are no block of the present strings, the next column opens a block after them.
 
+#include "engine/Position.h"
 #include "engine/TabText.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -105,8 +108,8 @@ public:
     // Writes the string names and fret numbers around the neck's fret cells.
     void LabelNeck();
 
-    // Appends the lines of a loaded tab and takes over its set-up and editing position; the
-    // set-up stays locked until Clear.
+    // Appends the lines of a loaded tab and takes over its set-up; the editing position comes
+    // from the text as it then stands. The set-up stays locked until Clear.
     void adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded);
 
     // A duration dropped on the neck: marks the cell, locks the set-up and writes a note,
@@ -116,19 +119,49 @@ public:
     void setRest(char symbol, bool dotted);
     // Copies the last column (or the last three, for a triplet) to the end of the tab.
     void RepeatLast(bool triplet);
-    // Deletes the last note, or the whole triplet it ends, from the current block.
+    // Takes back the fill of "New line" if the block ends in it, else the last note or the
+    // whole triplet it ends. The last note is then the one now last in the tab.
     void GoBack();
     // The string line of the current block that holds the last note.
     int LastNoteLine() const;
 
 private:
+    // Every action on the text runs inside one: the position is made to fit the text first,
+    // and what the action leaves is remembered as the engine's own.
+    class Following {
+    public:
+        explicit Following(Staff& staff);
+        ~Following();
+        Following(const Following&) = delete;
+        Following& operator=(const Following&) = delete;
+
+    private:
+        Staff& m_staff;
+    };
+
+    void followText();
+    void takePositionFromText();
+    // Whether the lines at BlockStart are a block of the present strings.
+    bool holdsBlock();
+    // Before the block grows, its rhythm and articulation lines get back the trailing blanks
+    // an editor may have stripped, so that its columns stay aligned.
+    void restoreStrippedBlanks();
+    // The note now last: in the current block, or else in the nearest block before it.
+    LastNote lastNoteFrom(int start) const;
+    LastNote lastNoteOfBlock(int start) const;
+
+    void openFirstBlock(std::string_view articulationPrefix);
+    void openNewBlock();
+    void fillCurrentBlock();
+    void writeTriplet(int string, int fret, char symbol, bool dotted);
     int stringCount() const { return m_state.stringCount.value(); }
     int blockLines() const { return stringCount() + 2; }
     int articulationLine() const { return m_state.blockStart + stringCount() + 1; }
     long long rhythmLength() const;
     bool overflows(int columnWidth) const;
-    // Fills the block and opens the next one when a column this wide would not fit.
-    void newBlockIfFull(int columnWidth);
+    // Opens the block a column this wide goes into: after lines that are no block, or past
+    // the width (filling the full one first).
+    void openBlockFor(int columnWidth);
     // "New line" for the block starting at `start`.
     void fillBlock(int start);
     void appendBlock(std::string_view articulationPrefix);
@@ -141,6 +174,12 @@ private:
     TabText& m_text;
     instrument::NeckGrid& m_neck;
     EditingState m_state;
+    // The text's revision after the engine's last action; unknown until the first one.
+    bool m_known = false;
+    std::uint64_t m_revision = 0;
+    // The text's last lines are no block of the present strings.
+    bool m_needsBlock = false;
+    bool m_strippedBlanks = false;
 };
 
 } // namespace quorlin::engine

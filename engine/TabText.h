@@ -3,6 +3,7 @@
 // The tab is nothing but these lines: the window's text area in the program, a plain
 // vector in tests and benchmarks. The engine reaches it only through these calls.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,11 @@ public:
             append(text);
     }
     virtual void eraseAll() = 0;
+
+    // Grows with every change the engine may not have made itself (typing, pasting, the text
+    // area's own undo). The engine compares it with what it saw after its last action and
+    // takes its position from the text again when the two differ.
+    virtual std::uint64_t revision() const = 0;
 };
 
 } // namespace quorlin::engine

@@ -19,18 +19,22 @@ std::string VectorTabText::line(int index) const
 
 void VectorTabText::replace(int index, const std::string& text)
 {
-    if (holds(index))
+    if (holds(index)) {
         m_lines[static_cast<std::size_t>(index)] = text;
+        ++m_revision;
+    }
 }
 
 void VectorTabText::append(const std::string& text)
 {
     m_lines.push_back(text);
+    ++m_revision;
 }
 
 void VectorTabText::eraseAll()
 {
     m_lines.clear();
+    ++m_revision;
 }
 
 } // namespace quorlin::engine

@@ -17,6 +17,8 @@ public:
     void replace(int index, const std::string& text) override;
     void append(const std::string& text) override;
     void eraseAll() override;
+    // Every change counts: a plain vector cannot tell who made it.
+    std::uint64_t revision() const override { return m_revision; }
 
     const std::vector<std::string>& lines() const { return m_lines; }
 
@@ -24,6 +26,7 @@ private:
     bool holds(int index) const;
 
     std::vector<std::string> m_lines;
+    std::uint64_t m_revision = 0;
 };
 
 } // namespace quorlin::engine

@@ -24,14 +24,21 @@ public:
             return;
         }
         replaced.push_back(index);
+        ++m_revision;
         m_lines[at(index)] = text;
     }
     void append(const std::string& text) override
     {
         ++appends;
+        ++m_revision;
         m_lines.push_back(text);
     }
-    void eraseAll() override { m_lines.clear(); }
+    void eraseAll() override
+    {
+        ++m_revision;
+        m_lines.clear();
+    }
+    std::uint64_t revision() const override { return m_revision; }
 
     void resetCounts()
     {
@@ -40,10 +47,19 @@ public:
     }
 
     // What the user can do in the text area; none of it is counted.
-    void editLine(int index, const std::string& text) { m_lines[at(index)] = text; }
-    void eraseLine(int index) { m_lines.erase(m_lines.begin() + index); }
+    void editLine(int index, const std::string& text)
+    {
+        ++m_revision;
+        m_lines[at(index)] = text;
+    }
+    void eraseLine(int index)
+    {
+        ++m_revision;
+        m_lines.erase(m_lines.begin() + index);
+    }
     void insertLine(int index, const std::string& text)
     {
+        ++m_revision;
         m_lines.insert(m_lines.begin() + index, text);
     }
 
@@ -58,6 +74,7 @@ private:
     static std::size_t at(int index) { return static_cast<std::size_t>(index); }
 
     std::vector<std::string> m_lines;
+    std::uint64_t m_revision = 0;
 };
 
 // The grid widget has kNeckColumns columns and the rows it was last given.

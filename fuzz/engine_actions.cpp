@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 using namespace quorlin;
@@ -177,6 +178,40 @@ void saveAndLoad(Session& s)
         QUORLIN_REQUIRE(saved.empty() || after.blockStart == before.blockStart);
 }
 
+// What an accepted note or rest must have left at the end of the block. A chord note has no
+// duration of its own; a rest no string.
+struct Written {
+    char symbol;
+    bool dotted;
+    int string;
+    int fret;
+    engine::Technique technique;
+};
+
+void requireVisible(const Session& s, const Written& w)
+{
+    const engine::EditingState& state = s.staff.state();
+    const int strings = state.stringCount.value();
+    QUORLIN_REQUIRE(state.blockStart + strings + 2 == s.text.count());
+    const std::string rhythm = s.text.line(state.blockStart);
+    for (int k = 1; k < strings + 2; ++k)
+        QUORLIN_REQUIRE(s.text.line(state.blockStart + k).size() == rhythm.size());
+    if (w.symbol != '\0') {
+        const std::string cell =
+            w.dotted ? std::string{' ', w.symbol, '.'} : std::string{' ', ' ', w.symbol};
+        const std::size_t at = rhythm.size() - (w.technique == engine::Technique::Triplet ? 9 : 3);
+        QUORLIN_REQUIRE(rhythm.size() >= 5 && rhythm.compare(at, 3, cell) == 0);
+    }
+    if (w.string != 0) {
+        const std::string line = s.text.line(state.blockStart + w.string);
+        const std::string fret = std::to_string(w.fret);
+        QUORLIN_REQUIRE(line.ends_with(fret) && state.lastString == w.string &&
+                        state.lastFret == w.fret);
+    } else {
+        QUORLIN_REQUIRE(s.text.line(state.blockStart + strings + 1).ends_with('r'));
+    }
+}
+
 // Writes go to the block that was current before the action, to blocks the action opened or
 // to the one current after it.
 bool inBlock(int index, int start, int strings)
@@ -213,13 +248,20 @@ void perform(Session& s, FuzzInput& in)
     const int countBefore = s.text.count();
     const bool damagedBefore = s.handEdited;
     s.text.resetCounts();
+    std::optional<Written> written;
     switch (action) {
-    case DropNote:
-        staff.Dropped(drop(in));
+    case DropNote: {
+        const engine::Drop d = drop(in);
+        if (staff.Dropped(d) == engine::DropOutcome::Written)
+            written = Written{d.technique == engine::Technique::Chord ? '\0' : d.symbol, d.dotted,
+                              d.row, d.column, d.technique};
         break;
+    }
     case Rest: {
         const char symbol = duration(in);
-        staff.setRest(symbol, in.flag());
+        const bool dotted = in.flag();
+        staff.setRest(symbol, dotted);
+        written = Written{symbol, dotted, 0, 0, engine::Technique::Default};
         break;
     }
     case Repeat:
@@ -268,8 +310,11 @@ void perform(Session& s, FuzzInput& in)
         // Blocks are appended whole, never a single line.
         QUORLIN_REQUIRE(s.text.appends % (strings + 2) == 0);
         // Typed text is whole characters; the engine must not split one when it cuts or copies.
+        // After a change behind its back the engine writes to the text's last block instead.
+        const int lastBefore = std::max(0, countBefore - (strings + 2));
         for (const int index : s.text.replaced) {
             QUORLIN_REQUIRE(inBlock(index, startBefore, strings) || index >= countBefore ||
+                            inBlock(index, lastBefore, strings) ||
                             inBlock(index, state.blockStart, strings));
             QUORLIN_REQUIRE(files::isValidUtf8(s.text.line(index)));
         }
@@ -280,6 +325,12 @@ void perform(Session& s, FuzzInput& in)
         s.tabEdited = false;
     if (!damagedBefore)
         QUORLIN_REQUIRE(s.text.outsideReplaces == 0);
+    if (written) {
+        // Whatever the user did to the text before, a note the engine took is in it, whole,
+        // at the end of the last block, and that block is aligned.
+        requireVisible(s, *written);
+        s.handEdited = false;
+    }
     if (s.handEdited)
         return;
 

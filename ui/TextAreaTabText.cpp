@@ -14,7 +14,19 @@ const QTextCharFormat kPlain;
 
 } // namespace
 
-TextAreaTabText::TextAreaTabText(QPlainTextEdit& area) : m_area(area) {}
+TextAreaTabText::TextAreaTabText(QPlainTextEdit& area) : m_area(area)
+{
+    m_watch = QObject::connect(&document(), &QTextDocument::contentsChange, &m_area,
+                               [this](int, int removed, int added) {
+                                   if (m_ownDepth == 0 && (removed != 0 || added != 0))
+                                       ++m_foreignChanges;
+                               });
+}
+
+TextAreaTabText::~TextAreaTabText()
+{
+    QObject::disconnect(m_watch);
+}
 
 QTextDocument& TextAreaTabText::document() const
 {
@@ -56,6 +68,7 @@ std::string TextAreaTabText::line(int index) const
 
 void TextAreaTabText::replace(int index, const std::string& text)
 {
+    const Own own(*this);
     const QTextBlock block = lineBlock(index);
     if (!block.isValid())
         return;
@@ -68,6 +81,7 @@ void TextAreaTabText::replace(int index, const std::string& text)
 
 void TextAreaTabText::extend(int index, std::string_view tail)
 {
+    const Own own(*this);
     const QTextBlock block = lineBlock(index);
     if (!block.isValid())
         return;
@@ -78,6 +92,7 @@ void TextAreaTabText::extend(int index, std::string_view tail)
 
 void TextAreaTabText::append(const std::string& text)
 {
+    const Own own(*this);
     QTextCursor cursor = endOfText();
     // A line typed by hand without a line break is finished first.
     const QString opening = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
@@ -86,6 +101,7 @@ void TextAreaTabText::append(const std::string& text)
 
 void TextAreaTabText::appendLines(const std::vector<std::string>& lines)
 {
+    const Own own(*this);
     if (lines.empty())
         return;
     QString text;
@@ -125,18 +141,20 @@ TextAreaTabText::Snapshot TextAreaTabText::snapshot() const
 
 void TextAreaTabText::eraseAll()
 {
+    const Own own(*this);
     QTextCursor cursor(&document());
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
 }
 
-TextAreaTabText::Action::Action(TextAreaTabText& text) : m_cursor(&text.document())
+TextAreaTabText::Action::Action(TextAreaTabText& text) : m_text(text), m_cursor(&text.document())
 {
     m_cursor.beginEditBlock();
 }
 
 TextAreaTabText::Action::~Action()
 {
+    const Own own(m_text);
     m_cursor.endEditBlock();
 }
 

@@ -3,9 +3,11 @@
 #include "engine/TabText.h"
 
 #include <QByteArray>
+#include <QMetaObject>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +22,9 @@ namespace quorlin::ui {
 class TextAreaTabText final : public engine::TabText {
 public:
     explicit TextAreaTabText(QPlainTextEdit& area);
+    ~TextAreaTabText() override;
+    TextAreaTabText(const TextAreaTabText&) = delete;
+    TextAreaTabText& operator=(const TextAreaTabText&) = delete;
 
     int count() const override;
     std::string line(int index) const override;
@@ -28,6 +33,8 @@ public:
     void append(const std::string& text) override;
     void appendLines(const std::vector<std::string>& lines) override;
     void eraseAll() override;
+    // Counts only what the user and the area's own undo changed: our own edits are known.
+    std::uint64_t revision() const override { return m_foreignChanges; }
 
     // Every line at once, taken from the document in one piece: reading line by line looks
     // each one up again, which a save of a long tab cannot afford.
@@ -53,16 +60,33 @@ public:
         Action& operator=(const Action&) = delete;
 
     private:
+        TextAreaTabText& m_text;
         QTextCursor m_cursor;
     };
 
 private:
+    // Marks the edits made through this class while it lives: the document reports the
+    // edits of a grouped action only when the group closes.
+    class Own {
+    public:
+        explicit Own(const TextAreaTabText& text) : m_text(text) { ++m_text.m_ownDepth; }
+        ~Own() { --m_text.m_ownDepth; }
+        Own(const Own&) = delete;
+        Own& operator=(const Own&) = delete;
+
+    private:
+        const TextAreaTabText& m_text;
+    };
+
     QTextDocument& document() const;
     QTextCursor endOfText() const;
     // The block holding the line, or an invalid block when there is no such line.
     QTextBlock lineBlock(int index) const;
 
     QPlainTextEdit& m_area;
+    QMetaObject::Connection m_watch;
+    mutable int m_ownDepth = 0;
+    std::uint64_t m_foreignChanges = 0;
 };
 
 } // namespace quorlin::ui

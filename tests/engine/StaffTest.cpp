@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 
 namespace quorlin::engine {
 namespace {
@@ -15,6 +16,12 @@ namespace {
 using Lines = std::vector<std::string>;
 using T = Technique;
 using O = DropOutcome;
+
+Lines plus(Lines a, const Lines& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 struct Fixture {
     explicit Fixture(Lines lines = {}) : text(std::move(lines)) {}
@@ -138,17 +145,20 @@ TEST(RepeatLast, CopiesWhereTheCopyFitsAndIntoANewBlockPastIt)
                "D ---", "A ---", "E ---", "B ---", ">    "}));
 }
 
-TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLine)
+TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
 {
     Fixture f;
     f.staff.setTabWidth(20);
     f.drop(3, 1, 'h');
     f.drop(12, 2, 'e', T::Triplet);
+    const Lines beforeNewLine = f.text.lines();
     f.staff.JumpLine();
     f.staff.setRest('w', false); // a rest goes on the filled block
     const auto back = [&f] { return f.staff.GoBack(), f.text.line(0).size(); };
     EXPECT_EQ(back(), 21u) << "the rest, not the fill";
-    EXPECT_EQ(back(), 5u) << "the fill with the triplet";
+    EXPECT_EQ(back(), 14u) << "the fill alone";
+    EXPECT_EQ(f.text.lines(), beforeNewLine);
+    EXPECT_EQ(back(), 5u) << "then the triplet";
     f.drop(5, 2, 'e');
     f.drop(7, 4, 'e', T::Chord);
     EXPECT_EQ(back(), 5u) << "the chord's column";
@@ -157,6 +167,172 @@ TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLine)
     EXPECT_EQ(back(), 8u) << "a repeated triplet column still carries its \"~\"";
     EXPECT_EQ(back(), 5u);
     EXPECT_EQ(f.text.lines(), (Lines{"|   h", "G --3", "D ---", "A ---", "E ---", ">    "}));
+}
+
+// After "<-" the slide and the chord are judged against the note that is now last: in the
+// block, or in the block before it, or none.
+TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
+{
+    struct Case {
+        const char* name;
+        std::vector<Drop> drops;
+        int backs;
+        LastNote expected;
+    };
+    const Case cases[] = {
+        {"the only note", {{3, 4}}, 1, {0, 0}},
+        {"the note before", {{3, 4}, {12, 2, 'q', T::HammerOn}}, 1, {4, 3}},
+        {"a chord's first string", {{5, 3, 'e'}, {7, 1, 'e', T::Chord}, {2, 4}}, 1, {1, 7}},
+        {"past a rest", {{9, 2}, {0, 0}}, 1, {2, 9}},
+        {"the triplet", {{10, 3, 's', T::Triplet}, {1, 1}}, 1, {3, 10}},
+        {"in the block before", {{3, 4}, {5, 4}, {7, 3}}, 1, {4, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.staff.setTabWidth(8); // two columns a block
+        for (const Drop& d : c.drops) {
+            if (d.row == 0)
+                f.staff.setRest('q', false);
+            else
+                f.staff.Dropped(d);
+        }
+        for (int b = 0; b < c.backs; ++b)
+            f.staff.GoBack();
+        const EditingState& s = f.staff.state();
+        EXPECT_EQ(std::pair(s.lastString, s.lastFret),
+                  std::pair(c.expected.string, c.expected.fret));
+    }
+
+    Fixture f; // a first slide must be refused
+    f.drop(3, 4);
+    f.staff.GoBack();
+    EXPECT_EQ(f.drop(5, 4, 'q', T::Slide), O::SlideRefused);
+    EXPECT_EQ(f.text.line(4), "E ");
+}
+
+TEST(Dropped, AChordNoteNeverGoesIntoARest)
+{
+    Fixture f;
+    f.drop(5, 3);
+    f.staff.setRest('q', false);
+    EXPECT_EQ(f.drop(3, 1, 'q', T::Chord), O::ChordRefused);
+    EXPECT_EQ(f.text.line(1), "G ------");
+}
+
+// The user changed the text behind the engine (typing, pasting, the text area's undo): the
+// next note still lands whole, in the last block or in a new block after the foreign lines.
+TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
+{
+    struct Case {
+        const char* name;
+        int width;
+        std::vector<Drop> before;
+        bool clear;
+        // What the text is made to hold behind the engine's back.
+        std::function<Lines(const Lines&)> change;
+        Lines expected; // after two quarter notes on string 3, frets 5 and 7
+    };
+    const Case cases[] = {
+        {"undo of the note that opened a block",
+         8,
+         {{1, 1}, {2, 1}, {3, 1}},
+         false,
+         [](const Lines&) {
+             return Lines{"|   q  q", "G --1--2", "D ------", "A ------", "E ------", ">       "};
+         },
+         {"|   q  q ", "G --1--2-", "D -------", "A -------", "E -------", ">        ", "|   q  q",
+          "G ------", "D ------", "A --5--7", "E ------", ">       "}},
+        {"undo of a clear",
+         80,
+         {{1, 1}},
+         true,
+         [](const Lines&) { return Lines{"|   q", "G --1", "D ---", "A ---", "E ---", ">    "}; },
+         {"|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
+          ">          "}},
+        {"a title typed into the empty tab",
+         80,
+         {},
+         false,
+         [](const Lines&) { return Lines{"My song"}; },
+         {"My song", "|   q  q", "G ------", "D ------", "A --5--7", "E ------", ">       "}},
+        {"a title typed above the block",
+         80,
+         {{1, 1}},
+         false,
+         [](const Lines& now) { return plus({"Intro"}, now); },
+         {"Intro", "|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
+          ">          "}},
+        {"lines of another tab",
+         80,
+         {},
+         false,
+         [](const Lines&) {
+             return Lines{"G|---", "D|-5-", "A|---", "E|---"};
+         },
+         {"G|---", "D|-5-", "A|---", "E|---", "|   q  q", "G ------", "D ------", "A --5--7",
+          "E ------", ">       "}},
+        {"a block another editor stripped of its trailing blanks",
+         80,
+         {},
+         false,
+         [](const Lines&) { return Lines{"|   q", "G --1", "D ---", "A ---", "E ---", ">"}; },
+         {"|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
+          ">          "}},
+        {"a line typed into the block",
+         80,
+         {{1, 1}},
+         false,
+         [](const Lines& now) {
+             Lines changed = now;
+             changed[2] += " tricky";
+             return changed;
+         },
+         plus({"|   q", "G --1", "D --- tricky", "A ---", "E ---", ">    "},
+              {"|   q  q", "G ------", "D ------", "A --5--7", "E ------", ">       "})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.staff.setTabWidth(c.width);
+        for (const Drop& d : c.before)
+            f.staff.Dropped(d);
+        if (c.clear)
+            f.staff.Clear();
+        const Lines changed = c.change(f.text.lines());
+        f.text.eraseAll();
+        for (const std::string& line : changed)
+            f.text.append(line);
+        f.staff.setTabWidth(c.width);
+        EXPECT_EQ(f.drop(5, 3), O::Written);
+        EXPECT_EQ(f.drop(7, 3), O::Written);
+        EXPECT_EQ(f.text.lines(), c.expected);
+        EXPECT_FALSE(f.staff.state().setupUnlocked);
+    }
+}
+
+TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
+{
+    Fixture f;
+    f.drop(5, 3);
+    f.drop(7, 1, 'q', T::Chord); // the engine's last note: string 1
+    f.text.replace(2, "D ---");  // an edit that changes nothing of the block
+    f.staff.JumpLine();
+    EXPECT_EQ(std::pair(f.staff.state().lastString, f.staff.state().lastFret), std::pair(1, 7));
+    EXPECT_TRUE(f.staff.state().chordAvailable);
+
+    Fixture loaded;
+    loaded.staff.adoptLoaded(
+        {"|   q  e", "G ---H12", "D ------", "A --5---", "E ------", ">       "}, {});
+    const EditingState& s = loaded.staff.state();
+    EXPECT_EQ(std::tuple(s.blockStart, s.lastString, s.lastFret, s.chordAvailable),
+              std::tuple(0, 1, 12, true))
+        << "a loaded note can take a chord";
+    EXPECT_EQ(loaded.drop(3, 2, 'e', T::Chord), O::Written);
+
+    Fixture rests;
+    rests.staff.adoptLoaded({"|   q", "G ---", "D ---", "A ---", "E ---", "    r"}, {});
+    EXPECT_FALSE(rests.staff.state().chordAvailable) << "nothing to stack on";
 }
 
 // Lines shortened, emptied, deleted or typed over by hand: no writer may crash, add single

@@ -1,0 +1,48 @@
+#include "engine/Position.h"
+
+#include "engine/Staff.h"
+
+#include <climits>
+
+namespace quorlin::engine {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The number the text ends with, or 0. Frets have two digits, so a longer run saturates.
+int trailingNumber(std::string_view text)
+{
+    std::size_t first = text.size();
+    while (first > 0 && isDigit(text[first - 1]))
+        --first;
+    int value = 0;
+    for (const char c : text.substr(first))
+        value = value > (INT_MAX - 9) / 10 ? INT_MAX : value * 10 + (c - '0');
+    return value;
+}
+
+} // namespace
+
+LastNote lastNoteOf(std::span<const std::string_view> stringLines)
+{
+    LastNote note;
+    std::string_view noteLine;
+    for (std::size_t s = 0; s < stringLines.size(); ++s) {
+        std::string_view line = stringLines[s];
+        const std::size_t end = line.find_last_not_of('-');
+        line = line.substr(0, end == std::string_view::npos ? 0 : end + 1);
+        if (line.size() > kHeadLength && line.size() > noteLine.size()) {
+            noteLine = line;
+            note.string = static_cast<int>(s) + 1;
+        }
+    }
+    if (note.string != 0)
+        note.fret = trailingNumber(noteLine.substr(kHeadLength));
+    return note;
+}
+
+} // namespace quorlin::engine
