@@ -20,10 +20,12 @@ void readTuning(SettingsStore& store, KeptSetup& setup)
     const auto end = std::find(buffer.begin(), buffer.begin() + std::min(size, buffer.size()), 0);
     const std::string text(buffer.begin(), end);
 
-    // An odd last character is half a name: it is dropped with the rest past six names.
-    const int names = std::min(static_cast<int>(text.size() / 2), kMaxStrings);
+    // A hand-written value may lose the blank of its last natural ("C G D A E B"): a last
+    // name of one character is taken with its blank. Names past the sixth are dropped.
+    const int names = std::min(static_cast<int>((text.size() + 1) / 2), kMaxStrings);
     for (int n = 1; n <= names; ++n) {
-        const std::string name = text.substr(static_cast<std::size_t>(2 * (n - 1)), 2);
+        std::string name = text.substr(static_cast<std::size_t>(2 * (n - 1)), 2);
+        name.resize(2, ' ');
         if (isNoteName(name))
             setup.tuning.set(n, name);
     }

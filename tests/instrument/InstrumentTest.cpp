@@ -60,7 +60,12 @@ TEST(LoadSetup, TakesWhatTheStoreHoldsAndDefaultsForTheRest)
         {true, "\0"s, "A D A E \0"s, false, 4, "G D A E B C "},       // wish not to keep
         {true, "\1\1", "A D A E \0"s, false, 4, "G D A E B C "},      // a wish of two bytes
         {true, "\1", std::string(300, 'A'), true, 4, "G D A E B C "}, // more than fits
-        {true, "\1", "F#D A E B\0"s, true, 4, "F#D A E B C "},        // half a name
+        // A last name of one character, as a hand-written value leaves it, is not lost.
+        {true, "\1", "F#D A E B\0"s, true, 5, "F#D A E B C "},
+        {true, "\1", "C G D A E B", true, 6, "C G D A E B "},
+        {true, "\1", "G D A E #\0"s, true, 5, "G D A E B C "},  // "# " is off the cycle
+        {true, "\1", "E A D G B E A", true, 6, "E A D G B E "}, // past six: still cut
+        {true, "\1", "A", true, 4, "A D A E B C "},
         {true, "\1", "A#xy\0"s, true, 4, "A#D A E B C "},             // a name off the cycle
         {true, "\1", "A A A A A A C#C#\0"s, true, 6, "A A A A A A "}, // cut after six
         {true, "\1", "E \0B B B B "s, true, 4, "E D A E B C "},       // nothing after the NUL
