@@ -31,6 +31,10 @@ constexpr std::array<std::string_view, 5> kLegend = {
     "Symbols explanations:", "  H: hammer on  P: pull off", "  +: slap       .: pop",
     "  \\: slide up   /: slide down", "  --x~~x~~x: triplets"};
 constexpr auto kByteOrderMark = "\xEF\xBB\xBF"sv;
+constexpr auto kEndOfFileSymbol = "\u241A"sv;
+// Where the first comment and the labelled lines are, counted from 0.
+constexpr std::size_t kFromLine = 2;
+constexpr std::size_t kFirstCommentLine = 5;
 
 // Every label is this long, so a value starts at its 19th character.
 constexpr std::size_t kLabelLength = 18;
@@ -90,6 +94,52 @@ std::vector<std::string> readNames(std::string_view text)
     return names;
 }
 
+// Besides CR and LF, what a text area or another editor may take for a line end.
+constexpr std::string_view kLineEnds[] = {"\r",
+                                          "\n",
+                                          "\v",
+                                          "\f",
+                                          "\xC2\x85",
+                                          kLineBreakers[0],
+                                          kLineBreakers[1],
+                                          kLineBreakers[2],
+                                          kLineBreakers[3]};
+
+// A header value on one line, and UTF-8 whatever it was given, so the file stays UTF-8.
+// Ctrl-Z would end the file for every reader: it becomes its visible symbol.
+std::string oneLine(std::string_view value)
+{
+    const std::string utf8 = toUtf8(value);
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::string_view rest = utf8; !rest.empty();) {
+        const auto* end = std::ranges::find_if(
+            kLineEnds, [rest](std::string_view lineEnd) { return rest.starts_with(lineEnd); });
+        std::size_t taken = 1;
+        if (end != std::end(kLineEnds)) {
+            out += ' ';
+            taken = end->size();
+        } else if (rest.front() == kEndOfFile) {
+            out += kEndOfFileSymbol;
+        } else {
+            out += rest.front();
+        }
+        rest.remove_prefix(taken);
+    }
+    return out;
+}
+
+// A comment line that reads "---" or the rule after any number of backslashes: how many
+// backslashes it has, or npos for any other line. A later comment line of this shape is
+// written with one backslash more, so that it cannot end the comments or the header, and
+// reading takes that one off again.
+std::size_t backslashesBeforeMark(std::string_view line)
+{
+    const std::size_t count = std::min(line.find_first_not_of('\\'), line.size());
+    const std::string_view rest = line.substr(count);
+    return rest == kCommentsEnd || rest == kRule ? count : std::string_view::npos;
+}
+
 std::string stringsNamed(std::size_t count)
 {
     return count == 0 ? "no strings"
@@ -137,6 +187,66 @@ void readHeaderLine(std::string_view line, LoadedTab& loaded)
                            ": Quorlin assumed 4, the others tuned as before.");
 }
 
+// The song header and the comments; returns where the tab starts. A header that never
+// closes keeps only the lines it can tell are its own and leaves the rest to the tab, with
+// a word about it, so that nothing in the file is hidden.
+std::size_t readSongHeader(std::span<const std::string_view> all, LoadedTab& loaded)
+{
+    const auto find = [all](std::string_view line, std::size_t from) {
+        const auto first = all.begin() + static_cast<std::ptrdiff_t>(std::min(from, all.size()));
+        return static_cast<std::size_t>(std::find(first, all.end(), line) - all.begin());
+    };
+    std::size_t commentsEnd = find(kCommentsEnd, kFirstCommentLine);
+    std::size_t tabStart = 0;
+    std::string missing;
+    if (commentsEnd < all.size()) {
+        // The strings line and the legend are for people; the tab starts after the rule.
+        const std::size_t rule = find(kRule, commentsEnd + 1);
+        tabStart = (rule < all.size() ? rule : commentsEnd) + 1;
+        if (rule == all.size())
+            missing = "\"" + std::string(kRule) + "\" line to end it";
+    } else {
+        // Nothing says where such a header ends: it keeps the lines that read as a save
+        // writes them, up to the first comment. A label is matched without its last blank,
+        // which some editors strip.
+        constexpr std::string_view labels[] = {kFromLabel, kArtistLabel, kBassPerfLabel,
+                                               kCommentsLabel};
+        const auto fits = [all, &labels](std::size_t i) {
+            return i == 1 ? all[i] == kRule
+                          : all[i].starts_with(labels[i - kFromLine].substr(0, kLabelLength - 1));
+        };
+        commentsEnd = 1;
+        while (commentsEnd <= kFirstCommentLine && commentsEnd < all.size() && fits(commentsEnd))
+            ++commentsEnd;
+        tabStart = commentsEnd;
+        missing = "\"" + std::string(kCommentsEnd) + "\" line to end the comments";
+    }
+    if (!missing.empty()) {
+        loaded.problems.push_back("The header has no " + missing +
+                                  ": Quorlin read the tab from line " +
+                                  std::to_string(tabStart + 1) + ".");
+    }
+
+    SongHeader header;
+    const auto labelled = [&](std::size_t i) {
+        return i < commentsEnd ? afterLabel(all[i]) : std::string();
+    };
+    header.from = labelled(kFromLine);
+    header.artist = labelled(kFromLine + 1);
+    header.bassPerf = labelled(kFromLine + 2);
+    if (kFirstCommentLine < commentsEnd)
+        header.comments.push_back(afterLabel(all[kFirstCommentLine]));
+    for (std::size_t i = kFirstCommentLine + 1; i < commentsEnd; ++i) {
+        std::string_view comment = all[i];
+        if (const std::size_t b = backslashesBeforeMark(comment);
+            b != std::string_view::npos && b > 0)
+            comment.remove_prefix(1);
+        header.comments.emplace_back(comment);
+    }
+    loaded.header = std::move(header);
+    return tabStart;
+}
+
 } // namespace
 
 std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
@@ -152,7 +262,7 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
     // after it along: it is written as the visible symbol for it instead.
     const auto writeLine = [&out](std::string_view text) {
         for (std::size_t end; (end = text.find(kEndOfFile)) != std::string_view::npos;) {
-            out.append(text.substr(0, end)).append("\u241A");
+            out.append(text.substr(0, end)).append(kEndOfFileSymbol);
             text.remove_prefix(end + 1);
         }
         out.append(text).append(kLineEnd);
@@ -164,18 +274,20 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
         out.append(state.tuning.at(s));
     writeLine(kSignature);
     writeLine(kRule);
+    const SongHeader saved = headerAsSaved(header);
     out.append(kFromLabel);
-    writeLine(header.from);
+    writeLine(saved.from);
     out.append(kArtistLabel);
-    writeLine(header.artist);
+    writeLine(saved.artist);
     out.append(kBassPerfLabel);
-    writeLine(header.bassPerf);
-    // The first comment completes the label's line.
+    writeLine(saved.bassPerf);
+    // The first comment completes the label's line, so it can never read as a mark.
     out.append(kCommentsLabel);
-    if (header.comments.empty())
-        out.append(kLineEnd);
-    for (const std::string& comment : header.comments)
-        writeLine(comment);
+    for (std::size_t i = 0; i < saved.comments.size(); ++i) {
+        if (i > 0 && backslashesBeforeMark(saved.comments[i]) != std::string_view::npos)
+            out += '\\';
+        writeLine(saved.comments[i]);
+    }
     writeLine(kCommentsEnd);
 
     out.append(kStringsLabel);
@@ -194,6 +306,17 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
             writeLine("");
     }
     return out;
+}
+
+SongHeader headerAsSaved(const SongHeader& header)
+{
+    SongHeader saved{oneLine(header.from), oneLine(header.artist), oneLine(header.bassPerf), {}};
+    for (const std::string& comment : header.comments)
+        saved.comments.push_back(oneLine(comment));
+    // The label's line is there even without comments, and reads back as an empty one.
+    if (saved.comments.empty())
+        saved.comments.emplace_back();
+    return saved;
 }
 
 void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
@@ -219,34 +342,32 @@ LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
         converted = windows1252ToUtf8(text);
         text = converted;
     }
+    // Before the lines are split, so that the header values, the tab and the position read
+    // from it all see the same text.
+    std::size_t replaced = 0;
+    if (hasLineBreaker(text)) {
+        std::string copy(text);
+        replaced = replaceLineBreakers(copy);
+        converted = std::move(copy);
+        text = converted;
+    }
     const std::vector<std::string_view> all = splitLines(text);
 
     LoadedTab loaded;
     loaded.state.stringCount = strings;
     loaded.state.tuning = tuning;
     std::size_t next = 0;
-    // The end of the file inside the header reads as empty lines.
-    const auto read = [&]() { return next < all.size() ? all[next++] : std::string_view(); };
-
     if (!all.empty() && all.front().starts_with(kMark)) {
         loaded.hasHeader = true;
-        readHeaderLine(read(), loaded);
-        read(); // the rule
-        SongHeader header;
-        header.from = afterLabel(read());
-        header.artist = afterLabel(read());
-        header.bassPerf = afterLabel(read());
-        while (next < all.size()) {
-            const std::string_view line = read();
-            if (line == kCommentsEnd)
-                break;
-            header.comments.push_back(header.comments.empty() ? afterLabel(line)
-                                                              : std::string(line));
-        }
-        // The strings line and the legend are for people; the tab starts after the rule.
-        while (next < all.size() && read() != kRule) {
-        }
-        loaded.header = std::move(header);
+        readHeaderLine(all.front(), loaded);
+        next = readSongHeader(all, loaded);
+    }
+    if (replaced > 0) {
+        loaded.problems.push_back(std::to_string(replaced) +
+                                  (replaced == 1 ? " character that would have split a line in "
+                                                   "two was replaced by \uFFFD."
+                                                 : " characters that would have split a line in "
+                                                   "two were replaced by \uFFFD."));
     }
 
     // The empty lines between blocks go; a line of blanks is tab text and stays.

@@ -21,6 +21,9 @@ namespace quorlin::files {
 // The whole file, built in one string: a long tab is saved in one write.
 std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
                         const SongHeader& header);
+// The song header as loading a saved file gives it back: each value on one line and UTF-8,
+// a Ctrl-Z as its symbol, and one empty comment for none.
+SongHeader headerAsSaved(const SongHeader& header);
 void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::EditingState& state,
                   const SongHeader& header);
 
@@ -31,7 +34,7 @@ struct LoadedTab {
     std::optional<SongHeader> header;
     engine::LoadedState state;
     std::vector<std::string> lines;
-    // Each thing that was odd in the header line, with what was assumed instead.
+    // Each thing that was odd in the file, with what was assumed or done instead.
     std::vector<std::string> problems;
 };
 

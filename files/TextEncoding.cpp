@@ -68,6 +68,22 @@ void appendUtf8(std::string& out, char32_t c)
     }
 }
 
+// Where the next line breaker starts, from `from` on; npos when there is none. All four
+// lead with 0xE2 or 0xEF, so any other byte costs one comparison.
+std::size_t findLineBreaker(std::string_view text, std::size_t from)
+{
+    for (std::size_t i = from; i + 2 < text.size(); ++i) {
+        const unsigned char lead = byteAt(text, i);
+        if (lead != 0xE2 && lead != 0xEF)
+            continue;
+        for (const std::string_view breaker : kLineBreakers) {
+            if (text.compare(i, breaker.size(), breaker) == 0)
+                return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
 bool isValidUtf8(std::string_view bytes)
@@ -95,6 +111,21 @@ std::string windows1252ToUtf8(std::string_view bytes)
         appendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t{b});
     }
     return out;
+}
+
+bool hasLineBreaker(std::string_view utf8)
+{
+    return findLineBreaker(utf8, 0) != std::string_view::npos;
+}
+
+std::size_t replaceLineBreakers(std::string& utf8)
+{
+    std::size_t count = 0;
+    for (std::size_t i = 0; (i = findLineBreaker(utf8, i)) != std::string::npos; ++count) {
+        utf8.replace(i, kReplacementCharacter.size(), kReplacementCharacter);
+        i += kReplacementCharacter.size();
+    }
+    return count;
 }
 
 std::vector<std::string_view> splitLines(std::string_view text)

@@ -18,6 +18,16 @@ bool isValidUtf8(std::string_view bytes);
 std::string windows1252ToUtf8(std::string_view bytes);
 // Valid UTF-8 is kept as it is; anything else is taken as Windows-1252 and converted.
 std::string toUtf8(std::string_view bytes);
+// U+2028, U+2029, U+FDD0 and U+FDD1 in UTF-8: characters that are not line ends in the
+// file but start a new line in the text area, where one inside a tab line would move every
+// line after it. Each is three bytes long, as long as U+FFFD.
+inline constexpr std::string_view kLineBreakers[] = {"\xE2\x80\xA8", "\xE2\x80\xA9", "\xEF\xB7\x90",
+                                                     "\xEF\xB7\x91"};
+inline constexpr std::string_view kReplacementCharacter = "\xEF\xBF\xBD";
+bool hasLineBreaker(std::string_view utf8);
+// Each line breaker becomes U+FFFD, in place; returns how many there were.
+std::size_t replaceLineBreakers(std::string& utf8);
+
 // Lines end at CR LF, LF or a lone CR; a Ctrl-Z byte ends the text. A final line end
 // opens no further line. The lines are views into `text`.
 std::vector<std::string_view> splitLines(std::string_view text);

@@ -13,6 +13,12 @@
 #include <sstream>
 
 namespace quorlin::files {
+
+void PrintTo(const SongHeader& h, std::ostream* out)
+{
+    *out << ::testing::PrintToString(std::tuple(h.from, h.artist, h.bassPerf, h.comments));
+}
+
 namespace {
 
 std::string dataFile(const std::string& name)
@@ -29,6 +35,11 @@ LoadedTab read(const std::string& bytes, int strings = 4)
         before.set(s, std::string("C#D#F#G#A#B ").substr(2 * s - 2, 2));
     return readTabFile(bytes, instrument::StringCount(strings), before);
 }
+
+// What a save writes after the header line, with no song header.
+constexpr const char* kRestOfHeader =
+    "====================\r\nFrom            : \r\nArtist          : \r\n"
+    "Bass Performance: \r\nComments:       : \r\n---\r\n====================\r\n\r\n";
 
 // "80 4 [G D A E A#B ] 0 2 5": width, strings, the six names, block start, last note.
 std::string stateOf(const engine::LoadedState& s)
@@ -96,7 +107,7 @@ TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
         {"FTH99999999999:G D A E ;", "2147483647 4 [G D A E A#B ] 0 0 0", ""},
         {"FTH-99999999999:G D A E ;", "-2147483648 4 [G D A E A#B ] 0 0 0", ""}};
     for (const auto& [line, state, problem] : cases) {
-        const LoadedTab loaded = read(std::string(line) + "\r\n|   q\r\n", 6);
+        const LoadedTab loaded = read(std::string(line) + "\r\n" + kRestOfHeader + "|   q\r\n", 6);
         EXPECT_EQ(stateOf(loaded.state), state) << line;
         EXPECT_EQ(joined(loaded.problems), problem.empty() ? "" : "The header line " + problem)
             << line;
@@ -108,9 +119,6 @@ TEST(TabFile, ReadsFilesOfEveryShape)
     // Line ends CR LF, LF (after a byte order mark) and CR; what follows Ctrl-Z is not text.
     const std::tuple<std::string, const char*, const char*, const char*> cases[] = {
         {"", "none", "", "80 4 [C#D#F#G#A#B ] 0 0 0"},
-        {"FTH80:G D A E ;\r\n====================\r\nFrom            : Me\r\n\r\n\r\n"
-         "Comments:       : one\r\ntwo",
-         "Me|||one/two", "", "80 4 [G D A E A#B ] 0 0 0"},
         {"\xEF\xBB\xBF"
          "FTH60:E A D G ;\n====================\nFrom            : J\xC3\xA9r\n\n\n"
          "Comments:       : \n---\n====================\n\n|   q\nE ---\nA --2\n\x1A\xFF junk\n",
@@ -128,6 +136,131 @@ TEST(TabFile, ReadsFilesOfEveryShape)
         EXPECT_EQ(std::tuple(headerOf(loaded.header), loaded.hasHeader, joined(loaded.lines),
                              stateOf(loaded.state), joined(loaded.problems)),
                   std::tuple(header, loaded.header.has_value(), lines, state, ""))
+            << bytes;
+    }
+}
+
+TEST(TabFile, ReadsAHeaderThatNeverClosesWithoutHidingALine)
+{
+    // The file; the song header and tab read from it; what is missing and where the tab began.
+    const std::tuple<std::string, const char*, const char*, const char*> cases[] = {
+        {"FTH80:G D A E ;\r\n|   q\r\nG ---\r\nD --5\r\nA ---\r\nE ---\r\n>", "|||",
+         "|   q\nG ---\nD --5\nA ---\nE ---\n>",
+         R"("---" line to end the comments: Quorlin read the tab from line 2.)"},
+        {"FTH80:G D A E ;", "|||", "",
+         R"("---" line to end the comments: Quorlin read the tab from line 2.)"},
+        // A label is known without the blank an editor may strip; a line without one is tab.
+        {"FTH80:G D A E ;\r\n====================\r\nFrom            : Me\r\n\r\n\r\n"
+         "Comments:       : one\r\ntwo",
+         "Me|||", "Comments:       : one\ntwo",
+         R"("---" line to end the comments: Quorlin read the tab from line 4.)"},
+        {"FTH80:G D A E ;\r\n====================\r\nFrom            :\r\nArtist          : A"
+         "\r\nBass Performance: B\r\nComments:       : one\r\ntwo\r\n|   q",
+         "|A|B|one", "two\n|   q",
+         R"("---" line to end the comments: Quorlin read the tab from line 7.)"},
+        {"FTH80:G D A E ;\r\n\r\nF\r\nA\r\nB\r\nComments:       : one\r\ntwo\r\n---\r\n|   q",
+         "|||one/two", "|   q",
+         R"("====================" line to end it: Quorlin read the tab from line 9.)"},
+    };
+    for (const auto& [bytes, header, lines, problem] : cases) {
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(
+            std::tuple(headerOf(loaded.header), joined(loaded.lines), joined(loaded.problems)),
+            std::tuple(header, lines, "The header has no " + std::string(problem)))
+            << bytes;
+    }
+}
+
+// Comment lines of every shape, first or later, and the file line a later one is written as.
+TEST(TabFile, WritesEveryCommentLineSoThatItReadsBackTheSame)
+{
+    const std::pair<const char*, const char*> shapes[] = {
+        {"---", R"(\---)"},
+        {"====================", R"(\====================)"},
+        {R"(\---)", R"(\\---)"},
+        {R"(\\====================)", R"(\\\====================)"},
+        {"", ""},
+        {R"(\)", R"(\)"},
+        {"--- ", "--- "},
+        {R"(\---\)", R"(\---\)"},
+    };
+    const std::string_view tab[] = {"|   q", "G ---", "D --5", "A ---", "E ---", ">"};
+    for (const auto& [shape, written] : shapes) {
+        for (const std::vector<std::string>& comments :
+             {std::vector<std::string>{shape}, {"first", shape}, {shape, "", shape}}) {
+            const SongHeader header{"F", "A", "B", comments};
+            const std::string file = tabFileText(tab, {}, header);
+            const LoadedTab loaded = read(file);
+            EXPECT_EQ(std::tuple(loaded.header, joined(loaded.lines), joined(loaded.problems)),
+                      std::tuple(header, joined({tab, tab + 6}), ""))
+                << shape << " in " << joined(comments, "/");
+            // A reader that knows nothing of the backslash still finds one line per comment.
+            const std::size_t label = file.find("Comments:"), end = file.find("\r\n---\r\n");
+            EXPECT_EQ(splitLines(std::string_view(file).substr(label, end + 2 - label)).size(),
+                      comments.size());
+        }
+        const SongHeader later{"", "", "", {"first", shape}};
+        EXPECT_NE(tabFileText(tab, {}, later).find("first\r\n" + std::string(written) + "\r\n---"),
+                  std::string::npos)
+            << shape;
+    }
+    // The file that lost all but its first comment and put its header into the tab.
+    const SongHeader five{"", "", "", {"first", "---", "third", "====================", "fifth"}};
+    EXPECT_EQ(read(tabFileText(tab, {}, five)).header, five);
+}
+
+TEST(TabFile, WritesEveryHeaderValueOnOneLineOfUtf8)
+{
+    // A value, and what it reads back as in each of the five places it can stand.
+    const std::pair<std::string, std::string> cases[] = {
+        {"Line1\nLine2\rLine3", "Line1 Line2 Line3"},
+        {"a\r\nb\v\fc\xC2\x85"
+         "d",
+         "a  b  c d"},
+        {"\u2028|\u2029|\xEF\xB7\x90|\xEF\xB7\x91|\xEF\xB7\x92", " | | | |\xEF\xB7\x92"},
+        {"end\x1A", "end\u241A"},
+        {"Caf\xE9 \x80", "Caf\u00E9 \u20AC"}, // not UTF-8: taken as Windows-1252
+        {"\nFTH80:G D A E ;\r\n---", " FTH80:G D A E ;  ---"},
+    };
+    // Each place gets its own mark, so a value that lands in the wrong one shows.
+    const auto inEveryPlace = [](const std::string& v) {
+        return SongHeader{v + "1", v + "2", v + "3", {v + "4", v + "5"}};
+    };
+    const std::string_view tab[] = {"|   q", "G --5"};
+    for (const auto& [given, back] : cases) {
+        const LoadedTab loaded = read(tabFileText(tab, {}, inEveryPlace(given)));
+        EXPECT_EQ(std::tuple(loaded.header, joined(loaded.lines), joined(loaded.problems)),
+                  std::tuple(inEveryPlace(back), "|   q\nG --5", ""))
+            << given;
+        EXPECT_EQ(headerAsSaved(inEveryPlace(given)), inEveryPlace(back)) << given;
+    }
+}
+
+TEST(TabFile, ReplacesWhatWouldSplitALineInTheTextAreaAndSaysSo)
+{
+    const std::string p = "\u2029", l = "\u2028", b = "\xEF\xB7\x90", e = "\xEF\xB7\x91";
+    const std::string r = "\uFFFD";
+    const std::string header = "FTH80:G D A E ;\r\n====================\r\nFrom            : " + l +
+                               "\r\n\r\n\r\nComments:       : " + b + "\r\n" + e +
+                               "\r\n---\r\n====================\r\n";
+    // The file, then its song header, tab and state, and what the reader says.
+    const std::tuple<std::string, std::string, std::string, const char*, const char*> cases[] = {
+        {"|   q\r\nG --5" + p + "\r\n>", "none", "|   q\nG --5" + r + "\n>",
+         "80 4 [C#D#F#G#A#B ] 0 1 0",
+         "1 character that would have split a line in two was replaced by \uFFFD."},
+        {header + "|   q" + l + b + "\r\nG -" + p + "-5\r\nD --7\r\nA -" + e + "\r\n>",
+         r + "|||" + r + "/" + r, "|   q" + r + r + "\nG -" + r + "-5\nD --7\nA -" + r + "\n>",
+         "80 4 [G D A E A#B ] 0 1 5",
+         "7 characters that would have split a line in two were replaced by \uFFFD."},
+        // Not UTF-8, so read as Windows-1252: the same bytes are three harmless characters.
+        {"|   q\xE9\r\nG --5" + l, "none", "|   q\u00E9\nG --5\u00E2\u20AC\u00A8",
+         "80 4 [C#D#F#G#A#B ] 0 1 0", ""},
+    };
+    for (const auto& [bytes, song, lines, state, said] : cases) {
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(std::tuple(headerOf(loaded.header), joined(loaded.lines), stateOf(loaded.state),
+                             joined(loaded.problems)),
+                  std::tuple(song, lines, state, said))
             << bytes;
     }
 }
