@@ -4,6 +4,7 @@
 # and for the sanitizers and fuzzing:
 #   make test-asan   the whole suite built with AddressSanitizer and UBSan
 #   make fuzz        each libFuzzer target for FUZZ_SECONDS seconds
+#   make fuzz-replay each libFuzzer target once over the inputs kept in fuzz/ (seconds)
 # and for speed and memory against their floors:
 #   make bench       Release build, one table, and the figures in build-bench/bench.json
 BUILD_DIR := build
@@ -11,9 +12,9 @@ ASAN_DIR := build-asan
 FUZZ_DIR := build-fuzz
 BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := read_tab_file load_settings engine_actions
+FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions
 
-.PHONY: all deps configure build run test test-asan fuzz bench clean
+.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench clean
 
 all: build
 
@@ -43,12 +44,18 @@ test-asan: deps $(ASAN_DIR)/build.ninja
 
 # Each fuzz target runs FUZZ_SECONDS seconds; a crash fails the target and leaves its
 # input in $(FUZZ_DIR)/artifacts.
-$(FUZZ_DIR)/build.ninja: CMakeLists.txt CMakePresets.json
+$(FUZZ_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset fuzz
 
-fuzz: $(FUZZ_DIR)/build.ninja
+fuzz: deps $(FUZZ_DIR)/build.ninja
 	cmake --build --preset fuzz
 	fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+# No fuzzing: every kept seed and every kept input that once failed runs once, so that a
+# fixed crash cannot come back unnoticed.
+fuzz-replay: deps $(FUZZ_DIR)/build.ninja
+	cmake --build --preset fuzz
+	fuzz/replay.sh $(FUZZ_DIR) $(FUZZ_TARGETS)
 
 $(BENCH_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset bench

@@ -45,9 +45,11 @@ void requireInBounds(const files::LoadedTab& tab)
     QUORLIN_REQUIRE(tab.header.has_value() == tab.hasHeader);
     for (int k = 1; k <= strings; ++k)
         QUORLIN_REQUIRE(s.tuning.at(k).size() == 2);
-    // Whatever the bytes were, the window gets UTF-8 without line breaks in it.
+    // Whatever the bytes were, the window gets UTF-8 without line breaks in it, nor any
+    // character the text area would take for one.
     const auto text = [](const std::string& t) {
-        return files::isValidUtf8(t) && t.find_first_of("\r\n") == std::string::npos;
+        return files::isValidUtf8(t) && t.find_first_of("\r\n") == std::string::npos &&
+               !files::hasLineBreaker(t);
     };
     for (const std::string& line : tab.lines)
         QUORLIN_REQUIRE(!line.empty() && text(line));
@@ -65,8 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::FuzzInput input(data, size);
     const instrument::StringCount before(instrument::kMinStrings + input.pick(3));
-    const files::LoadedTab first = load(input.rest(), before);
+    const std::string bytes = input.rest();
+    const files::LoadedTab first = load(bytes, before);
     requireInBounds(first);
+    // A character replaced is a character reported.
+    const std::string_view read = std::string_view(bytes).substr(0, bytes.find('\x1A'));
+    if (files::isValidUtf8(read) && files::hasLineBreaker(read))
+        QUORLIN_REQUIRE(!first.problems.empty());
 
     const std::string saved = save(first);
     const files::LoadedTab second = load(saved, before);
@@ -79,12 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         QUORLIN_REQUIRE(b.tuning.at(s) == a.tuning.at(s));
     QUORLIN_REQUIRE(b.blockStart == a.blockStart && b.lastString == a.lastString &&
                     b.lastFret == a.lastFret);
-    // A file without a header gets an empty one, and a header without comments gets the
-    // label's own line as its one empty comment: both are what the window shows anyway.
-    files::SongHeader expected = first.header.value_or(files::SongHeader());
-    if (expected.comments.empty())
-        expected.comments.emplace_back();
-    QUORLIN_REQUIRE(second.header == expected);
+    // A file without a header gets an empty one; what the header holds comes back as the
+    // writer puts it on its lines.
+    QUORLIN_REQUIRE(second.header ==
+                    files::headerAsSaved(first.header.value_or(files::SongHeader())));
     // From the second save on, the file does not change at all.
     QUORLIN_REQUIRE(save(second) == saved);
 
