@@ -1,24 +1,52 @@
 #include "ui/SettingsFileStore.h"
 
-#include <algorithm>
+#include "ui/FileAccess.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
 #include <cstring>
 
 namespace quorlin::ui {
+
+SettingsFileStore::SettingsFileStore(QString file) : m_file(std::move(file)) {}
+
+QString SettingsFileStore::userFile()
+{
+    // Where QSettings keeps ("AmbrelApps", "Quorlin") for the user, so that earlier runs'
+    // settings are found.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/AmbrelApps/Quorlin.conf");
+}
 
 bool SettingsFileStore::attach(const std::string& path)
 {
     if (path != instrument::kSettingsKey)
         return false;
-    m_settings =
-        std::make_unique<QSettings>(QStringLiteral("AmbrelApps"), QStringLiteral("Quorlin"));
-    // A file that cannot be parsed or read is no store at all; its junk is never used.
+    const FileRead file = readRegularFile(m_file);
+    if (!file.ok && !file.missing)
+        return false;
+    auto copy = std::make_unique<QTemporaryFile>();
+    if (!copy->open() || copy->write(file.bytes) != file.bytes.size() || !copy->flush())
+        return false;
+    m_settings = std::make_unique<QSettings>(copy->fileName(), QSettings::IniFormat);
+    m_copy = std::move(copy);
+    m_written = false;
+    // A file that cannot be parsed is no store at all; its junk is never used.
     return m_settings->status() == QSettings::NoError;
+}
+
+void SettingsFileStore::detach()
+{
+    m_settings.reset();
+    m_copy.reset();
 }
 
 bool SettingsFileStore::openKey(const std::string& path)
 {
     if (!attach(path) || m_settings->allKeys().isEmpty()) {
-        m_settings.reset();
+        detach();
         return false;
     }
     return true;
@@ -26,8 +54,8 @@ bool SettingsFileStore::openKey(const std::string& path)
 
 bool SettingsFileStore::createKey(const std::string& path, const std::string&)
 {
-    if (!attach(path) || !m_settings->isWritable()) {
-        m_settings.reset();
+    if (!attach(path)) {
+        detach();
         return false;
     }
     return true;
@@ -68,13 +96,21 @@ void SettingsFileStore::writeValue(const std::string& name, instrument::ValueTyp
     else
         m_settings->setValue(QString::fromStdString(name),
                              QString::fromLatin1(bytes.left(bytes.indexOf('\0'))));
+    m_written = true;
 }
 
 void SettingsFileStore::closeKey()
 {
-    if (m_settings)
+    if (m_settings && m_written) {
         m_settings->sync();
-    m_settings.reset();
+        const FileRead copy = readRegularFile(m_copy->fileName());
+        // A store that cannot be written is skipped, as every failed store call is.
+        QString problem;
+        if (m_settings->status() == QSettings::NoError && copy.ok &&
+            QDir().mkpath(QFileInfo(m_file).path()))
+            saveFile(m_file, copy.bytes, problem);
+    }
+    detach();
 }
 
 } // namespace quorlin::ui

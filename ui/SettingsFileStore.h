@@ -3,16 +3,22 @@
 #include "instrument/Settings.h"
 
 #include <QSettings>
+#include <QString>
+#include <QTemporaryFile>
 
 #include <memory>
 
 namespace quorlin::ui {
 
-// The per-user store: the registry key HKEY_CURRENT_USER\Software\AmbrelApps\Quorlin on
-// Windows, $XDG_CONFIG_HOME/AmbrelApps/Quorlin.conf elsewhere. Its one key is always that
-// one, so the path given to open or create it is only checked for being that key.
+// The per-user store: the file $XDG_CONFIG_HOME/AmbrelApps/Quorlin.conf, in the format
+// QSettings gives ("AmbrelApps", "Quorlin"). Its one key is always that one, so the path
+// given to open or create it is only checked for being that key. A file that is no regular
+// file (a pipe, a folder, a device) is a store that cannot be read or written.
 class SettingsFileStore final : public instrument::SettingsStore {
 public:
+    explicit SettingsFileStore(QString file = userFile());
+    static QString userFile();
+
     bool openKey(const std::string& path) override;
     bool createKey(const std::string& path, const std::string& keyClass) override;
     bool readValue(const std::string& name, std::uint8_t* buffer, std::size_t capacity,
@@ -23,8 +29,14 @@ public:
 
 private:
     bool attach(const std::string& path);
+    void detach();
 
+    QString m_file;
+    // QSettings reads its file the ordinary way as soon as it is made, which waits forever
+    // on a named pipe; so it only ever works on a private copy of a file read safely.
+    std::unique_ptr<QTemporaryFile> m_copy;
     std::unique_ptr<QSettings> m_settings;
+    bool m_written = false;
 };
 
 } // namespace quorlin::ui

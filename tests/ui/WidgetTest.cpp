@@ -1,9 +1,11 @@
 // The windows' own wiring and where they fail or turn back; the end-to-end journey walks the rest.
 
+#include "files/TabFile.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/BassU1/TBassForm.h"
 #include "ui/DurationDrag.h"
+#include "ui/FileAccess.h"
 #include "ui/GuardedApplication.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
@@ -11,18 +13,30 @@
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTextLayout>
 
+#include <array>
+#include <cstring>
 #include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace quorlin;
 using ui::testing::child;
@@ -34,6 +48,66 @@ QStringList escaped; // errors the guard swallowed; one left over fails the test
 
 // The drawn pitch, not the widget's constants: a neck laid out otherwise drops notes amiss.
 const auto cellCentre = [](int column, int row) { return QPoint(column * 21 + 10, row * 17 + 8); };
+
+// Makes a node of the given kind ("file", "pipe", "socket", "folder") at the path.
+void makeNode(const QString& path, const QString& kind)
+{
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == "file") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+    } else if (kind == "pipe") {
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    } else if (kind == "socket") {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+        QCOMPARE(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    }
+}
+
+// What a path names, without following a link.
+QString kindOf(const QString& path)
+{
+    struct stat info {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return "nothing";
+    if (S_ISREG(info.st_mode))
+        return "file";
+    if (S_ISFIFO(info.st_mode))
+        return "pipe";
+    if (S_ISSOCK(info.st_mode))
+        return "socket";
+    if (S_ISDIR(info.st_mode))
+        return "folder";
+    if (S_ISLNK(info.st_mode))
+        return "link";
+    return "device";
+}
+
+// Whether text lines `first` to `last` show whole in the area, or, when they are taller than
+// the area, start on its first row.
+bool inView(const QPlainTextEdit& area, int first, int last)
+{
+    const QTextCursor start(area.document()->findBlockByNumber(first));
+    QTextCursor end(area.document()->findBlockByNumber(last));
+    end.movePosition(QTextCursor::EndOfBlock);
+    const int top = area.cursorRect(start).top();
+    const int bottom = area.cursorRect(end).bottom();
+    return top >= 0 &&
+           (bottom <= area.viewport()->height() || top < area.cursorRect(start).height());
+}
+
+// One row per entry of three text columns, named after its first.
+void addRows(std::initializer_list<std::array<QString, 3>> rows)
+{
+    for (const auto& [first, second, third] : rows)
+        QTest::newRow(qPrintable(first)) << first << second << third;
+}
 
 struct Window {
     ui::testing::ScriptedPrompter prompter;
@@ -61,7 +135,8 @@ struct Window {
                 QObject::connect(d, &QFileDialog::fileSelected, d, onChosen,
                                  Qt::SingleShotConnection);
             d->setOption(QFileDialog::DontConfirmOverwrite);
-            d->selectFile(path);
+            // As typed: a dialog shown again keeps the focused name field's old text otherwise.
+            child<QLineEdit>(*d, "fileNameEdit")->setText(path);
             static_cast<QDialog*>(d)->accept();
         });
     }
@@ -78,6 +153,7 @@ struct RightClick {
     Qt::MouseButton button;
     bool afterANote;
     QString shown, name; // the pop-up's note, empty when it stays shut; the string's name
+    bool escape = false; // the pop-up is left by Escape instead of "Ok"
 };
 
 struct Closing {
@@ -143,9 +219,10 @@ private slots:
         QTest::newRow("fret numbers") << RightClick{0, 0, Qt::RightButton, false, "", ""};
         QTest::newRow("left button") << RightClick{0, 3, Qt::LeftButton, false, "", "A "};
         QTest::newRow("after a note") << RightClick{1, 3, Qt::RightButton, true, "", "A "};
+        QTest::newRow("escape") << RightClick{0, 1, Qt::RightButton, false, "G ", "G ", true};
     }
 
-    // The pop-up steps the name one semitone up.
+    // The pop-up steps the name one semitone up; only "Ok" keeps it.
     void rightClick()
     {
         QFETCH(RightClick, click);
@@ -158,7 +235,10 @@ private slots:
         ui::testing::whenVisible<ui::TTunningF>(w.form, "TunningF", [&](ui::TTunningF* popup) {
             seen = child<QLabel>(*popup, "Note")->text();
             QTest::mouseClick(child(*popup, "Up"), Qt::LeftButton);
-            QTest::mouseClick(child(*popup, "ButtonOk"), Qt::LeftButton);
+            if (click.escape)
+                QTest::keyClick(popup, Qt::Key_Escape);
+            else
+                QTest::mouseClick(child(*popup, "ButtonOk"), Qt::LeftButton);
         });
         const auto* neck = child<ui::NeckWidget>(w.form, "BassNeck");
         QTest::mouseClick(neck->viewport(), click.button, {}, cellCentre(click.column, click.row));
@@ -222,6 +302,17 @@ private slots:
         w.click("LoadTab");
         QVERIFY(w.prompter.asked.last().startsWith("(error) Load Tab|The tab could not be read "));
         QVERIFY(child(w.form, "MaxLineLen")->isEnabled()); // nothing was loaded
+
+        // A named pipe would keep the window waiting for a writer that never comes.
+        const QString pipe = m_dir.filePath(QStringLiteral("load-pipe"));
+        makeNode(pipe, "pipe");
+        const ui::testing::HangGuard guard("Loading a named pipe");
+        w.prompter.answers << true;
+        w.choose("OpenFile", pipe);
+        w.click("LoadTab");
+        QCOMPARE(w.prompter.asked.last(), "(error) Load Tab|The tab could not be read from " +
+                                              pipe + ":\rIt is a named pipe, not a file.");
+        QVERIFY(child(w.form, "MaxLineLen")->isEnabled());
     }
 
     void closing_data()
@@ -237,13 +328,18 @@ private slots:
         QTest::newRow("missing folder") << Closing{true, false, false, Answer::Yes, "gone/a.tab"};
         QTest::newRow("folder is a file") << Closing{true, false, false, Answer::Yes, "file/a.tab"};
         QTest::newRow("full device") << Closing{true, false, false, Answer::Yes, "/dev/full"};
+        QTest::newRow("named pipe") << Closing{true, false, false, Answer::Yes, "pipe"};
     }
 
     void closing()
     {
         QFETCH(Closing, closing);
+        const ui::testing::HangGuard guard("Closing with a save");
         QFile(m_dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
+        if (!QFileInfo::exists(m_dir.filePath(QStringLiteral("pipe"))))
+            makeNode(m_dir.filePath(QStringLiteral("pipe")), "pipe");
         const QString path = QDir(m_dir.path()).filePath(closing.target);
+        const QString before = kindOf(path);
         Window w;
         w.tab().insertPlainText(QStringLiteral("x")); // typed and taken out: nothing to lose
         w.tab().textCursor().deletePreviousChar();
@@ -259,7 +355,7 @@ private slots:
         QCOMPARE(closing.exit ? !w.form.isVisible() : w.form.close(), closing.closed);
         const bool saved = closing.choice == Answer::Yes && closing.closed;
         const bool failed = closing.choice == Answer::Yes && !closing.closed;
-        QCOMPARE(QFileInfo(path).isFile(), saved); // and a device stays a device
+        QCOMPARE(kindOf(path), saved ? "file" : before); // a device or a pipe stays one
         QVERIFY(QFileInfo(m_dir.filePath(QStringLiteral("file"))).isFile());
         QCOMPARE(w.tab().document()->isModified(), !saved);
         // Only "Exit" keeps the set-up, and only when it leaves.
@@ -417,12 +513,343 @@ private slots:
         }
     }
 
+    // Nothing that is not a regular file is read, or waited on; only a device is written in
+    // place, where a replacement would destroy it.
+    void fileAccess_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("readProblem"); // empty: read
+        QTest::addColumn<QString>("saveProblem"); // empty: saved
+        const QString device = "It is a device, not a file";
+        addRows({
+            {"nothing", "No such file or directory", ""},
+            {"file", "", ""},
+            {"pipe", "It is a named pipe, not a file", "It is a named pipe, not a file"},
+            {"socket", "It is a socket, not a file", "It is a socket, not a file"},
+            {"folder", "It is a folder, not a file", "It is a folder, not a file"},
+            {"/dev/null", device, ""},
+            {"/dev/full", device, "No space left on device"},
+        });
+    }
+
+    void fileAccess()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, readProblem);
+        QFETCH(QString, saveProblem);
+        const ui::testing::HangGuard guard("A file that is not one");
+        QTemporaryDir dir;
+        const QString path = name.startsWith('/') ? name : dir.filePath(name);
+        makeNode(path, name);
+        const QString before = kindOf(path);
+
+        const ui::FileRead read = ui::readRegularFile(path);
+        QCOMPARE(read.ok ? QString() : read.problem, readProblem);
+        QCOMPARE(read.bytes, read.ok ? QByteArray("old") : QByteArray());
+        QString problem;
+        const QByteArray tab = "FTH80:G D A E ;\r\n";
+        QCOMPARE(ui::saveFile(path, tab, problem) ? QString() : problem, saveProblem);
+        const bool regular = before == "file" || before == "nothing";
+        QCOMPARE(kindOf(path), regular ? "file" : before);
+        if (regular)
+            QCOMPARE(ui::readRegularFile(path).bytes, tab);
+    }
+
+    // The kept set-up comes from a regular file only; any other is neither read nor replaced.
+    void settingsFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        for (const char* kind : {"file", "pipe", "folder", "/dev/null"})
+            QTest::newRow(kind) << kind;
+    }
+
+    void settingsFile()
+    {
+        QFETCH(QString, kind);
+        const ui::testing::HangGuard guard("Reading or writing the settings");
+        // Where the user's settings are; QSettings works the path out once per run.
+        const QString conf =
+            QFile::decodeName(qgetenv("XDG_CONFIG_HOME")) + "/AmbrelApps/Quorlin.conf";
+        QVERIFY(QDir().mkpath(QFileInfo(conf).path()));
+        const auto remove = qScopeGuard([&] {
+            if (!QFile::remove(conf))
+                QDir(conf).removeRecursively();
+        });
+        if (kind.startsWith('/')) {
+            QVERIFY(QFile::link(kind, conf));
+        } else {
+            makeNode(conf, kind);
+            QFile file(conf);
+            if (kind == "file" && file.open(QIODevice::WriteOnly))
+                file.write("[General]\nSaveTunning=@ByteArray(\\x1)\nStrings=\"A D A E \"\n");
+        }
+        const QString before = kindOf(conf);
+        const bool kept = kind == "file";
+
+        ui::testing::ScriptedPrompter prompter;
+        {
+            ui::TBassForm form(&prompter);
+            QCOMPARE(child<ui::NeckWidget>(form, "BassNeck")->cellText(0, 1), kept ? "A " : "G ");
+            QCOMPARE(child<QCheckBox>(form, "CheckStrings")->isChecked(), kept);
+            child<QCheckBox>(form, "CheckStrings")->setChecked(true);
+            child<QSpinBox>(form, "MaxStringsSpin")->setValue(5);
+            QTest::mouseClick(child(form, "ButtonExit"), Qt::LeftButton);
+        }
+        QCOMPARE(kindOf(conf), before);
+        if (kept) {
+            QFile file(conf);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QVERIFY(file.readAll().contains("Strings=\"A D A E B \""));
+        }
+    }
+
+    // A name that holds a wildcard filters the list; a new name without an extension gets
+    // ".tab"; an existing file is taken as it is named.
+    void saveDialogNames_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved"); // empty: the dialog stays, filtering
+        QTest::addColumn<QString>("filter");
+        const QString tabs = "Tab files (*.tab)";
+        addRows({
+            {"*.tab", "", tabs},
+            {"*.txt", "", "Text files (*.txt)"},
+            {"s?ng[0-9]*", "", "s?ng[0-9]*"},
+            {"song", "song.tab", tabs},
+            {"song.txt", "song.txt", tabs},
+            {"notes", "notes", tabs}, // these two exist
+            {"take[1].tab", "take[1].tab", tabs},
+        });
+    }
+
+    void saveDialogNames()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QFETCH(QString, filter);
+        QTemporaryDir dir;
+        for (const char* old : {"notes", "take[1].tab"})
+            makeNode(dir.filePath(old), "file");
+        Window w;
+        bool stayed = false;
+        QString shownFilter;
+        ui::testing::whenVisible<QFileDialog>(w.form, "SaveFile", [&](QFileDialog* d) {
+            d->setOption(QFileDialog::DontConfirmOverwrite);
+            d->setDirectory(dir.path());
+            auto* field = child<QLineEdit>(*d, "fileNameEdit");
+            field->setText(typed);
+            QTest::keyClick(field, Qt::Key_Return);
+            stayed = d->isVisible();
+            shownFilter = d->selectedNameFilter();
+            if (stayed)
+                d->reject();
+        });
+        w.click("ButtonSave");
+        QCOMPARE(stayed, saved.isEmpty());
+        QCOMPARE(shownFilter, filter);
+        QStringList files = {"notes", "take[1].tab"};
+        if (!saved.isEmpty() && !files.contains(saved))
+            files << saved;
+        files.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), files);
+        const ui::FileRead written = ui::readRegularFile(dir.filePath(saved));
+        QCOMPARE(written.bytes.startsWith("FTH80:"), !saved.isEmpty());
+    }
+
+    // A name typed and Return pressed while its completion list is open: the list must go
+    // with the dialog, or it takes the next click anywhere.
+    void fileDialogLeavesNoCompletionList()
+    {
+        QTemporaryDir dir;
+        makeNode(dir.filePath("song.tab"), "file");
+        Window w;
+        w.form.show();
+        w.prompter.answers << true;
+        QWidget* listShown = nullptr;
+        bool active = false;
+        ui::testing::whenVisible<QFileDialog>(w.form, "OpenFile", [&](QFileDialog* d) {
+            // Listed first, as a folder is by the time a slow hand has typed a name.
+            QSignalSpy listed(d->findChild<QFileSystemModel*>(),
+                              &QFileSystemModel::directoryLoaded);
+            d->setDirectory(dir.path());
+            listed.wait();
+            d->activateWindow();
+            active = QTest::qWaitForWindowActive(d);
+            auto* field = child<QLineEdit>(*d, "fileNameEdit");
+            field->setFocus();
+            field->clear();
+            QTest::keyClicks(field, dir.filePath("so"));
+            listShown = QApplication::activePopupWidget();
+            // Keys go to an open list, which hands them on to the field.
+            QTest::keyClicks(listShown != nullptr ? listShown : field, "ng.tab");
+            QWidget* keys = QApplication::activePopupWidget();
+            QTest::keyClick(keys != nullptr ? keys : field, Qt::Key_Return);
+        });
+        w.click("LoadTab");
+        QVERIFY(active);
+        QVERIFY(listShown != nullptr);
+        QVERIFY(!w.form.findChild<QFileDialog*>("OpenFile")->isVisible());
+        QCOMPARE(QApplication::activePopupWidget(), nullptr);
+    }
+
+    // A line break that reaches a one-line field becomes a blank, there and in the header.
+    void headerFieldsHoldOneLine_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("LF and CR") << "From"
+                                   << "Line1\nLine2\rLine3"
+                                   << "Line1 Line2 Line3";
+        QTest::newRow("CR LF") << "Artist"
+                               << "a\r\nb\r\n"
+                               << "a b ";
+        QTest::newRow("separators")
+            << "BassPerf" << QString("a\u2028b\u2029c") + QChar(0x85) + "d\ve\ff"
+            << "a b c d e f";
+    }
+
+    void headerFieldsHoldOneLine()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        ui::THeaderForm form;
+        form.showAndRaise();
+        auto* edit = child<QLineEdit>(form, qPrintable(field));
+        edit->setText("x");
+        QGuiApplication::clipboard()->setText(pasted);
+        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(edit->text(), "x" + kept);
+        QTest::mouseClick(child(form, "OkButton"), Qt::LeftButton);
+        const files::SongHeader header = form.songHeader();
+        const std::string& value = field == "From"     ? header.from
+                                   : field == "Artist" ? header.artist
+                                                       : header.bassPerf;
+        QCOMPARE(QString::fromStdString(value), "x" + kept);
+    }
+
+    // A load while the dialog is open shows the loaded header, which "Ok" then keeps.
+    void headerFollowsALoad()
+    {
+        ui::THeaderForm form;
+        form.showAndRaise();
+        child<QLineEdit>(form, "From")->setText("typed");
+        child<QPlainTextEdit>(form, "Comment")->setPlainText("typed too");
+        const files::SongHeader loaded{"Tab writer", "Some band", "Bass player", {"a", "b"}};
+        form.setLoadedHeader(loaded);
+        QCOMPARE(child<QLineEdit>(form, "From")->text(), "Tab writer");
+        QCOMPARE(child<QLineEdit>(form, "BassPerf")->text(), "Bass player");
+        QCOMPARE(child<QPlainTextEdit>(form, "Comment")->toPlainText(), "a\nb");
+        QTest::mouseClick(child(form, "OkButton"), Qt::LeftButton);
+        QCOMPARE(form.songHeader(), loaded);
+    }
+
+    // Every action that writes brings its block into view, wrapped or not, and leaves the
+    // user's cursor and selection where they were.
+    void newestBlockInView_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("width");
+        for (const char* action : {"note", "rest", "Rep", "<-", "New line", "load"}) {
+            QTest::addRow("%s", action) << action << 11;
+            QTest::addRow("%s, wrapped", action) << action << 200;
+        }
+    }
+
+    void newestBlockInView()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, width);
+        Window w;
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        child<QSpinBox>(w.form, "MaxLineLen")->setValue(width);
+        const int notesInABlock = (width - 2) / 3;
+        for (int i = 0; i < notesInABlock * 4 + 1; ++i)
+            w.drop(cellCentre(3 + i % 5, 1 + i % 4));
+        QPlainTextEdit& tab = w.tab();
+        QTextCursor selection(tab.document());
+        selection.setPosition(2);
+        selection.setPosition(5, QTextCursor::KeepAnchor);
+        tab.setTextCursor(selection);
+        tab.verticalScrollBar()->setValue(0);
+
+        if (action == "note") {
+            w.drop(cellCentre(5, 2));
+        } else if (action == "rest") {
+            w.drop({5, 5}, "q", "PanelRest");
+        } else if (action == "load") {
+            const QString path = m_dir.filePath(QStringLiteral("long.tab"));
+            w.choose("SaveFile", path);
+            w.click("ButtonSave");
+            tab.verticalScrollBar()->setValue(0);
+            w.prompter.answers << true;
+            w.choose("OpenFile", path);
+            w.click("LoadTab");
+        } else {
+            w.click(action == "Rep" ? "ButtonRep" : action == "<-" ? "ButtonBack" : "AbortLine");
+        }
+        const engine::EditingState& state = w.form.state();
+        QVERIFY(state.blockStart >= 12);
+        QVERIFY(inView(tab, state.blockStart, state.blockStart + state.stringCount.value() + 1));
+        if (action != "load") {
+            QCOMPARE(tab.textCursor().anchor(), 2);
+            QCOMPARE(tab.textCursor().position(), 5);
+        }
+    }
+
+    // A file without a header line warns first; what the reader found odd follows on its own.
+    void loadWarnings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("header");
+        QTest::addColumn<bool>("odd");
+        QTest::newRow("bare") << QByteArray("|   q\r\nG --5\r\n") << false << false;
+        QTest::newRow("bare, a line breaker")
+            << QByteArray("|   q\r\nG --5\xE2\x80\xA8\r\n") << false << true;
+        QTest::newRow("header, no width") << QByteArray("FTH:G D A E ; x\r\n") << true << true;
+    }
+
+    void loadWarnings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, header);
+        QFETCH(bool, odd);
+        const QString path = m_dir.filePath(QStringLiteral("odd.tab"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
+        Window w;
+        const std::vector<std::string> problems =
+            files::readTabFile(std::string_view(bytes.constData(), bytes.size()),
+                               w.form.state().stringCount, w.form.state().tuning)
+                .problems;
+        w.prompter.answers << true;
+        w.choose("OpenFile", path);
+        w.click("LoadTab");
+        QCOMPARE(problems.empty(), !odd);
+        QStringList boxes;
+        if (!header)
+            boxes << "Warning|This tab hasn't been created with Quorlin,\rI can read it but the "
+                     "result of the edition \rcan be hazardous";
+        QStringList lines;
+        for (const std::string& problem : problems)
+            lines << QString::fromStdString(problem);
+        if (odd)
+            boxes << "Warning|" + lines.join('\r');
+        QCOMPARE(w.prompter.asked.mid(1), boxes);
+    }
+
 private:
     QTemporaryDir m_dir;
 };
 
 int main(int argc, char** argv)
 {
+    // Settings of this run's own, wherever it is started from: never the user's.
+    const QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     ui::GuardedApplication app(argc, argv);
     WidgetTest test;
     app.setReporter([](const QString& message) { escaped << message; });

@@ -1,13 +1,16 @@
 #include "ui/BassU1/TBassForm.h"
 
 #include "files/TabFile.h"
+#include "ui/FileAccess.h"
 #include "ui/Fonts.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
+#include "ui/LinesInView.h"
 #include "ui/NeckWidget.h"
 #include "ui/Prompter.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
+#include "ui/TabFileDialog.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 #include "ui_BassU1.h"
@@ -16,11 +19,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QSaveFile>
 #include <QTextDocument>
 
 #include <limits>
@@ -38,42 +38,7 @@ namespace {
 
 const QString kCaption = QStringLiteral("Quorlin v1.0");
 const QString kHelpFileName = QStringLiteral("Quorlin.hlp");
-const QString kFileFilter = QStringLiteral("Tab files (*.tab);;Text files (*.txt);;All files (*)");
 
-// The old file is replaced only once the new one is written whole. A target that is no
-// regular file (a device, a pipe) cannot be replaced without destroying it: it is written
-// in place, and its errors still count.
-bool saveBytes(const QString& path, const std::string& bytes, QString& problem)
-{
-    const auto size = static_cast<qint64>(bytes.size());
-    const QFileInfo target(path);
-    if (target.exists() && !target.isFile()) {
-        QFile file(path);
-        const bool written = file.open(QIODevice::WriteOnly) &&
-                             file.write(bytes.data(), size) == size && file.flush();
-        problem = file.errorString();
-        return written && file.error() == QFileDevice::NoError;
-    }
-    QSaveFile file(path);
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(bytes.data(), size) == size && file.commit();
-    problem = file.errorString();
-    return written;
-}
-
-QFileDialog* fileDialog(QWidget* parent, const char* name, const QString& title,
-                        QFileDialog::AcceptMode mode)
-{
-    // Our own dialog rather than the desktop's: the same on every system, and scriptable.
-    auto* dialog = new QFileDialog(parent, title, QStringLiteral("."), kFileFilter);
-    dialog->setObjectName(QLatin1String(name));
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                        : QFileDialog::AnyFile);
-    dialog->selectFile(QStringLiteral("*.tab"));
-    return dialog;
-}
 constexpr int kHelpOverviewTopic = 1;
 
 // The width field reads as 0 while it holds no number, an empty field included.
@@ -185,8 +150,11 @@ void TBassForm::ShowIt()
 
 void TBassForm::JumpLine()
 {
-    TextAreaTabText::Action action(*m_text);
-    m_staff->JumpLine();
+    {
+        TextAreaTabText::Action action(*m_text);
+        m_staff->JumpLine();
+    }
+    syncControls();
 }
 
 bool TBassForm::Clear()
@@ -269,8 +237,8 @@ void TBassForm::MouseDown(Qt::MouseButton button, QPoint point)
     const QPoint screen = mapToGlobal(point);
     m_tuningPopup->setpNote(QString::fromStdString(m_staff->state().tuning.at(row)));
     m_tuningPopup->move(screen.x() + 16, screen.y());
-    m_tuningPopup->exec();
-    m_staff->retune(row, m_tuningPopup->pNote().toStdString());
+    if (m_tuningPopup->exec() == QDialog::Accepted)
+        m_staff->retune(row, m_tuningPopup->pNote().toStdString());
 }
 
 void TBassForm::setRest(char symbol)
@@ -284,14 +252,20 @@ void TBassForm::setRest(char symbol)
 
 void TBassForm::RepeatLast()
 {
-    TextAreaTabText::Action action(*m_text);
-    m_staff->RepeatLast(m_ui->RadioTriplet->isChecked());
+    {
+        TextAreaTabText::Action action(*m_text);
+        m_staff->RepeatLast(m_ui->RadioTriplet->isChecked());
+    }
+    syncControls();
 }
 
 void TBassForm::GoBack()
 {
-    TextAreaTabText::Action action(*m_text);
-    m_staff->GoBack();
+    {
+        TextAreaTabText::Action action(*m_text);
+        m_staff->GoBack();
+    }
+    syncControls();
 }
 
 void TBassForm::HelpMe()
@@ -321,13 +295,13 @@ bool TBassForm::maybeSave()
     return false;
 }
 
-QString TBassForm::chooseFile(QFileDialog*& dialog, const char* name, const QString& title,
+QString TBassForm::chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
                               QFileDialog::AcceptMode mode)
 {
     // Made on first use, not at start-up: most runs never open them. Kept afterwards, so a
     // second use opens where the first one left off.
     if (dialog == nullptr)
-        dialog = fileDialog(this, name, title, mode);
+        dialog = new TabFileDialog(this, QLatin1String(name), title, mode);
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return {};
     return dialog->selectedFiles().constFirst();
@@ -348,7 +322,8 @@ bool TBassForm::writeTab(const QString& path)
         m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
 
     QString problem;
-    if (!saveBytes(path, bytes, problem)) {
+    if (!saveFile(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                  problem)) {
         m_prompter->error(QStringLiteral("The tab could not be saved to %1:\r%2.")
                               .arg(QDir::toNativeSeparators(path), problem),
                           QStringLiteral("Save Tab"));
@@ -367,22 +342,19 @@ void TBassForm::LoadDaTab()
         chooseFile(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
     if (path.isEmpty())
         return;
-    QFile file(path);
-    QByteArray bytes;
-    if (file.open(QIODevice::ReadOnly))
-        bytes = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    FileRead file = readRegularFile(path);
+    if (!file.ok) {
         m_prompter->error(QStringLiteral("The tab could not be read from %1:\r%2.")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                              .arg(QDir::toNativeSeparators(path), file.problem),
                           QStringLiteral("Load Tab"));
         return;
     }
 
     const engine::EditingState& before = m_staff->state();
     const files::LoadedTab tab = files::readTabFile(
-        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
         before.stringCount, before.tuning);
-    bytes = QByteArray(); // a big tab is held three times over otherwise
+    file.bytes = QByteArray(); // a big tab is held three times over otherwise
     {
         // A loaded tab starts a history of its own, as an opened file does; recording each
         // of its lines for undo would also cost as much as the text itself.
@@ -409,7 +381,8 @@ void TBassForm::LoadDaTab()
             QStringLiteral("This tab hasn't been created with Quorlin,\rI can read it "
                            "but the result of the edition \rcan be hazardous"),
             QStringLiteral("Warning"));
-    } else if (!tab.problems.empty()) {
+    }
+    if (!tab.problems.empty()) {
         QStringList lines;
         for (const std::string& problem : tab.problems)
             lines << QString::fromStdString(problem);
@@ -466,6 +439,8 @@ void TBassForm::syncControls()
     // A chord left checked after "Clear tab" could never be unchecked by its own button.
     if (!s.chordAvailable && m_ui->RadioChord->isChecked())
         m_ui->RadioDefault->setChecked(true);
+    // The lines being written stay in sight, however long the tab has grown.
+    showLines(*m_ui->Tab, s.blockStart, s.blockStart + s.stringCount.value() + 1);
 }
 
 } // namespace quorlin::ui

@@ -20,6 +20,7 @@ namespace quorlin::ui {
 class HelpViewer;
 class THeaderForm;
 class Prompter;
+class TabFileDialog;
 class TextAreaTabText;
 class TTunningF;
 
@@ -66,7 +67,7 @@ private:
 
     engine::Technique technique() const;
     // The chosen path, or nothing when the user cancelled.
-    QString chooseFile(QFileDialog*& dialog, const char* name, const QString& title,
+    QString chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
                        QFileDialog::AcceptMode mode);
     bool writeTab(const QString& path);
     // Asks before unsaved work is dropped; false when the user wants to stay.
@@ -74,7 +75,7 @@ private:
     void markSaved();
     void applyLook();
     void connectHandlers();
-    // The controls that follow the engine's state are brought in line here, and only here.
+    // The controls, and the lines in view, follow the engine's state here, and only here.
     void syncControls();
 
     std::unique_ptr<Ui::TBassForm> m_ui;
@@ -87,8 +88,8 @@ private:
     THeaderForm* m_headerForm = nullptr;
     std::unique_ptr<instrument::SettingsStore> m_ownStore;
     instrument::SettingsStore* m_store;
-    QFileDialog* m_saveFile = nullptr;
-    QFileDialog* m_openFile = nullptr;
+    TabFileDialog* m_saveFile = nullptr;
+    TabFileDialog* m_openFile = nullptr;
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
     QString m_helpFile;

@@ -1,6 +1,7 @@
 #include "ui/Header/THeaderForm.h"
 
 #include "ui/Fonts.h"
+#include "ui/OneLineValidator.h"
 #include "ui_Header.h"
 
 #include <QShowEvent>
@@ -29,6 +30,9 @@ THeaderForm::THeaderForm(QWidget* parent) :
     // With the scroll bars off, a word wider than the memo would be cut off unseen, so such
     // a word is broken anywhere; everything else breaks between words.
     m_ui->Comment->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    auto* oneLine = new OneLineValidator(this);
+    for (QLineEdit* field : {m_ui->From, m_ui->Artist, m_ui->BassPerf})
+        field->setValidator(oneLine);
     connect(m_ui->OkButton, &QPushButton::clicked, this, &THeaderForm::CloseIt);
 }
 
@@ -71,6 +75,9 @@ void THeaderForm::setLoadedHeader(const files::SongHeader& header)
     for (const std::string& line : header.comments)
         lines << fromUtf8(line);
     setpComment(std::move(lines));
+    // An open dialog shows what it holds now, or its "Ok" would put the old text back.
+    if (isVisible())
+        ShowIt();
 }
 
 void THeaderForm::showAndRaise()

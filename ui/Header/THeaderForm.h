@@ -35,6 +35,7 @@ public:
     QStringList commentLines() const;
 
     files::SongHeader songHeader() const;
+    // A file's header; an open dialog shows it at once.
     void setLoadedHeader(const files::SongHeader& header);
 
     // Shows the dialog (refilling it only when it was hidden) and brings it to the front.

@@ -55,6 +55,12 @@ void TTunningF::decrease()
     SetNote();
 }
 
+void TTunningF::reject()
+{
+    m_note = m_given;
+    QDialog::reject();
+}
+
 void TTunningF::Ferme()
 {
     done(1);

@@ -21,7 +21,10 @@ public:
 
     // The caller sets the name before showing the pop-up and reads it back afterwards.
     QString pNote() const { return m_note; }
-    void setpNote(const QString& note) { m_note = note; }
+    void setpNote(const QString& note) { m_note = m_given = note; }
+
+    // Escape, or any close but "Ok", gives the name back as it was given.
+    void reject() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -35,6 +38,7 @@ private:
 
     std::unique_ptr<Ui::TTunningF> m_ui;
     QString m_note;
+    QString m_given;
 };
 
 } // namespace quorlin::ui

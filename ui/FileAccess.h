@@ -1,0 +1,30 @@
+#pragma once
+
+// The user's files, read and written without ever waiting on one. Opening a named pipe the
+// ordinary way blocks until someone opens its other end, which may be never; so every name
+// is opened without blocking and looked at through the open handle before it is used.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+namespace quorlin::ui {
+
+struct FileRead {
+    bool ok = false;
+    // No such file: a store takes that as empty, a load as an error.
+    bool missing = false;
+    QByteArray bytes;
+    // Why not, in words for the user.
+    QString problem;
+};
+
+// The whole content of a regular file; anything else is refused unread.
+FileRead readRegularFile(const QString& path);
+
+// A regular file is replaced only once the new one is written whole, and a new one is made
+// the same way. A device (a terminal, /dev/full) would be destroyed by a replacement, so it
+// is written in place and its errors still count. A pipe, socket or folder is refused.
+bool saveFile(const QString& path, QByteArrayView bytes, QString& problem);
+
+} // namespace quorlin::ui
