@@ -129,9 +129,7 @@ tab_text() {
     local win=$1 marker="<nothing copied>" text
     # xclip stays behind to serve the marker: it must not hold this function's output open.
     printf '%s' "$marker" | xclip -selection clipboard >/dev/null 2>&1
-    # A completion list that a file dialog left open takes the first click to close.
-    click_at "$win" 40 272
-    sleep 0.4
+    # The text area takes the keys.
     click_at "$win" 40 272
     xdotool key ctrl+a ctrl+c
     sleep 0.2
@@ -191,7 +189,6 @@ RADIO_POP=(568 200)
 RADIO_CHORD=(568 214)
 BUTTON_NEW_LINE=(64 188)
 WIDTH_FIELD=(92 244)
-PANEL_ABOUT=(456 230)
 # Points of the tuning pop-up, from its top-left corner.
 POPUP_UP=(88 14)
 POPUP_OK=(52 47)
