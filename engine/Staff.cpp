@@ -58,6 +58,7 @@ bool Staff::overflows(int columnWidth) const
 
 void Staff::openBlockFor(int columnWidth)
 {
+    restoreStrippedBlanks();
     if (m_needsBlock) {
         openNewBlock();
     } else if (overflows(columnWidth)) {
@@ -96,8 +97,6 @@ void Staff::cutLine(int index, std::size_t count)
 Staff::Following::Following(Staff& staff) : m_staff(staff)
 {
     m_staff.followText();
-    if (m_staff.m_strippedBlanks)
-        m_staff.restoreStrippedBlanks();
 }
 
 Staff::Following::~Following()
@@ -108,7 +107,7 @@ Staff::Following::~Following()
 
 void Staff::followText()
 {
-    if (!m_known || m_text.revision() != m_revision)
+    if (textChangedBehind())
         takePositionFromText();
 }
 
@@ -122,9 +121,9 @@ void Staff::takePositionFromText()
     m_state.lastString = last.string;
     m_state.lastFret = last.fret;
     m_state.chordAvailable = last.string != 0;
-    // The lines there were written for the present strings, or the next block will be.
-    if (count > 0)
-        m_state.setupUnlocked = false;
+    // The lines there were written for the present strings, or the next block will be; a
+    // text emptied by hand holds nothing the strings could break.
+    m_state.setupUnlocked = count == 0;
 }
 
 bool Staff::holdsBlock()
@@ -152,8 +151,20 @@ bool Staff::holdsBlock()
     return true;
 }
 
+void Staff::follow()
+{
+    Following following(*this);
+}
+
+bool Staff::textChangedBehind() const
+{
+    return !m_known || m_text.revision() != m_revision;
+}
+
 void Staff::restoreStrippedBlanks()
 {
+    if (!m_strippedBlanks)
+        return;
     m_strippedBlanks = false;
     const std::size_t length = m_text.line(m_state.blockStart + 1).size();
     for (const int index : {m_state.blockStart, articulationLine()}) {
@@ -207,6 +218,7 @@ void Staff::openNewBlock()
 void Staff::fillCurrentBlock()
 {
     // An empty tab has no block to fill, and lines that are no block are not ours to fill.
+    restoreStrippedBlanks();
     if (m_text.count() != 0 && !m_needsBlock)
         fillBlock(m_state.blockStart);
 }
@@ -436,6 +448,7 @@ void Staff::setRest(char symbol, bool dotted)
 {
     Following following(*this);
     requireDuration(symbol);
+    restoreStrippedBlanks();
     if (m_text.count() == 0)
         openFirstBlock(kRestArticulationPrefix);
     else if (m_needsBlock)
@@ -454,6 +467,7 @@ void Staff::RepeatLast(bool triplet)
     Following following(*this);
     if (m_needsBlock)
         return;
+    restoreStrippedBlanks();
     const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
     const int from = m_state.blockStart;
     std::vector<std::string> pieces;
@@ -497,6 +511,7 @@ int Staff::LastNoteLine() const
 void Staff::GoBack()
 {
     Following following(*this);
+    restoreStrippedBlanks();
     const std::string rhythm = m_text.line(m_state.blockStart);
     if (m_needsBlock || rhythm.size() <= kHeadLength)
         return;

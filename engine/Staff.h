@@ -86,6 +86,11 @@ public:
     Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
 
     const EditingState& state() const { return m_state; }
+    // Whether the text changed in a way the engine did not make since its last action.
+    bool textChangedBehind() const;
+    // Takes the editing position from the text now if it changed behind the engine; every
+    // action does so anyway before it writes.
+    void follow();
 
     // Opens the first block of an empty tab; the prefix is the articulation line's.
     void FirstBlock(std::string_view articulationPrefix);

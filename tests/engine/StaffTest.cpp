@@ -333,6 +333,14 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
     Fixture rests;
     rests.staff.adoptLoaded({"|   q", "G ---", "D ---", "A ---", "E ---", "    r"}, {});
     EXPECT_FALSE(rests.staff.state().chordAvailable) << "nothing to stack on";
+
+    Fixture typed; // the set-up locks on text typed by hand, and frees up when it is all gone
+    typed.text.append("My song");
+    typed.staff.follow();
+    EXPECT_FALSE(typed.staff.state().setupUnlocked);
+    typed.text.eraseAll();
+    typed.staff.follow();
+    EXPECT_TRUE(typed.staff.state().setupUnlocked);
 }
 
 // Lines shortened, emptied, deleted or typed over by hand: no writer may crash, add single

@@ -493,6 +493,17 @@ private slots:
         text.append("> ");
         QCOMPARE(area.toPlainText(), QStringLiteral("| \nG --5\nby hand É\n> \n"));
 
+        // Only what the user and the area's undo do counts as a change behind the engine.
+        const std::uint64_t seen = text.revision();
+        text.append("q");
+        {
+            const ui::TextAreaTabText::Action action(text);
+            text.extend(0, "q");
+        }
+        QCOMPARE(text.revision(), seen);
+        area.undo();
+        QVERIFY(text.revision() > seen);
+
         // The bulk calls land exactly as the plain calls they stand for.
         const std::vector<std::string> lines = {"| q", "G 5-", "", "D ½"};
         for (const QString before : {"", "x\n", "| \nG É-\nD \nopen"}) {
@@ -743,6 +754,48 @@ private slots:
 
     // Every action that writes brings its block into view, wrapped or not, and leaves the
     // user's cursor and selection where they were.
+    // The text changed behind the engine: undo in the text area, typing. The next note
+    // lands whole in the last block, or in a new block after lines that are none.
+    void handEditsThenANote_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("expected");
+        const QString filled = "|   q  q \nG --1--2-\nD -------\nA -------\nE -------\n>        \n";
+        QTest::newRow("undo of the note that opened a block")
+            << "undo" << filled + "|   q\nG ---\nD ---\nA --5\nE ---\n>    \n";
+        QTest::newRow("undo of a clear")
+            << "clear, undo"
+            << filled + "|   q  q\nG --3---\nD ------\nA -----5\nE ------\n>       \n";
+        QTest::newRow("a title typed into the empty tab")
+            << "type"
+            << "My song\n|   q\nG ---\nD ---\nA --5\nE ---\n>    \n";
+    }
+
+    void handEditsThenANote()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, expected);
+        Window w;
+        child<QSpinBox>(w.form, "MaxLineLen")->setValue(8);
+        if (edit == "type") {
+            w.tab().insertPlainText(QStringLiteral("My song\n"));
+        } else {
+            for (const int fret : {1, 2, 3})
+                w.drop(cellCentre(fret, 1));
+            if (edit.startsWith("clear")) {
+                w.prompter.answers << true;
+                w.click("ButtonClear");
+            }
+            w.tab().undo();
+        }
+        // The controls follow the text at once: a tab is there again, the set-up is fixed.
+        QTRY_VERIFY(!child(w.form, "MaxLineLen")->isEnabled());
+        QVERIFY(!child(w.form, "MaxStringsSpin")->isEnabled());
+        QCOMPARE(w.form.state().tabWidth, 8); // as the field shows, also after "Clear tab"
+        QVERIFY(w.drop(cellCentre(5, 3)));
+        QCOMPARE(w.tab().toPlainText(), expected);
+    }
+
     void newestBlockInView_data()
     {
         QTest::addColumn<QString>("action");
@@ -788,7 +841,8 @@ private slots:
         }
         const engine::EditingState& state = w.form.state();
         QVERIFY(state.blockStart >= 12);
-        QVERIFY(inView(tab, state.blockStart, state.blockStart + state.stringCount.value() + 1));
+        QTRY_VERIFY(
+            inView(tab, state.blockStart, state.blockStart + state.stringCount.value() + 1));
         if (action != "load") {
             QCOMPARE(tab.textCursor().anchor(), 2);
             QCOMPARE(tab.textCursor().position(), 5);

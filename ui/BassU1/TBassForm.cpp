@@ -124,6 +124,26 @@ void TBassForm::connectHandlers()
     connect(widthField, &QLineEdit::textChanged, this, &TBassForm::ChangeMaxLength);
     // Only values inside the spin box's bounds are reported, so no count past six arrives.
     connect(m_ui->MaxStringsSpin, &QSpinBox::valueChanged, this, &TBassForm::StringsChange);
+    connect(m_ui->Tab->document(), &QTextDocument::contentsChanged, this, [this] {
+        if (m_followPending)
+            return;
+        m_followPending = true;
+        QMetaObject::invokeMethod(this, &TBassForm::followHandEdits, Qt::QueuedConnection);
+    });
+}
+
+void TBassForm::followHandEdits()
+{
+    m_followPending = false;
+    if (!m_staff->textChangedBehind())
+        return;
+    const bool wasFree = m_staff->state().setupUnlocked;
+    m_staff->follow();
+    // Text typed into a free set-up, or brought back by undoing "Clear tab", is written at
+    // the width the field shows, as the width was before the clear.
+    if (wasFree && !m_staff->state().setupUnlocked)
+        ChangeMaxLength(m_ui->MaxLineLen->text());
+    updateControls();
 }
 
 void TBassForm::CreateIt()
@@ -432,6 +452,29 @@ void TBassForm::closeEvent(QCloseEvent* event)
 
 void TBassForm::syncControls()
 {
+    updateControls();
+    showBlockSoon();
+}
+
+void TBassForm::showBlockSoon()
+{
+    // Once the action's events are done, before the next paint: the scroll lays out the
+    // block's lines, which the paint then reuses, and a burst of actions scrolls once.
+    if (m_showPending)
+        return;
+    m_showPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_showPending = false;
+            const engine::EditingState& s = m_staff->state();
+            showLines(*m_ui->Tab, s.blockStart, s.blockStart + s.stringCount.value() + 1);
+        },
+        Qt::QueuedConnection);
+}
+
+void TBassForm::updateControls()
+{
     const engine::EditingState& s = m_staff->state();
     m_ui->MaxLineLen->setEnabled(s.setupUnlocked);
     m_ui->MaxStringsSpin->setEnabled(s.setupUnlocked);
@@ -439,8 +482,6 @@ void TBassForm::syncControls()
     // A chord left checked after "Clear tab" could never be unchecked by its own button.
     if (!s.chordAvailable && m_ui->RadioChord->isChecked())
         m_ui->RadioDefault->setChecked(true);
-    // The lines being written stay in sight, however long the tab has grown.
-    showLines(*m_ui->Tab, s.blockStart, s.blockStart + s.stringCount.value() + 1);
 }
 
 } // namespace quorlin::ui

@@ -77,6 +77,11 @@ private:
     void connectHandlers();
     // The controls, and the lines in view, follow the engine's state here, and only here.
     void syncControls();
+    void updateControls();
+    void showBlockSoon();
+    // Typing and the area's own undo change the tab behind the engine: its state and the
+    // controls follow once the change is complete.
+    void followHandEdits();
 
     std::unique_ptr<Ui::TBassForm> m_ui;
     std::unique_ptr<Prompter> m_ownPrompter;
@@ -92,6 +97,8 @@ private:
     TabFileDialog* m_openFile = nullptr;
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
+    bool m_followPending = false;
+    bool m_showPending = false;
     QString m_helpFile;
 };
 
