@@ -33,6 +33,12 @@ bool splitsCharacter(const std::string& line, std::size_t at)
     return at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80;
 }
 
+std::size_t characters(std::string_view line)
+{
+    return static_cast<std::size_t>(std::ranges::count_if(
+        line, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
 void requireDuration(char symbol)
 {
     if (!isDurationSymbol(symbol))
@@ -58,11 +64,10 @@ bool Staff::overflows(int columnWidth) const
 
 void Staff::openBlockFor(int columnWidth)
 {
-    restoreStrippedBlanks();
-    if (m_needsBlock) {
+    if (!blockToWriteOn()) {
         openNewBlock();
     } else if (overflows(columnWidth)) {
-        fillCurrentBlock();
+        fillBlock(m_state.blockStart);
         openNewBlock();
     }
 }
@@ -107,7 +112,7 @@ Staff::Following::~Following()
 
 void Staff::followText()
 {
-    if (textChangedBehind())
+    if (!m_known || m_text.revision() != m_revision)
         takePositionFromText();
 }
 
@@ -128,26 +133,26 @@ void Staff::takePositionFromText()
 
 bool Staff::holdsBlock()
 {
+    // Columns line up by characters: a character typed by hand may take several bytes.
     const int start = m_state.blockStart;
-    const std::size_t length = m_text.line(start + 1).size();
+    const std::size_t length = characters(m_text.line(start + 1));
     for (int k = 1; k <= stringCount(); ++k) {
         const std::string line = m_text.line(start + k);
-        if (line.size() != length || !line.starts_with(m_state.tuning.at(k)))
+        if (characters(line) != length || !line.starts_with(m_state.tuning.at(k)))
             return false;
     }
     // The rhythm and articulation lines may have lost their trailing blanks to an editor.
-    const auto fits = [length](std::string line, std::string_view head, std::string_view head2) {
-        if (line.size() > length)
-            return false;
-        line.resize(length, ' ');
-        return line.starts_with(head) || line.starts_with(head2);
-    };
     const std::string rhythm = m_text.line(start);
     const std::string articulation = m_text.line(articulationLine());
-    if (!fits(rhythm, kRhythmPrefix, kRhythmPrefix) ||
-        !fits(articulation, kArticulationPrefix, kRestArticulationPrefix))
+    const auto opens = [](std::string line, std::string_view head) {
+        line.resize(std::max(line.size(), kHeadLength), ' ');
+        return line.starts_with(head);
+    };
+    if (characters(rhythm) > length || characters(articulation) > length ||
+        !opens(rhythm, kRhythmPrefix) ||
+        !(opens(articulation, kArticulationPrefix) || opens(articulation, kRestArticulationPrefix)))
         return false;
-    m_strippedBlanks = rhythm.size() < length || articulation.size() < length;
+    m_strippedBlanks = characters(rhythm) < length || characters(articulation) < length;
     return true;
 }
 
@@ -156,22 +161,18 @@ void Staff::follow()
     Following following(*this);
 }
 
-bool Staff::textChangedBehind() const
+bool Staff::blockToWriteOn()
 {
-    return !m_known || m_text.revision() != m_revision;
-}
-
-void Staff::restoreStrippedBlanks()
-{
-    if (!m_strippedBlanks)
-        return;
-    m_strippedBlanks = false;
-    const std::size_t length = m_text.line(m_state.blockStart + 1).size();
-    for (const int index : {m_state.blockStart, articulationLine()}) {
-        const std::size_t size = m_text.line(index).size();
-        if (size < length)
-            extendLine(index, std::string(length - size, ' '));
+    if (m_strippedBlanks) {
+        m_strippedBlanks = false;
+        const std::size_t length = characters(m_text.line(m_state.blockStart + 1));
+        for (const int index : {m_state.blockStart, articulationLine()}) {
+            const std::size_t size = characters(m_text.line(index));
+            if (size < length)
+                extendLine(index, std::string(length - size, ' '));
+        }
     }
+    return m_text.count() != 0 && !m_needsBlock;
 }
 
 LastNote Staff::lastNoteOfBlock(int start) const
@@ -215,14 +216,6 @@ void Staff::openNewBlock()
     m_needsBlock = false;
 }
 
-void Staff::fillCurrentBlock()
-{
-    // An empty tab has no block to fill, and lines that are no block are not ours to fill.
-    restoreStrippedBlanks();
-    if (m_text.count() != 0 && !m_needsBlock)
-        fillBlock(m_state.blockStart);
-}
-
 void Staff::FirstBlock(std::string_view articulationPrefix)
 {
     Following following(*this);
@@ -238,7 +231,9 @@ void Staff::NewBlock()
 void Staff::JumpLine()
 {
     Following following(*this);
-    fillCurrentBlock();
+    // An empty tab has no block to fill, and lines that are no block are not ours to fill.
+    if (blockToWriteOn())
+        fillBlock(m_state.blockStart);
 }
 
 void Staff::fillBlock(int start)
@@ -448,10 +443,9 @@ void Staff::setRest(char symbol, bool dotted)
 {
     Following following(*this);
     requireDuration(symbol);
-    restoreStrippedBlanks();
     if (m_text.count() == 0)
         openFirstBlock(kRestArticulationPrefix);
-    else if (m_needsBlock)
+    else if (!blockToWriteOn())
         openNewBlock();
     // The block was built for the present strings; they must not change under it.
     m_state.setupUnlocked = false;
@@ -465,9 +459,8 @@ void Staff::setRest(char symbol, bool dotted)
 void Staff::RepeatLast(bool triplet)
 {
     Following following(*this);
-    if (m_needsBlock)
+    if (!blockToWriteOn())
         return;
-    restoreStrippedBlanks();
     const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
     const int from = m_state.blockStart;
     std::vector<std::string> pieces;
@@ -511,9 +504,10 @@ int Staff::LastNoteLine() const
 void Staff::GoBack()
 {
     Following following(*this);
-    restoreStrippedBlanks();
+    if (!blockToWriteOn())
+        return;
     const std::string rhythm = m_text.line(m_state.blockStart);
-    if (m_needsBlock || rhythm.size() <= kHeadLength)
+    if (rhythm.size() <= kHeadLength)
         return;
 
     // Every rhythm cell ends in its letter or dot, so trailing blanks are the fill of

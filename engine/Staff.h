@@ -71,14 +71,12 @@ struct EditingState {
     bool chordAvailable = false;
 };
 
-// What a tab read from a file sets, besides its lines.
+// What a tab read from a file sets, besides its lines; the editing position the engine
+// takes from the lines themselves.
 struct LoadedState {
     int tabWidth = kDefaultTabWidth;
     instrument::StringCount stringCount;
     instrument::Tuning tuning;
-    int blockStart = 0;
-    int lastString = 0;
-    int lastFret = 0;
 };
 
 class Staff {
@@ -86,8 +84,6 @@ public:
     Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
 
     const EditingState& state() const { return m_state; }
-    // Whether the text changed in a way the engine did not make since its last action.
-    bool textChangedBehind() const;
     // Takes the editing position from the text now if it changed behind the engine; every
     // action does so anyway before it writes.
     void follow();
@@ -148,16 +144,16 @@ private:
     void takePositionFromText();
     // Whether the lines at BlockStart are a block of the present strings.
     bool holdsBlock();
-    // Before the block grows, its rhythm and articulation lines get back the trailing blanks
-    // an editor may have stripped, so that its columns stay aligned.
-    void restoreStrippedBlanks();
+    // Whether the text ends in a block these strings can write on. Before the block grows,
+    // its rhythm and articulation lines get back the trailing blanks an editor may have
+    // stripped, so that its columns stay aligned.
+    bool blockToWriteOn();
     // The note now last: in the current block, or else in the nearest block before it.
     LastNote lastNoteFrom(int start) const;
     LastNote lastNoteOfBlock(int start) const;
 
     void openFirstBlock(std::string_view articulationPrefix);
     void openNewBlock();
-    void fillCurrentBlock();
     void writeTriplet(int string, int fret, char symbol, bool dotted);
     int stringCount() const { return m_state.stringCount.value(); }
     int blockLines() const { return stringCount() + 2; }

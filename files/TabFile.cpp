@@ -1,6 +1,5 @@
 #include "files/TabFile.h"
 
-#include "files/Position.h"
 #include "files/TextEncoding.h"
 
 #include <algorithm>
@@ -378,12 +377,6 @@ LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
         if (!line.empty())
             loaded.lines.emplace_back(line);
     }
-
-    const EditingPosition position =
-        impliedPosition(loaded.lines, loaded.state.stringCount.value());
-    loaded.state.blockStart = position.blockStart;
-    loaded.state.lastString = position.lastString;
-    loaded.state.lastFret = position.lastFret;
     return loaded;
 }
 

@@ -32,16 +32,21 @@ std::string save(const files::LoadedTab& tab)
     return out.str();
 }
 
+engine::EditingState adopted(const files::LoadedTab& tab)
+{
+    engine::VectorTabText text;
+    fuzz::FuzzNeck neck;
+    engine::Staff staff(text, neck);
+    staff.adoptLoaded(tab.lines, tab.state);
+    QUORLIN_REQUIRE(text.lines() == tab.lines);
+    return staff.state();
+}
+
 void requireInBounds(const files::LoadedTab& tab)
 {
     const engine::LoadedState& s = tab.state;
     const int strings = s.stringCount.value();
     QUORLIN_REQUIRE(strings >= instrument::kMinStrings && strings <= instrument::kMaxStrings);
-    QUORLIN_REQUIRE(s.blockStart >= 0);
-    QUORLIN_REQUIRE(tab.lines.empty() ? s.blockStart == 0
-                                      : s.blockStart < static_cast<int>(tab.lines.size()));
-    QUORLIN_REQUIRE(s.lastString >= 0 && s.lastString <= strings);
-    QUORLIN_REQUIRE(s.lastFret >= 0);
     QUORLIN_REQUIRE(tab.header.has_value() == tab.hasHeader);
     for (int k = 1; k <= strings; ++k)
         QUORLIN_REQUIRE(s.tuning.at(k).size() == 2);
@@ -80,12 +85,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     requireInBounds(second);
     QUORLIN_REQUIRE(second.hasHeader && second.problems.empty());
     QUORLIN_REQUIRE(second.lines == first.lines);
-    const engine::LoadedState &a = first.state, &b = second.state;
-    QUORLIN_REQUIRE(b.tabWidth == a.tabWidth && b.stringCount == a.stringCount);
-    for (int s = 1; s <= a.stringCount.value(); ++s)
-        QUORLIN_REQUIRE(b.tuning.at(s) == a.tuning.at(s));
-    QUORLIN_REQUIRE(b.blockStart == a.blockStart && b.lastString == a.lastString &&
-                    b.lastFret == a.lastFret);
+    const engine::LoadedState &was = first.state, &now = second.state;
+    QUORLIN_REQUIRE(now.tabWidth == was.tabWidth && now.stringCount == was.stringCount);
+    for (int s = 1; s <= was.stringCount.value(); ++s)
+        QUORLIN_REQUIRE(now.tuning.at(s) == was.tuning.at(s));
     // A file without a header gets an empty one; what the header holds comes back as the
     // writer puts it on its lines.
     QUORLIN_REQUIRE(second.header ==
@@ -93,13 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // From the second save on, the file does not change at all.
     QUORLIN_REQUIRE(save(second) == saved);
 
-    // The window hands what it read to the engine; the neck must take the set-up as it is.
-    engine::VectorTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff(text, neck);
-    staff.adoptLoaded(first.lines, first.state);
-    QUORLIN_REQUIRE(text.lines() == first.lines);
-    QUORLIN_REQUIRE(staff.state().lastString >= 0 &&
-                    staff.state().lastString <= staff.state().stringCount.value());
+    // The window hands what it read to the engine; the neck must take the set-up as it is,
+    // and the saved file must put editing at the same place.
+    const engine::EditingState a = adopted(first), b = adopted(second);
+    QUORLIN_REQUIRE(a.lastString >= 0 && a.lastString <= a.stringCount.value());
+    QUORLIN_REQUIRE(first.lines.empty() ? a.blockStart == 0
+                                        : a.blockStart < static_cast<int>(first.lines.size()));
+    QUORLIN_REQUIRE(b.blockStart == a.blockStart && b.lastString == a.lastString &&
+                    b.lastFret == a.lastFret);
     return 0;
 }

@@ -18,8 +18,11 @@ TextAreaTabText::TextAreaTabText(QPlainTextEdit& area) : m_area(area)
 {
     m_watch = QObject::connect(&document(), &QTextDocument::contentsChange, &m_area,
                                [this](int, int removed, int added) {
-                                   if (m_ownDepth == 0 && (removed != 0 || added != 0))
-                                       ++m_foreignChanges;
+                                   if (m_ownDepth != 0 || (removed == 0 && added == 0))
+                                       return;
+                                   ++m_foreignChanges;
+                                   if (m_onForeign)
+                                       m_onForeign();
                                });
 }
 

@@ -8,6 +8,7 @@
 #include <QTextCursor>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,6 +36,11 @@ public:
     void eraseAll() override;
     // Counts only what the user and the area's own undo changed: our own edits are known.
     std::uint64_t revision() const override { return m_foreignChanges; }
+    // Called on each such change, as it happens.
+    void setForeignChangeHandler(std::function<void()> handler)
+    {
+        m_onForeign = std::move(handler);
+    }
 
     // Every line at once, taken from the document in one piece: reading line by line looks
     // each one up again, which a save of a long tab cannot afford.
@@ -87,6 +93,7 @@ private:
     QMetaObject::Connection m_watch;
     mutable int m_ownDepth = 0;
     std::uint64_t m_foreignChanges = 0;
+    std::function<void()> m_onForeign;
 };
 
 } // namespace quorlin::ui

@@ -330,6 +330,12 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
         << "a loaded note can take a chord";
     EXPECT_EQ(loaded.drop(3, 2, 'e', T::Chord), O::Written);
 
+    Fixture huge; // an editor stripped the blanks; a fret no neck has saturates
+    huge.staff.adoptLoaded(
+        {"|", "G -99999999999", "D ------------", "A ------------", "E ------------", ">"}, {});
+    EXPECT_EQ(std::pair(huge.staff.state().lastString, huge.staff.state().lastFret),
+              std::pair(1, INT_MAX));
+
     Fixture rests;
     rests.staff.adoptLoaded({"|   q", "G ---", "D ---", "A ---", "E ---", "    r"}, {});
     EXPECT_FALSE(rests.staff.state().chordAvailable) << "nothing to stack on";

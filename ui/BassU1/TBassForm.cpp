@@ -124,7 +124,7 @@ void TBassForm::connectHandlers()
     connect(widthField, &QLineEdit::textChanged, this, &TBassForm::ChangeMaxLength);
     // Only values inside the spin box's bounds are reported, so no count past six arrives.
     connect(m_ui->MaxStringsSpin, &QSpinBox::valueChanged, this, &TBassForm::StringsChange);
-    connect(m_ui->Tab->document(), &QTextDocument::contentsChanged, this, [this] {
+    m_text->setForeignChangeHandler([this] {
         if (m_followPending)
             return;
         m_followPending = true;
@@ -135,8 +135,6 @@ void TBassForm::connectHandlers()
 void TBassForm::followHandEdits()
 {
     m_followPending = false;
-    if (!m_staff->textChangedBehind())
-        return;
     const bool wasFree = m_staff->state().setupUnlocked;
     m_staff->follow();
     // Text typed into a free set-up, or brought back by undoing "Clear tab", is written at
