@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <functional>
 
 namespace quorlin::engine {
 namespace {
@@ -16,12 +15,6 @@ namespace {
 using Lines = std::vector<std::string>;
 using T = Technique;
 using O = DropOutcome;
-
-Lines plus(Lines a, const Lines& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 struct Fixture {
     explicit Fixture(Lines lines = {}) : text(std::move(lines)) {}
@@ -226,87 +219,69 @@ TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
 {
     struct Case {
         const char* name;
-        int width;
-        std::vector<Drop> before;
+        int width, notesBefore; // on string 1, frets 1, 2, ...
         bool clear;
-        // What the text is made to hold behind the engine's back.
-        std::function<Lines(const Lines&)> change;
-        Lines expected; // after two quarter notes on string 3, frets 5 and 7
+        Lines changed;     // what the text is made to hold behind the engine's back
+        const char* after; // two quarter notes on string 3, frets 5 and 7
     };
     const Case cases[] = {
         {"undo of the note that opened a block",
          8,
-         {{1, 1}, {2, 1}, {3, 1}},
+         3,
          false,
-         [](const Lines&) {
-             return Lines{"|   q  q", "G --1--2", "D ------", "A ------", "E ------", ">       "};
-         },
-         {"|   q  q ", "G --1--2-", "D -------", "A -------", "E -------", ">        ", "|   q  q",
-          "G ------", "D ------", "A --5--7", "E ------", ">       "}},
+         {"|   q  q", "G --1--2", "D ------", "A ------", "E ------", ">       "},
+         "|   q  q |G --1--2-|D -------|A -------|E -------|>        |"
+         "|   q  q|G ------|D ------|A --5--7|E ------|>       "},
         {"undo of a clear",
          80,
-         {{1, 1}},
+         1,
          true,
-         [](const Lines&) { return Lines{"|   q", "G --1", "D ---", "A ---", "E ---", ">    "}; },
-         {"|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
-          ">          "}},
+         {"|   q", "G --1", "D ---", "A ---", "E ---", ">    "},
+         "|   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
         {"a title typed into the empty tab",
          80,
-         {},
+         0,
          false,
-         [](const Lines&) { return Lines{"My song"}; },
-         {"My song", "|   q  q", "G ------", "D ------", "A --5--7", "E ------", ">       "}},
+         {"My song"},
+         "My song||   q  q|G ------|D ------|A --5--7|E ------|>       "},
         {"a title typed above the block",
          80,
-         {{1, 1}},
+         1,
          false,
-         [](const Lines& now) { return plus({"Intro"}, now); },
-         {"Intro", "|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
-          ">          "}},
-        {"lines of another tab",
+         {"Intro", "|   q", "G --1", "D ---", "A ---", "E ---", ">    "},
+         "Intro||   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
+        {"a block an editor stripped of its trailing blanks",
          80,
-         {},
+         0,
          false,
-         [](const Lines&) {
-             return Lines{"G|---", "D|-5-", "A|---", "E|---"};
-         },
-         {"G|---", "D|-5-", "A|---", "E|---", "|   q  q", "G ------", "D ------", "A --5--7",
-          "E ------", ">       "}},
-        {"a block another editor stripped of its trailing blanks",
-         80,
-         {},
-         false,
-         [](const Lines&) { return Lines{"|   q", "G --1", "D ---", "A ---", "E ---", ">"}; },
-         {"|   q  q  q", "G --1------", "D ---------", "A -----5--7", "E ---------",
-          ">          "}},
+         {"|   q", "G --1", "D ---", "A ---", "E ---", ">"},
+         "|   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
         {"a line typed into the block",
          80,
-         {{1, 1}},
+         1,
          false,
-         [](const Lines& now) {
-             Lines changed = now;
-             changed[2] += " tricky";
-             return changed;
-         },
-         plus({"|   q", "G --1", "D --- tricky", "A ---", "E ---", ">    "},
-              {"|   q  q", "G ------", "D ------", "A --5--7", "E ------", ">       "})},
+         {"|   q", "G --1", "D --- tricky", "A ---", "E ---", ">    "},
+         "|   q|G --1|D --- tricky|A ---|E ---|>    |"
+         "|   q  q|G ------|D ------|A --5--7|E ------|>       "},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
         f.staff.setTabWidth(c.width);
-        for (const Drop& d : c.before)
-            f.staff.Dropped(d);
+        for (int fret = 1; fret <= c.notesBefore; ++fret)
+            f.drop(fret, 1);
         if (c.clear)
             f.staff.Clear();
-        const Lines changed = c.change(f.text.lines());
         f.text.eraseAll();
-        for (const std::string& line : changed)
+        for (const std::string& line : c.changed)
             f.text.append(line);
         f.staff.setTabWidth(c.width);
         EXPECT_EQ(f.drop(5, 3), O::Written);
         EXPECT_EQ(f.drop(7, 3), O::Written);
-        EXPECT_EQ(f.text.lines(), c.expected);
+        std::string text;
+        for (const std::string& line : f.text.lines())
+            text += (text.empty() ? "" : "|") + line;
+        EXPECT_EQ(text, c.after);
         EXPECT_FALSE(f.staff.state().setupUnlocked);
     }
 }

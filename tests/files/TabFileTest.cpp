@@ -153,8 +153,6 @@ TEST(TabFile, ReadsAHeaderThatNeverClosesWithoutHidingALine)
         {"FTH80:G D A E ;\r\n|   q\r\nG ---\r\nD --5\r\nA ---\r\nE ---\r\n>", "|||",
          "|   q\nG ---\nD --5\nA ---\nE ---\n>",
          R"("---" line to end the comments: Quorlin read the tab from line 2.)"},
-        {"FTH80:G D A E ;", "|||", "",
-         R"("---" line to end the comments: Quorlin read the tab from line 2.)"},
         // A label is known without the blank an editor may strip; a line without one is tab.
         {"FTH80:G D A E ;\r\n====================\r\nFrom            : Me\r\n\r\n\r\n"
          "Comments:       : one\r\ntwo",
