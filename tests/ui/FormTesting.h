@@ -10,11 +10,10 @@
 #include <QWidget>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <mutex>
+#include <future>
 #include <thread>
 
 namespace quorlin::ui::testing {
@@ -51,37 +50,24 @@ template <typename T = QWidget> T* child(const QWidget& form, const char* name)
     return w;
 }
 
-// Ends the whole test program when the step it guards never returns: a call blocked on a
-// named pipe cannot fail by itself, and a run that hangs reports nothing.
+// Ends the whole run when the step it guards never returns: a call blocked on a named pipe
+// cannot fail by itself, and a run that hangs reports nothing.
 class HangGuard {
 public:
-    explicit HangGuard(const char* step, std::chrono::seconds limit = std::chrono::seconds(60)) :
-        m_thread([this, step, limit] {
-            std::unique_lock lock(m_mutex);
-            if (!m_ended.wait_for(lock, limit, [this] { return m_done; })) {
+    explicit HangGuard(const char* step) :
+        m_watch([step, ended = m_ended.get_future()] {
+            if (ended.wait_for(std::chrono::minutes(1)) == std::future_status::timeout) {
                 std::fprintf(stderr, "FAIL! %s did not return: it hangs\n", step);
                 std::abort();
             }
         })
     {
     }
-    ~HangGuard()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_ended.notify_one();
-        m_thread.join();
-    }
-    HangGuard(const HangGuard&) = delete;
-    HangGuard& operator=(const HangGuard&) = delete;
+    ~HangGuard() { m_ended.set_value(); }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_ended;
-    bool m_done = false;
-    std::thread m_thread; // last, so that it starts once the rest is there
+    std::promise<void> m_ended;
+    std::jthread m_watch; // after the promise it waits on, so it is joined first
 };
 
 // Runs `act` once `owner` has a visible child named `name`, polling from the dialog's own loop.
