@@ -324,41 +324,5 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
     EXPECT_TRUE(typed.staff.state().setupUnlocked);
 }
 
-// Lines shortened, emptied, deleted or typed over by hand: no writer may crash, add single
-// lines, cut into a line's head, split a character or write over the text above its block.
-TEST(HandDamage, NoWriterCrashesOrReachesOutsideTheBlock)
-{
-    const Lines damaged[] = {{"|   q", "G -", "", "E ---", ">    "},
-                             {"prelude by hand", "|   q"},
-                             Lines(6, "typed"), // into the empty tab, set-up still free
-                             {"|   q", "G --5", "D \xC3\xA9xy", "A ---", "E ---", ">    "}};
-    void (*const actions[])(Fixture&) = {[](Fixture& f) { f.drop(4, 1); },
-                                         [](Fixture& f) { f.drop(4, 2, 'q', T::Chord); },
-                                         [](Fixture& f) { f.staff.setRest('e', true); },
-                                         [](Fixture& f) { f.staff.RepeatLast(false); },
-                                         [](Fixture& f) { f.staff.GoBack(); },
-                                         [](Fixture& f) { f.staff.JumpLine(); }};
-    for (const Lines& lines : damaged)
-        for (std::size_t a = 0; a < std::size(actions); ++a)
-            for (int width : {80, 4}) {
-                SCOPED_TRACE(testing::Message() << "action " << a << ", width " << width);
-                Fixture f(lines);
-                f.staff.setTabWidth(width);
-                actions[a](f);
-                actions[a](f);
-                const int added = f.text.count() - static_cast<int>(lines.size());
-                EXPECT_EQ(added % 6, 0) << "lines added one by one";
-                EXPECT_TRUE(added == 0 || !f.staff.state().setupUnlocked) << "free set-up";
-                for (std::size_t k = 0; k < lines.size(); ++k)
-                    EXPECT_TRUE(f.text.lines()[k].starts_with(lines[k].substr(0, 2))) << k;
-                for (const std::string& line : f.text.lines()) // an odd count splits the accent
-                    EXPECT_EQ(std::ranges::count_if(line, [](char c) { return c & 0x80; }) % 2, 0);
-                const int start = f.staff.state().blockStart;
-                for (int k = 1; start >= static_cast<int>(lines.size()) && k < 6; ++k)
-                    EXPECT_EQ(f.text.line(start + k).size(), f.text.line(start).size())
-                        << "a block opened below the damage starts clean, line " << k;
-            }
-}
-
 } // namespace
 } // namespace quorlin::engine

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <sstream>
 
 namespace quorlin::files {
@@ -285,18 +284,14 @@ TEST(ToUtf8, KeepsUtf8AndReadsEverythingElseAsWindows1252)
         EXPECT_EQ(toUtf8(bytes), utf8) << bytes;
 }
 
-// Junk, huge files and NUL bytes: no crash or hang, a set-up in bounds, lines whole and UTF-8.
+// Huge files and NUL bytes: no crash or hang, lines whole and UTF-8 (the fuzzer feeds junk).
 TEST(TabFile, ReadsAnyBytesIntoBounds)
 {
-    std::string binary(100'000, '\0'), big;
-    std::mt19937 random(7);
-    std::ranges::generate(binary, [&] { return static_cast<char>(random()); });
-    std::ranges::replace(binary, '\x1A', '\x1B'); // so the junk is read to its end
+    std::string big;
     while (big.size() < 50'000'000)
         big += "| --5--7--12--0-------------------------------------------------------\r\n";
-    // The bytes, then how many lines they make and the length of the last (0: not checked).
+    // The bytes, then how many lines they make and the length of the last.
     const std::tuple<std::string, std::size_t, std::size_t> cases[] = {
-        {binary, 0, 0},
         {big, big.size() / 72, 70},
         {"| " + std::string(1'000'000, '-'), 1, 1'000'002},
         {std::string("| q\0q\r\nG --5\0\r\n", 15), 2, 6}};
@@ -304,9 +299,7 @@ TEST(TabFile, ReadsAnyBytesIntoBounds)
         SCOPED_TRACE(bytes.substr(0, 10));
         const LoadedTab tab = read(bytes);
         EXPECT_TRUE(std::ranges::all_of(tab.lines, isValidUtf8));
-        if (count != 0) {
-            EXPECT_EQ(std::pair(tab.lines.size(), tab.lines.back().size()), std::pair(count, last));
-        }
+        EXPECT_EQ(std::pair(tab.lines.size(), tab.lines.back().size()), std::pair(count, last));
     }
 }
 

@@ -665,45 +665,23 @@ private slots:
         QCOMPARE(form.songHeader(), loaded);
     }
 
-    // The text changed behind the engine: undo in the text area, typing. The next note
-    // lands whole in the last block, or in a new block after lines that are none.
-    void handEditsThenANote_data()
+    // Undoing "Clear tab" in the text area brings a tab back into a free set-up: the window
+    // locks it at once, at the width the field shows, and the next note goes on the tab.
+    void undoOfClearInTheTextArea()
     {
-        QTest::addColumn<QString>("edit");
-        QTest::addColumn<QString>("expected");
-        const QString filled = "|   q  q \nG --1--2-\nD -------\nA -------\nE -------\n>        \n";
-        QTest::newRow("undo of the note that opened a block")
-            << "undo" << filled + "|   q\nG ---\nD ---\nA --5\nE ---\n>    \n";
-        QTest::newRow("undo of a clear")
-            << "clear, undo"
-            << filled + "|   q  q\nG --3---\nD ------\nA -----5\nE ------\n>       \n";
-        QTest::newRow("a title typed into the empty tab")
-            << "type"
-            << "My song\n|   q\nG ---\nD ---\nA --5\nE ---\n>    \n";
-    }
-
-    void handEditsThenANote()
-    {
-        QFETCH(QString, edit);
-        QFETCH(QString, expected);
         Window w;
         child<QSpinBox>(w.form, "MaxLineLen")->setValue(8);
-        if (edit == "type") {
-            w.tab().insertPlainText(QStringLiteral("My song\n"));
-        } else {
-            for (const int fret : {1, 2, 3})
-                w.drop(cellCentre(fret, 1));
-            if (edit.startsWith("clear")) {
-                w.prompter.answers << true;
-                w.click("ButtonClear");
-            }
-            w.tab().undo();
-        }
-        // The controls follow the text at once: a tab is there again, the set-up is fixed.
+        for (const int fret : {1, 2, 3})
+            w.drop(cellCentre(fret, 1));
+        w.prompter.answers << true;
+        w.click("ButtonClear");
+        w.tab().undo();
         QTRY_VERIFY(!child(w.form, "MaxLineLen")->isEnabled());
-        QCOMPARE(w.form.state().tabWidth, 8); // as the field shows, also after "Clear tab"
+        QCOMPARE(w.form.state().tabWidth, 8);
         QVERIFY(w.drop(cellCentre(5, 3)));
-        QCOMPARE(w.tab().toPlainText(), expected);
+        QCOMPARE(w.tab().toPlainText(), "|   q  q \nG --1--2-\nD -------\nA -------\nE -------\n"
+                                        ">        \n|   q  q\nG --3---\nD ------\nA -----5\n"
+                                        "E ------\n>       \n");
     }
 
     // Every action that writes brings its block into view once its events are done, and
