@@ -26,12 +26,6 @@
 #include <limits>
 #include <string_view>
 
-// The glyphs live in the ui library's resources, which a static link would otherwise drop.
-static void initResources()
-{
-    Q_INIT_RESOURCE(BassU1);
-}
-
 namespace quorlin::ui {
 
 namespace {
@@ -63,7 +57,6 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         m_ownStore = std::make_unique<SettingsFileStore>();
         m_store = m_ownStore.get();
     }
-    initResources();
     m_ui->setupUi(this);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
     m_staff = std::make_unique<engine::Staff>(*m_text, *m_ui->BassNeck);
