@@ -308,6 +308,26 @@ void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState
     m_state.setupUnlocked = false;
 }
 
+void Staff::restore(const Snapshot& snapshot)
+{
+    const EditingState was = m_state;
+    m_state = snapshot.state;
+    m_needsBlock = snapshot.needsBlock;
+    m_strippedBlanks = snapshot.strippedBlanks;
+    m_revision = m_text.revision();
+    m_known = true;
+
+    if (was.stringCount != m_state.stringCount || was.tuning != m_state.tuning)
+        LabelNeck();
+    const bool moved = was.markCol != m_state.markCol || was.markRow != m_state.markRow;
+    if (moved && was.markRow >= 1 && was.markRow <= stringCount())
+        m_neck.setCell(was.markCol, was.markRow,
+                       was.markCol == 0 ? m_state.tuning.at(was.markRow) : "");
+    // Labelling writes over a marker on an open string.
+    if (m_state.markRow >= 1 && m_state.markRow <= stringCount())
+        m_neck.setCell(m_state.markCol, m_state.markRow, "X");
+}
+
 void Staff::moveMarker(int column, int row)
 {
     const int oldColumn = m_state.markCol;
@@ -385,7 +405,7 @@ DropOutcome Staff::chordNote(const Drop& drop)
 {
     // The column's duration letter: the rhythm line's last character, or the one before a
     // dot. A block without a column ends in a blank, so a chord never starts a block.
-    if (m_needsBlock)
+    if (!blockToWriteOn())
         return DropOutcome::ChordRefused;
     const std::string rhythm = m_text.line(m_state.blockStart);
     char letter = rhythm.empty() ? ' ' : rhythm.back();

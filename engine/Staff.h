@@ -69,6 +69,8 @@ struct EditingState {
     bool setupUnlocked = true;
     // Chords need a note to stack on.
     bool chordAvailable = false;
+
+    bool operator==(const EditingState&) const = default;
 };
 
 // What a tab read from a file sets, besides its lines; the editing position the engine
@@ -84,6 +86,21 @@ public:
     Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
 
     const EditingState& state() const { return m_state; }
+
+    // What undo puts back: the editing state with what the engine made of the text.
+    struct Snapshot {
+        EditingState state;
+        bool needsBlock = false;
+        bool strippedBlanks = false;
+
+        bool operator==(const Snapshot&) const = default;
+    };
+    Snapshot snapshot() const { return {m_state, m_needsBlock, m_strippedBlanks}; }
+    // The text holds again what it held when the snapshot was taken; the neck follows.
+    void restore(const Snapshot& snapshot);
+    // The text changed in a way no snapshot describes: the next action takes the position
+    // from the text.
+    void forgetPosition() { m_known = false; }
     // Takes the editing position from the text now if it changed behind the engine; every
     // action does so anyway before it writes.
     void follow();

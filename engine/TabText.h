@@ -38,6 +38,20 @@ public:
     // area's own undo). The engine compares it with what it saw after its last action and
     // takes its position from the text again when the two differ.
     virtual std::uint64_t revision() const = 0;
+
+    // The text's own undo, in levels: one per step of the history, and one per burst of
+    // typing as the text groups it. Changes between beginGroup and endGroup make one level;
+    // joining adds them to the level before instead. A group that changes nothing adds none.
+    virtual void beginGroup(bool joinPrevious = false) = 0;
+    virtual void endGroup() = 0;
+    // A level that changes nothing, for a step that changes only the editing state: typing
+    // after it must not join the typing before it.
+    virtual void addEmptyLevel() = 0;
+    // Levels that undo can take back now.
+    virtual int undoLevels() const = 0;
+    // Both leave the revision alone when the history asks: it knows what the text holds.
+    virtual void undoLevel() = 0;
+    virtual void redoLevel() = 0;
 };
 
 } // namespace quorlin::engine

@@ -19,21 +19,39 @@ std::string VectorTabText::line(int index) const
 
 void VectorTabText::replace(int index, const std::string& text)
 {
-    if (holds(index)) {
-        m_lines[static_cast<std::size_t>(index)] = text;
-        ++m_revision;
-    }
+    if (!holds(index))
+        return;
+    std::string& line = m_lines[static_cast<std::size_t>(index)];
+    m_journal.replaced(index, line, text);
+    line = text;
+    ++m_revision;
+}
+
+void VectorTabText::extend(int index, std::string_view tail)
+{
+    if (!holds(index))
+        return;
+    m_journal.extended(index, std::string(tail));
+    m_lines[static_cast<std::size_t>(index)] += tail;
+    ++m_revision;
 }
 
 void VectorTabText::append(const std::string& text)
 {
+    m_journal.inserted(count(), text);
     m_lines.push_back(text);
     ++m_revision;
 }
 
 void VectorTabText::eraseAll()
 {
-    m_lines.clear();
+    // Last line first, so that undo puts each back at the end.
+    m_journal.beginGroup(false);
+    while (!m_lines.empty()) {
+        m_journal.erased(count() - 1, std::move(m_lines.back()));
+        m_lines.pop_back();
+    }
+    m_journal.endGroup();
     ++m_revision;
 }
 

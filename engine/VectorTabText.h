@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/LineJournal.h"
 #include "engine/TabText.h"
 
 #include <string>
@@ -15,10 +16,18 @@ public:
     int count() const override;
     std::string line(int index) const override;
     void replace(int index, const std::string& text) override;
+    void extend(int index, std::string_view tail) override;
     void append(const std::string& text) override;
     void eraseAll() override;
     // Every change counts: a plain vector cannot tell who made it.
     std::uint64_t revision() const override { return m_revision; }
+
+    void beginGroup(bool joinPrevious) override { m_journal.beginGroup(joinPrevious); }
+    void endGroup() override { m_journal.endGroup(); }
+    void addEmptyLevel() override { m_journal.addEmptyLevel(); }
+    int undoLevels() const override { return m_journal.undoLevels(); }
+    void undoLevel() override { m_journal.undo(m_lines); }
+    void redoLevel() override { m_journal.redo(m_lines); }
 
     const std::vector<std::string>& lines() const { return m_lines; }
 
@@ -27,6 +36,7 @@ private:
 
     std::vector<std::string> m_lines;
     std::uint64_t m_revision = 0;
+    LineJournal m_journal;
 };
 
 } // namespace quorlin::engine

@@ -1,7 +1,9 @@
 // The engine driven as the window drives it, one user action after another, with the user
-// also typing into the tab and saving and loading it. After every action the tab must still
-// be made of whole, aligned blocks wherever the user's own edits leave it so.
+// also typing into the tab, saving and loading it, and undoing and redoing. After every
+// action the tab must still be made of whole, aligned blocks wherever the user's own edits
+// leave it so; every undo and redo must bring back exactly the text and state of that point.
 
+#include "engine/History.h"
 #include "engine/Staff.h"
 #include "files/TabFile.h"
 #include "files/TextEncoding.h"
@@ -36,6 +38,8 @@ enum Action {
     Retune,
     HandEdit,
     SaveAndLoad,
+    Undo,
+    Redo,
     kActions
 };
 
@@ -43,11 +47,32 @@ struct Session {
     fuzz::HandTabText text;
     fuzz::FuzzNeck neck;
     engine::Staff staff{text, neck};
+    engine::History history{staff, text};
     // The user changed lines by hand since the current block was opened: its lines may be
     // of any length, missing or more than a block.
     bool handEdited = false;
     // ... or anywhere since the tab was last empty.
     bool tabEdited = false;
+    // Undo can bring back text edited by hand at any time.
+    bool everEdited = false;
+
+    // The text and state at each point of the history.
+    struct Point {
+        std::vector<std::string> lines;
+        engine::Staff::Snapshot state;
+    };
+    std::vector<Point> points;
+
+    void remember()
+    {
+        points.resize(history.size() + 1);
+        points[history.position()] = {text.lines(), staff.snapshot()};
+    }
+    void requireRemembered() const
+    {
+        const Point& point = points.at(history.position());
+        QUORLIN_REQUIRE(text.lines() == point.lines && staff.snapshot() == point.state);
+    }
 };
 
 char duration(FuzzInput& in)
@@ -102,6 +127,11 @@ std::string typed(FuzzInput& in)
     std::string text = files::toUtf8(in.text(8));
     for (char& c : text)
         c = c == '\n' || c == '\r' || c == '\x1A' ? '-' : c;
+    // Nor the separators that the reader takes for line breaks and reports.
+    for (const std::string_view breaker : {"\u2028", "\u2029", "\uFDD0", "\uFDD1"}) {
+        for (std::size_t at; (at = text.find(breaker)) != std::string::npos;)
+            text.replace(at, breaker.size(), "-");
+    }
     return text;
 }
 
@@ -155,11 +185,16 @@ void saveAndLoad(Session& s)
     const std::vector<std::string> saved = s.text.lines();
     const engine::EditingState before = s.staff.state();
 
-    s.staff.Clear();
+    const std::size_t cleared = s.history.position();
+    s.history.record("Clear tab", [&] { s.staff.Clear(); });
     std::istringstream in(out.str());
     const files::LoadedTab tab =
         files::readTabFile(in, s.staff.state().stringCount, s.staff.state().tuning);
-    s.staff.adoptLoaded(tab.lines, tab.state);
+    // The load finishes the step of its "Clear tab", when there was one.
+    engine::StepOptions options;
+    options.joinPrevious = s.history.position() != cleared;
+    s.history.record(
+        "load", [&] { s.staff.adoptLoaded(tab.lines, tab.state); }, std::move(options));
 
     const engine::EditingState& after = s.staff.state();
     QUORLIN_REQUIRE(tab.hasHeader && tab.problems.empty());
@@ -239,7 +274,22 @@ void perform(Session& s, FuzzInput& in)
     const Action action = static_cast<Action>(in.pick(kActions));
     if (action == HandEdit) {
         editByHand(s, in);
-        s.handEdited = s.tabEdited = true;
+        // The window takes the edit in as soon as the text area reports it.
+        s.history.settleText();
+        s.remember();
+        s.handEdited = s.tabEdited = s.everEdited = true;
+        trace(s, action);
+        return;
+    }
+    if (action == Undo || action == Redo) {
+        if (action == Undo)
+            s.history.undo();
+        else
+            s.history.redo();
+        s.requireRemembered();
+        // What undo brings back was whole when it was written, unless the user's hands were
+        // on the tab at some time.
+        s.handEdited = s.tabEdited = s.everEdited;
         trace(s, action);
         return;
     }
@@ -249,10 +299,13 @@ void perform(Session& s, FuzzInput& in)
     const bool damagedBefore = s.handEdited;
     s.text.resetCounts();
     std::optional<Written> written;
+    engine::History& history = s.history;
     switch (action) {
     case DropNote: {
         const engine::Drop d = drop(in);
-        if (staff.Dropped(d) == engine::DropOutcome::Written)
+        engine::DropOutcome outcome{};
+        history.record("note", [&] { outcome = staff.Dropped(d); });
+        if (outcome == engine::DropOutcome::Written)
             written = Written{d.technique == engine::Technique::Chord ? '\0' : d.symbol, d.dotted,
                               d.row, d.column, d.technique};
         break;
@@ -260,36 +313,46 @@ void perform(Session& s, FuzzInput& in)
     case Rest: {
         const char symbol = duration(in);
         const bool dotted = in.flag();
-        staff.setRest(symbol, dotted);
+        history.record("rest", [&] { staff.setRest(symbol, dotted); });
         written = Written{symbol, dotted, 0, 0, engine::Technique::Default};
         break;
     }
-    case Repeat:
-        staff.RepeatLast(in.flag());
+    case Repeat: {
+        const bool triplet = in.flag();
+        history.record("Rep", [&] { staff.RepeatLast(triplet); });
         break;
+    }
     case GoBack:
-        staff.GoBack();
+        history.record("<-", [&] { staff.GoBack(); });
         break;
     case NewLine:
-        staff.JumpLine();
+        history.record("New line", [&] { staff.JumpLine(); });
         break;
     case Clear:
-        staff.Clear();
+        history.record("Clear tab", [&] { staff.Clear(); });
         QUORLIN_REQUIRE(s.text.count() == 0 && staff.state().blockStart == 0);
         break;
-    case Width:
-        staff.setTabWidth(width(in));
+    case Width: {
+        const int w = width(in);
+        engine::StepOptions merge;
+        merge.mergeRepeats = true;
+        history.record(
+            "tab width", [&] { staff.setTabWidth(w); }, std::move(merge));
         break;
+    }
     case Strings:
         // The spin box is disabled while the set-up is locked.
-        if (staff.state().setupUnlocked)
-            staff.setStringCount(in.pick(10) - 1);
+        if (staff.state().setupUnlocked) {
+            const int count = in.pick(10) - 1;
+            history.record("string count", [&] { staff.setStringCount(count); });
+        }
         break;
     case Retune:
         // The pop-up opens only while the set-up is unlocked, and only on a string's row.
         if (staff.state().setupUnlocked) {
             const int string = 1 + in.pick(staff.state().stringCount.value());
-            staff.retune(string, noteName(in));
+            const std::string name = noteName(in);
+            history.record("tuning", [&] { staff.retune(string, name); });
         }
         break;
     case SaveAndLoad:
@@ -298,6 +361,7 @@ void perform(Session& s, FuzzInput& in)
     default:
         break;
     }
+    s.remember();
 
     trace(s, action);
     const engine::EditingState& state = staff.state();
@@ -354,7 +418,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What the window does at start with the set-up kept from the last run.
     s.staff.restoreSetup(instrument::StringCount(instrument::kMinStrings + in.pick(3)),
                          instrument::Tuning());
+    s.remember();
     for (int action = 0; action < kMaxActions && !in.empty(); ++action)
         perform(s, in);
+
+    // Back to the start step by step, and forward again to the end.
+    const std::size_t end = s.history.position();
+    while (s.history.undo())
+        s.requireRemembered();
+    QUORLIN_REQUIRE(s.history.position() == 0);
+    while (s.history.redo())
+        s.requireRemembered();
+    QUORLIN_REQUIRE(s.history.position() >= end);
     return 0;
 }

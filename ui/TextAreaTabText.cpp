@@ -1,5 +1,6 @@
 #include "ui/TextAreaTabText.h"
 
+#include <QAbstractUndoItem>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -11,6 +12,14 @@ namespace {
 // The area holds plain text only, in the empty format that typing and pasting give it too.
 // Naming it spares each insert looking up the format of the character before it.
 const QTextCharFormat kPlain;
+
+// A level of the document's undo that does nothing: it stands for a step that changed only
+// the editing state.
+class NoTextChange final : public QAbstractUndoItem {
+public:
+    void undo() override {}
+    void redo() override {}
+};
 
 } // namespace
 
@@ -24,11 +33,24 @@ TextAreaTabText::TextAreaTabText(QPlainTextEdit& area) : m_area(area)
                                    if (m_onForeign)
                                        m_onForeign();
                                });
+    // A level joined to the one before is announced again; it is no new level.
+    m_levelWatch = QObject::connect(&document(), &QTextDocument::undoCommandAdded, &m_area, [this] {
+        if (!m_joining)
+            ++m_levels;
+    });
+    // Setting the whole text anew empties the document's undo.
+    m_emptyWatch = QObject::connect(&document(), &QTextDocument::undoAvailable, &m_area,
+                                    [this](bool available) {
+                                        if (!available)
+                                            m_levels = 0;
+                                    });
 }
 
 TextAreaTabText::~TextAreaTabText()
 {
     QObject::disconnect(m_watch);
+    QObject::disconnect(m_levelWatch);
+    QObject::disconnect(m_emptyWatch);
 }
 
 QTextDocument& TextAreaTabText::document() const
@@ -150,15 +172,52 @@ void TextAreaTabText::eraseAll()
     cursor.removeSelectedText();
 }
 
-TextAreaTabText::Action::Action(TextAreaTabText& text) : m_text(text), m_cursor(&text.document())
+void TextAreaTabText::beginGroup(bool joinPrevious)
 {
-    m_cursor.beginEditBlock();
+    if (m_groupDepth++ > 0)
+        return;
+    m_group = QTextCursor(&document());
+    m_joining = joinPrevious && m_levels > 0;
+    if (m_joining)
+        m_group.joinPreviousEditBlock();
+    else
+        m_group.beginEditBlock();
 }
 
-TextAreaTabText::Action::~Action()
+void TextAreaTabText::endGroup()
 {
-    const Own own(m_text);
-    m_cursor.endEditBlock();
+    if (m_groupDepth == 0 || --m_groupDepth > 0)
+        return;
+    // The document reports the group's changes only now, and they are ours.
+    const Own own(*this);
+    m_group.endEditBlock();
+    m_group = QTextCursor();
+    m_joining = false;
+}
+
+void TextAreaTabText::addEmptyLevel()
+{
+    document().appendUndoItem(new NoTextChange);
+}
+
+void TextAreaTabText::undoLevel()
+{
+    if (m_levels == 0)
+        return;
+    const Own own(*this);
+    const int left = m_levels - 1;
+    document().undo();
+    m_levels = left;
+}
+
+void TextAreaTabText::redoLevel()
+{
+    if (!document().isRedoAvailable())
+        return;
+    const Own own(*this);
+    const int now = m_levels + 1;
+    document().redo();
+    m_levels = now;
 }
 
 } // namespace quorlin::ui

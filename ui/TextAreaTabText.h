@@ -36,6 +36,13 @@ public:
     void eraseAll() override;
     // Counts only what the user and the area's own undo changed: our own edits are known.
     std::uint64_t revision() const override { return m_foreignChanges; }
+    void beginGroup(bool joinPrevious) override;
+    void endGroup() override;
+    void addEmptyLevel() override;
+    int undoLevels() const override { return m_levels; }
+    void undoLevel() override;
+    void redoLevel() override;
+
     // Called on each such change, as it happens.
     void setForeignChangeHandler(std::function<void()> handler)
     {
@@ -57,17 +64,16 @@ public:
     };
     Snapshot snapshot() const;
 
-    // Groups the edits of one user action into a single undo step, and makes them cheap.
+    // Groups the edits of one user action into a single undo level, and makes them cheap.
     class Action {
     public:
-        explicit Action(TextAreaTabText& text);
-        ~Action();
+        explicit Action(TextAreaTabText& text) : m_text(text) { m_text.beginGroup(false); }
+        ~Action() { m_text.endGroup(); }
         Action(const Action&) = delete;
         Action& operator=(const Action&) = delete;
 
     private:
         TextAreaTabText& m_text;
-        QTextCursor m_cursor;
     };
 
 private:
@@ -91,6 +97,13 @@ private:
 
     QPlainTextEdit& m_area;
     QMetaObject::Connection m_watch;
+    QMetaObject::Connection m_levelWatch;
+    QMetaObject::Connection m_emptyWatch;
+    QTextCursor m_group;
+    int m_groupDepth = 0;
+    bool m_joining = false;
+    // The document's undo levels below its present state, as it announced them.
+    int m_levels = 0;
     mutable int m_ownDepth = 0;
     std::uint64_t m_foreignChanges = 0;
     std::function<void()> m_onForeign;

@@ -1,0 +1,117 @@
+#pragma once
+
+// The undo history of user actions. A step keeps the editing state before and after it;
+// what it did to the text lives in the text's own undo, one level per step, so that a step
+// costs what it changed and never a copy of the tab. Typing in the text comes in as steps
+// of their own, grouped as the text groups them.
+
+#include "engine/Staff.h"
+#include "engine/TabText.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quorlin::engine {
+
+// What a step changes besides the text and the engine, such as the song header. It has
+// been done already when the step is recorded.
+class OuterChange {
+public:
+    virtual ~OuterChange() = default;
+    virtual void undo() = 0;
+    virtual void redo() = 0;
+};
+
+struct StepOptions {
+    // The action finishes the step before it (a load after its "Clear tab").
+    bool joinPrevious = false;
+    // A run of the same action on the state alone is one step (a width typed digit by digit).
+    bool mergeRepeats = false;
+    std::unique_ptr<OuterChange> outer;
+};
+
+class History {
+public:
+    History(Staff& staff, TabText& text);
+
+    // Runs one user action as one step; an action that changes nothing leaves none. The label
+    // names the step in "Undo ..." and must live as long as the history (a literal).
+    template <typename Action>
+    void record(const char* label, Action&& action, StepOptions options = {})
+    {
+        settleText();
+        const Staff::Snapshot before = m_staff.snapshot();
+        const int levels = m_text.undoLevels();
+        const bool join = options.joinPrevious && canJoin();
+        {
+            const Group group(m_text, join);
+            action();
+        }
+        finish(label, before, levels, join, std::move(options));
+    }
+
+    // Takes in what changed in the text behind the engine's back as steps of their own. Every
+    // other call does so first.
+    void settleText();
+
+    bool undo();
+    bool redo();
+    // The labels of what undo and redo would do next; null when there is nothing.
+    const char* undoLabel() const;
+    const char* redoLabel() const;
+
+    // Saved: the unsaved-work question asks only when the history has moved away from here.
+    void markClean();
+    bool isClean() const { return m_clean == m_index; }
+
+    std::size_t position() const { return m_index; }
+    std::size_t size() const { return m_steps.size(); }
+
+private:
+    using State = std::shared_ptr<const Staff::Snapshot>;
+
+    struct Step {
+        const char* label;
+        // Null: the state is whatever the text then implies.
+        State before;
+        State after;
+        std::unique_ptr<OuterChange> outer;
+        bool mergeable = false;
+    };
+
+    class Group {
+    public:
+        Group(TabText& text, bool join) : m_text(text) { m_text.beginGroup(join); }
+        ~Group() { m_text.endGroup(); }
+        Group(const Group&) = delete;
+        Group& operator=(const Group&) = delete;
+
+    private:
+        TabText& m_text;
+    };
+
+    bool canJoin() const { return m_index > 0 && m_index == m_steps.size(); }
+    void finish(const char* label, const Staff::Snapshot& before, int levels, bool joined,
+                StepOptions options);
+    // Shares the state with the step before when they are equal, as they mostly are.
+    State keep(const Staff::Snapshot& snapshot);
+    void push(Step step);
+    // Steps the text has levels for but the history knows nothing of take the state from
+    // the text.
+    void resizeSteps(std::size_t size);
+    void restore(const State& state);
+    void seen() { m_revision = m_text.revision(); }
+
+    Staff& m_staff;
+    TabText& m_text;
+    std::vector<Step> m_steps;
+    // Steps before this one are done; those from it on were undone and may be redone.
+    std::size_t m_index = 0;
+    static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
+    std::size_t m_clean = 0;
+    std::uint64_t m_revision;
+};
+
+} // namespace quorlin::engine

@@ -1,0 +1,204 @@
+// Undo and redo of every kind of user action, on their own and in runs.
+
+#include "engine/History.h"
+#include "engine/VectorTabText.h"
+#include "tests/instrument/TableGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+namespace quorlin::engine {
+namespace {
+
+using T = Technique;
+
+struct Fixture {
+    VectorTabText text;
+    instrument::testing::TableGrid neck;
+    Staff staff{text, neck};
+    History history{staff, text};
+
+    // As the window starts: the neck shows the strings.
+    Fixture() { staff.LabelNeck(); }
+
+    void note(int column, int row, char symbol = 'q', T technique = T::Default)
+    {
+        history.record("note", [&] { staff.Dropped({column, row, symbol, technique}); });
+    }
+    void width(int width)
+    {
+        StepOptions merge;
+        merge.mergeRepeats = true;
+        history.record(
+            "tab width", [&] { staff.setTabWidth(width); }, std::move(merge));
+    }
+};
+
+// Everything undo must put back: the lines, the state and what the neck shows.
+struct Picture {
+    std::vector<std::string> lines;
+    Staff::Snapshot state;
+    std::map<std::pair<int, int>, std::string> cells;
+
+    explicit Picture(const Fixture& f) : lines(f.text.lines()), state(f.staff.snapshot())
+    {
+        for (const auto& [cell, text] : f.neck.cells) {
+            if (!text.empty() && cell.second < f.neck.rows)
+                cells[cell] = text;
+        }
+    }
+    bool operator==(const Picture&) const = default;
+};
+
+void PrintTo(const Picture& p, std::ostream* out)
+{
+    for (const std::string& line : p.lines)
+        *out << "\n  [" << line << "]";
+    const EditingState& s = p.state.state;
+    *out << "\n  block " << s.blockStart << ", last " << s.lastString << "/" << s.lastFret
+         << ", width " << s.tabWidth << ", strings " << s.stringCount.value() << ", marker "
+         << s.markCol << "/" << s.markRow << (s.setupUnlocked ? ", free" : "") << ", cells:";
+    for (const auto& [cell, text] : p.cells)
+        *out << " " << cell.first << "/" << cell.second << "=" << text;
+}
+
+struct Case {
+    const char* name;
+    std::function<void(Fixture&)> before;
+    std::function<void(Fixture&)> action;
+    const char* label;
+};
+
+void nothing(Fixture&) {}
+
+void threeNotesInNarrowTab(Fixture& f)
+{
+    f.width(11);
+    for (const int fret : {1, 2, 3})
+        f.note(fret, 1 + fret % 4);
+}
+
+const Case kCases[] = {
+    {"first note", nothing, [](Fixture& f) { f.note(5, 3); }, "note"},
+    {"chord note", threeNotesInNarrowTab, [](Fixture& f) { f.note(7, 1, 'q', T::Chord); }, "note"},
+    {"triplet opening a block", threeNotesInNarrowTab,
+     [](Fixture& f) { f.note(7, 4, 'e', T::Triplet); }, "note"},
+    {"rest", nothing,
+     [](Fixture& f) { f.history.record("rest", [&] { f.staff.setRest('h', true); }); }, "rest"},
+    {"refused slide that filled the block", threeNotesInNarrowTab,
+     [](Fixture& f) { f.note(9, 1, 'q', T::Slide); }, "note"},
+    {"refused chord moves only the marker", threeNotesInNarrowTab,
+     [](Fixture& f) { f.note(9, 4, 'e', T::Chord); }, "note"},
+    {"Rep into a new block", threeNotesInNarrowTab,
+     [](Fixture& f) { f.history.record("Rep", [&] { f.staff.RepeatLast(false); }); }, "Rep"},
+    {"New line", threeNotesInNarrowTab,
+     [](Fixture& f) { f.history.record("New line", [&] { f.staff.JumpLine(); }); }, "New line"},
+    {"<- back to an earlier block", threeNotesInNarrowTab,
+     [](Fixture& f) { f.history.record("<-", [&] { f.staff.GoBack(); }); }, "<-"},
+    {"Clear tab", threeNotesInNarrowTab,
+     [](Fixture& f) { f.history.record("Clear tab", [&] { f.staff.Clear(); }); }, "Clear tab"},
+    {"load after its Clear tab", threeNotesInNarrowTab,
+     [](Fixture& f) {
+         f.history.record("Clear tab", [&] { f.staff.Clear(); });
+         StepOptions join;
+         join.joinPrevious = true;
+         f.history.record(
+             "load",
+             [&] {
+                 f.staff.adoptLoaded({"|   w", "G --7", "D ---", "A ---", "E ---", "> "}, {});
+             },
+             std::move(join));
+     },
+     "load"},
+    {"width typed digit by digit", nothing,
+     [](Fixture& f) {
+         for (const int width : {1, 12, 120})
+             f.width(width);
+     },
+     "tab width"},
+    {"five strings", nothing,
+     [](Fixture& f) { f.history.record("strings", [&] { f.staff.setStringCount(6); }); },
+     "strings"},
+    {"retuned string", nothing,
+     [](Fixture& f) { f.history.record("tuning", [&] { f.staff.retune(2, "C#"); }); }, "tuning"},
+    {"typing", threeNotesInNarrowTab,
+     [](Fixture& f) {
+         f.text.replace(1, "| typed");
+         f.history.settleText();
+     },
+     "typing"},
+};
+
+TEST(History, EachActionIsOneStepThatUndoAndRedoTakeWhole)
+{
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        c.before(f);
+        const Picture before(f);
+        const std::size_t steps = f.history.position();
+        c.action(f);
+        const Picture after(f);
+        ASSERT_NE(before, after);
+        EXPECT_EQ(f.history.position(), steps + 1);
+        EXPECT_STREQ(f.history.undoLabel(), c.label);
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_TRUE(f.history.undo());
+            EXPECT_EQ(Picture(f), before);
+            ASSERT_TRUE(f.history.redo());
+            EXPECT_EQ(Picture(f), after);
+        }
+    }
+}
+
+TEST(History, UndoingEveryStepGivesBackAFreeEmptyTabThatWritesAsNew)
+{
+    Fixture f;
+    threeNotesInNarrowTab(f);
+    f.note(4, 2, 'e', T::Triplet);
+    const Picture full(f);
+    while (f.history.undo()) {
+    }
+    EXPECT_TRUE(f.text.lines().empty());
+    EXPECT_TRUE(f.staff.state().setupUnlocked);
+    EXPECT_EQ(f.staff.state().tabWidth, kDefaultTabWidth);
+    while (f.history.redo()) {
+    }
+    EXPECT_EQ(Picture(f), full);
+    // After undo, a new action drops the steps undo took back.
+    f.history.undo();
+    f.note(9, 1);
+    EXPECT_EQ(f.history.redoLabel(), nullptr);
+    EXPECT_EQ(f.text.line(f.staff.state().blockStart + 1).substr(2), "--9");
+}
+
+TEST(History, KnowsWhenUndoBringsBackWhatWasSaved)
+{
+    Fixture f;
+    f.note(1, 1);
+    f.history.markClean();
+    const std::pair<std::function<void()>, bool> steps[] = {
+        {[&] { f.note(2, 1); }, false},     {[&] { f.history.undo(); }, true},
+        {[&] { f.history.undo(); }, false}, {[&] { f.history.redo(); }, true},
+        {[&] { f.history.undo(); }, false}, {[&] { f.note(3, 1); }, false},
+        {[&] { f.history.undo(); }, false}, {[&] { f.history.redo(); }, false}};
+    for (const auto& [step, clean] : steps) {
+        step();
+        EXPECT_EQ(f.history.isClean(), clean) << "after step " << f.history.position();
+    }
+}
+
+TEST(History, ActionsThatChangeNothingLeaveNoStep)
+{
+    Fixture f;
+    f.history.record("<-", [&] { f.staff.GoBack(); });
+    f.note(3, 0); // off the strings
+    f.history.record("Rep", [&] { f.staff.RepeatLast(false); });
+    EXPECT_EQ(f.history.position(), 0U);
+    EXPECT_EQ(f.text.undoLevels(), 0);
+}
+
+} // namespace
+} // namespace quorlin::engine
