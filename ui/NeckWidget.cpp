@@ -4,7 +4,12 @@
 
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <qdrawutil.h>
+
+#include <algorithm>
 
 namespace quorlin::ui {
 
@@ -27,13 +32,34 @@ NeckWidget::NeckWidget(QWidget* parent) : QTableWidget(parent)
     setTextElideMode(Qt::ElideNone);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
+    // Tab leaves the neck; an input method would swallow the digits that set a fret.
+    setTabKeyNavigation(false);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
     markHeaderCells();
 }
 
 void NeckWidget::setRowCount(int rows)
 {
+    const bool hadStrings = rowCount() > 1;
     QTableWidget::setRowCount(rows);
     markHeaderCells();
+    setCursorCell(m_cursor.x(), m_cursor.y());
+    if (!hadStrings && rows > 1)
+        setCurrentCell(m_cursor.y(), m_cursor.x(), QItemSelectionModel::NoUpdate);
+}
+
+void NeckWidget::setCursorCell(int column, int row)
+{
+    m_firstDigit = -1;
+    const QPoint to(std::clamp(column, 0, instrument::kFrets),
+                    std::clamp(row, 1, std::max(1, rowCount() - 1)));
+    if (to == m_cursor)
+        return;
+    m_cursor = to;
+    // The table's current cell follows without selecting, for whoever reads it.
+    setCurrentCell(to.y(), to.x(), QItemSelectionModel::NoUpdate);
+    viewport()->update();
+    emit cursorMoved(to.x(), to.y());
 }
 
 QTableWidgetItem* NeckWidget::cellAt(int column, int row)
@@ -88,10 +114,13 @@ bool NeckWidget::DragOverIt(QPoint point)
         return true;
     const int column = columnAt(point.x());
     const int row = rowAt(point.y());
-    const int toColumn = column > 0 && column < columnCount() ? column : currentColumn();
-    const int toRow = row > 0 && row < rowCount() ? row : currentRow();
-    if (toColumn > 0 && toRow > 0 && (toColumn != currentColumn() || toRow != currentRow()))
-        setCurrentCell(toRow, toColumn);
+    // Past the last string or fret the cursor keeps its own string or fret, but only once it
+    // stands on a fret: from the open string it waits for the pointer to reach one.
+    const bool onFret = m_cursor.x() > 0;
+    const int toColumn = column > 0 && column < columnCount() ? column : m_cursor.x();
+    const int toRow = row > 0 && row < rowCount() ? row : onFret ? m_cursor.y() : 0;
+    if (toColumn > 0 && toRow > 0)
+        setCursorCell(toColumn, toRow);
     return true;
 }
 
@@ -120,10 +149,124 @@ void NeckWidget::dropEvent(QDropEvent* event)
         emit durationDropped(event->position().toPoint(), *symbol);
 }
 
+std::optional<QPoint> NeckWidget::stringCellAt(QPoint point) const
+{
+    const int column = columnAt(point.x());
+    const int row = rowAt(point.y());
+    if (column < 0 || row < 1)
+        return std::nullopt;
+    return QPoint(column, row);
+}
+
+// The table's own handlers would select and move its current cell; the cursor is moved here.
 void NeckWidget::mousePressEvent(QMouseEvent* event)
 {
-    QTableWidget::mousePressEvent(event);
-    emit pressed(event->button(), event->position().toPoint());
+    const QPoint point = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        if (const std::optional<QPoint> cell = stringCellAt(point))
+            setCursorCell(cell->x(), cell->y());
+    }
+    event->accept();
+    emit pressed(event->button(), point);
+}
+
+void NeckWidget::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!(event->buttons() & Qt::LeftButton)) {
+        QTableWidget::mouseMoveEvent(event);
+        return;
+    }
+    if (const std::optional<QPoint> cell = stringCellAt(event->position().toPoint()))
+        setCursorCell(cell->x(), cell->y());
+}
+
+void NeckWidget::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (const std::optional<QPoint> cell = stringCellAt(event->position().toPoint())) {
+        setCursorCell(cell->x(), cell->y());
+        emit noteRequested(cell->x(), cell->y());
+    }
+}
+
+// Focus arriving would otherwise pick a cell of the table's own choosing.
+QModelIndex NeckWidget::moveCursor(CursorAction, Qt::KeyboardModifiers)
+{
+    return currentIndex();
+}
+
+void NeckWidget::keyPressEvent(QKeyEvent* event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int key = event->key();
+    const int column = m_cursor.x();
+    const int row = m_cursor.y();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        typeDigit(key - Qt::Key_0, event->timestamp());
+        return;
+    }
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+    // Where the digit row needs Shift (AZERTY) its keys still say where they are: X keycodes
+    // 10 to 19 are the row's 1 to 9 and then 0.
+    const quint32 code = event->nativeScanCode();
+    if (code >= 10 && code <= 19) {
+        typeDigit(static_cast<int>(code - 9) % 10, event->timestamp());
+        return;
+    }
+#endif
+    switch (key) {
+    case Qt::Key_Up:
+        setCursorCell(column, row - 1);
+        break;
+    case Qt::Key_Down:
+        setCursorCell(column, row + 1);
+        break;
+    case Qt::Key_Left:
+        setCursorCell(column - 1, row);
+        break;
+    case Qt::Key_Right:
+        setCursorCell(column + 1, row);
+        break;
+    case Qt::Key_Home:
+        setCursorCell(0, row);
+        break;
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        break; // the table would jump its own current cell
+    default:
+        // Not the table's: its letters search the cells and its Enter and Space act on them.
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void NeckWidget::typeDigit(int digit, quint64 time)
+{
+    // A second digit within a second makes a two-digit fret when the neck has one.
+    const int joined = m_firstDigit * 10 + digit;
+    const bool joins =
+        m_firstDigit >= 0 && time - m_firstDigitTime <= 1000 && joined <= instrument::kFrets;
+    setCursorCell(joins ? joined : digit, m_cursor.y());
+    m_firstDigit = joins ? -1 : digit;
+    m_firstDigitTime = time;
+}
+
+void NeckWidget::paintEvent(QPaintEvent* event)
+{
+    QTableWidget::paintEvent(event);
+    if (m_cursor.y() >= rowCount())
+        return;
+    // A frame rather than a fill: it shows on the header column too and leaves an "X" readable.
+    const QRect cell = visualRect(model()->index(m_cursor.y(), m_cursor.x()));
+    // The active colour even without focus: some styles grey the inactive one out of sight.
+    QPainter painter(viewport());
+    qDrawPlainRect(&painter, cell, palette().color(QPalette::Active, QPalette::Highlight), 2);
 }
 
 } // namespace quorlin::ui

@@ -4,10 +4,16 @@
 
 #include <QTableWidget>
 
+#include <optional>
+
 namespace quorlin::ui {
 
 // The picture of the neck: row 0 holds the fret numbers, column 0 the string names, both
 // drawn as fixed header cells; every other cell is a fret of a string.
+//
+// It is also the keyboard's note cursor: a cell on a string row, where column 0 stands for the
+// open string. The arrows, digits, clicks and drags move it; the table's own navigation and
+// selection are never used, so the cursor is the only cell that looks chosen.
 class NeckWidget : public QTableWidget, public instrument::NeckGrid {
     Q_OBJECT
 
@@ -22,24 +28,43 @@ public:
     void setCell(int column, int row, const std::string& text) override;
     QString cellText(int column, int row) const;
 
-    // Whether a drag may drop at this point of the viewport; the current cell follows the
-    // pointer over fret cells so it shows where the note will land.
+    // x is the column (0 for the open string), y the string's row.
+    QPoint cursorCell() const { return m_cursor; }
+    void setCursorCell(int column, int row);
+
+    // Whether a drag may drop at this point of the viewport; the cursor follows the pointer
+    // over fret cells so it shows where the note will land.
     bool DragOverIt(QPoint point);
 
 signals:
     // Points are in the viewport's coordinates, where the cells are.
     void durationDropped(QPoint point, char symbol);
     void pressed(Qt::MouseButton button, QPoint point);
+    void cursorMoved(int column, int row);
+    // A double-click on a string asks for a note in that cell.
+    void noteRequested(int column, int row);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
 
 private:
     QTableWidgetItem* cellAt(int column, int row);
     void markHeaderCells();
+    // The cell of a string under a viewport point, if there is one.
+    std::optional<QPoint> stringCellAt(QPoint point) const;
+    void typeDigit(int digit, quint64 time);
+
+    QPoint m_cursor{0, 1};
+    int m_firstDigit = -1; // the digit that may still take a second one, or -1
+    quint64 m_firstDigitTime = 0;
 };
 
 } // namespace quorlin::ui
