@@ -193,6 +193,12 @@ const char* History::redoLabel() const
     return m_index < m_steps.size() ? m_steps[m_index].label : nullptr;
 }
 
+void History::relabelLast(const char* label)
+{
+    if (m_index > 0)
+        m_steps[m_index - 1].label = label;
+}
+
 void History::markClean()
 {
     m_clean = m_index;

@@ -56,6 +56,9 @@ public:
     // other call does so first.
     void settleText();
 
+    // Names the last step anew, once its action's outcome is known.
+    void relabelLast(const char* label);
+
     bool undo();
     bool redo();
     // The labels of what undo and redo would do next; null when there is nothing.

@@ -42,4 +42,15 @@ std::string noteBelow(std::string_view name)
     return i == kNames ? nameAt(0) : nameAt((i + kNames - 1) % kNames);
 }
 
+std::string noteAt(std::string_view open, int fret)
+{
+    const std::size_t i = indexOf(open);
+    if (i == kNames || fret < 0)
+        return {};
+    std::string name = nameAt((i + static_cast<std::size_t>(fret)) % kNames);
+    if (name.back() == ' ')
+        name.pop_back();
+    return name;
+}
+
 } // namespace quorlin::instrument

@@ -15,5 +15,8 @@ bool isNoteName(std::string_view name);
 // hand-edited file or store) steps onto it at "A " rather than into a half name.
 std::string noteAbove(std::string_view name);
 std::string noteBelow(std::string_view name);
+// The note a fret sounds on a string tuned to `open`, without the blank of a natural;
+// empty when the open name is off the cycle.
+std::string noteAt(std::string_view open, int fret);
 
 } // namespace quorlin::instrument

@@ -196,8 +196,30 @@ QModelIndex NeckWidget::moveCursor(CursorAction, Qt::KeyboardModifiers)
     return currentIndex();
 }
 
+int NeckWidget::digitOf(const QKeyEvent& event)
+{
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return -1;
+    const int key = event.key();
+    if (key >= Qt::Key_0 && key <= Qt::Key_9)
+        return key - Qt::Key_0;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
+    // Where the digit row needs Shift (AZERTY) its keys still say where they are: X keycodes
+    // 10 to 19 are the row's 1 to 9 and then 0.
+    const quint32 code = event.nativeScanCode();
+    if (code >= 10 && code <= 19)
+        return static_cast<int>(code - 9) % 10;
+#endif
+    return -1;
+}
+
 void NeckWidget::keyPressEvent(QKeyEvent* event)
 {
+    if (const int digit = digitOf(*event); digit >= 0) {
+        typeDigit(digit, event->timestamp());
+        return;
+    }
+    finishFret();
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
         QWidget::keyPressEvent(event);
         return;
@@ -205,19 +227,6 @@ void NeckWidget::keyPressEvent(QKeyEvent* event)
     const int key = event->key();
     const int column = m_cursor.x();
     const int row = m_cursor.y();
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        typeDigit(key - Qt::Key_0, event->timestamp());
-        return;
-    }
-#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID)
-    // Where the digit row needs Shift (AZERTY) its keys still say where they are: X keycodes
-    // 10 to 19 are the row's 1 to 9 and then 0.
-    const quint32 code = event->nativeScanCode();
-    if (code >= 10 && code <= 19) {
-        typeDigit(static_cast<int>(code - 9) % 10, event->timestamp());
-        return;
-    }
-#endif
     switch (key) {
     case Qt::Key_Up:
         setCursorCell(column, row - 1);

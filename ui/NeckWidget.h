@@ -29,6 +29,9 @@ public:
     QString cellText(int column, int row) const;
 
     // x is the column (0 for the open string), y the string's row.
+    // The fret being typed is complete: the next digit starts a new one. Keys the window
+    // takes as shortcuts (Return writing the note) never reach the neck, so it says so.
+    void finishFret() { m_firstDigit = -1; }
     QPoint cursorCell() const { return m_cursor; }
     void setCursorCell(int column, int row);
 
@@ -61,6 +64,8 @@ private:
     // The cell of a string under a viewport point, if there is one.
     std::optional<QPoint> stringCellAt(QPoint point) const;
     void typeDigit(int digit, quint64 time);
+    // The digit a key sets the fret to, or -1.
+    static int digitOf(const QKeyEvent& event);
 
     QPoint m_cursor{0, 1};
     int m_firstDigit = -1; // the digit that may still take a second one, or -1

@@ -26,7 +26,7 @@ expect_tab() {
     got=$(tab_text "$win")
     [ "$got" = "$2" ] || fail "$1:"$'\n'"$got"$'\n'"instead of:"$'\n'"$2"
     # Reading selected the whole tab; the next screenshots should show it plain.
-    click_at "$win" 40 272
+    click_at "$win" "${TAB_AREA[@]}"
 }
 
 # Waits until the given window is no longer shown.
@@ -241,7 +241,7 @@ drag "$win" "${BUTTON_Q[@]}" $(neck_cell 3 5)
 expect_tab "the kept tuning" $'|   q\nA#---\nD ---\nA ---\nE ---\nB --3\n>    '
 
 # The text area's own undo takes the note back, and the set-up is free again.
-click_at "$win" 40 272
+click_at "$win" "${TAB_AREA[@]}"
 xdotool key ctrl+z
 expect_tab "the note undone in the text area" ""
 click_at "$win" "${WIDTH_FIELD[@]}"
@@ -253,7 +253,7 @@ xdotool type --delay 5 "8"
 for fret in 1 2 3; do
     drag "$win" "${BUTTON_Q[@]}" $(neck_cell "$fret" 1)
 done
-click_at "$win" 40 272
+click_at "$win" "${TAB_AREA[@]}"
 xdotool key ctrl+z
 drag "$win" "${BUTTON_Q[@]}" $(neck_cell 5 3)
 narrow1=('|   q  q ' 'A#--1--2-' 'D -------' 'A -------' 'E -------' 'B -------' '>        ')
@@ -270,7 +270,7 @@ click_at "$win" "${BUTTON_NEW_LINE[@]}"
 click_at "$win" "${BUTTON_BACK[@]}"
 
 # A title typed above the tab moves every line down; the next note still finds its block.
-click_at "$win" 40 272
+click_at "$win" "${TAB_AREA[@]}"
 xdotool key ctrl+Home
 xdotool type --delay 5 "Intro"
 xdotool key Return

@@ -22,6 +22,8 @@ trap e2e_cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
+    # What the screen showed, for whoever reads the failure.
+    import -window root "${TMPDIR:-/tmp}/quorlin-e2e-failure.png" 2>/dev/null || true
     exit 1
 }
 
@@ -130,7 +132,7 @@ tab_text() {
     # xclip stays behind to serve the marker: it must not hold this function's output open.
     printf '%s' "$marker" | xclip -selection clipboard >/dev/null 2>&1
     # The text area takes the keys.
-    click_at "$win" 40 272
+    click_at "$win" "${TAB_AREA[@]}"
     xdotool key ctrl+a ctrl+c
     sleep 0.2
     text=$(timeout 5 xclip -o -selection clipboard) || fail "the clipboard did not answer"
@@ -138,28 +140,30 @@ tab_text() {
     printf '%s' "$text"
 }
 
-# Window points of the controls the scripts use.
-neck_cell() { echo $((9 + $1 * 21 + 10)) $((9 + $2 * 17 + 8)); }
-BUTTON_S=(572 24)
-BUTTON_E=(572 48)
-BUTTON_Q=(612 48)
-BUTTON_W=(612 72)
-PANEL_REST=(576 72)
-BUTTON_REP=(576 96)
-BUTTON_BACK=(616 96)
-CHECK_DOT=(566 116)
-RADIO_H=(568 144)
-RADIO_S=(568 172)
-RADIO_TRIPLET=(568 229)
-RADIO_DEFAULT=(568 243)
-BUTTON_SAVE=(184 188)
-BUTTON_CLIP=(304 188)
-BUTTON_CLEAR=(64 212)
-BUTTON_LOAD=(184 212)
-BUTTON_HEADER=(304 212)
-BUTTON_EXIT=(304 236)
-CHECK_STRINGS=(135 240)
-STRINGS_UP=(236 238)
+# Window points of the controls the scripts use. The designed area starts below the menu bar.
+AREA_TOP=19
+neck_cell() { echo $((9 + $1 * 21 + 10)) $((AREA_TOP + 9 + $2 * 17 + 8)); }
+TAB_AREA=(40 $((272 + AREA_TOP)))
+BUTTON_S=(572 $((24 + AREA_TOP)))
+BUTTON_E=(572 $((48 + AREA_TOP)))
+BUTTON_Q=(612 $((48 + AREA_TOP)))
+BUTTON_W=(612 $((72 + AREA_TOP)))
+PANEL_REST=(576 $((72 + AREA_TOP)))
+BUTTON_REP=(576 $((96 + AREA_TOP)))
+BUTTON_BACK=(616 $((96 + AREA_TOP)))
+CHECK_DOT=(566 $((116 + AREA_TOP)))
+RADIO_H=(568 $((144 + AREA_TOP)))
+RADIO_S=(568 $((172 + AREA_TOP)))
+RADIO_TRIPLET=(568 $((229 + AREA_TOP)))
+RADIO_DEFAULT=(568 $((243 + AREA_TOP)))
+BUTTON_SAVE=(184 $((188 + AREA_TOP)))
+BUTTON_CLIP=(304 $((188 + AREA_TOP)))
+BUTTON_CLEAR=(64 $((212 + AREA_TOP)))
+BUTTON_LOAD=(184 $((212 + AREA_TOP)))
+BUTTON_HEADER=(304 $((212 + AREA_TOP)))
+BUTTON_EXIT=(304 $((236 + AREA_TOP)))
+CHECK_STRINGS=(135 $((240 + AREA_TOP)))
+STRINGS_UP=(236 $((238 + AREA_TOP)))
 
 # Prints the id of a visible window other than the given one, polling; by default any of
 # the program's, else those that the given xdotool search options find. The tuning pop-up
@@ -182,13 +186,13 @@ wait_other_window() {
 }
 
 # More window points.
-BUTTON_H=(612 24)
-RADIO_P=(568 158)
-RADIO_SLAP=(568 186)
-RADIO_POP=(568 200)
-RADIO_CHORD=(568 214)
-BUTTON_NEW_LINE=(64 188)
-WIDTH_FIELD=(92 244)
+BUTTON_H=(612 $((24 + AREA_TOP)))
+RADIO_P=(568 $((158 + AREA_TOP)))
+RADIO_SLAP=(568 $((186 + AREA_TOP)))
+RADIO_POP=(568 $((200 + AREA_TOP)))
+RADIO_CHORD=(568 $((214 + AREA_TOP)))
+BUTTON_NEW_LINE=(64 $((188 + AREA_TOP)))
+WIDTH_FIELD=(92 $((244 + AREA_TOP)))
 # Points of the tuning pop-up, from its top-left corner.
 POPUP_UP=(88 14)
 POPUP_OK=(52 47)

@@ -11,7 +11,7 @@ xwininfo -id "$win" | grep -q 'Map State: IsViewable' || fail "the main window i
 geometry=$(xdotool getwindowgeometry "$win")
 grep -q 'Position: 250,277' <<<"$geometry" || fail "window not at 250,277: $geometry"
 
-click_at "$win" 460 253
+click_at "$win" 460 $((253 + AREA_TOP))
 wait_window '^Quorlin Help$' >/dev/null
 kill -0 "$app_pid" || fail "the program died after Help"
 echo "e2e start: passed"

@@ -4,27 +4,32 @@
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/BassU1/TBassForm.h"
+#include "ui/Commands.h"
 #include "ui/DurationDrag.h"
 #include "ui/FileAccess.h"
 #include "ui/GuardedApplication.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
 #include "ui/NeckWidget.h"
+#include "ui/StatusTexts.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -125,7 +130,48 @@ struct Window {
         choose("OpenFile", path);
         click("LoadTab");
     }
+    // Shown and active, so that keys reach the focus and its shortcuts.
+    void activate()
+    {
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+    }
+    // Keys as "Down 5 Return Shift+H": each a key sequence, typed where the focus is.
+    void type(const QString& keys)
+    {
+        for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const QKeyCombination combination = QKeySequence(key)[0];
+            QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                            combination.keyboardModifiers());
+        }
+    }
+    void trigger(ui::Command command) { form.commands()[command]->trigger(); }
 };
+
+// The worked example of ten notes on four strings: by drops, and by keys from the start.
+struct Placing {
+    QPoint cell;
+    char symbol;
+    const char* radio;
+    bool dotted;
+    const char* keys;
+};
+const Placing kWorkedExample[] = {
+    {{5, 3}, 'q', "RadioDefault", false, "Down Down 5 Return"},
+    {{7, 3}, 'e', "RadioH", true, "E . Shift+H 7 Return"},
+    {{12, 3}, 'e', "RadioS", false, ". Shift+S 1 2 Return"},
+    {{0, 1}, 'e', "RadioChord", false, "Shift+C Up Up Home Return"},
+    {{3, 1}, 'e', "RadioChord", false, "3 Return"},
+    {{3, 2}, 'q', "RadioChord", false, "Q Down Return"},
+    {{3, 4}, 'q', "RadioPop", false, "Shift+O Down Down Return"},
+    {{2, 2}, 's', "RadioS", false, "S Shift+S Up Up 2 Return"},
+    {{1, 4}, 's', "RadioS", false, "Down Down 1 Return"},
+    {{10, 4}, 'w', "RadioSlap", false, "W Shift+A 1 0 Return"},
+};
+const QString kWorkedTab = QStringLiteral("|   q e.  e  q  s  w\nG --------0---------\n"
+                                          "D ------------------\nA --5H-7\\12---------\n"
+                                          "E -----------3/-1-10\n>            .     +\n");
 
 struct Drag {
     const char *target, *payload;
@@ -732,6 +778,176 @@ private slots:
             inView(tab, state.blockStart, state.blockStart + state.stringCount.value() + 1));
         QVERIFY(action == "load" ||
                 (tab.textCursor().anchor() == 2 && tab.textCursor().position() == 5));
+    }
+
+    // Keys and drops go one way: the worked example typed gives the tab, state, boxes and
+    // marker that dropping it gives.
+    void keysWriteWhatDropsWrite()
+    {
+        Window dropped, typed;
+        for (const Placing& p : kWorkedExample) {
+            QTest::mouseClick(child(dropped.form, p.radio), Qt::LeftButton);
+            child<QCheckBox>(dropped.form, "CheckHalf")->setChecked(p.dotted);
+            dropped.drop(cellCentre(p.cell.x(), p.cell.y()), QByteArray(1, p.symbol));
+        }
+        typed.activate();
+        QCOMPARE(QApplication::focusWidget(), child(typed.form, "BassNeck"));
+        for (const Placing& p : kWorkedExample)
+            typed.type(QString::fromLatin1(p.keys));
+        QCOMPARE(typed.tab().toPlainText(), kWorkedTab);
+        QCOMPARE(dropped.tab().toPlainText(), kWorkedTab);
+        QCOMPARE(typed.prompter.asked, dropped.prompter.asked);
+        QCOMPARE(typed.prompter.asked.size(), 3);
+        const engine::EditingState &a = typed.form.state(), &b = dropped.form.state();
+        QCOMPARE(std::tie(a.lastString, a.lastFret, a.markCol, a.markRow),
+                 std::tie(b.lastString, b.lastFret, b.markCol, b.markRow));
+    }
+
+    // Every other key of the map on the neck, from a tab of one block with one note.
+    void keyMap_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("tab");
+        const QString one = QStringLiteral("|   q\nG --3\nD ---\nA ---\nE ---\n>    \n");
+        QTest::newRow("nothing to delete") << "BackSpace BackSpace"
+                                           << "";
+        QTest::newRow("chord before any note") << "Shift+C 3 Return" << one;
+        QTest::newRow("rest of the selected duration") << "3 Return H . R"
+                                                       << "|   q h.\nG --3---\nD ---"
+                                                          "---\nA ------\nE ------\n>      r\n";
+        QTest::newRow("Rep and <-") << "3 Return Ctrl+D Ctrl+D BackSpace BackSpace" << one;
+        QTest::newRow("New line") << "3 Return Ctrl+Return BackSpace" << one;
+        QTest::newRow("triplet") << "Shift+T E Right Return"
+                                 << "|   e  e  e\nG --1~~1~~1\nD ---------\nA ---------\n"
+                                    "E ---------\n>          \n";
+        QTest::newRow("a palette click selects") << "3 Return click:ButtonW Return"
+                                                 << "|   q  w\nG --3--3\nD ------\nA ------\n"
+                                                    "E ------\n>       \n";
+        QTest::newRow("typing goes to the text area") << "click:Tab q r Escape 3 Return"
+                                                      << "qr\n|   q\nG --3\nD ---\nA ---\n"
+                                                         "E ---\n>    \n";
+    }
+
+    void keyMap()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, tab);
+        Window w;
+        w.activate();
+        for (const QString& key : keys.split(QLatin1Char(' '))) {
+            if (key.startsWith(QLatin1String("click:")))
+                QTest::mouseClick(child(w.form, key.mid(6).toLatin1().constData()), Qt::LeftButton);
+            else
+                w.type(key);
+        }
+        QCOMPARE(w.tab().toPlainText(), tab);
+        QVERIFY(w.prompter.asked.isEmpty());
+    }
+
+    // One undo history for every action, the text area's typing included, from any focus.
+    void undoAndRedo()
+    {
+        Window w;
+        w.activate();
+        const QString path = m_dir.filePath(QStringLiteral("undo.tab"));
+        w.type(QStringLiteral("5 Return 7 Return"));
+        const QString twoNotes = w.tab().toPlainText();
+        w.choose("SaveFile", path);
+        w.click("ButtonSave");
+        w.activate(); // after the dialog
+        QTest::mouseClick(child(w.form, "Tab"), Qt::LeftButton);
+        w.type(QStringLiteral("x"));
+        QTRY_COMPARE(QString(w.form.commands()[ui::Command::Undo]->text()),
+                     QStringLiteral("&Undo typing"));
+        w.type(QStringLiteral("Ctrl+Z"));
+        QCOMPARE(w.tab().toPlainText(), twoNotes);
+        QVERIFY(w.form.history().isClean());
+        w.type(QStringLiteral("Ctrl+Z"));
+        QCOMPARE(w.form.state().lastFret, 5);
+        QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Undo: note"));
+        w.type(QStringLiteral("Ctrl+Z"));
+        QCOMPARE(w.tab().toPlainText(), QString());
+        QVERIFY(child(w.form, "MaxLineLen")->isEnabled());
+        QVERIFY(!child(w.form, "RadioChord")->isEnabled());
+        w.type(QStringLiteral("Ctrl+Y Ctrl+Shift+Z"));
+        QCOMPARE(w.tab().toPlainText(), twoNotes);
+        QCOMPARE(child<ui::NeckWidget>(w.form, "BassNeck")->cellText(7, 1), QStringLiteral("X"));
+
+        // "Clear tab", a load and the header's "Ok" are steps too.
+        w.prompter.answers << true;
+        w.click("ButtonClear");
+        w.trigger(ui::Command::Undo);
+        QCOMPARE(w.tab().toPlainText(), twoNotes);
+        w.type(QStringLiteral("Escape 9 Return"));
+        const QString threeNotes = w.tab().toPlainText();
+        w.load(path);
+        w.activate();
+        QCOMPARE(w.tab().toPlainText(), twoNotes);
+        w.trigger(ui::Command::Undo);
+        QCOMPARE(w.tab().toPlainText(), threeNotes);
+        QCOMPARE(w.form.state().lastFret, 9);
+
+        auto* header = new ui::THeaderForm(&w.form);
+        w.form.setHeaderForm(header);
+        header->show();
+        child<QLineEdit>(*header, "From")->setText(QStringLiteral("me"));
+        QTest::mouseClick(child(*header, "OkButton"), Qt::LeftButton);
+        QCOMPARE(w.form.commands()[ui::Command::Undo]->text(), QStringLiteral("&Undo song header"));
+        w.trigger(ui::Command::Undo);
+        QCOMPARE(header->songHeader().from, std::string());
+        QCOMPARE(w.form.state().lastFret, 9);
+        w.trigger(ui::Command::Redo);
+        QCOMPARE(header->songHeader().from, std::string("me"));
+        QVERIFY(!w.form.history().isClean());
+    }
+
+    // The designed area keeps its size and places between the menu bar and the status bar;
+    // only the text area grows with the window.
+    void layout()
+    {
+        Window w;
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        QWidget* area = w.form.centralWidget();
+        QCOMPARE(area->size(), QSize(653, 408));
+        QCOMPARE(w.form.menuBar()->geometry().bottom() + 1, area->y());
+        QCOMPARE(w.form.statusBar()->y(), area->geometry().bottom() + 1);
+        const QRect neck = child(w.form, "BassNeck")->geometry();
+        w.form.resize(w.form.size() + QSize(100, 60));
+        QTRY_COMPARE(child(w.form, "Tab")->geometry(), QRect(8, 264, 733, 197));
+        QCOMPARE(child(w.form, "BassNeck")->geometry(), neck);
+        w.form.resize(300, 200);
+        QTRY_COMPARE(area->size(), QSize(653, 408));
+    }
+
+    void statusTexts_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("cursor");
+        QTest::addColumn<QString>("choice");
+        QTest::newRow("start") << ""
+                               << "String 1 (G), fret 0: G"
+                               << "q quarter, Default";
+        QTest::newRow("moved") << "Down Down 5 H ."
+                               << "String 3 (A), fret 5: D"
+                               << "h half, dotted, Default";
+        QTest::newRow("technique") << "End Right Shift+P"
+                                   << "String 1 (G), fret 1: G#"
+                                   << "q quarter, PullOff";
+    }
+
+    void statusTexts()
+    {
+        QFETCH(QString, keys);
+        Window w;
+        w.activate();
+        w.type(keys);
+        QTEST(child<QLabel>(w.form, "CursorStatus")->text(), "cursor");
+        QTEST(child<QLabel>(w.form, "ChoiceStatus")->text(), "choice");
+        engine::EditingState odd = w.form.state();
+        odd.tuning.set(1, "x!");
+        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("String 1 (x!), fret 2"));
+        QCOMPARE(ui::textPlaceText(odd, 13), QStringLiteral("Line 13, block 3"));
     }
 
 private:

@@ -1,6 +1,8 @@
 #include "ui/BassU1/TBassForm.h"
 
 #include "files/TabFile.h"
+#include "ui/Commands.h"
+#include "ui/DurationButton.h"
 #include "ui/FileAccess.h"
 #include "ui/Fonts.h"
 #include "ui/Header/THeaderForm.h"
@@ -10,17 +12,24 @@
 #include "ui/Prompter.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
+#include "ui/StatusTexts.h"
 #include "ui/TabFileDialog.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 #include "ui_BassU1.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QStatusBar>
 #include <QTextDocument>
 
 #include <limits>
@@ -34,6 +43,9 @@ const QString kCaption = QStringLiteral("Quorlin v1.0");
 const QString kHelpFileName = QStringLiteral("Quorlin.hlp");
 
 constexpr int kHelpOverviewTopic = 1;
+constexpr int kKeyboardMapTopic = 12;
+// How long "Undo: note" and the like stay in the status bar.
+constexpr int kMessageMs = 3000;
 
 // The width field reads as 0 while it holds no number, an empty field included.
 int readWidth(const QString& text)
@@ -43,10 +55,26 @@ int readWidth(const QString& text)
     return ok ? value : 0;
 }
 
+// The song header as it was before and after a step, put back by undo.
+class HeaderChange final : public engine::OuterChange {
+public:
+    HeaderChange(THeaderForm& form, files::SongHeader before, files::SongHeader after) :
+        m_form(form), m_before(std::move(before)), m_after(std::move(after))
+    {
+    }
+    void undo() override { m_form.setLoadedHeader(m_before); }
+    void redo() override { m_form.setLoadedHeader(m_after); }
+
+private:
+    THeaderForm& m_form;
+    files::SongHeader m_before, m_after;
+};
+
 } // namespace
 
 TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidget* parent) :
-    QWidget(parent), m_ui(std::make_unique<Ui::TBassForm>()), m_prompter(prompter), m_store(store),
+    QMainWindow(parent), m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)),
+    m_prompter(prompter), m_store(store),
     m_helpFile(QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName)
 {
     if (m_prompter == nullptr) {
@@ -57,19 +85,34 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         m_ownStore = std::make_unique<SettingsFileStore>();
         m_store = m_ownStore.get();
     }
-    m_ui->setupUi(this);
+    m_ui->setupUi(m_area);
+    // The designed area keeps its size and its controls their places; the menu bar goes
+    // directly above it and the status bar below.
+    m_area->setMinimumSize(m_area->size());
+    m_area->installEventFilter(this);
+    setCentralWidget(m_area);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
     m_staff = std::make_unique<engine::Staff>(*m_text, *m_ui->BassNeck);
+    m_history = std::make_unique<engine::History>(*m_staff, *m_text);
+    m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
+    buildStatusBar();
 
     move(250, 277);
     applyLook();
     m_ui->MaxLineLen->setRange(std::numeric_limits<int>::min(), engine::kMaxTabWidth);
     m_ui->MaxStringsSpin->setRange(instrument::kMinStrings, instrument::kMaxStrings);
     connectHandlers();
+    connectCommands();
+    // Undo keys reach the history wherever the focus is in this window, the text area and
+    // the fields included, which would otherwise undo only their own text.
+    qApp->installEventFilter(this);
     CreateIt();
 }
 
-TBassForm::~TBassForm() = default;
+TBassForm::~TBassForm()
+{
+    qApp->removeEventFilter(this);
+}
 
 void TBassForm::applyLook()
 {
@@ -95,6 +138,21 @@ void TBassForm::applyLook()
     m_ui->Label2->setForegroundRole(QPalette::WindowText);
 }
 
+void TBassForm::buildStatusBar()
+{
+    m_cursorStatus = new QLabel(this);
+    m_choiceStatus = new QLabel(this);
+    m_placeStatus = new QLabel(this);
+    m_cursorStatus->setObjectName(QStringLiteral("CursorStatus"));
+    m_choiceStatus->setObjectName(QStringLiteral("ChoiceStatus"));
+    m_placeStatus->setObjectName(QStringLiteral("PlaceStatus"));
+    for (QLabel* label : {m_cursorStatus, m_choiceStatus, m_placeStatus}) {
+        label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        label->setContentsMargins(4, 0, 4, 0);
+        statusBar()->addPermanentWidget(label);
+    }
+}
+
 void TBassForm::connectHandlers()
 {
     connect(m_ui->AbortLine, &QPushButton::clicked, this, &TBassForm::JumpLine);
@@ -109,6 +167,9 @@ void TBassForm::connectHandlers()
     connect(m_ui->ButtonExit, &QPushButton::clicked, this, &TBassForm::CloseApp);
     connect(m_ui->BassNeck, &NeckWidget::durationDropped, this, &TBassForm::Dropped);
     connect(m_ui->BassNeck, &NeckWidget::pressed, this, &TBassForm::MouseDown);
+    connect(m_ui->BassNeck, &NeckWidget::noteRequested, this,
+            [this](int fret, int string) { placeNote(fret, string, m_duration); });
+    connect(m_ui->BassNeck, &NeckWidget::cursorMoved, this, &TBassForm::showCursor);
     connect(m_ui->PanelRest, &RestPanel::durationDropped, this, &TBassForm::setRest);
     // The spin box reports its arrows but stays silent while its field holds no number; its
     // editor reports every keystroke but not the arrows. Between them every change arrives.
@@ -117,24 +178,186 @@ void TBassForm::connectHandlers()
     connect(widthField, &QLineEdit::textChanged, this, &TBassForm::ChangeMaxLength);
     // Only values inside the spin box's bounds are reported, so no count past six arrives.
     connect(m_ui->MaxStringsSpin, &QSpinBox::valueChanged, this, &TBassForm::StringsChange);
+    connect(m_ui->Tab, &QPlainTextEdit::cursorPositionChanged, this, &TBassForm::showTextPlace);
     m_text->setForeignChangeHandler([this] {
         if (m_followPending)
             return;
         m_followPending = true;
         QMetaObject::invokeMethod(this, &TBassForm::followHandEdits, Qt::QueuedConnection);
     });
+    // The text area's own menu offers the window's undo, not the area's.
+    m_ui->Tab->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_ui->Tab, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
+        QMenu* menu = m_ui->Tab->createStandardContextMenu(point);
+        const std::pair<const char*, Command> ours[] = {{"edit-undo", Command::Undo},
+                                                        {"edit-redo", Command::Redo}};
+        for (const auto& [name, command] : ours) {
+            if (auto* own = menu->findChild<QAction*>(QLatin1String(name))) {
+                menu->insertAction(own, (*m_commands)[command]);
+                menu->removeAction(own);
+            }
+        }
+        menu->exec(m_ui->Tab->viewport()->mapToGlobal(point));
+        delete menu;
+    });
+}
+
+void TBassForm::connectCommands()
+{
+    const Commands& c = *m_commands;
+    const auto on = [this, &c](Command command, auto handler) {
+        connect(c[command], &QAction::triggered, this, handler);
+    };
+    on(Command::New, [this] { Clear(); });
+    on(Command::Open, &TBassForm::LoadDaTab);
+    on(Command::Save, [this] { SaveTab(); });
+    on(Command::Copy, &TBassForm::CopyToClip);
+    on(Command::Exit, &TBassForm::CloseApp);
+    on(Command::Undo, &TBassForm::undo);
+    on(Command::Redo, &TBassForm::redo);
+    on(Command::RepeatLast, &TBassForm::RepeatLast);
+    on(Command::DeleteLast, &TBassForm::GoBack);
+    on(Command::NewLine, &TBassForm::JumpLine);
+    on(Command::WriteNote, &TBassForm::writeNoteAtCursor);
+    on(Command::Rest, [this] { setRest(m_duration); });
+    on(Command::Help, &TBassForm::HelpMe);
+    on(Command::KeyboardMap, &TBassForm::showKeyboardMap);
+    on(Command::About, &TBassForm::showAbout);
+    for (int i = 0; i < static_cast<int>(Command::Count); ++i)
+        connect(c[static_cast<Command>(i)], &QAction::triggered, m_ui->BassNeck,
+                &NeckWidget::finishFret);
+
+    // The buttons of the designed area name their keys in their hints.
+    const std::pair<QWidget*, Command> buttons[] = {{m_ui->AbortLine, Command::NewLine},
+                                                    {m_ui->ButtonSave, Command::Save},
+                                                    {m_ui->Button1, Command::Copy},
+                                                    {m_ui->ButtonClear, Command::New},
+                                                    {m_ui->LoadTab, Command::Open},
+                                                    {m_ui->ButtonExit, Command::Exit},
+                                                    {m_ui->ButtonRep, Command::RepeatLast},
+                                                    {m_ui->ButtonBack, Command::DeleteLast},
+                                                    {m_ui->Help, Command::Help},
+                                                    {m_ui->CheckHalf, Command::Dot},
+                                                    {m_ui->ButtonS, Command::Sixteenth},
+                                                    {m_ui->ButtonE, Command::Eighth},
+                                                    {m_ui->ButtonQ, Command::Quarter},
+                                                    {m_ui->Buttonh, Command::Half},
+                                                    {m_ui->ButtonW, Command::Whole},
+                                                    {m_ui->RadioH, Command::HammerOn},
+                                                    {m_ui->RadioP, Command::PullOff},
+                                                    {m_ui->RadioS, Command::Slide},
+                                                    {m_ui->RadioSlap, Command::Slap},
+                                                    {m_ui->RadioPop, Command::Pop},
+                                                    {m_ui->RadioChord, Command::Chord},
+                                                    {m_ui->RadioTriplet, Command::Triplet},
+                                                    {m_ui->RadioDefault, Command::Default}};
+    for (const auto& [button, command] : buttons) {
+        const QString hint = button->toolTip();
+        const QString key = c.keyText(command);
+        button->setToolTip(hint.isEmpty() ? key : hint + QStringLiteral(" (") + key + u')');
+    }
+
+    // A palette button clicked without a drag selects its duration, as its key does. A
+    // group of their own: checkable buttons left to exclude each other would also take the
+    // radio buttons' checks, which share the window as ancestor.
+    auto* palette = new QButtonGroup(this);
+    for (auto* button :
+         {m_ui->ButtonS, m_ui->ButtonE, m_ui->ButtonQ, m_ui->Buttonh, m_ui->ButtonW}) {
+        button->setCheckable(true);
+        palette->addButton(button);
+        const char symbol = button->text().at(0).toLatin1();
+        connect(button, &QPushButton::clicked, this, [this, symbol] {
+            selectDuration(symbol);
+            giveKeysToNeck();
+        });
+        on(durationCommand(symbol), [this, symbol] { selectDuration(symbol); });
+    }
+    // Radio buttons and their menu items are the same choice.
+    const std::pair<QRadioButton*, Command> radios[] = {
+        {m_ui->RadioH, Command::HammerOn},      {m_ui->RadioP, Command::PullOff},
+        {m_ui->RadioS, Command::Slide},         {m_ui->RadioSlap, Command::Slap},
+        {m_ui->RadioPop, Command::Pop},         {m_ui->RadioChord, Command::Chord},
+        {m_ui->RadioTriplet, Command::Triplet}, {m_ui->RadioDefault, Command::Default}};
+    for (const auto& [radio, command] : radios) {
+        QAction* action = c[command];
+        connect(radio, &QAbstractButton::clicked, this, &TBassForm::giveKeysToNeck);
+        action->setChecked(radio->isChecked());
+        connect(action, &QAction::triggered, radio, [radio = radio] {
+            if (radio->isEnabled())
+                radio->setChecked(true);
+        });
+        connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
+            if (on)
+                action->setChecked(true);
+            showChoice();
+        });
+    }
+    QAction* dot = c[Command::Dot];
+    connect(dot, &QAction::triggered, m_ui->CheckHalf, &QCheckBox::setChecked);
+    connect(m_ui->CheckHalf, &QAbstractButton::clicked, this, &TBassForm::giveKeysToNeck);
+    connect(m_ui->CheckHalf, &QCheckBox::toggled, this, [this, dot](bool on) {
+        dot->setChecked(on);
+        showChoice();
+    });
+
+    // Escape gives the keyboard back to the note cursor, from anywhere in the window.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TBassForm::giveKeysToNeck);
+}
+
+void TBassForm::giveKeysToNeck()
+{
+    // Chosen with the mouse, the next note is still typed on the neck.
+    m_ui->BassNeck->setFocus(Qt::OtherFocusReason);
+}
+
+bool TBassForm::isUndoKey(const QKeyEvent& key, bool& redo) const
+{
+    for (const QKeySequence& sequence : (*m_commands)[Command::Redo]->shortcuts()) {
+        if (QKeySequence(key.keyCombination()) == sequence) {
+            redo = true;
+            return true;
+        }
+    }
+    redo = false;
+    return key.matches(QKeySequence::Undo);
+}
+
+bool TBassForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_area && event->type() == QEvent::Resize) {
+        // The text area takes whatever the window grows by.
+        const QSize size = m_area->size();
+        m_ui->Tab->setGeometry(8, 264, size.width() - 20, size.height() - 271);
+        return false;
+    }
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    bool redoKey = false;
+    if (widget == nullptr || widget->window() != this ||
+        !isUndoKey(*static_cast<QKeyEvent*>(event), redoKey))
+        return false;
+    // Claimed before any widget or shortcut can take it, then handled once, on the press.
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+        if (redoKey)
+            redo();
+        else
+            undo();
+    }
+    return true;
 }
 
 void TBassForm::followHandEdits()
 {
     m_followPending = false;
     const bool wasFree = m_staff->state().setupUnlocked;
-    m_staff->follow();
-    // Text typed into a free set-up, or brought back by undoing "Clear tab", is written at
-    // the width the field shows, as the width was before the clear.
+    m_history->settleText();
+    // Text typed into a free set-up is written at the width the field shows.
     if (wasFree && !m_staff->state().setupUnlocked)
         ChangeMaxLength(m_ui->MaxLineLen->text());
-    updateControls();
+    syncControls();
 }
 
 void TBassForm::CreateIt()
@@ -142,16 +365,21 @@ void TBassForm::CreateIt()
     const instrument::KeptSetup kept = instrument::loadSetup(*m_store);
     m_ui->CheckStrings->setChecked(kept.keepTuning);
     m_staff->restoreSetup(kept.strings, kept.tuning);
-    // The engine holds the count already and has labelled the neck for it.
-    const QSignalBlocker quiet(m_ui->MaxStringsSpin);
-    m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
+    showSetup();
+    m_ui->ButtonQ->setChecked(true);
+    m_ui->BassNeck->setFocus();
     syncControls();
+    showChoice();
+    showCursor();
+    showTextPlace();
 }
 
 void TBassForm::showEvent(QShowEvent* event)
 {
-    QWidget::showEvent(event);
+    QMainWindow::showEvent(event);
     ShowIt();
+    if (!std::exchange(m_shown, true))
+        m_ui->BassNeck->setFocus();
 }
 
 void TBassForm::ShowIt()
@@ -159,13 +387,24 @@ void TBassForm::ShowIt()
     setWindowTitle(kCaption);
 }
 
+void TBassForm::setHeaderForm(THeaderForm* header)
+{
+    m_headerForm = header;
+    if (header != nullptr)
+        connect(header, &THeaderForm::headerChanged, this, &TBassForm::headerChanged);
+}
+
+void TBassForm::headerChanged(const files::SongHeader& before, const files::SongHeader& after)
+{
+    engine::StepOptions options;
+    options.outer = std::make_unique<HeaderChange>(*m_headerForm, before, after);
+    act(
+        "song header", [] {}, std::move(options));
+}
+
 void TBassForm::JumpLine()
 {
-    {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->JumpLine();
-    }
-    syncControls();
+    act("New line", [this] { m_staff->JumpLine(); });
 }
 
 bool TBassForm::Clear()
@@ -173,23 +412,23 @@ bool TBassForm::Clear()
     if (!m_prompter->askYesNo(QStringLiteral("Are you sure you want to erase the current tab ?"),
                               QStringLiteral("Warning !")))
         return false;
-    {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->Clear();
-    }
-    markSaved();
-    syncControls();
+    act("Clear tab", [this] { m_staff->Clear(); });
     return true;
 }
 
 void TBassForm::ChangeMaxLength(const QString& text)
 {
-    m_staff->setTabWidth(readWidth(text));
+    // Typed digit by digit, a width is one step.
+    engine::StepOptions merge;
+    merge.mergeRepeats = true;
+    const int width = readWidth(text);
+    act(
+        "tab width", [this, width] { m_staff->setTabWidth(width); }, std::move(merge));
 }
 
 void TBassForm::StringsChange(int value)
 {
-    m_staff->setStringCount(value);
+    act("string count", [this, value] { m_staff->setStringCount(value); });
 }
 
 engine::Technique TBassForm::technique() const
@@ -210,19 +449,49 @@ engine::Technique TBassForm::technique() const
 void TBassForm::Dropped(QPoint point, char symbol)
 {
     const NeckWidget& neck = *m_ui->BassNeck;
-    const engine::Drop drop{neck.columnAt(point.x()), neck.rowAt(point.y()), symbol, technique(),
-                            m_ui->CheckHalf->isChecked()};
-    engine::DropOutcome outcome;
-    {
-        TextAreaTabText::Action action(*m_text);
-        outcome = m_staff->Dropped(drop);
-    }
-    syncControls();
-    if (outcome == engine::DropOutcome::SlideRefused)
+    placeNote(neck.columnAt(point.x()), neck.rowAt(point.y()), symbol);
+}
+
+void TBassForm::writeNoteAtCursor()
+{
+    const QPoint cell = m_ui->BassNeck->cursorCell();
+    placeNote(cell.x(), cell.y(), m_duration);
+}
+
+void TBassForm::placeNote(int fret, int string, char symbol)
+{
+    const engine::Drop drop{fret, string, symbol, technique(), m_ui->CheckHalf->isChecked()};
+    const char* label = drop.technique == engine::Technique::Chord     ? "chord note"
+                        : drop.technique == engine::Technique::Triplet ? "triplet"
+                                                                       : "note";
+    engine::DropOutcome outcome{};
+    const std::size_t before = m_history->position();
+    act(label, [this, &drop, &outcome] { outcome = m_staff->Dropped(drop); });
+    const bool stepped = m_history->position() != before;
+    if (outcome == engine::DropOutcome::SlideRefused) {
+        if (stepped)
+            m_history->relabelLast("refused slide");
         m_prompter->error(QStringLiteral("Can't slide from one string to another"),
                           QStringLiteral("You're too strong"));
-    else if (outcome == engine::DropOutcome::ChordRefused)
+    } else if (outcome == engine::DropOutcome::ChordRefused) {
+        if (stepped)
+            m_history->relabelLast("refused chord");
         ChordError();
+    }
+    syncControls();
+}
+
+void TBassForm::selectDuration(char symbol)
+{
+    m_duration = symbol;
+    const Command command = durationCommand(symbol);
+    (*m_commands)[command]->setChecked(true);
+    for (auto* button :
+         {m_ui->ButtonS, m_ui->ButtonE, m_ui->ButtonQ, m_ui->Buttonh, m_ui->ButtonW}) {
+        if (button->text() == QLatin1Char(symbol))
+            button->setChecked(true);
+    }
+    showChoice();
 }
 
 void TBassForm::ChordError()
@@ -243,40 +512,52 @@ void TBassForm::MouseDown(Qt::MouseButton button, QPoint point)
     if (column < 0 || column > 1 || row < 1 || row > m_staff->state().stringCount.value())
         return;
 
-    // The grid point is taken as a point of the window, which puts the pop-up up and to the
-    // left of the pointer by the grid's offset: just beside the string names.
-    const QPoint screen = mapToGlobal(point);
+    // The grid point is taken as a point of the designed area, which puts the pop-up up and
+    // to the left of the pointer by the grid's offset: just beside the string names.
+    const QPoint screen = m_area->mapToGlobal(point);
     m_tuningPopup->setpNote(QString::fromStdString(m_staff->state().tuning.at(row)));
     m_tuningPopup->move(screen.x() + 16, screen.y());
-    if (m_tuningPopup->exec() == QDialog::Accepted)
-        m_staff->retune(row, m_tuningPopup->pNote().toStdString());
+    if (m_tuningPopup->exec() != QDialog::Accepted)
+        return;
+    const std::string name = m_tuningPopup->pNote().toStdString();
+    act("tuning", [this, row, &name] { m_staff->retune(row, name); });
 }
 
 void TBassForm::setRest(char symbol)
 {
-    {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->setRest(symbol, m_ui->CheckHalf->isChecked());
-    }
-    syncControls();
+    const bool dotted = m_ui->CheckHalf->isChecked();
+    act("rest", [this, symbol, dotted] { m_staff->setRest(symbol, dotted); });
 }
 
 void TBassForm::RepeatLast()
 {
-    {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->RepeatLast(m_ui->RadioTriplet->isChecked());
-    }
-    syncControls();
+    const bool triplet = m_ui->RadioTriplet->isChecked();
+    act("Repeat last", [this, triplet] { m_staff->RepeatLast(triplet); });
 }
 
 void TBassForm::GoBack()
 {
-    {
-        TextAreaTabText::Action action(*m_text);
-        m_staff->GoBack();
-    }
+    act("Delete last", [this] { m_staff->GoBack(); });
+}
+
+void TBassForm::undo()
+{
+    const char* label = m_history->undoLabel();
+    if (!m_history->undo())
+        return;
+    showSetup();
     syncControls();
+    statusBar()->showMessage(QStringLiteral("Undo: ") + QLatin1String(label), kMessageMs);
+}
+
+void TBassForm::redo()
+{
+    const char* label = m_history->redoLabel();
+    if (!m_history->redo())
+        return;
+    showSetup();
+    syncControls();
+    statusBar()->showMessage(QStringLiteral("Redo: ") + QLatin1String(label), kMessageMs);
 }
 
 void TBassForm::HelpMe()
@@ -286,14 +567,31 @@ void TBassForm::HelpMe()
     m_help->openAt(m_helpFile, kHelpOverviewTopic);
 }
 
+void TBassForm::showKeyboardMap()
+{
+    if (m_help == nullptr)
+        m_help = new HelpViewer(this);
+    m_help->openAt(m_helpFile, kKeyboardMapTopic);
+}
+
+void TBassForm::showAbout()
+{
+    m_prompter->inform(QStringLiteral("Quorlin v1.0.0\rA bass tablature editor: drop or type "
+                                      "notes on the neck, and the tab grows as text."),
+                       QStringLiteral("About Quorlin"));
+}
+
 void TBassForm::markSaved()
 {
+    m_history->markClean();
+    // Typing after a save starts an undo step of its own.
     m_ui->Tab->document()->setModified(false);
 }
 
 bool TBassForm::maybeSave()
 {
-    if (!m_ui->Tab->document()->isModified() || m_text->count() == 0)
+    m_history->settleText();
+    if (m_history->isClean() || m_text->count() == 0)
         return true;
     switch (m_prompter->askYesNoCancel(QStringLiteral("Save changes to the tab?"), kCaption)) {
     case Prompter::Answer::Yes:
@@ -305,7 +603,6 @@ bool TBassForm::maybeSave()
     }
     return false;
 }
-
 QString TBassForm::chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
                               QFileDialog::AcceptMode mode)
 {
@@ -347,8 +644,10 @@ bool TBassForm::writeTab(const QString& path)
 void TBassForm::LoadDaTab()
 {
     // Loading appends to the tab, so it must start from an empty one.
+    const std::size_t before = m_history->position();
     if (!Clear())
         return;
+    const bool cleared = m_history->position() != before;
     const QString path =
         chooseFile(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
     if (path.isEmpty())
@@ -361,30 +660,28 @@ void TBassForm::LoadDaTab()
         return;
     }
 
-    const engine::EditingState& before = m_staff->state();
+    const engine::EditingState& state = m_staff->state();
     const files::LoadedTab tab = files::readTabFile(
         std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
-        before.stringCount, before.tuning);
+        state.stringCount, state.tuning);
     file.bytes = QByteArray(); // a big tab is held three times over otherwise
-    {
-        // A loaded tab starts a history of its own, as an opened file does; recording each
-        // of its lines for undo would also cost as much as the text itself.
-        QTextDocument& document = *m_ui->Tab->document();
-        document.setUndoRedoEnabled(false);
-        {
-            TextAreaTabText::Action action(*m_text);
+
+    // One undo takes back the load and its "Clear tab" together: the old tab comes back.
+    engine::StepOptions options;
+    options.joinPrevious = cleared;
+    if (tab.header && m_headerForm != nullptr) {
+        options.outer =
+            std::make_unique<HeaderChange>(*m_headerForm, m_headerForm->songHeader(), *tab.header);
+    }
+    act(
+        "load",
+        [this, &tab] {
             m_staff->adoptLoaded(tab.lines, tab.state);
-        }
-        document.setUndoRedoEnabled(true);
-    }
-    m_ui->MaxLineLen->setValue(m_staff->state().tabWidth);
-    {
-        const QSignalBlocker quiet(m_ui->MaxStringsSpin);
-        m_ui->MaxStringsSpin->setValue(m_staff->state().stringCount.value());
-    }
-    syncControls();
-    if (tab.header && m_headerForm != nullptr)
-        m_headerForm->setLoadedHeader(*tab.header);
+            if (tab.header && m_headerForm != nullptr)
+                m_headerForm->setLoadedHeader(*tab.header);
+        },
+        std::move(options));
+    showSetup();
     markSaved();
 
     if (!tab.hasHeader) {
@@ -464,15 +761,66 @@ void TBassForm::showBlockSoon()
         Qt::QueuedConnection);
 }
 
+void TBassForm::showSetup()
+{
+    const engine::EditingState& s = m_staff->state();
+    auto* widthField = m_ui->MaxLineLen->findChild<QLineEdit*>();
+    const QSignalBlocker quietWidth(m_ui->MaxLineLen);
+    const QSignalBlocker quietField(widthField);
+    const QSignalBlocker quietStrings(m_ui->MaxStringsSpin);
+    // A field that reads as the engine's width already keeps what the user typed.
+    if (readWidth(m_ui->MaxLineLen->text()) != s.tabWidth)
+        m_ui->MaxLineLen->setValue(s.tabWidth);
+    m_ui->MaxStringsSpin->setValue(s.stringCount.value());
+}
+
 void TBassForm::updateControls()
 {
     const engine::EditingState& s = m_staff->state();
     m_ui->MaxLineLen->setEnabled(s.setupUnlocked);
     m_ui->MaxStringsSpin->setEnabled(s.setupUnlocked);
     m_ui->RadioChord->setEnabled(s.chordAvailable);
+    (*m_commands)[Command::Chord]->setEnabled(s.chordAvailable);
     // A chord left checked after "Clear tab" could never be unchecked by its own button.
     if (!s.chordAvailable && m_ui->RadioChord->isChecked())
         m_ui->RadioDefault->setChecked(true);
+
+    const char* undoLabel = m_history->undoLabel();
+    const char* redoLabel = m_history->redoLabel();
+    QAction* undo = (*m_commands)[Command::Undo];
+    QAction* redo = (*m_commands)[Command::Redo];
+    undo->setEnabled(undoLabel != nullptr);
+    redo->setEnabled(redoLabel != nullptr);
+    undo->setText(undoLabel ? QStringLiteral("&Undo ") + QLatin1String(undoLabel)
+                            : QStringLiteral("&Undo"));
+    redo->setText(redoLabel ? QStringLiteral("&Redo ") + QLatin1String(redoLabel)
+                            : QStringLiteral("&Redo"));
+    showCursor();
+}
+
+void TBassForm::showChoice()
+{
+    const QAbstractButton* chosen = nullptr;
+    for (const QAbstractButton* radio :
+         {m_ui->RadioH, m_ui->RadioP, m_ui->RadioS, m_ui->RadioSlap, m_ui->RadioPop,
+          m_ui->RadioChord, m_ui->RadioTriplet, m_ui->RadioDefault}) {
+        if (radio->isChecked())
+            chosen = radio;
+    }
+    m_choiceStatus->setText(choiceText(m_duration, m_ui->CheckHalf->isChecked(),
+                                       chosen != nullptr ? chosen->text() : QString()));
+}
+
+void TBassForm::showCursor()
+{
+    const QPoint cell = m_ui->BassNeck->cursorCell();
+    m_cursorStatus->setText(cursorText(m_staff->state(), cell.x(), cell.y()));
+}
+
+void TBassForm::showTextPlace()
+{
+    m_placeStatus->setText(
+        textPlaceText(m_staff->state(), m_ui->Tab->textCursor().blockNumber() + 1));
 }
 
 } // namespace quorlin::ui

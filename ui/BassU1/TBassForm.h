@@ -1,13 +1,16 @@
 #pragma once
 
 // The main window. It binds the controls to the engine and keeps nothing of the tab
-// itself: the text area is the tab, and the engine holds the editing state.
+// itself: the text area is the tab, the engine holds the editing state and the history
+// every user action goes through. The designed area sits between the menu bar and the
+// status bar; only the text area grows with the window.
 
+#include "engine/History.h"
 #include "engine/Staff.h"
 #include "instrument/Settings.h"
 
 #include <QFileDialog>
-#include <QWidget>
+#include <QMainWindow>
 
 #include <memory>
 
@@ -15,8 +18,15 @@ namespace Ui {
 class TBassForm;
 }
 
+class QLabel;
+
+namespace quorlin::files {
+struct SongHeader;
+}
+
 namespace quorlin::ui {
 
+class Commands;
 class HelpViewer;
 class THeaderForm;
 class Prompter;
@@ -24,7 +34,7 @@ class TabFileDialog;
 class TextAreaTabText;
 class TTunningF;
 
-class TBassForm : public QWidget {
+class TBassForm : public QMainWindow {
     Q_OBJECT
 
 public:
@@ -35,15 +45,18 @@ public:
     ~TBassForm() override;
 
     const engine::EditingState& state() const { return m_staff->state(); }
+    const engine::History& history() const { return *m_history; }
+    const Commands& commands() const { return *m_commands; }
     void setHelpFile(const QString& path) { m_helpFile = path; }
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
-    // The song header dialog; saving reads it and loading fills it.
-    void setHeaderForm(THeaderForm* header) { m_headerForm = header; }
+    // The song header dialog; saving reads it, loading fills it, and its "Ok" can be undone.
+    void setHeaderForm(THeaderForm* header);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateIt();
@@ -65,6 +78,25 @@ private:
     void CloseApp();
     void HelpMe();
 
+    // A drop, a key and a double-click all write their note here.
+    void placeNote(int fret, int string, char symbol);
+    void writeNoteAtCursor();
+    void selectDuration(char symbol);
+    void giveKeysToNeck();
+    void undo();
+    void redo();
+    void showKeyboardMap();
+    void showAbout();
+    void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
+
+    // Runs one user action as one step of the history, then brings the window in line.
+    template <typename Action>
+    void act(const char* label, Action&& action, engine::StepOptions options = {})
+    {
+        m_history->record(label, std::forward<Action>(action), std::move(options));
+        syncControls();
+    }
+
     engine::Technique technique() const;
     // The chosen path, or nothing when the user cancelled.
     QString chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
@@ -75,19 +107,34 @@ private:
     void markSaved();
     void applyLook();
     void connectHandlers();
-    // The controls, and the lines in view, follow the engine's state here, and only here.
+    void connectCommands();
+    void buildStatusBar();
+    // The controls, the menus' undo texts and the lines in view follow the engine's state
+    // here, and only here.
     void syncControls();
     void updateControls();
+    // The width and string fields show the engine's values without reporting a change.
+    void showSetup();
     void showBlockSoon();
-    // Typing and the area's own undo change the tab behind the engine: its state and the
-    // controls follow once the change is complete.
+    void showChoice();
+    void showCursor();
+    void showTextPlace();
+    // Typing and pasting change the tab behind the engine: the history takes them in once
+    // the change is complete.
     void followHandEdits();
+    bool isUndoKey(const QKeyEvent& key, bool& redo) const;
 
     std::unique_ptr<Ui::TBassForm> m_ui;
+    QWidget* m_area;
     std::unique_ptr<Prompter> m_ownPrompter;
     Prompter* m_prompter;
     std::unique_ptr<TextAreaTabText> m_text;
     std::unique_ptr<engine::Staff> m_staff;
+    std::unique_ptr<engine::History> m_history;
+    std::unique_ptr<Commands> m_commands;
+    QLabel* m_cursorStatus = nullptr;
+    QLabel* m_choiceStatus = nullptr;
+    QLabel* m_placeStatus = nullptr;
     HelpViewer* m_help = nullptr;
     TTunningF* m_tuningPopup = nullptr;
     THeaderForm* m_headerForm = nullptr;
@@ -95,10 +142,12 @@ private:
     instrument::SettingsStore* m_store;
     TabFileDialog* m_saveFile = nullptr;
     TabFileDialog* m_openFile = nullptr;
+    char m_duration = 'q';
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
     bool m_followPending = false;
     bool m_showPending = false;
+    bool m_shown = false;
     QString m_helpFile;
 };
 

@@ -108,12 +108,15 @@ void THeaderForm::ShowIt()
 
 void THeaderForm::CloseIt()
 {
+    const files::SongHeader before = songHeader();
     m_from = m_ui->From->text();
     m_artist = m_ui->Artist->text();
     m_bassPerf = m_ui->BassPerf->text();
     m_loadedComments.clear();
     m_commentSource = CommentSource::Memo;
     hide();
+    if (const files::SongHeader after = songHeader(); !(after == before))
+        emit headerChanged(before, after);
 }
 
 QStringList THeaderForm::memoLines() const

@@ -41,6 +41,10 @@ public:
     // Shows the dialog (refilling it only when it was hidden) and brings it to the front.
     void showAndRaise();
 
+signals:
+    // "Ok" changed the header; the window keeps the change for undo.
+    void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
+
 protected:
     void showEvent(QShowEvent* event) override;
 

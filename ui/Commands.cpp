@@ -1,0 +1,147 @@
+#include "ui/Commands.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <stdexcept>
+
+namespace quorlin::ui {
+
+namespace {
+
+enum class Menu { File, Edit, Note, Help };
+enum class Kind { Plain, Neck, Duration, Technique, Toggle };
+
+struct Spec {
+    Command command;
+    Menu menu;
+    const char* text;
+    QKeySequence::StandardKey standard; // the platform's key first, where there is one
+    const char* keys;                   // more keys, "; " between them
+    Kind kind;
+    bool separatorBefore = false;
+};
+
+// Technique keys are Shift and a letter of the name: the plain letters are the durations and
+// Alt opens the menus.
+const Spec kSpecs[] = {
+    {Command::New, Menu::File, "&New", QKeySequence::New, "", Kind::Plain},
+    {Command::Open, Menu::File, "&Open...", QKeySequence::Open, "", Kind::Plain},
+    {Command::Save, Menu::File, "&Save...", QKeySequence::Save, "", Kind::Plain},
+    {Command::Copy, Menu::File, "&Copy tab to clipboard", QKeySequence::UnknownKey, "Ctrl+Shift+C",
+     Kind::Plain, true},
+    {Command::Exit, Menu::File, "E&xit", QKeySequence::Quit, "Ctrl+Q", Kind::Plain, true},
+    {Command::Undo, Menu::Edit, "&Undo", QKeySequence::Undo, "", Kind::Plain},
+    {Command::Redo, Menu::Edit, "&Redo", QKeySequence::Redo, "Ctrl+Shift+Z; Ctrl+Y", Kind::Plain},
+    {Command::RepeatLast, Menu::Edit, "Repeat &last", QKeySequence::UnknownKey, "Ctrl+D",
+     Kind::Plain, true},
+    {Command::DeleteLast, Menu::Edit, "&Delete last", QKeySequence::UnknownKey, "Backspace",
+     Kind::Neck},
+    {Command::NewLine, Menu::Edit, "&New line", QKeySequence::UnknownKey, "Ctrl+Return; Ctrl+Enter",
+     Kind::Plain},
+    {Command::WriteNote, Menu::Note, "Write &note", QKeySequence::UnknownKey,
+     "Return; Enter; Num+Enter", Kind::Neck},
+    {Command::Rest, Menu::Note, "&Rest", QKeySequence::UnknownKey, "R", Kind::Neck},
+    {Command::Sixteenth, Menu::Note, "&Sixteenth", QKeySequence::UnknownKey, "S", Kind::Duration,
+     true},
+    {Command::Eighth, Menu::Note, "&Eighth", QKeySequence::UnknownKey, "E", Kind::Duration},
+    {Command::Quarter, Menu::Note, "&Quarter", QKeySequence::UnknownKey, "Q", Kind::Duration},
+    {Command::Half, Menu::Note, "&Half", QKeySequence::UnknownKey, "H", Kind::Duration},
+    {Command::Whole, Menu::Note, "&Whole", QKeySequence::UnknownKey, "W", Kind::Duration},
+    {Command::Dot, Menu::Note, "&Dotted", QKeySequence::UnknownKey, ".", Kind::Toggle},
+    {Command::HammerOn, Menu::Note, "Hammer-&on", QKeySequence::UnknownKey, "Shift+H",
+     Kind::Technique, true},
+    {Command::PullOff, Menu::Note, "&Pull-off", QKeySequence::UnknownKey, "Shift+P",
+     Kind::Technique},
+    {Command::Slide, Menu::Note, "S&lide", QKeySequence::UnknownKey, "Shift+S", Kind::Technique},
+    {Command::Slap, Menu::Note, "Sl&ap", QKeySequence::UnknownKey, "Shift+A", Kind::Technique},
+    {Command::Pop, Menu::Note, "Po&p", QKeySequence::UnknownKey, "Shift+O", Kind::Technique},
+    {Command::Chord, Menu::Note, "&Chord", QKeySequence::UnknownKey, "Shift+C", Kind::Technique},
+    {Command::Triplet, Menu::Note, "&Triplet", QKeySequence::UnknownKey, "Shift+T",
+     Kind::Technique},
+    {Command::Default, Menu::Note, "De&fault", QKeySequence::UnknownKey, "Shift+D",
+     Kind::Technique},
+    {Command::Help, Menu::Help, "Quorlin &Help", QKeySequence::HelpContents, "F1", Kind::Plain},
+    {Command::KeyboardMap, Menu::Help, "&Keyboard map", QKeySequence::UnknownKey, "Ctrl+F1",
+     Kind::Plain},
+    {Command::About, Menu::Help, "&About Quorlin", QKeySequence::UnknownKey, "Ctrl+Shift+F1",
+     Kind::Plain, true},
+};
+
+static_assert(std::size(kSpecs) == static_cast<std::size_t>(Command::Count));
+
+QList<QKeySequence> keysOf(const Spec& spec)
+{
+    QList<QKeySequence> keys;
+    if (spec.standard != QKeySequence::UnknownKey)
+        keys = QKeySequence::keyBindings(spec.standard);
+    for (const QString& key :
+         QString::fromLatin1(spec.keys).split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+        const QKeySequence sequence(key, QKeySequence::PortableText);
+        if (!keys.contains(sequence))
+            keys << sequence;
+    }
+    return keys;
+}
+
+} // namespace
+
+Commands::Commands(QMainWindow& window, QWidget& neck)
+{
+    QMenuBar& bar = *window.menuBar();
+    const std::array<QMenu*, 4> menus{
+        bar.addMenu(QStringLiteral("&File")), bar.addMenu(QStringLiteral("&Edit")),
+        bar.addMenu(QStringLiteral("&Note")), bar.addMenu(QStringLiteral("&Help"))};
+    auto* durations = new QActionGroup(&window);
+    auto* techniques = new QActionGroup(&window);
+    for (const Spec& spec : kSpecs) {
+        QMenu& menu = *menus[static_cast<std::size_t>(spec.menu)];
+        if (spec.separatorBefore)
+            menu.addSeparator();
+        auto* action = new QAction(QString::fromLatin1(spec.text), &window);
+        action->setShortcuts(keysOf(spec));
+        menu.addAction(action);
+        if (spec.kind == Kind::Plain) {
+            // The whole window listens for these keys.
+            window.addAction(action);
+        } else {
+            action->setShortcutContext(Qt::WidgetShortcut);
+            neck.addAction(action);
+        }
+        action->setCheckable(spec.kind == Kind::Duration || spec.kind == Kind::Technique ||
+                             spec.kind == Kind::Toggle);
+        if (spec.kind == Kind::Duration)
+            durations->addAction(action);
+        else if (spec.kind == Kind::Technique)
+            techniques->addAction(action);
+        m_actions[static_cast<std::size_t>(spec.command)] = action;
+    }
+}
+
+QString Commands::keyText(Command command) const
+{
+    return (*this)[command]->shortcut().toString(QKeySequence::NativeText);
+}
+
+Command durationCommand(char symbol)
+{
+    switch (symbol) {
+    case 's':
+        return Command::Sixteenth;
+    case 'e':
+        return Command::Eighth;
+    case 'q':
+        return Command::Quarter;
+    case 'h':
+        return Command::Half;
+    case 'w':
+        return Command::Whole;
+    default:
+        throw std::out_of_range(std::string("No duration '") + symbol + "'");
+    }
+}
+
+} // namespace quorlin::ui

@@ -1,0 +1,70 @@
+#pragma once
+
+// Every command of the main window, declared once with its menu, text, keys and tip. Its
+// button, its menu item and its key all trigger the one QAction, which calls the handler.
+
+#include <QKeySequence>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QMainWindow;
+class QWidget;
+
+namespace quorlin::ui {
+
+enum class Command {
+    New,
+    Open,
+    Save,
+    Copy,
+    Exit,
+    Undo,
+    Redo,
+    RepeatLast,
+    DeleteLast,
+    NewLine,
+    WriteNote,
+    Rest,
+    Sixteenth,
+    Eighth,
+    Quarter,
+    Half,
+    Whole,
+    Dot,
+    HammerOn,
+    PullOff,
+    Slide,
+    Slap,
+    Pop,
+    Chord,
+    Triplet,
+    Default,
+    Help,
+    KeyboardMap,
+    About,
+    Count
+};
+
+class Commands {
+public:
+    // Builds the window's menu bar. Keys of the note cursor work only while `neck` has the
+    // focus, so that the same keys still type into the text area.
+    Commands(QMainWindow& window, QWidget& neck);
+
+    QAction* operator[](Command command) const
+    {
+        return m_actions[static_cast<std::size_t>(command)];
+    }
+    // The command's first key as the menu shows it, for tool tips and the status bar.
+    QString keyText(Command command) const;
+
+private:
+    std::array<QAction*, static_cast<std::size_t>(Command::Count)> m_actions{};
+};
+
+// The duration a palette key stands for.
+Command durationCommand(char symbol);
+
+} // namespace quorlin::ui

@@ -1,0 +1,18 @@
+#pragma once
+
+// What the status bar says, worked out from plain values so that it can be checked alone.
+
+#include "engine/Staff.h"
+
+#include <QString>
+
+namespace quorlin::ui {
+
+// "String 3 (A), fret 5: D": the note cursor and the note it would write.
+QString cursorText(const engine::EditingState& state, int fret, int string);
+// "q quarter, dotted, HammerOn": what the next note will be.
+QString choiceText(char duration, bool dotted, const QString& technique);
+// "Line 12, block 2": where the text cursor is; lines count from 1.
+QString textPlaceText(const engine::EditingState& state, int line);
+
+} // namespace quorlin::ui
