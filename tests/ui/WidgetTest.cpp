@@ -823,6 +823,8 @@ private slots:
         QTest::newRow("a palette click selects") << "3 Return click:ButtonW Return"
                                                  << "|   q  w\nG --3--3\nD ------\nA ------\n"
                                                     "E ------\n>       \n";
+        QTest::newRow("Rep and New line keys are the neck's")
+            << "3 Return click:Tab Ctrl+D Ctrl+Return" << one;
         QTest::newRow("typing goes to the text area") << "click:Tab q r Escape 3 Return"
                                                       << "qr\n|   q\nG --3\nD ---\nA ---\n"
                                                          "E ---\n>    \n";
