@@ -16,7 +16,12 @@ QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const 
                                  const QString& caption, QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, caption, lines(text), buttons, parent);
-    return static_cast<QMessageBox::StandardButton>(box.exec());
+    const auto answer = static_cast<QMessageBox::StandardButton>(box.exec());
+    // The keys go back to the window that asked, where they were; without a window manager
+    // nobody else would hand them back.
+    if (parent != nullptr && parent->isVisible())
+        parent->window()->activateWindow();
+    return answer;
 }
 
 } // namespace
