@@ -1,5 +1,6 @@
 #include "ui/Commands.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
 #include <QMainWindow>
@@ -124,6 +125,26 @@ Commands::Commands(QMainWindow& window, QWidget& neck)
 QString Commands::keyText(Command command) const
 {
     return (*this)[command]->shortcut().toString(QKeySequence::NativeText);
+}
+
+void Commands::bind(QAbstractButton& button, Command command) const
+{
+    const QString hint = button.toolTip();
+    const QString key = keyText(command);
+    button.setToolTip(hint.isEmpty() ? key : hint + QStringLiteral(" (") + key + u')');
+    QAction* action = (*this)[command];
+    if (!button.isCheckable() || !action->isCheckable())
+        return;
+    action->setChecked(button.isChecked());
+    QObject::connect(action, &QAction::triggered, &button, [&button](bool checked) {
+        if (button.isEnabled())
+            button.setChecked(checked);
+    });
+    // One of a group is unchecked by the group when another is checked.
+    QObject::connect(&button, &QAbstractButton::toggled, action, [action](bool checked) {
+        if (checked || action->actionGroup() == nullptr)
+            action->setChecked(checked);
+    });
 }
 
 Command durationCommand(char symbol)

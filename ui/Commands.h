@@ -8,6 +8,7 @@
 
 #include <array>
 
+class QAbstractButton;
 class QAction;
 class QMainWindow;
 class QWidget;
@@ -59,6 +60,9 @@ public:
     }
     // The command's first key as the menu shows it, for tool tips and the status bar.
     QString keyText(Command command) const;
+    // The button that does the command names its key in its hint; a checkable one and the
+    // menu item are one choice, checked together.
+    void bind(QAbstractButton& button, Command command) const;
 
 private:
     std::array<QAction*, static_cast<std::size_t>(Command::Count)> m_actions{};

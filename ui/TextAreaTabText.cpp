@@ -195,6 +195,12 @@ void TextAreaTabText::endGroup()
     m_joining = false;
 }
 
+void TextAreaTabText::markSaved()
+{
+    // The document joins typing to the level before only while it counts as modified.
+    document().setModified(false);
+}
+
 void TextAreaTabText::addEmptyLevel()
 {
     document().appendUndoItem(new NoTextChange);

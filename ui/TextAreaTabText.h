@@ -43,6 +43,9 @@ public:
     void undoLevel() override;
     void redoLevel() override;
 
+    // What the area holds now is saved: typing after it starts an undo level of its own.
+    void markSaved();
+
     // Called on each such change, as it happens.
     void setForeignChangeHandler(std::function<void()> handler)
     {

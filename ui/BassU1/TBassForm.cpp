@@ -13,9 +13,10 @@
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
 #include "ui/StatusTexts.h"
-#include "ui/TabFileDialog.h"
+#include "ui/TabDocument.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
+#include "ui/UndoKeys.h"
 #include "ui_BassU1.h"
 
 #include <QAction>
@@ -94,6 +95,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
     m_staff = std::make_unique<engine::Staff>(*m_text, *m_ui->BassNeck);
     m_history = std::make_unique<engine::History>(*m_staff, *m_text);
+    m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
     buildStatusBar();
 
@@ -103,16 +105,13 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_ui->MaxStringsSpin->setRange(instrument::kMinStrings, instrument::kMaxStrings);
     connectHandlers();
     connectCommands();
-    // Undo keys reach the history wherever the focus is in this window, the text area and
-    // the fields included, which would otherwise undo only their own text.
-    qApp->installEventFilter(this);
+    auto* undoKeys =
+        new UndoKeys(*this, *(*m_commands)[Command::Undo], *(*m_commands)[Command::Redo]);
+    undoKeys->replaceMenuOf(*m_ui->Tab);
     CreateIt();
 }
 
-TBassForm::~TBassForm()
-{
-    qApp->removeEventFilter(this);
-}
+TBassForm::~TBassForm() = default;
 
 void TBassForm::applyLook()
 {
@@ -185,21 +184,6 @@ void TBassForm::connectHandlers()
         m_followPending = true;
         QMetaObject::invokeMethod(this, &TBassForm::followHandEdits, Qt::QueuedConnection);
     });
-    // The text area's own menu offers the window's undo, not the area's.
-    m_ui->Tab->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_ui->Tab, &QWidget::customContextMenuRequested, this, [this](QPoint point) {
-        QMenu* menu = m_ui->Tab->createStandardContextMenu(point);
-        const std::pair<const char*, Command> ours[] = {{"edit-undo", Command::Undo},
-                                                        {"edit-redo", Command::Redo}};
-        for (const auto& [name, command] : ours) {
-            if (auto* own = menu->findChild<QAction*>(QLatin1String(name))) {
-                menu->insertAction(own, (*m_commands)[command]);
-                menu->removeAction(own);
-            }
-        }
-        menu->exec(m_ui->Tab->viewport()->mapToGlobal(point));
-        delete menu;
-    });
 }
 
 void TBassForm::connectCommands()
@@ -227,36 +211,6 @@ void TBassForm::connectCommands()
         connect(c[static_cast<Command>(i)], &QAction::triggered, m_ui->BassNeck,
                 &NeckWidget::finishFret);
 
-    // The buttons of the designed area name their keys in their hints.
-    const std::pair<QWidget*, Command> buttons[] = {{m_ui->AbortLine, Command::NewLine},
-                                                    {m_ui->ButtonSave, Command::Save},
-                                                    {m_ui->Button1, Command::Copy},
-                                                    {m_ui->ButtonClear, Command::New},
-                                                    {m_ui->LoadTab, Command::Open},
-                                                    {m_ui->ButtonExit, Command::Exit},
-                                                    {m_ui->ButtonRep, Command::RepeatLast},
-                                                    {m_ui->ButtonBack, Command::DeleteLast},
-                                                    {m_ui->Help, Command::Help},
-                                                    {m_ui->CheckHalf, Command::Dot},
-                                                    {m_ui->ButtonS, Command::Sixteenth},
-                                                    {m_ui->ButtonE, Command::Eighth},
-                                                    {m_ui->ButtonQ, Command::Quarter},
-                                                    {m_ui->Buttonh, Command::Half},
-                                                    {m_ui->ButtonW, Command::Whole},
-                                                    {m_ui->RadioH, Command::HammerOn},
-                                                    {m_ui->RadioP, Command::PullOff},
-                                                    {m_ui->RadioS, Command::Slide},
-                                                    {m_ui->RadioSlap, Command::Slap},
-                                                    {m_ui->RadioPop, Command::Pop},
-                                                    {m_ui->RadioChord, Command::Chord},
-                                                    {m_ui->RadioTriplet, Command::Triplet},
-                                                    {m_ui->RadioDefault, Command::Default}};
-    for (const auto& [button, command] : buttons) {
-        const QString hint = button->toolTip();
-        const QString key = c.keyText(command);
-        button->setToolTip(hint.isEmpty() ? key : hint + QStringLiteral(" (") + key + u')');
-    }
-
     // A palette button clicked without a drag selects its duration, as its key does. A
     // group of their own: checkable buttons left to exclude each other would also take the
     // radio buttons' checks, which share the window as ancestor.
@@ -266,39 +220,45 @@ void TBassForm::connectCommands()
         button->setCheckable(true);
         palette->addButton(button);
         const char symbol = button->text().at(0).toLatin1();
-        connect(button, &QPushButton::clicked, this, [this, symbol] {
-            selectDuration(symbol);
-            giveKeysToNeck();
-        });
-        on(durationCommand(symbol), [this, symbol] { selectDuration(symbol); });
-    }
-    // Radio buttons and their menu items are the same choice.
-    const std::pair<QRadioButton*, Command> radios[] = {
-        {m_ui->RadioH, Command::HammerOn},      {m_ui->RadioP, Command::PullOff},
-        {m_ui->RadioS, Command::Slide},         {m_ui->RadioSlap, Command::Slap},
-        {m_ui->RadioPop, Command::Pop},         {m_ui->RadioChord, Command::Chord},
-        {m_ui->RadioTriplet, Command::Triplet}, {m_ui->RadioDefault, Command::Default}};
-    for (const auto& [radio, command] : radios) {
-        QAction* action = c[command];
-        connect(radio, &QAbstractButton::clicked, this, &TBassForm::giveKeysToNeck);
-        action->setChecked(radio->isChecked());
-        connect(action, &QAction::triggered, radio, [radio = radio] {
-            if (radio->isEnabled())
-                radio->setChecked(true);
-        });
-        connect(radio, &QRadioButton::toggled, this, [this, action](bool on) {
+        connect(button, &QAbstractButton::toggled, this, [this, symbol](bool on) {
             if (on)
-                action->setChecked(true);
+                m_duration = symbol;
             showChoice();
         });
+        c.bind(*button, durationCommand(symbol));
     }
-    QAction* dot = c[Command::Dot];
-    connect(dot, &QAction::triggered, m_ui->CheckHalf, &QCheckBox::setChecked);
-    connect(m_ui->CheckHalf, &QAbstractButton::clicked, this, &TBassForm::giveKeysToNeck);
-    connect(m_ui->CheckHalf, &QCheckBox::toggled, this, [this, dot](bool on) {
-        dot->setChecked(on);
-        showChoice();
-    });
+    m_ui->ButtonQ->setChecked(true);
+
+    // The other buttons of the designed area name their keys in their hints; the radio
+    // buttons and the dot are the menu's choices too.
+    const std::pair<QAbstractButton*, Command> buttons[] = {{m_ui->AbortLine, Command::NewLine},
+                                                            {m_ui->ButtonSave, Command::Save},
+                                                            {m_ui->Button1, Command::Copy},
+                                                            {m_ui->ButtonClear, Command::New},
+                                                            {m_ui->LoadTab, Command::Open},
+                                                            {m_ui->ButtonExit, Command::Exit},
+                                                            {m_ui->ButtonRep, Command::RepeatLast},
+                                                            {m_ui->ButtonBack, Command::DeleteLast},
+                                                            {m_ui->Help, Command::Help},
+                                                            {m_ui->CheckHalf, Command::Dot},
+                                                            {m_ui->RadioH, Command::HammerOn},
+                                                            {m_ui->RadioP, Command::PullOff},
+                                                            {m_ui->RadioS, Command::Slide},
+                                                            {m_ui->RadioSlap, Command::Slap},
+                                                            {m_ui->RadioPop, Command::Pop},
+                                                            {m_ui->RadioChord, Command::Chord},
+                                                            {m_ui->RadioTriplet, Command::Triplet},
+                                                            {m_ui->RadioDefault, Command::Default}};
+    for (const auto& [button, command] : buttons) {
+        c.bind(*button, command);
+        if (button->isCheckable())
+            connect(button, &QAbstractButton::toggled, this, &TBassForm::showChoice);
+    }
+    // Chosen with the mouse, the next note is still typed on the neck.
+    for (QAbstractButton* button : m_area->findChildren<QAbstractButton*>()) {
+        if (button->isCheckable())
+            connect(button, &QAbstractButton::clicked, this, &TBassForm::giveKeysToNeck);
+    }
 
     // Escape gives the keyboard back to the note cursor, from anywhere in the window.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -311,42 +271,14 @@ void TBassForm::giveKeysToNeck()
     m_ui->BassNeck->setFocus(Qt::OtherFocusReason);
 }
 
-bool TBassForm::isUndoKey(const QKeyEvent& key, bool& redo) const
-{
-    for (const QKeySequence& sequence : (*m_commands)[Command::Redo]->shortcuts()) {
-        if (QKeySequence(key.keyCombination()) == sequence) {
-            redo = true;
-            return true;
-        }
-    }
-    redo = false;
-    return key.matches(QKeySequence::Undo);
-}
-
 bool TBassForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_area && event->type() == QEvent::Resize) {
         // The text area takes whatever the window grows by.
         const QSize size = m_area->size();
         m_ui->Tab->setGeometry(8, 264, size.width() - 20, size.height() - 271);
-        return false;
     }
-    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
-        return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
-    bool redoKey = false;
-    if (widget == nullptr || widget->window() != this ||
-        !isUndoKey(*static_cast<QKeyEvent*>(event), redoKey))
-        return false;
-    // Claimed before any widget or shortcut can take it, then handled once, on the press.
-    event->accept();
-    if (event->type() == QEvent::KeyPress) {
-        if (redoKey)
-            redo();
-        else
-            undo();
-    }
-    return true;
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TBassForm::followHandEdits()
@@ -366,7 +298,6 @@ void TBassForm::CreateIt()
     m_ui->CheckStrings->setChecked(kept.keepTuning);
     m_staff->restoreSetup(kept.strings, kept.tuning);
     showSetup();
-    m_ui->ButtonQ->setChecked(true);
     m_ui->BassNeck->setFocus();
     syncControls();
     showChoice();
@@ -390,6 +321,7 @@ void TBassForm::ShowIt()
 void TBassForm::setHeaderForm(THeaderForm* header)
 {
     m_headerForm = header;
+    m_document->setHeaderForm(header);
     if (header != nullptr)
         connect(header, &THeaderForm::headerChanged, this, &TBassForm::headerChanged);
 }
@@ -481,19 +413,6 @@ void TBassForm::placeNote(int fret, int string, char symbol)
     syncControls();
 }
 
-void TBassForm::selectDuration(char symbol)
-{
-    m_duration = symbol;
-    const Command command = durationCommand(symbol);
-    (*m_commands)[command]->setChecked(true);
-    for (auto* button :
-         {m_ui->ButtonS, m_ui->ButtonE, m_ui->ButtonQ, m_ui->Buttonh, m_ui->ButtonW}) {
-        if (button->text() == QLatin1Char(symbol))
-            button->setChecked(true);
-    }
-    showChoice();
-}
-
 void TBassForm::ChordError()
 {
     m_prompter->inform(QStringLiteral("Can't make a chord with \rdifferent durations or\ror "
@@ -581,64 +500,9 @@ void TBassForm::showAbout()
                        QStringLiteral("About Quorlin"));
 }
 
-void TBassForm::markSaved()
-{
-    m_history->markClean();
-    // Typing after a save starts an undo step of its own.
-    m_ui->Tab->document()->setModified(false);
-}
-
-bool TBassForm::maybeSave()
-{
-    m_history->settleText();
-    if (m_history->isClean() || m_text->count() == 0)
-        return true;
-    switch (m_prompter->askYesNoCancel(QStringLiteral("Save changes to the tab?"), kCaption)) {
-    case Prompter::Answer::Yes:
-        return SaveTab();
-    case Prompter::Answer::No:
-        return true;
-    case Prompter::Answer::Cancel:
-        break;
-    }
-    return false;
-}
-QString TBassForm::chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
-                              QFileDialog::AcceptMode mode)
-{
-    // Made on first use, not at start-up: most runs never open them. Kept afterwards, so a
-    // second use opens where the first one left off.
-    if (dialog == nullptr)
-        dialog = new TabFileDialog(this, QLatin1String(name), title, mode);
-    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
-        return {};
-    return dialog->selectedFiles().constFirst();
-}
-
 bool TBassForm::SaveTab()
 {
-    const QString path =
-        chooseFile(m_saveFile, "SaveFile", QStringLiteral("Save Tab"), QFileDialog::AcceptSave);
-    return !path.isEmpty() && writeTab(path);
-}
-
-bool TBassForm::writeTab(const QString& path)
-{
-    const TextAreaTabText::Snapshot tab = m_text->snapshot();
-    const std::string bytes = files::tabFileText(
-        tab.lines(), m_staff->state(),
-        m_headerForm != nullptr ? m_headerForm->songHeader() : files::SongHeader());
-
-    QString problem;
-    if (!saveFile(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                  problem)) {
-        m_prompter->error(QStringLiteral("The tab could not be saved to %1:\r%2.")
-                              .arg(QDir::toNativeSeparators(path), problem),
-                          QStringLiteral("Save Tab"));
-        return false;
-    }
-    markSaved();
-    return true;
+    return m_document->save();
 }
 
 void TBassForm::LoadDaTab()
@@ -648,23 +512,10 @@ void TBassForm::LoadDaTab()
     if (!Clear())
         return;
     const bool cleared = m_history->position() != before;
-    const QString path =
-        chooseFile(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
-    if (path.isEmpty())
+    const std::optional<files::LoadedTab> read = m_document->chooseAndRead();
+    if (!read)
         return;
-    FileRead file = readRegularFile(path);
-    if (!file.ok) {
-        m_prompter->error(QStringLiteral("The tab could not be read from %1:\r%2.")
-                              .arg(QDir::toNativeSeparators(path), file.problem),
-                          QStringLiteral("Load Tab"));
-        return;
-    }
-
-    const engine::EditingState& state = m_staff->state();
-    const files::LoadedTab tab = files::readTabFile(
-        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
-        state.stringCount, state.tuning);
-    file.bytes = QByteArray(); // a big tab is held three times over otherwise
+    const files::LoadedTab& tab = *read;
 
     // One undo takes back the load and its "Clear tab" together: the old tab comes back.
     engine::StepOptions options;
@@ -682,20 +533,7 @@ void TBassForm::LoadDaTab()
         },
         std::move(options));
     showSetup();
-    markSaved();
-
-    if (!tab.hasHeader) {
-        m_prompter->inform(
-            QStringLiteral("This tab hasn't been created with Quorlin,\rI can read it "
-                           "but the result of the edition \rcan be hazardous"),
-            QStringLiteral("Warning"));
-    }
-    if (!tab.problems.empty()) {
-        QStringList lines;
-        for (const std::string& problem : tab.problems)
-            lines << QString::fromStdString(problem);
-        m_prompter->inform(lines.join(QLatin1Char('\r')), QStringLiteral("Warning"));
-    }
+    m_document->reportLoaded(tab);
 }
 
 void TBassForm::CopyToClip()
@@ -722,7 +560,7 @@ void TBassForm::SetHeader()
 
 void TBassForm::CloseApp()
 {
-    if (!maybeSave())
+    if (!m_document->maybeSave())
         return;
     const engine::EditingState& s = m_staff->state();
     instrument::saveSetup(*m_store, {m_ui->CheckStrings->isChecked(), s.stringCount, s.tuning});
@@ -732,7 +570,7 @@ void TBassForm::CloseApp()
 
 void TBassForm::closeEvent(QCloseEvent* event)
 {
-    if (m_leaving || maybeSave())
+    if (m_leaving || m_document->maybeSave())
         event->accept();
     else
         event->ignore();

@@ -30,7 +30,7 @@ class Commands;
 class HelpViewer;
 class THeaderForm;
 class Prompter;
-class TabFileDialog;
+class TabDocument;
 class TextAreaTabText;
 class TTunningF;
 
@@ -81,7 +81,6 @@ private:
     // A drop, a key and a double-click all write their note here.
     void placeNote(int fret, int string, char symbol);
     void writeNoteAtCursor();
-    void selectDuration(char symbol);
     void giveKeysToNeck();
     void undo();
     void redo();
@@ -98,13 +97,6 @@ private:
     }
 
     engine::Technique technique() const;
-    // The chosen path, or nothing when the user cancelled.
-    QString chooseFile(TabFileDialog*& dialog, const char* name, const QString& title,
-                       QFileDialog::AcceptMode mode);
-    bool writeTab(const QString& path);
-    // Asks before unsaved work is dropped; false when the user wants to stay.
-    bool maybeSave();
-    void markSaved();
     void applyLook();
     void connectHandlers();
     void connectCommands();
@@ -122,7 +114,6 @@ private:
     // Typing and pasting change the tab behind the engine: the history takes them in once
     // the change is complete.
     void followHandEdits();
-    bool isUndoKey(const QKeyEvent& key, bool& redo) const;
 
     std::unique_ptr<Ui::TBassForm> m_ui;
     QWidget* m_area;
@@ -131,6 +122,7 @@ private:
     std::unique_ptr<TextAreaTabText> m_text;
     std::unique_ptr<engine::Staff> m_staff;
     std::unique_ptr<engine::History> m_history;
+    std::unique_ptr<TabDocument> m_document;
     std::unique_ptr<Commands> m_commands;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
@@ -140,8 +132,6 @@ private:
     THeaderForm* m_headerForm = nullptr;
     std::unique_ptr<instrument::SettingsStore> m_ownStore;
     instrument::SettingsStore* m_store;
-    TabFileDialog* m_saveFile = nullptr;
-    TabFileDialog* m_openFile = nullptr;
     char m_duration = 'q';
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;

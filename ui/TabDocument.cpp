@@ -1,0 +1,124 @@
+#include "ui/TabDocument.h"
+
+#include "engine/History.h"
+#include "engine/Staff.h"
+#include "ui/FileAccess.h"
+#include "ui/Header/THeaderForm.h"
+#include "ui/Prompter.h"
+#include "ui/TabFileDialog.h"
+#include "ui/TextAreaTabText.h"
+
+#include <QDir>
+
+namespace quorlin::ui {
+
+namespace {
+
+const QString kCaption = QStringLiteral("Quorlin v1.0");
+
+} // namespace
+
+TabDocument::TabDocument(QWidget& window, Prompter& prompter, TextAreaTabText& text,
+                         const engine::Staff& staff, engine::History& history) :
+    m_window(window),
+    m_prompter(prompter), m_text(text), m_staff(staff), m_history(history)
+{
+}
+
+QString TabDocument::choose(TabFileDialog*& dialog, const char* name, const QString& title,
+                            QFileDialog::AcceptMode mode)
+{
+    // Made on first use, not at start-up: most runs never open them. Kept afterwards, so a
+    // second use opens where the first one left off.
+    if (dialog == nullptr)
+        dialog = new TabFileDialog(&m_window, QLatin1String(name), title, mode);
+    if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
+        return {};
+    return dialog->selectedFiles().constFirst();
+}
+
+bool TabDocument::save()
+{
+    const QString path =
+        choose(m_saveFile, "SaveFile", QStringLiteral("Save Tab"), QFileDialog::AcceptSave);
+    return !path.isEmpty() && write(path);
+}
+
+bool TabDocument::write(const QString& path)
+{
+    const TextAreaTabText::Snapshot tab = m_text.snapshot();
+    const std::string bytes =
+        files::tabFileText(tab.lines(), m_staff.state(),
+                           m_header != nullptr ? m_header->songHeader() : files::SongHeader());
+
+    QString problem;
+    if (!saveFile(path, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                  problem)) {
+        m_prompter.error(QStringLiteral("The tab could not be saved to %1:\r%2.")
+                             .arg(QDir::toNativeSeparators(path), problem),
+                         QStringLiteral("Save Tab"));
+        return false;
+    }
+    markSaved();
+    return true;
+}
+
+std::optional<files::LoadedTab> TabDocument::chooseAndRead()
+{
+    const QString path =
+        choose(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
+    if (path.isEmpty())
+        return std::nullopt;
+    FileRead file = readRegularFile(path);
+    if (!file.ok) {
+        m_prompter.error(QStringLiteral("The tab could not be read from %1:\r%2.")
+                             .arg(QDir::toNativeSeparators(path), file.problem),
+                         QStringLiteral("Load Tab"));
+        return std::nullopt;
+    }
+    const engine::EditingState& state = m_staff.state();
+    return files::readTabFile(
+        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
+        state.stringCount, state.tuning);
+}
+
+void TabDocument::reportLoaded(const files::LoadedTab& tab)
+{
+    markSaved();
+    if (!tab.hasHeader) {
+        m_prompter.inform(
+            QStringLiteral("This tab hasn't been created with Quorlin,\rI can read it "
+                           "but the result of the edition \rcan be hazardous"),
+            QStringLiteral("Warning"));
+    }
+    if (!tab.problems.empty()) {
+        QStringList lines;
+        for (const std::string& problem : tab.problems)
+            lines << QString::fromStdString(problem);
+        m_prompter.inform(lines.join(QLatin1Char('\r')), QStringLiteral("Warning"));
+    }
+}
+
+void TabDocument::markSaved()
+{
+    m_history.markClean();
+    m_text.markSaved();
+}
+
+bool TabDocument::maybeSave()
+{
+    m_history.settleText();
+    if (m_history.isClean() || m_text.count() == 0)
+        return true;
+    switch (m_prompter.askYesNoCancel(QStringLiteral("Save changes to the tab?"), kCaption)) {
+    case Prompter::Answer::Yes:
+        return save();
+    case Prompter::Answer::No:
+        return true;
+    case Prompter::Answer::Cancel:
+        break;
+    }
+    return false;
+}
+
+} // namespace quorlin::ui
