@@ -420,10 +420,11 @@ DropOutcome Staff::chordNote(const Drop& drop)
     // chord note stood there: a string sounds one note at a time.
     const int index = m_state.blockStart + drop.row;
     std::string line = m_text.line(index);
-    if (line.size() >= kHeadLength + kColumn && !splitsCharacter(line, line.size() - kColumn)) {
-        line.replace(line.size() - kColumn, kColumn, '-' + fretDigits(drop.column));
-        m_text.replace(index, line);
-    }
+    // A column cut short (by "<-" after a copy of the fill) has no whole cell to take.
+    if (line.size() < kHeadLength + kColumn || splitsCharacter(line, line.size() - kColumn))
+        return DropOutcome::ChordRefused;
+    line.replace(line.size() - kColumn, kColumn, '-' + fretDigits(drop.column));
+    m_text.replace(index, line);
     m_state.lastString = drop.row;
     m_state.lastFret = drop.column;
     return DropOutcome::Written;
