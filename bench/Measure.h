@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QString>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -18,16 +20,35 @@ inline double median(std::vector<double> values)
     return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
-// Peak resident set in kB, as the kernel counted it.
-inline long peakRssKb()
+// A figure in kB of /proc/self/status, such as "VmHWM:".
+inline long statusKb(const QByteArray& field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLong();
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').constFirst().toLong();
     return -1;
+}
+
+// Peak resident set in kB, as the kernel counted it.
+inline long peakRssKb()
+{
+    return statusKb("VmHWM:");
+}
+
+inline long rssKb()
+{
+    return statusKb("VmRSS:");
+}
+
+// Bytes handed out by malloc and not yet freed, over all arenas. Unlike the resident set it
+// does not keep what was freed, nor round up to pages, so it shows what a structure holds.
+inline double heapBytes()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
 // One figure per line, "name value", for run.sh to gather.

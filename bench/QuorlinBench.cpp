@@ -1,20 +1,26 @@
-// Times the real window: note drops on tabs of several sizes, loading and saving a big tab,
-// and the memory a big tab costs. Prints "name value" lines; run.sh makes the table.
+// Times the real window: notes dropped and typed on tabs of several sizes, undo and redo,
+// loading and saving a big tab, and the memory a big tab and a long history cost. Prints
+// "name value" lines; run.sh makes the table.
 
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/BassU1/TBassForm.h"
+#include "ui/Commands.h"
 #include "ui/DurationDrag.h"
 #include "ui/NeckWidget.h"
+#include "ui/TextAreaTabText.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -33,6 +39,8 @@ using ui::testing::child;
 namespace {
 
 constexpr int kDrops = 1000;
+// Notes typed one step each for the history's memory.
+constexpr int kSteps = 10000;
 
 struct Window {
     ui::testing::ScriptedPrompter prompter;
@@ -45,6 +53,41 @@ struct Window {
         QCoreApplication::processEvents();
     }
     QPlainTextEdit& tab() const { return *child<QPlainTextEdit>(form, "Tab"); }
+    ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
+    std::size_t steps() const { return form.history().position(); }
+
+    // Return writes a note only while the neck has the keys of the active window.
+    void giveKeysToNeck()
+    {
+        QApplication::setActiveWindow(&form);
+        neck().setFocus(Qt::OtherFocusReason);
+        QCoreApplication::processEvents();
+        if (QApplication::focusWidget() != &neck())
+            qFatal("the neck did not get the keyboard");
+    }
+
+    // Moves the note cursor and presses Return, as the keyboard would; the time runs from the
+    // press to the note written. Nothing is painted between the move and the press, as with
+    // the drag's last move and its drop.
+    double writeByKey(int i)
+    {
+        ui::NeckWidget& target = neck();
+        target.setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        const std::size_t before = steps();
+        QElapsedTimer timer;
+        timer.start();
+        // A key sent rather than coming from the window system is still offered to the
+        // shortcuts first, so it reaches "Write note" as a real Return does.
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(&target, &press);
+        const auto time = static_cast<double>(timer.nsecsElapsed());
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(&target, &release);
+        if (steps() != before + 1)
+            qFatal("Return wrote no note (key %d)", i);
+        QCoreApplication::processEvents();
+        return time;
+    }
 
     // Runs the button's whole action with the file dialog answered by `path`; the returned
     // time starts once the dialog has taken the name, so the dialog itself is left out.
@@ -55,7 +98,9 @@ struct Window {
             QObject::connect(
                 d, &QFileDialog::fileSelected, d, [&timer] { timer.start(); },
                 Qt::SingleShotConnection);
-            d->selectFile(path);
+            // Typed, as a user would: selectFile leaves the name field alone once it has the
+            // focus, so a second load from the same dialog would take the first file again.
+            child<QLineEdit>(*d, "fileNameEdit")->setText(path);
             static_cast<QDialog*>(d)->accept();
         });
         prompter.answers = {true}; // yes, clear the tab before loading
@@ -96,6 +141,42 @@ DropTimes dropMedians(Window& w)
         QCoreApplication::processEvents();
     }
     return {bench::median(drops), bench::median(drags)};
+}
+
+double keyMedian(Window& w)
+{
+    w.giveKeysToNeck();
+    std::vector<double> times;
+    for (int i = 0; i < kDrops; ++i)
+        times.push_back(w.writeByKey(i));
+    return bench::median(times);
+}
+
+struct UndoTimes {
+    double undo;
+    double redo;
+};
+
+// Takes back the last notes one by one through the Undo command, then brings them back with
+// Redo. Timed like the drop: the command's handler, not the paint that follows it.
+UndoTimes undoMedians(Window& w)
+{
+    const ui::Commands& commands = w.form.commands();
+    std::vector<double> undos, redos;
+    for (const bool back : {true, false}) {
+        QAction& action = *commands[back ? ui::Command::Undo : ui::Command::Redo];
+        for (int i = 0; i < kDrops; ++i) {
+            const std::size_t before = w.steps();
+            QElapsedTimer timer;
+            timer.start();
+            action.trigger();
+            (back ? undos : redos).push_back(static_cast<double>(timer.nsecsElapsed()));
+            if (w.steps() != (back ? before - 1 : before + 1))
+                qFatal("%s did not move the history (%d)", back ? "Undo" : "Redo", i);
+            QCoreApplication::processEvents();
+        }
+    }
+    return {bench::median(undos), bench::median(redos)};
 }
 
 // The least a note can cost: three characters added to each of eight lines at the end of a
@@ -149,6 +230,10 @@ int notes(const QString& dir)
         const DropTimes times = dropMedians(w);
         bench::report("notes_" + name, times.drop);
         bench::report("notes_drag_" + name, times.drag);
+        bench::report("notes_key_" + name, keyMedian(w));
+        const UndoTimes undo = undoMedians(w);
+        bench::report("undo_" + name, undo.undo);
+        bench::report("redo_" + name, undo.redo);
         bench::report("notes_floor_" + name, floorMedian(w.tab().toPlainText()));
         bench::report("notes_area_" + name, areaFloorMedian(w.tab()));
     }
@@ -211,6 +296,72 @@ int rss(const QString& big)
     return 0;
 }
 
+// Memory of a long history: notes typed one step each into an empty window. The tab is saved
+// to `saved` so that "loaded" can hold the same text with no history behind it.
+int typedHistory(const QString& saved)
+{
+    Window w;
+    w.giveKeysToNeck();
+    const double heap = bench::heapBytes();
+    const long rss = bench::rssKb();
+    for (int i = 0; i < kSteps; ++i)
+        w.writeByKey(i);
+    if (w.steps() != static_cast<std::size_t>(kSteps))
+        qFatal("%d notes made %zu steps", kSteps, w.steps());
+    bench::report("typed_heap", bench::heapBytes() - heap);
+    bench::report("typed_rss", static_cast<double>(bench::rssKb() - rss) * 1024);
+    // Line lengths and line breaks: the tab as a file holds it, without the header.
+    bench::report("typed_tab_bytes", static_cast<double>(w.tab().toPlainText().toUtf8().size()));
+    QFile::remove(saved); // nothing may ask about replacing it
+    w.throughDialog("ButtonSave", "SaveFile", saved);
+    return 0;
+}
+
+// The same tab loaded from its file, one step. A small tab is loaded first so that the file
+// dialog, which the window keeps, is not counted with the tab.
+int loadedTab(const QString& path, const QString& small)
+{
+    Window w;
+    w.throughDialog("LoadTab", "OpenFile", small);
+    const int smallLines = w.tab().document()->blockCount();
+    const double heap = bench::heapBytes();
+    const long rss = bench::rssKb();
+    w.throughDialog("LoadTab", "OpenFile", path);
+    if (w.tab().document()->blockCount() <= smallLines)
+        qFatal("%s was not loaded", qPrintable(path));
+    bench::report("loaded_heap", bench::heapBytes() - heap);
+    bench::report("loaded_rss", static_cast<double>(bench::rssKb() - rss) * 1024);
+    return 0;
+}
+
+enum class Keeping { Nothing, TextUndo, History };
+
+// The same notes written by the engine into a text area that is never shown: with Qt's undo
+// off, on, and with the engine's history over it. Between them and the window, each layer's
+// share of the history's memory.
+int engineOnly(Keeping keeping)
+{
+    QPlainTextEdit area;
+    area.document()->setUndoRedoEnabled(keeping != Keeping::Nothing);
+    const double heap = bench::heapBytes();
+    ui::TextAreaTabText text(area);
+    bench::NoNeck neck;
+    engine::Staff staff(text, neck);
+    engine::History history(staff, text);
+    for (int i = 0; i < kSteps; ++i) {
+        const engine::Drop drop{i * 5 % 12 + 1, i % 4 + 1, 'q'};
+        if (keeping == Keeping::History) {
+            history.record("note", [&staff, &drop] { staff.Dropped(drop); });
+        } else {
+            const ui::TextAreaTabText::Action group(text);
+            staff.Dropped(drop);
+        }
+    }
+    const char* names[] = {"bare_plain_heap", "bare_undo_heap", "bare_history_heap"};
+    bench::report(names[static_cast<int>(keeping)], bench::heapBytes() - heap);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -228,7 +379,17 @@ int main(int argc, char** argv)
         return loadAndSave(args[2], args[3], args[4].toInt());
     if (mode == QLatin1String("rss") && args.size() == 3)
         return rss(args[2]);
+    if (mode == QLatin1String("history") && args.size() == 3)
+        return typedHistory(args[2]);
+    if (mode == QLatin1String("loaded") && args.size() == 4)
+        return loadedTab(args[2], args[3]);
+    if (mode == QLatin1String("bare") && args.size() == 3) {
+        const QStringList kinds = {"plain", "undo", "history"};
+        if (kinds.contains(args[2]))
+            return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
+    }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                         "rss TAB\n");
+                         "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                         "bare plain|undo|history\n");
     return 2;
 }

@@ -34,6 +34,15 @@ repeated() {
 # Peak memory is counted in a process of its own, each time afresh.
 repeated rss_kb offscreen "$bin/quorlin_bench" rss "$work/big.tab"
 repeated rss_floor_kb offscreen "$bin/bench_floor" hold "$work/big.tab"
+# The history's memory, each in a process of its own: 10,000 notes typed one step each, the
+# same tab loaded with no history behind it, and the engine alone writing those notes with
+# Qt's undo off, on, and with the history over it.
+offscreen "$bin/quorlin_bench" gen "$work/small.tab" 1
+offscreen "$bin/quorlin_bench" history "$work/typed.tab" >>"$figures"
+offscreen "$bin/quorlin_bench" loaded "$work/typed.tab" "$work/small.tab" >>"$figures"
+for keeping in plain undo history; do
+    offscreen "$bin/quorlin_bench" bare "$keeping" >>"$figures"
+done
 
 # Start-up needs a real X server: the time from exec to the first window mapped.
 "$root/scripts/with-xvfb" bash -c '
@@ -67,12 +76,38 @@ awk -v json="$build/bench.json" '
         row("whole drag, 1,000 notes", f["notes_drag_1000"], f["notes_floor_1000"], 1e3, "us", 0)
         row("whole drag, 100,000 notes", f["notes_drag_100000"], f["notes_floor_100000"], 1e3, "us", 0)
         row("  100,000 vs 1,000 notes", f["notes_drag_100000"], f["notes_drag_1000"], 1e3, "us", 0)
+        row("note by key, 1,000 notes", f["notes_key_1000"], f["notes_floor_1000"], 1e3, "us", 0)
+        row("note by key, 10,000 notes", f["notes_key_10000"], f["notes_floor_10000"], 1e3, "us", 0)
+        row("note by key, 100,000 notes", f["notes_key_100000"], f["notes_floor_100000"], 1e3, "us", 2)
+        row("  100,000 vs 1,000 notes", f["notes_key_100000"], f["notes_key_1000"], 1e3, "us", 1.2)
+        row("  vs the drop", f["notes_key_100000"], f["notes_100000"], 1e3, "us", 0)
+        # Against the note itself: the drop on a tab of the same size.
+        row("undo a note, 1,000 notes", f["undo_1000"], f["notes_1000"], 1e3, "us", 2)
+        row("undo a note, 100,000 notes", f["undo_100000"], f["notes_100000"], 1e3, "us", 2)
+        row("  100,000 vs 1,000 notes", f["undo_100000"], f["undo_1000"], 1e3, "us", 1.2)
+        row("redo a note, 1,000 notes", f["redo_1000"], f["notes_1000"], 1e3, "us", 2)
+        row("redo a note, 100,000 notes", f["redo_100000"], f["notes_100000"], 1e3, "us", 2)
+        row("  100,000 vs 1,000 notes", f["redo_100000"], f["redo_1000"], 1e3, "us", 1.2)
         row("load 10 MB", f["load"], f["load_floor"], 1e6, "ms", 1.2)
         row("save 10 MB", f["save"], f["save_floor"], 1e6, "ms", 2)
         row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
         row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
+        # Heap in use, against the bytes of the tab itself. The history is what typing the tab
+        # cost beyond loading it; the engine alone splits it between the undo of Qt and the
+        # states the steps keep.
+        tab = f["typed_tab_bytes"]
+        history = f["typed_heap"] - f["loaded_heap"]
+        qtUndo = f["bare_undo_heap"] - f["bare_plain_heap"]
+        states = f["bare_history_heap"] - f["bare_undo_heap"]
+        row("history of 10,000 notes", history, tab, 1024, "KB", 10)
+        row("  per step", history / 1e4, tab / 1e4, 1, "B", 0)
+        row("  Qt undo of the edits", qtUndo, tab, 1024, "KB", 0)
+        row("  states of the steps", states, tab, 1024, "KB", 0)
+        row("  rest: typing, window", history - qtUndo - states, tab, 1024, "KB", 0)
+        row("  resident set", f["typed_rss"] - f["loaded_rss"], tab, 1024, "KB", 0)
+        row("tab loaded, no history", f["loaded_heap"], tab, 1024, "KB", 0)
         print "{\n  \"results\": [\n" out "\n  ]\n}" > json
     }' "$figures"
 mkdir -p "$root/build"
