@@ -46,17 +46,46 @@ void History::resizeSteps(std::size_t size)
     if (size < m_steps.size())
         m_steps.erase(m_steps.begin() + static_cast<std::ptrdiff_t>(size), m_steps.end());
     while (m_steps.size() < size)
-        m_steps.push_back({kTyping, nullptr, nullptr, nullptr});
+        m_steps.push_back({kTyping, {}, {}, nullptr});
 }
 
-History::State History::keep(const Staff::Snapshot& snapshot)
+History::State History::pack(const Staff::Snapshot& snapshot)
 {
-    if (m_index > 0) {
-        const State& last = m_steps[m_index - 1].after;
-        if (last && *last == snapshot)
-            return last;
-    }
-    return std::make_shared<const Staff::Snapshot>(snapshot);
+    const EditingState& s = snapshot.state;
+    if (!m_tuning || !(*m_tuning == s.tuning))
+        m_tuning = std::make_shared<const instrument::Tuning>(s.tuning);
+    return {m_tuning,
+            s.blockStart,
+            s.lastString,
+            s.lastFret,
+            s.tabWidth,
+            s.markCol,
+            s.markRow,
+            static_cast<std::uint8_t>(s.stringCount.value()),
+            s.setupUnlocked,
+            s.chordAvailable,
+            snapshot.needsBlock,
+            snapshot.strippedBlanks,
+            true};
+}
+
+Staff::Snapshot History::unpack(const State& state)
+{
+    Staff::Snapshot snapshot;
+    EditingState& s = snapshot.state;
+    s.blockStart = state.blockStart;
+    s.lastString = state.lastString;
+    s.lastFret = state.lastFret;
+    s.tabWidth = state.tabWidth;
+    s.markCol = state.markCol;
+    s.markRow = state.markRow;
+    s.tuning = *state.tuning;
+    s.stringCount = instrument::StringCount(state.strings);
+    s.setupUnlocked = state.setupUnlocked;
+    s.chordAvailable = state.chordAvailable;
+    snapshot.needsBlock = state.needsBlock;
+    snapshot.strippedBlanks = state.strippedBlanks;
+    return snapshot;
 }
 
 void History::push(Step step)
@@ -77,7 +106,7 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
     if (joined) {
         Step& top = m_steps[m_index - 1];
         top.label = label;
-        top.after = std::make_shared<const Staff::Snapshot>(after);
+        top.after = pack(after);
         top.mergeable = false;
         if (options.outer)
             top.outer = top.outer ? std::make_unique<BothChanges>(std::move(top.outer),
@@ -95,7 +124,7 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
     if (options.mergeRepeats && !textChanged && !options.outer && canJoin()) {
         Step& top = m_steps[m_index - 1];
         if (top.mergeable && top.label == label) {
-            top.after = std::make_shared<const Staff::Snapshot>(after);
+            top.after = pack(after);
             if (m_clean == m_index)
                 m_clean = kNowhere;
             seen();
@@ -106,9 +135,9 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
     // state never joins the typing before it.
     if (!textChanged)
         m_text.addEmptyLevel();
-    State kept = keep(before);
-    push({label, std::move(kept), std::make_shared<const Staff::Snapshot>(after),
-          std::move(options.outer), options.mergeRepeats});
+    State packedBefore = pack(before);
+    push({label, std::move(packedBefore), pack(after), std::move(options.outer),
+          options.mergeRepeats});
     seen();
 }
 
@@ -125,14 +154,13 @@ void History::settleText()
         // before, only the last its state after.
         const std::size_t first = m_index;
         for (std::size_t level = first; level < levels; ++level) {
-            push({kTyping, level == first ? keep(before) : nullptr,
-                  level + 1 == levels ? std::make_shared<const Staff::Snapshot>(after) : nullptr,
-                  nullptr});
+            push({kTyping, level == first ? pack(before) : State{},
+                  level + 1 == levels ? pack(after) : State{}, nullptr});
         }
     } else if (levels == m_index) {
         // More typing joined the text's last level.
         if (m_index > 0 && m_steps[m_index - 1].label == kTyping) {
-            m_steps[m_index - 1].after = std::make_shared<const Staff::Snapshot>(after);
+            m_steps[m_index - 1].after = pack(after);
             if (m_clean == m_index)
                 m_clean = kNowhere;
         }
@@ -148,8 +176,8 @@ void History::settleText()
 
 void History::restore(const State& state)
 {
-    if (state) {
-        m_staff.restore(*state);
+    if (state.known) {
+        m_staff.restore(unpack(state));
     } else {
         m_staff.forgetPosition();
         m_staff.follow();

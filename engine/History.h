@@ -73,11 +73,21 @@ public:
     std::size_t size() const { return m_steps.size(); }
 
 private:
-    using State = std::shared_ptr<const Staff::Snapshot>;
+    // A snapshot packed small: steps are many, and the tuning they hold is nearly always the
+    // one of the step before, so it is shared.
+    struct State {
+        std::shared_ptr<const instrument::Tuning> tuning;
+        std::int32_t blockStart = 0, lastString = 0, lastFret = 0, tabWidth = 0, markCol = 0,
+                     markRow = 0;
+        std::uint8_t strings = 0;
+        bool setupUnlocked = false, chordAvailable = false, needsBlock = false,
+             strippedBlanks = false;
+        // False: the state is whatever the text then implies.
+        bool known = false;
+    };
 
     struct Step {
         const char* label;
-        // Null: the state is whatever the text then implies.
         State before;
         State after;
         std::unique_ptr<OuterChange> outer;
@@ -98,8 +108,8 @@ private:
     bool canJoin() const { return m_index > 0 && m_index == m_steps.size(); }
     void finish(const char* label, const Staff::Snapshot& before, int levels, bool joined,
                 StepOptions options);
-    // Shares the state with the step before when they are equal, as they mostly are.
-    State keep(const Staff::Snapshot& snapshot);
+    State pack(const Staff::Snapshot& snapshot);
+    static Staff::Snapshot unpack(const State& state);
     void push(Step step);
     // Steps the text has levels for but the history knows nothing of take the state from
     // the text.
@@ -115,6 +125,7 @@ private:
     static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
     std::size_t m_clean = 0;
     std::uint64_t m_revision;
+    std::shared_ptr<const instrument::Tuning> m_tuning;
 };
 
 } // namespace quorlin::engine

@@ -55,10 +55,16 @@ void NeckWidget::setCursorCell(int column, int row)
                     std::clamp(row, 1, std::max(1, rowCount() - 1)));
     if (to == m_cursor)
         return;
+    // Only the two cells: the whole neck takes the style far longer to paint than a note
+    // takes to write.
+    const auto cellRect = [this](QPoint cell) {
+        return visualRect(model()->index(cell.y(), cell.x())).adjusted(-2, -2, 2, 2);
+    };
+    viewport()->update(cellRect(m_cursor));
     m_cursor = to;
     // The table's current cell follows without selecting, for whoever reads it.
     setCurrentCell(to.y(), to.x(), QItemSelectionModel::NoUpdate);
-    viewport()->update();
+    viewport()->update(cellRect(to));
     emit cursorMoved(to.x(), to.y());
 }
 

@@ -37,6 +37,9 @@ bool UndoKeys::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
         return false;
+    // Every key of the program passes here; most have no modifier, as no undo key lacks one.
+    if (static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier)
+        return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget == nullptr || widget->window() != &m_window || m_undo.isNull() || m_redo.isNull())
         return false;

@@ -33,6 +33,7 @@
 #include <QStatusBar>
 #include <QTextDocument>
 
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -623,16 +624,24 @@ void TBassForm::updateControls()
     if (!s.chordAvailable && m_ui->RadioChord->isChecked())
         m_ui->RadioDefault->setChecked(true);
 
+    // Menu texts change only when the step's kind does: a note after a note leaves them.
     const char* undoLabel = m_history->undoLabel();
     const char* redoLabel = m_history->redoLabel();
-    QAction* undo = (*m_commands)[Command::Undo];
-    QAction* redo = (*m_commands)[Command::Redo];
-    undo->setEnabled(undoLabel != nullptr);
-    redo->setEnabled(redoLabel != nullptr);
-    undo->setText(undoLabel ? QStringLiteral("&Undo ") + QLatin1String(undoLabel)
-                            : QStringLiteral("&Undo"));
-    redo->setText(redoLabel ? QStringLiteral("&Redo ") + QLatin1String(redoLabel)
-                            : QStringLiteral("&Redo"));
+    const auto sameLabel = [](const char* a, const char* b) {
+        return a == b || (a != nullptr && b != nullptr && std::strcmp(a, b) == 0);
+    };
+    if (!sameLabel(undoLabel, m_shownUndo) || !sameLabel(redoLabel, m_shownRedo)) {
+        m_shownUndo = undoLabel;
+        m_shownRedo = redoLabel;
+        QAction* undo = (*m_commands)[Command::Undo];
+        QAction* redo = (*m_commands)[Command::Redo];
+        undo->setEnabled(undoLabel != nullptr);
+        redo->setEnabled(redoLabel != nullptr);
+        undo->setText(undoLabel ? QStringLiteral("&Undo ") + QLatin1String(undoLabel)
+                                : QStringLiteral("&Undo"));
+        redo->setText(redoLabel ? QStringLiteral("&Redo ") + QLatin1String(redoLabel)
+                                : QStringLiteral("&Redo"));
+    }
     showCursor();
 }
 
@@ -651,14 +660,33 @@ void TBassForm::showChoice()
 
 void TBassForm::showCursor()
 {
+    // Every action passes here; the text is worked out again only when it can differ.
     const QPoint cell = m_ui->BassNeck->cursorCell();
-    m_cursorStatus->setText(cursorText(m_staff->state(), cell.x(), cell.y()));
+    const engine::EditingState& s = m_staff->state();
+    const std::string& name =
+        cell.y() >= 1 && cell.y() <= s.stringCount.value() ? s.tuning.at(cell.y()) : "";
+    if (cell == m_shownCell && name == m_shownName)
+        return;
+    m_shownCell = cell;
+    m_shownName = name;
+    m_cursorStatus->setText(cursorText(s, cell.x(), cell.y()));
 }
 
 void TBassForm::showTextPlace()
 {
-    m_placeStatus->setText(
-        textPlaceText(m_staff->state(), m_ui->Tab->textCursor().blockNumber() + 1));
+    // The text cursor moves with every edit of the area; the status bar follows once the
+    // edits are done.
+    if (m_placePending)
+        return;
+    m_placePending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_placePending = false;
+            m_placeStatus->setText(
+                textPlaceText(m_staff->state(), m_ui->Tab->textCursor().blockNumber() + 1));
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace quorlin::ui

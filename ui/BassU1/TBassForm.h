@@ -133,6 +133,13 @@ private:
     std::unique_ptr<instrument::SettingsStore> m_ownStore;
     instrument::SettingsStore* m_store;
     char m_duration = 'q';
+    // What the status bar and the undo items show, so that an action changing none of it
+    // leaves them alone.
+    QPoint m_shownCell{-1, -1};
+    std::string m_shownName;
+    const char* m_shownUndo = "";
+    const char* m_shownRedo = "";
+    bool m_placePending = false;
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
     bool m_followPending = false;
