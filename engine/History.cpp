@@ -90,6 +90,10 @@ Staff::Snapshot History::unpack(const State& state)
 
 void History::push(Step step)
 {
+    if (m_index > 0 && m_index <= m_steps.size() && step.before == m_steps[m_index - 1].after) {
+        step.before = {};
+        step.beforeIsPrevious = true;
+    }
     // A new step drops what undo had taken back, as the text's new level did.
     resizeSteps(m_index);
     if (m_clean != kNowhere && m_clean > m_index)
@@ -194,7 +198,7 @@ bool History::undo()
     m_text.undoLevel();
     if (step.outer)
         step.outer->undo();
-    restore(step.before);
+    restore(stateBefore(m_index));
     return true;
 }
 
@@ -209,6 +213,11 @@ bool History::redo()
         step.outer->redo();
     restore(step.after);
     return true;
+}
+
+const History::State& History::stateBefore(std::size_t step) const
+{
+    return m_steps[step].beforeIsPrevious ? m_steps[step - 1].after : m_steps[step].before;
 }
 
 const char* History::undoLabel() const

@@ -10,8 +10,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
-#include <vector>
 
 namespace quorlin::engine {
 
@@ -84,6 +84,8 @@ private:
              strippedBlanks = false;
         // False: the state is whatever the text then implies.
         bool known = false;
+
+        bool operator==(const State&) const = default;
     };
 
     struct Step {
@@ -92,6 +94,8 @@ private:
         State after;
         std::unique_ptr<OuterChange> outer;
         bool mergeable = false;
+        // The state before is the one after the step before, as nearly always: kept once.
+        bool beforeIsPrevious = false;
     };
 
     class Group {
@@ -115,11 +119,13 @@ private:
     // the text.
     void resizeSteps(std::size_t size);
     void restore(const State& state);
+    const State& stateBefore(std::size_t step) const;
     void seen() { m_revision = m_text.revision(); }
 
     Staff& m_staff;
     TabText& m_text;
-    std::vector<Step> m_steps;
+    // A deque grows without copying its steps or keeping room it may never fill.
+    std::deque<Step> m_steps;
     // Steps before this one are done; those from it on were undone and may be redone.
     std::size_t m_index = 0;
     static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);

@@ -178,7 +178,12 @@ void TBassForm::connectHandlers()
     connect(widthField, &QLineEdit::textChanged, this, &TBassForm::ChangeMaxLength);
     // Only values inside the spin box's bounds are reported, so no count past six arrives.
     connect(m_ui->MaxStringsSpin, &QSpinBox::valueChanged, this, &TBassForm::StringsChange);
-    connect(m_ui->Tab, &QPlainTextEdit::cursorPositionChanged, this, &TBassForm::showTextPlace);
+    // The caret the user moves; after an action of the window the status bar follows along
+    // with the view, once.
+    connect(m_ui->Tab, &QPlainTextEdit::cursorPositionChanged, this, [this] {
+        if (m_ui->Tab->hasFocus())
+            showTextPlace();
+    });
     m_text->setForeignChangeHandler([this] {
         if (m_followPending)
             return;
@@ -399,19 +404,19 @@ void TBassForm::placeNote(int fret, int string, char symbol)
                                                                        : "note";
     engine::DropOutcome outcome{};
     const std::size_t before = m_history->position();
-    act(label, [this, &drop, &outcome] { outcome = m_staff->Dropped(drop); });
-    const bool stepped = m_history->position() != before;
-    if (outcome == engine::DropOutcome::SlideRefused) {
-        if (stepped)
-            m_history->relabelLast("refused slide");
+    m_history->record(label, [this, &drop, &outcome] { outcome = m_staff->Dropped(drop); });
+    const bool refused = outcome == engine::DropOutcome::SlideRefused ||
+                         outcome == engine::DropOutcome::ChordRefused;
+    const bool slide = outcome == engine::DropOutcome::SlideRefused;
+    if (refused && m_history->position() != before)
+        m_history->relabelLast(slide ? "refused slide" : "refused chord");
+    // The window shows what the refusal left (the marker, a filled block) behind the box.
+    syncControls();
+    if (slide)
         m_prompter->error(QStringLiteral("Can't slide from one string to another"),
                           QStringLiteral("You're too strong"));
-    } else if (outcome == engine::DropOutcome::ChordRefused) {
-        if (stepped)
-            m_history->relabelLast("refused chord");
+    else if (refused)
         ChordError();
-    }
-    syncControls();
 }
 
 void TBassForm::ChordError()
@@ -596,6 +601,7 @@ void TBassForm::showBlockSoon()
             m_showPending = false;
             const engine::EditingState& s = m_staff->state();
             showLines(*m_ui->Tab, s.blockStart, s.blockStart + s.stringCount.value() + 1);
+            showTextPlace();
         },
         Qt::QueuedConnection);
 }
@@ -674,19 +680,8 @@ void TBassForm::showCursor()
 
 void TBassForm::showTextPlace()
 {
-    // The text cursor moves with every edit of the area; the status bar follows once the
-    // edits are done.
-    if (m_placePending)
-        return;
-    m_placePending = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_placePending = false;
-            m_placeStatus->setText(
-                textPlaceText(m_staff->state(), m_ui->Tab->textCursor().blockNumber() + 1));
-        },
-        Qt::QueuedConnection);
+    m_placeStatus->setText(
+        textPlaceText(m_staff->state(), m_ui->Tab->textCursor().blockNumber() + 1));
 }
 
 } // namespace quorlin::ui

@@ -139,7 +139,6 @@ private:
     std::string m_shownName;
     const char* m_shownUndo = "";
     const char* m_shownRedo = "";
-    bool m_placePending = false;
     // Exit has asked about unsaved work already; closing must not ask again.
     bool m_leaving = false;
     bool m_followPending = false;
