@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
+#include <sstream>
 
 namespace quorlin::engine {
 namespace {
@@ -16,9 +16,26 @@ using Lines = std::vector<std::string>;
 using T = Technique;
 using O = DropOutcome;
 
+// A tab written as its lines with "\n" between them.
+Lines split(const std::string& text)
+{
+    Lines lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 struct Fixture {
-    explicit Fixture(Lines lines = {}) : text(std::move(lines)) {}
     DropOutcome drop(auto... field) { return staff.Dropped({field...}); }
+    std::string tab() const
+    {
+        std::string all;
+        for (const std::string& line : text.lines())
+            all += (all.empty() ? "" : "\n") + line;
+        return all;
+    }
+    std::pair<int, int> last() const { return {staff.state().lastString, staff.state().lastFret}; }
 
     VectorTabText text;
     instrument::testing::TableGrid neck; // remembers its cells
@@ -42,9 +59,8 @@ TEST(Dropped, WorkedExampleDropByDrop)
         EXPECT_EQ(f.staff.Dropped(drop), outcome) << drop.column << "," << drop.row;
     for (const Drop off : {Drop{3, 0}, Drop{3, 5}, Drop{-1, 2}, Drop{25, 2}}) // not even the marker
         EXPECT_EQ(f.staff.Dropped(off), O::Ignored) << off.column << "," << off.row;
-    EXPECT_EQ(f.text.lines(),
-              (Lines{"|   q e.  e  q  s  w", "G --------0---------", "D ------------------",
-                     "A --5H-7\\12---------", "E -----------3/-1-10", ">            .     +"}));
+    EXPECT_EQ(f.tab(), "|   q e.  e  q  s  w\nG --------0---------\nD ------------------\n"
+                       "A --5H-7\\12---------\nE -----------3/-1-10\n>            .     +");
     const EditingState& s = f.staff.state();
     EXPECT_EQ(std::tuple(s.lastString, s.lastFret, s.setupUnlocked, s.chordAvailable),
               std::tuple(4, 10, false, true));
@@ -65,7 +81,7 @@ TEST(Dropped, SlidesStayOnTheStringOfTheLastNote)
               std::tuple("D P24\\24-", "D ", 24));
 }
 
-TEST(Dropped, ChordNotesJoinTheLastColumnOfTheSameDuration)
+TEST(Dropped, ChordNotesJoinTheLastNoteColumnOfTheSameDuration)
 {
     Fixture f;
     EXPECT_EQ(f.drop(3, 1, 'e', T::Chord), O::ChordRefused) << "no column yet";
@@ -73,10 +89,13 @@ TEST(Dropped, ChordNotesJoinTheLastColumnOfTheSameDuration)
     EXPECT_EQ(f.drop(2, 1, 'e', T::Chord), O::Written) << "the letter before the dot counts";
     EXPECT_EQ(f.drop(7, 2, 'e', T::Chord, true), O::Written);
     EXPECT_EQ(f.drop(12, 1, 'e', T::Chord), O::Written) << "a string sounds one note";
-    EXPECT_EQ(f.text.lines(), (Lines{"|  e.", "G -12", "D --7", "A --9", "E ---", ">    "}));
+    EXPECT_EQ(f.tab(), "|  e.\nG -12\nD --7\nA --9\nE ---\n>    ");
     EXPECT_EQ(f.staff.state().lastString, 1);
     f.staff.GoBack();
     EXPECT_EQ(f.drop(3, 2, 'e', T::Chord), O::ChordRefused) << "a block emptied again";
+    f.drop(5, 3, 'q');
+    f.staff.setRest('q', false);
+    EXPECT_EQ(f.drop(3, 1, 'q', T::Chord), O::ChordRefused) << "a rest has no note to join";
 }
 
 TEST(Staff, FillsNoFurtherThanTheWidthCapAndClearKeepsOnlyTheInstrument)
@@ -99,11 +118,6 @@ TEST(Staff, FillsNoFurtherThanTheWidthCapAndClearKeepsOnlyTheInstrument)
 
 TEST(WriteTriplet, WritesThreeNotesWithTheirTildesWithinTheWidthButRestsIgnoreIt)
 {
-    Fixture typed(Lines{"| ", "G ", "D ", "A ", "E ", "> "}); // typed by hand: set-up free
-    typed.staff.setRest('q', false);
-    EXPECT_FALSE(typed.staff.state().setupUnlocked || typed.staff.state().chordAvailable)
-        << "the block fixes the strings, but a chord needs a note";
-
     Fixture f;
     f.staff.setTabWidth(11);
     f.staff.setRest('q', false);
@@ -111,13 +125,12 @@ TEST(WriteTriplet, WritesThreeNotesWithTheirTildesWithinTheWidthButRestsIgnoreIt
     f.staff.WriteTriplet(3, 12, 'q', false);
     f.staff.setRest('h', true);
     f.staff.setRest('w', false);
-    EXPECT_EQ(f.text.lines(),
-              (Lines{"|   q       ", "G ----------", "D ----------", "A ----------", "E ----------",
-                     "    r       ", "|  e. e. e. ", "G ----------", "D --5~~5~~5-", "A ----------",
-                     "E ----------", ">           ", "|   q  q  q h.  w", "G ---------------",
-                     "D ---------------", "A -12~12~12------", "E ---------------",
-                     ">            r  r"}));
-    EXPECT_EQ(std::pair(f.staff.state().lastString, f.staff.state().lastFret), std::pair(3, 12));
+    EXPECT_EQ(f.tab(), "|   q       \nG ----------\nD ----------\nA ----------\nE ----------\n"
+                       "    r       \n|  e. e. e. \nG ----------\nD --5~~5~~5-\nA ----------\n"
+                       "E ----------\n>           \n|   q  q  q h.  w\nG ---------------\n"
+                       "D ---------------\nA -12~12~12------\nE ---------------\n"
+                       ">            r  r");
+    EXPECT_EQ(f.last(), std::pair(3, 12));
 }
 
 TEST(RepeatLast, CopiesWhereTheCopyFitsAndIntoANewBlockPastIt)
@@ -130,12 +143,11 @@ TEST(RepeatLast, CopiesWhereTheCopyFitsAndIntoANewBlockPastIt)
     f.staff.RepeatLast(false); // 23: one column still fits
     f.staff.RepeatLast(false); // past the width
     f.staff.RepeatLast(true);  // one column is too few to copy three
-    EXPECT_EQ(
-        f.text.lines(),
-        (Lines{"|   e  e  e  e  e  e  e ", "C -12~12~12-12~12~12~12-", "G ----------------------",
-               "D ----------------------", "A ----------------------", "E ----------------------",
-               "B ----------------------", ">                       ", "|   e", "C ~12", "G ---",
-               "D ---", "A ---", "E ---", "B ---", ">    "}));
+    EXPECT_EQ(f.tab(), "|   e  e  e  e  e  e  e \nC -12~12~12-12~12~12~12-\n"
+                       "G ----------------------\nD ----------------------\n"
+                       "A ----------------------\nE ----------------------\n"
+                       "B ----------------------\n>                       \n"
+                       "|   e\nC ~12\nG ---\nD ---\nA ---\nE ---\nB ---\n>    ");
 }
 
 TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
@@ -144,13 +156,13 @@ TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
     f.staff.setTabWidth(20);
     f.drop(3, 1, 'h');
     f.drop(12, 2, 'e', T::Triplet);
-    const Lines beforeNewLine = f.text.lines();
+    const std::string beforeNewLine = f.tab();
     f.staff.JumpLine();
     f.staff.setRest('w', false); // a rest goes on the filled block
     const auto back = [&f] { return f.staff.GoBack(), f.text.line(0).size(); };
     EXPECT_EQ(back(), 21u) << "the rest, not the fill";
     EXPECT_EQ(back(), 14u) << "the fill alone";
-    EXPECT_EQ(f.text.lines(), beforeNewLine);
+    EXPECT_EQ(f.tab(), beforeNewLine);
     EXPECT_EQ(back(), 5u) << "then the triplet";
     f.drop(5, 2, 'e');
     f.drop(7, 4, 'e', T::Chord);
@@ -159,129 +171,68 @@ TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
     f.staff.RepeatLast(false);
     EXPECT_EQ(back(), 8u) << "a repeated triplet column still carries its \"~\"";
     EXPECT_EQ(back(), 5u);
-    EXPECT_EQ(f.text.lines(), (Lines{"|   h", "G --3", "D ---", "A ---", "E ---", ">    "}));
+    EXPECT_EQ(f.tab(), "|   h\nG --3\nD ---\nA ---\nE ---\n>    ");
 }
 
 // After "<-" the slide and the chord are judged against the note that is now last: in the
 // block, or in the block before it, or none.
 TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
 {
-    struct Case {
-        const char* name;
-        std::vector<Drop> drops;
-        int backs;
-        LastNote expected;
+    const std::tuple<const char*, std::vector<Drop>, std::pair<int, int>> cases[] = {
+        {"the only note", {{3, 4}}, {0, 0}},
+        {"the note before", {{3, 4}, {12, 2, 'q', T::HammerOn}}, {4, 3}},
+        {"a chord's first string", {{5, 3, 'e'}, {7, 1, 'e', T::Chord}, {2, 4}}, {1, 7}},
+        {"past a rest", {{9, 2}, {0, 0}}, {2, 9}},
+        {"the triplet", {{10, 3, 's', T::Triplet}, {1, 1}}, {3, 10}},
+        {"in the block before", {{3, 4}, {5, 4}, {7, 3}}, {4, 5}},
     };
-    const Case cases[] = {
-        {"the only note", {{3, 4}}, 1, {0, 0}},
-        {"the note before", {{3, 4}, {12, 2, 'q', T::HammerOn}}, 1, {4, 3}},
-        {"a chord's first string", {{5, 3, 'e'}, {7, 1, 'e', T::Chord}, {2, 4}}, 1, {1, 7}},
-        {"past a rest", {{9, 2}, {0, 0}}, 1, {2, 9}},
-        {"the triplet", {{10, 3, 's', T::Triplet}, {1, 1}}, 1, {3, 10}},
-        {"in the block before", {{3, 4}, {5, 4}, {7, 3}}, 1, {4, 5}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, drops, last] : cases) {
         Fixture f;
         f.staff.setTabWidth(8); // two columns a block
-        for (const Drop& d : c.drops) {
+        for (const Drop& d : drops) {
             if (d.row == 0)
                 f.staff.setRest('q', false);
             else
                 f.staff.Dropped(d);
         }
-        for (int b = 0; b < c.backs; ++b)
-            f.staff.GoBack();
-        const EditingState& s = f.staff.state();
-        EXPECT_EQ(std::pair(s.lastString, s.lastFret),
-                  std::pair(c.expected.string, c.expected.fret));
+        f.staff.GoBack();
+        EXPECT_EQ(f.last(), last) << name;
     }
-
-    Fixture f; // a first slide must be refused
-    f.drop(3, 4);
-    f.staff.GoBack();
-    EXPECT_EQ(f.drop(5, 4, 'q', T::Slide), O::SlideRefused);
-    EXPECT_EQ(f.text.line(4), "E ");
-}
-
-TEST(Dropped, AChordNoteNeverGoesIntoARest)
-{
-    Fixture f;
-    f.drop(5, 3);
-    f.staff.setRest('q', false);
-    EXPECT_EQ(f.drop(3, 1, 'q', T::Chord), O::ChordRefused);
-    EXPECT_EQ(f.text.line(1), "G ------");
 }
 
 // The user changed the text behind the engine (typing, pasting, the text area's undo): the
 // next note still lands whole, in the last block or in a new block after the foreign lines.
 TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
 {
-    struct Case {
-        const char* name;
-        int width, notesBefore; // on string 1, frets 1, 2, ...
-        bool clear;
-        Lines changed;     // what the text is made to hold behind the engine's back
-        const char* after; // two quarter notes on string 3, frets 5 and 7
+    // The width and the notes before (string 1, frets 1, 2, ...); what the text is then made
+    // to hold; and the tab after two quarter notes on string 3.
+    const std::tuple<const char*, int, int, const char*, const char*> cases[] = {
+        {"undo of the note that opened a block", 8, 3,
+         "|   q  q\nG --1--2\nD ------\nA ------\nE ------\n>       ",
+         "|   q  q \nG --1--2-\nD -------\nA -------\nE -------\n>        \n"
+         "|   q  q\nG ------\nD ------\nA --5--7\nE ------\n>       "},
+        {"a title typed into the empty tab", 80, 0, "My song",
+         "My song\n|   q  q\nG ------\nD ------\nA --5--7\nE ------\n>       "},
+        {"a block an editor stripped of its trailing blanks", 80, 0,
+         "|   q\nG --1\nD ---\nA ---\nE ---\n>",
+         "|   q  q  q\nG --1------\nD ---------\nA -----5--7\nE ---------\n>          "},
+        {"a line typed into the block", 80, 1, "|   q\nG --1\nD --- tricky\nA ---\nE ---\n>    ",
+         "|   q\nG --1\nD --- tricky\nA ---\nE ---\n>    \n"
+         "|   q  q\nG ------\nD ------\nA --5--7\nE ------\n>       "},
     };
-    const Case cases[] = {
-        {"undo of the note that opened a block",
-         8,
-         3,
-         false,
-         {"|   q  q", "G --1--2", "D ------", "A ------", "E ------", ">       "},
-         "|   q  q |G --1--2-|D -------|A -------|E -------|>        |"
-         "|   q  q|G ------|D ------|A --5--7|E ------|>       "},
-        {"undo of a clear",
-         80,
-         1,
-         true,
-         {"|   q", "G --1", "D ---", "A ---", "E ---", ">    "},
-         "|   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
-        {"a title typed into the empty tab",
-         80,
-         0,
-         false,
-         {"My song"},
-         "My song||   q  q|G ------|D ------|A --5--7|E ------|>       "},
-        {"a title typed above the block",
-         80,
-         1,
-         false,
-         {"Intro", "|   q", "G --1", "D ---", "A ---", "E ---", ">    "},
-         "Intro||   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
-        {"a block an editor stripped of its trailing blanks",
-         80,
-         0,
-         false,
-         {"|   q", "G --1", "D ---", "A ---", "E ---", ">"},
-         "|   q  q  q|G --1------|D ---------|A -----5--7|E ---------|>          "},
-        {"a line typed into the block",
-         80,
-         1,
-         false,
-         {"|   q", "G --1", "D --- tricky", "A ---", "E ---", ">    "},
-         "|   q|G --1|D --- tricky|A ---|E ---|>    |"
-         "|   q  q|G ------|D ------|A --5--7|E ------|>       "},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, width, notesBefore, changed, after] : cases) {
+        SCOPED_TRACE(name);
         Fixture f;
-        f.staff.setTabWidth(c.width);
-        for (int fret = 1; fret <= c.notesBefore; ++fret)
+        f.staff.setTabWidth(width);
+        for (int fret = 1; fret <= notesBefore; ++fret)
             f.drop(fret, 1);
-        if (c.clear)
-            f.staff.Clear();
         f.text.eraseAll();
-        for (const std::string& line : c.changed)
+        for (const std::string& line : split(changed))
             f.text.append(line);
-        f.staff.setTabWidth(c.width);
+        f.staff.setTabWidth(width);
         EXPECT_EQ(f.drop(5, 3), O::Written);
         EXPECT_EQ(f.drop(7, 3), O::Written);
-        std::string text;
-        for (const std::string& line : f.text.lines())
-            text += (text.empty() ? "" : "|") + line;
-        EXPECT_EQ(text, c.after);
+        EXPECT_EQ(f.tab(), after);
         EXPECT_FALSE(f.staff.state().setupUnlocked);
     }
 }
@@ -293,27 +244,28 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
     f.drop(7, 1, 'q', T::Chord); // the engine's last note: string 1
     f.text.replace(2, "D ---");  // an edit that changes nothing of the block
     f.staff.JumpLine();
-    EXPECT_EQ(std::pair(f.staff.state().lastString, f.staff.state().lastFret), std::pair(1, 7));
+    EXPECT_EQ(f.last(), std::pair(1, 7));
     EXPECT_TRUE(f.staff.state().chordAvailable);
 
-    Fixture loaded;
-    loaded.staff.adoptLoaded(
-        {"|   q  e", "G ---H12", "D ------", "A --5---", "E ------", ">       "}, {});
-    const EditingState& s = loaded.staff.state();
-    EXPECT_EQ(std::tuple(s.blockStart, s.lastString, s.lastFret, s.chordAvailable),
-              std::tuple(0, 1, 12, true))
-        << "a loaded note can take a chord";
-    EXPECT_EQ(loaded.drop(3, 2, 'e', T::Chord), O::Written);
-
-    Fixture huge; // an editor stripped the blanks; a fret no neck has saturates
-    huge.staff.adoptLoaded(
-        {"|", "G -99999999999", "D ------------", "A ------------", "E ------------", ">"}, {});
-    EXPECT_EQ(std::pair(huge.staff.state().lastString, huge.staff.state().lastFret),
-              std::pair(1, INT_MAX));
-
-    Fixture rests;
-    rests.staff.adoptLoaded({"|   q", "G ---", "D ---", "A ---", "E ---", "    r"}, {});
-    EXPECT_FALSE(rests.staff.state().chordAvailable) << "nothing to stack on";
+    // The lines loaded; the block start, the last note and whether a chord may join it.
+    const std::tuple<const char*, int, int, int, bool> loads[] = {
+        {"|   q  e\nG ---H12\nD ------\nA --5---\nE ------\n>       ", 0, 1, 12, true},
+        // An editor stripped the blanks; a fret no neck has saturates.
+        {"|\nG -99999999999\nD ------------\nA ------------\nE ------------\n>", 0, 1, INT_MAX,
+         true},
+        {"|   q\nG ---\nD ---\nA ---\nE ---\n    r", 0, 0, 0, false}, // nothing to stack on
+        {"Intro\n|   q\nG --3\nD ---\nA ---\nE ---\n>    ", 1, 1, 3, true},
+        {"Intro\n|   q\nG --3", 0, 0, 0, false}, // no block
+    };
+    for (const auto& [lines, start, string, fret, chord] : loads) {
+        Fixture loaded;
+        loaded.staff.adoptLoaded(split(lines), {});
+        const EditingState& s = loaded.staff.state();
+        EXPECT_EQ(
+            std::tuple(s.blockStart, s.lastString, s.lastFret, s.chordAvailable, s.setupUnlocked),
+            std::tuple(start, string, fret, chord, false))
+            << lines;
+    }
 
     Fixture typed; // the set-up locks on text typed by hand, and frees up when it is all gone
     typed.text.append("My song");

@@ -52,33 +52,28 @@ TEST(NoteCycle, StepsOneSemitoneAndStepsOddNamesOntoTheCycle)
     }
 }
 
-TEST(LoadSetup, TakesWhatTheStoreHoldsAndDefaultsForTheRest)
+TEST(LoadSetup, TakesTheKeptNamesThatAreOnTheCycle)
 {
-    // Key exists, wish and names stored, then what is read.
-    const std::tuple<bool, std::string, std::string, bool, int, const char*> cases[] = {
-        {false, "\1", "A D A E \0"s, false, 4, "G D A E B C "},       // first run
-        {true, "\0"s, "A D A E \0"s, false, 4, "G D A E B C "},       // wish not to keep
-        {true, "\1\1", "A D A E \0"s, false, 4, "G D A E B C "},      // a wish of two bytes
-        {true, "\1", std::string(300, 'A'), true, 4, "G D A E B C "}, // more than fits
+    // The names as stored, and the string count and tuning read from them.
+    const std::tuple<std::string, int, const char*> cases[] = {
+        {std::string(300, 'A'), 4, "G D A E B C "}, // more than fits
         // A last name of one character, as a hand-written value leaves it, is not lost.
-        {true, "\1", "F#D A E B\0"s, true, 5, "F#D A E B C "},
-        {true, "\1", "C G D A E B", true, 6, "C G D A E B "},
-        {true, "\1", "G D A E #\0"s, true, 5, "G D A E B C "},  // "# " is off the cycle
-        {true, "\1", "E A D G B E A", true, 6, "E A D G B E "}, // past six: still cut
-        {true, "\1", "A", true, 4, "A D A E B C "},
-        {true, "\1", "A#xy\0"s, true, 4, "A#D A E B C "},             // a name off the cycle
-        {true, "\1", "A A A A A A C#C#\0"s, true, 6, "A A A A A A "}, // cut after six
-        {true, "\1", "E \0B B B B "s, true, 4, "E D A E B C "},       // nothing after the NUL
+        {"F#D A E B\0"s, 5, "F#D A E B C "},
+        {"C G D A E B", 6, "C G D A E B "},
+        {"G D A E #\0"s, 5, "G D A E B C "}, // "# " is off the cycle
+        {"A", 4, "A D A E B C "},
+        {"A#xy\0"s, 4, "A#D A E B C "},             // a name off the cycle
+        {"A A A A A A C#C#\0"s, 6, "A A A A A A "}, // cut after six
+        {"E \0B B B B "s, 4, "E D A E B C "},       // nothing after the NUL
     };
-    for (const auto& [exists, keep, strings, kept, count, tuning] : cases) {
+    for (const auto& [strings, count, tuning] : cases) {
         testing::MemoryStore store;
-        store.exists = exists;
-        store.put(kKeepValue, keep, ValueType::Binary);
+        store.put(kKeepValue, "\1", ValueType::Binary);
         store.put(kStringsValue, strings);
         const KeptSetup s = loadSetup(store);
         EXPECT_EQ(
             std::tuple(s.keepTuning, s.strings.value(), names(s.tuning), store.open, store.misused),
-            std::tuple(kept, count, tuning, false, false))
+            std::tuple(true, count, tuning, false, false))
             << ::testing::PrintToString(strings);
     }
 }
