@@ -77,6 +77,8 @@ const Case kCases[] = {
      [](Fixture& f) { f.note(9, 4, 'e', T::Chord); }, "note"},
     {"Rep into a new block", threeNotesInNarrowTab,
      [](Fixture& f) { f.history.record("Rep", [&] { f.staff.RepeatLast(false); }); }, "Rep"},
+    {"Clear tab", threeNotesInNarrowTab,
+     [](Fixture& f) { f.history.record("Clear tab", [&] { f.staff.Clear(); }); }, "Clear tab"},
     {"load after its Clear tab", threeNotesInNarrowTab,
      [](Fixture& f) {
          f.history.record("Clear tab", [&] { f.staff.Clear(); });

@@ -678,6 +678,33 @@ private slots:
         QVERIFY(w.prompter.asked.isEmpty());
     }
 
+    // A drop and Return on the same cell with the same choices take one path: the same tab,
+    // the same refusals and the same steps, note after note.
+    void dropAndKeyAgree()
+    {
+        const std::tuple<QPoint, char, const char*, const char*> notes[] = {
+            {{5, 3}, 'q', "RadioDefault", "Down Down 5"},
+            {{7, 3}, 'e', "RadioH", "E Shift+H 7"},
+            {{12, 3}, 'e', "RadioS", "Shift+S 1 2"},
+            {{0, 1}, 'e', "RadioChord", "Shift+C Up Up Home"},
+            {{3, 1}, 'e', "RadioChord", "3"},
+            {{2, 2}, 'e', "RadioS", "Shift+S Down 2"}};
+        Window dropped, typed;
+        typed.activate();
+        for (const auto& [cell, symbol, radio, keys] : notes) {
+            QTest::mouseClick(child(dropped.form, radio), Qt::LeftButton);
+            dropped.drop(cellCentre(cell.x(), cell.y()), QByteArray(1, symbol));
+            typed.type(QString::fromLatin1(keys) + QStringLiteral(" Return"));
+            QCOMPARE(typed.tab().toPlainText(), dropped.tab().toPlainText());
+            QCOMPARE(typed.form.history().undoLabel(), dropped.form.history().undoLabel());
+        }
+        QCOMPARE(typed.prompter.asked, dropped.prompter.asked);
+        QCOMPARE(typed.prompter.asked.size(), 2);
+        const engine::EditingState &a = typed.form.state(), &b = dropped.form.state();
+        QCOMPARE(std::tie(a.lastString, a.lastFret, a.markCol, a.markRow),
+                 std::tie(b.lastString, b.lastFret, b.markCol, b.markRow));
+    }
+
     // One undo history for every action, the text area's typing included, from any focus.
     void undoAndRedo()
     {
