@@ -43,6 +43,20 @@ void VectorTabText::append(const std::string& text)
     ++m_revision;
 }
 
+void VectorTabText::insertLine(int index, const std::string& text)
+{
+    m_journal.inserted(index, text);
+    m_lines.insert(m_lines.begin() + index, text);
+    ++m_revision;
+}
+
+void VectorTabText::eraseLine(int index)
+{
+    m_journal.erased(index, m_lines[static_cast<std::size_t>(index)]);
+    m_lines.erase(m_lines.begin() + index);
+    ++m_revision;
+}
+
 void VectorTabText::eraseAll()
 {
     // Last line first, so that undo puts each back at the end.

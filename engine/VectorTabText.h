@@ -8,7 +8,7 @@
 
 namespace quorlin::engine {
 
-class VectorTabText final : public TabText {
+class VectorTabText : public TabText {
 public:
     VectorTabText() = default;
     explicit VectorTabText(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
@@ -29,11 +29,16 @@ public:
     void undoLevel() override { m_journal.undo(m_lines); }
     void redoLevel() override { m_journal.redo(m_lines); }
 
+    // What only the user does in a text area: a line put in or taken out anywhere.
+    void insertLine(int index, const std::string& text);
+    void eraseLine(int index);
+
     const std::vector<std::string>& lines() const { return m_lines; }
 
-private:
+protected:
     bool holds(int index) const;
 
+private:
     std::vector<std::string> m_lines;
     std::uint64_t m_revision = 0;
     LineJournal m_journal;

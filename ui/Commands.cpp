@@ -16,7 +16,7 @@ namespace {
 enum class Menu { File, Edit, Note, Help };
 enum class Kind { Plain, Neck, Duration, Technique, Toggle };
 
-struct Spec {
+struct Entry {
     Command command;
     Menu menu;
     const char* text;
@@ -28,7 +28,7 @@ struct Spec {
 
 // Technique keys are Shift and a letter of the name: the plain letters are the durations and
 // Alt opens the menus.
-const Spec kSpecs[] = {
+const Entry kEntries[] = {
     {Command::New, Menu::File, "&New", QKeySequence::New, "", Kind::Plain},
     {Command::Open, Menu::File, "&Open...", QKeySequence::Open, "", Kind::Plain},
     {Command::Save, Menu::File, "&Save...", QKeySequence::Save, "", Kind::Plain},
@@ -72,15 +72,15 @@ const Spec kSpecs[] = {
      Kind::Plain, true},
 };
 
-static_assert(std::size(kSpecs) == static_cast<std::size_t>(Command::Count));
+static_assert(std::size(kEntries) == static_cast<std::size_t>(Command::Count));
 
-QList<QKeySequence> keysOf(const Spec& spec)
+QList<QKeySequence> keysOf(const Entry& entry)
 {
     QList<QKeySequence> keys;
-    if (spec.standard != QKeySequence::UnknownKey)
-        keys = QKeySequence::keyBindings(spec.standard);
+    if (entry.standard != QKeySequence::UnknownKey)
+        keys = QKeySequence::keyBindings(entry.standard);
     for (const QString& key :
-         QString::fromLatin1(spec.keys).split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
+         QString::fromLatin1(entry.keys).split(QStringLiteral("; "), Qt::SkipEmptyParts)) {
         const QKeySequence sequence(key, QKeySequence::PortableText);
         if (!keys.contains(sequence))
             keys << sequence;
@@ -98,27 +98,27 @@ Commands::Commands(QMainWindow& window, QWidget& neck)
         bar.addMenu(QStringLiteral("&Note")), bar.addMenu(QStringLiteral("&Help"))};
     auto* durations = new QActionGroup(&window);
     auto* techniques = new QActionGroup(&window);
-    for (const Spec& spec : kSpecs) {
-        QMenu& menu = *menus[static_cast<std::size_t>(spec.menu)];
-        if (spec.separatorBefore)
+    for (const Entry& entry : kEntries) {
+        QMenu& menu = *menus[static_cast<std::size_t>(entry.menu)];
+        if (entry.separatorBefore)
             menu.addSeparator();
-        auto* action = new QAction(QString::fromLatin1(spec.text), &window);
-        action->setShortcuts(keysOf(spec));
+        auto* action = new QAction(QString::fromLatin1(entry.text), &window);
+        action->setShortcuts(keysOf(entry));
         menu.addAction(action);
-        if (spec.kind == Kind::Plain) {
+        if (entry.kind == Kind::Plain) {
             // The whole window listens for these keys.
             window.addAction(action);
         } else {
             action->setShortcutContext(Qt::WidgetShortcut);
             neck.addAction(action);
         }
-        action->setCheckable(spec.kind == Kind::Duration || spec.kind == Kind::Technique ||
-                             spec.kind == Kind::Toggle);
-        if (spec.kind == Kind::Duration)
+        action->setCheckable(entry.kind == Kind::Duration || entry.kind == Kind::Technique ||
+                             entry.kind == Kind::Toggle);
+        if (entry.kind == Kind::Duration)
             durations->addAction(action);
-        else if (spec.kind == Kind::Technique)
+        else if (entry.kind == Kind::Technique)
             techniques->addAction(action);
-        m_actions[static_cast<std::size_t>(spec.command)] = action;
+        m_actions[static_cast<std::size_t>(entry.command)] = action;
     }
 }
 

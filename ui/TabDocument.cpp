@@ -12,12 +12,6 @@
 
 namespace quorlin::ui {
 
-namespace {
-
-const QString kCaption = QStringLiteral("Quorlin v1.0");
-
-} // namespace
-
 TabDocument::TabDocument(QWidget& window, Prompter& prompter, TextAreaTabText& text,
                          const engine::Staff& staff, engine::History& history) :
     m_window(window),

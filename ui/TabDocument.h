@@ -19,6 +19,9 @@ class Staff;
 
 namespace quorlin::ui {
 
+// The main window's caption, also the caption of its questions about the tab.
+inline const QString kCaption = QStringLiteral("Quorlin v1.0");
+
 class Prompter;
 class TabFileDialog;
 class TextAreaTabText;

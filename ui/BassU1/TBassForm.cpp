@@ -41,7 +41,6 @@ namespace quorlin::ui {
 
 namespace {
 
-const QString kCaption = QStringLiteral("Quorlin v1.0");
 const QString kHelpFileName = QStringLiteral("Quorlin.hlp");
 
 constexpr int kHelpOverviewTopic = 1;
@@ -203,15 +202,15 @@ void TBassForm::connectCommands()
     on(Command::Save, [this] { SaveTab(); });
     on(Command::Copy, &TBassForm::CopyToClip);
     on(Command::Exit, &TBassForm::CloseApp);
-    on(Command::Undo, &TBassForm::undo);
-    on(Command::Redo, &TBassForm::redo);
+    on(Command::Undo, [this] { moveInHistory(false); });
+    on(Command::Redo, [this] { moveInHistory(true); });
     on(Command::RepeatLast, &TBassForm::RepeatLast);
     on(Command::DeleteLast, &TBassForm::GoBack);
     on(Command::NewLine, &TBassForm::JumpLine);
     on(Command::WriteNote, &TBassForm::writeNoteAtCursor);
     on(Command::Rest, [this] { setRest(m_duration); });
     on(Command::Help, &TBassForm::HelpMe);
-    on(Command::KeyboardMap, &TBassForm::showKeyboardMap);
+    on(Command::KeyboardMap, [this] { openHelp(kKeyboardMapTopic); });
     on(Command::About, &TBassForm::showAbout);
     for (int i = 0; i < static_cast<int>(Command::Count); ++i)
         connect(c[static_cast<Command>(i)], &QAction::triggered, m_ui->BassNeck,
@@ -465,38 +464,28 @@ void TBassForm::GoBack()
     act("Delete last", [this] { m_staff->GoBack(); });
 }
 
-void TBassForm::undo()
+void TBassForm::moveInHistory(bool forward)
 {
-    const char* label = m_history->undoLabel();
-    if (!m_history->undo())
+    const char* label = forward ? m_history->redoLabel() : m_history->undoLabel();
+    if (!(forward ? m_history->redo() : m_history->undo()))
         return;
     showSetup();
     syncControls();
-    statusBar()->showMessage(QStringLiteral("Undo: ") + QLatin1String(label), kMessageMs);
-}
-
-void TBassForm::redo()
-{
-    const char* label = m_history->redoLabel();
-    if (!m_history->redo())
-        return;
-    showSetup();
-    syncControls();
-    statusBar()->showMessage(QStringLiteral("Redo: ") + QLatin1String(label), kMessageMs);
+    statusBar()->showMessage((forward ? QStringLiteral("Redo: ") : QStringLiteral("Undo: ")) +
+                                 QLatin1String(label),
+                             kMessageMs);
 }
 
 void TBassForm::HelpMe()
 {
-    if (m_help == nullptr)
-        m_help = new HelpViewer(this);
-    m_help->openAt(m_helpFile, kHelpOverviewTopic);
+    openHelp(kHelpOverviewTopic);
 }
 
-void TBassForm::showKeyboardMap()
+void TBassForm::openHelp(int topic)
 {
     if (m_help == nullptr)
         m_help = new HelpViewer(this);
-    m_help->openAt(m_helpFile, kKeyboardMapTopic);
+    m_help->openAt(m_helpFile, topic);
 }
 
 void TBassForm::showAbout()

@@ -82,9 +82,9 @@ private:
     void placeNote(int fret, int string, char symbol);
     void writeNoteAtCursor();
     void giveKeysToNeck();
-    void undo();
-    void redo();
-    void showKeyboardMap();
+    // Undo, or redo when forward, and say so in the status bar.
+    void moveInHistory(bool forward);
+    void openHelp(int topic);
     void showAbout();
     void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
 
