@@ -1,0 +1,210 @@
+#include "audio/Synth.h"
+
+#include "audio/FluidLog.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+namespace quorlin::audio {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The presets a tab can ask for, kept in memory once loaded, so that a program change on the
+// audio thread never waits for the disk.
+struct PinnedPreset {
+    int bank;
+    int program;
+};
+constexpr PinnedPreset kPinned[] = {
+    {0, score::kFingerProgram}, {0, score::kSlapProgram}, {0, score::kPopProgram}, {128, 0}};
+
+class FluidSynthImpl final : public Synth {
+public:
+    FluidSynthImpl(fluid_settings_t* settings, fluid_synth_t* synth) :
+        m_settings(settings), m_synth(synth)
+    {
+    }
+    ~FluidSynthImpl() override
+    {
+        delete_fluid_synth(m_synth);
+        delete_fluid_settings(m_settings);
+    }
+    FluidSynthImpl(const FluidSynthImpl&) = delete;
+    FluidSynthImpl& operator=(const FluidSynthImpl&) = delete;
+
+    void send(const score::Event& event) override
+    {
+        const int channel = event.channel;
+        switch (event.kind) {
+        case score::EventKind::NoteOn:
+            fluid_synth_noteon(m_synth, channel, event.number, event.value);
+            break;
+        case score::EventKind::NoteOff:
+            fluid_synth_noteoff(m_synth, channel, event.number);
+            break;
+        case score::EventKind::Program:
+            fluid_synth_program_change(m_synth, channel, event.number);
+            break;
+        case score::EventKind::Controller:
+            fluid_synth_cc(m_synth, channel, event.number, event.value);
+            break;
+        case score::EventKind::PitchBend:
+            fluid_synth_pitch_bend(m_synth, channel, std::clamp(event.bend + 8192, 0, 16383));
+            break;
+        }
+    }
+
+    void allNotesOff() override { fluid_synth_all_notes_off(m_synth, -1); }
+
+    void render(float* left, float* right, int frames) override
+    {
+        fluid_synth_write_float(m_synth, frames, left, 0, 1, right, 0, 1);
+    }
+
+private:
+    fluid_settings_t* m_settings;
+    fluid_synth_t* m_synth;
+};
+
+thread_local std::string t_lastError;
+
+void keepError(int, const char* message, void*)
+{
+    t_lastError = message ? message : "";
+}
+
+bool isFontName(const fs::path& path)
+{
+    auto ext = path.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".sf2" || ext == ".sf3";
+}
+
+} // namespace
+
+namespace detail {
+
+void captureFluidSynthLog()
+{
+    static const bool done = [] {
+        fluid_set_log_function(FLUID_PANIC, keepError, nullptr);
+        fluid_set_log_function(FLUID_ERR, keepError, nullptr);
+        for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
+            fluid_set_log_function(level, nullptr, nullptr);
+        return true;
+    }();
+    (void)done;
+}
+
+std::string takeFluidSynthError()
+{
+    return std::exchange(t_lastError, {});
+}
+
+} // namespace detail
+
+std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, std::string& error)
+{
+    return makeFluidSynth(fontPath, FluidSynthOptions{}, error);
+}
+
+std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, const FluidSynthOptions& options,
+                                      std::string& error)
+{
+    detail::captureFluidSynthLog();
+    std::error_code ec;
+    if (!fs::is_regular_file(fontPath, ec)) {
+        error = fs::exists(fontPath, ec) ? "Not a sound font: " + fontPath
+                                         : "No such sound font: " + fontPath;
+        return nullptr;
+    }
+    if (!fluid_is_soundfont(fontPath.c_str())) {
+        error = "Not a sound font: " + fontPath;
+        return nullptr;
+    }
+
+    fluid_settings_t* settings = new_fluid_settings();
+    fluid_settings_setnum(settings, "synth.sample-rate", kSampleRate);
+    fluid_settings_setint(settings, "synth.audio-channels", 1);
+    // Only the presets in use are read from the font: a General MIDI font is mostly pianos
+    // and strings a bass tab never plays.
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", options.dynamicLoading);
+    // One thread drives the synthesiser at a time, so FluidSynth's own lock is dead weight.
+    fluid_settings_setint(settings, "synth.threadsafe-api", 0);
+    fluid_settings_setnum(settings, "synth.gain", 0.5);
+    // A bass wants a small room and no chorus, which only muddies the low end.
+    fluid_settings_setint(settings, "synth.chorus.active", 0);
+    fluid_settings_setint(settings, "synth.reverb.active", 1);
+    fluid_settings_setnum(settings, "synth.reverb.room-size", 0.2);
+    fluid_settings_setnum(settings, "synth.reverb.damp", 0.4);
+    fluid_settings_setnum(settings, "synth.reverb.level", 0.3);
+
+    fluid_synth_t* synth = new_fluid_synth(settings);
+    if (!synth) {
+        delete_fluid_settings(settings);
+        error = "Cannot start the synthesiser";
+        return nullptr;
+    }
+    auto result = std::make_unique<FluidSynthImpl>(settings, synth);
+    const int font = fluid_synth_sfload(synth, fontPath.c_str(), 1);
+    if (font == FLUID_FAILED) {
+        error = "Cannot load the sound font " + fontPath;
+        return nullptr;
+    }
+    for (const auto& preset : kPinned)
+        fluid_synth_pin_preset(synth, font, preset.bank, preset.program);
+    // Loading left a piano on every channel; the bass presets take their places so that the
+    // piano's samples leave memory again.
+    for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel) {
+        if (channel == score::kClickChannel)
+            continue;
+        int program = score::kFingerProgram;
+        if (channel == score::kSlapChannel)
+            program = score::kSlapProgram;
+        else if (channel == score::kPopChannel)
+            program = score::kPopProgram;
+        fluid_synth_program_change(synth, channel, program);
+    }
+    return result;
+}
+
+std::vector<std::string> installedSoundFonts()
+{
+    std::vector<std::string> fonts;
+    std::vector<fs::path> seen;
+    for (const char* dir : {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3"}) {
+        std::error_code ec;
+        std::vector<fs::path> found;
+        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+            if (isFontName(it->path()))
+                found.push_back(it->path());
+        }
+        std::sort(found.begin(), found.end());
+        for (const auto& path : found) {
+            const fs::path real = fs::canonical(path, ec);
+            if (ec || !fs::is_regular_file(real, ec))
+                continue;
+            if (std::find(seen.begin(), seen.end(), real) != seen.end())
+                continue;
+            seen.push_back(real);
+            fonts.push_back(path.string());
+        }
+    }
+    // The General MIDI fonts have the bass programs the tab plays.
+    const auto generalMidi = [](const std::string& path) {
+        const auto name = fs::path(path).filename().string();
+        return name.starts_with("FluidR3_GM") || name.starts_with("default-GM");
+    };
+    std::stable_partition(fonts.begin(), fonts.end(), generalMidi);
+    return fonts;
+}
+
+} // namespace quorlin::audio

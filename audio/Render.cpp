@@ -1,0 +1,289 @@
+#include "audio/Render.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <limits>
+#include <unistd.h>
+#include <vector>
+
+namespace quorlin::audio {
+
+namespace {
+
+// Past this many ticks (about two years at the slowest tempo) a tick means "no end", and
+// the frame arithmetic below cannot overflow.
+constexpr std::int64_t kFarTick = std::int64_t{1} << 40;
+constexpr std::int64_t kFramesPerMinute = 60 * std::int64_t{kSampleRate};
+
+int validTempo(int tempo)
+{
+    return std::clamp(tempo, score::kMinTempo, score::kMaxTempo);
+}
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b)
+{
+    const std::int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+} // namespace
+
+std::int64_t framesAt(std::int64_t tick, int tempo)
+{
+    tick = std::clamp(tick, -kFarTick, kFarTick);
+    return floorDiv(tick * kFramesPerMinute,
+                    std::int64_t{validTempo(tempo)} * score::kTicksPerBeat);
+}
+
+std::int64_t Scheduler::frameOf(std::int64_t tick) const
+{
+    if (tick >= kFarTick)
+        return std::numeric_limits<std::int64_t>::max();
+    return m_anchorFrame + framesAt(tick, m_tempo) - framesAt(m_anchorTick, m_tempo);
+}
+
+std::int64_t Scheduler::tick() const
+{
+    const std::int64_t frames = m_frame - m_anchorFrame + framesAt(m_anchorTick, m_tempo);
+    return floorDiv(frames * m_tempo * score::kTicksPerBeat, kFramesPerMinute);
+}
+
+void Scheduler::send(const score::Event& event)
+{
+    if (event.channel < 16 && event.number < 128) {
+        const std::uint64_t bit = std::uint64_t{1} << (event.number % 64);
+        std::uint64_t& word = m_sounding[event.channel][event.number / 64];
+        if (event.kind == score::EventKind::NoteOn && event.value > 0)
+            word |= bit;
+        else if (event.kind == score::EventKind::NoteOn || event.kind == score::EventKind::NoteOff)
+            word &= ~bit;
+    }
+    m_synth.send(event);
+}
+
+void Scheduler::start(const score::Performance& performance, std::int64_t tick)
+{
+    m_synth.allNotesOff();
+    std::fill(&m_sounding[0][0], &m_sounding[0][0] + 32, 0);
+    m_tempo = validTempo(performance.tempo);
+    m_anchorTick = tick;
+    m_anchorFrame = 0;
+    m_frame = 0;
+    m_lastSent = tick - 1;
+    const auto& events = performance.events;
+    m_next = 0;
+    for (; m_next < events.size() && events[m_next].tick < tick; ++m_next) {
+        const auto kind = events[m_next].kind;
+        if (kind != score::EventKind::NoteOn && kind != score::EventKind::NoteOff)
+            send(events[m_next]);
+    }
+}
+
+int Scheduler::render(const score::Performance& performance, float* left, float* right, int frames,
+                      std::int64_t stopTick)
+{
+    const auto& events = performance.events;
+    const std::int64_t stopFrame = frameOf(stopTick);
+    int done = 0;
+    for (;;) {
+        while (m_next < events.size() && events[m_next].tick < stopTick &&
+               frameOf(events[m_next].tick) <= m_frame) {
+            m_lastSent = events[m_next].tick;
+            send(events[m_next++]);
+        }
+        std::int64_t until = std::min(m_frame + (frames - done), stopFrame);
+        if (m_next < events.size() && events[m_next].tick < stopTick)
+            until = std::min(until, frameOf(events[m_next].tick));
+        if (until <= m_frame)
+            return done;
+        const int count = static_cast<int>(until - m_frame);
+        m_synth.render(left + done, right + done, count);
+        done += count;
+        m_frame = until;
+    }
+}
+
+void Scheduler::switchTo(const score::Performance& performance)
+{
+    const auto& events = performance.events;
+    // The first tick not heard yet: an event of the old performance at the present frame
+    // may have gone out already, and then its tick has.
+    std::int64_t from = std::max(tick(), m_anchorTick);
+    while (frameOf(from) < m_frame)
+        ++from;
+    from = std::max(from, m_lastSent + 1);
+    const std::int64_t anchorFrame = frameOf(from);
+    m_anchorTick = from;
+    m_anchorFrame = anchorFrame;
+    m_tempo = validTempo(performance.tempo);
+    m_next = static_cast<std::size_t>(
+        std::lower_bound(events.begin(), events.end(), from,
+                         [](const score::Event& e, std::int64_t t) { return e.tick < t; }) -
+        events.begin());
+
+    // A note the old performance would have released but the new one never does.
+    std::uint64_t pending[16][2];
+    std::uint64_t release[16][2] = {};
+    std::copy(&m_sounding[0][0], &m_sounding[0][0] + 32, &pending[0][0]);
+    const auto anyPending = [&] {
+        return std::any_of(&pending[0][0], &pending[0][0] + 32, [](auto w) { return w != 0; });
+    };
+    for (std::size_t i = m_next; i < events.size() && anyPending(); ++i) {
+        const auto& e = events[i];
+        if (e.channel >= 16 || e.number >= 128)
+            continue;
+        const std::uint64_t bit = std::uint64_t{1} << (e.number % 64);
+        std::uint64_t& word = pending[e.channel][e.number / 64];
+        if (!(word & bit))
+            continue;
+        if (e.kind == score::EventKind::NoteOn && e.value > 0)
+            release[e.channel][e.number / 64] |= bit; // struck again before any release
+        if (e.kind == score::EventKind::NoteOn || e.kind == score::EventKind::NoteOff)
+            word &= ~bit;
+    }
+    for (int i = 0; i < 32; ++i)
+        (&release[0][0])[i] |= (&pending[0][0])[i];
+    for (int channel = 0; channel < 16; ++channel) {
+        for (int key = 0; key < 128; ++key) {
+            if (release[channel][key / 64] & (std::uint64_t{1} << (key % 64))) {
+                score::Event off;
+                off.kind = score::EventKind::NoteOff;
+                off.channel = static_cast<std::uint8_t>(channel);
+                off.number = static_cast<std::uint8_t>(key);
+                send(off);
+            }
+        }
+    }
+}
+
+} // namespace quorlin::audio
+
+namespace quorlin::audio {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kBlock = 4096;
+constexpr std::int64_t kMaxTail = 2 * std::int64_t{kSampleRate};
+constexpr float kSilence = 1e-4f; // about -80 dB, below the last bit of a 16-bit file
+
+std::string cannotWrite(const std::string& path, const std::string& why)
+{
+    return "Cannot write " + path + ": " + why;
+}
+
+// A new file beside `path`, so that the rename at the end stays on one file system.
+int createTemp(const std::string& path, std::string& tempPath)
+{
+    static std::atomic<unsigned> counter{0};
+    const fs::path target(path);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = "." + target.filename().string() + ".part-" +
+                                 std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        tempPath = (target.parent_path() / name).string();
+        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+} // namespace
+
+bool renderWav(const score::Performance& performance, Synth& synth, const std::string& path,
+               const std::function<bool(double fraction)>& progress, std::string& error)
+{
+    std::string tempPath;
+    const int fd = createTemp(path, tempPath);
+    if (fd < 0) {
+        error = cannotWrite(path, std::strerror(errno));
+        return false;
+    }
+    SF_INFO info{};
+    info.samplerate = kSampleRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+    const auto fail = [&](const std::string& why) {
+        if (file)
+            sf_close(file);
+        ::close(fd);
+        ::unlink(tempPath.c_str());
+        error = why;
+        return false;
+    };
+    if (!file)
+        return fail(cannotWrite(path, sf_strerror(nullptr)));
+    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+
+    const std::int64_t endTick = std::max(performance.endTick, performance.startTick);
+    const int tempo = performance.tempo;
+    const std::int64_t body = framesAt(endTick, tempo) - framesAt(performance.startTick, tempo);
+    const double total = static_cast<double>(body + kMaxTail);
+
+    std::vector<float> left(kBlock), right(kBlock), frames(2 * kBlock);
+    Scheduler scheduler(synth);
+    scheduler.start(performance, performance.startTick);
+    std::int64_t written = 0;
+    std::int64_t tail = 0;
+    int blocks = 0;
+    for (;;) {
+        const bool inBody = !scheduler.reached(endTick);
+        // Past the end the events at the end (the last releases) still go out.
+        const int count =
+            inBody ? scheduler.render(performance, left.data(), right.data(), kBlock, endTick)
+                   : scheduler.render(performance, left.data(), right.data(), kBlock, kFarTick);
+        float peak = 0.0f;
+        for (int i = 0; i < count; ++i) {
+            frames[2 * i] = left[i];
+            frames[2 * i + 1] = right[i];
+            peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
+        }
+        if (sf_writef_float(file, frames.data(), count) != count)
+            return fail(cannotWrite(path, sf_strerror(file)));
+        written += count;
+        if (!inBody) {
+            tail += count;
+            if (tail >= kMaxTail || (peak < kSilence && scheduler.sentAll(performance)))
+                break;
+        }
+        if (++blocks % 16 == 0 && progress && !progress(static_cast<double>(written) / total))
+            return fail("Cancelled");
+    }
+    // Shut the notes off so the synthesiser is quiet for whoever plays next.
+    synth.allNotesOff();
+
+    const int closed = sf_close(file);
+    file = nullptr;
+    if (closed != 0)
+        return fail(cannotWrite(path, sf_error_number(closed)));
+    if (::fsync(fd) != 0)
+        return fail(cannotWrite(path, std::strerror(errno)));
+    if (::close(fd) != 0) {
+        const int why = errno;
+        ::unlink(tempPath.c_str());
+        error = cannotWrite(path, std::strerror(why));
+        return false;
+    }
+    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+        const int why = errno;
+        ::unlink(tempPath.c_str());
+        error = cannotWrite(path, std::strerror(why));
+        return false;
+    }
+    if (progress)
+        progress(1.0);
+    return true;
+}
+
+} // namespace quorlin::audio
