@@ -1,0 +1,200 @@
+// The MIDI file: its bytes for small cases, and a whole performance read back by mido,
+// a MIDI reader that is not ours.
+
+#include "files/MidiFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace quorlin::files {
+namespace {
+
+using score::Event;
+using score::EventKind;
+using score::Technique;
+using T = Technique;
+constexpr int Q = score::kTicksPerBeat;
+
+std::string bytes(std::initializer_list<int> values)
+{
+    std::string out;
+    for (int v : values)
+        out += static_cast<char>(v);
+    return out;
+}
+
+score::Performance onePerformance(std::int64_t origin)
+{
+    score::Performance p;
+    p.tempo = 120;
+    p.startTick = origin;
+    p.endTick = origin + Q;
+    p.events = {{origin, EventKind::NoteOn, 0, 40, 100, 0, 0},
+                {origin + Q, EventKind::NoteOff, 0, 40, 64, 0, 0}};
+    return p;
+}
+
+TEST(MidiFile, OneNoteIsAHeaderATempoTrackAndANoteTrackWhereverItStarts)
+{
+    const std::string expected =
+        "MThd" + bytes({0, 0, 0, 6, 0, 1, 0, 2, 0x01, 0xE0}) +
+        // Tempo 500000 microseconds, 4/4, the end a beat later.
+        "MTrk" + bytes({0, 0, 0, 20, 0, 0xFF, 0x51, 3, 0x07, 0xA1, 0x20}) +
+        bytes({0, 0xFF, 0x58, 4, 4, 2, 24, 8, 0x83, 0x60, 0xFF, 0x2F, 0}) + "MTrk" +
+        bytes({0, 0, 0, 28, 0, 0xFF, 0x03, 11}) + "Finger bass" +
+        bytes({0, 0x90, 40, 100, 0x83, 0x60, 0x80, 40, 64, 0, 0xFF, 0x2F, 0});
+    for (std::int64_t origin : {0, 3 * Q}) {
+        SCOPED_TRACE(origin);
+        EXPECT_EQ(midiFileBytes(onePerformance(origin)), expected);
+        std::ostringstream out;
+        writeMidiFile(out, onePerformance(origin));
+        EXPECT_EQ(out.str(), expected);
+    }
+}
+
+// The first python3 on PATH that has mido: Debian's package installs it for the system one,
+// which a python version manager's own may hide.
+std::string pythonWithMido()
+{
+    std::istringstream path(std::getenv("PATH") ? std::getenv("PATH") : "");
+    std::string dir;
+    while (std::getline(path, dir, ':')) {
+        const std::string python = dir + "/python3";
+        if (access(python.c_str(), X_OK) != 0)
+            continue;
+        const std::string check = "'" + python + "' -c 'import mido' 2>/dev/null";
+        if (std::system(check.c_str()) == 0)
+            return python;
+    }
+    return {};
+}
+
+std::string run(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
+// What read_midi.py prints for the performance, worked out from its events.
+std::string expectedReading(const score::Performance& p)
+{
+    // By EventKind: NoteOn, NoteOff, Program, Controller, PitchBend.
+    const char* kinds[] = {"note_on", "note_off", "program_change", "control_change", "pitchwheel"};
+    const char* names[16] = {"Finger bass", "Slap bass", "Pop bass"};
+    names[9] = "Metronome";
+    std::int64_t end = p.endTick;
+    std::vector<int> channels;
+    for (const Event& e : p.events) {
+        if (std::find(channels.begin(), channels.end(), e.channel) == channels.end())
+            channels.push_back(e.channel);
+        end = std::max(end, e.tick);
+    }
+    std::sort(channels.begin(), channels.end());
+    end -= p.startTick;
+    std::ostringstream out;
+    out << "header 1 480 " << channels.size() + 1 << "\n0 0 set_tempo - 500000\n"
+        << "0 0 time_signature - 4 4 24 8\n0 " << end << " end_of_track -\n";
+    for (std::size_t track = 1; track <= channels.size(); ++track) {
+        const int channel = channels[track - 1];
+        out << track << " 0 track_name - " << names[channel] << '\n';
+        for (const Event& e : p.events) {
+            if (e.channel != channel)
+                continue;
+            out << track << ' ' << e.tick - p.startTick << ' ' << kinds[int(e.kind)] << ' '
+                << channel;
+            if (e.kind == EventKind::PitchBend)
+                out << ' ' << e.bend;
+            else
+                out << ' ' << int(e.number);
+            if (e.kind != EventKind::Program && e.kind != EventKind::PitchBend)
+                out << ' ' << int(e.value);
+            out << '\n';
+        }
+        out << track << ' ' << end << " end_of_track -\n";
+    }
+    return out.str();
+}
+
+// A chord, a hammer-on, a rest, triplets ending in a slide, a slap, a pop, a slide down and
+// a long rest: a delta time of three bytes on the finger track.
+score::Score songOfEverything()
+{
+    const std::vector<std::pair<std::int64_t, std::vector<score::Note>>> columns = {
+        {Q, {{3, 0, 33}, {4, 0, 28}}},
+        {Q / 2, {{1, 0, 43}}},
+        {Q / 2, {{1, 2, 45, T::HammerOn}}},
+        {Q, {}},
+        {Q / 3, {{2, 0, 36}}},
+        {Q / 3, {{2, 2, 38, T::HammerOn}}},
+        {Q / 3, {{2, 5, 41, T::SlideUp}}},
+        {Q, {{4, 0, 28, T::Slap}}},
+        {Q, {{3, 12, 45, T::Pop}}},
+        {Q, {{1, 0, 43, T::SlideDown}}},
+        {40 * Q, {}},
+        {Q / 2, {{1, 7, 50, T::PullOff}, {4, 3, 31}}},
+    };
+    score::Score s;
+    s.tempo = 120;
+    for (const auto& [length, notes] : columns) {
+        s.columns.push_back({.start = s.length,
+                             .length = length,
+                             .triplet = length == Q / 3,
+                             .rest = notes.empty(),
+                             .notes = notes});
+        s.length += length;
+    }
+    return s;
+}
+
+TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
+{
+    const std::string python = pythonWithMido();
+    ASSERT_FALSE(python.empty()) << "no python3 with mido on PATH (Debian: python3-mido)";
+    const score::Score song = songOfEverything();
+
+    const std::tuple<const char*, std::size_t, std::size_t, bool> cases[] = {
+        {"whole", 0, song.columns.size(), true},
+        {"from the triplets to the slide down", 4, 10, false},
+        {"from the rest, with clicks", 3, 8, true},
+    };
+    for (const auto& [name, first, end, metronome] : cases) {
+        SCOPED_TRACE(name);
+        const score::PerformOptions options{
+            .firstColumn = first, .endColumn = end, .metronome = metronome};
+        const score::Performance p = score::perform(song, options);
+        ASSERT_FALSE(p.events.empty());
+
+        const auto file = std::filesystem::temp_directory_path() /
+                          ("quorlin-midi-" + std::to_string(getpid()) + ".mid");
+        {
+            std::ofstream out(file, std::ios::binary);
+            writeMidiFile(out, p);
+        }
+        const std::string read =
+            run("'" + python + "' '" QUORLIN_READ_MIDI "' '" + file.string() + "' 2>&1");
+        std::filesystem::remove(file);
+
+        EXPECT_EQ(read, expectedReading(p));
+        // Figures of the reader's own, not worked out by us: 120 beats a minute, the range
+        // starting at once, the triplet slide bent down three semitones of twelve.
+        EXPECT_EQ(read.find("header 1 480 "), 0u);
+        for (const char* line :
+             {"0 0 set_tempo - 500000\n", "1 0 program_change 0 32\n", " pitchwheel 0 -2048\n"})
+            EXPECT_NE(read.find(line), std::string::npos) << line;
+    }
+}
+
+} // namespace
+} // namespace quorlin::files

@@ -1,0 +1,345 @@
+// The score turned into events: channels and velocities by technique, where notes end,
+// legato ties, slide glides, ranges, the metronome and the order of events at a tick.
+
+#include "score/Performance.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <tuple>
+
+namespace quorlin::score {
+namespace {
+
+using T = Technique;
+using K = EventKind;
+constexpr int Q = kTicksPerBeat;
+
+Note note(int string, int pitch, Technique technique = T::Plain)
+{
+    return {string, 0, pitch, technique};
+}
+
+Column column(std::int64_t start, std::int64_t length, std::vector<Note> notes)
+{
+    Column c;
+    c.start = start;
+    c.length = length;
+    c.rest = notes.empty();
+    c.notes = std::move(notes);
+    return c;
+}
+
+// Columns one after another, each `length` long.
+Score scoreOf(std::vector<std::vector<Note>> columns, std::int64_t length = Q)
+{
+    Score s;
+    for (auto& notes : columns) {
+        s.columns.push_back(column(s.length, length, std::move(notes)));
+        s.length += length;
+    }
+    return s;
+}
+
+Score scoreAt(std::vector<Column> columns)
+{
+    Score s;
+    s.columns = std::move(columns);
+    return s;
+}
+
+Performance bare(const Score& s, PerformOptions options = {})
+{
+    options.setup = false;
+    return perform(s, options);
+}
+
+std::vector<Event> filtered(const Performance& p, EventKind kind, int channel = -1)
+{
+    std::vector<Event> out;
+    for (const Event& e : p.events) {
+        if (e.kind == kind && (channel < 0 || e.channel == channel))
+            out.push_back(e);
+    }
+    return out;
+}
+
+std::optional<std::int64_t> offOf(const Performance& p, int channel, int key, std::int64_t after)
+{
+    for (const Event& e : filtered(p, K::NoteOff, channel)) {
+        if (e.number == key && e.tick > after)
+            return e.tick;
+    }
+    return std::nullopt;
+}
+
+// The ticks where the legato pedal goes down and up again.
+std::vector<std::int64_t> pedal(const Performance& p)
+{
+    std::vector<std::int64_t> out;
+    for (const Event& e : filtered(p, K::Controller, 0)) {
+        if (e.number == 68)
+            out.push_back(e.tick);
+    }
+    return out;
+}
+
+TEST(Perform, EachTechniquePlaysOnItsChannelWithItsVelocity)
+{
+    const std::tuple<Technique, int, int> cases[] = {
+        {T::Plain, 0, 100},    {T::HammerOn, 0, 70}, {T::PullOff, 0, 70}, {T::SlideUp, 0, 85},
+        {T::SlideDown, 0, 85}, {T::Slap, 1, 110},    {T::Pop, 2, 110}};
+    for (const auto& [technique, channel, velocity] : cases) {
+        SCOPED_TRACE(int(technique));
+        // After a rest: the column index shows, and a legato note has nothing to tie to.
+        const Performance p = bare(scoreOf({{}, {note(2, 45, technique)}}));
+        const auto ch = std::uint8_t(channel);
+        EXPECT_EQ(filtered(p, K::NoteOn),
+                  (std::vector<Event>{{Q, K::NoteOn, ch, 45, std::uint8_t(velocity), 0, 1}}));
+        EXPECT_EQ(filtered(p, K::NoteOff),
+                  (std::vector<Event>{{2 * Q, K::NoteOff, ch, 45, 64, 0, 1}}));
+    }
+}
+
+TEST(Perform, SetupComesFirstAtTheStartOfTheRange)
+{
+    const Score s = scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}});
+    std::vector<std::tuple<int, int, int, int>> setup; // kind, channel, number, value or bend
+    for (const Event& e : perform(s, {.firstColumn = 1}).events) {
+        if (e.tick != Q || e.kind == K::NoteOn)
+            break;
+        setup.emplace_back(int(e.kind), e.channel, e.number,
+                           e.kind == K::PitchBend ? e.bend : e.value);
+    }
+    constexpr int P = int(K::Program), C = int(K::Controller), B = int(K::PitchBend);
+    // The glide of the range's first column comes after the setup's centred bend.
+    const std::vector<std::tuple<int, int, int, int>> expected = {
+        {P, 0, 32, 0},    {P, 1, 35, 0}, {P, 2, 36, 0}, {C, 0, 101, 0},
+        {C, 0, 100, 0},   {C, 0, 6, 12}, {C, 0, 38, 0}, {C, 0, 101, 127},
+        {C, 0, 100, 127}, {C, 0, 68, 0}, {B, 0, 0, 0},  {B, 0, 0, -3413}};
+    EXPECT_EQ(setup, expected);
+    EXPECT_TRUE(filtered(bare(s), K::Program).empty());
+}
+
+TEST(Perform, ANoteEndsAtItsColumnsEndOrWhenItsStringPlaysAgain)
+{
+    const std::tuple<const char*, Score, std::int64_t> cases[] = {
+        {"rest next", scoreOf({{note(1, 40)}, {}}, Q / 2), Q / 2},
+        {"string again", scoreAt({column(0, 2 * Q, {note(1, 40)}), column(Q, Q, {note(1, 43)})}),
+         Q},
+        {"slapped again",
+         scoreAt({column(0, 2 * Q, {note(1, 40)}), column(Q / 4, Q, {note(1, 43, T::Slap)})}),
+         Q / 4},
+        {"other string within",
+         scoreAt({column(0, 2 * Q, {note(1, 40)}), column(Q, Q, {note(2, 43)})}), 2 * Q},
+        {"chord", scoreOf({{note(1, 40), note(2, 35)}, {note(1, 40), note(2, 35)}}), Q},
+    };
+    for (const auto& [name, score, off] : cases) {
+        SCOPED_TRACE(name);
+        const Performance p = bare(score);
+        EXPECT_EQ(offOf(p, 0, 40, 0), off);
+        for (const Event& e : filtered(p, K::NoteOn))
+            EXPECT_EQ(e.tick, score.columns[std::size_t(e.column)].start);
+    }
+}
+
+TEST(Perform, LegatoNotesRingIntoTheOneBeforeAndTieOnlyWhenAlone)
+{
+    using Pedal = std::vector<std::int64_t>;
+    const std::tuple<const char*, Score, int, std::int64_t, Pedal> cases[] = {
+        {"hammer-on", scoreOf({{note(1, 40)}, {note(1, 42, T::HammerOn)}}), 0, Q + 15, {Q, Q + 15}},
+        {"pull-off", scoreOf({{note(1, 40)}, {note(1, 38, T::PullOff)}}), 0, Q + 15, {Q, Q + 15}},
+        {"short",
+         scoreAt({column(0, Q, {note(1, 40)}), column(Q, 9, {note(1, 42, T::PullOff)})}),
+         0,
+         Q + 9,
+         {Q, Q + 9}},
+        // The pedal makes FluidSynth's channel play one note at a time: it would cut these.
+        {"chord", scoreOf({{note(1, 40)}, {note(1, 42, T::HammerOn), note(3, 28)}}), 0, Q + 15, {}},
+        {"after a chord",
+         scoreOf({{note(1, 40), note(3, 28)}, {note(1, 42, T::HammerOn)}}),
+         0,
+         Q + 15,
+         {}},
+        {"rings from before",
+         scoreAt({column(0, 3 * Q, {note(3, 28)}), column(Q / 2, Q / 2, {note(1, 40)}),
+                  column(Q, Q, {note(1, 42, T::HammerOn)})}),
+         0,
+         Q + 15,
+         {}},
+        {"slapped", scoreOf({{note(1, 40, T::Slap)}, {note(1, 42, T::HammerOn)}}), 1, Q + 15, {}},
+        {"same key", scoreOf({{note(1, 40)}, {note(1, 40, T::HammerOn)}}), 0, Q, {}},
+        {"plain", scoreOf({{note(1, 40)}, {note(1, 42)}}), 0, Q, {}},
+    };
+    for (const auto& [name, score, channel, off, expectedPedal] : cases) {
+        SCOPED_TRACE(name);
+        const Performance p = bare(score);
+        EXPECT_EQ(offOf(p, channel, 40, Q / 2), off);
+        EXPECT_EQ(pedal(p), expectedPedal);
+    }
+}
+
+TEST(Perform, ASlideGlidesFromThePitchBeforeItBackToTheCentreBeforeTheNextNote)
+{
+    // The slide is string 1's last note; the bend is back at 0 at `end`.
+    const std::tuple<const char*, Score, std::size_t, int, std::int64_t> cases[] = {
+        {"up", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}), 0, -3413, Q + 60},
+        {"down", scoreOf({{note(1, 50)}, {note(1, 45, T::SlideDown)}}), 0, 3413, Q + 60},
+        {"up from nowhere", scoreOf({{}, {note(1, 45, T::SlideUp)}}), 0, -1365, Q + 60},
+        {"24 frets up", scoreOf({{note(1, 28)}, {note(1, 52, T::SlideUp)}}), 0, -8192, Q + 60},
+        {"from before the range", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}), 1, -3413,
+         Q + 60},
+        {"short", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}, 40), 0, -3413, 60},
+        {"next note soon",
+         scoreAt({column(0, Q, {note(1, 40)}),
+                  column(Q, Q, {note(1, 45, T::SlideUp), note(2, 40, T::Slap)}),
+                  column(Q + 20, Q, {note(2, 33)})}),
+         0, -3413, Q + 20},
+        {"two in a column: the first glides",
+         scoreOf(
+             {{note(1, 40), note(2, 35)}, {note(1, 45, T::SlideUp), note(2, 30, T::SlideDown)}}),
+         0, -3413, Q + 60},
+    };
+    for (const auto& [name, score, first, startBend, end] : cases) {
+        SCOPED_TRACE(name);
+        const Performance p = bare(score, {.firstColumn = first});
+        std::int64_t start = -1;
+        for (const Event& e : filtered(p, K::NoteOn)) {
+            const Technique t = score.columns[std::size_t(e.column)].notes[0].technique;
+            start = start < 0 && (t == T::SlideUp || t == T::SlideDown) ? e.tick : start;
+        }
+        const auto bends = filtered(p, K::PitchBend);
+        ASSERT_EQ(bends.size(), 5u);
+        EXPECT_EQ(bends.front().tick, start);
+        EXPECT_EQ(bends.front().bend, startBend);
+        EXPECT_EQ(std::tuple(bends.back().tick, bends.back().bend), std::tuple(end, 0));
+        for (std::size_t i = 1; i < bends.size(); ++i)
+            EXPECT_LT(std::abs(bends[i].bend), std::abs(bends[i - 1].bend));
+        const auto firstAtStart = std::find_if(p.events.begin(), p.events.end(), [&](auto& e) {
+            return e.tick == start && (e.kind == K::NoteOn || e.kind == K::PitchBend);
+        });
+        EXPECT_EQ(firstAtStart->kind, K::PitchBend);
+    }
+    EXPECT_TRUE(
+        filtered(bare(scoreOf({{note(1, 45)}, {note(1, 45, T::SlideUp)}})), K::PitchBend).empty());
+}
+
+TEST(Perform, ARangePlaysItsColumnsAtTheirTicksAndClicksOnItsBeats)
+{
+    // Keys 40, 41 and 43 at their beats; a rest at beat 2; the last column a half beat long.
+    Score s = scoreOf({{note(1, 40)}, {note(1, 41)}, {}, {note(1, 43)}});
+    s.columns.push_back(column(4 * Q, Q / 2, {}));
+    s.columns.push_back(column(9 * Q / 2, Q, {}));
+    s.length = 11 * Q / 2;
+    const std::tuple<std::size_t, std::size_t, std::int64_t, std::int64_t, std::vector<int>,
+                     std::vector<std::int64_t>>
+        cases[] = {
+            {0, std::size_t(-1), 0, 11 * Q / 2, {40, 41, 43}, {0, Q, 2 * Q, 3 * Q, 4 * Q, 5 * Q}},
+            {1, 2, Q, 2 * Q, {41}, {Q}},
+            {2, 4, 2 * Q, 4 * Q, {43}, {2 * Q, 3 * Q}},
+            {5, 6, 9 * Q / 2, 11 * Q / 2, {}, {5 * Q}}, // from within a beat: its next one
+            {6, 9, 11 * Q / 2, 11 * Q / 2, {}, {}},
+            {3, 1, 3 * Q, 3 * Q, {}, {}},
+        };
+    for (const auto& [first, end, startTick, endTick, keys, beats] : cases) {
+        SCOPED_TRACE(testing::Message() << first << ".." << end);
+        const Performance p = bare(s, {.firstColumn = first, .endColumn = end, .metronome = true});
+        EXPECT_EQ(std::tuple(p.startTick, p.endTick), std::tuple(startTick, endTick));
+        std::vector<int> played;
+        std::vector<std::int64_t> clicks;
+        for (const Event& e : filtered(p, K::NoteOn)) {
+            if (e.channel == kClickChannel) {
+                clicks.push_back(e.tick);
+                EXPECT_EQ(e.number, kClickKey);
+                EXPECT_LE(offOf(p, kClickChannel, kClickKey, e.tick).value_or(1 << 30), endTick);
+                continue;
+            }
+            played.push_back(e.number);
+            EXPECT_EQ(e.tick, (e.number - 40) * Q);
+        }
+        EXPECT_EQ(played, keys);
+        EXPECT_EQ(clicks, beats);
+    }
+    EXPECT_TRUE(filtered(bare(s), K::NoteOn, kClickChannel).empty());
+    s.columns.push_back(column(s.length, 0, {note(1, 40)})); // of no length: nothing to play
+    EXPECT_TRUE(bare(s, {.firstColumn = 6}).events.empty());
+}
+
+// A busy tab of every technique, chords and rests, the same every run.
+Score busyScore(std::size_t columns)
+{
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    const std::int64_t lengths[] = {Q, Q / 2, Q / 4, Q / 3, 2 * Q / 3, Q / 8, Q / 12, 2 * Q};
+    Score s;
+    s.columns.reserve(columns);
+    for (std::size_t c = 0; c < columns; ++c) {
+        std::vector<Note> notes;
+        for (int string = 1; string <= 4; ++string) {
+            if (next(3) == 0)
+                notes.push_back(note(string, 28 + int(next(30)), Technique(next(7))));
+        }
+        s.columns.push_back(column(s.length, lengths[next(8)], std::move(notes)));
+        s.length += s.columns.back().length;
+    }
+    return s;
+}
+
+TEST(Perform, ALongBusyTabIsInOrderPairedAndQuick)
+{
+    const Score s = busyScore(300'000);
+    const auto before = std::chrono::steady_clock::now();
+    const Performance p = perform(s, {.metronome = true});
+    // Generous for sanitiser builds; a scan of the tab per note would take minutes.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(10));
+
+    const auto rank = [](K k) { return k == K::NoteOff ? 0 : k == K::NoteOn ? 2 : 1; };
+    std::map<std::pair<int, int>, int> sounding; // by channel and key
+    int bend = 0, ties = 0;
+    std::int64_t glideStart = -1;
+    std::size_t notes = 0;
+    for (std::size_t i = 0; i < p.events.size(); ++i) {
+        const Event& e = p.events[i];
+        const Event& b = p.events[i == 0 ? 0 : i - 1];
+        ASSERT_TRUE(b.tick < e.tick || (b.tick == e.tick && rank(b.kind) <= rank(e.kind))) << i;
+        int& open = sounding[{e.channel, e.number}];
+        if (e.kind == K::NoteOn) {
+            ASSERT_TRUE(e.value >= 1 && e.value <= 127) << i;
+            ++open;
+            notes += e.channel != kClickChannel;
+            // A glide's bend only ever moves the notes of its own column.
+            ASSERT_TRUE(e.channel != 0 || bend == 0 || e.tick == glideStart) << i;
+        } else if (e.kind == K::NoteOff) {
+            ASSERT_GT(open--, 0) << i;
+        } else if (e.kind == K::PitchBend) {
+            glideStart = bend == 0 ? e.tick : glideStart;
+            bend = e.bend;
+        } else if (e.kind == K::Controller && e.number == 68 && e.tick > p.startTick) {
+            // Down just before the tied NoteOn, up just after the tie's NoteOff, on the channel.
+            std::size_t k = i;
+            do
+                k = e.value ? k + 1 : k - 1;
+            while (p.events.at(k).channel != 0);
+            const Event& around = p.events[k];
+            ASSERT_EQ(around.kind, e.value ? K::NoteOn : K::NoteOff) << i;
+            ASSERT_EQ(std::tuple(around.tick, around.channel), std::tuple(e.tick, 0)) << i;
+            ties += e.value;
+        }
+    }
+    for (const auto& [key, open] : sounding)
+        EXPECT_EQ(open, 0) << key.first << ' ' << key.second;
+    EXPECT_EQ(bend, 0);
+    std::size_t written = 0;
+    for (const Column& c : s.columns)
+        written += c.notes.size();
+    EXPECT_EQ(notes, written);
+    EXPECT_GT(ties, 100 * 127);
+}
+
+} // namespace
+} // namespace quorlin::score
