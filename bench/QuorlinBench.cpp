@@ -4,6 +4,7 @@
 
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
+#include "score/Score.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/BassU1/TBassForm.h"
@@ -334,6 +335,29 @@ int loadedTab(const QString& path, const QString& small)
     return 0;
 }
 
+// The tab read as music against reading its file into lines, which every load does first.
+int scoreRead(const QString& big, int repeats)
+{
+    std::vector<double> loads, reads;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        std::ifstream in(big.toStdString(), std::ios::binary);
+        const files::LoadedTab tab = files::readTabFile(in, {}, {});
+        loads.push_back(static_cast<double>(timer.nsecsElapsed()));
+        timer.restart();
+        const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
+        const score::Score read =
+            score::readScore(lines, tab.state.stringCount, tab.state.tuning, score::kDefaultTempo);
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()));
+        if (read.columns.empty() || !read.skipped.empty())
+            qFatal("%s did not read as music", qPrintable(big));
+    }
+    bench::report("score_load", bench::median(loads));
+    bench::report("score_read", bench::median(reads));
+    return 0;
+}
+
 enum class Keeping { Nothing, TextUndo, History };
 
 // The same notes written by the engine into a text area that is never shown: with Qt's undo
@@ -383,6 +407,8 @@ int main(int argc, char** argv)
         return typedHistory(args[2]);
     if (mode == QLatin1String("loaded") && args.size() == 4)
         return loadedTab(args[2], args[3]);
+    if (mode == QLatin1String("score") && args.size() == 4)
+        return scoreRead(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
         const QStringList kinds = {"plain", "undo", "history"};
         if (kinds.contains(args[2]))
@@ -390,6 +416,6 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "bare plain|undo|history\n");
+                         "score TAB N | bare plain|undo|history\n");
     return 2;
 }

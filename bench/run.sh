@@ -25,6 +25,7 @@ offscreen "$bin/quorlin_bench" gen "$work/big.tab" 520000
 offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
 offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
 offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
+offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
 repeated() {
     local name=$1
@@ -90,6 +91,7 @@ awk -v json="$build/bench.json" '
         row("  100,000 vs 1,000 notes", f["redo_100000"], f["redo_1000"], 1e3, "us", 1.2)
         row("load 10 MB", f["load"], f["load_floor"], 1e6, "ms", 1.2)
         row("save 10 MB", f["save"], f["save_floor"], 1e6, "ms", 2)
+        row("read as music, 10 MB", f["score_read"], f["score_load"], 1e6, "ms", 1.5)
         row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
         row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)

@@ -1,0 +1,147 @@
+// Tab text from anywhere read as music: whatever the lines hold, the columns must follow each
+// other in time, stay inside their blocks and sound only notes a bass has.
+
+#include "fuzz/FuzzInput.h"
+#include "score/Score.h"
+
+#include <string_view>
+#include <vector>
+
+using namespace quorlin;
+
+namespace {
+
+std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
+
+std::int64_t writtenTicks(const score::Column& c)
+{
+    std::int64_t ticks = 0;
+    switch (c.symbol) {
+    case 's':
+        ticks = 120;
+        break;
+    case 'e':
+        ticks = 240;
+        break;
+    case 'q':
+        ticks = 480;
+        break;
+    case 'h':
+        ticks = 960;
+        break;
+    case 'w':
+        ticks = 1920;
+        break;
+    default:
+        QUORLIN_REQUIRE(!"a duration the palette does not have");
+    }
+    if (c.dotted)
+        ticks = ticks * 3 / 2;
+    return c.triplet ? ticks * 2 / 3 : ticks;
+}
+
+void requireColumns(const score::Score& s, const std::vector<std::string_view>& lines)
+{
+    std::int64_t end = 0;
+    for (std::size_t i = 0; i < s.columns.size(); ++i) {
+        const score::Column& c = s.columns[i];
+        QUORLIN_REQUIRE(c.start >= end && c.length > 0 && c.start + c.length <= s.length);
+        QUORLIN_REQUIRE(c.length == writtenTicks(c));
+        end = c.start + c.length;
+        QUORLIN_REQUIRE(c.block >= 0 && static_cast<std::size_t>(c.block) < s.blocks.size());
+        const score::Block& b = s.blocks[static_cast<std::size_t>(c.block)];
+        QUORLIN_REQUIRE(c.line == b.line && i >= b.firstColumn &&
+                        i < b.firstColumn + b.columnCount);
+        QUORLIN_REQUIRE(c.start >= b.start && c.start + c.length <= b.start + b.length);
+        // Offsets count characters, never more than the rhythm line's bytes.
+        QUORLIN_REQUIRE(c.width == 3 && c.offset >= 2 &&
+                        static_cast<std::size_t>(c.offset + c.width) <=
+                            lines[static_cast<std::size_t>(c.line)].size());
+        QUORLIN_REQUIRE(c.rest == c.notes.empty());
+        int string = 0;
+        for (const score::Note& n : c.notes) {
+            // One note per string, top string first.
+            QUORLIN_REQUIRE(n.string > string && n.string <= s.strings);
+            string = n.string;
+            QUORLIN_REQUIRE(n.fret >= 0 && n.fret <= 24);
+            // The lowest open string is B0 tuned down six semitones, the highest C3 up five.
+            QUORLIN_REQUIRE(n.pitch >= 23 - 6 + n.fret && n.pitch <= 48 + 5 + n.fret);
+        }
+        QUORLIN_REQUIRE(s.columnAt(c.start) == static_cast<int>(i));
+        QUORLIN_REQUIRE(s.columnAt(c.start + c.length - 1) == static_cast<int>(i));
+    }
+    QUORLIN_REQUIRE(s.columnAt(-1) == -1 && s.columnAt(s.length) == -1);
+}
+
+void requireBlocks(const score::Score& s, std::size_t lineCount)
+{
+    std::size_t column = 0;
+    std::int64_t time = 0;
+    int nextLine = 0;
+    for (std::size_t i = 0; i < s.blocks.size(); ++i) {
+        const score::Block& b = s.blocks[i];
+        QUORLIN_REQUIRE(b.firstColumn == column && b.start == time && b.length >= 0);
+        column += b.columnCount;
+        time += b.length;
+        QUORLIN_REQUIRE(b.line >= nextLine &&
+                        static_cast<std::size_t>(b.line + s.strings + 2) <= lineCount);
+        nextLine = b.line + s.strings + 2;
+        for (int line = b.line; line < nextLine; ++line)
+            QUORLIN_REQUIRE(s.blockOfLine(line) == static_cast<int>(i));
+        if (b.line > 0 && (i == 0 || s.blocks[i - 1].line + s.strings + 2 < b.line))
+            QUORLIN_REQUIRE(s.blockOfLine(b.line - 1) == -1);
+    }
+    QUORLIN_REQUIRE(column == s.columns.size() && time == s.length);
+}
+
+void requireSkips(const score::Score& s)
+{
+    for (std::size_t i = 0; i < s.skipped.size(); ++i) {
+        const score::Skip& k = s.skipped[i];
+        const int block = s.blockOfLine(k.line);
+        QUORLIN_REQUIRE(block >= 0 && s.blocks[static_cast<std::size_t>(block)].line == k.line);
+        QUORLIN_REQUIRE(k.offset >= 2);
+        if (i > 0) {
+            const score::Skip& before = s.skipped[i - 1];
+            QUORLIN_REQUIRE(before.line < k.line ||
+                            (before.line == k.line && before.offset < k.offset));
+        }
+    }
+    QUORLIN_REQUIRE(score::skippedText(s).empty() == s.skipped.empty());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    fuzz::FuzzInput input(data, size);
+    const instrument::StringCount strings(instrument::kMinStrings + input.pick(3));
+    const int tempo = input.byte() * 2;
+    instrument::Tuning tuning;
+    // A string renamed to what is no note sounds only through its line's own name.
+    if (const int unnamed = input.pick(8); unnamed >= 1 && unnamed <= instrument::kMaxStrings)
+        tuning.set(unnamed, "x ");
+    const std::string text = input.rest();
+    const std::vector<std::string_view> lines = splitLines(text);
+
+    const score::Score s = score::readScore(lines, strings, tuning, tempo);
+    QUORLIN_REQUIRE(s.tempo == score::clampTempo(tempo) && s.strings == strings.value());
+    QUORLIN_REQUIRE(s.tempo >= score::kMinTempo && s.tempo <= score::kMaxTempo);
+    requireColumns(s, lines);
+    requireBlocks(s, lines.size());
+    requireSkips(s);
+    // Reading is a function of the lines: a second reading finds the same.
+    const score::Score again = score::readScore(lines, strings, tuning, tempo);
+    QUORLIN_REQUIRE(again.columns == s.columns && again.skipped == s.skipped);
+    return 0;
+}
