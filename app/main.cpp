@@ -1,12 +1,30 @@
-// Quorlin starts here: the application, its main window and the event loop.
+// Quorlin starts here: the command line first, then the application, its main window and
+// the event loop. An export from the command line never opens a window.
 
+#include "app/CommandLine.h"
 #include "ui/BassU1/TBassForm.h"
 #include "ui/GuardedApplication.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/Tunning/TTunningF.h"
 
+#include <cstdio>
+#include <vector>
+
 int main(int argc, char** argv)
 {
+    using quorlin::app::CommandLine;
+    const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
+    const CommandLine line = quorlin::app::parseCommandLine(args);
+    if (line.mode == CommandLine::Mode::Invalid) {
+        std::fprintf(stderr,
+                     "quorlin: %s\nUsage: quorlin [--export-midi IN.tab OUT.mid | "
+                     "--export-wav IN.tab OUT.wav [--soundfont FILE]] [--tempo N]\n",
+                     line.error.c_str());
+        return 2;
+    }
+    if (line.mode != CommandLine::Mode::Window)
+        return quorlin::app::runExport(line);
+
     quorlin::ui::GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("AmbrelApps"));
     QCoreApplication::setApplicationName(QStringLiteral("Quorlin"));

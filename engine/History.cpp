@@ -61,6 +61,7 @@ History::State History::pack(const Staff::Snapshot& snapshot)
             s.tabWidth,
             s.markCol,
             s.markRow,
+            static_cast<std::int16_t>(s.tempo),
             static_cast<std::uint8_t>(s.stringCount.value()),
             s.setupUnlocked,
             s.chordAvailable,
@@ -79,6 +80,7 @@ Staff::Snapshot History::unpack(const State& state)
     s.tabWidth = state.tabWidth;
     s.markCol = state.markCol;
     s.markRow = state.markRow;
+    s.tempo = state.tempo;
     s.tuning = *state.tuning;
     s.stringCount = instrument::StringCount(state.strings);
     s.setupUnlocked = state.setupUnlocked;

@@ -258,6 +258,7 @@ void Staff::Clear()
     m_state.lastFret = 0;
     m_state.lastString = 0;
     m_state.tabWidth = kDefaultTabWidth;
+    m_state.tempo = kDefaultTempo;
     m_state.blockStart = 0;
     m_state.setupUnlocked = true;
     m_state.chordAvailable = false;
@@ -266,6 +267,11 @@ void Staff::Clear()
 void Staff::setTabWidth(int width)
 {
     m_state.tabWidth = std::min(width, kMaxTabWidth);
+}
+
+void Staff::setTempo(int bpm)
+{
+    m_state.tempo = std::clamp(bpm, kMinTempo, kMaxTempo);
 }
 
 void Staff::setStringCount(int count)
@@ -303,6 +309,7 @@ void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState
     Following following(*this);
     m_text.appendLines(lines);
     setTabWidth(loaded.tabWidth);
+    setTempo(loaded.tempo);
     restoreSetup(loaded.stringCount, loaded.tuning);
     takePositionFromText();
     m_state.setupUnlocked = false;

@@ -34,6 +34,11 @@ inline constexpr std::string_view kArticulationPrefix = "> ";
 // The first block of a tab that starts with a rest.
 inline constexpr std::string_view kRestArticulationPrefix = "  ";
 
+// Quarter-note beats per minute.
+inline constexpr int kDefaultTempo = 100;
+inline constexpr int kMinTempo = 20;
+inline constexpr int kMaxTempo = 400;
+
 // The palette's durations: sixteenth, eighth, quarter, half, whole.
 bool isDurationSymbol(char symbol);
 
@@ -60,6 +65,8 @@ struct EditingState {
     int lastString = 0;
     int lastFret = 0;
     int tabWidth = kDefaultTabWidth;
+    // Changes nothing in the text but is saved with it.
+    int tempo = kDefaultTempo;
     // Neck cell holding the "X" marker; column 0 also means "no marker".
     int markCol = 0;
     int markRow = 0;
@@ -77,6 +84,7 @@ struct EditingState {
 // takes from the lines themselves.
 struct LoadedState {
     int tabWidth = kDefaultTabWidth;
+    int tempo = kDefaultTempo;
     instrument::StringCount stringCount;
     instrument::Tuning tuning;
 };
@@ -117,6 +125,8 @@ public:
 
     // Widths above kMaxTabWidth are taken as kMaxTabWidth; zero and below stay as given.
     void setTabWidth(int width);
+    // Taken into kMinTempo..kMaxTempo. The tempo may change at any time.
+    void setTempo(int bpm);
     // Taken into 4..6; the tuning moves with a change to or from six strings.
     void setStringCount(int count);
     // The set-up kept from an earlier run: taken as it is, nothing shifts.

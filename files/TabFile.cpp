@@ -26,6 +26,9 @@ constexpr auto kArtistLabel = "Artist          : "sv;
 constexpr auto kBassPerfLabel = "Bass Performance: "sv;
 constexpr auto kCommentsLabel = "Comments:       : "sv;
 constexpr auto kStringsLabel = "Strings: "sv;
+// Only a tempo other than the default is written, after the strings line, where a reader
+// that does not know it skips it with the legend.
+constexpr auto kTempoLabel = "Tempo: "sv;
 constexpr std::array<std::string_view, 5> kLegend = {
     "Symbols explanations:", "  H: hammer on  P: pull off", "  +: slap       .: pop",
     "  \\: slide up   /: slide down", "  --x~~x~~x: triplets"};
@@ -186,6 +189,19 @@ void readHeaderLine(std::string_view line, LoadedTab& loaded)
                            ": Quorlin assumed 4, the others tuned as before.");
 }
 
+void readTempo(std::string_view text, LoadedTab& loaded)
+{
+    const auto tempo = leadingNumber(text);
+    if (tempo && *tempo >= engine::kMinTempo && *tempo <= engine::kMaxTempo) {
+        loaded.state.tempo = *tempo;
+        return;
+    }
+    loaded.problems.push_back("The tempo line gives no tempo from " +
+                              std::to_string(engine::kMinTempo) + " to " +
+                              std::to_string(engine::kMaxTempo) + ": Quorlin assumed " +
+                              std::to_string(engine::kDefaultTempo) + ".");
+}
+
 // The song header and the comments; returns where the tab starts. A header that never
 // closes keeps only the lines it can tell are its own and leaves the rest to the tab, with
 // a word about it, so that nothing in the file is hidden.
@@ -204,6 +220,10 @@ std::size_t readSongHeader(std::span<const std::string_view> all, LoadedTab& loa
         tabStart = (rule < all.size() ? rule : commentsEnd) + 1;
         if (rule == all.size())
             missing = "\"" + std::string(kRule) + "\" line to end it";
+        for (std::size_t i = commentsEnd + 1; i < rule; ++i) {
+            if (all[i].starts_with(kTempoLabel))
+                readTempo(all[i].substr(kTempoLabel.size()), loaded);
+        }
     } else {
         // Nothing says where such a header ends: it keeps the lines that read as a save
         // writes them, up to the first comment. A label is matched without its last blank,
@@ -293,6 +313,10 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
     for (int s = strings; s >= 2; --s)
         out.append(state.tuning.at(s)).append(1, ',');
     writeLine(state.tuning.at(1));
+    if (state.tempo != engine::kDefaultTempo) {
+        out.append(kTempoLabel);
+        writeLine(std::to_string(state.tempo));
+    }
     for (const std::string_view legend : kLegend)
         writeLine(legend);
     writeLine(kRule);

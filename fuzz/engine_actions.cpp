@@ -40,6 +40,7 @@ enum Action {
     SaveAndLoad,
     Undo,
     Redo,
+    Tempo,
     kActions
 };
 
@@ -199,6 +200,7 @@ void saveAndLoad(Session& s)
     const engine::EditingState& after = s.staff.state();
     QUORLIN_REQUIRE(tab.hasHeader && tab.problems.empty());
     QUORLIN_REQUIRE(after.tabWidth == before.tabWidth && after.stringCount == before.stringCount);
+    QUORLIN_REQUIRE(after.tempo == before.tempo);
     for (int k = 1; k <= after.stringCount.value(); ++k)
         QUORLIN_REQUIRE(after.tuning.at(k) == before.tuning.at(k));
     // Lines emptied by hand are dropped by the reader; every other line comes back as it was.
@@ -338,6 +340,16 @@ void perform(Session& s, FuzzInput& in)
         merge.mergeRepeats = true;
         history.record(
             "tab width", [&] { staff.setTabWidth(w); }, std::move(merge));
+        break;
+    }
+    case Tempo: {
+        const int bpm = in.pick(500) - 50;
+        engine::StepOptions merge;
+        merge.mergeRepeats = true;
+        history.record(
+            "tempo", [&] { staff.setTempo(bpm); }, std::move(merge));
+        QUORLIN_REQUIRE(staff.state().tempo >= engine::kMinTempo &&
+                        staff.state().tempo <= engine::kMaxTempo);
         break;
     }
     case Strings:

@@ -13,8 +13,10 @@ namespace quorlin::ui {
 
 namespace {
 
-enum class Menu { File, Edit, Note, Help };
-enum class Kind { Plain, Neck, Duration, Technique, Toggle };
+enum class Menu { File, Edit, Note, Play, Help };
+// Neck: the key works only while the neck has the focus. Toggle is a neck key that is checked
+// on and off, Check a choice of the whole window.
+enum class Kind { Plain, Neck, Duration, Technique, Toggle, Check };
 
 struct Entry {
     Command command;
@@ -32,6 +34,10 @@ const Entry kEntries[] = {
     {Command::New, Menu::File, "&New", QKeySequence::New, "", Kind::Plain},
     {Command::Open, Menu::File, "&Open...", QKeySequence::Open, "", Kind::Plain},
     {Command::Save, Menu::File, "&Save...", QKeySequence::Save, "", Kind::Plain},
+    {Command::ExportMidi, Menu::File, "Export &MIDI...", QKeySequence::UnknownKey, "Ctrl+E",
+     Kind::Plain, true},
+    {Command::ExportWav, Menu::File, "Export &WAV...", QKeySequence::UnknownKey, "Ctrl+Shift+E",
+     Kind::Plain},
     {Command::Copy, Menu::File, "&Copy tab to clipboard", QKeySequence::UnknownKey, "Ctrl+Shift+C",
      Kind::Plain, true},
     {Command::Exit, Menu::File, "E&xit", QKeySequence::Quit, "Ctrl+Q", Kind::Plain, true},
@@ -65,6 +71,13 @@ const Entry kEntries[] = {
      Kind::Technique},
     {Command::Default, Menu::Note, "De&fault", QKeySequence::UnknownKey, "Shift+D",
      Kind::Technique},
+    {Command::PlayPause, Menu::Play, "&Play", QKeySequence::UnknownKey, "Space", Kind::Neck},
+    {Command::Stop, Menu::Play, "&Stop", QKeySequence::UnknownKey, "Shift+Space", Kind::Neck},
+    {Command::Loop, Menu::Play, "&Loop", QKeySequence::UnknownKey, "", Kind::Check, true},
+    {Command::Metronome, Menu::Play, "&Metronome click", QKeySequence::UnknownKey, "", Kind::Check},
+    {Command::Follow, Menu::Play, "&Follow in the tab", QKeySequence::UnknownKey, "", Kind::Check},
+    {Command::SoundFont, Menu::Play, "Sound &font...", QKeySequence::UnknownKey, "", Kind::Plain,
+     true},
     {Command::Help, Menu::Help, "Quorlin &Help", QKeySequence::HelpContents, "F1", Kind::Plain},
     {Command::KeyboardMap, Menu::Help, "&Keyboard map", QKeySequence::UnknownKey, "Ctrl+F1",
      Kind::Plain},
@@ -93,9 +106,10 @@ QList<QKeySequence> keysOf(const Entry& entry)
 Commands::Commands(QMainWindow& window, QWidget& neck)
 {
     QMenuBar& bar = *window.menuBar();
-    const std::array<QMenu*, 4> menus{
+    const std::array<QMenu*, 5> menus{
         bar.addMenu(QStringLiteral("&File")), bar.addMenu(QStringLiteral("&Edit")),
-        bar.addMenu(QStringLiteral("&Note")), bar.addMenu(QStringLiteral("&Help"))};
+        bar.addMenu(QStringLiteral("&Note")), bar.addMenu(QStringLiteral("&Play")),
+        bar.addMenu(QStringLiteral("&Help"))};
     auto* durations = new QActionGroup(&window);
     auto* techniques = new QActionGroup(&window);
     for (const Entry& entry : kEntries) {
@@ -105,7 +119,7 @@ Commands::Commands(QMainWindow& window, QWidget& neck)
         auto* action = new QAction(QString::fromLatin1(entry.text), &window);
         action->setShortcuts(keysOf(entry));
         menu.addAction(action);
-        if (entry.kind == Kind::Plain) {
+        if (entry.kind == Kind::Plain || entry.kind == Kind::Check) {
             // The whole window listens for these keys.
             window.addAction(action);
         } else {
@@ -113,7 +127,7 @@ Commands::Commands(QMainWindow& window, QWidget& neck)
             neck.addAction(action);
         }
         action->setCheckable(entry.kind == Kind::Duration || entry.kind == Kind::Technique ||
-                             entry.kind == Kind::Toggle);
+                             entry.kind == Kind::Toggle || entry.kind == Kind::Check);
         if (entry.kind == Kind::Duration)
             durations->addAction(action);
         else if (entry.kind == Kind::Technique)

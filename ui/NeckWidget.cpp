@@ -57,9 +57,6 @@ void NeckWidget::setCursorCell(int column, int row)
         return;
     // Only the two cells: the whole neck takes the style far longer to paint than a note
     // takes to write.
-    const auto cellRect = [this](QPoint cell) {
-        return visualRect(model()->index(cell.y(), cell.x())).adjusted(-2, -2, 2, 2);
-    };
     viewport()->update(cellRect(m_cursor));
     m_cursor = to;
     // The table's current cell follows without selecting, for whoever reads it.
@@ -272,15 +269,47 @@ void NeckWidget::typeDigit(int digit, quint64 time)
     m_firstDigitTime = time;
 }
 
+QRect NeckWidget::cellRect(QPoint cell) const
+{
+    return visualRect(model()->index(cell.y(), cell.x())).adjusted(-2, -2, 2, 2);
+}
+
+void NeckWidget::setSounding(const QList<QPoint>& cells)
+{
+    if (cells == m_sounding)
+        return;
+    for (const QPoint cell : std::as_const(m_sounding))
+        viewport()->update(cellRect(cell));
+    m_sounding.clear();
+    for (const QPoint cell : cells) {
+        if (cell.y() >= 1 && cell.y() < rowCount() && cell.x() >= 0 && cell.x() < columnCount())
+            m_sounding << cell;
+    }
+    for (const QPoint cell : std::as_const(m_sounding))
+        viewport()->update(cellRect(cell));
+}
+
 void NeckWidget::paintEvent(QPaintEvent* event)
 {
     QTableWidget::paintEvent(event);
+    QPainter painter(viewport());
+    if (!m_sounding.isEmpty()) {
+        // A dot like a fingertip on the string, in the link colour so it differs from the "X".
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().color(QPalette::Active, QPalette::Link));
+        for (const QPoint cell : m_sounding) {
+            const QRect rect = visualRect(model()->index(cell.y(), cell.x()));
+            const int size = std::min(rect.width(), rect.height()) - 4;
+            painter.drawEllipse(
+                QRect(0, 0, size, size).translated(rect.center() - QPoint(size / 2, size / 2)));
+        }
+    }
     if (m_cursor.y() >= rowCount())
         return;
     // A frame rather than a fill: it shows on the header column too and leaves an "X" readable.
     const QRect cell = visualRect(model()->index(m_cursor.y(), m_cursor.x()));
     // The active colour even without focus: some styles grey the inactive one out of sight.
-    QPainter painter(viewport());
     qDrawPlainRect(&painter, cell, palette().color(QPalette::Active, QPalette::Highlight), 2);
 }
 

@@ -35,6 +35,10 @@ public:
     QPoint cursorCell() const { return m_cursor; }
     void setCursorCell(int column, int row);
 
+    // The cells whose notes sound now, lit while playback runs; empty clears them.
+    void setSounding(const QList<QPoint>& cells);
+    const QList<QPoint>& sounding() const { return m_sounding; }
+
     // Whether a drag may drop at this point of the viewport; the cursor follows the pointer
     // over fret cells so it shows where the note will land.
     bool DragOverIt(QPoint point);
@@ -60,6 +64,8 @@ protected:
 
 private:
     QTableWidgetItem* cellAt(int column, int row);
+    // A cell with the frame around it.
+    QRect cellRect(QPoint cell) const;
     void markHeaderCells();
     // The cell of a string under a viewport point, if there is one.
     std::optional<QPoint> stringCellAt(QPoint point) const;
@@ -68,6 +74,7 @@ private:
     static int digitOf(const QKeyEvent& event);
 
     QPoint m_cursor{0, 1};
+    QList<QPoint> m_sounding;
     int m_firstDigit = -1; // the digit that may still take a second one, or -1
     quint64 m_firstDigitTime = 0;
 };

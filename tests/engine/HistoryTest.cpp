@@ -101,6 +101,16 @@ const Case kCases[] = {
     {"five strings", nothing,
      [](Fixture& f) { f.history.record("strings", [&] { f.staff.setStringCount(6); }); },
      "strings"},
+    {"tempo typed digit by digit, after notes", threeNotesInNarrowTab,
+     [](Fixture& f) {
+         for (const int bpm : {1, 14, 140}) {
+             StepOptions merge;
+             merge.mergeRepeats = true;
+             f.history.record(
+                 "tempo", [&] { f.staff.setTempo(bpm); }, std::move(merge));
+         }
+     },
+     "tempo"},
     {"retuned string", nothing,
      [](Fixture& f) { f.history.record("tuning", [&] { f.staff.retune(2, "C#"); }); }, "tuning"},
     {"typing", threeNotesInNarrowTab,

@@ -93,6 +93,52 @@ TEST(TabFile, WritesTheExampleAndReadsBackWhatItSavedEvenAPastedCtrlZ)
     EXPECT_EQ(stateOf(back), "20 5 [G D A E B B ] 0 0 0");
 }
 
+TEST(TabFile, WritesATempoOtherThanTheDefaultAfterTheStringsLineAndReadsItBack)
+{
+    const std::string_view tab[] = {"|   q", "G --5", "D ---", "A ---", "E ---", ">    "};
+    const std::string plain = tabFileText(tab, {}, {});
+    // Tempo written, the line that holds it, and the tempo read back.
+    const std::tuple<int, const char*, int> cases[] = {{100, nullptr, 100},
+                                                       {20, "Tempo: 20", 20},
+                                                       {137, "Tempo: 137", 137},
+                                                       {400, "Tempo: 400", 400}};
+    for (const auto& [tempo, line, back] : cases) {
+        engine::EditingState state;
+        state.tempo = tempo;
+        const std::string bytes = tabFileText(tab, state, {});
+        if (line == nullptr) {
+            EXPECT_EQ(bytes, plain);
+        } else {
+            const std::string strings = "Strings: E ,A ,D ,G \r\n";
+            std::string expected = plain;
+            expected.insert(expected.find(strings) + strings.size(), line + std::string("\r\n"));
+            EXPECT_EQ(bytes, expected) << tempo;
+        }
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(std::tuple(loaded.state.tempo, loaded.lines, joined(loaded.problems)),
+                  std::tuple(back, std::vector<std::string>(std::begin(tab), std::end(tab)), ""));
+    }
+
+    // A tempo line is taken only between the comments and the rule; nonsense gives 100.
+    const std::string odd = "The tempo line gives no tempo from 20 to 400: Quorlin assumed 100.";
+    const std::tuple<std::string, int, std::string> lines[] = {{"Tempo: 19", 100, odd},
+                                                               {"Tempo: 401", 100, odd},
+                                                               {"Tempo: fast", 100, odd},
+                                                               {"Tempo:  60 bpm", 60, ""},
+                                                               {"tempo: 60", 100, ""}};
+    for (const auto& [line, tempo, problem] : lines) {
+        std::string bytes = plain;
+        bytes.insert(bytes.find("Symbols"), line + "\r\n");
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(std::tuple(loaded.state.tempo, joined(loaded.problems)),
+                  std::tuple(tempo, problem))
+            << line;
+    }
+    EXPECT_EQ(
+        read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Tempo: 60\r\n").state.tempo,
+        100);
+}
+
 TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
 {
     // The header line, the set-up read from it, and the complaint after "The header line ".

@@ -2,6 +2,7 @@
 
 #include "files/TabFile.h"
 #include "tests/instrument/MemoryStore.h"
+#include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/BassU1/TBassForm.h"
 #include "ui/Commands.h"
@@ -87,7 +88,7 @@ bool inView(const QPlainTextEdit& area, int first, int last)
 struct Window {
     ui::testing::ScriptedPrompter prompter;
     instrument::testing::MemoryStore store;
-    ui::TBassForm form{&prompter, &store};
+    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices()};
 
     QPlainTextEdit& tab() const { return *child<QPlainTextEdit>(form, "Tab"); }
     void click(const char* button) { QTest::mouseClick(child(form, button), Qt::LeftButton); }
@@ -762,8 +763,8 @@ private slots:
         QVERIFY(!w.form.history().isClean());
     }
 
-    // The designed area keeps its size and places between the menu bar and the status bar;
-    // only the text area grows with the window.
+    // The designed area keeps its size and places between the menu bar and the transport,
+    // which has the status bar below it; only the text area grows with the window.
     void layout()
     {
         Window w;
@@ -772,7 +773,9 @@ private slots:
         QWidget* area = w.form.centralWidget();
         QCOMPARE(area->size(), QSize(653, 408));
         QCOMPARE(w.form.menuBar()->geometry().bottom() + 1, area->y());
-        QCOMPARE(w.form.statusBar()->y(), area->geometry().bottom() + 1);
+        const QWidget* transport = child(w.form, "Transport");
+        QCOMPARE(transport->y(), area->geometry().bottom() + 1);
+        QCOMPARE(w.form.statusBar()->y(), transport->geometry().bottom() + 1);
         const QRect neck = child(w.form, "BassNeck")->geometry();
         w.form.resize(w.form.size() + QSize(100, 60));
         QTRY_COMPARE(child(w.form, "Tab")->geometry(), QRect(8, 264, 733, 197));

@@ -9,6 +9,7 @@
 #include "ui/HelpViewer.h"
 #include "ui/LinesInView.h"
 #include "ui/NeckWidget.h"
+#include "ui/PlaybackControls.h"
 #include "ui/Prompter.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
@@ -73,9 +74,11 @@ private:
 
 } // namespace
 
-TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidget* parent) :
-    QMainWindow(parent), m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)),
-    m_prompter(prompter), m_store(store),
+TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidget* parent,
+                     AudioDevices devices) :
+    QMainWindow(parent),
+    m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)), m_prompter(prompter),
+    m_store(store),
     m_helpFile(QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName)
 {
     if (m_prompter == nullptr) {
@@ -98,6 +101,10 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
     buildStatusBar();
+    m_playback = std::make_unique<PlaybackControls>(
+        *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
+        [this] { return readTab(*m_text, m_staff->state()); }, std::move(devices));
+    connect(m_playback.get(), &PlaybackControls::tempoEdited, this, &TBassForm::tempoChange);
 
     move(250, 277);
     applyLook();
@@ -368,6 +375,14 @@ void TBassForm::StringsChange(int value)
     act("string count", [this, value] { m_staff->setStringCount(value); });
 }
 
+void TBassForm::tempoChange(int bpm)
+{
+    engine::StepOptions merge;
+    merge.mergeRepeats = true;
+    act(
+        "tempo", [this, bpm] { m_staff->setTempo(bpm); }, std::move(merge));
+}
+
 engine::Technique TBassForm::technique() const
 {
     using engine::Technique;
@@ -574,6 +589,7 @@ void TBassForm::closeEvent(QCloseEvent* event)
 void TBassForm::syncControls()
 {
     updateControls();
+    m_playback->tabChanged(m_staff->state().tempo);
     showBlockSoon();
 }
 

@@ -8,6 +8,7 @@
 #include "engine/History.h"
 #include "engine/Staff.h"
 #include "instrument/Settings.h"
+#include "ui/Playback.h"
 
 #include <QFileDialog>
 #include <QMainWindow>
@@ -28,6 +29,7 @@ namespace quorlin::ui {
 
 class Commands;
 class HelpViewer;
+class PlaybackControls;
 class THeaderForm;
 class Prompter;
 class TabDocument;
@@ -39,14 +41,15 @@ class TBassForm : public QMainWindow {
 
 public:
     // Without a prompter the window asks its questions in real message boxes; without a
-    // store it keeps the tuning in the user's own settings.
+    // store it keeps the tuning in the user's own settings. Tests play through fake devices.
     explicit TBassForm(Prompter* prompter = nullptr, instrument::SettingsStore* store = nullptr,
-                       QWidget* parent = nullptr);
+                       QWidget* parent = nullptr, AudioDevices devices = AudioDevices::real());
     ~TBassForm() override;
 
     const engine::EditingState& state() const { return m_staff->state(); }
     const engine::History& history() const { return *m_history; }
     const Commands& commands() const { return *m_commands; }
+    PlaybackControls& playback() { return *m_playback; }
     void setHelpFile(const QString& path) { m_helpFile = path; }
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
@@ -65,6 +68,7 @@ private:
     bool Clear();
     void ChangeMaxLength(const QString& text);
     void StringsChange(int value);
+    void tempoChange(int bpm);
     void Dropped(QPoint point, char symbol);
     void ChordError();
     void MouseDown(Qt::MouseButton button, QPoint point);
@@ -124,6 +128,8 @@ private:
     std::unique_ptr<engine::History> m_history;
     std::unique_ptr<TabDocument> m_document;
     std::unique_ptr<Commands> m_commands;
+    // Goes before the widgets it shows the playback on.
+    std::unique_ptr<PlaybackControls> m_playback;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;

@@ -1,0 +1,24 @@
+#pragma once
+
+// Settings added since the kept tuning, beside it in the same store: each a named value with
+// a default, as UTF-8 bytes so that any path survives.
+
+#include "instrument/Settings.h"
+
+#include <string>
+
+namespace quorlin::instrument {
+
+struct Preference {
+    const char* name;
+    const char* fallback;
+};
+
+// The sound font playback and the WAV export use; empty for the first one installed.
+inline constexpr Preference kSoundFontPreference{"SoundFont", ""};
+
+std::string loadPreference(SettingsStore& store, const Preference& preference);
+// False when the store cannot be written.
+bool savePreference(SettingsStore& store, const Preference& preference, const std::string& value);
+
+} // namespace quorlin::instrument

@@ -1,0 +1,101 @@
+#pragma once
+
+// The tab read as music. Everything that plays or exports the tab (playback, MIDI, WAV)
+// takes this one reading, so that they cannot disagree. Time is counted in ticks, 480 to
+// the quarter-note beat: every duration the tab can write, triplets and dots included, is a
+// whole number of them. No Qt here.
+
+#include "engine/Staff.h"
+#include "instrument/Tuning.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorlin::score {
+
+inline constexpr int kTicksPerBeat = 480;
+// The tempo is part of the tab, kept with its editing state.
+using engine::kDefaultTempo;
+using engine::kMaxTempo;
+using engine::kMinTempo;
+
+// Taken into kMinTempo..kMaxTempo.
+int clampTempo(int bpm);
+
+enum class Technique : std::uint8_t { Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop };
+
+struct Note {
+    int string = 1; // 1 is the top string line of a block
+    int fret = 0;
+    int pitch = 0; // MIDI key
+    Technique technique = Technique::Plain;
+
+    bool operator==(const Note&) const = default;
+};
+
+struct Column {
+    int block = 0;           // 0-based staff block
+    int line = 0;            // index of the block's rhythm line in the text
+    int offset = 0;          // first character of the column in each line of its block
+    int width = 3;           // characters
+    std::int64_t start = 0;  // ticks from the start of the tab
+    std::int64_t length = 0; // ticks
+    char symbol = 'q';
+    bool dotted = false;
+    bool triplet = false;
+    bool rest = false;
+    std::vector<Note> notes; // several for a chord, none for a rest
+
+    bool operator==(const Column&) const = default;
+};
+
+struct Block {
+    int line = 0; // index of the rhythm line in the text
+    std::size_t firstColumn = 0;
+    std::size_t columnCount = 0;
+    std::int64_t start = 0;
+    std::int64_t length = 0;
+
+    bool operator==(const Block&) const = default;
+};
+
+// A column the reader could not understand: where it stands, so the window can say so.
+struct Skip {
+    int line = 0;   // index in the text of the block's rhythm line
+    int offset = 0; // first character of the column
+
+    bool operator==(const Skip&) const = default;
+};
+
+struct Score {
+    int tempo = kDefaultTempo;
+    int strings = instrument::kMinStrings; // string lines in every block
+    std::vector<Block> blocks;
+    std::vector<Column> columns;
+    std::vector<Skip> skipped;
+    std::int64_t length = 0; // ticks from the start to the end of the last column
+
+    double secondsAt(std::int64_t tick) const;
+    // The column sounding at `tick`, or -1 between columns and past the end.
+    int columnAt(std::int64_t tick) const;
+    // The block holding text line `line` (any line of it), or -1.
+    int blockOfLine(int line) const;
+};
+
+// The MIDI key a string sounds open: the pitch of its name nearest to the default pitch of
+// its place (the lower one on a tie). -1 for a name that is no note.
+int openPitch(int string, instrument::StringCount strings, std::string_view name);
+
+// Reads every staff block of the lines. Nothing the lines hold can make it fail: what it
+// cannot understand is skipped and listed.
+Score readScore(std::span<const std::string_view> lines, instrument::StringCount strings,
+                const instrument::Tuning& tuning, int tempo);
+
+// "2 columns could not be read, line 14" (the first such line, counted from 1); empty
+// when every column was read.
+std::string skippedText(const Score& score);
+
+} // namespace quorlin::score

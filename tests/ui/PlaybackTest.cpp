@@ -1,0 +1,243 @@
+// Playing the tab in the window: the transport, the neck and the text following the sound,
+// edits heard while it plays, and what the window says when it cannot play.
+
+#include "tests/instrument/MemoryStore.h"
+#include "tests/ui/FakeAudio.h"
+#include "tests/ui/FormTesting.h"
+#include "ui/BassU1/TBassForm.h"
+#include "ui/Commands.h"
+#include "ui/GuardedApplication.h"
+#include "ui/NeckWidget.h"
+#include "ui/PlaybackControls.h"
+#include "ui/TabExport.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+
+using namespace quorlin;
+using ui::Command;
+using ui::testing::child;
+
+namespace {
+
+// A whole-note chord on D fret 5 (key 43) and A fret 3 (36), a quarter on A fret 7 (40); then a
+// second block with a quarter on G fret 2 (45).
+const QString kTab = QStringLiteral("|   w  q\nG ------\nD --5---\nA --3--7\nE ------\n>       \n"
+                                    "|   q\nG --2\nD ---\nA ---\nE ---\n>    \n");
+
+struct Window {
+    std::shared_ptr<ui::testing::FakeSynth::Log> log =
+        std::make_shared<ui::testing::FakeSynth::Log>();
+    ui::testing::ScriptedPrompter prompter;
+    instrument::testing::MemoryStore store;
+    ui::TBassForm form;
+
+    explicit Window(std::string fontError = {}, bool device = true, const QString& tab = kTab) :
+        form(&prompter, &store, nullptr, ui::testing::fakeDevices(log, fontError, device))
+    {
+        form.show();
+        this->tab().setPlainText(tab);
+    }
+    QPlainTextEdit& tab() const { return *child<QPlainTextEdit>(form, "Tab"); }
+    ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
+    QAction& action(Command command) const { return *form.commands()[command]; }
+    ui::Playback& playback() { return form.playback().playback(); }
+    QString position() const { return child<QLabel>(form, "PlayPosition")->text(); }
+    void setTempo(int bpm) { child<QSpinBox>(form, "TempoField")->setValue(bpm); }
+    // Plays from the text cursor's block, as when the user was last in the text.
+    void playFromLine(int line, int lastLine = -1)
+    {
+        tab().setFocus();
+        QTextCursor cursor(tab().document()->findBlockByNumber(line));
+        if (lastLine >= 0)
+            cursor.setPosition(tab().document()->findBlockByNumber(lastLine).position(),
+                               QTextCursor::KeepAnchor);
+        tab().setTextCursor(cursor);
+        QApplication::setActiveWindow(&form);
+        QTRY_VERIFY(tab().hasFocus());
+        action(Command::PlayPause).trigger();
+    }
+};
+
+} // namespace
+
+class PlaybackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void transportFollowsPlayPauseAndStop()
+    {
+        Window w;
+        w.setTempo(20);
+        using State = ui::Playback::State;
+        // The command, then the state, the Play button's text and whether a position shows.
+        const std::tuple<Command, State, const char*, bool> steps[] = {
+            {Command::PlayPause, State::Playing, "&Pause", true},
+            {Command::PlayPause, State::Paused, "&Play", true},
+            {Command::PlayPause, State::Playing, "&Pause", true},
+            {Command::Stop, State::Stopped, "&Play", false},
+            {Command::PlayPause, State::Playing, "&Pause", true}};
+        for (const auto& [command, state, text, positioned] : steps) {
+            w.action(command).trigger();
+            QTRY_COMPARE(w.playback().state(), state);
+            QCOMPARE(w.action(Command::PlayPause).text(), QLatin1String(text));
+            QTRY_COMPARE(w.position().startsWith(QLatin1String("block 1, beat ")), positioned);
+        }
+    }
+
+    void neckAndTextShowTheSoundingChordUntilItEnds()
+    {
+        Window w;
+        w.setTempo(20); // the whole note lasts twelve seconds
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{5, 2}, {3, 3}}));
+        // The column is marked on all six lines of its block; the user's cursor stays put.
+        QCOMPARE(w.tab().extraSelections().size(), 6);
+        QCOMPARE(w.tab().extraSelections().first().cursor.selectedText(), QStringLiteral("  w"));
+        QCOMPARE(w.tab().textCursor().position(), 0);
+        w.action(Command::Stop).trigger();
+        QVERIFY(w.neck().sounding().isEmpty());
+        QVERIFY(w.tab().extraSelections().isEmpty());
+    }
+
+    void playsEveryNoteToTheEndAndStopsByItself()
+    {
+        Window w;
+        w.setTempo(400);
+        QStringList positions;
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.playback().state(), ui::Playback::State::Playing);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (positions.append(w.position()), w.playback().state() == ui::Playback::State::Stopped),
+            5000);
+        QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45}));
+        QVERIFY(positions.contains(QStringLiteral("block 1, beat 1")) ||
+                positions.filter(QStringLiteral("block 1, beat ")).size() > 1);
+        QVERIFY(!positions.filter(QStringLiteral("block 2, beat ")).isEmpty());
+        QVERIFY(w.neck().sounding().isEmpty());
+    }
+
+    void startsFromTheTextCursorsBlockAndLoopsTheChosenOnes()
+    {
+        Window w;
+        w.setTempo(400);
+        w.playFromLine(8);
+        QTRY_VERIFY(!w.log->keysOn().empty());
+        QCOMPARE(w.log->keysOn().front(), 45);
+        QTRY_COMPARE(w.playback().state(), ui::Playback::State::Stopped);
+
+        // Loop on: the blocks a selection touches, from its first line to its last, repeat.
+        const std::tuple<int, int, std::vector<int>> selections[] = {
+            {7, 9, {45, 45, 45}}, {5, 7, {43, 36, 40, 45, 43, 36, 40, 45}}};
+        for (const auto& [from, to, heard] : selections) {
+            Window looping;
+            looping.setTempo(400);
+            looping.action(Command::Loop).trigger();
+            looping.playFromLine(from, to);
+            std::vector<int> keys;
+            QTRY_VERIFY_WITH_TIMEOUT((keys = looping.log->keysOn(), keys.size() >= heard.size()),
+                                     5000);
+            keys.resize(heard.size());
+            QCOMPARE(keys, heard);
+            QCOMPARE(looping.playback().state(), ui::Playback::State::Playing);
+        }
+    }
+
+    void anEditWhilePlayingIsHeardFromTheNextColumnOn()
+    {
+        Window w;
+        w.setTempo(20);
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.log->keysOn(), (std::vector<int>{43, 36}));
+        // A third block with G fret 9 (52), then a faster tempo so that it comes soon.
+        w.tab().appendPlainText(QStringLiteral("|   s\nG --9\nD ---\nA ---\nE ---\n>    "));
+        w.setTempo(400);
+        QCOMPARE(w.form.state().tempo, 400);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.log->keysOn().empty() && w.log->keysOn().back() == 52, 8000);
+        QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45, 52}));
+    }
+
+    void saysWhyItCannotPlayOnceAndStillExports()
+    {
+        // Font error, device, and what the Play button's tip and the status bar say.
+        const std::tuple<std::string, bool, QString, QString> cases[] = {
+            {"not a sound font", true, "not a sound font",
+             "The sound font could not be loaded: choose another with Play > Sound font..."},
+            {"", false, "No sound device: none here",
+             "No sound device: Quorlin cannot play here, but it can export."}};
+        for (const auto& [fontError, device, tip, said] : cases) {
+            Window w(fontError, device);
+            w.action(Command::PlayPause).trigger();
+            QTRY_VERIFY(!w.action(Command::PlayPause).isEnabled());
+            QVERIFY2(w.action(Command::PlayPause).toolTip().contains(tip),
+                     qPrintable(w.action(Command::PlayPause).toolTip()));
+            QCOMPARE(w.form.statusBar()->currentMessage(), said);
+            QCOMPARE(w.playback().state(), ui::Playback::State::Stopped);
+
+            QTemporaryDir dir;
+            const QString midi = dir.filePath(QStringLiteral("song.mid"));
+            w.form.playback().exporter().exportTo(ui::ExportFormat::Midi, midi);
+            QFile file(midi);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.read(4), QByteArray("MThd"));
+        }
+    }
+
+    void tempoIsAStepOfTheHistory()
+    {
+        Window w;
+        auto& field = *child<QSpinBox>(w.form, "TempoField");
+        auto* edit = field.findChild<QLineEdit*>();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("137"));
+        QCOMPARE(w.form.state().tempo, 137);
+        QCOMPARE(w.action(Command::Undo).text(), QStringLiteral("&Undo tempo"));
+        w.action(Command::Undo).trigger();
+        QCOMPARE(std::tuple(w.form.state().tempo, field.value()), std::tuple(100, 100));
+        w.action(Command::Redo).trigger();
+        QCOMPARE(std::tuple(w.form.state().tempo, field.value()), std::tuple(137, 137));
+    }
+
+    void exportsTheWindowsTab()
+    {
+        QTemporaryDir dir;
+        Window empty({}, true, QString());
+        empty.form.playback().exporter().exportTo(ui::ExportFormat::Midi,
+                                                  dir.filePath(QStringLiteral("none.mid")));
+        QCOMPARE(empty.prompter.asked.size(), 1);
+        QVERIFY(empty.prompter.asked.first().contains(QLatin1String("nothing to export")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.mid"))));
+
+        if (audio::installedSoundFonts().empty())
+            QSKIP("No sound font is installed for the WAV export");
+        Window w;
+        const QString wav = dir.filePath(QStringLiteral("song.wav"));
+        w.form.playback().exporter().exportTo(ui::ExportFormat::Wav, wav);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form.playback().exporter().busy(), 20000);
+        QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + wav);
+        QFile file(wav);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(4), QByteArray("RIFF"));
+        // Three seconds and a half of 16-bit stereo at 44.1 kHz at least: the chord and notes.
+        QVERIFY(file.size() > 44 + 3 * 44100 * 4);
+        QVERIFY(w.form.findChild<QProgressDialog*>() == nullptr);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    ui::GuardedApplication app(argc, argv);
+    PlaybackTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PlaybackTest.moc"

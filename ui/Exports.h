@@ -1,0 +1,25 @@
+#pragma once
+
+// Writing the tab as MIDI or as sound, the same for the menu and the command line: the
+// file is written whole or not at all. Needs no window, nor an application object.
+
+#include "score/Performance.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace quorlin::ui {
+
+enum class ExportFormat { Midi, Wav };
+
+// Progress from 0 to 1; false cancels.
+using ExportProgress = std::function<bool(double)>;
+
+// The WAV file needs a sound font: `soundFont`, or the first one installed when it is empty.
+// False with the reason in words, or with an empty reason when cancelled.
+bool exportPerformance(ExportFormat format, const score::Performance& performance,
+                       const QString& target, const QString& soundFont,
+                       const ExportProgress& progress, QString& problem);
+
+} // namespace quorlin::ui

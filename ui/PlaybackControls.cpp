@@ -1,0 +1,101 @@
+#include "ui/PlaybackControls.h"
+
+#include "instrument/Preferences.h"
+#include "ui/Commands.h"
+#include "ui/SoundFontDialog.h"
+#include "ui/TabExport.h"
+#include "ui/Transport.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTimer>
+
+namespace quorlin::ui {
+
+namespace {
+
+// Long enough to be read, short enough not to hide the undo messages for long.
+constexpr int kMessageMs = 6000;
+// The font loads in the background once the window is up, so start-up never waits for it.
+constexpr int kFontLoadDelayMs = 800;
+
+} // namespace
+
+PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands,
+                                   Prompter& prompter, instrument::SettingsStore& store,
+                                   NeckWidget& neck, QPlainTextEdit& text, TabSource tab,
+                                   AudioDevices devices) :
+    m_window(window),
+    m_commands(commands), m_store(store), m_transport(new Transport(commands, &window)),
+    m_playback(new Playback(tab, neck, text, std::move(devices), this)),
+    m_export(std::make_unique<TabExport>(window, prompter, tab,
+                                         [this] { return m_playback->fontPath(); }))
+{
+    window.addToolBar(Qt::BottomToolBarArea, m_transport);
+    m_playback->setFontPath(QString::fromStdString(
+        instrument::loadPreference(store, instrument::kSoundFontPreference)));
+
+    const auto on = [this, &commands](Command command, auto handler) {
+        connect(commands[command], &QAction::triggered, this, handler);
+    };
+    on(Command::PlayPause, [this] { m_playback->playPause(); });
+    on(Command::Stop, [this] { m_playback->stop(); });
+    on(Command::Loop, [this](bool on) { m_playback->setLoop(on); });
+    on(Command::Metronome, [this](bool on) { m_playback->setMetronome(on); });
+    on(Command::Follow, [this](bool on) { m_playback->setFollow(on); });
+    on(Command::SoundFont, [this] { chooseSoundFont(); });
+    on(Command::ExportMidi, [this] { m_export->exportFile(ExportFormat::Midi); });
+    on(Command::ExportWav, [this] { m_export->exportFile(ExportFormat::Wav); });
+
+    connect(&m_transport->tempo(), &QSpinBox::valueChanged, this, &PlaybackControls::tempoEdited);
+    connect(m_playback, &Playback::stateChanged, this,
+            [this] { m_transport->showPlaying(m_playback->state() == Playback::State::Playing); });
+    connect(m_playback, &Playback::positionChanged, m_transport, &Transport::showPosition);
+    connect(m_playback, &Playback::soundChanged, this, &PlaybackControls::showSound);
+    const auto say = [this](const QString& text) {
+        m_window.statusBar()->showMessage(text, kMessageMs);
+    };
+    connect(m_playback, &Playback::message, this, say);
+    connect(m_export.get(), &TabExport::message, this, say);
+    showSound();
+    QTimer::singleShot(kFontLoadDelayMs, m_playback, [this] {
+        if (!m_playback->ready() && m_playback->unavailable().isEmpty())
+            m_playback->loadFont(m_playback->fontPath());
+    });
+}
+
+PlaybackControls::~PlaybackControls() = default;
+
+void PlaybackControls::tabChanged(int tempo)
+{
+    m_transport->showTempo(tempo);
+    m_playback->tabChanged();
+}
+
+void PlaybackControls::showSound()
+{
+    QAction* play = m_commands[Command::PlayPause];
+    const QString& why = m_playback->unavailable();
+    play->setEnabled(why.isEmpty());
+    play->setToolTip(why.isEmpty() ? QStringLiteral("Play or pause the tab (%1)")
+                                         .arg(m_commands.keyText(Command::PlayPause))
+                                   : why);
+}
+
+void PlaybackControls::chooseSoundFont()
+{
+    SoundFontDialog dialog(&m_window, m_playback->fontPath());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const QString font = dialog.chosen();
+    if (!instrument::savePreference(m_store, instrument::kSoundFontPreference, font.toStdString()))
+        m_window.statusBar()->showMessage(
+            QStringLiteral("The sound font will be used, but could not be remembered: the "
+                           "settings cannot be written."),
+            kMessageMs);
+    m_playback->loadFont(font);
+}
+
+} // namespace quorlin::ui

@@ -1,0 +1,123 @@
+#include "ui/TabExport.h"
+
+#include "ui/Prompter.h"
+#include "ui/TabDocument.h"
+
+#include <QFileDialog>
+#include <QProgressDialog>
+#include <QTimer>
+
+namespace quorlin::ui {
+
+namespace {
+
+constexpr int kProgressSteps = 1000;
+
+} // namespace
+
+TabExport::TabExport(QWidget& window, Prompter& prompter, std::function<score::Score()> read,
+                     std::function<QString()> soundFont) :
+    m_window(window),
+    m_prompter(prompter), m_read(std::move(read)), m_soundFont(std::move(soundFont))
+{
+}
+
+TabExport::~TabExport()
+{
+    m_cancel = true;
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void TabExport::exportFile(ExportFormat format)
+{
+    if (busy())
+        return;
+    const bool midi = format == ExportFormat::Midi;
+    if (m_dialog == nullptr) {
+        m_dialog = new QFileDialog(&m_window);
+        m_dialog->setObjectName(QStringLiteral("ExportFile"));
+        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
+        m_dialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_dialog->setFileMode(QFileDialog::AnyFile);
+    }
+    m_dialog->setWindowTitle(midi ? QStringLiteral("Export MIDI") : QStringLiteral("Export WAV"));
+    m_dialog->setNameFilters(
+        {midi ? QStringLiteral("MIDI files (*.mid *.midi)") : QStringLiteral("WAV files (*.wav)"),
+         QStringLiteral("All files (*)")});
+    m_dialog->setDefaultSuffix(midi ? QStringLiteral("mid") : QStringLiteral("wav"));
+    m_dialog->selectFile(QString());
+    if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
+        return;
+    exportTo(format, m_dialog->selectedFiles().constFirst());
+}
+
+void TabExport::exportTo(ExportFormat format, const QString& path)
+{
+    if (busy())
+        return;
+    const score::Score score = m_read();
+    if (score.columns.empty()) {
+        m_prompter.inform(QStringLiteral("There is nothing to export yet: the tab has no note "
+                                         "or rest Quorlin can read."),
+                          kCaption);
+        return;
+    }
+    m_skipped = QString::fromStdString(score::skippedText(score));
+    auto performance = std::make_shared<const score::Performance>(score::perform(score));
+    if (format == ExportFormat::Midi) {
+        QString problem;
+        report(exportPerformance(format, *performance, path, {}, {}, problem), path, problem);
+        return;
+    }
+
+    // Rendering takes seconds for a long tab: the window stays alive and can cancel it.
+    auto* progress = new QProgressDialog(QStringLiteral("Writing %1...").arg(path),
+                                         QStringLiteral("Cancel"), 0, kProgressSteps, &m_window);
+    progress->setObjectName(QStringLiteral("ExportProgress"));
+    progress->setWindowTitle(QStringLiteral("Export WAV"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    m_cancel = false;
+    m_progress = 0;
+    auto written = std::make_shared<std::atomic<int>>(-1);
+    auto problem = std::make_shared<QString>();
+    m_worker = std::thread([this, performance, path, font = m_soundFont(), written, problem] {
+        const bool ok = exportPerformance(
+            ExportFormat::Wav, *performance, path, font,
+            [this](double fraction) {
+                m_progress = static_cast<int>(fraction * kProgressSteps);
+                return !m_cancel.load();
+            },
+            *problem);
+        *written = ok ? 1 : 0;
+    });
+    connect(progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
+    auto* poll = new QTimer(progress);
+    connect(poll, &QTimer::timeout, this, [this, progress, written, problem, path] {
+        progress->setValue(std::min(m_progress.load(), kProgressSteps - 1));
+        if (*written < 0)
+            return;
+        m_worker.join();
+        progress->deleteLater();
+        report(*written == 1, path, *problem);
+    });
+    poll->start(50);
+}
+
+void TabExport::report(bool written, const QString& path, const QString& problem)
+{
+    if (written) {
+        emit message(m_skipped.isEmpty() ? QStringLiteral("Exported %1").arg(path)
+                                         : QStringLiteral("Exported %1; %2").arg(path, m_skipped));
+    } else if (problem.isEmpty()) {
+        emit message(QStringLiteral("Export cancelled: nothing was written."));
+    } else {
+        m_prompter.error(problem, kCaption);
+    }
+    emit finished();
+}
+
+} // namespace quorlin::ui
