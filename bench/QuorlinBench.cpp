@@ -11,6 +11,7 @@
 #include "ui/Commands.h"
 #include "ui/DurationDrag.h"
 #include "ui/NeckWidget.h"
+#include "ui/PlaybackControls.h"
 #include "ui/TextAreaTabText.h"
 
 #include <QAbstractButton>
@@ -46,9 +47,10 @@ constexpr int kSteps = 10000;
 struct Window {
     ui::testing::ScriptedPrompter prompter;
     instrument::testing::MemoryStore store;
-    TBassForm form{&prompter, &store};
+    TBassForm form;
 
-    Window()
+    explicit Window(ui::AudioDevices devices = ui::AudioDevices::real()) :
+        form(&prompter, &store, nullptr, std::move(devices))
     {
         form.show();
         QCoreApplication::processEvents();
@@ -241,6 +243,49 @@ int notes(const QString& dir)
     return 0;
 }
 
+// Notes dropped on a 100,000-note tab, first in silence, then while it plays through the real
+// synthesiser. Without a sound device here, a clock takes the sound away at the pace of real
+// time, so the synthesiser works as hard as it would for a device.
+int playing(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/playing.tab");
+    bench::writeGeneratedTab(path.toStdString(), 100000);
+    ui::AudioDevices devices = ui::AudioDevices::real();
+    devices.output = [] { return std::make_unique<audio::ClockOutput>(256); };
+    Window w(std::move(devices));
+    w.throughDialog("LoadTab", "OpenFile", path);
+    bench::report("notes_still_100000", dropMedians(w).drop);
+
+    ui::Playback& playback = w.form.playback().playback();
+    w.form.commands()[ui::Command::PlayPause]->trigger();
+    QElapsedTimer waited;
+    waited.start();
+    while (playback.state() != ui::Playback::State::Playing && !waited.hasExpired(30000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (playback.state() != ui::Playback::State::Playing)
+        qFatal("playback did not start: %s", qPrintable(playback.unavailable()));
+    bench::report("notes_playing_100000", dropMedians(w).drop);
+    bench::report("playing_rss_kb", static_cast<double>(bench::rssKb()));
+    if (playback.state() != ui::Playback::State::Playing)
+        qFatal("playback stopped while the notes were dropped");
+
+    // What following an edit costs the window: the whole tab read as music again.
+    std::vector<double> reads;
+    for (int i = 0; i < 5; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const QList<QByteArray> split = w.tab().toPlainText().toUtf8().split('\n');
+        std::vector<std::string_view> lines;
+        for (const QByteArray& line : split)
+            lines.emplace_back(line.constData(), static_cast<std::size_t>(line.size()));
+        const engine::EditingState& s = w.form.state();
+        const score::Score score = score::readScore(lines, s.stringCount, s.tuning, s.tempo);
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()));
+    }
+    bench::report("playing_reread", bench::median(reads));
+    return 0;
+}
+
 int loadAndSave(const QString& big, const QString& dir, int repeats)
 {
     Window w;
@@ -399,6 +444,8 @@ int main(int argc, char** argv)
     }
     if (mode == QLatin1String("notes") && args.size() == 3)
         return notes(args[2]);
+    if (mode == QLatin1String("playing") && args.size() == 3)
+        return playing(args[2]);
     if (mode == QLatin1String("files") && args.size() == 5)
         return loadAndSave(args[2], args[3], args[4].toInt());
     if (mode == QLatin1String("rss") && args.size() == 3)
@@ -416,6 +463,6 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | bare plain|undo|history\n");
+                         "score TAB N | playing DIR | bare plain|undo|history\n");
     return 2;
 }

@@ -26,6 +26,9 @@ offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
 offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
 offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
+offscreen "$bin/quorlin_bench" playing "$work" >>"$figures"
+# The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
+"$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
 repeated() {
     local name=$1
@@ -94,6 +97,12 @@ awk -v json="$build/bench.json" '
         row("read as music, 10 MB", f["score_read"], f["score_load"], 1e6, "ms", 1.5)
         row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
         row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
+        row("drop while playing, 100,000", f["notes_playing_100000"], f["notes_still_100000"], 1e3, "us", 1.2)
+        row("  the tab read again", f["playing_reread"], f["notes_still_100000"], 1e6, "ms", 0)
+        row("WAV of three minutes", f["wav_ours"], f["wav_cli"], 1e6, "ms", 1.2)
+        row("memory with the font", f["font_rss_kb"], f["font_floor_kb"], 1024, "MB", 0)
+        row("  window playing 100,000", f["playing_rss_kb"], 0, 1024, "MB", 0)
+        row("audio buffer latency", f["latency"], 0, 1e6, "ms", 0)
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
         # Heap in use, against the bytes of the tab itself. The history is what typing the tab

@@ -1,9 +1,13 @@
 // Tab text from anywhere read as music: whatever the lines hold, the columns must follow each
 // other in time, stay inside their blocks and sound only notes a bass has.
 
+#include "files/MidiFile.h"
 #include "fuzz/FuzzInput.h"
+#include "score/Performance.h"
 #include "score/Score.h"
 
+#include <map>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -120,6 +124,30 @@ void requireSkips(const score::Score& s)
     QUORLIN_REQUIRE(score::skippedText(s).empty() == s.skipped.empty());
 }
 
+// Whatever was read plays and writes: events in time order inside the performance, every
+// note switched on is switched off, and the MIDI file holds every event.
+void requirePerformance(const score::Score& s, bool metronome)
+{
+    score::PerformOptions options;
+    options.metronome = metronome;
+    const score::Performance p = score::perform(s, options);
+    std::int64_t last = p.startTick;
+    std::map<std::pair<int, int>, int> sounding;
+    for (const score::Event& e : p.events) {
+        QUORLIN_REQUIRE(e.tick >= last && e.tick <= p.endTick && e.channel < 16);
+        QUORLIN_REQUIRE(e.number < 128 && e.value < 128 && e.bend >= -8192 && e.bend <= 8191);
+        last = e.tick;
+        if (e.kind == score::EventKind::NoteOn)
+            ++sounding[{e.channel, e.number}];
+        else if (e.kind == score::EventKind::NoteOff)
+            --sounding[{e.channel, e.number}];
+    }
+    for (const auto& [key, count] : sounding)
+        QUORLIN_REQUIRE(count == 0);
+    const std::string midi = files::midiFileBytes(p);
+    QUORLIN_REQUIRE(midi.starts_with("MThd") && midi.size() >= 14 + 3 * p.events.size());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -143,5 +171,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Reading is a function of the lines: a second reading finds the same.
     const score::Score again = score::readScore(lines, strings, tuning, tempo);
     QUORLIN_REQUIRE(again.columns == s.columns && again.skipped == s.skipped);
+    requirePerformance(s, input.pick(2) == 1);
     return 0;
 }

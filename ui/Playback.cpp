@@ -178,7 +178,7 @@ void Playback::playPause()
 
 void Playback::start()
 {
-    m_score = m_tab();
+    read();
     if (m_score.columns.empty()) {
         emit message(m_skipped.isEmpty() && m_score.skipped.empty()
                          ? QStringLiteral("There is nothing to play yet.")
@@ -200,6 +200,15 @@ void Playback::start()
     }
     setState(State::Playing);
     m_poll.start();
+}
+
+void Playback::read()
+{
+    QElapsedTimer timer;
+    timer.start();
+    m_score = m_tab();
+    m_readMs = timer.elapsed();
+    m_sinceRead.start();
 }
 
 void Playback::perform()
@@ -232,8 +241,15 @@ void Playback::poll()
 {
     if (!m_player)
         return;
-    if (m_dirty) {
-        m_score = m_tab();
+    // On a long tab a reading takes a while: at most a fifth of the window's time goes to it,
+    // however fast the user edits.
+    if (m_dirty && m_sinceRead.hasExpired(4 * m_readMs)) {
+        read();
+        // Nothing left to play (Clear tab, everything deleted): the old notes must not go on.
+        if (m_score.columns.empty()) {
+            stop();
+            return;
+        }
         perform();
     }
     show(m_player->tick());

@@ -10,6 +10,7 @@
 #include "score/Performance.h"
 #include "score/Score.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -90,6 +91,7 @@ private:
     void fontLoaded(const std::shared_ptr<Loaded>& loaded);
     void start();
     void poll();
+    void read();
     void perform();
     void show(std::int64_t tick);
     void setState(State state);
@@ -123,6 +125,8 @@ private:
     int m_shownColumn = -2;
     QString m_skipped;
     QTimer m_poll;
+    QElapsedTimer m_sinceRead;
+    qint64 m_readMs = 0;
 };
 
 } // namespace quorlin::ui

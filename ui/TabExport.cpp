@@ -96,13 +96,19 @@ void TabExport::exportTo(ExportFormat format, const QString& path)
     });
     connect(progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
     auto* poll = new QTimer(progress);
-    connect(poll, &QTimer::timeout, this, [this, progress, written, problem, path] {
-        progress->setValue(std::min(m_progress.load(), kProgressSteps - 1));
-        if (*written < 0)
+    connect(poll, &QTimer::timeout, this, [this, poll, progress, written, problem, path] {
+        if (*written >= 0) {
+            // A modal progress bar runs the events while it shows a value: this may be the
+            // second time round, after the first one has finished the export.
+            if (!m_worker.joinable())
+                return;
+            poll->stop();
+            m_worker.join();
+            progress->deleteLater();
+            report(*written == 1, path, *problem);
             return;
-        m_worker.join();
-        progress->deleteLater();
-        report(*written == 1, path, *problem);
+        }
+        progress->setValue(std::min(m_progress.load(), kProgressSteps - 1));
     });
     poll->start(50);
 }

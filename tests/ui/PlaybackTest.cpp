@@ -12,11 +12,13 @@
 #include "ui/TabExport.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -164,6 +166,15 @@ private slots:
         QCOMPARE(w.form.state().tempo, 400);
         QTRY_VERIFY_WITH_TIMEOUT(!w.log->keysOn().empty() && w.log->keysOn().back() == 52, 8000);
         QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45, 52}));
+
+        // A tab cleared while it plays stops it: the notes that were there must not go on.
+        w.setTempo(20);
+        w.action(Command::Stop).trigger();
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.playback().state(), ui::Playback::State::Playing);
+        w.tab().clear();
+        QTRY_COMPARE(w.playback().state(), ui::Playback::State::Stopped);
+        QVERIFY(w.neck().sounding().isEmpty());
     }
 
     void saysWhyItCannotPlayOnceAndStillExports()
@@ -229,7 +240,28 @@ private slots:
         QCOMPARE(file.read(4), QByteArray("RIFF"));
         // Three seconds and a half of 16-bit stereo at 44.1 kHz at least: the chord and notes.
         QVERIFY(file.size() > 44 + 3 * 44100 * 4);
-        QVERIFY(w.form.findChild<QProgressDialog*>() == nullptr);
+        QTRY_VERIFY(w.form.findChild<QProgressDialog*>() == nullptr);
+
+        // Half an hour of whole notes takes long enough to show the progress, and to cancel.
+        const QString block = QStringLiteral("| ") + QStringLiteral("  w").repeated(26) +
+                              QStringLiteral("\nG ") + QStringLiteral("--5").repeated(26) +
+                              QStringLiteral("\nD ") + QStringLiteral("---").repeated(26) +
+                              QStringLiteral("\nA ") + QStringLiteral("---").repeated(26) +
+                              QStringLiteral("\nE ") + QStringLiteral("---").repeated(26) +
+                              QStringLiteral("\n> ") + QStringLiteral("   ").repeated(26) +
+                              QStringLiteral("\n");
+        Window slow({}, true, block.repeated(6));
+        slow.setTempo(20);
+        const QString cancelled = dir.filePath(QStringLiteral("cancelled.wav"));
+        slow.form.playback().exporter().exportTo(ui::ExportFormat::Wav, cancelled);
+        QProgressDialog* progress = nullptr;
+        QTRY_VERIFY((progress = slow.form.findChild<QProgressDialog*>()) && progress->isVisible());
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!slow.form.playback().exporter().busy(), 20000);
+        QCOMPARE(slow.form.statusBar()->currentMessage(),
+                 QStringLiteral("Export cancelled: nothing was written."));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("song.wav")});
     }
 };
 

@@ -1,0 +1,61 @@
+// What the command line asks for, decided before any window exists.
+
+#include "app/CommandLine.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+namespace quorlin::app {
+namespace {
+
+// The line, then what it decides as "mode input output tempo font" or "error: ...".
+std::string decided(std::vector<std::string_view> args)
+{
+    const CommandLine line = parseCommandLine(args);
+    if (line.mode == CommandLine::Mode::Invalid)
+        return "error: " + line.error;
+    const char* modes[] = {"window", "midi", "wav"};
+    std::ostringstream out;
+    out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
+        << line.tempo.value_or(0) << ' ' << line.soundFont;
+    return out.str();
+}
+
+TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
+{
+    const std::pair<std::vector<std::string_view>, std::string> cases[] = {
+        {{}, "window   0 "},
+        // The toolkit's own options stay the window's.
+        {{"-platform", "offscreen", "song.tab"}, "window   0 "},
+        {{"--export-midi", "a.tab", "a.mid"}, "midi a.tab a.mid 0 "},
+        {{"--tempo", "60", "--export-wav", "a.tab", "a.wav", "--soundfont=f.sf2"},
+         "wav a.tab a.wav 60 f.sf2"},
+        {{"--export-wav", "a.tab", "a.wav", "--tempo=400", "--soundfont", "f.sf3"},
+         "wav a.tab a.wav 400 f.sf3"},
+        {{"--export-midi", "--tempo", "a.mid"}, "midi --tempo a.mid 0 "},
+        {{"--export-midi", "a.tab"}, "error: --export-midi needs an input tab and an output file"},
+        {{"--export-midi=a.tab", "a.mid"},
+         "error: --export-midi needs an input tab and an output file"},
+        {{"--export-midi", "a.tab", "a.mid", "--export-wav", "a.tab", "a.wav"},
+         "error: only one export at a time"},
+        {{"--export-midi", "a.tab", "a.mid", "--tempo", "19"},
+         "error: --tempo needs a whole number of beats per minute from 20 to 400"},
+        {{"--export-midi", "a.tab", "a.mid", "--tempo", "90bpm"},
+         "error: --tempo needs a whole number of beats per minute from 20 to 400"},
+        {{"--export-midi", "a.tab", "a.mid", "--tempo"},
+         "error: --tempo needs a whole number of beats per minute from 20 to 400"},
+        {{"--export-wav", "a.tab", "a.wav", "--soundfont"},
+         "error: --soundfont needs a sound font file"},
+        {{"--export-midi", "a.tab", "a.mid", "--soundfont", "f.sf2"},
+         "error: --soundfont goes with --export-wav only"},
+        {{"--export-midi", "a.tab", "a.mid", "-x"}, "error: unknown option -x"},
+        {{"--tempo", "90"}, "error: --tempo and --soundfont go with --export-midi or --export-wav"},
+    };
+    for (const auto& [args, expected] : cases)
+        EXPECT_EQ(decided(args), expected) << ::testing::PrintToString(args);
+}
+
+} // namespace
+} // namespace quorlin::app
