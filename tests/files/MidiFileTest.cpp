@@ -1,6 +1,3 @@
-// The MIDI file: its bytes for small cases, and a whole performance read back by mido,
-// a MIDI reader that is not ours.
-
 #include "files/MidiFile.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <unistd.h>
 
@@ -17,8 +15,7 @@ namespace {
 
 using score::Event;
 using score::EventKind;
-using score::Technique;
-using T = Technique;
+using T = score::Technique;
 constexpr int Q = score::kTicksPerBeat;
 
 std::string bytes(std::initializer_list<int> values)
@@ -50,11 +47,9 @@ TEST(MidiFile, OneNoteIsAHeaderATempoTrackAndANoteTrackWhereverItStarts)
         bytes({0, 0, 0, 28, 0, 0xFF, 0x03, 11}) + "Finger bass" +
         bytes({0, 0x90, 40, 100, 0x83, 0x60, 0x80, 40, 64, 0, 0xFF, 0x2F, 0});
     for (std::int64_t origin : {0, 3 * Q}) {
-        SCOPED_TRACE(origin);
-        EXPECT_EQ(midiFileBytes(onePerformance(origin)), expected);
         std::ostringstream out;
         writeMidiFile(out, onePerformance(origin));
-        EXPECT_EQ(out.str(), expected);
+        EXPECT_EQ(out.str(), expected) << origin;
     }
 }
 
@@ -66,10 +61,8 @@ std::string pythonWithMido()
     std::string dir;
     while (std::getline(path, dir, ':')) {
         const std::string python = dir + "/python3";
-        if (access(python.c_str(), X_OK) != 0)
-            continue;
-        const std::string check = "'" + python + "' -c 'import mido' 2>/dev/null";
-        if (std::system(check.c_str()) == 0)
+        if (access(python.c_str(), X_OK) == 0 &&
+            std::system(("'" + python + "' -c 'import mido' 2>/dev/null").c_str()) == 0)
             return python;
     }
     return {};
@@ -95,29 +88,23 @@ std::string expectedReading(const score::Performance& p)
     const char* names[16] = {"Finger bass", "Slap bass", "Pop bass"};
     names[9] = "Metronome";
     std::int64_t end = p.endTick;
-    std::vector<int> channels;
+    std::set<int> channels;
     for (const Event& e : p.events) {
-        if (std::find(channels.begin(), channels.end(), e.channel) == channels.end())
-            channels.push_back(e.channel);
+        channels.insert(e.channel);
         end = std::max(end, e.tick);
     }
-    std::sort(channels.begin(), channels.end());
     end -= p.startTick;
     std::ostringstream out;
     out << "header 1 480 " << channels.size() + 1 << "\n0 0 set_tempo - 500000\n"
         << "0 0 time_signature - 4 4 24 8\n0 " << end << " end_of_track -\n";
-    for (std::size_t track = 1; track <= channels.size(); ++track) {
-        const int channel = channels[track - 1];
-        out << track << " 0 track_name - " << names[channel] << '\n';
+    int track = 0;
+    for (const int channel : channels) {
+        out << ++track << " 0 track_name - " << names[channel] << '\n';
         for (const Event& e : p.events) {
             if (e.channel != channel)
                 continue;
             out << track << ' ' << e.tick - p.startTick << ' ' << kinds[int(e.kind)] << ' '
-                << channel;
-            if (e.kind == EventKind::PitchBend)
-                out << ' ' << e.bend;
-            else
-                out << ' ' << int(e.number);
+                << channel << ' ' << (e.kind == EventKind::PitchBend ? e.bend : e.number);
             if (e.kind != EventKind::Program && e.kind != EventKind::PitchBend)
                 out << ' ' << int(e.value);
             out << '\n';
@@ -171,9 +158,8 @@ TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
     };
     for (const auto& [name, first, end, metronome] : cases) {
         SCOPED_TRACE(name);
-        const score::PerformOptions options{
-            .firstColumn = first, .endColumn = end, .metronome = metronome};
-        const score::Performance p = score::perform(song, options);
+        const score::Performance p =
+            score::perform(song, {.firstColumn = first, .endColumn = end, .metronome = metronome});
         ASSERT_FALSE(p.events.empty());
 
         const auto file = std::filesystem::temp_directory_path() /

@@ -1,6 +1,3 @@
-// The score turned into events: channels and velocities by technique, where notes end,
-// legato ties, slide glides, ranges, the metronome and the order of events at a tick.
-
 #include "score/Performance.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +13,7 @@ namespace {
 using T = Technique;
 using K = EventKind;
 constexpr int Q = kTicksPerBeat;
+constexpr T H = T::HammerOn, P = T::PullOff, Up = T::SlideUp, Down = T::SlideDown;
 
 Note note(int string, int pitch, Technique technique = T::Plain)
 {
@@ -59,19 +57,17 @@ Performance bare(const Score& s, PerformOptions options = {})
 std::vector<Event> filtered(const Performance& p, EventKind kind, int channel = -1)
 {
     std::vector<Event> out;
-    for (const Event& e : p.events) {
-        if (e.kind == kind && (channel < 0 || e.channel == channel))
-            out.push_back(e);
-    }
+    std::copy_if(p.events.begin(), p.events.end(), std::back_inserter(out), [&](const Event& e) {
+        return e.kind == kind && (channel < 0 || e.channel == channel);
+    });
     return out;
 }
 
 std::optional<std::int64_t> offOf(const Performance& p, int channel, int key, std::int64_t after)
 {
-    for (const Event& e : filtered(p, K::NoteOff, channel)) {
+    for (const Event& e : filtered(p, K::NoteOff, channel))
         if (e.number == key && e.tick > after)
             return e.tick;
-    }
     return std::nullopt;
 }
 
@@ -79,10 +75,9 @@ std::optional<std::int64_t> offOf(const Performance& p, int channel, int key, st
 std::vector<std::int64_t> pedal(const Performance& p)
 {
     std::vector<std::int64_t> out;
-    for (const Event& e : filtered(p, K::Controller, 0)) {
+    for (const Event& e : filtered(p, K::Controller, 0))
         if (e.number == 68)
             out.push_back(e.tick);
-    }
     return out;
 }
 
@@ -105,7 +100,7 @@ TEST(Perform, EachTechniquePlaysOnItsChannelWithItsVelocity)
 
 TEST(Perform, SetupComesFirstAtTheStartOfTheRange)
 {
-    const Score s = scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}});
+    const Score s = scoreOf({{note(1, 40)}, {note(1, 45, Up)}});
     std::vector<std::tuple<int, int, int, int>> setup; // kind, channel, number, value or bend
     for (const Event& e : perform(s, {.firstColumn = 1}).events) {
         if (e.tick != Q || e.kind == K::NoteOn)
@@ -113,10 +108,10 @@ TEST(Perform, SetupComesFirstAtTheStartOfTheRange)
         setup.emplace_back(int(e.kind), e.channel, e.number,
                            e.kind == K::PitchBend ? e.bend : e.value);
     }
-    constexpr int P = int(K::Program), C = int(K::Controller), B = int(K::PitchBend);
+    constexpr int G = int(K::Program), C = int(K::Controller), B = int(K::PitchBend);
     // The glide of the range's first column comes after the setup's centred bend.
     const std::vector<std::tuple<int, int, int, int>> expected = {
-        {P, 0, 32, 0},    {P, 1, 35, 0}, {P, 2, 36, 0}, {C, 0, 101, 0},
+        {G, 0, 32, 0},    {G, 1, 35, 0}, {G, 2, 36, 0}, {C, 0, 101, 0},
         {C, 0, 100, 0},   {C, 0, 6, 12}, {C, 0, 38, 0}, {C, 0, 101, 127},
         {C, 0, 100, 127}, {C, 0, 68, 0}, {B, 0, 0, 0},  {B, 0, 0, -3413}};
     EXPECT_EQ(setup, expected);
@@ -149,28 +144,24 @@ TEST(Perform, LegatoNotesRingIntoTheOneBeforeAndTieOnlyWhenAlone)
 {
     using Pedal = std::vector<std::int64_t>;
     const std::tuple<const char*, Score, int, std::int64_t, Pedal> cases[] = {
-        {"hammer-on", scoreOf({{note(1, 40)}, {note(1, 42, T::HammerOn)}}), 0, Q + 15, {Q, Q + 15}},
-        {"pull-off", scoreOf({{note(1, 40)}, {note(1, 38, T::PullOff)}}), 0, Q + 15, {Q, Q + 15}},
+        {"hammer-on", scoreOf({{note(1, 40)}, {note(1, 42, H)}}), 0, Q + 15, {Q, Q + 15}},
+        {"pull-off", scoreOf({{note(1, 40)}, {note(1, 38, P)}}), 0, Q + 15, {Q, Q + 15}},
         {"short",
-         scoreAt({column(0, Q, {note(1, 40)}), column(Q, 9, {note(1, 42, T::PullOff)})}),
+         scoreAt({column(0, Q, {note(1, 40)}), column(Q, 9, {note(1, 42, P)})}),
          0,
          Q + 9,
          {Q, Q + 9}},
         // The pedal makes FluidSynth's channel play one note at a time: it would cut these.
-        {"chord", scoreOf({{note(1, 40)}, {note(1, 42, T::HammerOn), note(3, 28)}}), 0, Q + 15, {}},
-        {"after a chord",
-         scoreOf({{note(1, 40), note(3, 28)}, {note(1, 42, T::HammerOn)}}),
-         0,
-         Q + 15,
-         {}},
+        {"chord", scoreOf({{note(1, 40)}, {note(1, 42, H), note(3, 28)}}), 0, Q + 15, {}},
+        {"after a chord", scoreOf({{note(1, 40), note(3, 28)}, {note(1, 42, H)}}), 0, Q + 15, {}},
         {"rings from before",
          scoreAt({column(0, 3 * Q, {note(3, 28)}), column(Q / 2, Q / 2, {note(1, 40)}),
-                  column(Q, Q, {note(1, 42, T::HammerOn)})}),
+                  column(Q, Q, {note(1, 42, H)})}),
          0,
          Q + 15,
          {}},
-        {"slapped", scoreOf({{note(1, 40, T::Slap)}, {note(1, 42, T::HammerOn)}}), 1, Q + 15, {}},
-        {"same key", scoreOf({{note(1, 40)}, {note(1, 40, T::HammerOn)}}), 0, Q, {}},
+        {"slapped", scoreOf({{note(1, 40, T::Slap)}, {note(1, 42, H)}}), 1, Q + 15, {}},
+        {"same key", scoreOf({{note(1, 40)}, {note(1, 40, H)}}), 0, Q, {}},
         {"plain", scoreOf({{note(1, 40)}, {note(1, 42)}}), 0, Q, {}},
     };
     for (const auto& [name, score, channel, off, expectedPedal] : cases) {
@@ -183,33 +174,27 @@ TEST(Perform, LegatoNotesRingIntoTheOneBeforeAndTieOnlyWhenAlone)
 
 TEST(Perform, ASlideGlidesFromThePitchBeforeItBackToTheCentreBeforeTheNextNote)
 {
-    // The slide is string 1's last note; the bend is back at 0 at `end`.
+    // The slide is column 1's first note; the bend is back at 0 at `end`.
     const std::tuple<const char*, Score, std::size_t, int, std::int64_t> cases[] = {
-        {"up", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}), 0, -3413, Q + 60},
-        {"down", scoreOf({{note(1, 50)}, {note(1, 45, T::SlideDown)}}), 0, 3413, Q + 60},
-        {"up from nowhere", scoreOf({{}, {note(1, 45, T::SlideUp)}}), 0, -1365, Q + 60},
-        {"24 frets up", scoreOf({{note(1, 28)}, {note(1, 52, T::SlideUp)}}), 0, -8192, Q + 60},
-        {"from before the range", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}), 1, -3413,
-         Q + 60},
-        {"short", scoreOf({{note(1, 40)}, {note(1, 45, T::SlideUp)}}, 40), 0, -3413, 60},
+        {"up", scoreOf({{note(1, 40)}, {note(1, 45, Up)}}), 0, -3413, Q + 60},
+        {"down", scoreOf({{note(1, 50)}, {note(1, 45, Down)}}), 0, 3413, Q + 60},
+        {"up from nowhere", scoreOf({{}, {note(1, 45, Up)}}), 0, -1365, Q + 60},
+        {"24 frets up", scoreOf({{note(1, 28)}, {note(1, 52, Up)}}), 0, -8192, Q + 60},
+        {"from before the range", scoreOf({{note(1, 40)}, {note(1, 45, Up)}}), 1, -3413, Q + 60},
+        {"short", scoreOf({{note(1, 40)}, {note(1, 45, Up)}}, 40), 0, -3413, 60},
         {"next note soon",
          scoreAt({column(0, Q, {note(1, 40)}),
-                  column(Q, Q, {note(1, 45, T::SlideUp), note(2, 40, T::Slap)}),
+                  column(Q, Q, {note(1, 45, Up), note(2, 40, T::Slap)}),
                   column(Q + 20, Q, {note(2, 33)})}),
          0, -3413, Q + 20},
         {"two in a column: the first glides",
-         scoreOf(
-             {{note(1, 40), note(2, 35)}, {note(1, 45, T::SlideUp), note(2, 30, T::SlideDown)}}),
-         0, -3413, Q + 60},
+         scoreOf({{note(1, 40), note(2, 35)}, {note(1, 45, Up), note(2, 30, Down)}}), 0, -3413,
+         Q + 60},
     };
     for (const auto& [name, score, first, startBend, end] : cases) {
         SCOPED_TRACE(name);
         const Performance p = bare(score, {.firstColumn = first});
-        std::int64_t start = -1;
-        for (const Event& e : filtered(p, K::NoteOn)) {
-            const Technique t = score.columns[std::size_t(e.column)].notes[0].technique;
-            start = start < 0 && (t == T::SlideUp || t == T::SlideDown) ? e.tick : start;
-        }
+        const std::int64_t start = score.columns[1].start;
         const auto bends = filtered(p, K::PitchBend);
         ASSERT_EQ(bends.size(), 5u);
         EXPECT_EQ(bends.front().tick, start);
@@ -222,8 +207,7 @@ TEST(Perform, ASlideGlidesFromThePitchBeforeItBackToTheCentreBeforeTheNextNote)
         });
         EXPECT_EQ(firstAtStart->kind, K::PitchBend);
     }
-    EXPECT_TRUE(
-        filtered(bare(scoreOf({{note(1, 45)}, {note(1, 45, T::SlideUp)}})), K::PitchBend).empty());
+    EXPECT_TRUE(filtered(bare(scoreOf({{note(1, 45)}, {note(1, 45, Up)}})), K::PitchBend).empty());
 }
 
 TEST(Perform, ARangePlaysItsColumnsAtTheirTicksAndClicksOnItsBeats)
@@ -267,32 +251,27 @@ TEST(Perform, ARangePlaysItsColumnsAtTheirTicksAndClicksOnItsBeats)
     EXPECT_TRUE(bare(s, {.firstColumn = 6}).events.empty());
 }
 
-// A busy tab of every technique, chords and rests, the same every run.
-Score busyScore(std::size_t columns)
+TEST(Perform, ALongBusyTabIsInOrderPairedAndQuick)
 {
+    // Every technique, chords and rests, the same every run.
     std::uint32_t seed = 12345;
-    auto next = [&seed](std::uint32_t n) {
+    const auto next = [&seed](std::uint32_t n) {
         seed = seed * 1664525u + 1013904223u;
         return (seed >> 8) % n;
     };
     const std::int64_t lengths[] = {Q, Q / 2, Q / 4, Q / 3, 2 * Q / 3, Q / 8, Q / 12, 2 * Q};
+    std::vector<std::vector<Note>> columns(300'000);
+    std::size_t written = 0;
     Score s;
-    s.columns.reserve(columns);
-    for (std::size_t c = 0; c < columns; ++c) {
-        std::vector<Note> notes;
+    for (auto& notes : columns) {
         for (int string = 1; string <= 4; ++string) {
             if (next(3) == 0)
                 notes.push_back(note(string, 28 + int(next(30)), Technique(next(7))));
         }
+        written += notes.size();
         s.columns.push_back(column(s.length, lengths[next(8)], std::move(notes)));
         s.length += s.columns.back().length;
     }
-    return s;
-}
-
-TEST(Perform, ALongBusyTabIsInOrderPairedAndQuick)
-{
-    const Score s = busyScore(300'000);
     const auto before = std::chrono::steady_clock::now();
     const Performance p = perform(s, {.metronome = true});
     // Generous for sanitiser builds; a scan of the tab per note would take minutes.
@@ -334,9 +313,6 @@ TEST(Perform, ALongBusyTabIsInOrderPairedAndQuick)
     for (const auto& [key, open] : sounding)
         EXPECT_EQ(open, 0) << key.first << ' ' << key.second;
     EXPECT_EQ(bend, 0);
-    std::size_t written = 0;
-    for (const Column& c : s.columns)
-        written += c.notes.size();
     EXPECT_EQ(notes, written);
     EXPECT_GT(ties, 100 * 127);
 }
