@@ -120,7 +120,8 @@ int runExport(const CommandLine& line)
     if (score.columns.empty())
         return fail(line.input + " holds no note or rest to export");
     if (const std::string skipped = score::skippedText(score); !skipped.empty())
-        std::fprintf(stderr, "quorlin: %s: %s\n", line.input.c_str(), skipped.c_str());
+        std::fprintf(stderr, "quorlin: warning: %s: %s of the tab as the window shows it\n",
+                     line.input.c_str(), skipped.c_str());
 
     QString problem;
     const auto format =

@@ -187,8 +187,10 @@ int createTemp(const std::string& path, std::string& tempPath)
     static std::atomic<unsigned> counter{0};
     const fs::path target(path);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = "." + target.filename().string() + ".part-" +
-                                 std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        // Built piece by piece: GCC 12 warns falsely about "." + string at -O3.
+        std::string name = ".";
+        name += target.filename().string();
+        name += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         tempPath = (target.parent_path() / name).string();
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
