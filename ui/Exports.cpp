@@ -7,6 +7,16 @@
 
 namespace quorlin::ui {
 
+std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
+{
+    // The library opens the font by name and would wait forever on a named pipe.
+    if (const QString why = regularFileProblem(font); !why.isEmpty()) {
+        error = why.toStdString();
+        return nullptr;
+    }
+    return audio::makeFluidSynth(font.toStdString(), error);
+}
+
 namespace {
 
 QString fromUtf8(const std::string& text)
@@ -25,9 +35,14 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
         }
         soundFont = fromUtf8(fonts.front());
     }
+    // Rendering writes beside the target and renames over it, which must never replace a
+    // pipe or a device.
+    if (const QString why = replaceableProblem(target); !why.isEmpty()) {
+        problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
+        return false;
+    }
     std::string error;
-    const std::unique_ptr<audio::Synth> synth =
-        audio::makeFluidSynth(soundFont.toStdString(), error);
+    const std::unique_ptr<audio::Synth> synth = loadSynth(soundFont, error);
     if (!synth) {
         problem = QStringLiteral("The sound font %1 could not be loaded: %2")
                       .arg(soundFont, fromUtf8(error));

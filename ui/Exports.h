@@ -8,6 +8,12 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
+#include <string>
+
+namespace quorlin::audio {
+class Synth;
+}
 
 namespace quorlin::ui {
 
@@ -15,6 +21,9 @@ enum class ExportFormat { Midi, Wav };
 
 // Progress from 0 to 1; false cancels.
 using ExportProgress = std::function<bool(double)>;
+
+// A synthesiser with the font at `font`, refused unread when it is no regular file.
+std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error);
 
 // The WAV file needs a sound font: `soundFont`, or the first one installed when it is empty.
 // False with the reason in words, or with an empty reason when cancelled.

@@ -109,6 +109,23 @@ FileRead readRegularFile(const QString& path)
     return result;
 }
 
+QString regularFileProblem(const QString& path)
+{
+    QString problem;
+    const int fd = openWithout(QFile::encodeName(path), O_RDONLY, isRegular, problem);
+    if (fd >= 0)
+        ::close(fd);
+    return problem;
+}
+
+QString replaceableProblem(const QString& path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return {};
+    return kindProblem(info.st_mode);
+}
+
 bool saveFile(const QString& path, QByteArrayView bytes, QString& problem)
 {
     const QByteArray name = QFile::encodeName(path);

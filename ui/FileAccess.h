@@ -22,6 +22,14 @@ struct FileRead {
 // The whole content of a regular file; anything else is refused unread.
 FileRead readRegularFile(const QString& path);
 
+// Why `path` is no regular file that can be read (missing, a pipe, a folder...); empty when
+// it is one. For files a library opens by name itself, such as a sound font.
+QString regularFileProblem(const QString& path);
+
+// Why a file that is written whole beside `path` and then renamed into place must not go
+// there: an existing pipe, socket, folder or device. Empty for a regular file or none yet.
+QString replaceableProblem(const QString& path);
+
 // A regular file is replaced only once the new one is written whole, and a new one is made
 // the same way. A device (a terminal, /dev/full) would be destroyed by a replacement, so it
 // is written in place and its errors still count. A pipe, socket or folder is refused.

@@ -1,6 +1,7 @@
 #include "ui/Playback.h"
 
 #include "engine/Staff.h"
+#include "ui/Exports.h"
 #include "ui/LinesInView.h"
 #include "ui/NeckWidget.h"
 #include "ui/TextAreaTabText.h"
@@ -36,7 +37,7 @@ struct Playback::Loaded {
 AudioDevices AudioDevices::real()
 {
     return {[](const std::string& font, std::string& error) {
-                return audio::makeFluidSynth(font, error);
+                return loadSynth(QString::fromStdString(font), error);
             },
             [] { return audio::makeDeviceOutput(); }};
 }

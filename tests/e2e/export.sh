@@ -59,7 +59,7 @@ refuse() {
     [ "$status" = "$want" ] || fail "'$*' ended with $status instead of $want: $err"
     [ "$(echo "$err" | grep -c -v '^ALSA lib')" -ge 1 ] || fail "'$*' said nothing"
     [ ! -e "$out" ] || fail "'$*' left $out behind"
-    [ -z "$(ls -A "$(dirname "$out")" | grep -v -e '^song' -e '^[0-9]*\.wav$' -e '^app.log$' -e '^config$')" ] ||
+    [ -z "$(ls -A "$(dirname "$out")" | grep -v -e '^song' -e '^[0-9]*\.wav$' -e '^app.log$' -e '^config$' -e '^pipe$')" ] ||
         fail "'$*' left $(ls -A "$(dirname "$out")") behind"
 }
 out=$e2e_dir/out.mid
@@ -70,4 +70,10 @@ refuse 1 "$e2e_dir/out.wav" --export-wav "$e2e_dir/song.tab" "$e2e_dir/out.wav" 
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab" "$out" --tempo 500
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab" "$out" --bogus
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab"
+# A named pipe is neither read as a font nor replaced by a WAV file, and nothing waits on it.
+mkfifo "$e2e_dir/pipe"
+refuse 1 "$e2e_dir/out.wav" --export-wav "$e2e_dir/song.tab" "$e2e_dir/out.wav" --soundfont "$e2e_dir/pipe"
+status=0
+timeout 20 env -u DISPLAY "$app" --export-wav "$e2e_dir/song.tab" "$e2e_dir/pipe" 2>/dev/null || status=$?
+[ "$status" = 1 ] && [ -p "$e2e_dir/pipe" ] || fail "a WAV export onto a pipe ended with $status"
 echo "PASS: exports"
