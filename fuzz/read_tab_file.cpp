@@ -24,6 +24,7 @@ std::string save(const files::LoadedTab& tab)
 {
     engine::EditingState state;
     state.tabWidth = tab.state.tabWidth;
+    state.tempo = tab.state.tempo;
     state.stringCount = tab.state.stringCount;
     state.tuning = tab.state.tuning;
     std::ostringstream out;
@@ -87,6 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QUORLIN_REQUIRE(second.lines == first.lines);
     const engine::LoadedState &was = first.state, &now = second.state;
     QUORLIN_REQUIRE(now.tabWidth == was.tabWidth && now.stringCount == was.stringCount);
+    QUORLIN_REQUIRE(now.tempo == was.tempo && now.tempo >= engine::kMinTempo &&
+                    now.tempo <= engine::kMaxTempo);
     for (int s = 1; s <= was.stringCount.value(); ++s)
         QUORLIN_REQUIRE(now.tuning.at(s) == was.tuning.at(s));
     // A file without a header gets an empty one; what the header holds comes back as the
