@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Prints a MIDI file as mido reads it, for the MIDI export's tests: a header line, then
-one line a message: track, absolute tick, type, channel (or -), values."""
+one line a message: absolute tick, type, channel (none for meta messages), values."""
 
 import sys
 
@@ -17,11 +17,11 @@ VALUES = {
 
 midi = mido.MidiFile(sys.argv[1])
 print("header", midi.type, midi.ticks_per_beat, len(midi.tracks))
-for number, track in enumerate(midi.tracks):
+for track in midi.tracks:
     tick = 0
     for message in track:
         tick += message.time
-        channel = getattr(message, "channel", "-")
+        channel = [message.channel] if hasattr(message, "channel") else []
         fields = VALUES.get(message.type)
         shown = [getattr(message, f) for f in fields] if fields is not None else ["unexpected"]
-        print(number, tick, message.type, channel, *shown)
+        print(tick, message.type, *channel, *shown)
