@@ -5,6 +5,7 @@
 #include "ui/Exports.h"
 #include "ui/FileAccess.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <vector>
@@ -44,26 +45,36 @@ int fail(const std::string& message)
 
 } // namespace
 
+bool isToolkitOption(std::string_view name, bool& takesValue)
+{
+    // Options the window system's toolkit takes from the same command line.
+    static constexpr std::string_view withValue[] = {
+        "platform",    "platformpluginpath", "platformtheme", "plugin",  "qwindowgeometry",
+        "qwindowicon", "qwindowtitle",       "session",       "display", "geometry",
+        "style",       "stylesheet",         "name",          "title"};
+    static constexpr std::string_view flags[] = {"reverse", "widgetcount", "nograb", "dograb",
+                                                 "sync"};
+    takesValue = std::find(std::begin(withValue), std::end(withValue), name) != std::end(withValue);
+    return takesValue || std::find(std::begin(flags), std::end(flags), name) != std::end(flags);
+}
+
 CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
-    const auto has = [args](std::string_view option) {
-        for (const std::string_view arg : args) {
-            if (arg == option || arg.starts_with(std::string(option) + "="))
-                return true;
-        }
-        return false;
-    };
-    if (!has(kExportMidi) && !has(kExportWav)) {
-        if (has(kTempo) || has(kSoundFont))
-            return invalid("--tempo and --soundfont go with --export-midi or --export-wav");
-        return {};
-    }
-
     CommandLine line;
+    bool help = false, version = false, optionsEnd = false;
+    std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
+        if (optionsEnd || arg.size() < 2 || arg.front() != '-') {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+            continue;
+        }
         std::optional<std::string_view> attached;
-        if (const std::size_t equals = arg.find('='); arg.starts_with("--") && equals != arg.npos) {
+        if (const std::size_t equals = arg.find('='); equals != arg.npos) {
             attached = arg.substr(equals + 1);
             arg = arg.substr(0, equals);
         }
@@ -75,7 +86,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
                 return args[++i];
             return std::nullopt;
         };
-        if (arg == kExportMidi || arg == kExportWav) {
+        const std::string_view bare = arg.substr(arg.starts_with("--") ? 2 : 1);
+        bool takesValue = false;
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else if (arg == kExportMidi || arg == kExportWav) {
             if (line.mode != CommandLine::Mode::Window)
                 return invalid("only one export at a time");
             if (attached || i + 2 >= args.size())
@@ -96,13 +113,59 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             if (!text || text->empty())
                 return invalid("--soundfont needs a sound font file");
             line.soundFont = *text;
+        } else if (isToolkitOption(bare, takesValue)) {
+            if (takesValue && !value())
+                return invalid(std::string(arg) + " needs a value");
         } else {
             return invalid("unknown option " + std::string(args[i]));
         }
     }
+    if (help || version) {
+        CommandLine asked;
+        asked.mode = help ? CommandLine::Mode::Help : CommandLine::Mode::Version;
+        return asked;
+    }
+    const bool exporting = line.mode != CommandLine::Mode::Window;
+    if (exporting && !files.empty())
+        return invalid("unexpected " + std::string(files.front()) + " after the export");
+    if (!exporting && (line.tempo || !line.soundFont.empty()))
+        return invalid("--tempo and --soundfont go with --export-midi or --export-wav");
     if (!line.soundFont.empty() && line.mode == CommandLine::Mode::ExportMidi)
         return invalid("--soundfont goes with --export-wav only");
+    if (files.size() > 1)
+        return invalid("one tab at a time, not " + std::to_string(files.size()));
+    if (!files.empty())
+        line.input = files.front();
     return line;
+}
+
+std::string usageLine()
+{
+    return "usage: quorlin [FILE] | --export-midi IN.tab OUT.mid [--tempo N] | --export-wav "
+           "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --help | --version";
+}
+
+std::string helpText()
+{
+    return usageLine() + R"(
+
+Quorlin writes bass tablature: drag a duration onto the neck, or type it, and the tab grows
+as plain text. With FILE, the window opens that tab as Load would.
+
+  --export-midi IN.tab OUT.mid  write the tab as a Standard MIDI File, without a window
+  --export-wav IN.tab OUT.wav   write the tab's sound as a 44.1 kHz 16-bit WAV file
+  --tempo N                     beats per minute (20 to 400) instead of the tab's own
+  --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
+  --help                        show this help and exit
+  --version                     show the version and exit
+
+Exit status: 0 on success, 1 when an export fails, 2 for a wrong command line.
+)";
+}
+
+std::string versionText()
+{
+    return std::string("quorlin ") + QUORLIN_VERSION + "\n";
 }
 
 int runExport(const CommandLine& line)

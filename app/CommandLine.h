@@ -10,8 +10,9 @@
 namespace quorlin::app {
 
 struct CommandLine {
-    enum class Mode { Window, ExportMidi, ExportWav, Invalid };
+    enum class Mode { Window, ExportMidi, ExportWav, Help, Version, Invalid };
     Mode mode = Mode::Window;
+    // The tab to open in the window, or to export.
     std::string input;
     std::string output;
     std::optional<int> tempo;
@@ -20,9 +21,14 @@ struct CommandLine {
     std::string error;
 };
 
-// `args` without the program's name. Without an export everything is left to the window
-// and its toolkit, which take options of their own.
+// `args` without the program's name. The toolkit's own options (-platform, -style...) are
+// left for it to take; any other option is refused.
 CommandLine parseCommandLine(std::span<const std::string_view> args);
+
+// The usage on one line, and the whole help.
+std::string usageLine();
+std::string helpText();
+std::string versionText();
 
 // Runs an export without a window: 0 on success, else a one-line message on stderr.
 int runExport(const CommandLine& line);

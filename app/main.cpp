@@ -15,15 +15,23 @@ int main(int argc, char** argv)
     using quorlin::app::CommandLine;
     const std::vector<std::string_view> args(argv + std::min(argc, 1), argv + argc);
     const CommandLine line = quorlin::app::parseCommandLine(args);
-    if (line.mode == CommandLine::Mode::Invalid) {
-        std::fprintf(stderr,
-                     "quorlin: %s\nUsage: quorlin [--export-midi IN.tab OUT.mid | "
-                     "--export-wav IN.tab OUT.wav [--soundfont FILE]] [--tempo N]\n",
-                     line.error.c_str());
+    switch (line.mode) {
+    case CommandLine::Mode::Invalid:
+        std::fprintf(stderr, "quorlin: %s; %s\n", line.error.c_str(),
+                     quorlin::app::usageLine().c_str());
         return 2;
-    }
-    if (line.mode != CommandLine::Mode::Window)
+    case CommandLine::Mode::Help:
+        std::fputs(quorlin::app::helpText().c_str(), stdout);
+        return 0;
+    case CommandLine::Mode::Version:
+        std::fputs(quorlin::app::versionText().c_str(), stdout);
+        return 0;
+    case CommandLine::Mode::ExportMidi:
+    case CommandLine::Mode::ExportWav:
         return quorlin::app::runExport(line);
+    case CommandLine::Mode::Window:
+        break;
+    }
 
     quorlin::ui::GuardedApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("AmbrelApps"));
@@ -38,5 +46,7 @@ int main(int argc, char** argv)
     bassForm.setTuningPopup(tunningF);
 
     bassForm.show();
+    if (!line.input.empty())
+        bassForm.openAtStart(QString::fromLocal8Bit(line.input.c_str()));
     return QApplication::exec();
 }

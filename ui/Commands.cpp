@@ -33,7 +33,8 @@ struct Entry {
 const Entry kEntries[] = {
     {Command::New, Menu::File, "&New", QKeySequence::New, "", Kind::Plain},
     {Command::Open, Menu::File, "&Open...", QKeySequence::Open, "", Kind::Plain},
-    {Command::Save, Menu::File, "&Save...", QKeySequence::Save, "", Kind::Plain},
+    {Command::Save, Menu::File, "&Save", QKeySequence::Save, "", Kind::Plain},
+    {Command::SaveAs, Menu::File, "Save &As...", QKeySequence::SaveAs, "Ctrl+Shift+S", Kind::Plain},
     {Command::ExportMidi, Menu::File, "Export &MIDI...", QKeySequence::UnknownKey, "Ctrl+E",
      Kind::Plain, true},
     {Command::ExportWav, Menu::File, "Export &WAV...", QKeySequence::UnknownKey, "Ctrl+Shift+E",
@@ -134,6 +135,9 @@ Commands::Commands(QMainWindow& window, QWidget& neck)
             techniques->addAction(action);
         m_actions[static_cast<std::size_t>(entry.command)] = action;
     }
+    m_recent = new QMenu(QStringLiteral("Open &Recent"), &window);
+    m_recent->setObjectName(QStringLiteral("RecentMenu"));
+    menus[static_cast<std::size_t>(Menu::File)]->insertMenu((*this)[Command::Save], m_recent);
 }
 
 QString Commands::keyText(Command command) const

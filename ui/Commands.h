@@ -11,6 +11,7 @@
 class QAbstractButton;
 class QAction;
 class QMainWindow;
+class QMenu;
 class QWidget;
 
 namespace quorlin::ui {
@@ -19,6 +20,7 @@ enum class Command {
     New,
     Open,
     Save,
+    SaveAs,
     ExportMidi,
     ExportWav,
     Copy,
@@ -62,6 +64,9 @@ public:
     // focus, so that the same keys still type into the text area.
     Commands(QMainWindow& window, QWidget& neck);
 
+    // File > Open Recent, filled by whoever keeps the list.
+    QMenu& recentMenu() const { return *m_recent; }
+
     QAction* operator[](Command command) const
     {
         return m_actions[static_cast<std::size_t>(command)];
@@ -74,6 +79,7 @@ public:
 
 private:
     std::array<QAction*, static_cast<std::size_t>(Command::Count)> m_actions{};
+    QMenu* m_recent = nullptr;
 };
 
 // The duration a palette key stands for.

@@ -9,6 +9,7 @@
 #include "ui/TextAreaTabText.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace quorlin::ui {
 
@@ -38,6 +39,11 @@ bool TabDocument::save()
     return !path.isEmpty() && write(path);
 }
 
+bool TabDocument::saveToCurrent()
+{
+    return m_path.isEmpty() ? save() : write(m_path);
+}
+
 bool TabDocument::write(const QString& path)
 {
     const TextAreaTabText::Snapshot tab = m_text.snapshot();
@@ -54,6 +60,9 @@ bool TabDocument::write(const QString& path)
         return false;
     }
     markSaved();
+    m_path = QFileInfo(path).absoluteFilePath();
+    if (m_used)
+        m_used(m_path);
     return true;
 }
 
@@ -63,6 +72,11 @@ std::optional<files::LoadedTab> TabDocument::chooseAndRead()
         choose(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
     if (path.isEmpty())
         return std::nullopt;
+    return read(path);
+}
+
+std::optional<files::LoadedTab> TabDocument::read(const QString& path)
+{
     FileRead file = readRegularFile(path);
     if (!file.ok) {
         m_prompter.error(QStringLiteral("The tab could not be read from %1:\r%2.")
@@ -70,6 +84,7 @@ std::optional<files::LoadedTab> TabDocument::chooseAndRead()
                          QStringLiteral("Load Tab"));
         return std::nullopt;
     }
+    m_reading = QFileInfo(path).absoluteFilePath();
     const engine::EditingState& state = m_staff.state();
     return files::readTabFile(
         std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
@@ -79,6 +94,9 @@ std::optional<files::LoadedTab> TabDocument::chooseAndRead()
 void TabDocument::reportLoaded(const files::LoadedTab& tab)
 {
     markSaved();
+    m_path = std::exchange(m_reading, QString());
+    if (m_used)
+        m_used(m_path);
     if (!tab.hasHeader) {
         m_prompter.inform(
             QStringLiteral("This tab hasn't been created with Quorlin,\rI can read it "
@@ -95,8 +113,19 @@ void TabDocument::reportLoaded(const files::LoadedTab& tab)
 
 void TabDocument::markSaved()
 {
+    // Typing not yet taken in by the history is part of what was saved.
+    m_history.settleText();
     m_history.markClean();
     m_text.markSaved();
+}
+
+QString TabDocument::title()
+{
+    m_history.settleText();
+    const QString name =
+        m_path.isEmpty() ? QStringLiteral("new tab") : QFileInfo(m_path).fileName();
+    const bool unsaved = !m_history.isClean() && m_text.count() > 0;
+    return unsaved ? name + QStringLiteral(", unsaved") : name;
 }
 
 bool TabDocument::maybeSave()
@@ -106,7 +135,7 @@ bool TabDocument::maybeSave()
         return true;
     switch (m_prompter.askYesNoCancel(QStringLiteral("Save changes to the tab?"), kCaption)) {
     case Prompter::Answer::Yes:
-        return save();
+        return saveToCurrent();
     case Prompter::Answer::No:
         return true;
     case Prompter::Answer::Cancel:

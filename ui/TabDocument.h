@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -36,9 +37,21 @@ public:
 
     // Asks for a name and writes the tab there; false when cancelled or failed (said so).
     bool save();
+    // Writes to the file last loaded or saved; asks for a name when there is none yet.
+    bool saveToCurrent();
     bool write(const QString& path);
     // Asks for a file and reads it; nothing when cancelled or unreadable (said so).
     std::optional<files::LoadedTab> chooseAndRead();
+    // Reads the file at `path`; nothing when it cannot be read (said so, naming the file).
+    std::optional<files::LoadedTab> read(const QString& path);
+    // The file the tab was last loaded from or saved to; empty for a new tab.
+    const QString& path() const { return m_path; }
+    // Forgets the file: the tab is new again (Clear tab).
+    void forgetPath() { m_path.clear(); }
+    // "song.tab" or "new tab", with a mark when there is unsaved work, for the status bar.
+    QString title();
+    // Called with each file read or written, newest last.
+    void setFileUsed(std::function<void(const QString&)> used) { m_used = std::move(used); }
     // The warnings a loaded file deserves, once it is in the window.
     void reportLoaded(const files::LoadedTab& tab);
 
@@ -57,6 +70,10 @@ private:
     const engine::Staff& m_staff;
     engine::History& m_history;
     THeaderForm* m_header = nullptr;
+    QString m_path;
+    // The path chooseAndRead or read took, until the load is reported.
+    QString m_reading;
+    std::function<void(const QString&)> m_used;
     TabFileDialog* m_saveFile = nullptr;
     TabFileDialog* m_openFile = nullptr;
 };

@@ -16,7 +16,7 @@ std::string decided(std::vector<std::string_view> args)
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi", "wav"};
+    const char* modes[] = {"window", "midi", "wav", "help", "version"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
@@ -27,8 +27,17 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
 {
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{}, "window   0 "},
-        // The toolkit's own options stay the window's.
-        {{"-platform", "offscreen", "song.tab"}, "window   0 "},
+        // The toolkit's own options are left for it, in any order around the tab.
+        {{"-platform", "offscreen", "song.tab", "--style=Fusion", "-reverse"},
+         "window song.tab  0 "},
+        {{"--", "-odd name.tab"}, "window -odd name.tab  0 "},
+        {{"song.tab", "--version"}, "version   0 "},
+        {{"--help", "-x"}, "error: unknown option -x"},
+        {{"-h", "a.tab"}, "help   0 "},
+        {{"a.tab", "b.tab"}, "error: one tab at a time, not 2"},
+        {{"-platform"}, "error: -platform needs a value"},
+        {{"--verbose", "a.tab"}, "error: unknown option --verbose"},
+        {{"--export-midi", "a.tab", "a.mid", "b.tab"}, "error: unexpected b.tab after the export"},
         {{"--export-midi", "a.tab", "a.mid"}, "midi a.tab a.mid 0 "},
         {{"--tempo", "60", "--export-wav", "a.tab", "a.wav", "--soundfont=f.sf2"},
          "wav a.tab a.wav 60 f.sf2"},

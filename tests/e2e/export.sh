@@ -59,7 +59,7 @@ refuse() {
     [ "$status" = "$want" ] || fail "'$*' ended with $status instead of $want: $err"
     [ "$(echo "$err" | grep -c -v '^ALSA lib')" -ge 1 ] || fail "'$*' said nothing"
     [ ! -e "$out" ] || fail "'$*' left $out behind"
-    [ -z "$(ls -A "$(dirname "$out")" | grep -v -e '^song' -e '^[0-9]*\.wav$' -e '^app.log$' -e '^config$' -e '^pipe$')" ] ||
+    [ -z "$(ls -A "$(dirname "$out")" | grep -v -e '^song' -e '^[0-9]*\.wav$' -e '^app.log$' -e '^config$' -e '^data$' -e '^pipe$')" ] ||
         fail "'$*' left $(ls -A "$(dirname "$out")") behind"
 }
 out=$e2e_dir/out.mid

@@ -11,6 +11,7 @@
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
 #include "ui/Prompter.h"
+#include "ui/RecentFiles.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
 #include "ui/StatusTexts.h"
@@ -26,10 +27,13 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QTextDocument>
@@ -48,6 +52,17 @@ constexpr int kHelpOverviewTopic = 1;
 constexpr int kKeyboardMapTopic = 12;
 // How long "Undo: note" and the like stay in the status bar.
 constexpr int kMessageMs = 3000;
+
+// Beside the program in the build tree; installed, under its share folder.
+QString helpFilePath()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QLatin1Char('/') + kHelpFileName;
+    const QString installed = dir + QStringLiteral("/../share/quorlin/") + kHelpFileName;
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed)
+               ? beside
+               : QFileInfo(installed).canonicalFilePath();
+}
 
 // The width field reads as 0 while it holds no number, an empty field included.
 int readWidth(const QString& text)
@@ -78,8 +93,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                      AudioDevices devices) :
     QMainWindow(parent),
     m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)), m_prompter(prompter),
-    m_store(store),
-    m_helpFile(QCoreApplication::applicationDirPath() + QLatin1Char('/') + kHelpFileName)
+    m_store(store), m_helpFile(helpFilePath())
 {
     if (m_prompter == nullptr) {
         m_ownPrompter = std::make_unique<MessageBoxPrompter>(this);
@@ -100,6 +114,12 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_history = std::make_unique<engine::History>(*m_staff, *m_text);
     m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
+    m_recent = std::make_unique<RecentFiles>();
+    m_document->setFileUsed([this](const QString& path) { m_recent->add(path); });
+    connect(&m_commands->recentMenu(), &QMenu::aboutToShow, this, &TBassForm::fillRecentMenu);
+    // Tabs dragged from a file manager; the neck and the text area keep their own drops.
+    setAcceptDrops(true);
+    m_ui->Tab->viewport()->installEventFilter(this);
     buildStatusBar();
     m_playback = std::make_unique<PlaybackControls>(
         *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
@@ -152,7 +172,9 @@ void TBassForm::buildStatusBar()
     m_cursorStatus->setObjectName(QStringLiteral("CursorStatus"));
     m_choiceStatus->setObjectName(QStringLiteral("ChoiceStatus"));
     m_placeStatus->setObjectName(QStringLiteral("PlaceStatus"));
-    for (QLabel* label : {m_cursorStatus, m_choiceStatus, m_placeStatus}) {
+    m_fileStatus = new QLabel(this);
+    m_fileStatus->setObjectName(QStringLiteral("FileStatus"));
+    for (QLabel* label : {m_fileStatus, m_cursorStatus, m_choiceStatus, m_placeStatus}) {
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         label->setContentsMargins(4, 0, 4, 0);
         statusBar()->addPermanentWidget(label);
@@ -206,7 +228,14 @@ void TBassForm::connectCommands()
     };
     on(Command::New, [this] { Clear(); });
     on(Command::Open, &TBassForm::LoadDaTab);
-    on(Command::Save, [this] { SaveTab(); });
+    on(Command::Save, [this] {
+        m_document->saveToCurrent();
+        syncControls();
+    });
+    on(Command::SaveAs, [this] {
+        SaveTab();
+        syncControls();
+    });
     on(Command::Copy, &TBassForm::CopyToClip);
     on(Command::Exit, &TBassForm::CloseApp);
     on(Command::Undo, [this] { moveInHistory(false); });
@@ -244,7 +273,7 @@ void TBassForm::connectCommands()
     // The other buttons of the designed area name their keys in their hints; the radio
     // buttons and the dot are the menu's choices too.
     const std::pair<QAbstractButton*, Command> buttons[] = {{m_ui->AbortLine, Command::NewLine},
-                                                            {m_ui->ButtonSave, Command::Save},
+                                                            {m_ui->ButtonSave, Command::SaveAs},
                                                             {m_ui->Button1, Command::Copy},
                                                             {m_ui->ButtonClear, Command::New},
                                                             {m_ui->LoadTab, Command::Open},
@@ -285,6 +314,25 @@ void TBassForm::giveKeysToNeck()
 
 bool TBassForm::eventFilter(QObject* watched, QEvent* event)
 {
+    // A file from a file manager opens; text dragged into the tab is still typed there.
+    if (watched == m_ui->Tab->viewport()) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!droppedFile(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+        } else if (event->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (const QString path = droppedFile(drop->mimeData()); !path.isEmpty()) {
+                drop->acceptProposedAction();
+                // After the drop has ended: questions and boxes must not run inside it.
+                QMetaObject::invokeMethod(
+                    this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+                return true;
+            }
+        }
+    }
     if (watched == m_area && event->type() == QEvent::Resize) {
         // The text area takes whatever the window grows by.
         const QSize size = m_area->size();
@@ -357,6 +405,8 @@ bool TBassForm::Clear()
                               QStringLiteral("Warning !")))
         return false;
     act("Clear tab", [this] { m_staff->Clear(); });
+    m_document->forgetPath();
+    syncControls();
     return true;
 }
 
@@ -523,10 +573,12 @@ void TBassForm::LoadDaTab()
         return;
     const bool cleared = m_history->position() != before;
     const std::optional<files::LoadedTab> read = m_document->chooseAndRead();
-    if (!read)
-        return;
-    const files::LoadedTab& tab = *read;
+    if (read)
+        adopt(*read, cleared);
+}
 
+void TBassForm::adopt(const files::LoadedTab& tab, bool cleared)
+{
     // One undo takes back the load and its "Clear tab" together: the old tab comes back.
     engine::StepOptions options;
     options.joinPrevious = cleared;
@@ -544,6 +596,65 @@ void TBassForm::LoadDaTab()
         std::move(options));
     showSetup();
     m_document->reportLoaded(tab);
+    syncControls();
+}
+
+void TBassForm::openAtStart(const QString& path)
+{
+    // The tab is empty at start, so there is nothing to clear or to ask about.
+    if (const std::optional<files::LoadedTab> read = m_document->read(path))
+        adopt(*read, false);
+}
+
+bool TBassForm::openFile(const QString& path)
+{
+    if (!m_document->maybeSave())
+        return false;
+    const std::optional<files::LoadedTab> read = m_document->read(path);
+    if (!read)
+        return false;
+    const std::size_t before = m_history->position();
+    if (m_text->count() > 0)
+        act("Clear tab", [this] { m_staff->Clear(); });
+    adopt(*read, m_history->position() != before);
+    return true;
+}
+
+void TBassForm::fillRecentMenu()
+{
+    QMenu& menu = m_commands->recentMenu();
+    menu.clear();
+    const QStringList paths = m_recent->paths();
+    for (int i = 0; i < paths.size(); ++i) {
+        const QString& path = paths[i];
+        QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
+            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        connect(item, &QAction::triggered, this, [this, path] {
+            if (!QFileInfo::exists(path)) {
+                m_recent->remove(path);
+                m_prompter->inform(QStringLiteral("%1 is no longer there: it is taken off the "
+                                                  "list of recent files.")
+                                       .arg(QDir::toNativeSeparators(path)),
+                                   QStringLiteral("Open Recent"));
+                return;
+            }
+            openFile(path);
+        });
+    }
+    if (paths.isEmpty())
+        menu.addAction(QStringLiteral("No recent files"))->setEnabled(false);
+    menu.addSeparator();
+    QAction* clear = menu.addAction(QStringLiteral("&Clear list"));
+    clear->setEnabled(!paths.isEmpty());
+    connect(clear, &QAction::triggered, this, [this] { m_recent->clear(); });
+}
+
+QString TBassForm::droppedFile(const QMimeData* data)
+{
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
+        return {};
+    const QUrl url = data->urls().constFirst();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
 }
 
 void TBassForm::CopyToClip()
@@ -578,6 +689,28 @@ void TBassForm::CloseApp()
     close();
 }
 
+void TBassForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TBassForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TBassForm::dropEvent(QDropEvent* event)
+{
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    QMetaObject::invokeMethod(
+        this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+}
+
 void TBassForm::closeEvent(QCloseEvent* event)
 {
     if (m_leaving || m_document->maybeSave())
@@ -589,6 +722,8 @@ void TBassForm::closeEvent(QCloseEvent* event)
 void TBassForm::syncControls()
 {
     updateControls();
+    if (const QString title = m_document->title(); m_fileStatus->text() != title)
+        m_fileStatus->setText(title);
     m_playback->tabChanged(m_staff->state().tempo);
     showBlockSoon();
 }

@@ -20,16 +20,19 @@ class TBassForm;
 }
 
 class QLabel;
+class QMimeData;
 
 namespace quorlin::files {
+struct LoadedTab;
 struct SongHeader;
-}
+} // namespace quorlin::files
 
 namespace quorlin::ui {
 
 class Commands;
 class HelpViewer;
 class PlaybackControls;
+class RecentFiles;
 class THeaderForm;
 class Prompter;
 class TabDocument;
@@ -55,10 +58,19 @@ public:
     void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
     // The song header dialog; saving reads it, loading fills it, and its "Ok" can be undone.
     void setHeaderForm(THeaderForm* header);
+    // Opens the tab named on the command line, as Load would; a file that cannot be read is
+    // said so and the tab stays empty.
+    void openAtStart(const QString& path);
+    // Opens a tab chosen outside the Load dialog (a recent file, a file dropped on the
+    // window), asking about unsaved work first. False when it was not opened.
+    bool openFile(const QString& path);
 
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -91,6 +103,11 @@ private:
     void openHelp(int topic);
     void showAbout();
     void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
+    // Puts a file just read in place of the tab; `cleared`: a "Clear tab" step came first.
+    void adopt(const files::LoadedTab& tab, bool cleared);
+    void fillRecentMenu();
+    // A local file dragged from outside, or nothing.
+    static QString droppedFile(const QMimeData* data);
 
     // Runs one user action as one step of the history, then brings the window in line.
     template <typename Action>
@@ -133,6 +150,8 @@ private:
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;
+    QLabel* m_fileStatus = nullptr;
+    std::unique_ptr<RecentFiles> m_recent;
     HelpViewer* m_help = nullptr;
     TTunningF* m_tuningPopup = nullptr;
     THeaderForm* m_headerForm = nullptr;

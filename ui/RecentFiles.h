@@ -1,0 +1,30 @@
+#pragma once
+
+// File > Open Recent: the last eight tabs opened or saved, newest first. A list of what was
+// done rather than a setting, so it lives in the user's data folder, apart from the settings
+// that only Exit writes.
+
+#include <QString>
+#include <QStringList>
+
+namespace quorlin::ui {
+
+class RecentFiles {
+public:
+    static constexpr int kKept = 8;
+
+    explicit RecentFiles(QString file = userFile());
+    static QString userFile();
+
+    QStringList paths() const;
+    void add(const QString& path);
+    void remove(const QString& path);
+    void clear();
+
+private:
+    void keep(const QStringList& paths);
+
+    QString m_file;
+};
+
+} // namespace quorlin::ui
