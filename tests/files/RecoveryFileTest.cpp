@@ -1,0 +1,259 @@
+// The recovery copy gives back exactly what was written, or nothing and why.
+
+#include "files/RecoveryFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+
+namespace quorlin::files {
+namespace {
+
+using namespace std::string_literals;
+
+Recovered fiveStringTab()
+{
+    Recovered r;
+    r.lines = {"|   q  e", "G --3---", "D ------", "A ----5-", "E ------", "B ------", ">       "};
+    engine::EditingState& s = r.snapshot.state;
+    s.stringCount = instrument::StringCount(5);
+    s.lastString = 3;
+    s.lastFret = 5;
+    s.setupUnlocked = false;
+    s.chordAvailable = true;
+    r.sourcePath = "/home/bassist/songs/groove.tab";
+    return r;
+}
+
+Recovered everythingChanged()
+{
+    Recovered r;
+    r.lines = {"|   w", "C --1", "G ---", "D ---", "A ---", "E ---", "B ---", "  ",
+               "|",     "C",     "G",     "D",     "A",     "E",     "B",     ">"};
+    engine::EditingState& s = r.snapshot.state;
+    s.stringCount = instrument::StringCount(6);
+    s.blockStart = 8;
+    s.lastString = 6;
+    s.lastFret = 24;
+    s.tabWidth = -2147483647 - 1;
+    s.tempo = 400;
+    s.markCol = 24;
+    s.markRow = 6;
+    s.setupUnlocked = false;
+    s.chordAvailable = true;
+    for (int k = 1; k <= 6; ++k)
+        s.tuning.set(k, std::string{static_cast<char>('a' + k), '#'});
+    r.snapshot.needsBlock = true;
+    r.snapshot.strippedBlanks = true;
+    r.header = {"from", "artist", "bass", {"one", "", "three"}};
+    r.sourcePath = "C:\\tabs\\x.tab";
+    return r;
+}
+
+// Bytes a line-based format would lose: line ends, NUL, invalid UTF-8, what looks like a
+// field or the end mark, and a count where a value should be.
+Recovered oddBytes()
+{
+    Recovered r;
+    r.lines = {"a\r\nb", "\0\0"s, "\xff\xfe\x80", "", "end 00000000", "12:", "\n", " "};
+    r.snapshot.state.tuning.set(1, "\n\0"s);
+    r.snapshot.state.tuning.set(6, "\xc3\xa9");
+    r.header = {"\r", "lines 3\n", "\x1a\0x"s, {"\n\n", "", "\xe2\x80\xa8"}};
+    r.sourcePath = "/tmp/\xe9t\xe9.tab";
+    r.snapshot.state.blockStart = 7;
+    return r;
+}
+
+struct RoundTrip {
+    const char* name;
+    Recovered recovered;
+};
+
+class RecoveryRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(RecoveryRoundTrip, readsBackExactly)
+{
+    const Recovered& written = GetParam().recovered;
+    const std::string text = recoveryFileText(written);
+    std::string problem;
+    const std::optional<Recovered> read = readRecoveryFile(text, problem);
+    ASSERT_TRUE(read.has_value()) << problem;
+    EXPECT_EQ(problem, "");
+    EXPECT_TRUE(*read == written);
+    EXPECT_EQ(recoveryFileText(*read), text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, RecoveryRoundTrip,
+                         ::testing::Values(RoundTrip{"empty", Recovered{}},
+                                           RoundTrip{"five_strings", fiveStringTab()},
+                                           RoundTrip{"six_strings_all_fields", everythingChanged()},
+                                           RoundTrip{"odd_bytes", oddBytes()}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Bit by bit, apart from the writer's table.
+std::string crc32Hex(std::string_view bytes)
+{
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        c ^= static_cast<unsigned char>(b);
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    char sum[9];
+    std::snprintf(sum, sizeof sum, "%08x", c ^ 0xFFFFFFFFu);
+    return sum;
+}
+
+// The copy of `r` with `from` (the first occurrence) replaced and the check sum made right
+// again, as a writer with a fault would leave it.
+std::string rewritten(const Recovered& r, const std::string& from, const std::string& to);
+
+struct Damage {
+    const char* name;
+    std::string bytes;
+    const char* problemHas;
+};
+
+std::string copyOf(const Recovered& r)
+{
+    return recoveryFileText(r);
+}
+
+std::string cut(std::size_t keep)
+{
+    return copyOf(fiveStringTab()).substr(0, keep);
+}
+
+std::string cutFromEnd(std::size_t drop)
+{
+    const std::string text = copyOf(fiveStringTab());
+    return text.substr(0, text.size() - drop);
+}
+
+std::string byteChanged(std::size_t at)
+{
+    std::string text = copyOf(fiveStringTab());
+    text[at] = static_cast<char>(text[at] ^ 0x20);
+    return text;
+}
+
+std::string withState(void (*change)(Recovered&))
+{
+    Recovered r = fiveStringTab();
+    change(r);
+    return copyOf(r);
+}
+
+std::vector<Damage> damages()
+{
+    const std::string good = copyOf(fiveStringTab());
+    const std::size_t middle = good.size() / 2;
+    std::string version = good;
+    version.replace(version.find(" 1\n"), 3, " 2\n");
+    std::string noEnd = good.substr(0, good.rfind("end "));
+    std::string upperSum = good;
+    for (std::size_t i = upperSum.rfind("end ") + 4; i < upperSum.size(); ++i)
+        upperSum[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upperSum[i])));
+    return {
+        {"empty", "", "empty"},
+        {"other_file", "FTH80:G D A E\r\n", "no Quorlin recovery copy"},
+        {"cut_in_magic", cut(9), "end mark"},
+        {"cut_after_version", cut(good.find('\n') + 1), "end mark"},
+        {"cut_in_middle", cut(middle), "end mark"},
+        {"cut_in_end_mark", cutFromEnd(5), "end mark"},
+        {"cut_before_last_newline", cutFromEnd(1), "end mark"},
+        {"missing_end_mark", noEnd, "end mark"},
+        {"trailing_bytes", good + "x", "end mark"},
+        {"a_line_byte_changed", byteChanged(good.find("G --3") + 3), "check sum"},
+        {"a_count_changed", byteChanged(good.find("lines 7") + 6), "check sum"},
+        {"sum_in_capitals", upperSum, "check sum"},
+        {"later_version", version, "format 2"},
+        {"three_strings", rewritten(fiveStringTab(), "strings 5", "strings 3"), "string count"},
+        {"nine_strings", rewritten(fiveStringTab(), "strings 5", "strings 9"), "string count"},
+        {"tempo_low",
+         withState([](Recovered& r) { r.snapshot.state.tempo = engine::kMinTempo - 1; }),
+         "tempo 19"},
+        {"tempo_high",
+         withState([](Recovered& r) { r.snapshot.state.tempo = engine::kMaxTempo + 1; }),
+         "tempo 401"},
+        {"too_wide",
+         withState([](Recovered& r) { r.snapshot.state.tabWidth = engine::kMaxTabWidth + 1; }),
+         "tab width"},
+        {"tuning_name_long", withState([](Recovered& r) { r.snapshot.state.tuning.set(6, "Eb "); }),
+         "string 6"},
+        {"tuning_name_empty", withState([](Recovered& r) { r.snapshot.state.tuning.set(1, ""); }),
+         "string 1"},
+        {"block_past_lines", withState([](Recovered& r) { r.snapshot.state.blockStart = 7; }),
+         "block start"},
+        {"block_negative", withState([](Recovered& r) { r.snapshot.state.blockStart = -1; }),
+         "block start"},
+        {"block_in_empty_tab", withState([](Recovered& r) {
+             r.lines.clear();
+             r.snapshot.state.blockStart = 1;
+         }),
+         "block start"},
+        {"last_string_off_neck", withState([](Recovered& r) { r.snapshot.state.lastString = 6; }),
+         "last string"},
+        {"last_fret_negative", withState([](Recovered& r) { r.snapshot.state.lastFret = -3; }),
+         "last fret"},
+        {"marker_past_frets", withState([](Recovered& r) { r.snapshot.state.markCol = 25; }),
+         "marker column"},
+        {"marker_below_strings", withState([](Recovered& r) { r.snapshot.state.markRow = 7; }),
+         "marker string"},
+        {"flag_two", rewritten(fiveStringTab(), "chord 1", "chord 2"), "\"chord\""},
+        {"leading_zero", rewritten(fiveStringTab(), "tempo 100", "tempo 0100"), "\"tempo\""},
+        {"minus_zero", rewritten(fiveStringTab(), "mark 0 0", "mark -0 0"), "\"mark\""},
+        {"huge_number", rewritten(fiveStringTab(), "tempo 100", "tempo 99999999999"), "\"tempo\""},
+        {"length_past_end", rewritten(fiveStringTab(), "8:>       \n", "99:>       \n"),
+         "\"lines\""},
+        {"fewer_lines_than_count", rewritten(fiveStringTab(), "lines 7", "lines 8"), "\"lines\""},
+        {"more_lines_than_count", rewritten(fiveStringTab(), "lines 7", "lines 6"), "\"end\""},
+        {"fields_swapped", rewritten(fiveStringTab(), "width 80\ntempo 100", "tempo 100\nwidth 80"),
+         "\"width\""},
+    };
+}
+
+class RecoveryDamage : public ::testing::TestWithParam<Damage> {};
+
+TEST_P(RecoveryDamage, isRefusedWhole)
+{
+    std::string problem;
+    const std::optional<Recovered> read = readRecoveryFile(GetParam().bytes, problem);
+    EXPECT_FALSE(read.has_value());
+    EXPECT_NE(problem.find(GetParam().problemHas), std::string::npos) << problem;
+}
+
+INSTANTIATE_TEST_SUITE_P(Copies, RecoveryDamage, ::testing::ValuesIn(damages()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RecoveryFile, everyTruncationIsRefused)
+{
+    const std::string text = copyOf(oddBytes());
+    for (std::size_t keep = 0; keep < text.size(); ++keep) {
+        std::string problem;
+        EXPECT_FALSE(readRecoveryFile(text.substr(0, keep), problem)) << keep;
+        EXPECT_FALSE(problem.empty()) << keep;
+    }
+}
+
+std::string rewritten(const Recovered& r, const std::string& from, const std::string& to)
+{
+    std::string body = copyOf(r);
+    body.erase(body.rfind("end "));
+    const std::size_t at = body.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    body.replace(at, from.size(), to);
+    return body + "end " + crc32Hex(body) + "\n";
+}
+
+TEST(RecoveryFile, checkSumIsTheCommonCrc32)
+{
+    // Any tool can then check a copy by hand.
+    EXPECT_EQ(crc32Hex("123456789"), "cbf43926");
+    const std::string text = copyOf(oddBytes());
+    EXPECT_EQ(rewritten(oddBytes(), "source", "source"), text);
+}
+
+} // namespace
+} // namespace quorlin::files

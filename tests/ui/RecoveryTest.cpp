@@ -1,0 +1,409 @@
+// Recovery copies on disk: whose copy is offered, taking and dropping orphans, a folder that
+// refuses, and the pace of the automatic writes. A copy left by a crash is made for real, by a
+// child process that is killed while it holds its copy.
+
+#include "ui/Autosave.h"
+#include "ui/FileAccess.h"
+#include "ui/RecoveryStore.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+#include <cstring>
+
+using namespace quorlin;
+using ui::Orphan;
+using ui::RecoveryStore;
+
+namespace {
+
+files::Recovered tabOf(const std::string& firstLine, const std::string& source = {})
+{
+    files::Recovered r;
+    r.lines = {firstLine, "G --3", "D ---", "A ---", "E ---", ">    "};
+    r.snapshot.state.lastString = 1;
+    r.snapshot.state.lastFret = 3;
+    r.snapshot.state.setupUnlocked = false;
+    r.header.artist = "Someone";
+    r.sourcePath = source;
+    return r;
+}
+
+// The child's side: keep a copy and wait to be killed.
+int holdCopy(const char* folder)
+{
+    RecoveryStore store{QString::fromLocal8Bit(folder)};
+    QString problem;
+    if (!store.write(tabOf("|   from the child"), problem))
+        return 1;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;)
+        QThread::sleep(60);
+}
+
+std::vector<Orphan> listed(RecoveryStore& store)
+{
+    QString problem;
+    const auto orphans = store.orphans(problem);
+    if (!orphans)
+        qWarning("no list: %s", qPrintable(problem));
+    return orphans.value_or(std::vector<Orphan>{});
+}
+
+QStringList titles(RecoveryStore& store)
+{
+    QStringList out;
+    for (const Orphan& o : listed(store))
+        out << (o.problem.isEmpty() ? o.title : QStringLiteral("damaged: ") + o.problem);
+    return out;
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A copy whose window is gone without a trace of its lock, as after a crash and a reboot.
+void leaveCopy(const QString& folder, const QString& id, const files::Recovered& r)
+{
+    const std::string text = files::recoveryFileText(r);
+    put(folder + '/' + id + ".qrec", QByteArray::fromStdString(text));
+}
+
+files::Recovered readBack(const QString& path)
+{
+    const ui::FileRead read = ui::readRegularFile(path);
+    std::string problem;
+    const auto r = files::readRecoveryFile(read.bytes.toStdString(), problem);
+    return r.value_or(files::Recovered{});
+}
+
+} // namespace
+
+class RecoveryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void twoWindowsNeverSeeEachOther();
+    void aKilledWindowLeavesAnOrphan();
+    void anOrphanIsOfferedByOneWindowOnly();
+    void orphanChoices_data();
+    void orphanChoices();
+    void aDamagedCopyIsListedAndSetAside();
+    void onlyOfferedCopiesCanBeTouched();
+    void anUnusableFolderFailsEveryCall();
+    void removeLeavesNoCopy();
+    void burstIsWrittenAtMostOncePerSecond();
+    void oneChangeIsWrittenAfterAPause();
+    void savedCancelsThePendingWrite();
+    void failureIsReportedOnceUntilAWriteSucceeds();
+};
+
+void RecoveryTest::twoWindowsNeverSeeEachOther()
+{
+    QTemporaryDir dir;
+    RecoveryStore a(dir.path()), b(dir.path());
+    QVERIFY(a.problem().isEmpty() && b.problem().isEmpty());
+    QVERIFY(a.copyPath() != b.copyPath());
+    QString problem;
+    QVERIFY(a.write(tabOf("|   a"), problem));
+    QVERIFY(b.write(tabOf("|   b"), problem));
+    QCOMPARE(titles(a), QStringList());
+    QCOMPARE(titles(b), QStringList());
+    // Writing again replaces only the writer's own copy.
+    QVERIFY(a.write(tabOf("|   a again"), problem));
+    QCOMPARE(readBack(a.copyPath()).lines.front(), "|   a again");
+    QCOMPARE(readBack(b.copyPath()).lines.front(), "|   b");
+}
+
+void RecoveryTest::aKilledWindowLeavesAnOrphan()
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {"--hold-copy", dir.path()});
+    QVERIFY(child.waitForReadyRead(10000));
+    QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+
+    // Alive: its copy is its own, however long ago it took its lock.
+    for (const QString& name : QDir(dir.path()).entryList({"*.lock"})) {
+        QFile lock(dir.filePath(name));
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                 QFileDevice::FileModificationTime));
+    }
+    RecoveryStore store(dir.path());
+    QCOMPARE(titles(store), QStringList());
+
+    child.kill(); // SIGKILL: no destructor runs, the lock stays behind
+    QVERIFY(child.waitForFinished(10000));
+    const std::vector<Orphan> orphans = listed(store);
+    QCOMPARE(orphans.size(), std::size_t(1));
+    QCOMPARE(orphans.front().title, QString("|   from the child"));
+    QVERIFY(orphans.front().modified.isValid());
+    QString problem;
+    const auto taken = store.take(orphans.front(), problem);
+    QVERIFY2(taken.has_value(), qPrintable(problem));
+    QVERIFY(*taken == tabOf("|   from the child"));
+}
+
+void RecoveryTest::anOrphanIsOfferedByOneWindowOnly()
+{
+    QTemporaryDir dir;
+    leaveCopy(dir.path(), "gone", tabOf("|   left"));
+    RecoveryStore first(dir.path()), second(dir.path());
+    QCOMPARE(titles(first), QStringList{"|   left"});
+    QCOMPARE(titles(second), QStringList());
+    // Listing again offers it again to the window that holds it.
+    QCOMPARE(titles(first), QStringList{"|   left"});
+}
+
+void RecoveryTest::orphanChoices_data()
+{
+    QTest::addColumn<QString>("choice");
+    // What stays in the folder afterwards, besides this window's own copy.
+    QTest::addColumn<bool>("orphanRemains");
+    QTest::addColumn<bool>("ownCopyHoldsIt");
+    QTest::newRow("take") << "take" << false << true;
+    QTest::newRow("discard") << "discard" << false << false;
+    QTest::newRow("later") << "later" << true << false;
+}
+
+void RecoveryTest::orphanChoices()
+{
+    QFETCH(QString, choice);
+    QFETCH(bool, orphanRemains);
+    QFETCH(bool, ownCopyHoldsIt);
+    QTemporaryDir dir;
+    const files::Recovered left = tabOf("|   q", "/songs/\xc3\xa9t\xc3\xa9.tab");
+    leaveCopy(dir.path(), "gone", left);
+    {
+        RecoveryStore store(dir.path());
+        const std::vector<Orphan> orphans = listed(store);
+        QCOMPARE(orphans.size(), std::size_t(1));
+        QCOMPARE(orphans.front().title, QString::fromUtf8("/songs/\xc3\xa9t\xc3\xa9.tab"));
+        QString problem;
+        if (choice == "take") {
+            const auto taken = store.take(orphans.front(), problem);
+            QVERIFY2(taken && *taken == left, qPrintable(problem));
+        } else if (choice == "discard") {
+            QVERIFY2(store.discard(orphans.front(), problem), qPrintable(problem));
+        }
+        QCOMPARE(QFile::exists(orphans.front().path), orphanRemains);
+        QCOMPARE(QFile::exists(store.copyPath()), ownCopyHoldsIt);
+        if (ownCopyHoldsIt)
+            QVERIFY(readBack(store.copyPath()) == left);
+        QVERIFY(store.remove(problem));
+    }
+    // The next start offers what was left for later, and nothing else.
+    RecoveryStore next(dir.path());
+    QCOMPARE(titles(next).size(), orphanRemains ? 1 : 0);
+}
+
+void RecoveryTest::aDamagedCopyIsListedAndSetAside()
+{
+    QTemporaryDir dir;
+    std::string text = files::recoveryFileText(tabOf("|   q"));
+    text.resize(text.size() / 2);
+    put(dir.filePath("cut.qrec"), QByteArray::fromStdString(text));
+    RecoveryStore store(dir.path());
+    const std::vector<Orphan> orphans = listed(store);
+    QCOMPARE(orphans.size(), std::size_t(1));
+    QVERIFY(orphans.front().problem.contains("damaged"));
+    QString problem;
+    QVERIFY(!store.take(orphans.front(), problem));
+    QVERIFY(problem.contains("damaged"));
+    QVERIFY2(store.setAside(orphans.front(), problem), qPrintable(problem));
+    QVERIFY(!QFile::exists(dir.filePath("cut.qrec")));
+    QCOMPARE(ui::readRegularFile(dir.filePath("cut.qrec.damaged")).bytes.toStdString(), text);
+    QCOMPARE(titles(store), QStringList());
+    RecoveryStore later(dir.path());
+    QCOMPARE(titles(later), QStringList());
+}
+
+void RecoveryTest::onlyOfferedCopiesCanBeTouched()
+{
+    QTemporaryDir dir;
+    RecoveryStore live(dir.path()), other(dir.path());
+    QString problem;
+    QVERIFY(live.write(tabOf("|   mine"), problem));
+    const Orphan notOffered{live.copyPath(), {}, {}, {}};
+    QVERIFY(!other.take(notOffered, problem));
+    QVERIFY(!other.discard(notOffered, problem));
+    QVERIFY(!other.setAside(notOffered, problem));
+    QVERIFY(problem.contains("not one Quorlin offered"));
+    QVERIFY(QFile::exists(live.copyPath()));
+}
+
+void RecoveryTest::anUnusableFolderFailsEveryCall()
+{
+    // Tests run as root, whom no permission stops: a folder inside a file can never exist.
+    QTemporaryFile file;
+    QVERIFY(file.open());
+    RecoveryStore store(file.fileName() + "/recovery");
+    QVERIFY(store.problem().contains("cannot make its recovery folder"));
+    QString problem;
+    QVERIFY(!store.orphans(problem));
+    QVERIFY(!problem.isEmpty());
+    problem.clear();
+    QVERIFY(!store.write(tabOf("|   q"), problem));
+    QVERIFY(!problem.isEmpty());
+    problem.clear();
+    QVERIFY(!store.remove(problem));
+    QVERIFY(!problem.isEmpty());
+    const Orphan any{file.fileName(), {}, {}, {}};
+    QVERIFY(!store.take(any, problem) && !store.discard(any, problem) &&
+            !store.setAside(any, problem));
+}
+
+void RecoveryTest::removeLeavesNoCopy()
+{
+    QTemporaryDir dir;
+    QString copy;
+    {
+        RecoveryStore store(dir.path());
+        copy = store.copyPath();
+        QString problem;
+        QVERIFY(store.remove(problem)); // nothing written yet: nothing to remove
+        QVERIFY(store.write(tabOf("|   q"), problem));
+        QVERIFY(store.remove(problem));
+        QVERIFY(!QFile::exists(copy));
+    }
+    // A clean end leaves neither a copy nor a lock behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+}
+
+namespace {
+
+struct Counting {
+    QElapsedTimer clock;
+    QList<qint64> writes;
+    int content = 0;
+
+    ui::Autosave::Provider provider()
+    {
+        return [this] {
+            writes << clock.elapsed();
+            return tabOf("|   " + std::to_string(content));
+        };
+    }
+};
+
+} // namespace
+
+void RecoveryTest::burstIsWrittenAtMostOncePerSecond()
+{
+    QTemporaryDir dir;
+    RecoveryStore store(dir.path());
+    Counting count;
+    ui::Autosave autosave(store, count.provider());
+    count.clock.start();
+    qint64 lastChange = 0;
+    while (count.clock.elapsed() < 3000) {
+        ++count.content;
+        autosave.changed();
+        lastChange = count.clock.elapsed();
+        QTest::qWait(200);
+    }
+    QTest::qWait(2500);
+    QVERIFY(!count.writes.isEmpty());
+    for (int i = 1; i < count.writes.size(); ++i)
+        QVERIFY2(count.writes[i] - count.writes[i - 1] >= 990,
+                 qPrintable(QString::number(count.writes[i] - count.writes[i - 1])));
+    // Even while changes keep coming, the copy is never more than two seconds behind.
+    QVERIFY(count.writes.front() <= 2100);
+    QVERIFY(count.writes.back() >= lastChange);
+    QVERIFY2(count.writes.back() - lastChange <= 2000,
+             qPrintable(QString::number(count.writes.back() - lastChange)));
+    QCOMPARE(readBack(store.copyPath()).lines.front(), "|   " + std::to_string(count.content));
+}
+
+void RecoveryTest::oneChangeIsWrittenAfterAPause()
+{
+    QTemporaryDir dir;
+    RecoveryStore store(dir.path());
+    Counting count;
+    ui::Autosave autosave(store, count.provider());
+    count.clock.start();
+    autosave.changed();
+    QVERIFY(autosave.pending());
+    QTest::qWait(3000);
+    QCOMPARE(count.writes.size(), 1);
+    QVERIFY(count.writes.front() >= 1000 && count.writes.front() <= 2000);
+    QVERIFY(!autosave.pending());
+}
+
+void RecoveryTest::savedCancelsThePendingWrite()
+{
+    QTemporaryDir dir;
+    RecoveryStore store(dir.path());
+    Counting count;
+    ui::Autosave autosave(store, count.provider());
+    count.clock.start();
+    autosave.changed();
+    QTest::qWait(1500);
+    QVERIFY(QFile::exists(store.copyPath()));
+    autosave.changed();
+    QVERIFY(autosave.saved());
+    QTest::qWait(2500);
+    QCOMPARE(count.writes.size(), 1);
+    QVERIFY(!QFile::exists(store.copyPath()));
+}
+
+void RecoveryTest::failureIsReportedOnceUntilAWriteSucceeds()
+{
+    QTemporaryDir dir;
+    RecoveryStore store(dir.path());
+    Counting count;
+    ui::Autosave autosave(store, count.provider());
+    QSignalSpy failures(&autosave, &ui::Autosave::failed);
+    // A folder where the copy goes refuses every write, even root's.
+    const auto breakFolder = [&] {
+        QFile::remove(store.copyPath());
+        QVERIFY(QDir().mkdir(store.copyPath()));
+    };
+    const auto writeOnce = [&] {
+        autosave.changed();
+        QTest::qWait(1200);
+    };
+
+    breakFolder();
+    for (int i = 0; i < 3; ++i)
+        writeOnce();
+    QCOMPARE(count.writes.size(), 3); // editing went on, and each change tried again
+    QCOMPARE(failures.size(), 1);
+    QVERIFY(failures.front().front().toString().contains("cannot write its recovery copy"));
+
+    QVERIFY(QDir().rmdir(store.copyPath()));
+    writeOnce();
+    QVERIFY(QFileInfo(store.copyPath()).isFile());
+    QCOMPARE(failures.size(), 1);
+
+    breakFolder();
+    writeOnce();
+    writeOnce();
+    QCOMPARE(failures.size(), 2);
+}
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--hold-copy") == 0)
+        return holdCopy(argv[2]);
+    QCoreApplication app(argc, argv);
+    RecoveryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "RecoveryTest.moc"

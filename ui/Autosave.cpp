@@ -1,0 +1,97 @@
+#include "ui/Autosave.h"
+
+#include "ui/RecoveryStore.h"
+
+namespace quorlin::ui {
+
+namespace {
+
+constexpr int kQuietMs = 1000;
+constexpr int kDeadlineMs = 2000;
+constexpr int kSpacingMs = 1000;
+
+// Coarse timers may fire early by a few percent, which would break the one-second spacing.
+void setUp(QTimer& timer, int ms)
+{
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(ms);
+}
+
+} // namespace
+
+Autosave::Autosave(RecoveryStore& store, Provider provider, QObject* parent) :
+    QObject(parent), m_store(store), m_provider(std::move(provider))
+{
+    setUp(m_quiet, kQuietMs);
+    setUp(m_deadline, kDeadlineMs);
+    setUp(m_spacing, kSpacingMs);
+    connect(&m_quiet, &QTimer::timeout, this, &Autosave::due);
+    connect(&m_deadline, &QTimer::timeout, this, &Autosave::due);
+    connect(&m_spacing, &QTimer::timeout, this, &Autosave::due);
+}
+
+void Autosave::changed()
+{
+    m_pending = true;
+    m_quiet.start();
+    if (!m_deadline.isActive())
+        m_deadline.start();
+}
+
+void Autosave::due()
+{
+    if (!m_pending)
+        return;
+    const qint64 since = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : kSpacingMs;
+    if (since < kSpacingMs) {
+        m_spacing.start(static_cast<int>(kSpacingMs - since));
+        return;
+    }
+    writeNow();
+}
+
+void Autosave::writeNow()
+{
+    m_quiet.stop();
+    m_deadline.stop();
+    m_spacing.stop();
+    m_pending = false;
+    m_sinceWrite.start();
+    QString problem;
+    if (m_store.write(m_provider(), problem)) {
+        m_failing = false;
+    } else if (!m_failing) {
+        m_failing = true;
+        emit failed(problem);
+    }
+}
+
+bool Autosave::forget()
+{
+    m_quiet.stop();
+    m_deadline.stop();
+    m_spacing.stop();
+    m_pending = false;
+    QString problem;
+    if (m_store.remove(problem))
+        return true;
+    // A copy left behind is only offered after a crash, but the user should know of it.
+    if (!m_failing) {
+        m_failing = true;
+        emit failed(problem);
+    }
+    return false;
+}
+
+bool Autosave::saved()
+{
+    return forget();
+}
+
+bool Autosave::cleared()
+{
+    return forget();
+}
+
+} // namespace quorlin::ui
