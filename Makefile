@@ -14,7 +14,7 @@ BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file
 
-.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench clean
+.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench install package clean
 
 all: build
 
@@ -63,6 +63,17 @@ $(BENCH_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 bench: deps $(BENCH_DIR)/build.ninja
 	cmake --build --preset bench
 	bench/run.sh $(BENCH_DIR)
+
+# The program, its help, desktop entry, icons, file type, AppStream data and man page under
+# PREFIX; DESTDIR, from the command line or the environment, goes in front of every path.
+PREFIX ?= /usr/local
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The Debian package $(BUILD_DIR)/quorlin_<version>_<arch>.deb, installing under /usr.
+package: build
+	cmake --build $(BUILD_DIR) --target package
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR)
