@@ -46,7 +46,11 @@ int main(int argc, char** argv)
     bassForm.setTuningPopup(tunningF);
 
     bassForm.show();
-    if (!line.input.empty())
-        bassForm.openAtStart(QString::fromLocal8Bit(line.input.c_str()));
+    const bool restored = bassForm.offerRecovery();
+    const QString file = QString::fromLocal8Bit(line.input.c_str());
+    if (!file.isEmpty() && restored)
+        bassForm.openFile(file); // asks about the restored work first
+    else if (!file.isEmpty())
+        bassForm.openAtStart(file);
     return QApplication::exec();
 }

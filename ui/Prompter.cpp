@@ -1,6 +1,7 @@
 #include "ui/Prompter.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace quorlin::ui {
 
@@ -53,6 +54,22 @@ void MessageBoxPrompter::inform(const QString& text, const QString& caption)
 void MessageBoxPrompter::error(const QString& text, const QString& caption)
 {
     show(m_parent, QMessageBox::Critical, text, caption, QMessageBox::Ok);
+}
+
+int MessageBoxPrompter::choose(const QString& text, const QString& caption,
+                               const QStringList& buttons)
+{
+    QMessageBox box(QMessageBox::Question, caption, lines(text), QMessageBox::NoButton, m_parent);
+    QList<QAbstractButton*> made;
+    for (const QString& name : buttons)
+        made << box.addButton(name, QMessageBox::AcceptRole);
+    box.setDefaultButton(qobject_cast<QPushButton*>(made.constFirst()));
+    box.setEscapeButton(made.constLast());
+    box.exec();
+    if (m_parent != nullptr && m_parent->isVisible())
+        m_parent->window()->activateWindow();
+    const auto pressed = made.indexOf(box.clickedButton());
+    return pressed < 0 ? static_cast<int>(made.size()) - 1 : static_cast<int>(pressed);
 }
 
 } // namespace quorlin::ui

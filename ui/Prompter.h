@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -20,6 +21,9 @@ public:
     virtual void inform(const QString& text, const QString& caption) = 0;
     // OK with the error icon.
     virtual void error(const QString& text, const QString& caption) = 0;
+    // Buttons named by the caller, the first the default and the last taken by Escape; the
+    // index of the one pressed.
+    virtual int choose(const QString& text, const QString& caption, const QStringList& buttons) = 0;
 };
 
 class MessageBoxPrompter final : public Prompter {
@@ -30,6 +34,7 @@ public:
     Answer askYesNoCancel(const QString& text, const QString& caption) override;
     void inform(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
+    int choose(const QString& text, const QString& caption, const QStringList& buttons) override;
 
 private:
     QWidget* m_parent;

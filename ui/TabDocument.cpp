@@ -116,6 +116,8 @@ void TabDocument::markSaved()
     // Typing not yet taken in by the history is part of what was saved.
     m_history.settleText();
     m_history.markClean();
+    if (m_saved)
+        m_saved();
     m_text.markSaved();
 }
 

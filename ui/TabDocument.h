@@ -48,6 +48,10 @@ public:
     const QString& path() const { return m_path; }
     // Forgets the file: the tab is new again (Clear tab).
     void forgetPath() { m_path.clear(); }
+    // A tab brought back from a recovery copy belongs to the file it came from.
+    void setPath(const QString& path) { m_path = path; }
+    // Called whenever the tab has just been saved or loaded: it is safe in its file.
+    void setSaved(std::function<void()> saved) { m_saved = std::move(saved); }
     // "song.tab" or "new tab", with a mark when there is unsaved work, for the status bar.
     QString title();
     // Called with each file read or written, newest last.
@@ -74,6 +78,7 @@ private:
     // The path chooseAndRead or read took, until the load is reported.
     QString m_reading;
     std::function<void(const QString&)> m_used;
+    std::function<void()> m_saved;
     TabFileDialog* m_saveFile = nullptr;
     TabFileDialog* m_openFile = nullptr;
 };

@@ -32,7 +32,7 @@ fail() {
 start_app() {
     local app
     app=$(readlink -f "$1")
-    (cd "$e2e_dir" && XDG_CONFIG_HOME="$e2e_dir/config" XDG_DATA_HOME="$e2e_dir/data" exec "$app" "${@:2}") >>"$e2e_dir/app.log" 2>&1 &
+    (cd "$e2e_dir" && XDG_CONFIG_HOME="$e2e_dir/config" XDG_DATA_HOME="${E2E_DATA_HOME:-$e2e_dir/data}" exec "$app" "${@:2}") >>"$e2e_dir/app.log" 2>&1 &
     app_pid=$!
 }
 

@@ -33,8 +33,15 @@ public:
         inform(text, QStringLiteral("(error) ") + title);
     }
 
+    int choose(const QString& text, const QString& title, const QStringList& buttons) override
+    {
+        inform(text, title);
+        return picks.isEmpty() ? static_cast<int>(buttons.size()) - 1 : picks.takeFirst();
+    }
+
     QList<bool> answers;
     QList<Answer> choices;
+    QList<int> picks; // the button chosen; none left: the last, as Escape
     QStringList asked;
 };
 

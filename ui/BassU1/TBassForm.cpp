@@ -12,6 +12,7 @@
 #include "ui/PlaybackControls.h"
 #include "ui/Prompter.h"
 #include "ui/RecentFiles.h"
+#include "ui/Recovery.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
 #include "ui/StatusTexts.h"
@@ -90,7 +91,7 @@ private:
 } // namespace
 
 TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidget* parent,
-                     AudioDevices devices) :
+                     AudioDevices devices, const QString& recoveryFolder) :
     QMainWindow(parent),
     m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)), m_prompter(prompter),
     m_store(store), m_helpFile(helpFilePath())
@@ -115,6 +116,23 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
     m_recent = std::make_unique<RecentFiles>();
+    m_recovery = std::make_unique<Recovery>(
+        *m_prompter,
+        [this] {
+            files::Recovered copy;
+            m_staff->follow();
+            const TextAreaTabText::Snapshot text = m_text->snapshot();
+            copy.lines.assign(text.lines().begin(), text.lines().end());
+            copy.snapshot = m_staff->snapshot();
+            if (m_headerForm != nullptr)
+                copy.header = m_headerForm->songHeader();
+            copy.sourcePath = m_document->path().toStdString();
+            return copy;
+        },
+        recoveryFolder);
+    m_document->setSaved([this] { m_recovery->safe(); });
+    connect(m_recovery.get(), &Recovery::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
     m_document->setFileUsed([this](const QString& path) { m_recent->add(path); });
     connect(&m_commands->recentMenu(), &QMenu::aboutToShow, this, &TBassForm::fillRecentMenu);
     // Tabs dragged from a file manager; the neck and the text area keep their own drops.
@@ -713,15 +731,57 @@ void TBassForm::dropEvent(QDropEvent* event)
 
 void TBassForm::closeEvent(QCloseEvent* event)
 {
-    if (m_leaving || m_document->maybeSave())
+    if (m_leaving || m_document->maybeSave()) {
+        // A clean exit: whatever was not saved was given up on purpose.
+        m_recovery->safe();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
+}
+
+void TBassForm::keepRecoverable()
+{
+    std::tuple now{m_ui->Tab->document()->revision(), m_history->position(), m_staff->snapshot()};
+    if (now == m_lastChange)
+        return;
+    m_lastChange = std::move(now);
+    if (m_text->count() == 0 || m_history->isClean())
+        m_recovery->safe();
+    else
+        m_recovery->changed();
+}
+
+bool TBassForm::offerRecovery()
+{
+    const std::optional<files::Recovered> copy = m_recovery->offer();
+    if (!copy)
+        return false;
+    // Brought back as one step, as unsaved work: undo would give the empty tab again.
+    engine::StepOptions options;
+    if (m_headerForm != nullptr) {
+        options.outer =
+            std::make_unique<HeaderChange>(*m_headerForm, m_headerForm->songHeader(), copy->header);
+    }
+    act(
+        "restore",
+        [this, &copy] {
+            m_text->appendLines(copy->lines);
+            m_staff->restore(copy->snapshot);
+            if (m_headerForm != nullptr)
+                m_headerForm->setLoadedHeader(copy->header);
+        },
+        std::move(options));
+    m_document->setPath(QString::fromStdString(copy->sourcePath));
+    showSetup();
+    syncControls();
+    return true;
 }
 
 void TBassForm::syncControls()
 {
     updateControls();
+    keepRecoverable();
     if (const QString title = m_document->title(); m_fileStatus->text() != title)
         m_fileStatus->setText(title);
     m_playback->tabChanged(m_staff->state().tempo);

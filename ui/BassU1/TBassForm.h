@@ -14,6 +14,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <tuple>
 
 namespace Ui {
 class TBassForm;
@@ -33,6 +34,7 @@ class Commands;
 class HelpViewer;
 class PlaybackControls;
 class RecentFiles;
+class Recovery;
 class THeaderForm;
 class Prompter;
 class TabDocument;
@@ -45,8 +47,10 @@ class TBassForm : public QMainWindow {
 public:
     // Without a prompter the window asks its questions in real message boxes; without a
     // store it keeps the tuning in the user's own settings. Tests play through fake devices.
+    // Recovery copies go to the user's data folder unless `recoveryFolder` is given.
     explicit TBassForm(Prompter* prompter = nullptr, instrument::SettingsStore* store = nullptr,
-                       QWidget* parent = nullptr, AudioDevices devices = AudioDevices::real());
+                       QWidget* parent = nullptr, AudioDevices devices = AudioDevices::real(),
+                       const QString& recoveryFolder = {});
     ~TBassForm() override;
 
     const engine::EditingState& state() const { return m_staff->state(); }
@@ -64,6 +68,8 @@ public:
     // Opens a tab chosen outside the Load dialog (a recent file, a file dropped on the
     // window), asking about unsaved work first. False when it was not opened.
     bool openFile(const QString& path);
+    // Offers the work of runs that did not end cleanly; true when one was restored.
+    bool offerRecovery();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -106,6 +112,8 @@ private:
     // Puts a file just read in place of the tab; `cleared`: a "Clear tab" step came first.
     void adopt(const files::LoadedTab& tab, bool cleared);
     void fillRecentMenu();
+    // The recovery copy follows every change, and goes once the tab is safe or empty.
+    void keepRecoverable();
     // A local file dragged from outside, or nothing.
     static QString droppedFile(const QMimeData* data);
 
@@ -152,6 +160,9 @@ private:
     QLabel* m_placeStatus = nullptr;
     QLabel* m_fileStatus = nullptr;
     std::unique_ptr<RecentFiles> m_recent;
+    std::unique_ptr<Recovery> m_recovery;
+    // What the tab was when the recovery copy last heard of it.
+    std::tuple<int, std::size_t, engine::Staff::Snapshot> m_lastChange;
     HelpViewer* m_help = nullptr;
     TTunningF* m_tuningPopup = nullptr;
     THeaderForm* m_headerForm = nullptr;
