@@ -10,6 +10,7 @@
 #include "ui/RecentFiles.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -36,7 +37,8 @@ struct Window {
     QTemporaryDir dir;
     ui::testing::ScriptedPrompter prompter;
     instrument::testing::MemoryStore store;
-    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices()};
+    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices(),
+                       dir.filePath(QStringLiteral("recovery"))};
 
     Window()
     {
@@ -182,6 +184,38 @@ private slots:
                 QVERIFY(w.prompter.asked.first().endsWith(*name ? "No such file or directory."
                                                                 : "It is a folder, not a file."));
             }
+        }
+    }
+
+    void theRecoveryCopyFollowsChangesAndGoesOnceTheTabIsSafe()
+    {
+        Window w;
+        const auto copies = [&w] {
+            return QDir(w.path("recovery")).entryList({QStringLiteral("*.qrec")}).size();
+        };
+        // What happens, then whether a copy is kept a moment later.
+        const std::pair<std::function<void()>, int> steps[] = {
+            {[&w] { w.note(); }, 1},
+            {[&w] {
+                 w.answer(w.path("kept.tab"));
+                 w.form.commands()[Command::Save]->trigger();
+             },
+             0},
+            {[&w] { w.note(); }, 1},
+            {[&w] {
+                 w.prompter.answers = {true};
+                 w.form.commands()[Command::New]->trigger();
+             },
+             0},
+            {[&w] { w.note(); }, 1},
+            {[&w] {
+                 w.prompter.choices = {ui::Prompter::Answer::No}; // leave without saving
+                 w.form.close();
+             },
+             0}};
+        for (const auto& [step, kept] : steps) {
+            step();
+            QTRY_COMPARE_WITH_TIMEOUT(copies(), kept, 4000);
         }
     }
 
