@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QRegularExpression>
@@ -74,6 +76,16 @@ QList<HelpTopic> parseHelpTopics(const QString& text)
     }
     closeTopic();
     return topics;
+}
+
+QString HelpViewer::installedFile(const QString& name)
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    const QString beside = dir + QLatin1Char('/') + name;
+    const QString installed = dir + QStringLiteral("/../share/quorlin/") + name;
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed)
+               ? beside
+               : QFileInfo(installed).canonicalFilePath();
 }
 
 HelpViewer::HelpViewer(QWidget* parent) :

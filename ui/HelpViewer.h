@@ -30,6 +30,10 @@ class HelpViewer : public QDialog {
 public:
     explicit HelpViewer(QWidget* parent = nullptr);
 
+    // Where the help file `name` is: beside the program in the build tree, or under the
+    // share folder next to the program's own folder once installed.
+    static QString installedFile(const QString& name);
+
     // Reads the file afresh, shows, raises and activates the window at the
     // topic with that context number, or at the first topic when there is none.
     // False when the file cannot be read or holds no topic; the window then

@@ -4,6 +4,7 @@
 #include "ui/Commands.h"
 #include "ui/DurationButton.h"
 #include "ui/FileAccess.h"
+#include "ui/FileOpening.h"
 #include "ui/Fonts.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
@@ -11,7 +12,6 @@
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
 #include "ui/Prompter.h"
-#include "ui/RecentFiles.h"
 #include "ui/Recovery.h"
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
@@ -54,17 +54,6 @@ constexpr int kKeyboardMapTopic = 12;
 // How long "Undo: note" and the like stay in the status bar.
 constexpr int kMessageMs = 3000;
 
-// Beside the program in the build tree; installed, under its share folder.
-QString helpFilePath()
-{
-    const QString dir = QCoreApplication::applicationDirPath();
-    const QString beside = dir + QLatin1Char('/') + kHelpFileName;
-    const QString installed = dir + QStringLiteral("/../share/quorlin/") + kHelpFileName;
-    return QFileInfo::exists(beside) || !QFileInfo::exists(installed)
-               ? beside
-               : QFileInfo(installed).canonicalFilePath();
-}
-
 // The width field reads as 0 while it holds no number, an empty field included.
 int readWidth(const QString& text)
 {
@@ -94,7 +83,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                      AudioDevices devices, const QString& recoveryFolder) :
     QMainWindow(parent),
     m_ui(std::make_unique<Ui::TBassForm>()), m_area(new QWidget(this)), m_prompter(prompter),
-    m_store(store), m_helpFile(helpFilePath())
+    m_store(store), m_helpFile(HelpViewer::installedFile(kHelpFileName))
 {
     if (m_prompter == nullptr) {
         m_ownPrompter = std::make_unique<MessageBoxPrompter>(this);
@@ -115,7 +104,6 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_history = std::make_unique<engine::History>(*m_staff, *m_text);
     m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
-    m_recent = std::make_unique<RecentFiles>();
     m_recovery = std::make_unique<Recovery>(
         *m_prompter,
         [this] {
@@ -133,11 +121,9 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_document->setSaved([this] { m_recovery->safe(); });
     connect(m_recovery.get(), &Recovery::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
-    m_document->setFileUsed([this](const QString& path) { m_recent->add(path); });
-    connect(&m_commands->recentMenu(), &QMenu::aboutToShow, this, &TBassForm::fillRecentMenu);
-    // Tabs dragged from a file manager; the neck and the text area keep their own drops.
-    setAcceptDrops(true);
-    m_ui->Tab->viewport()->installEventFilter(this);
+    auto* opening = new FileOpening(m_commands->recentMenu(), *this, *m_ui->Tab->viewport(),
+                                    *m_prompter, [this](const QString& path) { openFile(path); });
+    m_document->setFileUsed([opening](const QString& path) { opening->recent().add(path); });
     buildStatusBar();
     m_playback = std::make_unique<PlaybackControls>(
         *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
@@ -332,25 +318,6 @@ void TBassForm::giveKeysToNeck()
 
 bool TBassForm::eventFilter(QObject* watched, QEvent* event)
 {
-    // A file from a file manager opens; text dragged into the tab is still typed there.
-    if (watched == m_ui->Tab->viewport()) {
-        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
-            auto* drag = static_cast<QDragMoveEvent*>(event);
-            if (!droppedFile(drag->mimeData()).isEmpty()) {
-                drag->acceptProposedAction();
-                return true;
-            }
-        } else if (event->type() == QEvent::Drop) {
-            auto* drop = static_cast<QDropEvent*>(event);
-            if (const QString path = droppedFile(drop->mimeData()); !path.isEmpty()) {
-                drop->acceptProposedAction();
-                // After the drop has ended: questions and boxes must not run inside it.
-                QMetaObject::invokeMethod(
-                    this, [this, path] { openFile(path); }, Qt::QueuedConnection);
-                return true;
-            }
-        }
-    }
     if (watched == m_area && event->type() == QEvent::Resize) {
         // The text area takes whatever the window grows by.
         const QSize size = m_area->size();
@@ -638,43 +605,6 @@ bool TBassForm::openFile(const QString& path)
     return true;
 }
 
-void TBassForm::fillRecentMenu()
-{
-    QMenu& menu = m_commands->recentMenu();
-    menu.clear();
-    const QStringList paths = m_recent->paths();
-    for (int i = 0; i < paths.size(); ++i) {
-        const QString& path = paths[i];
-        QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(
-            QDir::toNativeSeparators(path).replace(QLatin1Char('&'), QStringLiteral("&&"))));
-        connect(item, &QAction::triggered, this, [this, path] {
-            if (!QFileInfo::exists(path)) {
-                m_recent->remove(path);
-                m_prompter->inform(QStringLiteral("%1 is no longer there: it is taken off the "
-                                                  "list of recent files.")
-                                       .arg(QDir::toNativeSeparators(path)),
-                                   QStringLiteral("Open Recent"));
-                return;
-            }
-            openFile(path);
-        });
-    }
-    if (paths.isEmpty())
-        menu.addAction(QStringLiteral("No recent files"))->setEnabled(false);
-    menu.addSeparator();
-    QAction* clear = menu.addAction(QStringLiteral("&Clear list"));
-    clear->setEnabled(!paths.isEmpty());
-    connect(clear, &QAction::triggered, this, [this] { m_recent->clear(); });
-}
-
-QString TBassForm::droppedFile(const QMimeData* data)
-{
-    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1)
-        return {};
-    const QUrl url = data->urls().constFirst();
-    return url.isLocalFile() ? url.toLocalFile() : QString();
-}
-
 void TBassForm::CopyToClip()
 {
     QPlainTextEdit& tab = *m_ui->Tab;
@@ -705,28 +635,6 @@ void TBassForm::CloseApp()
     instrument::saveSetup(*m_store, {m_ui->CheckStrings->isChecked(), s.stringCount, s.tuning});
     m_leaving = true;
     close();
-}
-
-void TBassForm::dragEnterEvent(QDragEnterEvent* event)
-{
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void TBassForm::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (!droppedFile(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void TBassForm::dropEvent(QDropEvent* event)
-{
-    const QString path = droppedFile(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    QMetaObject::invokeMethod(
-        this, [this, path] { openFile(path); }, Qt::QueuedConnection);
 }
 
 void TBassForm::closeEvent(QCloseEvent* event)

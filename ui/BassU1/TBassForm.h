@@ -21,7 +21,6 @@ class TBassForm;
 }
 
 class QLabel;
-class QMimeData;
 
 namespace quorlin::files {
 struct LoadedTab;
@@ -33,7 +32,6 @@ namespace quorlin::ui {
 class Commands;
 class HelpViewer;
 class PlaybackControls;
-class RecentFiles;
 class Recovery;
 class THeaderForm;
 class Prompter;
@@ -74,9 +72,6 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -111,11 +106,8 @@ private:
     void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
     // Puts a file just read in place of the tab; `cleared`: a "Clear tab" step came first.
     void adopt(const files::LoadedTab& tab, bool cleared);
-    void fillRecentMenu();
     // The recovery copy follows every change, and goes once the tab is safe or empty.
     void keepRecoverable();
-    // A local file dragged from outside, or nothing.
-    static QString droppedFile(const QMimeData* data);
 
     // Runs one user action as one step of the history, then brings the window in line.
     template <typename Action>
@@ -159,7 +151,6 @@ private:
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;
     QLabel* m_fileStatus = nullptr;
-    std::unique_ptr<RecentFiles> m_recent;
     std::unique_ptr<Recovery> m_recovery;
     // What the tab was when the recovery copy last heard of it.
     std::tuple<int, std::size_t, engine::Staff::Snapshot> m_lastChange;
