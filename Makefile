@@ -14,7 +14,7 @@ BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file
 
-.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench install package clean
+.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench install package test-clean-install clean
 
 all: build
 
@@ -74,6 +74,11 @@ install: build
 # The Debian package $(BUILD_DIR)/quorlin_<version>_<arch>.deb, installing under /usr.
 package: build
 	cmake --build $(BUILD_DIR) --target package
+
+# The package installed, used, removed and purged in a fresh Debian 12 chroot kept in
+# $(BUILD_DIR)/clean-root (needs root; the first run bootstraps it, which takes minutes).
+test-clean-install: package
+	scripts/test-clean-install
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR) $(BENCH_DIR)
