@@ -1,6 +1,5 @@
-// Recovery copies on disk: whose copy is offered, taking and dropping orphans, a folder that
-// refuses, and the pace of the automatic writes. A copy left by a crash is made for real, by a
-// child process that is killed while it holds its copy.
+// Recovery copies on disk and the pace of the automatic writes. A crash's copy is made for
+// real, by a child process killed while it holds its copy.
 
 #include "ui/Autosave.h"
 #include "ui/FileAccess.h"
@@ -9,16 +8,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QTextStream>
 #include <QThread>
 
-#include <cstdio>
 #include <cstring>
 
 using namespace quorlin;
@@ -46,8 +43,7 @@ int holdCopy(const char* folder)
     QString problem;
     if (!store.write(tabOf("|   from the child"), problem))
         return 1;
-    std::printf("ready\n");
-    std::fflush(stdout);
+    QTextStream(stdout) << "ready" << Qt::endl;
     for (;;)
         QThread::sleep(60);
 }
@@ -55,10 +51,7 @@ int holdCopy(const char* folder)
 std::vector<Orphan> listed(RecoveryStore& store)
 {
     QString problem;
-    const auto orphans = store.orphans(problem);
-    if (!orphans)
-        qWarning("no list: %s", qPrintable(problem));
-    return orphans.value_or(std::vector<Orphan>{});
+    return store.orphans(problem).value_or(std::vector<Orphan>{});
 }
 
 QStringList titles(RecoveryStore& store)
@@ -69,26 +62,19 @@ QStringList titles(RecoveryStore& store)
     return out;
 }
 
-void put(const QString& path, const QByteArray& bytes)
+// Without a lock beside it: its window is gone, as after a crash and a reboot.
+void put(const QString& path, const std::string& bytes)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-// A copy whose window is gone without a trace of its lock, as after a crash and a reboot.
-void leaveCopy(const QString& folder, const QString& id, const files::Recovered& r)
-{
-    const std::string text = files::recoveryFileText(r);
-    put(folder + '/' + id + ".qrec", QByteArray::fromStdString(text));
+    file.write(bytes.data(), qint64(bytes.size()));
 }
 
 files::Recovered readBack(const QString& path)
 {
-    const ui::FileRead read = ui::readRegularFile(path);
     std::string problem;
-    const auto r = files::readRecoveryFile(read.bytes.toStdString(), problem);
-    return r.value_or(files::Recovered{});
+    return files::readRecoveryFile(ui::readRegularFile(path).bytes.toStdString(), problem)
+        .value_or(files::Recovered{});
 }
 
 } // namespace
@@ -105,28 +91,29 @@ private slots:
     void aDamagedCopyIsListedAndSetAside();
     void onlyOfferedCopiesCanBeTouched();
     void anUnusableFolderFailsEveryCall();
-    void removeLeavesNoCopy();
     void burstIsWrittenAtMostOncePerSecond();
-    void oneChangeIsWrittenAfterAPause();
-    void savedCancelsThePendingWrite();
+    void oneChangeIsWrittenAfterAPauseAndSavedCancelsTheNext();
     void failureIsReportedOnceUntilAWriteSucceeds();
 };
 
 void RecoveryTest::twoWindowsNeverSeeEachOther()
 {
     QTemporaryDir dir;
-    RecoveryStore a(dir.path()), b(dir.path());
-    QVERIFY(a.problem().isEmpty() && b.problem().isEmpty());
-    QVERIFY(a.copyPath() != b.copyPath());
-    QString problem;
-    QVERIFY(a.write(tabOf("|   a"), problem));
-    QVERIFY(b.write(tabOf("|   b"), problem));
-    QCOMPARE(titles(a), QStringList());
-    QCOMPARE(titles(b), QStringList());
-    // Writing again replaces only the writer's own copy.
-    QVERIFY(a.write(tabOf("|   a again"), problem));
-    QCOMPARE(readBack(a.copyPath()).lines.front(), "|   a again");
-    QCOMPARE(readBack(b.copyPath()).lines.front(), "|   b");
+    {
+        RecoveryStore a(dir.path()), b(dir.path());
+        QVERIFY(a.problem().isEmpty() && a.copyPath() != b.copyPath());
+        QString problem;
+        QVERIFY(a.remove(problem)); // nothing written yet: nothing to remove
+        QVERIFY(a.write(tabOf("|   a"), problem) && b.write(tabOf("|   b"), problem));
+        QCOMPARE(titles(a) + titles(b), QStringList());
+        QVERIFY(a.write(tabOf("|   a again"), problem));
+        QCOMPARE(readBack(a.copyPath()).lines.front(), "|   a again");
+        QCOMPARE(readBack(b.copyPath()).lines.front(), "|   b");
+        QVERIFY(a.remove(problem) && b.remove(problem));
+        QVERIFY(!QFile::exists(a.copyPath()));
+    }
+    // A clean end leaves neither a copy nor a lock behind.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 void RecoveryTest::aKilledWindowLeavesAnOrphan()
@@ -134,8 +121,7 @@ void RecoveryTest::aKilledWindowLeavesAnOrphan()
     QTemporaryDir dir;
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {"--hold-copy", dir.path()});
-    QVERIFY(child.waitForReadyRead(10000));
-    QCOMPARE(child.readLine().trimmed(), QByteArray("ready"));
+    QVERIFY(child.waitForReadyRead(10000) && child.readLine() == "ready\n");
 
     // Alive: its copy is its own, however long ago it took its lock.
     for (const QString& name : QDir(dir.path()).entryList({"*.lock"})) {
@@ -151,18 +137,15 @@ void RecoveryTest::aKilledWindowLeavesAnOrphan()
     QVERIFY(child.waitForFinished(10000));
     const std::vector<Orphan> orphans = listed(store);
     QCOMPARE(orphans.size(), std::size_t(1));
-    QCOMPARE(orphans.front().title, QString("|   from the child"));
     QVERIFY(orphans.front().modified.isValid());
     QString problem;
-    const auto taken = store.take(orphans.front(), problem);
-    QVERIFY2(taken.has_value(), qPrintable(problem));
-    QVERIFY(*taken == tabOf("|   from the child"));
+    QVERIFY(store.take(orphans.front(), problem) == tabOf("|   from the child"));
 }
 
 void RecoveryTest::anOrphanIsOfferedByOneWindowOnly()
 {
     QTemporaryDir dir;
-    leaveCopy(dir.path(), "gone", tabOf("|   left"));
+    put(dir.filePath("gone.qrec"), files::recoveryFileText(tabOf("|   left")));
     RecoveryStore first(dir.path()), second(dir.path());
     QCOMPARE(titles(first), QStringList{"|   left"});
     QCOMPARE(titles(second), QStringList());
@@ -173,7 +156,6 @@ void RecoveryTest::anOrphanIsOfferedByOneWindowOnly()
 void RecoveryTest::orphanChoices_data()
 {
     QTest::addColumn<QString>("choice");
-    // What stays in the folder afterwards, besides this window's own copy.
     QTest::addColumn<bool>("orphanRemains");
     QTest::addColumn<bool>("ownCopyHoldsIt");
     QTest::newRow("take") << "take" << false << true;
@@ -188,26 +170,21 @@ void RecoveryTest::orphanChoices()
     QFETCH(bool, ownCopyHoldsIt);
     QTemporaryDir dir;
     const files::Recovered left = tabOf("|   q", "/songs/\xc3\xa9t\xc3\xa9.tab");
-    leaveCopy(dir.path(), "gone", left);
+    put(dir.filePath("gone.qrec"), files::recoveryFileText(left));
     {
         RecoveryStore store(dir.path());
         const std::vector<Orphan> orphans = listed(store);
         QCOMPARE(orphans.size(), std::size_t(1));
         QCOMPARE(orphans.front().title, QString::fromUtf8("/songs/\xc3\xa9t\xc3\xa9.tab"));
         QString problem;
-        if (choice == "take") {
-            const auto taken = store.take(orphans.front(), problem);
-            QVERIFY2(taken && *taken == left, qPrintable(problem));
-        } else if (choice == "discard") {
-            QVERIFY2(store.discard(orphans.front(), problem), qPrintable(problem));
-        }
+        if (choice == "take")
+            QVERIFY(store.take(orphans.front(), problem) == left);
+        else if (choice == "discard")
+            QVERIFY(store.discard(orphans.front(), problem));
         QCOMPARE(QFile::exists(orphans.front().path), orphanRemains);
-        QCOMPARE(QFile::exists(store.copyPath()), ownCopyHoldsIt);
-        if (ownCopyHoldsIt)
-            QVERIFY(readBack(store.copyPath()) == left);
+        QCOMPARE(readBack(store.copyPath()) == left, ownCopyHoldsIt);
         QVERIFY(store.remove(problem));
     }
-    // The next start offers what was left for later, and nothing else.
     RecoveryStore next(dir.path());
     QCOMPARE(titles(next).size(), orphanRemains ? 1 : 0);
 }
@@ -215,22 +192,19 @@ void RecoveryTest::orphanChoices()
 void RecoveryTest::aDamagedCopyIsListedAndSetAside()
 {
     QTemporaryDir dir;
-    std::string text = files::recoveryFileText(tabOf("|   q"));
-    text.resize(text.size() / 2);
-    put(dir.filePath("cut.qrec"), QByteArray::fromStdString(text));
+    const std::string text = files::recoveryFileText(tabOf("|   q")).substr(0, 100);
+    put(dir.filePath("cut.qrec"), text);
     RecoveryStore store(dir.path());
     const std::vector<Orphan> orphans = listed(store);
     QCOMPARE(orphans.size(), std::size_t(1));
     QVERIFY(orphans.front().problem.contains("damaged"));
     QString problem;
-    QVERIFY(!store.take(orphans.front(), problem));
-    QVERIFY(problem.contains("damaged"));
-    QVERIFY2(store.setAside(orphans.front(), problem), qPrintable(problem));
+    QVERIFY(!store.take(orphans.front(), problem) && problem.contains("damaged"));
+    QVERIFY(store.setAside(orphans.front(), problem));
     QVERIFY(!QFile::exists(dir.filePath("cut.qrec")));
     QCOMPARE(ui::readRegularFile(dir.filePath("cut.qrec.damaged")).bytes.toStdString(), text);
-    QCOMPARE(titles(store), QStringList());
     RecoveryStore later(dir.path());
-    QCOMPARE(titles(later), QStringList());
+    QCOMPARE(titles(store) + titles(later), QStringList());
 }
 
 void RecoveryTest::onlyOfferedCopiesCanBeTouched()
@@ -240,9 +214,8 @@ void RecoveryTest::onlyOfferedCopiesCanBeTouched()
     QString problem;
     QVERIFY(live.write(tabOf("|   mine"), problem));
     const Orphan notOffered{live.copyPath(), {}, {}, {}};
-    QVERIFY(!other.take(notOffered, problem));
-    QVERIFY(!other.discard(notOffered, problem));
-    QVERIFY(!other.setAside(notOffered, problem));
+    QVERIFY(!other.take(notOffered, problem) && !other.discard(notOffered, problem) &&
+            !other.setAside(notOffered, problem));
     QVERIFY(problem.contains("not one Quorlin offered"));
     QVERIFY(QFile::exists(live.copyPath()));
 }
@@ -254,35 +227,12 @@ void RecoveryTest::anUnusableFolderFailsEveryCall()
     QVERIFY(file.open());
     RecoveryStore store(file.fileName() + "/recovery");
     QVERIFY(store.problem().contains("cannot make its recovery folder"));
-    QString problem;
-    QVERIFY(!store.orphans(problem));
-    QVERIFY(!problem.isEmpty());
-    problem.clear();
-    QVERIFY(!store.write(tabOf("|   q"), problem));
-    QVERIFY(!problem.isEmpty());
-    problem.clear();
-    QVERIFY(!store.remove(problem));
-    QVERIFY(!problem.isEmpty());
+    QString a, b, c, problem;
+    QVERIFY(!store.orphans(a) && !store.write(tabOf("|   q"), b) && !store.remove(c));
+    QVERIFY(!a.isEmpty() && !b.isEmpty() && !c.isEmpty());
     const Orphan any{file.fileName(), {}, {}, {}};
     QVERIFY(!store.take(any, problem) && !store.discard(any, problem) &&
             !store.setAside(any, problem));
-}
-
-void RecoveryTest::removeLeavesNoCopy()
-{
-    QTemporaryDir dir;
-    QString copy;
-    {
-        RecoveryStore store(dir.path());
-        copy = store.copyPath();
-        QString problem;
-        QVERIFY(store.remove(problem)); // nothing written yet: nothing to remove
-        QVERIFY(store.write(tabOf("|   q"), problem));
-        QVERIFY(store.remove(problem));
-        QVERIFY(!QFile::exists(copy));
-    }
-    // A clean end leaves neither a copy nor a lock behind.
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
 }
 
 namespace {
@@ -330,7 +280,7 @@ void RecoveryTest::burstIsWrittenAtMostOncePerSecond()
     QCOMPARE(readBack(store.copyPath()).lines.front(), "|   " + std::to_string(count.content));
 }
 
-void RecoveryTest::oneChangeIsWrittenAfterAPause()
+void RecoveryTest::oneChangeIsWrittenAfterAPauseAndSavedCancelsTheNext()
 {
     QTemporaryDir dir;
     RecoveryStore store(dir.path());
@@ -339,22 +289,10 @@ void RecoveryTest::oneChangeIsWrittenAfterAPause()
     count.clock.start();
     autosave.changed();
     QVERIFY(autosave.pending());
-    QTest::qWait(3000);
+    QTest::qWait(2100);
     QCOMPARE(count.writes.size(), 1);
     QVERIFY(count.writes.front() >= 1000 && count.writes.front() <= 2000);
-    QVERIFY(!autosave.pending());
-}
-
-void RecoveryTest::savedCancelsThePendingWrite()
-{
-    QTemporaryDir dir;
-    RecoveryStore store(dir.path());
-    Counting count;
-    ui::Autosave autosave(store, count.provider());
-    count.clock.start();
-    autosave.changed();
-    QTest::qWait(1500);
-    QVERIFY(QFile::exists(store.copyPath()));
+    QVERIFY(!autosave.pending() && QFile::exists(store.copyPath()));
     autosave.changed();
     QVERIFY(autosave.saved());
     QTest::qWait(2500);
@@ -382,15 +320,12 @@ void RecoveryTest::failureIsReportedOnceUntilAWriteSucceeds()
     breakFolder();
     for (int i = 0; i < 3; ++i)
         writeOnce();
-    QCOMPARE(count.writes.size(), 3); // editing went on, and each change tried again
+    QCOMPARE(count.writes.size(), 3); // each change tried again
     QCOMPARE(failures.size(), 1);
     QVERIFY(failures.front().front().toString().contains("cannot write its recovery copy"));
-
     QVERIFY(QDir().rmdir(store.copyPath()));
     writeOnce();
     QVERIFY(QFileInfo(store.copyPath()).isFile());
-    QCOMPARE(failures.size(), 1);
-
     breakFolder();
     writeOnce();
     writeOnce();

@@ -292,14 +292,6 @@ private slots:
             w.load(path);
             QCOMPARE(w.prompter.asked.mid(1), boxes);
         }
-
-        const QString pipe = m_dir.filePath(QStringLiteral("load-pipe"));
-        makeNode(pipe, "pipe");
-        const ui::testing::HangGuard guard;
-        w.load(pipe);
-        QCOMPARE(w.prompter.asked.last(), "(error) Load Tab|The tab could not be read from " +
-                                              pipe + ":\rIt is a named pipe, not a file.");
-        QVERIFY(child(w.form, "MaxLineLen")->isEnabled()); // nothing was loaded
     }
 
     void closing_data()
@@ -311,18 +303,15 @@ private slots:
         QTest::newRow("save") << Closing{true, false, true, Answer::Yes, "song.tab"};
         QTest::newRow("exit, discard") << Closing{true, true, true, Answer::No, ""};
         QTest::newRow("exit, stay") << Closing{true, true, false, Answer::Cancel, ""};
-        // A save that fails, even for root, keeps the window; a pipe is not waited on.
+        // A save that fails, even for root, keeps the window.
         QTest::newRow("folder is a file") << Closing{true, false, false, Answer::Yes, "file/a.tab"};
-        QTest::newRow("named pipe") << Closing{true, false, false, Answer::Yes, "pipe"};
     }
 
     void closing()
     {
         QFETCH(Closing, closing);
-        const ui::testing::HangGuard guard;
         QTemporaryDir dir;
         makeNode(dir.filePath("file"), "file");
-        makeNode(dir.filePath("pipe"), "pipe");
         const QString path = dir.filePath(closing.target);
         const mode_t before = kindOf(path);
         Window w;
@@ -677,33 +666,6 @@ private slots:
         }
         QCOMPARE(w.tab().toPlainText(), tab);
         QVERIFY(w.prompter.asked.isEmpty());
-    }
-
-    // A drop and Return on the same cell with the same choices take one path: the same tab,
-    // the same refusals and the same steps, note after note.
-    void dropAndKeyAgree()
-    {
-        const std::tuple<QPoint, char, const char*, const char*> notes[] = {
-            {{5, 3}, 'q', "RadioDefault", "Down Down 5"},
-            {{7, 3}, 'e', "RadioH", "E Shift+H 7"},
-            {{12, 3}, 'e', "RadioS", "Shift+S 1 2"},
-            {{0, 1}, 'e', "RadioChord", "Shift+C Up Up Home"},
-            {{3, 1}, 'e', "RadioChord", "3"},
-            {{2, 2}, 'e', "RadioS", "Shift+S Down 2"}};
-        Window dropped, typed;
-        typed.activate();
-        for (const auto& [cell, symbol, radio, keys] : notes) {
-            QTest::mouseClick(child(dropped.form, radio), Qt::LeftButton);
-            dropped.drop(cellCentre(cell.x(), cell.y()), QByteArray(1, symbol));
-            typed.type(QString::fromLatin1(keys) + QStringLiteral(" Return"));
-            QCOMPARE(typed.tab().toPlainText(), dropped.tab().toPlainText());
-            QCOMPARE(typed.form.history().undoLabel(), dropped.form.history().undoLabel());
-        }
-        QCOMPARE(typed.prompter.asked, dropped.prompter.asked);
-        QCOMPARE(typed.prompter.asked.size(), 2);
-        const engine::EditingState &a = typed.form.state(), &b = dropped.form.state();
-        QCOMPARE(std::tie(a.lastString, a.lastFret, a.markCol, a.markRow),
-                 std::tie(b.lastString, b.lastFret, b.markCol, b.markRow));
     }
 
     // One undo history for every action, the text area's typing included, from any focus.
