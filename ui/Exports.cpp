@@ -19,11 +19,6 @@ std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
 
 namespace {
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool exportWav(const score::Performance& performance, const QString& target, QString soundFont,
                const ExportProgress& progress, QString& problem)
 {
@@ -33,7 +28,7 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
             problem = QStringLiteral("No sound font is installed to make the sound with.");
             return false;
         }
-        soundFont = fromUtf8(fonts.front());
+        soundFont = QString::fromStdString(fonts.front());
     }
     // Rendering writes beside the target and renames over it, which must never replace a
     // pipe or a device.
@@ -45,7 +40,7 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
     const std::unique_ptr<audio::Synth> synth = loadSynth(soundFont, error);
     if (!synth) {
         problem = QStringLiteral("The sound font %1 could not be loaded: %2")
-                      .arg(soundFont, fromUtf8(error));
+                      .arg(soundFont, QString::fromStdString(error));
         return false;
     }
     bool cancelled = false;
@@ -55,7 +50,7 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
     };
     if (audio::renderWav(performance, *synth, target.toStdString(), reporting, error))
         return true;
-    problem = cancelled ? QString() : fromUtf8(error);
+    problem = cancelled ? QString() : QString::fromStdString(error);
     return false;
 }
 

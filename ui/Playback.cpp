@@ -19,11 +19,6 @@ namespace {
 // Fast enough that the neck follows a run of sixteenths at 400 beats per minute (37 ms each).
 constexpr int kPollMilliseconds = 25;
 
-QString fromUtf8(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 struct Playback::Loaded {
@@ -89,7 +84,7 @@ void Playback::loadFont(const QString& path)
             emit message(m_unavailable);
             return;
         }
-        m_fontPath = fromUtf8(fonts.front());
+        m_fontPath = QString::fromStdString(fonts.front());
     }
     m_loading = true;
     m_unavailable.clear();
@@ -133,11 +128,11 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
     QString said;
     if (!m_synth) {
         m_unavailable = QStringLiteral("The sound font %1 could not be loaded: %2")
-                            .arg(loaded->path, fromUtf8(loaded->fontError));
+                            .arg(loaded->path, QString::fromStdString(loaded->fontError));
         said = QStringLiteral("The sound font could not be loaded: choose another with Play > "
                               "Sound font...");
     } else if (!loaded->deviceError.empty()) {
-        m_unavailable = fromUtf8(loaded->deviceError);
+        m_unavailable = QString::fromStdString(loaded->deviceError);
         said = QStringLiteral("No sound device: Quorlin cannot play here, but it can export.");
     } else {
         m_unavailable.clear();
@@ -183,7 +178,7 @@ void Playback::start()
     if (m_score.columns.empty()) {
         emit message(m_skipped.isEmpty() && m_score.skipped.empty()
                          ? QStringLiteral("There is nothing to play yet.")
-                         : fromUtf8(score::skippedText(m_score)));
+                         : QString::fromStdString(score::skippedText(m_score)));
         return;
     }
     const auto [first, last] = chosenBlocks();
@@ -193,7 +188,7 @@ void Playback::start()
     perform();
     std::string error;
     if (!m_player->play(m_score.blocks[static_cast<std::size_t>(m_firstBlock)].start, error)) {
-        m_unavailable = fromUtf8(error);
+        m_unavailable = QString::fromStdString(error);
         m_player.reset();
         emit soundChanged();
         emit message(QStringLiteral("The sound device stopped working: Quorlin cannot play."));
@@ -232,7 +227,7 @@ void Playback::perform()
     m_player->setLoop(m_loop, performance->startTick, performance->endTick);
     m_player->setPerformance(performance);
 
-    const QString skipped = fromUtf8(score::skippedText(m_score));
+    const QString skipped = QString::fromStdString(score::skippedText(m_score));
     if (skipped != m_skipped && !skipped.isEmpty())
         emit message(skipped);
     m_skipped = skipped;
