@@ -1,5 +1,7 @@
 #include "engine/Staff.h"
 
+#include "engine/Cells.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
@@ -10,21 +12,6 @@ namespace {
 
 constexpr std::size_t kColumn = 3;
 constexpr std::size_t kTripletColumns = 3;
-
-// "  q", or " q." when dotted: the rhythm cell of one column.
-std::string rhythmCell(char symbol, bool dotted)
-{
-    return dotted ? std::string{' ', symbol, '.'} : std::string{' ', ' ', symbol};
-}
-
-// The fret as the last two characters of a cell: "-7" (padded with `pad`) or "12".
-std::string fretDigits(int fret, char pad = '-')
-{
-    std::string digits = std::to_string(fret);
-    if (fret < 10)
-        digits.insert(digits.begin(), pad);
-    return digits;
-}
 
 // Text typed by hand may hold characters of several bytes; a cut or overwrite that would
 // start inside one leaves the line alone.

@@ -1,0 +1,457 @@
+#include "score/Retune.h"
+
+#include "engine/Cells.h"
+#include "instrument/NeckLabels.h"
+#include "instrument/NoteCycle.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace quorlin::score {
+
+namespace {
+
+constexpr std::size_t kHead = 2;
+constexpr std::size_t kCell = 3;
+constexpr int kNone = -1;
+constexpr std::size_t kMax = instrument::kMaxStrings;
+
+bool isContinuation(char c)
+{
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
+// Characters as the reader counts them: a byte that continues a character is no character.
+std::size_t characters(std::string_view line)
+{
+    return static_cast<std::size_t>(
+        std::ranges::count_if(line, [](char c) { return !isContinuation(c); }));
+}
+
+// The reader's view of a line: one byte per character. `buffer` holds it when the line is not
+// plain ASCII.
+std::string_view narrowed(std::string_view line, std::string& buffer)
+{
+    if (std::ranges::none_of(line, [](char c) { return (c & 0x80) != 0; }))
+        return line;
+    buffer.clear();
+    for (const char c : line) {
+        if (!isContinuation(c))
+            buffer += c;
+    }
+    return buffer;
+}
+
+// Copies a line while writing ASCII text over some of its characters, which stay where the
+// reader counts them even when the line holds letters of several bytes.
+class Splicer {
+public:
+    explicit Splicer(std::string_view line) : m_line(line)
+    {
+        // Continuation bytes before the first character belong to no character: they go with
+        // the head that replaces it.
+        while (m_byte < m_line.size() && isContinuation(m_line[m_byte]))
+            ++m_byte;
+    }
+
+    // `text` replaces as many characters from character `at` on; edits come left to right.
+    void put(std::size_t at, std::string_view text)
+    {
+        while (m_char < at && m_byte < m_line.size()) {
+            const std::size_t from = m_byte;
+            m_out.append(m_line.substr(from, step()));
+        }
+        m_out += text;
+        for (std::size_t i = 0; i < text.size() && m_byte < m_line.size(); ++i)
+            step();
+    }
+    std::string finish()
+    {
+        m_out.append(m_line.substr(m_byte));
+        return std::move(m_out);
+    }
+
+private:
+    // Moves past one character and says how many bytes it took.
+    std::size_t step()
+    {
+        const std::size_t from = m_byte++;
+        while (m_byte < m_line.size() && isContinuation(m_line[m_byte]))
+            ++m_byte;
+        ++m_char;
+        return m_byte - from;
+    }
+
+    std::string_view m_line;
+    std::string m_out;
+    std::size_t m_byte = 0;
+    std::size_t m_char = 0;
+};
+
+bool isTie(Technique t)
+{
+    return t == Technique::HammerOn || t == Technique::PullOff || t == Technique::SlideUp ||
+           t == Technique::SlideDown;
+}
+
+// The cell's first character. The slide marks are the reader's, not the engine's fret rule:
+// with the pitches kept the two agree wherever the tab did, and a hand-typed mark the frets
+// contradict still reads as it did.
+char markOf(Technique t, bool tilde)
+{
+    switch (t) {
+    case Technique::HammerOn:
+        return 'H';
+    case Technique::PullOff:
+        return 'P';
+    case Technique::SlideUp:
+        return '\\';
+    case Technique::SlideDown:
+        return '/';
+    default:
+        return tilde ? '~' : '-';
+    }
+}
+
+// What a choice of strings for one column is worth, compared in this order: notes placed,
+// notes kept on the string of the note they follow, notes left at their own place, less the
+// hand's travel, less the frets (so the lower fret wins what is left of a tie).
+using Worth = std::array<int, 5>;
+
+Worth add(Worth a, const Worth& b)
+{
+    for (std::size_t i = 0; i < a.size(); ++i)
+        a[i] += b[i];
+    return a;
+}
+
+struct Choice {
+    int string = 0;
+    int fret = 0;
+    Worth worth{};
+};
+
+struct Job {
+    const Note* note = nullptr;
+    int id = 0;
+    int home = 0;        // the new string at the old string's place; 0: none
+    int follows = kNone; // the note whose string this one shares
+    bool tie = false;
+    bool tilde = false;
+    std::array<Choice, kMax> choices{};
+    std::size_t choiceCount = 0;
+};
+
+struct Cell {
+    char mark = 0; // 0: no note, "---"
+    int fret = 0;
+};
+
+class Retuner {
+public:
+    Retuner(std::span<const std::string_view> lines, const Setup& from, const Setup& to,
+            Retuned& out) :
+        m_lines(lines),
+        m_from(from.strings.value()), m_to(to.strings.value()), m_out(out),
+        m_score(readScore(lines, from.strings, from.tuning, kDefaultTempo))
+    {
+        for (int t = 1; t <= m_to; ++t) {
+            const std::string& name = to.tuning.at(t);
+            if (!instrument::isNoteName(name))
+                throw std::invalid_argument("String " + std::to_string(t) + " is tuned to \"" +
+                                            name + "\", which is no note");
+            m_heads[static_cast<std::size_t>(t)] = name;
+            m_open[static_cast<std::size_t>(t)] = openPitch(t, to.strings, name);
+        }
+        m_oldLast.fill(kNone);
+        m_newLast.fill(kNone);
+    }
+
+    void run()
+    {
+        m_cells.resize(m_score.columns.size());
+        for (std::size_t c = 0; c < m_score.columns.size(); ++c)
+            placeColumn(c);
+        std::size_t next = 0;
+        for (const Block& block : m_score.blocks) {
+            for (; next < static_cast<std::size_t>(block.line); ++next)
+                m_out.lines.emplace_back(m_lines[next]);
+            writeBlock(block);
+            next += static_cast<std::size_t>(m_from) + 2;
+        }
+        for (; next < m_lines.size(); ++next)
+            m_out.lines.emplace_back(m_lines[next]);
+    }
+
+private:
+    // Six strings add a high string above the others, so every place moves down one.
+    int home(int oldString) const
+    {
+        const int t = oldString + (m_to == 6 ? 1 : 0) - (m_from == 6 ? 1 : 0);
+        return t >= 1 && t <= m_to ? t : 0;
+    }
+
+    char markAt(const Column& column, int string)
+    {
+        if (column.block != m_rowsBlock) {
+            m_rowsBlock = column.block;
+            for (int s = 1; s <= m_from; ++s) {
+                const auto k = static_cast<std::size_t>(s);
+                m_rows[k] =
+                    narrowed(m_lines[static_cast<std::size_t>(column.line + s)], m_buffers[k]);
+            }
+        }
+        return m_rows[static_cast<std::size_t>(string)][static_cast<std::size_t>(column.offset)];
+    }
+
+    void placeColumn(std::size_t index);
+    void listChoices(Job& job) const;
+    void search(std::size_t i, unsigned used, const Worth& sum);
+    void writeBlock(const Block& block);
+    std::string blankLine(const Block& block, std::span<const Skip> skips) const;
+    std::string rewrittenLine(const Block& block, int string, std::string_view base) const;
+
+    std::span<const std::string_view> m_lines;
+    int m_from;
+    int m_to;
+    Retuned& m_out;
+    Score m_score;
+    std::array<std::string, kMax + 1> m_heads;
+    std::array<int, kMax + 1> m_open{};
+    // The last note on each string, by the note's number in reading order.
+    std::array<int, kMax + 1> m_oldLast{};
+    std::array<int, kMax + 1> m_newLast{};
+    int m_nextId = 0;
+    // The fret the hand last stopped a string at; open strings leave it where it was.
+    int m_hand = kNone;
+    std::vector<std::array<Cell, kMax>> m_cells; // by column, new string - 1
+    std::size_t m_nextSkip = 0;
+    // The old string lines of one block as the reader saw them.
+    int m_rowsBlock = kNone;
+    std::array<std::string_view, kMax + 1> m_rows;
+    std::array<std::string, kMax + 1> m_buffers;
+
+    // The search over one column's notes.
+    std::array<Job, kMax> m_jobs;
+    std::size_t m_jobCount = 0;
+    std::array<Worth, kMax + 1> m_bound{};
+    std::array<int, kMax> m_picks{};
+    std::array<int, kMax> m_bestPicks{};
+    Worth m_best{};
+};
+
+void Retuner::listChoices(Job& job) const
+{
+    job.choiceCount = 0;
+    const int reference = m_hand != kNone ? m_hand : job.note->fret;
+    for (int t = 1; t <= m_to; ++t) {
+        const int fret = job.note->pitch - m_open[static_cast<std::size_t>(t)];
+        if (fret < 0 || fret > instrument::kFrets)
+            continue;
+        // An open string needs no hand; a stretch up costs a little more than one down.
+        const int travel =
+            fret == 0 ? 0 : 2 * std::abs(fret - reference) + (fret > reference ? 1 : 0);
+        const bool followed =
+            job.follows != kNone && m_newLast[static_cast<std::size_t>(t)] == job.follows;
+        job.choices[job.choiceCount++] = {
+            t, fret, Worth{1, followed ? 1 : 0, t == job.home ? 1 : 0, -travel, -fret}};
+    }
+}
+
+void Retuner::search(std::size_t i, unsigned used, const Worth& sum)
+{
+    // Strictly better only: among equals the first found, top strings first, wins.
+    if (!(add(sum, m_bound[i]) > m_best))
+        return;
+    if (i == m_jobCount) {
+        m_best = sum;
+        m_bestPicks = m_picks;
+        return;
+    }
+    const Job& job = m_jobs[i];
+    for (std::size_t k = 0; k < job.choiceCount; ++k) {
+        const unsigned bit = 1u << job.choices[k].string;
+        if ((used & bit) != 0)
+            continue;
+        m_picks[i] = static_cast<int>(k);
+        search(i + 1, used | bit, add(sum, job.choices[k].worth));
+    }
+    m_picks[i] = kNone;
+    search(i + 1, used, sum);
+}
+
+void Retuner::placeColumn(std::size_t index)
+{
+    const Column& column = m_score.columns[index];
+    const Block& block = m_score.blocks[static_cast<std::size_t>(column.block)];
+    const int blockNumber = column.block + 1;
+    const int columnNumber = static_cast<int>(index - block.firstColumn) + 1;
+    // A triplet's next note is the same note again: it stays where the one before it went.
+    const Column* before = nullptr;
+    if (column.triplet && index > block.firstColumn) {
+        const Column& c = m_score.columns[index - 1];
+        if (c.triplet && c.offset + static_cast<int>(kCell) == column.offset)
+            before = &c;
+    }
+    const int firstBefore = before ? m_nextId - static_cast<int>(before->notes.size()) : 0;
+
+    m_jobCount = column.notes.size();
+    bool hadTilde = false;
+    for (std::size_t n = 0; n < m_jobCount; ++n) {
+        const Note& note = column.notes[n];
+        Job& job = m_jobs[n];
+        job = Job{};
+        job.note = &note;
+        job.id = m_nextId + static_cast<int>(n);
+        job.home = home(note.string);
+        job.tilde = markAt(column, note.string) == '~';
+        hadTilde = hadTilde || job.tilde;
+        job.tie = isTie(note.technique);
+        if (job.tie) {
+            job.follows = m_oldLast[static_cast<std::size_t>(note.string)];
+        } else if (before) {
+            for (std::size_t k = 0; k < before->notes.size(); ++k) {
+                const Note& b = before->notes[k];
+                if (b.string == note.string && b.fret == note.fret)
+                    job.follows = firstBefore + static_cast<int>(k);
+            }
+        }
+        listChoices(job);
+    }
+
+    m_bound[m_jobCount] = Worth{};
+    for (std::size_t n = m_jobCount; n-- > 0;) {
+        Worth most{}; // leaving the note out is worth nothing
+        for (std::size_t k = 0; k < m_jobs[n].choiceCount; ++k) {
+            for (std::size_t w = 0; w < most.size(); ++w)
+                most[w] = std::max(most[w], m_jobs[n].choices[k].worth[w]);
+        }
+        m_bound[n] = add(m_bound[n + 1], most);
+    }
+    m_best = Worth{-1};
+    search(0, 0, Worth{});
+
+    std::array<Cell, kMax>& cells = m_cells[index];
+    bool tildeWritten = false;
+    int lowest = kNone;
+    for (std::size_t n = 0; n < m_jobCount; ++n) {
+        const Job& job = m_jobs[n];
+        const Note& note = *job.note;
+        if (m_bestPicks[n] == kNone) {
+            m_out.unplaced.push_back({blockNumber, columnNumber, note.pitch});
+            continue;
+        }
+        const Choice& choice = job.choices[static_cast<std::size_t>(m_bestPicks[n])];
+        char mark = markOf(note.technique, job.tilde);
+        if (job.tie && job.follows != kNone && choice.worth[1] == 0) {
+            m_out.lostTies.push_back({blockNumber, columnNumber, note.pitch, note.technique});
+            mark = '-';
+        }
+        tildeWritten = tildeWritten || mark == '~';
+        cells[static_cast<std::size_t>(choice.string - 1)] = {mark, choice.fret};
+        m_newLast[static_cast<std::size_t>(choice.string)] = job.id;
+        if (choice.fret > 0 && (lowest == kNone || choice.fret < lowest))
+            lowest = choice.fret;
+    }
+    // The triplet mark went with a note that fits nowhere: any plain note can carry it.
+    if (hadTilde && !tildeWritten) {
+        for (Cell& cell : cells) {
+            if (cell.mark == '-') {
+                cell.mark = '~';
+                break;
+            }
+        }
+    }
+    if (lowest != kNone)
+        m_hand = lowest;
+    for (std::size_t n = 0; n < m_jobCount; ++n)
+        m_oldLast[static_cast<std::size_t>(column.notes[n].string)] = m_jobs[n].id;
+    m_nextId += static_cast<int>(m_jobCount);
+}
+
+void Retuner::writeBlock(const Block& block)
+{
+    const auto first = static_cast<std::size_t>(block.line);
+    const std::size_t skipsFrom = m_nextSkip;
+    while (m_nextSkip < m_score.skipped.size() && m_score.skipped[m_nextSkip].line == block.line)
+        ++m_nextSkip;
+    const std::span<const Skip> skips(m_score.skipped.data() + skipsFrom, m_nextSkip - skipsFrom);
+
+    const int line = static_cast<int>(m_out.lines.size());
+    m_out.lines.emplace_back(m_lines[first]);
+    for (const Skip& skip : skips)
+        m_out.unread.push_back({line, skip.offset});
+    // The same strings: what the reader could not read stays as it was.
+    const std::string blank = m_from == m_to ? std::string() : blankLine(block, skips);
+    for (int t = 1; t <= m_to; ++t)
+        m_out.lines.push_back(rewrittenLine(
+            block, t, m_from == m_to ? m_lines[first + static_cast<std::size_t>(t)] : blank));
+    m_out.lines.emplace_back(m_lines[first + static_cast<std::size_t>(m_from) + 1]);
+}
+
+// A string line for other strings before its cells are written: dashes as long as the longest
+// old string line, as "New line" fills, and blanks where a column could not be read, so that it
+// still cannot be.
+std::string Retuner::blankLine(const Block& block, std::span<const Skip> skips) const
+{
+    const auto first = static_cast<std::size_t>(block.line);
+    std::size_t length = kHead;
+    for (int s = 1; s <= m_from; ++s)
+        length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
+    const std::size_t rhythm = characters(m_lines[first]);
+    const auto columns = std::span(m_score.columns).subspan(block.firstColumn, block.columnCount);
+
+    std::vector<std::pair<std::size_t, std::size_t>> blanks;
+    for (std::size_t k = 0; k < skips.size(); ++k) {
+        // What the reader skipped ends at the next column, skip or three characters on.
+        const auto at = static_cast<std::size_t>(skips[k].offset);
+        std::size_t end = std::min(at + kCell, std::max(rhythm, at + 1));
+        if (k + 1 < skips.size())
+            end = std::min(end, static_cast<std::size_t>(skips[k + 1].offset));
+        const auto after = std::ranges::partition_point(
+            columns, [at](const Column& c) { return static_cast<std::size_t>(c.offset) <= at; });
+        if (after != columns.end())
+            end = std::min(end, static_cast<std::size_t>(after->offset));
+        blanks.emplace_back(at, end);
+        length = std::max(length, end);
+    }
+    std::string line(length, '-');
+    for (const auto& [at, end] : blanks)
+        line.replace(at, end - at, end - at, ' ');
+    return line;
+}
+
+std::string Retuner::rewrittenLine(const Block& block, int string, std::string_view base) const
+{
+    Splicer out(base);
+    out.put(0, m_heads[static_cast<std::size_t>(string)]);
+    for (std::size_t c = block.firstColumn; c < block.firstColumn + block.columnCount; ++c) {
+        const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
+        const auto at = static_cast<std::size_t>(m_score.columns[c].offset);
+        if (cell.mark == 0)
+            out.put(at, "---");
+        else
+            out.put(at, cell.mark + engine::fretDigits(cell.fret, cell.mark == '~' ? '~' : '-'));
+    }
+    return out.finish();
+}
+
+} // namespace
+
+Retuned retune(std::span<const std::string_view> lines, const Setup& from, const Setup& to)
+{
+    Retuned out;
+    Retuner(lines, from, to, out).run();
+    return out;
+}
+
+std::string pitchName(int pitch)
+{
+    const int octave = (pitch >= 0 ? pitch / 12 : (pitch - 11) / 12) - 1;
+    const int pitchClass = pitch - (octave + 1) * 12;
+    return instrument::noteAt("C ", pitchClass) + std::to_string(octave);
+}
+
+} // namespace quorlin::score

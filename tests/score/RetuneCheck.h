@@ -1,0 +1,149 @@
+#pragma once
+
+// What a retuned tab must keep, checked by the tests and the fuzz target alike: every line that
+// is no string line as it was, the same columns read from it with the same pitches (less those
+// left out) and techniques (less the ties given up), and no column read that was not before.
+
+#include "score/Retune.h"
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorlin::score::testing {
+
+using Sounds = std::vector<std::pair<int, Technique>>; // pitch and technique, sorted
+
+inline Sounds soundsOf(const Column& column)
+{
+    Sounds sounds;
+    for (const Note& n : column.notes)
+        sounds.emplace_back(n.pitch, n.technique);
+    std::ranges::sort(sounds);
+    return sounds;
+}
+
+// Empty when `r` keeps what it must, else what it broke first.
+inline std::string retuneBroke(std::span<const std::string_view> lines, const Setup& from,
+                               const Setup& to, const Retuned& r)
+{
+    const int oldLines = from.strings.value() + 2;
+    const int newLines = to.strings.value() + 2;
+    const Score before = readScore(lines, from.strings, from.tuning, kDefaultTempo);
+    const std::vector<std::string_view> now(r.lines.begin(), r.lines.end());
+    const Score after = readScore(now, to.strings, to.tuning, kDefaultTempo);
+    const auto at = [](int i) { return " at line " + std::to_string(i); };
+
+    // The text: each block as long as its strings make it, the rest byte for byte.
+    std::vector<int> newStart; // by block
+    std::size_t o = 0, n = 0;
+    for (const Block& b : before.blocks) {
+        for (; o < static_cast<std::size_t>(b.line); ++o, ++n) {
+            if (n >= r.lines.size() || r.lines[n] != lines[o])
+                return "a line that is no block changed" + at(static_cast<int>(o));
+        }
+        newStart.push_back(static_cast<int>(n));
+        if (n + static_cast<std::size_t>(newLines) > r.lines.size() || r.lines[n] != lines[o] ||
+            r.lines[n + static_cast<std::size_t>(newLines) - 1] !=
+                lines[o + static_cast<std::size_t>(oldLines) - 1])
+            return "a rhythm or articulation line changed" + at(b.line);
+        for (int s = 1; s <= to.strings.value(); ++s) {
+            if (!r.lines[n + static_cast<std::size_t>(s)].starts_with(to.tuning.at(s)))
+                return "a string line does not start with its name" + at(b.line);
+        }
+        o += static_cast<std::size_t>(oldLines);
+        n += static_cast<std::size_t>(newLines);
+    }
+    const std::size_t tail = n;
+    if (r.lines.size() - n != lines.size() - o ||
+        !std::equal(lines.begin() + static_cast<std::ptrdiff_t>(o), lines.end(),
+                    r.lines.begin() + static_cast<std::ptrdiff_t>(n)))
+        return "the lines after the last block changed";
+
+    // The blocks. Shorter blocks may find one in the last lines, a block of more strings cut
+    // short: those lines are kept as they were all the same.
+    if (after.blocks.size() < before.blocks.size())
+        return "a block is no longer read";
+    for (std::size_t b = 0; b < after.blocks.size(); ++b) {
+        if (b >= before.blocks.size()) {
+            if (newLines >= oldLines || static_cast<std::size_t>(after.blocks[b].line) < tail)
+                return "a new block is read" + at(after.blocks[b].line);
+            continue;
+        }
+        if (after.blocks[b].line != newStart[b] ||
+            after.blocks[b].columnCount != before.blocks[b].columnCount)
+            return "block " + std::to_string(b + 1) + " reads otherwise";
+    }
+
+    // What was left out and what gave up its string, by column.
+    std::map<std::pair<int, int>, std::vector<int>> unplaced;
+    for (const Unplaced& u : r.unplaced)
+        unplaced[{u.block, u.column}].push_back(u.pitch);
+    std::map<std::pair<int, int>, Sounds> lost;
+    for (const LostTie& t : r.lostTies)
+        lost[{t.block, t.column}].emplace_back(t.pitch, t.technique);
+
+    // A triplet that loses every note has no way to stay a triplet: the tab has no triplet rest.
+    bool tripletLost = false;
+    std::size_t leftOut = 0, tiesLost = 0;
+    for (std::size_t c = 0; c < before.columns.size(); ++c) {
+        const Column& was = before.columns[c];
+        const Block& block = before.blocks[static_cast<std::size_t>(was.block)];
+        const std::pair<int, int> key{was.block + 1, static_cast<int>(c - block.firstColumn) + 1};
+        tripletLost =
+            tripletLost || (was.triplet && !was.rest && unplaced[key].size() == was.notes.size());
+        const Column& is = after.columns[c];
+        const std::string where =
+            " in block " + std::to_string(key.first) + ", column " + std::to_string(key.second);
+        if (is.offset != was.offset || is.symbol != was.symbol || is.dotted != was.dotted)
+            return "another column" + where;
+        if (is.rest != (was.rest || unplaced[key].size() == was.notes.size()))
+            return "a column became a rest, or stopped being one" + where;
+        if (!tripletLost &&
+            (is.start != was.start || is.length != was.length || is.triplet != was.triplet))
+            return "the rhythm changed" + where;
+
+        Sounds expected = soundsOf(was);
+        for (const auto& [pitch, technique] : lost[key]) {
+            const auto it = std::ranges::find(expected, std::pair{pitch, technique});
+            if (it == expected.end())
+                return "a lost tie that was no tie" + where;
+            it->second = Technique::Plain;
+            ++tiesLost;
+        }
+        std::ranges::sort(expected);
+        const Sounds got = soundsOf(is);
+        Sounds missing;
+        std::ranges::set_difference(expected, got, std::back_inserter(missing));
+        if (!std::ranges::includes(expected, got))
+            return "a note sounds that did not, or not so" + where;
+        std::vector<int> pitches, listed = unplaced[key];
+        for (const auto& sound : missing)
+            pitches.push_back(sound.first);
+        std::ranges::sort(listed);
+        if (pitches != listed)
+            return "notes left out but not listed, or listed but not left out" + where;
+        leftOut += listed.size();
+    }
+    if (leftOut != r.unplaced.size() || tiesLost != r.lostTies.size())
+        return "a note listed where there is no column";
+
+    // The columns that could not be read: the same ones, where their blocks now stand.
+    std::vector<Skip> expectedSkips;
+    for (const Skip& k : before.skipped) {
+        const int b = before.blockOfLine(k.line);
+        expectedSkips.push_back({newStart[static_cast<std::size_t>(b)], k.offset});
+    }
+    std::vector<Skip> skipped;
+    for (const Skip& k : after.skipped) {
+        if (static_cast<std::size_t>(k.line) < tail)
+            skipped.push_back(k);
+    }
+    if (skipped != expectedSkips || r.unread != expectedSkips)
+        return "other columns could not be read";
+    return {};
+}
+
+} // namespace quorlin::score::testing
