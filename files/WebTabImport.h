@@ -1,0 +1,45 @@
+#pragma once
+
+// Tabs as people post them on the web: a line of dashes and frets per string, systems one
+// after another among prose, chord names and lyrics. They have no rhythm line, so the notes'
+// spacing gives the durations, counted from the value the user gives the closest spacing.
+// The notes are written by the engine's own writers, so the result is a tab like any other.
+// No Qt here.
+
+#include "instrument/Tuning.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorlin::files {
+
+struct WebTabOptions {
+    char smallest = 's'; // the duration of the closest spacing between two notes
+    int tabWidth = 80;   // the width the engine fills its blocks to
+};
+
+// Where something could not be read as written, and what became of it.
+struct WebTabProblem {
+    int line = 0;   // in the input text, from 1
+    int column = 0; // in bytes, from 1
+    std::string what;
+
+    bool operator==(const WebTabProblem&) const = default;
+};
+
+struct ImportedTab {
+    instrument::StringCount strings;
+    instrument::Tuning tuning;
+    std::vector<std::string> lines; // the tab, block by block
+    std::vector<WebTabProblem> problems;
+    int notes = 0; // notes written, chord notes each counted
+};
+
+// Empty lines and no notes when the text holds no tab that sounds. Never throws.
+ImportedTab importWebTab(std::string_view text, const WebTabOptions& options);
+
+// One line for the status bar: "12 notes imported; 2 problems, lines 7 to 9".
+std::string importSummary(const ImportedTab& tab);
+
+} // namespace quorlin::files
