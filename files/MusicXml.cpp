@@ -1,0 +1,789 @@
+#include "files/MusicXml.h"
+
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <ostream>
+#include <stdexcept>
+#include <vector>
+
+namespace quorlin::files {
+
+namespace {
+
+using score::Column;
+using score::Note;
+using score::Technique;
+
+constexpr std::int64_t kWhole = 4 * score::kTicksPerBeat;
+constexpr int kMaxBeats = 32;
+constexpr std::int64_t kMaxBeatType = 32;
+// Concurrent slurs and slides are told apart by the numbers 1 to 6.
+constexpr int kNumbers = 6;
+constexpr int kStaves = 2;
+
+// A written value: a note type and its dots, under a triplet or not.
+struct Atom {
+    std::int64_t ticks = 0;
+    std::int8_t type = -1; // in kTypes; -1 when no written value is that long
+    std::int8_t dots = 0;
+    bool triplet = false;
+};
+
+constexpr std::array<std::string_view, 9> kTypes = {"breve", "whole", "half", "quarter", "eighth",
+                                                    "16th",  "32nd",  "64th", "128th"};
+constexpr std::int64_t kBreve = 2 * kWhole; // type i lasts kBreve >> i
+
+// Every written value a piece may take, longest first, plain or triplet, with a dot or
+// without: the tab writes no more, and a triplet of dotted notes is one of its own.
+std::vector<Atom> writtenValues(bool triplet)
+{
+    std::vector<Atom> values;
+    for (std::int8_t type = 0; type < static_cast<std::int8_t>(kTypes.size()); ++type) {
+        const std::int64_t base = kBreve >> type;
+        for (std::int8_t dots = 0; dots <= 1; ++dots) {
+            if (dots == 1 && base % 2 != 0)
+                continue;
+            std::int64_t ticks = dots == 1 ? base * 3 / 2 : base;
+            if (triplet) {
+                if (ticks * 2 % 3 != 0)
+                    continue;
+                ticks = ticks * 2 / 3;
+            }
+            values.push_back({ticks, type, dots, triplet});
+        }
+    }
+    std::stable_sort(values.begin(), values.end(),
+                     [](const Atom& a, const Atom& b) { return a.ticks > b.ticks; });
+    return values;
+}
+
+const std::vector<Atom> kPlain = writtenValues(false);
+const std::vector<Atom> kTriplets = writtenValues(true);
+
+// Whether what remains can still be written: the shortest values are a 128th triplet (10
+// ticks) and a 128th (15), and together they make every multiple of five from ten.
+bool writable(std::int64_t ticks)
+{
+    return ticks == 0 || (ticks % 5 == 0 && ticks >= 10);
+}
+
+const Atom* longestFitting(const std::vector<Atom>& values, std::int64_t ticks)
+{
+    for (const Atom& a : values) {
+        if (a.ticks <= ticks && writable(ticks - a.ticks))
+            return &a;
+    }
+    return nullptr;
+}
+
+// A stretch of time as written values, one where it can be, a triplet's own kind first. Part
+// of a triplet cut by a bar line is no triplet to the eye: a plain value that fits is clearer.
+void splitIntoValues(std::int64_t ticks, bool triplet, bool cut, std::vector<Atom>& out)
+{
+    if (triplet && cut) {
+        const auto exact = std::find_if(kPlain.begin(), kPlain.end(),
+                                        [ticks](const Atom& a) { return a.ticks == ticks; });
+        if (exact != kPlain.end()) {
+            out.push_back(*exact);
+            return;
+        }
+    }
+    while (ticks > 0) {
+        const Atom* value = longestFitting(triplet ? kTriplets : kPlain, ticks);
+        if (value == nullptr)
+            value = longestFitting(triplet ? kPlain : kTriplets, ticks);
+        if (value == nullptr) {
+            // No note value is this long: its exact duration, without a type.
+            out.push_back({ticks});
+            return;
+        }
+        out.push_back(*value);
+        ticks -= value->ticks;
+    }
+}
+
+bool isLegato(Technique t)
+{
+    return t == Technique::HammerOn || t == Technique::PullOff;
+}
+
+bool isSlide(Technique t)
+{
+    return t == Technique::SlideUp || t == Technique::SlideDown;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Valid UTF-8 without the control characters XML forbids: a byte that starts no character
+// becomes the replacement character.
+std::string xmlSafe(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r')
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const std::size_t length = c >= 0xC2 && c <= 0xDF   ? 2
+                                   : c >= 0xE0 && c <= 0xEF ? 3
+                                   : c >= 0xF0 && c <= 0xF4 ? 4
+                                                            : 0;
+        char32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        valid = valid && code >= least && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF) &&
+                code != 0xFFFE && code != 0xFFFF;
+        if (valid) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
+class Appender final : public pugi::xml_writer {
+public:
+    explicit Appender(std::string& out) : m_out(out) {}
+    void write(const void* data, std::size_t size) override
+    {
+        m_out.append(static_cast<const char*>(data), size);
+    }
+
+private:
+    std::string& m_out;
+};
+
+// Page geometry in tenths of a staff space, so the credits know where the page's middle is.
+constexpr int kPageWidth = 1200;
+constexpr int kPageHeight = 1697;
+constexpr int kMargin = 85;
+
+void addCredit(pugi::xml_node root, const char* type, const std::string& words, int x, int y,
+               const char* justify, int size)
+{
+    pugi::xml_node credit = root.append_child("credit");
+    credit.append_attribute("page") = 1;
+    credit.append_child("credit-type").text().set(type);
+    pugi::xml_node text = credit.append_child("credit-words");
+    text.append_attribute("default-x") = x;
+    text.append_attribute("default-y") = y;
+    text.append_attribute("font-size") = size;
+    text.append_attribute("justify") = justify;
+    text.append_attribute("valign") = "top";
+    text.text().set(words.c_str());
+}
+
+// The parts of the document that hold the user's words: pugixml writes them, so that no
+// character of theirs can break the document.
+void writeHeader(std::string& out, const SongHeader& header, const std::string& title)
+{
+    const std::string artist = xmlSafe(trimmed(header.artist));
+    const std::string from = xmlSafe(trimmed(header.from));
+    const std::string bass = xmlSafe(trimmed(header.bassPerf));
+    pugi::xml_document doc;
+    if (!title.empty())
+        doc.append_child("work").append_child("work-title").text().set(title.c_str());
+    pugi::xml_node identification = doc.append_child("identification");
+    const auto creator = [&](const char* type, const std::string& name) {
+        if (name.empty())
+            return;
+        pugi::xml_node node = identification.append_child("creator");
+        node.append_attribute("type") = type;
+        node.text().set(name.c_str());
+    };
+    creator("composer", artist);
+    // Whoever wrote the tab arranged the song for the bass.
+    creator("arranger", from);
+    identification.append_child("encoding").append_child("software").text().set("Quorlin");
+
+    pugi::xml_node defaults = doc.append_child("defaults");
+    pugi::xml_node scaling = defaults.append_child("scaling");
+    scaling.append_child("millimeters").text().set(7);
+    scaling.append_child("tenths").text().set(40);
+    pugi::xml_node page = defaults.append_child("page-layout");
+    page.append_child("page-height").text().set(kPageHeight);
+    page.append_child("page-width").text().set(kPageWidth);
+    pugi::xml_node margins = page.append_child("page-margins");
+    margins.append_attribute("type") = "both";
+    for (const char* side : {"left-margin", "right-margin", "top-margin", "bottom-margin"})
+        margins.append_child(side).text().set(kMargin);
+
+    // A reader that finds credits shows only them on the first page: the title and the artist
+    // are credits too, beside the bass player the header names.
+    const int top = kPageHeight - kMargin;
+    if (!title.empty())
+        addCredit(doc, "title", title, kPageWidth / 2, top, "center", 22);
+    if (!artist.empty())
+        addCredit(doc, "composer", artist, kPageWidth - kMargin, top - 60, "right", 11);
+    if (!bass.empty())
+        addCredit(doc, "bass", "Bass: " + bass, kMargin, top - 60, "left", 11);
+
+    pugi::xml_node part = doc.append_child("part-list").append_child("score-part");
+    part.append_attribute("id") = "P1";
+    part.append_child("part-name").text().set("Bass");
+    pugi::xml_node instrument = part.append_child("score-instrument");
+    instrument.append_attribute("id") = "P1-I1";
+    instrument.append_child("instrument-name").text().set("Electric Bass");
+    pugi::xml_node midi = part.append_child("midi-instrument");
+    midi.append_attribute("id") = "P1-I1";
+    midi.append_child("midi-channel").text().set(1);
+    // General MIDI counts programs from 1 here: Electric Bass (finger).
+    midi.append_child("midi-program").text().set(34);
+
+    Appender writer(out);
+    for (const pugi::xml_node node : doc.children()) {
+        node.print(writer, "", pugi::format_raw);
+        out += '\n';
+    }
+}
+
+// One stretch of a measure on both staves: a column or part of it, or a rest filling a gap.
+struct Piece {
+    Atom value;
+    std::int32_t column = -1; // -1: a gap between columns, or past the last one
+    bool first = true;        // of its column: where its marks go
+    bool last = true;         // of its column: where slurs and slides leave from
+    bool tupletStart = false;
+    bool tupletStop = false;
+};
+
+// Sharps, as the tuning's own names are written.
+struct Spelling {
+    char step;
+    bool sharp;
+};
+constexpr std::array<Spelling, 12> kSpelling = {{{'C', false},
+                                                 {'C', true},
+                                                 {'D', false},
+                                                 {'D', true},
+                                                 {'E', false},
+                                                 {'F', false},
+                                                 {'F', true},
+                                                 {'G', false},
+                                                 {'G', true},
+                                                 {'A', false},
+                                                 {'A', true},
+                                                 {'B', false}}};
+
+// Step, alter and octave, each name after `prefix`.
+std::string pitchElements(int pitch, std::string_view prefix)
+{
+    const Spelling& s = kSpelling[static_cast<std::size_t>(pitch % 12)];
+    std::string out;
+    const auto element = [&](std::string_view name, std::string_view value) {
+        out.append("<").append(prefix).append(name).append(">").append(value);
+        out.append("</").append(prefix).append(name).append(">");
+    };
+    element("step", std::string_view(&s.step, 1));
+    if (s.sharp)
+        element("alter", "1");
+    element("octave", std::to_string(pitch / 12 - 1));
+    return out;
+}
+
+// Every note's pitch written once, for the thousands of notes of a long tab.
+const std::array<std::string, 128> kPitches = [] {
+    std::array<std::string, 128> pitches;
+    for (std::size_t p = 0; p < pitches.size(); ++p)
+        pitches[p] = pitchElements(static_cast<int>(p), "");
+    return pitches;
+}();
+
+class PartWriter {
+public:
+    PartWriter(std::string& out, const score::Score& score, const instrument::Tuning& tuning,
+               const MusicXmlOptions& options) :
+        m_out(out),
+        m_score(score), m_tuning(tuning), m_options(options),
+        m_measure(options.beats * kWhole / options.beatType),
+        m_strings(instrument::StringCount(score.strings).value())
+    {
+    }
+
+    void write()
+    {
+        put("<part id=\"P1\">\n");
+        const std::vector<Column>& columns = m_score.columns;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            const Column& c = columns[i];
+            if (c.length <= 0)
+                continue;
+            // Never back in time, whatever a score made elsewhere holds.
+            if (c.start > m_time)
+                addSpan(-1, c.start - m_time, false);
+            addSpan(static_cast<std::int32_t>(i), c.length, c.triplet);
+        }
+        // The last measure is filled with rest, and an empty score still has one.
+        if (m_time > m_measureStart || m_number == 1)
+            addSpan(-1, m_measureStart + m_measure - m_time, false);
+        put("</part>\n");
+    }
+
+private:
+    void put(std::string_view text) { m_out.append(text); }
+    void put(char c) { m_out.push_back(c); }
+    void putNumber(std::int64_t value)
+    {
+        std::array<char, 24> digits;
+        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
+        m_out.append(digits.data(), end);
+    }
+
+    void addSpan(std::int32_t column, std::int64_t length, bool triplet)
+    {
+        std::int64_t done = 0;
+        while (done < length) {
+            const std::int64_t piece = std::min(m_measureStart + m_measure - m_time, length - done);
+            m_values.clear();
+            splitIntoValues(piece, triplet, piece != length, m_values);
+            for (std::size_t k = 0; k < m_values.size(); ++k) {
+                Piece p;
+                p.value = m_values[k];
+                p.column = column;
+                p.first = done == 0 && k == 0;
+                p.last = done + piece == length && k + 1 == m_values.size();
+                m_pieces.push_back(p);
+            }
+            done += piece;
+            m_time += piece;
+            if (m_time == m_measureStart + m_measure) {
+                flushMeasure();
+                m_measureStart = m_time;
+            }
+        }
+    }
+
+    // Brackets over the runs of triplet values, three of the first one's kind each.
+    void markTuplets()
+    {
+        std::size_t open = m_pieces.size();
+        std::int64_t filled = 0, span = 0;
+        const auto close = [&](std::size_t last) {
+            // A lone triplet value keeps its ratio, without a bracket of one.
+            if (open < last) {
+                m_pieces[open].tupletStart = true;
+                m_pieces[last].tupletStop = true;
+            }
+            open = m_pieces.size();
+        };
+        for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+            const Atom& v = m_pieces[i].value;
+            if (!v.triplet) {
+                if (open < m_pieces.size())
+                    close(i - 1);
+                continue;
+            }
+            if (open == m_pieces.size()) {
+                open = i;
+                filled = 0;
+                span = v.ticks * 3;
+            }
+            filled += v.ticks;
+            if (filled >= span)
+                close(i);
+        }
+        if (open < m_pieces.size())
+            close(m_pieces.size() - 1);
+    }
+
+    bool sounds(const Piece& p) const
+    {
+        if (p.column < 0)
+            return false;
+        const Column& c = m_score.columns[static_cast<std::size_t>(p.column)];
+        return !c.rest && !c.notes.empty();
+    }
+
+    void flushMeasure()
+    {
+        markTuplets();
+        put("<measure number=\"");
+        putNumber(m_number);
+        put("\">\n");
+        if (m_number == 1)
+            writeAttributes();
+        const bool silent = std::none_of(m_pieces.begin(), m_pieces.end(),
+                                         [this](const Piece& p) { return sounds(p); });
+        for (int staff = 1; staff <= kStaves; ++staff) {
+            if (staff > 1) {
+                put("<backup><duration>");
+                putNumber(m_measure);
+                put("</duration></backup>\n");
+            }
+            if (silent) {
+                writeMeasureRest(staff);
+                continue;
+            }
+            for (const Piece& p : m_pieces) {
+                if (!sounds(p)) {
+                    writeRest(p, staff);
+                    continue;
+                }
+                const Column& c = m_score.columns[static_cast<std::size_t>(p.column)];
+                for (std::size_t k = 0; k < c.notes.size(); ++k)
+                    writeNote(p, c, k, staff);
+            }
+        }
+        put("</measure>\n");
+        m_pieces.clear();
+        ++m_number;
+    }
+
+    void writeAttributes()
+    {
+        put("<attributes><divisions>");
+        putNumber(score::kTicksPerBeat);
+        put("</divisions><key><fifths>0</fifths></key><time><beats>");
+        putNumber(m_options.beats);
+        put("</beats><beat-type>");
+        putNumber(m_options.beatType);
+        put("</beat-type></time><staves>2</staves>");
+        // Bass parts are written an octave above their sound.
+        put("<clef number=\"1\"><sign>F</sign><line>4</line>"
+            "<clef-octave-change>-1</clef-octave-change></clef>");
+        put("<clef number=\"2\"><sign>TAB</sign></clef><staff-details number=\"2\"><staff-lines>");
+        putNumber(m_strings);
+        put("</staff-lines>");
+        // Line 1 is the lowest: the last string of the tab.
+        for (int line = 1; line <= m_strings; ++line) {
+            const int pitch = openPitch(m_strings + 1 - line);
+            put("<staff-tuning line=\"");
+            putNumber(line);
+            put("\">");
+            put(pitchElements(pitch, "tuning-"));
+            put("</staff-tuning>");
+        }
+        put("</staff-details></attributes>\n<direction placement=\"above\"><direction-type>"
+            "<metronome><beat-unit>quarter</beat-unit><per-minute>");
+        putNumber(m_score.tempo);
+        put("</per-minute></metronome></direction-type><staff>1</staff><sound tempo=\"");
+        putNumber(m_score.tempo);
+        put("\"/></direction>\n");
+    }
+
+    // What the string's first note says it was tuned to, so the tab staff shows the tab's
+    // frets; else its name in the tuning; else the usual tuning of its place.
+    int openPitch(int string) const
+    {
+        for (const Column& c : m_score.columns) {
+            for (const Note& n : c.notes) {
+                if (n.string == string)
+                    return clampPitch(n.pitch - n.fret);
+            }
+        }
+        const instrument::StringCount count(m_strings);
+        if (const int pitch = score::openPitch(string, count, m_tuning.at(string)); pitch >= 0)
+            return pitch;
+        instrument::Tuning usual;
+        usual.followStringCount(instrument::kMinStrings, count.value());
+        return std::max(score::openPitch(string, count, usual.at(string)), 12);
+    }
+
+    static int clampPitch(int pitch) { return std::clamp(pitch, 12, 127); }
+
+    void writeValue(const Atom& v)
+    {
+        if (v.type >= 0) {
+            put("<type>");
+            put(kTypes[static_cast<std::size_t>(v.type)]);
+            put("</type>");
+        }
+        for (int d = 0; d < v.dots; ++d)
+            put("<dot/>");
+        if (v.triplet)
+            put("<time-modification><actual-notes>3</actual-notes>"
+                "<normal-notes>2</normal-notes></time-modification>");
+    }
+
+    void writeStaffAndVoice(int staff, bool voiceFirst)
+    {
+        if (voiceFirst)
+            put(staff == 1 ? "<voice>1</voice>" : "<voice>5</voice>");
+        else
+            put(staff == 1 ? "<staff>1</staff>" : "<staff>2</staff>");
+    }
+
+    void writeTuplet(const Piece& p)
+    {
+        if (p.tupletStart)
+            put("<tuplet type=\"start\" bracket=\"yes\"/>");
+        if (p.tupletStop)
+            put("<tuplet type=\"stop\"/>");
+    }
+
+    void writeMeasureRest(int staff)
+    {
+        put("<note><rest measure=\"yes\"/><duration>");
+        putNumber(m_measure);
+        put("</duration>");
+        writeStaffAndVoice(staff, true);
+        writeStaffAndVoice(staff, false);
+        put("</note>\n");
+    }
+
+    void writeRest(const Piece& p, int staff)
+    {
+        put("<note><rest/><duration>");
+        putNumber(p.value.ticks);
+        put("</duration>");
+        writeStaffAndVoice(staff, true);
+        writeValue(p.value);
+        writeStaffAndVoice(staff, false);
+        if (p.tupletStart || p.tupletStop) {
+            put("<notations>");
+            writeTuplet(p);
+            put("</notations>");
+        }
+        put("</note>\n");
+    }
+
+    // The note on `string` in the column `step` away from `column`, when no gap parts them.
+    const Note* neighbourOn(const Column& column, int string, int step) const
+    {
+        const auto index = (&column - m_score.columns.data()) + step;
+        if (index < 0 || static_cast<std::size_t>(index) >= m_score.columns.size())
+            return nullptr;
+        const Column& other = m_score.columns[static_cast<std::size_t>(index)];
+        const Column& earlier = step < 0 ? other : column;
+        if (earlier.start + earlier.length != (step < 0 ? column : other).start)
+            return nullptr;
+        for (const Note& n : other.notes) {
+            if (n.string == string)
+                return &n;
+        }
+        return nullptr;
+    }
+
+    int take(std::array<bool, kNumbers>& used)
+    {
+        for (int n = 0; n < kNumbers; ++n) {
+            if (!used[static_cast<std::size_t>(n)]) {
+                used[static_cast<std::size_t>(n)] = true;
+                return n + 1;
+            }
+        }
+        return 0; // all six in use: this one goes unmarked
+    }
+
+    void putNumbered(std::string_view element, int number, std::string_view type)
+    {
+        put('<');
+        put(element);
+        put(" number=\"");
+        putNumber(number);
+        put("\" type=\"");
+        put(type);
+        put('"');
+    }
+
+    void writeNote(const Piece& p, const Column& c, std::size_t k, int staff)
+    {
+        const Note& n = c.notes[k];
+        const int pitch = clampPitch(n.pitch);
+        put(k == 0 ? "<note><pitch>" : "<note><chord/><pitch>");
+        put(kPitches[static_cast<std::size_t>(pitch)]);
+        put("</pitch><duration>");
+        putNumber(p.value.ticks);
+        put("</duration>");
+        if (!p.first)
+            put("<tie type=\"stop\"/>");
+        if (!p.last)
+            put("<tie type=\"start\"/>");
+        writeStaffAndVoice(staff, true);
+        writeValue(p.value);
+        writeStaffAndVoice(staff, false);
+
+        const std::size_t notations = m_out.size();
+        put("<notations>");
+        if (!p.first)
+            put("<tied type=\"stop\"/>");
+        if (!p.last)
+            put("<tied type=\"start\"/>");
+        if (k == 0)
+            writeTuplet(p);
+
+        const auto string = static_cast<std::size_t>(std::clamp(n.string, 0, 6));
+        Open& open = m_open[static_cast<std::size_t>(staff - 1)][string];
+        const bool joined = p.first && neighbourOn(c, n.string, -1) != nullptr;
+        // Closing first: a note both ending and starting a slur may take its number again.
+        int legatoEnd = 0;
+        if (joined && isLegato(n.technique) && open.slur != 0) {
+            legatoEnd = open.slur;
+            putNumbered("slur", legatoEnd, "stop");
+            put("/>");
+            m_slurs[static_cast<std::size_t>(legatoEnd - 1)] = false;
+            open.slur = 0;
+        }
+        if (joined && isSlide(n.technique) && open.slide != 0) {
+            putNumbered("slide", open.slide, "stop");
+            put(" line-type=\"solid\"/>");
+            m_slides[static_cast<std::size_t>(open.slide - 1)] = false;
+            open.slide = 0;
+        }
+        const Note* next = p.last ? neighbourOn(c, n.string, 1) : nullptr;
+        int legatoStart = 0;
+        if (next != nullptr && isLegato(next->technique) && (open.slur = take(m_slurs)) != 0) {
+            legatoStart = open.slur;
+            putNumbered("slur", legatoStart, "start");
+            put("/>");
+        }
+        if (next != nullptr && isSlide(next->technique) && (open.slide = take(m_slides)) != 0) {
+            putNumbered("slide", open.slide, "start");
+            put(" line-type=\"solid\"/>");
+        }
+
+        const std::size_t technical = m_out.size();
+        put("<technical>");
+        if (staff == 2) {
+            put("<string>");
+            putNumber(n.string);
+            put("</string><fret>");
+            putNumber(n.fret);
+            put("</fret>");
+        }
+        const auto legato = [&](Technique t) -> std::string_view {
+            return t == Technique::HammerOn ? "hammer-on" : "pull-off";
+        };
+        if (legatoEnd != 0) {
+            putNumbered(legato(n.technique), legatoEnd, "stop");
+            put("/>");
+        }
+        if (legatoStart != 0) {
+            putNumbered(legato(next->technique), legatoStart, "start");
+            put(next->technique == Technique::HammerOn ? ">H</hammer-on>" : ">P</pull-off>");
+        }
+        // The thumb slaps; a pop snaps the string against the frets.
+        if (p.first && n.technique == Technique::Slap)
+            put("<pluck>T</pluck>");
+        if (p.first && n.technique == Technique::Pop)
+            put("<snap-pizzicato/>");
+        if (m_out.size() == technical + 11)
+            m_out.resize(technical);
+        else
+            put("</technical>");
+
+        // A slide from no note before it comes from somewhere below or above.
+        if (p.first && isSlide(n.technique) && neighbourOn(c, n.string, -1) == nullptr)
+            put(n.technique == Technique::SlideUp ? "<articulations><scoop/></articulations>"
+                                                  : "<articulations><plop/></articulations>");
+        if (m_out.size() == notations + 11)
+            m_out.resize(notations);
+        else
+            put("</notations>");
+        put("</note>\n");
+    }
+
+    struct Open {
+        int slur = 0;
+        int slide = 0;
+    };
+
+    std::string& m_out;
+    const score::Score& m_score;
+    const instrument::Tuning& m_tuning;
+    const MusicXmlOptions& m_options;
+    const std::int64_t m_measure;
+    const int m_strings;
+    std::int64_t m_time = 0;
+    std::int64_t m_measureStart = 0;
+    std::int64_t m_number = 1;
+    std::vector<Piece> m_pieces;
+    std::vector<Atom> m_values;
+    // By staff, then string: the slur and slide each string has under way.
+    std::array<std::array<Open, instrument::kMaxStrings + 1>, kStaves> m_open{};
+    std::array<bool, kNumbers> m_slurs{};
+    std::array<bool, kNumbers> m_slides{};
+};
+
+} // namespace
+
+bool validTimeSignature(int beats, int beatType)
+{
+    return beats >= 1 && beats <= kMaxBeats && beatType >= 1 && beatType <= kMaxBeatType &&
+           (beatType & (beatType - 1)) == 0;
+}
+
+bool readTimeSignature(std::string_view text, MusicXmlOptions& options)
+{
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos)
+        return false;
+    int beats = 0, beatType = 0;
+    const auto number = [](std::string_view digits, int& value) {
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+    };
+    if (!number(text.substr(0, slash), beats) || !number(text.substr(slash + 1), beatType) ||
+        !validTimeSignature(beats, beatType))
+        return false;
+    options.beats = beats;
+    options.beatType = beatType;
+    return true;
+}
+
+std::string commentTitle(const SongHeader& header)
+{
+    for (const std::string& line : header.comments) {
+        if (const std::string_view title = trimmed(line); !title.empty())
+            return std::string(title);
+    }
+    return {};
+}
+
+std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,
+                         const SongHeader& header, const MusicXmlOptions& options)
+{
+    if (!validTimeSignature(options.beats, options.beatType))
+        throw std::out_of_range("no such time signature: " + std::to_string(options.beats) + "/" +
+                                std::to_string(options.beatType));
+    std::string out;
+    // More than a column and its notes take on both staves, so that a long tab is not copied
+    // as it grows: pages reserved and never written cost nothing.
+    std::size_t notes = 0;
+    for (const score::Column& c : score.columns)
+        notes += c.notes.size();
+    out.reserve(4096 + score.columns.size() * 300 + notes * 600);
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
+           "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 Partwise//EN\" "
+           "\"http://www.musicxml.org/dtds/partwise.dtd\">\n"
+           "<score-partwise version=\"3.1\">\n";
+    writeHeader(out, header,
+                options.titleFromComments ? xmlSafe(commentTitle(header)) : std::string());
+    PartWriter(out, score, tuning, options).write();
+    out += "</score-partwise>\n";
+    return out;
+}
+
+void writeMusicXml(std::ostream& out, const score::Score& score, const instrument::Tuning& tuning,
+                   const SongHeader& header, const MusicXmlOptions& options)
+{
+    const std::string text = musicXmlText(score, tuning, header, options);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+} // namespace quorlin::files

@@ -1,0 +1,40 @@
+#pragma once
+
+// The tab as a MusicXML 3.1 score for notation programs: one electric bass part on two
+// staves, standard notation in the bass clef an octave above the sound and the tablature
+// below it, the same notes on both. Notes carry their pitch; on the tab staff also their
+// string and fret. Measures follow the time signature; what crosses a bar line is split and
+// tied. No Qt here.
+
+#include "files/SongHeader.h"
+#include "score/Score.h"
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace quorlin::files {
+
+struct MusicXmlOptions {
+    int beats = 4;
+    int beatType = 4;
+    // The first comment line becomes the work title.
+    bool titleFromComments = false;
+};
+
+// 1 to 32 beats of a whole, half, quarter... down to a thirty-second note.
+bool validTimeSignature(int beats, int beatType);
+// "3/4" into the options; false, leaving them, for anything else.
+bool readTimeSignature(std::string_view text, MusicXmlOptions& options);
+
+// The first comment line without its surrounding blanks; empty when there is none.
+std::string commentTitle(const SongHeader& header);
+
+// Throws std::out_of_range for a time signature validTimeSignature refuses. An empty score
+// gives one measure of rest.
+std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,
+                         const SongHeader& header, const MusicXmlOptions& options = {});
+void writeMusicXml(std::ostream& out, const score::Score& score, const instrument::Tuning& tuning,
+                   const SongHeader& header, const MusicXmlOptions& options = {});
+
+} // namespace quorlin::files

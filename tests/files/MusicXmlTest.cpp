@@ -1,0 +1,287 @@
+// The tab as MusicXML: tabs in, the document read back with XPath, every measure full on both
+// staves, and the file well formed to another XML reader.
+
+#include "files/MusicXml.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unistd.h>
+
+namespace quorlin::files {
+namespace {
+
+using Checks = std::vector<std::pair<const char*, std::string>>;
+
+struct Case {
+    const char* name;
+    std::string_view tab; // lines parted by '\n'
+    Checks checks;
+    MusicXmlOptions options = {};
+    int strings = 4;
+    int tempo = 100;
+    SongHeader header = {};
+};
+
+const std::vector<Case>& cases()
+{
+    static const std::vector<Case> all = {
+        {"pitch, value and place of each note; the measure filled with rest",
+         "|   q  e  s s.\nG --3---------\nD -----5------\nA ------------\nE --------0--1\n>",
+         {{"//note[staff=1]/pitch", "A12 G2 E1 F1"},
+          {"//note[staff=1][pitch]/type", "quarter eighth 16th 16th"},
+          {"//note[staff=1][pitch]/duration", "480 240 120 180"},
+          {"//note[staff=1][pitch][dot]/pitch", "F1"},
+          {"//note[staff=2]/notations/technical/string", "1 2 4 4"},
+          {"//note[staff=2]/notations/technical/fret", "3 5 0 1"},
+          {"count(//note[staff=1]//technical)", "0"},
+          {"//note[staff=1][rest]/duration", "720 180"},
+          {"//note[staff=1]/voice", "1 1 1 1 1 1"},
+          {"//note[staff=2]/voice", "5 5 5 5 5 5"},
+          {"//attributes/clef", "F4-1 TAB"},
+          {"//sound/@tempo", "100"},
+          {"//metronome", "quarter100"},
+          {"//time", "44"},
+          {"//midi-program", "34"}}},
+        {"a chord",
+         "|   q\nG --5\nD --7\nA -10\nE ---\n>",
+         {{"//note[staff=1][pitch]/pitch", "C3 A2 G2"},
+          {"//note[staff=1][chord]/pitch", "A2 G2"},
+          {"//note[staff=2][chord]//string", "2 3"}}},
+        {"a triplet of chords and its bracket",
+         "|   e  e  e  q\nG --5~~5~~7--0\nD --3~~3~~3---\nA ------------\nE ------------\n>",
+         {{"//note[staff=1][not(chord)][time-modification]/duration", "160 160 160"},
+          {"//note[staff=1][chord]/time-modification", "32 32 32"},
+          {"//note[staff=1][pitch][not(chord)]/type", "eighth eighth eighth quarter"},
+          {"//note[staff=1]//tuplet/@type", "start stop"},
+          {"//note[staff=1][.//tuplet]/pitch", "C3 D3"},
+          {"//note[staff=2]//tuplet/@type", "start stop"}}},
+        {"a triplet of dotted sixteenths",
+         "|   q s. s. s.\nG --3---------\nD ----12~12~12\nA ------------\nE ------------\n>",
+         {{"//note[staff=1][time-modification]/type", "16th 16th 16th"},
+          {"count(//note[staff=1][time-modification]/dot)", "3"},
+          {"//note[staff=1][time-modification]/duration", "120 120 120"}}},
+        {"rest, a column with no note and the time of an unreadable one",
+         "|   q  q  q  q\nG --5X-7------\nD ------------\nA ------------\nE ------------\n>        "
+         "    r",
+         {{"//note[staff=1][rest]/duration", "480 480 480"},
+          {"//note[staff=1][rest]/type", "quarter quarter quarter"}}},
+        {"a gap parts a slide from the note before",
+         "|   q  q  q\nG --5X-7\\-9\nD ---------\nA ---------\nE ---------\n>",
+         {{"count(//slide)", "0"}, {"//note[staff=1][.//scoop]/pitch", "E3"}}},
+        {"a triplet cut by the bar line, and two triplet notes before a whole one",
+         "|  h.  e  q  q  q  e  e  w\nG --5--5--7~~7~~7--5~~5--7\nD ------------------------"
+         "\nA ------------------------\nE ------------------------\n>",
+         {{"//measure[1]/note[staff=1][last()]/type", "eighth"},
+          {"count(//measure[1]/note[staff=1][last()]/time-modification)", "0"},
+          {"//measure[2]/note[staff=1][1]/type", "16th"},
+          {"//measure[2]/note[staff=1][1]/time-modification", "32"}}},
+        {"a slapped note across the bar line is tied and slapped once",
+         "|  h.  h\nG --5--7\nD ------\nA ------\nE ------\n>      +",
+         {{"count(//pluck)", "2"}, {"//note[staff=1]/tie/@type", "start stop"}}},
+        {"a note across the bar line is tied",
+         "|  h.  h\nG --5--7\nD ------\nA ------\nE ------\n>",
+         {{"//measure[1]/note[staff=1]/type", "half quarter"},
+          {"//measure[1]/note[staff=1]/dot/../type", "half"},
+          {"//measure[1]/note[staff=1][last()]/tie/@type", "start"},
+          {"//note[staff=1]/notations/tied/@type", "start stop"},
+          {"//note[staff=2]/tie/@type", "start stop"},
+          {"//measure[2]/note[staff=1]/type", "quarter half"},
+          {"//measure[2]/note[staff=1][rest]/dot/../duration", "1440"}}},
+        {"three four: the same tab in fewer and shorter measures",
+         "|  h.  h\nG --5--7\nD ------\nA ------\nE ------\n>",
+         {{"count(//measure)", "2"},
+          {"//time", "34"},
+          {"//measure[2]/note[staff=1]/duration", "960 480"},
+          {"count(//tie)", "0"}},
+         {3, 4}},
+        {"six eight",
+         "|   h  h\nG --5--7\nD ------\nA ------\nE ------\n>",
+         {{"//measure[1]/note[staff=1]/duration", "960 480"},
+          {"//measure[2]/note[staff=1]/duration", "480 960"},
+          {"//backup/duration", "1440 1440"}},
+         {6, 8}},
+        {"hammer-on, pull-off and slides take the note before on their string",
+         "|   q  q  q  q  q  q\nG --5H-7P-5\\-9/-5---\nD ------------------\nA "
+         "------------------\nE ---------------/-3\n>",
+         {{"//note[staff=1]//slur/@type", "start stop start stop"},
+          {"//note[staff=1]//slur/@number", "1 1 1 1"},
+          {"//note[staff=1]//hammer-on/@type", "start stop"},
+          {"//note[staff=1]//hammer-on[@type='start']", "H"},
+          {"//note[staff=1]//pull-off/@type", "start stop"},
+          {"//note[staff=1][.//pull-off/@type='stop']/pitch", "C3"},
+          {"//note[staff=2]//slide/@type", "start stop start stop"},
+          {"//note[staff=1][.//slide/@type='stop']/pitch", "E3 C3"},
+          {"//note[staff=1][.//plop]/pitch", "G1"},
+          {"count(//scoop)", "0"}}},
+        {"a slur over the bar line: the tab staff numbers its own while the first is open",
+         "|   w  q  q\nG --5H-7---\nD ---------\nA ---------\nE ------\\-3\n>",
+         {{"//note[staff=1]//slur/@number", "1 1"},
+          {"//note[staff=2]//slur/@number", "2 2"},
+          {"//note[staff=1][.//scoop]/pitch", "G1"}}},
+        {"slap and pop",
+         "|   q  q\nG --5---\nD -----7\nA ------\nE ------\n>   +  .",
+         {{"//note[staff=1]//pluck", "T"},
+          {"//note[staff=2][.//pluck]/pitch", "C3"},
+          {"//note[staff=1][.//snap-pizzicato]/pitch", "A2"}}},
+        {"five strings, the fifth tuned to A",
+         "|   q  q\nG ------\nD ------\nA ------\nE ------\nA --0--2\n>",
+         {{"//staff-lines", "5"},
+          {"//staff-tuning", "A0 E1 A1 D2 G2"},
+          {"//note[staff=1]/pitch", "A0 B0"},
+          {"//note[staff=2]//string", "5 5"}},
+         {},
+         5},
+        {"a string dropped on its line: the tab staff is tuned as the notes say",
+         "|   q\nG ---\nD ---\nA ---\nD --2\n>",
+         {{"//staff-tuning[@line=1]", "D1"}, {"//note[staff=2]//fret", "2"}}},
+        {"six strings at 137 beats a minute",
+         "|   q\nC -10\nG ---\nD ---\nA ---\nE ---\nB --1\n>",
+         {{"//staff-tuning", "B0 E1 A1 D2 G2 C3"},
+          {"//note[staff=1]/pitch", "A13 C1"},
+          {"//note[staff=2]//string", "1 6"},
+          {"//sound/@tempo", "137"}},
+         {},
+         6,
+         137},
+        {"header: the title from the comments, names whatever their characters",
+         "|   q\nG --5\nD ---\nA ---\nE ---\n>",
+         {{"//work/work-title", "First title"},
+          {"//credit[credit-type='title']/credit-words", "First title"},
+          {"//creator[@type='composer']", "A & B"},
+          {"//credit[credit-type='composer']/credit-words", "A & B"},
+          {"//creator[@type='arranger']", "Tab <writer>"},
+          {"//credit[credit-type='bass']/credit-words", "Bass: Ba\xEF\xBF\xBDss"}},
+         {4, 4, true},
+         4,
+         100,
+         {"Tab <writer>", " A & B ", "Ba\xFF\x01ss", {"", "  First title  ", "second"}}},
+        {"header without the title",
+         "|   q\nG --5\nD ---\nA ---\nE ---\n>",
+         {{"count(//work)", "0"}, {"count(//credit)", "1"}},
+         {},
+         4,
+         100,
+         {"", "", "Someone", {"Not a title"}}},
+        {"nothing to play is one measure of rest",
+         "",
+         {{"count(//measure)", "1"},
+          {"//note/rest/@measure", "yes yes"},
+          {"//note/duration", "1920 1920"},
+          {"count(//credit)", "0"}}},
+    };
+    return all;
+}
+
+// The case's tab written as MusicXML with the usual tuning of its string count.
+std::string exported(const Case& c)
+{
+    std::vector<std::string_view> views;
+    for (std::size_t from = 0; from < c.tab.size();) {
+        const std::size_t end = std::min(c.tab.find('\n', from), c.tab.size());
+        views.push_back(c.tab.substr(from, end - from));
+        from = end + 1;
+    }
+    instrument::Tuning tuning;
+    tuning.followStringCount(instrument::kMinStrings, c.strings);
+    const score::Score score =
+        score::readScore(views, instrument::StringCount(c.strings), tuning, c.tempo);
+    return musicXmlText(score, tuning, c.header, c.options);
+}
+
+// The nodes the query selects, their values one after the other.
+std::string ask(const pugi::xml_document& doc, const char* xpath)
+{
+    const pugi::xpath_query query(xpath);
+    if (query.return_type() != pugi::xpath_type_node_set)
+        return query.evaluate_string(doc);
+    const pugi::xpath_query value("string(.)");
+    std::string out;
+    for (const pugi::xpath_node& n : query.evaluate_node_set(doc)) {
+        out += out.empty() ? "" : " ";
+        out += n.attribute() ? n.attribute().value() : value.evaluate_string(n);
+    }
+    return out;
+}
+
+// Both staves fill every measure exactly, and each slur and slide that starts stops.
+void expectWholeMeasures(const pugi::xml_document& doc, const MusicXmlOptions& options)
+{
+    const std::int64_t length = options.beats * 1920 / options.beatType;
+    int number = 0;
+    for (const pugi::xml_node measure :
+         doc.child("score-partwise").child("part").children("measure")) {
+        EXPECT_EQ(measure.attribute("number").as_int(), ++number);
+        std::map<int, std::int64_t> filled; // by staff
+        for (const pugi::xml_node note : measure.children("note")) {
+            if (!note.child("chord"))
+                filled[note.child("staff").text().as_int()] +=
+                    note.child("duration").text().as_llong();
+        }
+        EXPECT_EQ(filled, (std::map<int, std::int64_t>{{1, length}, {2, length}}))
+            << "measure " << number;
+        EXPECT_EQ(measure.child("backup").child("duration").text().as_llong(), length);
+    }
+    // Every note and rest has a written value, but a whole measure's rest.
+    EXPECT_EQ(ask(doc, "count(//note[not(type) and not(rest/@measure)])"), "0");
+    for (const char* kind : {"slur", "slide"}) {
+        for (const char* staff : {"1", "2"}) {
+            const std::string notes = "//note[staff=" + std::string(staff) + "]//" + kind;
+            EXPECT_EQ(ask(doc, ("count(" + notes + "[@type='start'])").c_str()),
+                      ask(doc, ("count(" + notes + "[@type='stop'])").c_str()))
+                << kind << " on staff " << staff;
+        }
+    }
+}
+
+TEST(MusicXml, EachTabReadsBackAsItsNotesInFullMeasures)
+{
+    for (const Case& c : cases()) {
+        SCOPED_TRACE(c.name);
+        const std::string text = exported(c);
+        pugi::xml_document doc;
+        ASSERT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_doctype));
+        EXPECT_EQ(ask(doc, "/score-partwise/@version"), "3.1");
+        for (const auto& [xpath, expected] : c.checks)
+            EXPECT_EQ(ask(doc, xpath), expected) << xpath;
+        expectWholeMeasures(doc, c.options);
+    }
+}
+
+TEST(MusicXml, AnotherXmlReaderTakesEveryExport)
+{
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("quorlin-musicxml-" + std::to_string(getpid()) + ".musicxml");
+    for (const Case& c : cases()) {
+        std::ofstream(file, std::ios::binary) << exported(c);
+        EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0) << c.name;
+    }
+    std::filesystem::remove(file);
+}
+
+TEST(MusicXml, TimeSignaturesAndTitles)
+{
+    const std::pair<const char*, const char*> signatures[] = {
+        {"3/4", "3/4"}, {"32/32", "32/32"}, {"1/1", "1/1"}, {"12/8", "12/8"}, {"33/4", "-"},
+        {"0/4", "-"},   {"4/3", "-"},       {"4/64", "-"},  {"4/", "-"},      {"/4", "-"},
+        {"4-4", "-"},   {" 3/4", "-"},      {"3/4x", "-"},  {"", "-"},
+    };
+    for (const auto& [text, read] : signatures) {
+        MusicXmlOptions options;
+        const bool ok = readTimeSignature(text, options);
+        EXPECT_EQ(ok ? std::to_string(options.beats) + "/" + std::to_string(options.beatType)
+                     : std::string("-"),
+                  read)
+            << text;
+    }
+    EXPECT_THROW(musicXmlText({}, {}, {}, {5, 6}), std::out_of_range);
+    EXPECT_EQ(commentTitle({"", "", "", {"", " \t", " Song\t"}}), "Song");
+    EXPECT_EQ(commentTitle({"", "", "", {"  "}}), "");
+}
+
+} // namespace
+} // namespace quorlin::files
