@@ -16,6 +16,9 @@ namespace {
 
 constexpr std::string_view kExportMidi = "--export-midi";
 constexpr std::string_view kExportWav = "--export-wav";
+constexpr std::string_view kExportMusicXml = "--export-musicxml";
+constexpr std::string_view kTime = "--time";
+constexpr std::string_view kTitleFromComments = "--title-from-comments";
 constexpr std::string_view kTempo = "--tempo";
 constexpr std::string_view kSoundFont = "--soundfont";
 
@@ -61,7 +64,7 @@ bool isToolkitOption(std::string_view name, bool& takesValue)
 CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
     CommandLine line;
-    bool help = false, version = false, optionsEnd = false;
+    bool help = false, version = false, optionsEnd = false, musicXmlOption = false;
     std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
@@ -92,13 +95,14 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             help = true;
         } else if (arg == "--version") {
             version = true;
-        } else if (arg == kExportMidi || arg == kExportWav) {
+        } else if (arg == kExportMidi || arg == kExportWav || arg == kExportMusicXml) {
             if (line.mode != CommandLine::Mode::Window)
                 return invalid("only one export at a time");
             if (attached || i + 2 >= args.size())
                 return invalid(std::string(arg) + " needs an input tab and an output file");
-            line.mode =
-                arg == kExportMidi ? CommandLine::Mode::ExportMidi : CommandLine::Mode::ExportWav;
+            line.mode = arg == kExportMidi  ? CommandLine::Mode::ExportMidi
+                        : arg == kExportWav ? CommandLine::Mode::ExportWav
+                                            : CommandLine::Mode::ExportMusicXml;
             line.input = args[++i];
             line.output = args[++i];
         } else if (arg == kTempo) {
@@ -113,6 +117,15 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             if (!text || text->empty())
                 return invalid("--soundfont needs a sound font file");
             line.soundFont = *text;
+        } else if (arg == kTime) {
+            const auto text = value();
+            if (!text || !files::readTimeSignature(*text, line.musicXml))
+                return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
+                               "1, 2, 4, 8, 16 or 32");
+            musicXmlOption = true;
+        } else if (arg == kTitleFromComments && !attached) {
+            line.musicXml.titleFromComments = true;
+            musicXmlOption = true;
         } else if (isToolkitOption(bare, takesValue)) {
             if (takesValue && !value())
                 return invalid(std::string(arg) + " needs a value");
@@ -129,9 +142,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
     if (exporting && !files.empty())
         return invalid("unexpected " + std::string(files.front()) + " after the export");
     if (!exporting && (line.tempo || !line.soundFont.empty()))
-        return invalid("--tempo and --soundfont go with --export-midi or --export-wav");
-    if (!line.soundFont.empty() && line.mode == CommandLine::Mode::ExportMidi)
+        return invalid("--tempo and --soundfont go with an export");
+    if (!line.soundFont.empty() && line.mode != CommandLine::Mode::ExportWav)
         return invalid("--soundfont goes with --export-wav only");
+    if (musicXmlOption && line.mode != CommandLine::Mode::ExportMusicXml)
+        return invalid("--time and --title-from-comments go with --export-musicxml only");
     if (files.size() > 1)
         return invalid("one tab at a time, not " + std::to_string(files.size()));
     if (!files.empty())
@@ -142,7 +157,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
 std::string usageLine()
 {
     return "usage: quorlin [FILE] | --export-midi IN.tab OUT.mid [--tempo N] | --export-wav "
-           "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --help | --version";
+           "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --export-musicxml IN.tab "
+           "OUT.musicxml [--tempo N] [--time B/T] [--title-from-comments] | --help | --version";
 }
 
 std::string helpText()
@@ -154,8 +170,14 @@ as plain text. With FILE, the window opens that tab as Load would.
 
   --export-midi IN.tab OUT.mid  write the tab as a Standard MIDI File, without a window
   --export-wav IN.tab OUT.wav   write the tab's sound as a 44.1 kHz 16-bit WAV file
+  --export-musicxml IN.tab OUT.musicxml
+                                write the tab as a MusicXML score for notation programs:
+                                standard notation and tablature of the same notes
   --tempo N                     beats per minute (20 to 400) instead of the tab's own
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
+  --time B/T                    the MusicXML score's time signature, 4/4 unless given:
+                                1 to 32 beats of a 1, 2, 4, 8, 16 or 32
+  --title-from-comments         the MusicXML score's title is the first comment line
   --help                        show this help and exit
   --version                     show the version and exit
 
@@ -187,6 +209,13 @@ int runExport(const CommandLine& line)
                      line.input.c_str(), skipped.c_str());
 
     QString problem;
+    if (line.mode == CommandLine::Mode::ExportMusicXml) {
+        if (!ui::exportMusicXml(score, tab.state.tuning, tab.header.value_or(files::SongHeader()),
+                                line.musicXml, QString::fromLocal8Bit(line.output.c_str()),
+                                problem))
+            return fail(problem.toStdString());
+        return 0;
+    }
     const auto format =
         line.mode == CommandLine::Mode::ExportMidi ? ui::ExportFormat::Midi : ui::ExportFormat::Wav;
     if (!ui::exportPerformance(format, score::perform(score),

@@ -2,6 +2,8 @@
 
 // What the command line asks for, decided before any window or application object exists.
 
+#include "files/MusicXml.h"
+
 #include <optional>
 #include <span>
 #include <string>
@@ -10,13 +12,15 @@
 namespace quorlin::app {
 
 struct CommandLine {
-    enum class Mode { Window, ExportMidi, ExportWav, Help, Version, Invalid };
+    enum class Mode { Window, ExportMidi, ExportWav, ExportMusicXml, Help, Version, Invalid };
     Mode mode = Mode::Window;
     // The tab to open in the window, or to export.
     std::string input;
     std::string output;
     std::optional<int> tempo;
     std::string soundFont;
+    // The time signature and the title, for MusicXML.
+    files::MusicXmlOptions musicXml;
     // Why the line is invalid, in one line for stderr.
     std::string error;
 };

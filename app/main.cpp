@@ -28,6 +28,7 @@ int main(int argc, char** argv)
         return 0;
     case CommandLine::Mode::ExportMidi:
     case CommandLine::Mode::ExportWav:
+    case CommandLine::Mode::ExportMusicXml:
         return quorlin::app::runExport(line);
     case CommandLine::Mode::Window:
         break;

@@ -54,6 +54,15 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
     return false;
 }
 
+bool saveWhole(const std::string& bytes, const QString& target, QString& problem)
+{
+    QString why;
+    if (saveFile(target, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), why))
+        return true;
+    problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
+    return false;
+}
+
 } // namespace
 
 bool exportPerformance(ExportFormat format, const score::Performance& performance,
@@ -62,12 +71,14 @@ bool exportPerformance(ExportFormat format, const score::Performance& performanc
 {
     if (format == ExportFormat::Wav)
         return exportWav(performance, target, soundFont, progress, problem);
-    const std::string bytes = files::midiFileBytes(performance);
-    QString why;
-    if (saveFile(target, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), why))
-        return true;
-    problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
-    return false;
+    return saveWhole(files::midiFileBytes(performance), target, problem);
+}
+
+bool exportMusicXml(const score::Score& score, const instrument::Tuning& tuning,
+                    const files::SongHeader& header, const files::MusicXmlOptions& options,
+                    const QString& target, QString& problem)
+{
+    return saveWhole(files::musicXmlText(score, tuning, header, options), target, problem);
 }
 
 } // namespace quorlin::ui

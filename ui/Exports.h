@@ -1,8 +1,9 @@
 #pragma once
 
-// Writing the tab as MIDI or as sound, the same for the menu and the command line: the
+// Writing the tab as MIDI, MusicXML or sound, the same for the menu and the command line: the
 // file is written whole or not at all. Needs no window, nor an application object.
 
+#include "files/MusicXml.h"
 #include "score/Performance.h"
 
 #include <QString>
@@ -30,5 +31,10 @@ std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
 bool exportPerformance(ExportFormat format, const score::Performance& performance,
                        const QString& target, const QString& soundFont,
                        const ExportProgress& progress, QString& problem);
+
+// The score as MusicXML, written whole or not at all. False with the reason in words.
+bool exportMusicXml(const score::Score& score, const instrument::Tuning& tuning,
+                    const files::SongHeader& header, const files::MusicXmlOptions& options,
+                    const QString& target, QString& problem);
 
 } // namespace quorlin::ui

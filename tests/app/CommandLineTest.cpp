@@ -10,16 +10,20 @@
 namespace quorlin::app {
 namespace {
 
-// The line, then what it decides as "mode input output tempo font" or "error: ...".
+// The line, then what it decides as "mode input output tempo font", with the time signature
+// and whether the title comes from the comments for MusicXML, or "error: ...".
 std::string decided(std::vector<std::string_view> args)
 {
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi", "wav", "help", "version"};
+    const char* modes[] = {"window", "midi", "wav", "musicxml", "help", "version"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
+    if (line.mode == CommandLine::Mode::ExportMusicXml)
+        out << ' ' << line.musicXml.beats << '/' << line.musicXml.beatType
+            << (line.musicXml.titleFromComments ? " title" : "");
     return out.str();
 }
 
@@ -60,7 +64,28 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--export-midi", "a.tab", "a.mid", "--soundfont", "f.sf2"},
          "error: --soundfont goes with --export-wav only"},
         {{"--export-midi", "a.tab", "a.mid", "-x"}, "error: unknown option -x"},
-        {{"--tempo", "90"}, "error: --tempo and --soundfont go with --export-midi or --export-wav"},
+        {{"--tempo", "90"}, "error: --tempo and --soundfont go with an export"},
+        {{"--export-musicxml", "a.tab", "a.musicxml"}, "musicxml a.tab a.musicxml 0  4/4"},
+        {{"--time", "3/4", "--export-musicxml", "a.tab", "a.xml", "--title-from-comments",
+          "--tempo", "90"},
+         "musicxml a.tab a.xml 90  3/4 title"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--time=12/8"}, "musicxml a.tab a.xml 0  12/8"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--time", "5/6"},
+         "error: --time needs a time signature such as 3/4: 1 to 32 beats of a 1, 2, 4, 8, 16 "
+         "or 32"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--time"},
+         "error: --time needs a time signature such as 3/4: 1 to 32 beats of a 1, 2, 4, 8, 16 "
+         "or 32"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--title-from-comments=yes"},
+         "error: unknown option --title-from-comments=yes"},
+        {{"--export-musicxml", "a.tab"},
+         "error: --export-musicxml needs an input tab and an output file"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--soundfont", "f.sf2"},
+         "error: --soundfont goes with --export-wav only"},
+        {{"--export-midi", "a.tab", "a.mid", "--time", "3/4"},
+         "error: --time and --title-from-comments go with --export-musicxml only"},
+        {{"--title-from-comments", "a.tab"},
+         "error: --time and --title-from-comments go with --export-musicxml only"},
     };
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(decided(args), expected) << ::testing::PrintToString(args);
