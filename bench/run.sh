@@ -26,6 +26,8 @@ offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
 offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
 offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
+# A web tab of 10,000 lines (and of 1,000) imported, against the engine writing its notes.
+"$bin/bench_webtab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" playing "$work" >>"$figures"
 # The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
 "$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
@@ -97,6 +99,10 @@ awk -v json="$build/bench.json" '
         row("read as music, 10 MB", f["score_read"], f["score_load"], 1e6, "ms", 1.5)
         row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
         row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
+        # Against a budget of one second, then against the engine writing the same notes.
+        row("web tab, 10,000 lines", f["webtab_import_10000"], 1e9, 1e6, "ms", 1)
+        row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
+        row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
         row("drop while playing, 100,000", f["notes_playing_100000"], f["notes_still_100000"], 1e3, "us", 1.2)
         row("  the tab read again", f["playing_reread"], 0, 1e6, "ms", 0)
         row("WAV of three minutes", f["wav_ours"], f["wav_cli"], 1e6, "ms", 1.2)
