@@ -48,6 +48,7 @@ PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands
     on(Command::SoundFont, [this] { chooseSoundFont(); });
     on(Command::ExportMidi, [this] { m_export->exportFile(ExportFormat::Midi); });
     on(Command::ExportWav, [this] { m_export->exportFile(ExportFormat::Wav); });
+    on(Command::ExportMusicXml, [this] { m_export->exportMusicXml(); });
 
     connect(&m_transport->tempo(), &QSpinBox::valueChanged, this, &PlaybackControls::tempoEdited);
     connect(m_playback, &Playback::stateChanged, this,

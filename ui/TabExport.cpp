@@ -1,9 +1,13 @@
 #include "ui/TabExport.h"
 
+#include "ui/MusicXmlDialog.h"
 #include "ui/Prompter.h"
 #include "ui/TabDocument.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QProgressDialog>
 #include <QTimer>
 
@@ -34,6 +38,43 @@ void TabExport::exportFile(ExportFormat format)
     if (busy())
         return;
     const bool midi = format == ExportFormat::Midi;
+    const QString path =
+        midi ? askName(QStringLiteral("Export MIDI"), QStringLiteral("MIDI files (*.mid *.midi)"),
+                       QStringLiteral("mid"), {})
+             : askName(QStringLiteral("Export WAV"), QStringLiteral("WAV files (*.wav)"),
+                       QStringLiteral("wav"), {});
+    if (!path.isEmpty())
+        exportTo(format, path);
+}
+
+void TabExport::exportMusicXml()
+{
+    if (busy())
+        return;
+    const TabDetails details = m_details ? m_details() : TabDetails();
+    MusicXmlDialog ask(&m_window, m_musicXmlTime, !files::commentTitle(details.header).empty());
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    m_musicXmlTime = ask.time();
+    files::MusicXmlOptions options;
+    files::readTimeSignature(m_musicXmlTime.toStdString(), options);
+    options.titleFromComments = ask.titleFromComments();
+    // Beside the tab, named after it.
+    QString suggested;
+    if (!details.path.isEmpty()) {
+        const QFileInfo tab(details.path);
+        suggested = tab.dir().filePath(tab.completeBaseName() + QStringLiteral(".musicxml"));
+    }
+    const QString path = askName(QStringLiteral("Export MusicXML"),
+                                 QStringLiteral("MusicXML files (*.musicxml *.xml)"),
+                                 QStringLiteral("musicxml"), suggested);
+    if (!path.isEmpty())
+        exportMusicXmlTo(path, options);
+}
+
+QString TabExport::askName(const QString& title, const QString& filter, const QString& suffix,
+                           const QString& suggested)
+{
     if (m_dialog == nullptr) {
         m_dialog = new QFileDialog(&m_window);
         m_dialog->setObjectName(QStringLiteral("ExportFile"));
@@ -41,30 +82,53 @@ void TabExport::exportFile(ExportFormat format)
         m_dialog->setAcceptMode(QFileDialog::AcceptSave);
         m_dialog->setFileMode(QFileDialog::AnyFile);
     }
-    m_dialog->setWindowTitle(midi ? QStringLiteral("Export MIDI") : QStringLiteral("Export WAV"));
-    m_dialog->setNameFilters(
-        {midi ? QStringLiteral("MIDI files (*.mid *.midi)") : QStringLiteral("WAV files (*.wav)"),
-         QStringLiteral("All files (*)")});
-    m_dialog->setDefaultSuffix(midi ? QStringLiteral("mid") : QStringLiteral("wav"));
-    m_dialog->selectFile(QString());
+    m_dialog->setWindowTitle(title);
+    m_dialog->setNameFilters({filter, QStringLiteral("All files (*)")});
+    m_dialog->setDefaultSuffix(suffix);
+    m_dialog->selectFile(suggested);
     if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
+        return {};
+    return m_dialog->selectedFiles().constFirst();
+}
+
+std::optional<score::Score> TabExport::readToExport()
+{
+    score::Score score = m_read();
+    if (score.columns.empty()) {
+        m_prompter.inform(QStringLiteral("There is nothing to export yet: the tab has no note "
+                                         "or rest Quorlin can read."),
+                          kCaption);
+        return std::nullopt;
+    }
+    m_skipped = QString::fromStdString(score::skippedText(score));
+    return score;
+}
+
+void TabExport::exportMusicXmlTo(const QString& path, const files::MusicXmlOptions& options)
+{
+    if (busy())
         return;
-    exportTo(format, m_dialog->selectedFiles().constFirst());
+    const std::optional<score::Score> score = readToExport();
+    if (!score)
+        return;
+    const TabDetails details = m_details ? m_details() : TabDetails();
+    QString problem;
+    // A long tab takes a second or two to write.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool written =
+        ui::exportMusicXml(*score, details.tuning, details.header, options, path, problem);
+    QGuiApplication::restoreOverrideCursor();
+    report(written, path, problem);
 }
 
 void TabExport::exportTo(ExportFormat format, const QString& path)
 {
     if (busy())
         return;
-    const score::Score score = m_read();
-    if (score.columns.empty()) {
-        m_prompter.inform(QStringLiteral("There is nothing to export yet: the tab has no note "
-                                         "or rest Quorlin can read."),
-                          kCaption);
+    const std::optional<score::Score> score = readToExport();
+    if (!score)
         return;
-    }
-    m_skipped = QString::fromStdString(score::skippedText(score));
-    auto performance = std::make_shared<const score::Performance>(score::perform(score));
+    auto performance = std::make_shared<const score::Performance>(score::perform(*score));
     if (format == ExportFormat::Midi) {
         QString problem;
         report(exportPerformance(format, *performance, path, {}, {}, problem), path, problem);

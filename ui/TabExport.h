@@ -1,7 +1,7 @@
 #pragma once
 
-// File > Export MIDI and Export WAV: the name, then the file written off the window's thread
-// when it takes a while, with a progress bar that can cancel it.
+// File > Export MIDI, Export WAV and Export MusicXML: the name, then the file written off the
+// window's thread when it takes a while, with a progress bar that can cancel it.
 
 #include "score/Score.h"
 #include "ui/Exports.h"
@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 class QFileDialog;
@@ -19,6 +20,14 @@ class QWidget;
 namespace quorlin::ui {
 
 class Prompter;
+
+// What a score takes from the window beside the music.
+struct TabDetails {
+    instrument::Tuning tuning;
+    files::SongHeader header;
+    // The tab's own file, whose name the score takes; empty until it is saved.
+    QString path;
+};
 
 class TabExport : public QObject {
     Q_OBJECT
@@ -33,18 +42,31 @@ public:
     void exportTo(ExportFormat format, const QString& path);
     bool busy() const { return m_worker.joinable(); }
 
+    void setDetails(std::function<TabDetails()> details) { m_details = std::move(details); }
+    // The time signature and title first, then the name.
+    void exportMusicXml();
+    void exportMusicXmlTo(const QString& path, const files::MusicXmlOptions& options);
+
 signals:
     // Said once in the status bar.
     void message(const QString& text);
     void finished();
 
 private:
+    // Empty when the user cancels.
+    QString askName(const QString& title, const QString& filter, const QString& suffix,
+                    const QString& suggested);
+    // The tab, or nothing with the reason said when it holds nothing to export.
+    std::optional<score::Score> readToExport();
     void report(bool written, const QString& path, const QString& problem);
 
     QWidget& m_window;
     Prompter& m_prompter;
     std::function<score::Score()> m_read;
     std::function<QString()> m_soundFont;
+    std::function<TabDetails()> m_details;
+    // The time signature asked last, for this session.
+    QString m_musicXmlTime = QStringLiteral("4/4");
     QPointer<QFileDialog> m_dialog;
     std::thread m_worker;
     std::atomic<bool> m_cancel = false;

@@ -17,6 +17,7 @@
 #include "ui/SettingsFileStore.h"
 #include "ui/StatusTexts.h"
 #include "ui/TabDocument.h"
+#include "ui/TabExport.h"
 #include "ui/TextAreaTabText.h"
 #include "ui/Tunning/TTunningF.h"
 #include "ui/UndoKeys.h"
@@ -129,6 +130,12 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
         [this] { return readTab(*m_text, m_staff->state()); }, std::move(devices));
     connect(m_playback.get(), &PlaybackControls::tempoEdited, this, &TBassForm::tempoChange);
+    m_playback->exporter().setDetails([this] {
+        return TabDetails{m_staff->state().tuning,
+                          m_headerForm != nullptr ? m_headerForm->songHeader()
+                                                  : files::SongHeader(),
+                          m_document->path()};
+    });
 
     move(250, 277);
     applyLook();
