@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "files/TabFile.h"
+#include "files/WebTabImport.h"
 #include "score/Performance.h"
 #include "ui/Exports.h"
 #include "ui/FileAccess.h"
@@ -19,6 +20,8 @@ constexpr std::string_view kExportWav = "--export-wav";
 constexpr std::string_view kExportMusicXml = "--export-musicxml";
 constexpr std::string_view kTime = "--time";
 constexpr std::string_view kTitleFromComments = "--title-from-comments";
+constexpr std::string_view kImportTab = "--import-tab";
+constexpr std::string_view kSmallest = "--smallest";
 constexpr std::string_view kTempo = "--tempo";
 constexpr std::string_view kSoundFont = "--soundfont";
 
@@ -64,7 +67,8 @@ bool isToolkitOption(std::string_view name, bool& takesValue)
 CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
     CommandLine line;
-    bool help = false, version = false, optionsEnd = false, musicXmlOption = false;
+    bool help = false, version = false, optionsEnd = false, musicXmlOption = false,
+         smallestOption = false;
     std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
@@ -95,14 +99,16 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             help = true;
         } else if (arg == "--version") {
             version = true;
-        } else if (arg == kExportMidi || arg == kExportWav || arg == kExportMusicXml) {
+        } else if (arg == kExportMidi || arg == kExportWav || arg == kExportMusicXml ||
+                   arg == kImportTab) {
             if (line.mode != CommandLine::Mode::Window)
-                return invalid("only one export at a time");
+                return invalid("only one export or import at a time");
             if (attached || i + 2 >= args.size())
                 return invalid(std::string(arg) + " needs an input tab and an output file");
-            line.mode = arg == kExportMidi  ? CommandLine::Mode::ExportMidi
-                        : arg == kExportWav ? CommandLine::Mode::ExportWav
-                                            : CommandLine::Mode::ExportMusicXml;
+            line.mode = arg == kExportMidi       ? CommandLine::Mode::ExportMidi
+                        : arg == kExportWav      ? CommandLine::Mode::ExportWav
+                        : arg == kExportMusicXml ? CommandLine::Mode::ExportMusicXml
+                                                 : CommandLine::Mode::ImportTab;
             line.input = args[++i];
             line.output = args[++i];
         } else if (arg == kTempo) {
@@ -123,6 +129,14 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
                 return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
                                "1, 2, 4, 8, 16 or 32");
             musicXmlOption = true;
+        } else if (arg == kSmallest) {
+            const auto text = value();
+            if (text == "sixteenth" || text == "s" || text == "eighth" || text == "e") {
+                line.smallest = text->front();
+            } else {
+                return invalid("--smallest needs sixteenth or eighth");
+            }
+            smallestOption = true;
         } else if (arg == kTitleFromComments && !attached) {
             line.musicXml.titleFromComments = true;
             musicXmlOption = true;
@@ -140,13 +154,16 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
     }
     const bool exporting = line.mode != CommandLine::Mode::Window;
     if (exporting && !files.empty())
-        return invalid("unexpected " + std::string(files.front()) + " after the export");
+        return invalid("unexpected " + std::string(files.front()) + " after the " +
+                       (line.mode == CommandLine::Mode::ImportTab ? "import" : "export"));
     if (!exporting && (line.tempo || !line.soundFont.empty()))
-        return invalid("--tempo and --soundfont go with an export");
+        return invalid("--tempo and --soundfont go with an export or an import");
     if (!line.soundFont.empty() && line.mode != CommandLine::Mode::ExportWav)
         return invalid("--soundfont goes with --export-wav only");
     if (musicXmlOption && line.mode != CommandLine::Mode::ExportMusicXml)
         return invalid("--time and --title-from-comments go with --export-musicxml only");
+    if (smallestOption && line.mode != CommandLine::Mode::ImportTab)
+        return invalid("--smallest goes with --import-tab only");
     if (files.size() > 1)
         return invalid("one tab at a time, not " + std::to_string(files.size()));
     if (!files.empty())
@@ -158,7 +175,8 @@ std::string usageLine()
 {
     return "usage: quorlin [FILE] | --export-midi IN.tab OUT.mid [--tempo N] | --export-wav "
            "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --export-musicxml IN.tab "
-           "OUT.musicxml [--tempo N] [--time B/T] [--title-from-comments] | --help | --version";
+           "OUT.musicxml [--tempo N] [--time B/T] [--title-from-comments] | --import-tab IN.txt "
+           "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --help | --version";
 }
 
 std::string helpText()
@@ -173,6 +191,11 @@ as plain text. With FILE, the window opens that tab as Load would.
   --export-musicxml IN.tab OUT.musicxml
                                 write the tab as a MusicXML score for notation programs:
                                 standard notation and tablature of the same notes
+  --import-tab IN.txt OUT.tab   write a tab as posted on the web (a line of dashes and
+                                frets per string) as a Quorlin tab; what cannot be read
+                                is listed on stderr as IN.txt:LINE:COLUMN
+  --smallest sixteenth|eighth   what the closest spacing of the web tab is worth: the
+                                durations come from the spacing (sixteenth unless given)
   --tempo N                     beats per minute (20 to 400) instead of the tab's own
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
   --time B/T                    the MusicXML score's time signature, 4/4 unless given:
@@ -181,7 +204,7 @@ as plain text. With FILE, the window opens that tab as Load would.
   --help                        show this help and exit
   --version                     show the version and exit
 
-Exit status: 0 on success, 1 when an export fails, 2 for a wrong command line.
+Exit status: 0 on success, 1 when an export or import fails, 2 for a wrong command line.
 )";
 }
 
@@ -222,6 +245,37 @@ int runExport(const CommandLine& line)
                                QString::fromLocal8Bit(line.output.c_str()),
                                QString::fromLocal8Bit(line.soundFont.c_str()), {}, problem))
         return fail(problem.toStdString());
+    return 0;
+}
+
+int runImport(const CommandLine& line)
+{
+    const ui::FileRead file = ui::readRegularFile(QString::fromLocal8Bit(line.input.c_str()));
+    if (!file.ok)
+        return fail("cannot read " + line.input + ": " + file.problem.toStdString());
+    files::WebTabOptions options;
+    options.smallest = line.smallest;
+    const files::ImportedTab tab = files::importWebTab(
+        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
+        options);
+    // Each place as compilers give theirs, so an editor can jump to it.
+    for (const files::WebTabProblem& problem : tab.problems)
+        std::fprintf(stderr, "%s:%d:%d: %s\n", line.input.c_str(), problem.line, problem.column,
+                     problem.what.c_str());
+    if (tab.notes == 0)
+        return fail(line.input + " holds no tab lines: a string line looks like G|--5--7--|");
+
+    engine::EditingState state;
+    state.stringCount = tab.strings;
+    state.tuning = tab.tuning;
+    state.tempo = line.tempo.value_or(engine::kDefaultTempo);
+    const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
+    const std::string bytes = files::tabFileText(lines, state, files::SongHeader());
+    QString problem;
+    if (!ui::saveFile(QString::fromLocal8Bit(line.output.c_str()),
+                      QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), problem))
+        return fail("cannot write " + line.output + ": " + problem.toStdString());
+    std::fprintf(stderr, "quorlin: %s\n", files::importSummary(tab).c_str());
     return 0;
 }
 

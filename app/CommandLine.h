@@ -12,7 +12,16 @@
 namespace quorlin::app {
 
 struct CommandLine {
-    enum class Mode { Window, ExportMidi, ExportWav, ExportMusicXml, Help, Version, Invalid };
+    enum class Mode {
+        Window,
+        ExportMidi,
+        ExportWav,
+        ExportMusicXml,
+        ImportTab,
+        Help,
+        Version,
+        Invalid
+    };
     Mode mode = Mode::Window;
     // The tab to open in the window, or to export.
     std::string input;
@@ -21,6 +30,8 @@ struct CommandLine {
     std::string soundFont;
     // The time signature and the title, for MusicXML.
     files::MusicXmlOptions musicXml;
+    // What the closest spacing of a web tab is worth: 's' or 'e'.
+    char smallest = 's';
     // Why the line is invalid, in one line for stderr.
     std::string error;
 };
@@ -36,5 +47,7 @@ std::string versionText();
 
 // Runs an export without a window: 0 on success, else a one-line message on stderr.
 int runExport(const CommandLine& line);
+// Writes a web tab as a tab file: 0 when notes were found, each problem on stderr.
+int runImport(const CommandLine& line);
 
 } // namespace quorlin::app

@@ -30,6 +30,8 @@ int main(int argc, char** argv)
     case CommandLine::Mode::ExportWav:
     case CommandLine::Mode::ExportMusicXml:
         return quorlin::app::runExport(line);
+    case CommandLine::Mode::ImportTab:
+        return quorlin::app::runImport(line);
     case CommandLine::Mode::Window:
         break;
     }

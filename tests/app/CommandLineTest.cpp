@@ -17,13 +17,15 @@ std::string decided(std::vector<std::string_view> args)
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi", "wav", "musicxml", "help", "version"};
+    const char* modes[] = {"window", "midi", "wav", "musicxml", "import", "help", "version"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
     if (line.mode == CommandLine::Mode::ExportMusicXml)
         out << ' ' << line.musicXml.beats << '/' << line.musicXml.beatType
             << (line.musicXml.titleFromComments ? " title" : "");
+    if (line.mode == CommandLine::Mode::ImportTab)
+        out << ' ' << line.smallest;
     return out.str();
 }
 
@@ -52,7 +54,7 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--export-midi=a.tab", "a.mid"},
          "error: --export-midi needs an input tab and an output file"},
         {{"--export-midi", "a.tab", "a.mid", "--export-wav", "a.tab", "a.wav"},
-         "error: only one export at a time"},
+         "error: only one export or import at a time"},
         {{"--export-midi", "a.tab", "a.mid", "--tempo", "19"},
          "error: --tempo needs a whole number of beats per minute from 20 to 400"},
         {{"--export-midi", "a.tab", "a.mid", "--tempo", "90bpm"},
@@ -64,7 +66,7 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--export-midi", "a.tab", "a.mid", "--soundfont", "f.sf2"},
          "error: --soundfont goes with --export-wav only"},
         {{"--export-midi", "a.tab", "a.mid", "-x"}, "error: unknown option -x"},
-        {{"--tempo", "90"}, "error: --tempo and --soundfont go with an export"},
+        {{"--tempo", "90"}, "error: --tempo and --soundfont go with an export or an import"},
         {{"--export-musicxml", "a.tab", "a.musicxml"}, "musicxml a.tab a.musicxml 0  4/4"},
         {{"--time", "3/4", "--export-musicxml", "a.tab", "a.xml", "--title-from-comments",
           "--tempo", "90"},
@@ -86,6 +88,14 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
          "error: --time and --title-from-comments go with --export-musicxml only"},
         {{"--title-from-comments", "a.tab"},
          "error: --time and --title-from-comments go with --export-musicxml only"},
+        {{"--import-tab", "web.txt", "a.tab"}, "import web.txt a.tab 0  s"},
+        {{"--smallest=eighth", "--import-tab", "web.txt", "a.tab", "--tempo", "80"},
+         "import web.txt a.tab 80  e"},
+        {{"--import-tab", "web.txt", "a.tab", "--smallest", "quarter"},
+         "error: --smallest needs sixteenth or eighth"},
+        {{"--import-tab", "web.txt", "a.tab", "b.tab"}, "error: unexpected b.tab after the import"},
+        {{"--export-midi", "a.tab", "a.mid", "--smallest", "e"},
+         "error: --smallest goes with --import-tab only"},
     };
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(decided(args), expected) << ::testing::PrintToString(args);
