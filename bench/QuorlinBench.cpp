@@ -4,6 +4,7 @@
 
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
+#include "files/MusicXml.h"
 #include "score/Score.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
@@ -12,6 +13,7 @@
 #include "ui/DurationDrag.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
+#include "ui/TabExport.h"
 #include "ui/TextAreaTabText.h"
 
 #include <QAbstractButton>
@@ -21,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -313,6 +316,21 @@ int loadAndSave(const QString& big, const QString& dir, int repeats)
         saves.push_back(w.throughDialog("ButtonSave", "SaveFile", saved));
     }
     bench::report("save", bench::median(saves));
+    // The same tab as a MusicXML score: both staves of every note, some thirty times the bytes.
+    const QString xml = dir + QStringLiteral("/saved.musicxml");
+    std::vector<double> exports;
+    for (int i = 0; i < repeats; ++i) {
+        QFile::remove(xml);
+        QElapsedTimer timer;
+        timer.start();
+        w.form.playback().exporter().exportMusicXmlTo(xml, {});
+        exports.push_back(static_cast<double>(timer.nsecsElapsed()));
+    }
+    if (!QFile::exists(xml))
+        qFatal("the MusicXML export wrote nothing");
+    bench::report("musicxml_export", bench::median(exports));
+    bench::report("musicxml_bytes", static_cast<double>(QFileInfo(xml).size()));
+    bench::report("musicxml_tab_bytes", static_cast<double>(QFileInfo(big).size()));
 
     QFile file(saved);
     file.open(QIODevice::ReadOnly);
@@ -396,7 +414,7 @@ int loadedTab(const QString& path, const QString& small)
 // The tab read as music against reading its file into lines, which every load does first.
 int scoreRead(const QString& big, int repeats)
 {
-    std::vector<double> loads, reads;
+    std::vector<double> loads, reads, writes;
     for (int i = 0; i < repeats; ++i) {
         QElapsedTimer timer;
         timer.start();
@@ -410,9 +428,15 @@ int scoreRead(const QString& big, int repeats)
         reads.push_back(static_cast<double>(timer.nsecsElapsed()));
         if (read.columns.empty() || !read.skipped.empty())
             qFatal("%s did not read as music", qPrintable(big));
+        timer.restart();
+        const std::string xml = files::musicXmlText(read, tab.state.tuning, {});
+        writes.push_back(static_cast<double>(timer.nsecsElapsed()));
+        if (xml.size() < read.columns.size())
+            qFatal("%s did not write as MusicXML", qPrintable(big));
     }
     bench::report("score_load", bench::median(loads));
     bench::report("score_read", bench::median(reads));
+    bench::report("musicxml_text", bench::median(writes));
     return 0;
 }
 

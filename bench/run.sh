@@ -99,6 +99,9 @@ awk -v json="$build/bench.json" '
         row("read as music, 10 MB", f["score_read"], f["score_load"], 1e6, "ms", 1.5)
         row("  vs a write synced to disk", f["save"], f["save_floor_synced"], 1e6, "ms", 0)
         row("  Qt document text alone", f["save_text_out"], f["save_floor"], 1e6, "ms", 0)
+        row("MusicXML export, 10 MB", f["musicxml_export"], f["save"], 1e6, "ms", 2)
+        row("  the writer alone", f["musicxml_text"], f["save"], 1e6, "ms", 0)
+        row("  its size, vs the tab", f["musicxml_bytes"], f["musicxml_tab_bytes"], 1048576, "MB", 0)
         # Against a budget of one second, then against the engine writing the same notes.
         row("web tab, 10,000 lines", f["webtab_import_10000"], 1e9, 1e6, "ms", 1)
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
