@@ -136,13 +136,16 @@ struct Choice {
 struct Job {
     const Note* note = nullptr;
     int id = 0;
-    int home = 0;        // the new string at the old string's place; 0: none
+    int home = 0;        // 0: none
     int follows = kNone; // the note whose string this one shares
     bool tie = false;
     bool tilde = false;
     std::array<Choice, kMax> choices{};
     std::size_t choiceCount = 0;
 };
+
+// From the first character to the one past the last.
+using Regions = std::vector<std::pair<std::size_t, std::size_t>>;
 
 struct Cell {
     char mark = 0; // 0: no note, "---"
@@ -154,7 +157,7 @@ public:
     Retuner(std::span<const std::string_view> lines, const Setup& from, const Setup& to,
             Retuned& out) :
         m_lines(lines),
-        m_from(from.strings.value()), m_to(to.strings.value()), m_out(out),
+        m_fromSetup(from), m_from(from.strings.value()), m_to(to.strings.value()), m_out(out),
         m_score(readScore(lines, from.strings, from.tuning, kDefaultTempo))
     {
         for (int t = 1; t <= m_to; ++t) {
@@ -186,11 +189,21 @@ public:
     }
 
 private:
-    // Six strings add a high string above the others, so every place moves down one.
-    int home(int oldString) const
+    // A note's own string: the one tuned to the note its old string was (the nearest such),
+    // else the one at the same place. Six strings add a high string above the others, so every
+    // place moves down one.
+    int home(const Note& note) const
     {
-        const int t = oldString + (m_to == 6 ? 1 : 0) - (m_from == 6 ? 1 : 0);
-        return t >= 1 && t <= m_to ? t : 0;
+        const int place = note.string + (m_to == 6 ? 1 : 0) - (m_from == 6 ? 1 : 0);
+        int same = 0;
+        for (int t = 1; t <= m_to; ++t) {
+            if (m_open[static_cast<std::size_t>(t)] == note.pitch - note.fret &&
+                (same == 0 || std::abs(t - place) < std::abs(same - place)))
+                same = t;
+        }
+        if (same != 0)
+            return same;
+        return place >= 1 && place <= m_to ? place : 0;
     }
 
     char markAt(const Column& column, int string)
@@ -210,10 +223,12 @@ private:
     void listChoices(Job& job) const;
     void search(std::size_t i, unsigned used, const Worth& sum);
     void writeBlock(const Block& block);
-    std::string blankLine(const Block& block, std::span<const Skip> skips) const;
-    std::string rewrittenLine(const Block& block, int string, std::string_view base) const;
+    Regions unreadRegions(const Block& block, std::span<const Skip> skips) const;
+    std::string rewrittenLine(const Block& block, int string, std::string_view base,
+                              const Regions& blanks) const;
 
     std::span<const std::string_view> m_lines;
+    const Setup& m_fromSetup;
     int m_from;
     int m_to;
     Retuned& m_out;
@@ -305,7 +320,7 @@ void Retuner::placeColumn(std::size_t index)
         job = Job{};
         job.note = &note;
         job.id = m_nextId + static_cast<int>(n);
-        job.home = home(note.string);
+        job.home = home(note);
         job.tilde = markAt(column, note.string) == '~';
         hadTilde = hadTilde || job.tilde;
         job.tie = isTie(note.technique);
@@ -333,9 +348,9 @@ void Retuner::placeColumn(std::size_t index)
     m_best = Worth{-1};
     search(0, 0, Worth{});
 
-    std::array<Cell, kMax>& cells = m_cells[index];
+    std::array<char, kMax> marks{}; // 0: left out
+    std::size_t carrier = kMax;     // a note that can carry the triplet's mark
     bool tildeWritten = false;
-    int lowest = kNone;
     for (std::size_t n = 0; n < m_jobCount; ++n) {
         const Job& job = m_jobs[n];
         const Note& note = *job.note;
@@ -344,25 +359,34 @@ void Retuner::placeColumn(std::size_t index)
             continue;
         }
         const Choice& choice = job.choices[static_cast<std::size_t>(m_bestPicks[n])];
-        char mark = markOf(note.technique, job.tilde);
+        marks[n] = markOf(note.technique, job.tilde);
         if (job.tie && job.follows != kNone && choice.worth[1] == 0) {
             m_out.lostTies.push_back({blockNumber, columnNumber, note.pitch, note.technique});
-            mark = '-';
+            marks[n] = '-';
         }
-        tildeWritten = tildeWritten || mark == '~';
-        cells[static_cast<std::size_t>(choice.string - 1)] = {mark, choice.fret};
-        m_newLast[static_cast<std::size_t>(choice.string)] = job.id;
+        tildeWritten = tildeWritten || marks[n] == '~';
+        if (carrier == kMax || (marks[carrier] != '-' && marks[n] == '-'))
+            carrier = n;
+    }
+    // The triplet's mark went with a note that fits nowhere. Another note carries it, a plain
+    // one if there is one: a tie would be written plain, and given up, rather than the rhythm.
+    if (hadTilde && !tildeWritten && carrier != kMax) {
+        if (marks[carrier] != '-')
+            m_out.lostTies.push_back({blockNumber, columnNumber, m_jobs[carrier].note->pitch,
+                                      m_jobs[carrier].note->technique});
+        marks[carrier] = '~';
+    }
+
+    std::array<Cell, kMax>& cells = m_cells[index];
+    int lowest = kNone;
+    for (std::size_t n = 0; n < m_jobCount; ++n) {
+        if (marks[n] == 0)
+            continue;
+        const Choice& choice = m_jobs[n].choices[static_cast<std::size_t>(m_bestPicks[n])];
+        cells[static_cast<std::size_t>(choice.string - 1)] = {marks[n], choice.fret};
+        m_newLast[static_cast<std::size_t>(choice.string)] = m_jobs[n].id;
         if (choice.fret > 0 && (lowest == kNone || choice.fret < lowest))
             lowest = choice.fret;
-    }
-    // The triplet mark went with a note that fits nowhere: any plain note can carry it.
-    if (hadTilde && !tildeWritten) {
-        for (Cell& cell : cells) {
-            if (cell.mark == '-') {
-                cell.mark = '~';
-                break;
-            }
-        }
     }
     if (lowest != kNone)
         m_hand = lowest;
@@ -383,29 +407,43 @@ void Retuner::writeBlock(const Block& block)
     m_out.lines.emplace_back(m_lines[first]);
     for (const Skip& skip : skips)
         m_out.unread.push_back({line, skip.offset});
-    // The same strings: what the reader could not read stays as it was.
-    const std::string blank = m_from == m_to ? std::string() : blankLine(block, skips);
-    for (int t = 1; t <= m_to; ++t)
-        m_out.lines.push_back(rewrittenLine(
-            block, t, m_from == m_to ? m_lines[first + static_cast<std::size_t>(t)] : blank));
+    const Regions unread = unreadRegions(block, skips);
+    if (m_from == m_to) {
+        // The same strings: what the reader could not read stays as it was, but on a string
+        // whose name was no note, where a note could not sound before and now could.
+        for (int t = 1; t <= m_to; ++t) {
+            const std::string_view old = m_lines[first + static_cast<std::size_t>(t)];
+            std::string buffer;
+            const std::string_view head = narrowed(old, buffer).substr(0, kHead);
+            const bool silent =
+                openPitch(t, m_fromSetup.strings,
+                          instrument::isNoteName(head) ? head : m_fromSetup.tuning.at(t)) < 0;
+            m_out.lines.push_back(rewrittenLine(block, t, old, silent ? unread : Regions()));
+        }
+    } else {
+        // New strings: dashes as long as the longest old string line, as "New line" fills, and
+        // blanks where a column could not be read, so that it still cannot be.
+        std::size_t length = kHead;
+        for (int s = 1; s <= m_from; ++s)
+            length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
+        for (const auto& [at, end] : unread)
+            length = std::max(length, end);
+        std::string blank(length, '-');
+        for (const auto& [at, end] : unread)
+            blank.replace(at, end - at, end - at, ' ');
+        for (int t = 1; t <= m_to; ++t)
+            m_out.lines.push_back(rewrittenLine(block, t, blank, Regions()));
+    }
     m_out.lines.emplace_back(m_lines[first + static_cast<std::size_t>(m_from) + 1]);
 }
 
-// A string line for other strings before its cells are written: dashes as long as the longest
-// old string line, as "New line" fills, and blanks where a column could not be read, so that it
-// still cannot be.
-std::string Retuner::blankLine(const Block& block, std::span<const Skip> skips) const
+// What the reader skipped ends at the next column, skip or three characters on.
+Regions Retuner::unreadRegions(const Block& block, std::span<const Skip> skips) const
 {
-    const auto first = static_cast<std::size_t>(block.line);
-    std::size_t length = kHead;
-    for (int s = 1; s <= m_from; ++s)
-        length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
-    const std::size_t rhythm = characters(m_lines[first]);
+    const std::size_t rhythm = characters(m_lines[static_cast<std::size_t>(block.line)]);
     const auto columns = std::span(m_score.columns).subspan(block.firstColumn, block.columnCount);
-
-    std::vector<std::pair<std::size_t, std::size_t>> blanks;
+    Regions regions;
     for (std::size_t k = 0; k < skips.size(); ++k) {
-        // What the reader skipped ends at the next column, skip or three characters on.
         const auto at = static_cast<std::size_t>(skips[k].offset);
         std::size_t end = std::min(at + kCell, std::max(rhythm, at + 1));
         if (k + 1 < skips.size())
@@ -414,22 +452,32 @@ std::string Retuner::blankLine(const Block& block, std::span<const Skip> skips) 
             columns, [at](const Column& c) { return static_cast<std::size_t>(c.offset) <= at; });
         if (after != columns.end())
             end = std::min(end, static_cast<std::size_t>(after->offset));
-        blanks.emplace_back(at, end);
-        length = std::max(length, end);
+        regions.emplace_back(at, end);
     }
-    std::string line(length, '-');
-    for (const auto& [at, end] : blanks)
-        line.replace(at, end - at, end - at, ' ');
-    return line;
+    return regions;
 }
 
-std::string Retuner::rewrittenLine(const Block& block, int string, std::string_view base) const
+// The head and the cells of the read columns written over `base`, and blanks over `blanks` as
+// far as the line reaches.
+std::string Retuner::rewrittenLine(const Block& block, int string, std::string_view base,
+                                   const Regions& blanks) const
 {
     Splicer out(base);
     out.put(0, m_heads[static_cast<std::size_t>(string)]);
-    for (std::size_t c = block.firstColumn; c < block.firstColumn + block.columnCount; ++c) {
+    const std::size_t length = blanks.empty() ? 0 : characters(base);
+    auto blank = blanks.begin();
+    for (std::size_t c = block.firstColumn; c <= block.firstColumn + block.columnCount; ++c) {
+        const bool last = c == block.firstColumn + block.columnCount;
+        const auto at =
+            last ? std::size_t(-1) : static_cast<std::size_t>(m_score.columns[c].offset);
+        for (; blank != blanks.end() && blank->first < at; ++blank) {
+            if (blank->first < length)
+                out.put(blank->first,
+                        std::string(std::min(blank->second, length) - blank->first, ' '));
+        }
+        if (last)
+            break;
         const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
-        const auto at = static_cast<std::size_t>(m_score.columns[c].offset);
         if (cell.mark == 0)
             out.put(at, "---");
         else

@@ -85,15 +85,29 @@ inline std::string retuneBroke(std::span<const std::string_view> lines, const Se
     for (const LostTie& t : r.lostTies)
         lost[{t.block, t.column}].emplace_back(t.pitch, t.technique);
 
-    // A triplet that loses every note has no way to stay a triplet: the tab has no triplet rest.
-    bool tripletLost = false;
+    const auto keyOf = [&before](std::size_t c) {
+        const Column& column = before.columns[c];
+        const Block& block = before.blocks[static_cast<std::size_t>(column.block)];
+        return std::pair<int, int>{column.block + 1, static_cast<int>(c - block.firstColumn) + 1};
+    };
+    // A triplet column that loses every note cannot stay a triplet, nor can the triplet it
+    // belongs to: the tab has no triplet rest. The rhythm is the same up to that triplet.
+    std::size_t sameRhythm = 0;
+    for (; sameRhythm < before.columns.size(); ++sameRhythm) {
+        const Column& was = before.columns[sameRhythm];
+        if (was.triplet && !was.rest && unplaced[keyOf(sameRhythm)].size() == was.notes.size())
+            break;
+    }
+    while (sameRhythm > 0 && sameRhythm < before.columns.size() &&
+           before.columns[sameRhythm - 1].triplet &&
+           before.columns[sameRhythm - 1].block == before.columns[sameRhythm].block &&
+           before.columns[sameRhythm - 1].offset + 3 == before.columns[sameRhythm].offset)
+        --sameRhythm;
+
     std::size_t leftOut = 0, tiesLost = 0;
     for (std::size_t c = 0; c < before.columns.size(); ++c) {
         const Column& was = before.columns[c];
-        const Block& block = before.blocks[static_cast<std::size_t>(was.block)];
-        const std::pair<int, int> key{was.block + 1, static_cast<int>(c - block.firstColumn) + 1};
-        tripletLost =
-            tripletLost || (was.triplet && !was.rest && unplaced[key].size() == was.notes.size());
+        const std::pair<int, int> key = keyOf(c);
         const Column& is = after.columns[c];
         const std::string where =
             " in block " + std::to_string(key.first) + ", column " + std::to_string(key.second);
@@ -101,7 +115,7 @@ inline std::string retuneBroke(std::span<const std::string_view> lines, const Se
             return "another column" + where;
         if (is.rest != (was.rest || unplaced[key].size() == was.notes.size()))
             return "a column became a rest, or stopped being one" + where;
-        if (!tripletLost &&
+        if (c < sameRhythm &&
             (is.start != was.start || is.length != was.length || is.triplet != was.triplet))
             return "the rhythm changed" + where;
 
