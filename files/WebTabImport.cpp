@@ -161,8 +161,7 @@ struct StringLine {
     std::string_view body;     // from the first bar or dash after the name
     int name = -1;             // place on the cycle; -1 when the line has no name
     std::size_t nameAt = 0;
-    // With no name and no fret it may be a rule drawn under prose; it counts only among
-    // lines that are surely strings.
+    // With no name and no fret it counts only among lines that are surely strings.
     bool sure = false;
     std::string_view trailing; // "x4" and the like after the tab
 };
@@ -217,7 +216,7 @@ std::optional<StringLine> readStringLine(const Line& raw)
     cutTrailing(line);
 
     std::size_t shown = 0, dashes = 0, tabLike = 0;
-    bool frets = false;
+    bool frets = false, bars = false;
     for (const char c : line.body) {
         if (isBlank(c))
             continue;
@@ -225,9 +224,12 @@ std::optional<StringLine> readStringLine(const Line& raw)
         dashes += c == '-' ? 1 : 0;
         tabLike += isTabCharacter(c) ? 1 : 0;
         frets = frets || isDigit(c) || isDead(c);
+        bars = bars || isBar(c);
     }
-    // Mostly dashes, and hardly anything a tab does not write.
-    if (shown < 4 || dashes * 4 < shown || tabLike * 10 < shown * 9)
+    // Mostly dashes, and hardly anything a tab does not write. Dashes alone are a rule drawn
+    // under a heading.
+    if (shown < 4 || dashes * 4 < shown || tabLike * 10 < shown * 9 ||
+        (line.name < 0 && !frets && !bars))
         return std::nullopt;
     line.sure = line.name >= 0 || frets;
     return line;
@@ -597,18 +599,8 @@ constexpr std::array<std::pair<int, Piece>, 9> kPieces = {{{24, {'w', true}},
 
 int sixteenthsOf(char symbol)
 {
-    switch (symbol) {
-    case 'e':
-        return 2;
-    case 'q':
-        return 4;
-    case 'h':
-        return 8;
-    case 'w':
-        return 16;
-    default:
-        return 1;
-    }
+    const std::size_t at = std::string_view("seqhw").find(symbol);
+    return at == kNone ? 1 : 1 << at;
 }
 
 class Importer {

@@ -162,6 +162,32 @@ TEST(ImportWebTab, HeadersLineEndsAndOptions)
     }
 }
 
+// Prose right above or below a tab must not join it as a fifth string.
+TEST(ImportWebTab, ProseBesideATabIsNoString)
+{
+    const std::string tab = "G|-------|\nD|-------|\nA|---5---|\nE|-3---3-|\n";
+    const char* lines[] = {
+        "Am        G       F",
+        "  1 + 2 + 3 + 4 +",
+        "E-mail me for the rest",
+        "---- Verse ----",
+        "A - B - C - D",
+        "-------------------",
+        "(x2)",
+        "| G | D | C |",
+        "PM-----------|",
+        "Tuning: Drop D",
+    };
+    for (const std::string line : lines) {
+        for (const std::string& text : {line + '\n' + tab, tab + line}) {
+            const ImportedTab imported = importWebTab(text, {});
+            EXPECT_EQ(imported.notes, 3) << text;
+            EXPECT_EQ(imported.strings.value(), 4) << text;
+            EXPECT_EQ(problemsOf(imported), "") << text;
+        }
+    }
+}
+
 TEST(ImportWebTab, Summary)
 {
     const struct {
