@@ -16,6 +16,7 @@
 #include "ui/RestPanel.h"
 #include "ui/SettingsFileStore.h"
 #include "ui/StatusTexts.h"
+#include "ui/TabConversions.h"
 #include "ui/TabDocument.h"
 #include "ui/TabExport.h"
 #include "ui/TextAreaTabText.h"
@@ -136,6 +137,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                                                   : files::SongHeader(),
                           m_document->path()};
     });
+    m_conversions = std::make_unique<TabConversions>(*this, *m_prompter);
 
     move(250, 277);
     applyLook();
@@ -256,6 +258,12 @@ void TBassForm::connectCommands()
     on(Command::NewLine, &TBassForm::JumpLine);
     on(Command::WriteNote, &TBassForm::writeNoteAtCursor);
     on(Command::Rest, [this] { setRest(m_duration); });
+    on(Command::ImportTab, [this] {
+        m_staff->follow();
+        replaceTab(m_conversions->importFile(state(), m_text->count() == 0));
+    });
+    on(Command::PasteTabAsNotes, &TBassForm::pasteTabAsNotes);
+    on(Command::ChangeTuning, &TBassForm::changeTuning);
     on(Command::Help, &TBassForm::HelpMe);
     on(Command::KeyboardMap, [this] { openHelp(kKeyboardMapTopic); });
     on(Command::About, &TBassForm::showAbout);
@@ -610,6 +618,43 @@ bool TBassForm::openFile(const QString& path)
         act("Clear tab", [this] { m_staff->Clear(); });
     adopt(*read, m_history->position() != before);
     return true;
+}
+
+void TBassForm::pasteTabAsNotes()
+{
+    m_staff->follow();
+    const QByteArray text = QGuiApplication::clipboard()->text().toUtf8();
+    replaceTab(m_conversions->importText(
+        std::string_view(text.constData(), static_cast<std::size_t>(text.size())), state(),
+        m_text->count() == 0, "Paste tab as notes"));
+}
+
+void TBassForm::changeTuning()
+{
+    m_staff->follow();
+    if (m_text->count() == 0) {
+        // Nothing to rewrite: the set-up of an empty tab simply changes.
+        replaceTab(m_conversions->changeTuning({}, state()));
+        return;
+    }
+    const TextAreaTabText::Snapshot text = m_text->snapshot();
+    replaceTab(m_conversions->changeTuning(text.lines(), state()));
+}
+
+void TBassForm::replaceTab(const std::optional<NewTab>& tab)
+{
+    if (!tab)
+        return;
+    act(tab->label, [this, &tab] {
+        if (tab->lines.empty()) {
+            m_staff->restoreSetup(tab->setup.stringCount, tab->setup.tuning);
+            return;
+        }
+        m_staff->Clear();
+        m_staff->adoptLoaded(tab->lines, tab->setup);
+    });
+    showSetup();
+    statusBar()->showMessage(tab->report, kMessageMs);
 }
 
 void TBassForm::CopyToClip()

@@ -14,6 +14,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <tuple>
 
 namespace Ui {
@@ -35,7 +36,9 @@ class PlaybackControls;
 class Recovery;
 class THeaderForm;
 class Prompter;
+class TabConversions;
 class TabDocument;
+struct NewTab;
 class TextAreaTabText;
 class TTunningF;
 
@@ -91,6 +94,10 @@ private:
     bool SaveTab();
     void LoadDaTab();
     void CopyToClip();
+    void pasteTabAsNotes();
+    void changeTuning();
+    // Puts a tab made by an import or a retune in place of the present one, as one step.
+    void replaceTab(const std::optional<NewTab>& tab);
     void SetHeader();
     void CloseApp();
     void HelpMe();
@@ -147,6 +154,7 @@ private:
     std::unique_ptr<Commands> m_commands;
     // Goes before the widgets it shows the playback on.
     std::unique_ptr<PlaybackControls> m_playback;
+    std::unique_ptr<TabConversions> m_conversions;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;

@@ -1,0 +1,206 @@
+// Tabs brought in from the web and retuned in the window: the questions asked, the tab that
+// results as music, and each as one step of the history.
+
+#include "score/Score.h"
+#include "tests/instrument/MemoryStore.h"
+#include "tests/ui/FakeAudio.h"
+#include "tests/ui/FormTesting.h"
+#include "ui/BassU1/TBassForm.h"
+#include "ui/Commands.h"
+#include "ui/GuardedApplication.h"
+#include "ui/RetuneDialog.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quorlin;
+using ui::Command;
+using ui::testing::child;
+
+namespace {
+
+// A bass line as posted on the web: names at the heads, bar lines, a chord name above.
+const char* const kWebTab = "Intro\r\n"
+                            "   C\r\n"
+                            "G|-----------------|\r\n"
+                            "D|-----------5-----|\r\n"
+                            "A|---3---5---------|\r\n"
+                            "E|-----------------|\r\n"
+                            "B|-0---------------|\r\n";
+const QList<int> kWebPitches{23, 36, 38, 43};
+
+struct Window {
+    QTemporaryDir dir;
+    ui::testing::ScriptedPrompter prompter;
+    instrument::testing::MemoryStore store;
+    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices(),
+                       dir.filePath(QStringLiteral("recovery"))};
+
+    Window() { form.show(); }
+    QString tab() const { return child<QPlainTextEdit>(form, "Tab")->toPlainText(); }
+    void run(Command command) { form.commands()[command]->trigger(); }
+    QString undoText() const { return form.commands()[Command::Undo]->text(); }
+
+    // Every note's pitch, in the order they sound; -1 for every column the reader skipped.
+    QList<int> pitches() const
+    {
+        const std::string text = tab().toStdString();
+        std::vector<std::string_view> lines;
+        for (std::size_t at = 0; at < text.size();) {
+            const std::size_t end = std::min(text.find('\n', at), text.size());
+            lines.emplace_back(text.data() + at, end - at);
+            at = end + 1;
+        }
+        const score::Score read =
+            score::readScore(lines, form.state().stringCount, form.state().tuning, 100);
+        QList<int> found(static_cast<qsizetype>(read.skipped.size()), -1);
+        for (const score::Column& column : read.columns) {
+            for (const score::Note& note : column.notes)
+                found << note.pitch;
+        }
+        return found;
+    }
+
+    // The next Change tuning dialog takes the preset, or is cancelled for an empty one.
+    void retuneTo(const QString& preset)
+    {
+        ui::testing::whenVisible<ui::RetuneDialog>(form, "RetuneDialog", [preset](auto* d) {
+            if (preset.isEmpty())
+                return d->reject();
+            auto* presets = child<QComboBox>(*d, "Preset");
+            const int index = presets->findText(preset);
+            presets->setCurrentIndex(index);
+            emit presets->activated(index);
+            d->accept();
+        });
+    }
+};
+
+} // namespace
+
+class ConversionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void pastedTabPlaysAndRetunesKeepingPitch()
+    {
+        Window w;
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(kWebTab));
+        w.prompter.picks = {1};
+        w.run(Command::PasteTabAsNotes);
+        QCOMPARE(w.pitches(), kWebPitches);
+        QVERIFY(w.prompter.asked.constLast().contains("closest spacing"));
+        QCOMPARE(w.undoText(), QStringLiteral("&Undo Paste tab as notes"));
+        // Twice the closest spacing is twice as long.
+        QVERIFY(w.tab().startsWith(QStringLiteral("|   e  q  q")));
+        const QString pasted = w.tab();
+
+        struct Step {
+            const char* preset;
+            int strings;
+            QList<int> picks; // the answer to notes that fit nowhere
+            QList<int> pitches;
+        };
+        // The low B has no place on four strings: it goes only when the user allows it.
+        const QList<int> kept{36, 38, 43};
+        const Step steps[] = {
+            {"Standard", 4, {1}, kWebPitches},
+            {"Standard", 4, {0}, kept},
+            {"Five strings, low B", 5, {}, kept},
+            {"Six strings", 6, {}, kept},
+            {"Drop D", 4, {}, kept},
+        };
+        qsizetype done = 0;
+        for (const Step& step : steps) {
+            const QString before = w.tab();
+            w.prompter.picks = step.picks;
+            w.retuneTo(QString::fromLatin1(step.preset));
+            w.run(Command::ChangeTuning);
+            QCOMPARE(w.pitches(), step.pitches);
+            const bool changed = w.tab() != before;
+            QCOMPARE(changed, step.picks != QList<int>{1});
+            QCOMPARE(w.form.state().stringCount.value(), changed ? step.strings : 5);
+            done += changed ? 1 : 0;
+        }
+        QCOMPARE(w.undoText(), QStringLiteral("&Undo Change tuning"));
+        QVERIFY(w.prompter.asked.join('\n').contains(QStringLiteral("Block 1, column 1: B0")));
+
+        // Each retune is one step; undoing them all gives back the pasted tab and its strings.
+        for (qsizetype i = 0; i < done; ++i)
+            w.run(Command::Undo);
+        QCOMPARE(w.tab(), pasted);
+        QCOMPARE(w.form.state().stringCount.value(), 5);
+        w.run(Command::Undo);
+        QVERIFY(w.tab().isEmpty());
+    }
+
+    void importAsksBeforeReplacingAndReportsWhatItSkipped()
+    {
+        Window w;
+        const QString path = w.dir.filePath(QStringLiteral("web.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(kWebTab).replace("-5-----|", "-x-----|"));
+        file.close();
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(kWebTab));
+        w.prompter.picks = {0};
+        w.run(Command::PasteTabAsNotes);
+        const QString pasted = w.tab();
+
+        struct Attempt {
+            bool replace;
+            QList<int> picks;
+            bool changed;
+        };
+        // Keep the tab; replace it but cancel the spacing; replace it.
+        const Attempt attempts[] = {{false, {}, false}, {true, {2}, false}, {true, {0}, true}};
+        for (const Attempt& attempt : attempts) {
+            w.prompter.answers = {attempt.replace};
+            w.prompter.picks = attempt.picks;
+            w.prompter.asked.clear();
+            ui::testing::whenVisible<QFileDialog>(w.form, "ImportFile", [path](QFileDialog* d) {
+                child<QLineEdit>(*d, "fileNameEdit")->setText(path);
+                static_cast<QDialog*>(d)->accept();
+            });
+            w.run(Command::ImportTab);
+            QCOMPARE(w.tab() != pasted, attempt.changed);
+        }
+        // The dead note became a rest, said with its place in the file.
+        QCOMPARE(w.pitches(), (QList<int>{23, 36, 38}));
+        QVERIFY(w.prompter.asked.join('\n').contains(QStringLiteral("Line 4, column ")));
+        QCOMPARE(w.undoText(), QStringLiteral("&Undo Import ASCII tab"));
+        w.run(Command::Undo);
+        QCOMPARE(w.tab(), pasted);
+    }
+
+    void nothingToImportChangesNothing()
+    {
+        Window w;
+        for (const char* text : {"", "Just a few words about the song.\n", "G|--|\n"}) {
+            QGuiApplication::clipboard()->setText(QString::fromLatin1(text));
+            w.prompter.picks = {0};
+            w.prompter.asked.clear();
+            w.run(Command::PasteTabAsNotes);
+            QVERIFY(w.tab().isEmpty());
+            QVERIFY(w.prompter.asked.constLast().contains(QStringLiteral("No tab lines")));
+            QCOMPARE(w.form.history().size(), std::size_t{0});
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    ui::GuardedApplication app(argc, argv);
+    ConversionTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ConversionTest.moc"
