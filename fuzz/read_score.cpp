@@ -1,10 +1,14 @@
 // Tab text from anywhere read as music: whatever the lines hold, the columns must follow each
-// other in time, stay inside their blocks and sound only notes a bass has.
+// other in time, stay inside their blocks and sound only notes a bass has; the MusicXML
+// written of it must parse, with every measure full on both staves.
 
 #include "files/MidiFile.h"
+#include "files/MusicXml.h"
 #include "fuzz/FuzzInput.h"
 #include "score/Performance.h"
 #include "score/Score.h"
+
+#include <pugixml.hpp>
 
 #include <map>
 #include <string>
@@ -148,6 +152,40 @@ void requirePerformance(const score::Score& s, bool metronome)
     QUORLIN_REQUIRE(midi.starts_with("MThd") && midi.size() >= 14 + 3 * p.events.size());
 }
 
+// The score in measures of `beats` of 1 / `beatType`, the song header taken from the text's
+// first lines, whatever bytes they hold.
+void requireMusicXml(const score::Score& s, const instrument::Tuning& tuning,
+                     const std::vector<std::string_view>& lines, int beats, int beatType)
+{
+    const auto line = [&lines](std::size_t i) {
+        return i < lines.size() ? std::string(lines[i]) : std::string();
+    };
+    const files::SongHeader header{line(0), line(1), line(2), {line(3), line(4)}};
+    const std::string xml = files::musicXmlText(s, tuning, header, {beats, beatType, true});
+    pugi::xml_document doc;
+    QUORLIN_REQUIRE(
+        doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_doctype));
+    const std::int64_t measure = beats * 4 * score::kTicksPerBeat / beatType;
+    // Up to the last column: a damaged one after it keeps no time worth a measure of rest.
+    const std::int64_t end =
+        s.columns.empty() ? 0 : s.columns.back().start + s.columns.back().length;
+    const std::int64_t measures = std::max<std::int64_t>(1, (end + measure - 1) / measure);
+    std::int64_t count = 0;
+    for (const pugi::xml_node m : doc.child("score-partwise").child("part").children("measure")) {
+        std::int64_t filled[3] = {};
+        for (const pugi::xml_node note : m.children("note")) {
+            const int staff = note.child("staff").text().as_int();
+            QUORLIN_REQUIRE(staff == 1 || staff == 2);
+            QUORLIN_REQUIRE(note.child("type") || note.child("rest").attribute("measure"));
+            if (!note.child("chord"))
+                filled[staff] += note.child("duration").text().as_llong();
+        }
+        QUORLIN_REQUIRE(filled[1] == measure && filled[2] == measure);
+        ++count;
+    }
+    QUORLIN_REQUIRE(count == measures);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -172,5 +210,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const score::Score again = score::readScore(lines, strings, tuning, tempo);
     QUORLIN_REQUIRE(again.columns == s.columns && again.skipped == s.skipped);
     requirePerformance(s, input.pick(2) == 1);
+    // The tempo's byte also picks the time signature: 1 to 32 beats of a whole down to a 32nd.
+    requireMusicXml(s, tuning, lines, 1 + tempo / 2 % 32, 1 << (tempo / 64 % 6));
     return 0;
 }
