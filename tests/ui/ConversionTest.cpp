@@ -16,8 +16,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -99,6 +101,9 @@ private slots:
         QCOMPARE(w.pitches(), kWebPitches);
         QVERIFY(w.prompter.asked.constLast().contains("closest spacing"));
         QCOMPARE(w.undoText(), QStringLiteral("&Undo Paste tab as notes"));
+        // The report has the status bar to itself: the labels would leave it a few letters.
+        QVERIFY(w.form.statusBar()->currentMessage().startsWith(QStringLiteral("4 notes")));
+        QVERIFY(!child<QLabel>(w.form, "FileStatus")->isVisible());
         // Twice the closest spacing is twice as long.
         QVERIFY(w.tab().startsWith(QStringLiteral("|   e  q  q")));
         const QString pasted = w.tab();

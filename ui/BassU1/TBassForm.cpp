@@ -190,7 +190,9 @@ void TBassForm::buildStatusBar()
     for (QLabel* label : {m_fileStatus, m_cursorStatus, m_choiceStatus, m_placeStatus}) {
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         label->setContentsMargins(4, 0, 4, 0);
-        statusBar()->addPermanentWidget(label);
+        // Not permanent: a message hides them while it shows, or the labels would leave it
+        // a few letters of room.
+        statusBar()->addWidget(label);
     }
 }
 
