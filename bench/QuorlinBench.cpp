@@ -5,6 +5,7 @@
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
 #include "files/MusicXml.h"
+#include "score/Retune.h"
 #include "score/Score.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
@@ -440,6 +441,30 @@ int scoreRead(const QString& big, int repeats)
     return 0;
 }
 
+// The tab to five strings with a high C: the notes low on the G string have no place on the C
+// string and look for the fret nearest the hand, the others stay on their strings.
+int retuneTab(const QString& tab, int repeats)
+{
+    std::ifstream in(tab.toStdString(), std::ios::binary);
+    const files::LoadedTab loaded = files::readTabFile(in, {}, {});
+    const std::vector<std::string_view> lines(loaded.lines.begin(), loaded.lines.end());
+    const score::Setup from{loaded.state.stringCount, loaded.state.tuning};
+    score::Setup to{instrument::StringCount(5), {}};
+    for (const int s : {1, 2, 3, 4, 5})
+        to.tuning.set(s, std::string("C G D A E ").substr(2 * s - 2, 2));
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const score::Retuned retuned = score::retune(lines, from, to);
+        times.push_back(static_cast<double>(timer.nsecsElapsed()));
+        if (retuned.lines.size() <= lines.size() || !retuned.unplaced.empty())
+            qFatal("%s did not retune", qPrintable(tab));
+    }
+    bench::report("retune_10000", bench::median(times));
+    return 0;
+}
+
 enum class Keeping { Nothing, TextUndo, History };
 
 // The same notes written by the engine into a text area that is never shown: with Qt's undo
@@ -493,6 +518,8 @@ int main(int argc, char** argv)
         return loadedTab(args[2], args[3]);
     if (mode == QLatin1String("score") && args.size() == 4)
         return scoreRead(args[2], args[3].toInt());
+    if (mode == QLatin1String("retune") && args.size() == 4)
+        return retuneTab(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
         const QStringList kinds = {"plain", "undo", "history"};
         if (kinds.contains(args[2]))
@@ -500,6 +527,6 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | playing DIR | bare plain|undo|history\n");
+                         "score TAB N | playing DIR | retune TAB N | bare plain|undo|history\n");
     return 2;
 }

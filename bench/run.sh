@@ -29,6 +29,9 @@ offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
 # A web tab of 10,000 lines (and of 1,000) imported, against the engine writing its notes.
 "$bin/bench_webtab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" playing "$work" >>"$figures"
+# Another tuning for a tab of 10,000 notes, against a budget of one second.
+offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
+offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
 # The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
 "$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
@@ -106,6 +109,7 @@ awk -v json="$build/bench.json" '
         row("web tab, 10,000 lines", f["webtab_import_10000"], 1e9, 1e6, "ms", 1)
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
         row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
+        row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
         row("drop while playing, 100,000", f["notes_playing_100000"], f["notes_still_100000"], 1e3, "us", 1.2)
         row("  the tab read again", f["playing_reread"], 0, 1e6, "ms", 0)
         row("WAV of three minutes", f["wav_ours"], f["wav_cli"], 1e6, "ms", 1.2)
