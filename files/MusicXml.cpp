@@ -271,35 +271,21 @@ struct Piece {
     bool tupletStop = false;
 };
 
-// Sharps, as the tuning's own names are written.
-struct Spelling {
-    char step;
-    bool sharp;
-};
-constexpr std::array<Spelling, 12> kSpelling = {{{'C', false},
-                                                 {'C', true},
-                                                 {'D', false},
-                                                 {'D', true},
-                                                 {'E', false},
-                                                 {'F', false},
-                                                 {'F', true},
-                                                 {'G', false},
-                                                 {'G', true},
-                                                 {'A', false},
-                                                 {'A', true},
-                                                 {'B', false}}};
+// Each pitch class's step, sharpened where the mark says: the tuning's own names are sharps.
+constexpr std::string_view kSteps = "CCDDEFFGGAAB";
+constexpr std::string_view kSharps = " # #  # # # ";
 
 // Step, alter and octave, each name after `prefix`.
 std::string pitchElements(int pitch, std::string_view prefix)
 {
-    const Spelling& s = kSpelling[static_cast<std::size_t>(pitch % 12)];
+    const auto pitchClass = static_cast<std::size_t>(pitch % 12);
     std::string out;
     const auto element = [&](std::string_view name, std::string_view value) {
         out.append("<").append(prefix).append(name).append(">").append(value);
         out.append("</").append(prefix).append(name).append(">");
     };
-    element("step", std::string_view(&s.step, 1));
-    if (s.sharp)
+    element("step", kSteps.substr(pitchClass, 1));
+    if (kSharps[pitchClass] == '#')
         element("alter", "1");
     element("octave", std::to_string(pitch / 12 - 1));
     return out;
@@ -519,13 +505,9 @@ private:
                 "<normal-notes>2</normal-notes></time-modification>");
     }
 
-    void writeStaffAndVoice(int staff, bool voiceFirst)
-    {
-        if (voiceFirst)
-            put(staff == 1 ? "<voice>1</voice>" : "<voice>5</voice>");
-        else
-            put(staff == 1 ? "<staff>1</staff>" : "<staff>2</staff>");
-    }
+    // Each staff is a voice of its own.
+    void putVoice(int staff) { put(staff == 1 ? "<voice>1</voice>" : "<voice>5</voice>"); }
+    void putStaff(int staff) { put(staff == 1 ? "<staff>1</staff>" : "<staff>2</staff>"); }
 
     void writeTuplet(const Piece& p)
     {
@@ -540,8 +522,8 @@ private:
         put("<note><rest measure=\"yes\"/><duration>");
         putNumber(m_measure);
         put("</duration>");
-        writeStaffAndVoice(staff, true);
-        writeStaffAndVoice(staff, false);
+        putVoice(staff);
+        putStaff(staff);
         put("</note>\n");
     }
 
@@ -550,9 +532,9 @@ private:
         put("<note><rest/><duration>");
         putNumber(p.value.ticks);
         put("</duration>");
-        writeStaffAndVoice(staff, true);
+        putVoice(staff);
         writeValue(p.value);
-        writeStaffAndVoice(staff, false);
+        putStaff(staff);
         if (p.tupletStart || p.tupletStop) {
             put("<notations>");
             writeTuplet(p);
@@ -613,9 +595,9 @@ private:
             put("<tie type=\"stop\"/>");
         if (!p.last)
             put("<tie type=\"start\"/>");
-        writeStaffAndVoice(staff, true);
+        putVoice(staff);
         writeValue(p.value);
-        writeStaffAndVoice(staff, false);
+        putStaff(staff);
 
         const std::size_t notations = m_out.size();
         put("<notations>");

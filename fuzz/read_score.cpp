@@ -1,6 +1,7 @@
 // Tab text from anywhere read as music: whatever the lines hold, the columns must follow each
 // other in time, stay inside their blocks and sound only notes a bass has; the MusicXML
-// written of it must parse, with every measure full on both staves.
+// written of it must parse, with every measure full on both staves and every slur and slide
+// ended.
 
 #include "files/MidiFile.h"
 #include "files/MusicXml.h"
@@ -171,6 +172,8 @@ void requireMusicXml(const score::Score& s, const instrument::Tuning& tuning,
         s.columns.empty() ? 0 : s.columns.back().start + s.columns.back().length;
     const std::int64_t measures = std::max<std::int64_t>(1, (end + measure - 1) / measure);
     std::int64_t count = 0;
+    // Slurs and slides by kind and number: each one stops, and no number is taken twice at once.
+    std::map<std::string, bool> open;
     for (const pugi::xml_node m : doc.child("score-partwise").child("part").children("measure")) {
         std::int64_t filled[3] = {};
         for (const pugi::xml_node note : m.children("note")) {
@@ -179,11 +182,22 @@ void requireMusicXml(const score::Score& s, const instrument::Tuning& tuning,
             QUORLIN_REQUIRE(note.child("type") || note.child("rest").attribute("measure"));
             if (!note.child("chord"))
                 filled[staff] += note.child("duration").text().as_llong();
+            for (const pugi::xml_node mark : note.child("notations").children()) {
+                const std::string kind = mark.name();
+                if (kind != "slur" && kind != "slide")
+                    continue;
+                bool& on = open[kind + mark.attribute("number").value()];
+                const bool start = std::string_view(mark.attribute("type").value()) == "start";
+                QUORLIN_REQUIRE(on != start);
+                on = start;
+            }
         }
         QUORLIN_REQUIRE(filled[1] == measure && filled[2] == measure);
         ++count;
     }
     QUORLIN_REQUIRE(count == measures);
+    for (const auto& [mark, on] : open)
+        QUORLIN_REQUIRE(!on);
 }
 
 } // namespace
