@@ -182,12 +182,13 @@ constexpr int kPageWidth = 1200;
 constexpr int kPageHeight = 1697;
 constexpr int kMargin = 85;
 
-void addCredit(pugi::xml_node root, const char* type, const std::string& words, int x, int y,
-               const char* justify, int size)
+void addCredit(pugi::xml_node root, const std::vector<const char*>& types, const std::string& words,
+               int x, int y, const char* justify, int size)
 {
     pugi::xml_node credit = root.append_child("credit");
     credit.append_attribute("page") = 1;
-    credit.append_child("credit-type").text().set(type);
+    for (const char* type : types)
+        credit.append_child("credit-type").text().set(type);
     pugi::xml_node text = credit.append_child("credit-words");
     text.append_attribute("default-x") = x;
     text.append_attribute("default-y") = y;
@@ -232,15 +233,26 @@ void writeHeader(std::string& out, const SongHeader& header, const std::string& 
     for (const char* side : {"left-margin", "right-margin", "top-margin", "bottom-margin"})
         margins.append_child(side).text().set(kMargin);
 
-    // A reader that finds credits shows only them on the first page: the title and the artist
-    // are credits too, beside the bass player the header names.
+    // A reader that finds credits shows only them on the first page: the title, the artist and
+    // the tab's author are credits too, beside the bass player the header names. Credits in
+    // one corner would be drawn over each other: the author goes on the artist's second line.
     const int top = kPageHeight - kMargin;
     if (!title.empty())
-        addCredit(doc, "title", title, kPageWidth / 2, top, "center", 22);
-    if (!artist.empty())
-        addCredit(doc, "composer", artist, kPageWidth - kMargin, top - 60, "right", 11);
+        addCredit(doc, {"title"}, title, kPageWidth / 2, top, "center", 22);
+    std::vector<const char*> types;
+    std::string names;
+    if (!artist.empty()) {
+        types.push_back("composer");
+        names = artist;
+    }
+    if (!from.empty()) {
+        types.push_back("arranger");
+        names += (names.empty() ? "Tab by " : "\nTab by ") + from;
+    }
+    if (!names.empty())
+        addCredit(doc, types, names, kPageWidth - kMargin, top - 60, "right", 11);
     if (!bass.empty())
-        addCredit(doc, "bass", "Bass: " + bass, kMargin, top - 60, "left", 11);
+        addCredit(doc, {"bass"}, "Bass: " + bass, kMargin, top - 60, "left", 11);
 
     pugi::xml_node part = doc.append_child("part-list").append_child("score-part");
     part.append_attribute("id") = "P1";

@@ -152,8 +152,9 @@ for name in techniques six five; do
     expect_in "$name" '<StaffType group="tablature">'
     expect_in "$name" '<concertClefType>F8vb</concertClefType>'
     expect_in "$name" 'Intro only</text>'
-    expect_in "$name" 'Some band</text>'
+    expect_in "$name" '/>Some band'
     expect_in "$name" 'Bass: Bass player</text>'
+    expect_in "$name" 'Tab by Tab writer</text>'
 done
 tuning() { grep -o '<string>[0-9]*</string>' "$e2e_dir/$1.theirs.mscx" | head -"$2" | tr -dc '0-9\n' | paste -sd' '; }
 [ "$(tuning five 5)" = "21 28 33 38 43" ] || fail "MuseScore tunes five strings as $(tuning five 5)"
