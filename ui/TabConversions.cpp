@@ -17,6 +17,10 @@ namespace {
 const QString kImportCaption = QStringLiteral("Import ASCII tab");
 const QString kRetuneCaption = QStringLiteral("Change tuning or strings");
 
+// Web tabs are a few kilobytes; reading one takes a fraction of a second up to here, and the
+// window must not stall on a file that only looks like one.
+constexpr std::size_t kLargestImport = 2 * 1024 * 1024;
+
 // A box lists this many; the rest are counted, so a wrecked file cannot make it endless.
 constexpr qsizetype kListed = 12;
 
@@ -88,6 +92,12 @@ std::optional<NewTab> TabConversions::importText(std::string_view text,
                                                  const engine::EditingState& now, bool tabEmpty,
                                                  const char* label)
 {
+    if (text.size() > kLargestImport) {
+        m_prompter.error(QStringLiteral("This text is too long to be a tab from the web: "
+                                        "Quorlin imports up to 2 MB."),
+                         kImportCaption);
+        return std::nullopt;
+    }
     // Asked before the spacing, so that a user who keeps the tab is asked nothing more.
     if (!tabEmpty &&
         !m_prompter.askYesNo(QStringLiteral("The imported tab takes the place of the present "
