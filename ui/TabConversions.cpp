@@ -137,6 +137,7 @@ std::optional<NewTab> TabConversions::importText(std::string_view text,
     tab.setup = {now.tabWidth, now.tempo, imported.strings, imported.tuning};
     tab.label = label;
     tab.report = QString::fromStdString(files::importSummary(imported));
+    tab.newDocument = true;
     return tab;
 }
 

@@ -29,6 +29,8 @@ struct NewTab {
     const char* label = "";
     // Said once in the status bar.
     QString report;
+    // An imported tab is a new one: saving it must not overwrite the file the old one was.
+    bool newDocument = false;
 };
 
 class TabConversions {

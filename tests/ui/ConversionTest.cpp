@@ -155,10 +155,16 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(kWebTab).replace("-5-----|", "-x-----|"));
         file.close();
-        QGuiApplication::clipboard()->setText(QString::fromLatin1(kWebTab));
-        w.prompter.picks = {0};
-        w.run(Command::PasteTabAsNotes);
+        const QString song = w.dir.filePath(QStringLiteral("song.tab"));
+        QFile saved(song);
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write("FTH80:G D A E ;\r\n====================\r\n\r\n|   q\r\nG ---\r\n"
+                    "D --5\r\nA ---\r\nE ---\r\n>    \r\n\r\n");
+        saved.close();
+        w.form.openAtStart(song);
         const QString pasted = w.tab();
+        auto* fileStatus = child<QLabel>(w.form, "FileStatus");
+        QCOMPARE(fileStatus->text(), QStringLiteral("song.tab"));
 
         struct Attempt {
             bool replace;
@@ -182,6 +188,8 @@ private slots:
         QCOMPARE(w.pitches(), (QList<int>{23, 36, 38}));
         QVERIFY(w.prompter.asked.join('\n').contains(QStringLiteral("Line 4, column ")));
         QCOMPARE(w.undoText(), QStringLiteral("&Undo Import ASCII tab"));
+        // Saving the imported tab must not overwrite the file the old one came from.
+        QVERIFY(fileStatus->text().startsWith(QStringLiteral("new tab")));
         w.run(Command::Undo);
         QCOMPARE(w.tab(), pasted);
     }

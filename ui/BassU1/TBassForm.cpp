@@ -655,7 +655,10 @@ void TBassForm::replaceTab(const std::optional<NewTab>& tab)
         m_staff->Clear();
         m_staff->adoptLoaded(tab->lines, tab->setup);
     });
+    if (tab->newDocument)
+        m_document->forgetPath();
     showSetup();
+    syncControls();
     statusBar()->showMessage(tab->report, kMessageMs);
 }
 
