@@ -32,8 +32,8 @@ struct Atom {
     bool triplet = false;
 };
 
-constexpr std::array<std::string_view, 9> kTypes = {"breve", "whole", "half", "quarter", "eighth",
-                                                    "16th",  "32nd",  "64th", "128th"};
+constexpr std::array<const char*, 9> kTypes = {"breve", "whole", "half", "quarter", "eighth",
+                                               "16th",  "32nd",  "64th", "128th"};
 constexpr std::int64_t kBreve = 2 * kWhole; // type i lasts kBreve >> i
 
 // Every written value a piece may take, longest first, plain or triplet, with a dot or
@@ -177,6 +177,28 @@ private:
     std::string& m_out;
 };
 
+// Line breaks are text of the parent: a raw print writes no others.
+void breakLine(pugi::xml_node parent)
+{
+    parent.append_child(pugi::node_pcdata).set_value("\n");
+}
+
+// Each child on a line of its own, so that the document reads in a text editor.
+pugi::xml_node appendLine(pugi::xml_node parent, const char* name)
+{
+    const pugi::xml_node child = parent.append_child(name);
+    breakLine(parent);
+    return child;
+}
+
+// An element holding only a value: the text node is made directly, not looked for first.
+template <typename T> pugi::xml_node appendText(pugi::xml_node parent, const char* name, T value)
+{
+    pugi::xml_node child = parent.append_child(name);
+    child.append_child(pugi::node_pcdata).text().set(value);
+    return child;
+}
+
 // Page geometry in tenths of a staff space, so the credits know where the page's middle is.
 constexpr int kPageWidth = 1200;
 constexpr int kPageHeight = 1697;
@@ -185,60 +207,56 @@ constexpr int kMargin = 85;
 void addCredit(pugi::xml_node root, const std::vector<const char*>& types, const std::string& words,
                int x, int y, const char* justify, int size)
 {
-    pugi::xml_node credit = root.append_child("credit");
+    pugi::xml_node credit = appendLine(root, "credit");
     credit.append_attribute("page") = 1;
     for (const char* type : types)
-        credit.append_child("credit-type").text().set(type);
-    pugi::xml_node text = credit.append_child("credit-words");
+        appendText(credit, "credit-type", type);
+    pugi::xml_node text = appendText(credit, "credit-words", words.c_str());
     text.append_attribute("default-x") = x;
     text.append_attribute("default-y") = y;
     text.append_attribute("font-size") = size;
     text.append_attribute("justify") = justify;
     text.append_attribute("valign") = "top";
-    text.text().set(words.c_str());
 }
 
-// The parts of the document that hold the user's words: pugixml writes them, so that no
-// character of theirs can break the document.
-void writeHeader(std::string& out, const SongHeader& header, const std::string& title)
+// The parts of the document that hold the user's words, made XML-safe first: pugixml escapes
+// the rest, so that no character of theirs can break the document.
+void addHeader(pugi::xml_node root, const SongHeader& header, const std::string& title)
 {
     const std::string artist = xmlSafe(trimmed(header.artist));
     const std::string from = xmlSafe(trimmed(header.from));
     const std::string bass = xmlSafe(trimmed(header.bassPerf));
-    pugi::xml_document doc;
     if (!title.empty())
-        doc.append_child("work").append_child("work-title").text().set(title.c_str());
-    pugi::xml_node identification = doc.append_child("identification");
+        appendText(appendLine(root, "work"), "work-title", title.c_str());
+    pugi::xml_node identification = appendLine(root, "identification");
     const auto creator = [&](const char* type, const std::string& name) {
         if (name.empty())
             return;
-        pugi::xml_node node = identification.append_child("creator");
-        node.append_attribute("type") = type;
-        node.text().set(name.c_str());
+        appendText(identification, "creator", name.c_str()).append_attribute("type") = type;
     };
     creator("composer", artist);
     // Whoever wrote the tab arranged the song for the bass.
     creator("arranger", from);
-    identification.append_child("encoding").append_child("software").text().set("Quorlin");
+    appendText(identification.append_child("encoding"), "software", "Quorlin");
 
-    pugi::xml_node defaults = doc.append_child("defaults");
+    pugi::xml_node defaults = appendLine(root, "defaults");
     pugi::xml_node scaling = defaults.append_child("scaling");
-    scaling.append_child("millimeters").text().set(7);
-    scaling.append_child("tenths").text().set(40);
+    appendText(scaling, "millimeters", 7);
+    appendText(scaling, "tenths", 40);
     pugi::xml_node page = defaults.append_child("page-layout");
-    page.append_child("page-height").text().set(kPageHeight);
-    page.append_child("page-width").text().set(kPageWidth);
+    appendText(page, "page-height", kPageHeight);
+    appendText(page, "page-width", kPageWidth);
     pugi::xml_node margins = page.append_child("page-margins");
     margins.append_attribute("type") = "both";
     for (const char* side : {"left-margin", "right-margin", "top-margin", "bottom-margin"})
-        margins.append_child(side).text().set(kMargin);
+        appendText(margins, side, kMargin);
 
     // A reader that finds credits shows only them on the first page: the title, the artist and
     // the tab's author are credits too, beside the bass player the header names. Credits in
     // one corner would be drawn over each other: the author goes on the artist's second line.
     const int top = kPageHeight - kMargin;
     if (!title.empty())
-        addCredit(doc, {"title"}, title, kPageWidth / 2, top, "center", 22);
+        addCredit(root, {"title"}, title, kPageWidth / 2, top, "center", 22);
     std::vector<const char*> types;
     std::string names;
     if (!artist.empty()) {
@@ -250,27 +268,21 @@ void writeHeader(std::string& out, const SongHeader& header, const std::string& 
         names += (names.empty() ? "Tab by " : "\nTab by ") + from;
     }
     if (!names.empty())
-        addCredit(doc, types, names, kPageWidth - kMargin, top - 60, "right", 11);
+        addCredit(root, types, names, kPageWidth - kMargin, top - 60, "right", 11);
     if (!bass.empty())
-        addCredit(doc, {"bass"}, "Bass: " + bass, kMargin, top - 60, "left", 11);
+        addCredit(root, {"bass"}, "Bass: " + bass, kMargin, top - 60, "left", 11);
 
-    pugi::xml_node part = doc.append_child("part-list").append_child("score-part");
+    pugi::xml_node part = appendLine(root, "part-list").append_child("score-part");
     part.append_attribute("id") = "P1";
-    part.append_child("part-name").text().set("Bass");
+    appendText(part, "part-name", "Bass");
     pugi::xml_node instrument = part.append_child("score-instrument");
     instrument.append_attribute("id") = "P1-I1";
-    instrument.append_child("instrument-name").text().set("Electric Bass");
+    appendText(instrument, "instrument-name", "Electric Bass");
     pugi::xml_node midi = part.append_child("midi-instrument");
     midi.append_attribute("id") = "P1-I1";
-    midi.append_child("midi-channel").text().set(1);
+    appendText(midi, "midi-channel", 1);
     // General MIDI counts programs from 1 here: Electric Bass (finger).
-    midi.append_child("midi-program").text().set(34);
-
-    Appender writer(out);
-    for (const pugi::xml_node node : doc.children()) {
-        node.print(writer, "", pugi::format_raw);
-        out += '\n';
-    }
+    appendText(midi, "midi-program", 34);
 }
 
 // One stretch of a measure on both staves: a column or part of it, or a rest filling a gap.
@@ -284,33 +296,29 @@ struct Piece {
 };
 
 // Each pitch class's step, sharpened where the mark says: the tuning's own names are sharps.
-constexpr std::string_view kSteps = "CCDDEFFGGAAB";
+constexpr std::array<const char*, 12> kSteps = {"C", "C", "D", "D", "E", "F",
+                                                "F", "G", "G", "A", "A", "B"};
 constexpr std::string_view kSharps = " # #  # # # ";
 
-// Step, alter and octave, each name after `prefix`.
-std::string pitchElements(int pitch, std::string_view prefix)
+struct PitchNames {
+    const char* step;
+    const char* alter;
+    const char* octave;
+};
+constexpr PitchNames kNotePitch = {"step", "alter", "octave"};
+constexpr PitchNames kStringTuning = {"tuning-step", "tuning-alter", "tuning-octave"};
+
+void addPitch(pugi::xml_node parent, int pitch, const PitchNames& names)
 {
     const auto pitchClass = static_cast<std::size_t>(pitch % 12);
-    std::string out;
-    const auto element = [&](std::string_view name, std::string_view value) {
-        out.append("<").append(prefix).append(name).append(">").append(value);
-        out.append("</").append(prefix).append(name).append(">");
-    };
-    element("step", kSteps.substr(pitchClass, 1));
+    appendText(parent, names.step, kSteps[pitchClass]);
     if (kSharps[pitchClass] == '#')
-        element("alter", "1");
-    element("octave", std::to_string(pitch / 12 - 1));
-    return out;
+        appendText(parent, names.alter, 1);
+    appendText(parent, names.octave, pitch / 12 - 1);
 }
 
-// Every note's pitch written once, for the thousands of notes of a long tab.
-const std::array<std::string, 128> kPitches = [] {
-    std::array<std::string, 128> pitches;
-    for (std::size_t p = 0; p < pitches.size(); ++p)
-        pitches[p] = pitchElements(static_cast<int>(p), "");
-    return pitches;
-}();
-
+// The measures, each built as a tree of its own and printed at once: a long tab's score is
+// hundreds of megabytes, far too many for one tree.
 class PartWriter {
 public:
     PartWriter(std::string& out, const score::Score& score, const instrument::Tuning& tuning,
@@ -324,7 +332,6 @@ public:
 
     void write()
     {
-        put("<part id=\"P1\">\n");
         const std::vector<Column>& columns = m_score.columns;
         for (std::size_t i = 0; i < columns.size(); ++i) {
             const Column& c = columns[i];
@@ -338,19 +345,9 @@ public:
         // The last measure is filled with rest, and an empty score still has one.
         if (m_time > m_measureStart || m_number == 1)
             addSpan(-1, m_measureStart + m_measure - m_time, false);
-        put("</part>\n");
     }
 
 private:
-    void put(std::string_view text) { m_out.append(text); }
-    void put(char c) { m_out.push_back(c); }
-    void putNumber(std::int64_t value)
-    {
-        std::array<char, 24> digits;
-        const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-        m_out.append(digits.data(), end);
-    }
-
     void addSpan(std::int32_t column, std::int64_t length, bool triplet)
     {
         std::int64_t done = 0;
@@ -419,68 +416,73 @@ private:
     void flushMeasure()
     {
         markTuplets();
-        put("<measure number=\"");
-        putNumber(m_number);
-        put("\">\n");
+        pugi::xml_node measure = appendLine(m_doc, "measure");
+        measure.append_attribute("number") = m_number;
+        breakLine(measure);
         if (m_number == 1)
-            writeAttributes();
+            addAttributes(measure);
         const bool silent = std::none_of(m_pieces.begin(), m_pieces.end(),
                                          [this](const Piece& p) { return sounds(p); });
         for (int staff = 1; staff <= kStaves; ++staff) {
-            if (staff > 1) {
-                put("<backup><duration>");
-                putNumber(m_measure);
-                put("</duration></backup>\n");
-            }
+            if (staff > 1)
+                appendText(appendLine(measure, "backup"), "duration", m_measure);
             if (silent) {
-                writeMeasureRest(staff);
+                addMeasureRest(measure, staff);
                 continue;
             }
             for (const Piece& p : m_pieces) {
                 if (!sounds(p)) {
-                    writeRest(p, staff);
+                    addRest(measure, p, staff);
                     continue;
                 }
                 const Column& c = m_score.columns[static_cast<std::size_t>(p.column)];
                 for (std::size_t k = 0; k < c.notes.size(); ++k)
-                    writeNote(p, c, k, staff);
+                    addNote(measure, p, c, k, staff);
             }
         }
-        put("</measure>\n");
+        Appender writer(m_out);
+        m_doc.print(writer, "", pugi::format_raw);
+        m_doc.reset();
         m_pieces.clear();
         ++m_number;
     }
 
-    void writeAttributes()
+    void addAttributes(pugi::xml_node measure)
     {
-        put("<attributes><divisions>");
-        putNumber(score::kTicksPerBeat);
-        put("</divisions><key><fifths>0</fifths></key><time><beats>");
-        putNumber(m_options.beats);
-        put("</beats><beat-type>");
-        putNumber(m_options.beatType);
-        put("</beat-type></time><staves>2</staves>");
+        pugi::xml_node attributes = appendLine(measure, "attributes");
+        appendText(attributes, "divisions", score::kTicksPerBeat);
+        appendText(attributes.append_child("key"), "fifths", 0);
+        pugi::xml_node time = attributes.append_child("time");
+        appendText(time, "beats", m_options.beats);
+        appendText(time, "beat-type", m_options.beatType);
+        appendText(attributes, "staves", kStaves);
         // Bass parts are written an octave above their sound.
-        put("<clef number=\"1\"><sign>F</sign><line>4</line>"
-            "<clef-octave-change>-1</clef-octave-change></clef>");
-        put("<clef number=\"2\"><sign>TAB</sign></clef><staff-details number=\"2\"><staff-lines>");
-        putNumber(m_strings);
-        put("</staff-lines>");
+        pugi::xml_node clef = attributes.append_child("clef");
+        clef.append_attribute("number") = 1;
+        appendText(clef, "sign", "F");
+        appendText(clef, "line", 4);
+        appendText(clef, "clef-octave-change", -1);
+        pugi::xml_node tab = attributes.append_child("clef");
+        tab.append_attribute("number") = 2;
+        appendText(tab, "sign", "TAB");
+        pugi::xml_node details = attributes.append_child("staff-details");
+        details.append_attribute("number") = 2;
+        appendText(details, "staff-lines", m_strings);
         // Line 1 is the lowest: the last string of the tab.
         for (int line = 1; line <= m_strings; ++line) {
-            const int pitch = openPitch(m_strings + 1 - line);
-            put("<staff-tuning line=\"");
-            putNumber(line);
-            put("\">");
-            put(pitchElements(pitch, "tuning-"));
-            put("</staff-tuning>");
+            pugi::xml_node tuning = details.append_child("staff-tuning");
+            tuning.append_attribute("line") = line;
+            addPitch(tuning, openPitch(m_strings + 1 - line), kStringTuning);
         }
-        put("</staff-details></attributes>\n<direction placement=\"above\"><direction-type>"
-            "<metronome><beat-unit>quarter</beat-unit><per-minute>");
-        putNumber(m_score.tempo);
-        put("</per-minute></metronome></direction-type><staff>1</staff><sound tempo=\"");
-        putNumber(m_score.tempo);
-        put("\"/></direction>\n");
+
+        pugi::xml_node direction = appendLine(measure, "direction");
+        direction.append_attribute("placement") = "above";
+        pugi::xml_node metronome =
+            direction.append_child("direction-type").append_child("metronome");
+        appendText(metronome, "beat-unit", "quarter");
+        appendText(metronome, "per-minute", m_score.tempo);
+        appendText(direction, "staff", 1);
+        direction.append_child("sound").append_attribute("tempo") = m_score.tempo;
     }
 
     // What the string's first note says it was tuned to, so the tab staff shows the tab's
@@ -503,56 +505,53 @@ private:
 
     static int clampPitch(int pitch) { return std::clamp(pitch, 12, 127); }
 
-    void writeValue(const Atom& v)
-    {
-        if (v.type >= 0) {
-            put("<type>");
-            put(kTypes[static_cast<std::size_t>(v.type)]);
-            put("</type>");
-        }
-        for (int d = 0; d < v.dots; ++d)
-            put("<dot/>");
-        if (v.triplet)
-            put("<time-modification><actual-notes>3</actual-notes>"
-                "<normal-notes>2</normal-notes></time-modification>");
-    }
-
     // Each staff is a voice of its own.
-    void putVoice(int staff) { put(staff == 1 ? "<voice>1</voice>" : "<voice>5</voice>"); }
-    void putStaff(int staff) { put(staff == 1 ? "<staff>1</staff>" : "<staff>2</staff>"); }
+    static int voice(int staff) { return staff == 1 ? 1 : 5; }
 
-    void writeTuplet(const Piece& p)
+    // The written value goes between the voice and the staff.
+    static void addVoiceValueStaff(pugi::xml_node note, const Atom& v, int staff)
     {
-        if (p.tupletStart)
-            put("<tuplet type=\"start\" bracket=\"yes\"/>");
-        if (p.tupletStop)
-            put("<tuplet type=\"stop\"/>");
-    }
-
-    void writeMeasureRest(int staff)
-    {
-        put("<note><rest measure=\"yes\"/><duration>");
-        putNumber(m_measure);
-        put("</duration>");
-        putVoice(staff);
-        putStaff(staff);
-        put("</note>\n");
-    }
-
-    void writeRest(const Piece& p, int staff)
-    {
-        put("<note><rest/><duration>");
-        putNumber(p.value.ticks);
-        put("</duration>");
-        putVoice(staff);
-        writeValue(p.value);
-        putStaff(staff);
-        if (p.tupletStart || p.tupletStop) {
-            put("<notations>");
-            writeTuplet(p);
-            put("</notations>");
+        appendText(note, "voice", voice(staff));
+        if (v.type >= 0)
+            appendText(note, "type", kTypes[static_cast<std::size_t>(v.type)]);
+        for (int d = 0; d < v.dots; ++d)
+            note.append_child("dot");
+        if (v.triplet) {
+            pugi::xml_node ratio = note.append_child("time-modification");
+            appendText(ratio, "actual-notes", 3);
+            appendText(ratio, "normal-notes", 2);
         }
-        put("</note>\n");
+        appendText(note, "staff", staff);
+    }
+
+    static void addTuplet(pugi::xml_node notations, const Piece& p)
+    {
+        if (p.tupletStart) {
+            pugi::xml_node tuplet = notations.append_child("tuplet");
+            tuplet.append_attribute("type") = "start";
+            tuplet.append_attribute("bracket") = "yes";
+        }
+        if (p.tupletStop)
+            notations.append_child("tuplet").append_attribute("type") = "stop";
+    }
+
+    void addMeasureRest(pugi::xml_node measure, int staff)
+    {
+        pugi::xml_node note = appendLine(measure, "note");
+        note.append_child("rest").append_attribute("measure") = "yes";
+        appendText(note, "duration", m_measure);
+        appendText(note, "voice", voice(staff));
+        appendText(note, "staff", staff);
+    }
+
+    static void addRest(pugi::xml_node measure, const Piece& p, int staff)
+    {
+        pugi::xml_node note = appendLine(measure, "note");
+        note.append_child("rest");
+        appendText(note, "duration", p.value.ticks);
+        addVoiceValueStaff(note, p.value, staff);
+        if (p.tupletStart || p.tupletStop)
+            addTuplet(note.append_child("notations"), p);
     }
 
     // The note on `string` in the column `step` away from `column`, when no gap parts them.
@@ -583,42 +582,53 @@ private:
         return 0; // all six in use: this one goes unmarked
     }
 
-    void putNumbered(std::string_view element, int number, std::string_view type)
+    static pugi::xml_node addNumbered(pugi::xml_node parent, const char* element, int number,
+                                      const char* type)
     {
-        put('<');
-        put(element);
-        put(" number=\"");
-        putNumber(number);
-        put("\" type=\"");
-        put(type);
-        put('"');
+        pugi::xml_node node = parent.append_child(element);
+        node.append_attribute("number") = number;
+        node.append_attribute("type") = type;
+        return node;
     }
 
-    void writeNote(const Piece& p, const Column& c, std::size_t k, int staff)
+    static void addTied(pugi::xml_node parent, const char* element, const Piece& p)
+    {
+        if (!p.first)
+            parent.append_child(element).append_attribute("type") = "stop";
+        if (!p.last)
+            parent.append_child(element).append_attribute("type") = "start";
+    }
+
+    void addNote(pugi::xml_node measure, const Piece& p, const Column& c, std::size_t k, int staff)
     {
         const Note& n = c.notes[k];
-        const int pitch = clampPitch(n.pitch);
-        put(k == 0 ? "<note><pitch>" : "<note><chord/><pitch>");
-        put(kPitches[static_cast<std::size_t>(pitch)]);
-        put("</pitch><duration>");
-        putNumber(p.value.ticks);
-        put("</duration>");
-        if (!p.first)
-            put("<tie type=\"stop\"/>");
-        if (!p.last)
-            put("<tie type=\"start\"/>");
-        putVoice(staff);
-        writeValue(p.value);
-        putStaff(staff);
+        pugi::xml_node note = appendLine(measure, "note");
+        if (k > 0)
+            note.append_child("chord");
+        addPitch(note.append_child("pitch"), clampPitch(n.pitch), kNotePitch);
+        appendText(note, "duration", p.value.ticks);
+        addTied(note, "tie", p);
+        addVoiceValueStaff(note, p.value, staff);
 
-        const std::size_t notations = m_out.size();
-        put("<notations>");
-        if (!p.first)
-            put("<tied type=\"stop\"/>");
-        if (!p.last)
-            put("<tied type=\"start\"/>");
-        if (k == 0)
-            writeTuplet(p);
+        // Made on the first mark: a note without any has no notations, nor technical within.
+        pugi::xml_node notations, technical;
+        const auto marks = [&] {
+            if (!notations)
+                notations = note.append_child("notations");
+            return notations;
+        };
+        const auto techniques = [&] {
+            if (!technical)
+                technical = marks().append_child("technical");
+            return technical;
+        };
+        if (!p.first || !p.last)
+            addTied(marks(), "tied", p);
+        if (k == 0 && (p.tupletStart || p.tupletStop))
+            addTuplet(marks(), p);
+        const auto slide = [&](int number, const char* type) {
+            addNumbered(marks(), "slide", number, type).append_attribute("line-type") = "solid";
+        };
 
         const auto string = static_cast<std::size_t>(std::clamp(n.string, 0, 6));
         Open& open = m_open[static_cast<std::size_t>(staff - 1)][string];
@@ -627,14 +637,12 @@ private:
         int legatoEnd = 0;
         if (joined && isLegato(n.technique) && open.slur != 0) {
             legatoEnd = open.slur;
-            putNumbered("slur", legatoEnd, "stop");
-            put("/>");
+            addNumbered(marks(), "slur", legatoEnd, "stop");
             m_slurs[static_cast<std::size_t>(legatoEnd - 1)] = false;
             open.slur = 0;
         }
         if (joined && isSlide(n.technique) && open.slide != 0) {
-            putNumbered("slide", open.slide, "stop");
-            put(" line-type=\"solid\"/>");
+            slide(open.slide, "stop");
             m_slides[static_cast<std::size_t>(open.slide - 1)] = false;
             open.slide = 0;
         }
@@ -642,53 +650,35 @@ private:
         int legatoStart = 0;
         if (next != nullptr && isLegato(next->technique) && (open.slur = take(m_slurs)) != 0) {
             legatoStart = open.slur;
-            putNumbered("slur", legatoStart, "start");
-            put("/>");
+            addNumbered(marks(), "slur", legatoStart, "start");
         }
-        if (next != nullptr && isSlide(next->technique) && (open.slide = take(m_slides)) != 0) {
-            putNumbered("slide", open.slide, "start");
-            put(" line-type=\"solid\"/>");
-        }
+        if (next != nullptr && isSlide(next->technique) && (open.slide = take(m_slides)) != 0)
+            slide(open.slide, "start");
 
-        const std::size_t technical = m_out.size();
-        put("<technical>");
         if (staff == 2) {
-            put("<string>");
-            putNumber(n.string);
-            put("</string><fret>");
-            putNumber(n.fret);
-            put("</fret>");
+            appendText(techniques(), "string", n.string);
+            appendText(technical, "fret", n.fret);
         }
-        const auto legato = [&](Technique t) -> std::string_view {
+        const auto legato = [](Technique t) {
             return t == Technique::HammerOn ? "hammer-on" : "pull-off";
         };
-        if (legatoEnd != 0) {
-            putNumbered(legato(n.technique), legatoEnd, "stop");
-            put("/>");
-        }
-        if (legatoStart != 0) {
-            putNumbered(legato(next->technique), legatoStart, "start");
-            put(next->technique == Technique::HammerOn ? ">H</hammer-on>" : ">P</pull-off>");
-        }
+        if (legatoEnd != 0)
+            addNumbered(techniques(), legato(n.technique), legatoEnd, "stop");
+        if (legatoStart != 0)
+            addNumbered(techniques(), legato(next->technique), legatoStart, "start")
+                .text()
+                .set(next->technique == Technique::HammerOn ? "H" : "P");
         // The thumb slaps; a pop snaps the string against the frets.
         if (p.first && n.technique == Technique::Slap)
-            put("<pluck>T</pluck>");
+            appendText(techniques(), "pluck", "T");
         if (p.first && n.technique == Technique::Pop)
-            put("<snap-pizzicato/>");
-        if (m_out.size() == technical + 11)
-            m_out.resize(technical);
-        else
-            put("</technical>");
+            techniques().append_child("snap-pizzicato");
 
         // A slide from no note before it comes from somewhere below or above.
         if (p.first && isSlide(n.technique) && neighbourOn(c, n.string, -1) == nullptr)
-            put(n.technique == Technique::SlideUp ? "<articulations><scoop/></articulations>"
-                                                  : "<articulations><plop/></articulations>");
-        if (m_out.size() == notations + 11)
-            m_out.resize(notations);
-        else
-            put("</notations>");
-        put("</note>\n");
+            marks()
+                .append_child("articulations")
+                .append_child(n.technique == Technique::SlideUp ? "scoop" : "plop");
     }
 
     struct Open {
@@ -707,6 +697,8 @@ private:
     std::int64_t m_number = 1;
     std::vector<Piece> m_pieces;
     std::vector<Atom> m_values;
+    // Holds one measure at a time.
+    pugi::xml_document m_doc;
     // By staff, then string: the slur and slide each string has under way.
     std::array<std::array<Open, instrument::kMaxStrings + 1>, kStaves> m_open{};
     std::array<bool, kNumbers> m_slurs{};
@@ -762,14 +754,35 @@ std::string musicXmlText(const score::Score& score, const instrument::Tuning& tu
     for (const score::Column& c : score.columns)
         notes += c.notes.size();
     out.reserve(4096 + score.columns.size() * 300 + notes * 600);
-    out += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"no\"?>\n"
-           "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 Partwise//EN\" "
-           "\"http://www.musicxml.org/dtds/partwise.dtd\">\n"
-           "<score-partwise version=\"3.1\">\n";
-    writeHeader(out, header,
-                options.titleFromComments ? xmlSafe(commentTitle(header)) : std::string());
+
+    // The document with its part empty, then the measures printed into the part.
+    pugi::xml_document doc;
+    pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
+    declaration.append_attribute("version") = "1.0";
+    declaration.append_attribute("encoding") = "UTF-8";
+    declaration.append_attribute("standalone") = "no";
+    breakLine(doc);
+    doc.append_child(pugi::node_doctype)
+        .set_value("score-partwise PUBLIC \"-//Recordare//DTD MusicXML 3.1 Partwise//EN\" "
+                   "\"http://www.musicxml.org/dtds/partwise.dtd\"");
+    breakLine(doc);
+    pugi::xml_node root = appendLine(doc, "score-partwise");
+    root.append_attribute("version") = "3.1";
+    breakLine(root);
+    addHeader(root, header,
+              options.titleFromComments ? xmlSafe(commentTitle(header)) : std::string());
+    pugi::xml_node part = appendLine(root, "part");
+    part.append_attribute("id") = "P1";
+    breakLine(part);
+    Appender writer(out);
+    doc.print(writer, "", pugi::format_raw);
+
+    // pugixml escapes every '<' of the user's words: the last "</part>" is the part's own.
+    const std::size_t close = out.rfind("</part>");
+    const std::string end = out.substr(close);
+    out.resize(close);
     PartWriter(out, score, tuning, options).write();
-    out += "</score-partwise>\n";
+    out += end;
     return out;
 }
 

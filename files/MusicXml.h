@@ -4,7 +4,8 @@
 // staves, standard notation in the bass clef an octave above the sound and the tablature
 // below it, the same notes on both. Notes carry their pitch; on the tab staff also their
 // string and fret. Measures follow the time signature; what crosses a bar line is split and
-// tied. No Qt here.
+// tied. pugixml builds every element, one measure at a time, so that the score of a long tab
+// never stands whole as a tree in memory. No Qt here.
 
 #include "files/SongHeader.h"
 #include "score/Score.h"
