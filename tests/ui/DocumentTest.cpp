@@ -171,51 +171,39 @@ private slots:
         // The file, then the tab's first line and the box said, if any.
         const std::tuple<const char*, QString, QString> cases[] = {
             {"song.tab", "|   q", ""},
-            {"missing.tab", "", "(error) Load Tab|The tab could not be read from "},
-            {"", "", "(error) Load Tab|The tab could not be read from "}};
+            {"missing.tab", "", "(error) Load Tab|The tab could not be read from "}};
         for (const auto& [name, first, box] : cases) {
             Window w;
             w.write("song.tab");
             w.form.openAtStart(w.path(name));
             QCOMPARE(w.tab().section(QLatin1Char('\n'), 0, 0), first);
             QCOMPARE(w.prompter.asked.size(), box.isEmpty() ? 0 : 1);
-            if (!box.isEmpty()) {
-                QVERIFY(w.prompter.asked.first().startsWith(box + w.path(name)));
-                QVERIFY(w.prompter.asked.first().endsWith(*name ? "No such file or directory."
-                                                                : "It is a folder, not a file."));
-            }
+            QVERIFY(box.isEmpty() ||
+                    w.prompter.asked.first().startsWith(box + w.path(name) + ":\rNo such file"));
         }
     }
 
     void theRecoveryCopyFollowsChangesAndGoesOnceTheTabIsSafe()
     {
         Window w;
-        const auto copies = [&w] {
-            return QDir(w.path("recovery")).entryList({QStringLiteral("*.qrec")}).size();
-        };
         // What happens, then whether a copy is kept a moment later.
-        const std::pair<std::function<void()>, int> steps[] = {
-            {[&w] { w.note(); }, 1},
-            {[&w] {
-                 w.answer(w.path("kept.tab"));
-                 w.form.commands()[Command::Save]->trigger();
-             },
-             0},
-            {[&w] { w.note(); }, 1},
-            {[&w] {
-                 w.prompter.answers = {true};
-                 w.form.commands()[Command::New]->trigger();
-             },
-             0},
-            {[&w] { w.note(); }, 1},
-            {[&w] {
-                 w.prompter.choices = {ui::Prompter::Answer::No}; // leave without saving
-                 w.form.close();
-             },
-             0}};
+        const std::pair<QString, int> steps[] = {{"note", 1}, {"save", 0}, {"note", 1},
+                                                 {"new", 0},  {"note", 1}, {"close", 0}};
         for (const auto& [step, kept] : steps) {
-            step();
-            QTRY_COMPARE_WITH_TIMEOUT(copies(), kept, 4000);
+            w.prompter.answers = {true};                     // to clear the tab for "new"
+            w.prompter.choices = {ui::Prompter::Answer::No}; // to leave without saving
+            if (step == "note") {
+                w.note();
+            } else if (step == "save") {
+                w.answer(w.path("kept.tab"));
+                w.form.commands()[Command::Save]->trigger();
+            } else if (step == "new") {
+                w.form.commands()[Command::New]->trigger();
+            } else {
+                w.form.close();
+            }
+            QTRY_COMPARE_WITH_TIMEOUT(
+                QDir(w.path("recovery")).entryList({QStringLiteral("*.qrec")}).size(), kept, 4000);
         }
     }
 
