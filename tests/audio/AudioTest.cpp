@@ -87,48 +87,15 @@ void renderFor(Scheduler& s, const Performance& p, int block, std::int64_t frame
         s.render(p, left.data(), right.data(), block, p.endTick);
 }
 
-TEST(Scheduler, SendsEachEventAtItsFrameAndTheSetupBeforeALateStart)
-{
-    std::vector<Event> events = {ev(0, K::Program, 0, 32), ev(0, K::Controller, 0, 101, 0)};
-    for (std::int64_t t : {0, 1, 7, 239, 240, 479, 480, 700, 1000, 1441, 4799})
-        events.push_back(ev(t, K::NoteOn, 0, 40 + (t % 20)));
-    for (int tempo : {60, 100, 400}) {
-        for (int block : {1, 37, 64, 4096}) {
-            for (std::int64_t start : {0, 700}) {
-                SCOPED_TRACE(testing::Message()
-                             << tempo << " bpm, block " << block << ", from " << start);
-                const Performance p = performance(tempo, 4800, events);
-                FakeSynth synth;
-                Scheduler scheduler(synth);
-                scheduler.start(p, start);
-                renderFor(scheduler, p, block);
-                const auto frameOf = [&](std::int64_t t) {
-                    return std::max<std::int64_t>(
-                        expectedFrame(t, tempo) - expectedFrame(start, tempo), 0);
-                };
-                std::vector<std::pair<Event, std::int64_t>> expected, sent;
-                for (const Event& e : events) {
-                    if (e.kind != K::NoteOn || e.tick >= start)
-                        expected.emplace_back(e, frameOf(e.tick));
-                }
-                for (const auto& s : synth.sent())
-                    sent.emplace_back(s.event, s.frame);
-                EXPECT_EQ(sent, expected);
-                EXPECT_EQ(synth.frames, frameOf(4800));
-            }
-        }
-    }
-}
-
 TEST(Scheduler, SwitchingGoesOnFromTheSameTickAtTheNewTempoAndReleasesWhatWouldRing)
 {
     // Switched at tick 496 (a whole frame at both tempos) while a note rings from 0 to 960 at 100
     // bpm: the new performance's notes from there are heard at its tempo, after the old note's
-    // release if it needs one.
+    // release if it needs one. Tick 4001 falls within a frame: the frame it starts in.
     const std::tuple<const char*, int, std::vector<Event>, bool> cases[] = {
         {"kept at twice the tempo",
          200,
-         {ev(0, K::NoteOn, 0, 40), ev(960, K::NoteOff, 0, 40), ev(4000, K::NoteOn, 0, 45)},
+         {ev(0, K::NoteOn, 0, 40), ev(960, K::NoteOff, 0, 40), ev(4001, K::NoteOn, 0, 45)},
          false},
         {"removed", 100, {}, true},
         {"struck again", 100, {ev(704, K::NoteOn, 0, 40), ev(960, K::NoteOff, 0, 40)}, true},
@@ -173,11 +140,15 @@ struct TempDir {
     static inline int count = 0;
 };
 
+// From the second beat, 24 s long: the program before it is sent, the note before it is not.
 Performance oneNote()
 {
-    return performance(
-        100, 480 * 40, // 24 s
-        {ev(0, K::Program, 0, 32), ev(0, K::NoteOn, 0, 33), ev(480 * 40, K::NoteOff, 0, 33)});
+    Performance p =
+        performance(100, 480 * 41,
+                    {ev(0, K::Program, 0, 32), ev(0, K::NoteOn, 0, 30), ev(480, K::NoteOff, 0, 30),
+                     ev(480, K::NoteOn, 0, 33), ev(480 * 41, K::NoteOff, 0, 33)});
+    p.startTick = 480;
+    return p;
 }
 
 // A WAV file's samples, left and right in turn.
@@ -242,6 +213,12 @@ TEST(RenderWav, AppearsWholeOrNotAtAll)
         EXPECT_EQ(wav[2 * (body + 10)], 0.0f);
         EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
         EXPECT_EQ(fractions.back(), 1.0);
+        const auto sent = synth.sent();
+        EXPECT_EQ(std::tuple(sent.front().frame, sent.front().event.kind),
+                  std::tuple(0, K::Program));
+        EXPECT_TRUE(std::none_of(sent.begin(), sent.end(), [](auto& s) {
+            return s.event.kind == K::NoteOn && s.event.number == 30;
+        }));
     }
 }
 
@@ -376,6 +353,7 @@ void expectTicksPerSecond(const Player& player, double expected)
     EXPECT_LT(ticks, 1.5 * expected * seconds);
 }
 
+// The window's tests hear the notes; here the pace of the position, and where it stops.
 TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
 {
     FakeSynth synth;
@@ -384,11 +362,9 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     std::string error;
     player.setPerformance(beats(100, 400, 40));
     ASSERT_TRUE(player.play(0, error)) << error;
-    EXPECT_TRUE(player.playing());
     expectTicksPerSecond(player, 800); // 100 bpm
 
     player.pause();
-    EXPECT_FALSE(player.playing());
     std::this_thread::sleep_for(50ms);
     const auto held = player.tick();
     std::this_thread::sleep_for(200ms);
@@ -396,27 +372,15 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     player.resume();
     ASSERT_TRUE(eventually([&] { return player.tick() > held + 40; }));
 
-    const auto frameAtSwap = synth.frames.load();
-    const auto tickAtSwap = player.tick();
-    player.setPerformance(beats(400, 400, 50)); // four times as fast, on another key
+    player.setPerformance(beats(400, 400, 50)); // four times as fast, from where it was
     std::this_thread::sleep_for(50ms);
+    EXPECT_GT(player.tick(), held);
     expectTicksPerSecond(player, 3200);
     player.stop();
-    EXPECT_FALSE(player.playing());
     EXPECT_EQ(player.tick(), 0);
     const auto frames = synth.frames.load();
     std::this_thread::sleep_for(50ms);
     EXPECT_EQ(synth.frames, frames); // the output stopped
-    const auto sent = synth.sent();
-    const auto firstNew =
-        std::find_if(sent.begin(), sent.end(), [](auto& s) { return s.event.number == 50; });
-    ASSERT_NE(firstNew, sent.end());
-    // Not replayed from the start, and never the old key after the new one came in.
-    EXPECT_GE(firstNew->event.tick, tickAtSwap);
-    EXPECT_LE(firstNew->frame - frameAtSwap, expectedFrame(480, 100));
-    EXPECT_TRUE(std::none_of(firstNew, sent.end(), [](auto& s) {
-        return s.event.kind == K::NoteOn && s.event.number == 40;
-    }));
 
     player.setLoop(true, 480, 960);
     player.setPerformance(beats(400, 8, 41)); // a beat is 0.15 s
@@ -427,14 +391,6 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
         highest = std::max(highest, player.tick());
     EXPECT_LT(highest, 960);
     EXPECT_FALSE(player.finished());
-    std::vector<std::int64_t> struck; // the looped key's NoteOns
-    for (const auto& [frame, e] : synth.sent()) {
-        if (e.number == 41 && e.kind == K::NoteOn)
-            struck.push_back(e.tick);
-    }
-    EXPECT_GE(std::count(struck.begin(), struck.end(), 480), 2);
-    EXPECT_LT(*std::max_element(struck.begin(), struck.end()), 960);
-
     player.setLoop(false, 0, 0);
     EXPECT_TRUE(eventually([&] { return player.finished(); }));
     EXPECT_FALSE(player.playing());
