@@ -103,47 +103,34 @@ TEST(Perform, ANoteEndsWithItsColumnOrItsStringOrRingsIntoALegatoNoteAlone)
         return scoreAt({column(0, 2 * Q, {note(1, 40)}), column(at, length, {next})});
     };
     using Pedal = std::vector<std::int64_t>;
-    const std::tuple<const char*, Score, int, int, std::int64_t, Pedal> cases[] = {
-        {"plain", afterRest(T::Plain), 0, 100, 2 * Q, {}},
-        {"hammer-on", afterRest(H), 0, 70, 2 * Q, {}},
-        {"pull-off", afterRest(P), 0, 70, 2 * Q, {}},
-        {"slide up", afterRest(Up), 0, 85, 2 * Q, {}},
-        {"slide down", afterRest(Down), 0, 85, 2 * Q, {}},
-        {"slap", afterRest(T::Slap), 1, 110, 2 * Q, {}},
-        {"pop", afterRest(T::Pop), 2, 110, 2 * Q, {}},
-        {"rest next", scoreOf({{note(1, 40)}, {}}, Q / 2), 0, 100, Q / 2, {}},
-        {"string again", twoBeats(note(1, 43), Q), 0, 100, Q, {}},
-        {"slapped again", twoBeats(note(1, 43, T::Slap), Q / 4), 0, 100, Q / 4, {}},
-        {"other string within", twoBeats(note(2, 43), Q), 0, 100, 2 * Q, {}},
-        {"chord", scoreOf({{note(1, 40), note(2, 35)}, {note(1, 40), note(2, 35)}}), 0, 100, Q, {}},
+    const Note n40 = note(1, 40), n42H = note(1, 42, H), n28 = note(3, 28);
+    const Score ringing =
+        scoreAt({column(0, 3 * Q, {n28}), column(Q / 2, Q / 2, {n40}), column(Q, Q, {n42H})});
+    const std::tuple<const char*, int, int, std::int64_t, Pedal, Score> cases[] = {
+        {"plain", 0, 100, 2 * Q, {}, afterRest(T::Plain)},
+        {"hammer-on", 0, 70, 2 * Q, {}, afterRest(H)},
+        {"pull-off", 0, 70, 2 * Q, {}, afterRest(P)},
+        {"slide up", 0, 85, 2 * Q, {}, afterRest(Up)},
+        {"slide down", 0, 85, 2 * Q, {}, afterRest(Down)},
+        {"slap", 1, 110, 2 * Q, {}, afterRest(T::Slap)},
+        {"pop", 2, 110, 2 * Q, {}, afterRest(T::Pop)},
+        {"rest next", 0, 100, Q / 2, {}, scoreOf({{n40}, {}}, Q / 2)},
+        {"string again", 0, 100, Q, {}, twoBeats(note(1, 43), Q)},
+        {"slapped again", 0, 100, Q / 4, {}, twoBeats(note(1, 43, T::Slap), Q / 4)},
+        {"other string within", 0, 100, 2 * Q, {}, twoBeats(note(2, 43), Q)},
+        {"chord", 0, 100, Q, {}, scoreOf({{n40, note(2, 35)}, {n40, note(2, 35)}})},
         // Legato: the note before rings a little into it, held by the pedal.
-        {"hammered", scoreOf({{note(1, 40)}, {note(1, 42, H)}}), 0, 100, Q + 15, {Q, Q + 15}},
-        {"pulled", scoreOf({{note(1, 40)}, {note(1, 38, P)}}), 0, 100, Q + 15, {Q, Q + 15}},
-        {"pulled short", twoBeats(note(1, 42, P), Q, 9), 0, 100, Q + 9, {Q, Q + 9}},
-        {"same key", scoreOf({{note(1, 40)}, {note(1, 40, H)}}), 0, 100, Q, {}},
+        {"hammered", 0, 100, Q + 15, {Q, Q + 15}, scoreOf({{n40}, {n42H}})},
+        {"pulled", 0, 100, Q + 15, {Q, Q + 15}, scoreOf({{n40}, {note(1, 38, P)}})},
+        {"pulled short", 0, 100, Q + 9, {Q, Q + 9}, twoBeats(note(1, 42, P), Q, 9)},
+        {"same key", 0, 100, Q, {}, scoreOf({{n40}, {note(1, 40, H)}})},
         // The pedal makes FluidSynth's channel play one note at a time: it would cut these.
-        {"into a chord",
-         scoreOf({{note(1, 40)}, {note(1, 42, H), note(3, 28)}}),
-         0,
-         100,
-         Q + 15,
-         {}},
-        {"after a chord",
-         scoreOf({{note(1, 40), note(3, 28)}, {note(1, 42, H)}}),
-         0,
-         100,
-         Q + 15,
-         {}},
-        {"rings from before",
-         scoreAt({column(0, 3 * Q, {note(3, 28)}), column(Q / 2, Q / 2, {note(1, 40)}),
-                  column(Q, Q, {note(1, 42, H)})}),
-         0,
-         100,
-         Q + 15,
-         {}},
-        {"slapped", scoreOf({{note(1, 40, T::Slap)}, {note(1, 42, H)}}), 1, 110, Q + 15, {}},
+        {"into a chord", 0, 100, Q + 15, {}, scoreOf({{n40}, {n42H, n28}})},
+        {"after a chord", 0, 100, Q + 15, {}, scoreOf({{n40, n28}, {n42H}})},
+        {"rings from before", 0, 100, Q + 15, {}, ringing},
+        {"slapped", 1, 110, Q + 15, {}, scoreOf({{note(1, 40, T::Slap)}, {n42H}})},
     };
-    for (const auto& [name, score, channel, velocity, off, expectedPedal] : cases) {
+    for (const auto& [name, channel, velocity, off, expectedPedal, score] : cases) {
         SCOPED_TRACE(name);
         const Performance p = bare(score);
         for (const Event& e : filtered(p, K::NoteOn))
