@@ -4,27 +4,13 @@
 #include "files/RecoveryFile.h"
 #include "fuzz/FuzzInput.h"
 #include "instrument/NeckLabels.h"
+#include "tests/files/RecoveryCheckSum.h"
 
 #include <algorithm>
-#include <cstdio>
 
 using namespace quorlin;
 
 namespace {
-
-// Without it almost no input would get past the check sum to the fields.
-std::string crc32Hex(std::string_view bytes)
-{
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (const char b : bytes) {
-        c ^= static_cast<unsigned char>(b);
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    char sum[9];
-    std::snprintf(sum, sizeof sum, "%08x", c ^ 0xFFFFFFFFu);
-    return sum;
-}
 
 // A random valid content, each field in its range; bytes from the input, any at all.
 files::Recovered built(fuzz::FuzzInput& in)
@@ -78,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string bytes = input.rest();
     if (mode == 1) {
-        bytes += "end " + crc32Hex(bytes) + "\n";
+        bytes += "end " + files::testing::crc32Hex(bytes) + "\n";
     }
     const std::optional<files::Recovered> read = files::readRecoveryFile(bytes, problem);
     QUORLIN_REQUIRE(read.has_value() == problem.empty());

@@ -82,10 +82,8 @@ const std::vector<Case>& cases()
           {"//measure[2]/note[staff=1][1]/time-modification", "32"}}},
         {"a slapped note across the bar line is tied and slapped once",
          "|  h.  h\nG --5--7\nD ------\nA ------\nE ------\n>      +",
-         {{"count(//pluck)", "2"}, {"//note[staff=1]/tie/@type", "start stop"}}},
-        {"a note across the bar line is tied",
-         "|  h.  h\nG --5--7\nD ------\nA ------\nE ------\n>",
-         {{"//measure[1]/note[staff=1]/type", "half quarter"},
+         {{"count(//pluck)", "2"},
+          {"//measure[1]/note[staff=1]/type", "half quarter"},
           {"//measure[1]/note[staff=1]/dot/../type", "half"},
           {"//measure[1]/note[staff=1][last()]/tie/@type", "start"},
           {"//note[staff=1]/notations/tied/@type", "start stop"},
@@ -241,27 +239,22 @@ void expectWholeMeasures(const pugi::xml_document& doc, const MusicXmlOptions& o
     }
 }
 
+// Read back here with XPath, and by another XML reader, which takes no ill-formed byte.
 TEST(MusicXml, EachTabReadsBackAsItsNotesInFullMeasures)
 {
+    const auto file = std::filesystem::temp_directory_path() /
+                      ("quorlin-musicxml-" + std::to_string(getpid()) + ".musicxml");
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
         const std::string text = exported(c);
+        std::ofstream(file, std::ios::binary) << text;
+        EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0);
         pugi::xml_document doc;
         ASSERT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_doctype));
         EXPECT_EQ(ask(doc, "/score-partwise/@version"), "3.1");
         for (const auto& [xpath, expected] : c.checks)
             EXPECT_EQ(ask(doc, xpath), expected) << xpath;
         expectWholeMeasures(doc, c.options);
-    }
-}
-
-TEST(MusicXml, AnotherXmlReaderTakesEveryExport)
-{
-    const auto file = std::filesystem::temp_directory_path() /
-                      ("quorlin-musicxml-" + std::to_string(getpid()) + ".musicxml");
-    for (const Case& c : cases()) {
-        std::ofstream(file, std::ios::binary) << exported(c);
-        EXPECT_EQ(std::system(("xmllint --noout '" + file.string() + "'").c_str()), 0) << c.name;
     }
     std::filesystem::remove(file);
 }

@@ -1,16 +1,17 @@
 // The recovery copy gives back exactly what was written, or nothing and why.
 
 #include "files/RecoveryFile.h"
+#include "tests/files/RecoveryCheckSum.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdio>
 
 namespace quorlin::files {
 namespace {
 
 using namespace std::string_literals;
+using testing::crc32Hex;
 
 Recovered fiveStringTab()
 {
@@ -75,20 +76,6 @@ TEST(RecoveryFile, readsBackExactly)
         ASSERT_TRUE(read.has_value()) << problem;
         EXPECT_TRUE(problem.empty() && *read == written) << written.lines.size();
     }
-}
-
-// Bit by bit, apart from the writer's table.
-std::string crc32Hex(std::string_view bytes)
-{
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (const char b : bytes) {
-        c ^= static_cast<unsigned char>(b);
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    char sum[9];
-    std::snprintf(sum, sizeof sum, "%08x", c ^ 0xFFFFFFFFu);
-    return sum;
 }
 
 // The copy of `r` with `from` (the first occurrence) replaced and the check sum made right
@@ -180,18 +167,14 @@ std::vector<Damage> damages()
     };
 }
 
-class RecoveryDamage : public ::testing::TestWithParam<Damage> {};
-
-TEST_P(RecoveryDamage, isRefusedWhole)
+TEST(RecoveryFile, aDamagedCopyIsRefusedWhole)
 {
-    std::string problem;
-    const std::optional<Recovered> read = readRecoveryFile(GetParam().bytes, problem);
-    EXPECT_FALSE(read.has_value());
-    EXPECT_NE(problem.find(GetParam().problemHas), std::string::npos) << problem;
+    for (const Damage& damage : damages()) {
+        std::string problem;
+        EXPECT_FALSE(readRecoveryFile(damage.bytes, problem).has_value()) << damage.name;
+        EXPECT_NE(problem.find(damage.problemHas), std::string::npos) << damage.name << problem;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Copies, RecoveryDamage, ::testing::ValuesIn(damages()),
-                         [](const auto& info) { return std::string(info.param.name); });
 
 // Cut anywhere, even in the magic, the version or the end mark, or where a line inside looks
 // like an end mark.
