@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QProgressDialog>
 #include <QTimer>
 
@@ -112,13 +111,14 @@ void TabExport::exportMusicXmlTo(const QString& path, const files::MusicXmlOptio
     if (!score)
         return;
     const TabDetails details = m_details ? m_details() : TabDetails();
-    QString problem;
-    // A long tab takes a second or two to write.
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool written =
-        ui::exportMusicXml(*score, details.tuning, details.header, options, path, problem);
-    QGuiApplication::restoreOverrideCursor();
-    report(written, path, problem);
+    auto held = std::make_shared<const score::Score>(std::move(*score));
+    // The score of a long tab is many times its size: a few seconds that the window must not
+    // freeze for. The writer cannot stop half-way, so there is nothing to cancel.
+    inBackground(QStringLiteral("Export MusicXML"), path, false,
+                 [held, details, options, path](const auto&, QString& problem) {
+                     return ui::exportMusicXml(*held, details.tuning, details.header, options, path,
+                                               problem);
+                 });
 }
 
 void TabExport::exportTo(ExportFormat format, const QString& path)
@@ -136,44 +136,55 @@ void TabExport::exportTo(ExportFormat format, const QString& path)
     }
 
     // Rendering takes seconds for a long tab: the window stays alive and can cancel it.
-    auto* progress = new QProgressDialog(QStringLiteral("Writing %1...").arg(path),
-                                         QStringLiteral("Cancel"), 0, kProgressSteps, &m_window);
+    inBackground(QStringLiteral("Export WAV"), path, true,
+                 [performance, path, font = m_soundFont()](const auto& progress, QString& problem) {
+                     return exportPerformance(ExportFormat::Wav, *performance, path, font, progress,
+                                              problem);
+                 });
+}
+
+void TabExport::inBackground(const QString& title, const QString& path, bool cancellable, Job job)
+{
+    auto* progress =
+        new QProgressDialog(QStringLiteral("Writing %1...").arg(path), QStringLiteral("Cancel"), 0,
+                            cancellable ? kProgressSteps : 0, &m_window);
     progress->setObjectName(QStringLiteral("ExportProgress"));
-    progress->setWindowTitle(QStringLiteral("Export WAV"));
+    progress->setWindowTitle(title);
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
     progress->setAutoClose(false);
     progress->setAutoReset(false);
+    if (!cancellable)
+        progress->setCancelButton(nullptr);
     m_cancel = false;
     m_progress = 0;
     auto written = std::make_shared<std::atomic<int>>(-1);
     auto problem = std::make_shared<QString>();
-    m_worker = std::thread([this, performance, path, font = m_soundFont(), written, problem] {
-        const bool ok = exportPerformance(
-            ExportFormat::Wav, *performance, path, font,
-            [this](double fraction) {
-                m_progress = static_cast<int>(fraction * kProgressSteps);
-                return !m_cancel.load();
-            },
-            *problem);
-        *written = ok ? 1 : 0;
+    m_worker = std::thread([this, job = std::move(job), written, problem] {
+        const ExportProgress step = [this](double fraction) {
+            m_progress = static_cast<int>(fraction * kProgressSteps);
+            return !m_cancel.load();
+        };
+        *written = job(step, *problem) ? 1 : 0;
     });
     connect(progress, &QProgressDialog::canceled, this, [this] { m_cancel = true; });
     auto* poll = new QTimer(progress);
-    connect(poll, &QTimer::timeout, this, [this, poll, progress, written, problem, path] {
-        if (*written >= 0) {
-            // A modal progress bar runs the events while it shows a value: this may be the
-            // second time round, after the first one has finished the export.
-            if (!m_worker.joinable())
-                return;
-            poll->stop();
-            m_worker.join();
-            progress->deleteLater();
-            report(*written == 1, path, *problem);
-            return;
-        }
-        progress->setValue(std::min(m_progress.load(), kProgressSteps - 1));
-    });
+    connect(poll, &QTimer::timeout, this,
+            [this, poll, progress, written, problem, path, cancellable] {
+                if (*written >= 0) {
+                    // A modal progress bar runs the events while it shows a value: this may
+                    // be the second time round, after the first one has finished the export.
+                    if (!m_worker.joinable())
+                        return;
+                    poll->stop();
+                    m_worker.join();
+                    progress->deleteLater();
+                    report(*written == 1, path, *problem);
+                    return;
+                }
+                if (cancellable)
+                    progress->setValue(std::min(m_progress.load(), kProgressSteps - 1));
+            });
     poll->start(50);
 }
 

@@ -59,6 +59,9 @@ private:
     // The tab, or nothing with the reason said when it holds nothing to export.
     std::optional<score::Score> readToExport();
     void report(bool written, const QString& path, const QString& problem);
+    // Writes the file on the worker thread behind a window-modal progress bar, then reports.
+    using Job = std::function<bool(const ExportProgress&, QString& problem)>;
+    void inBackground(const QString& title, const QString& path, bool cancellable, Job job);
 
     QWidget& m_window;
     Prompter& m_prompter;

@@ -290,7 +290,8 @@ private slots:
         const QString xml = dir.filePath(QStringLiteral("song.musicxml"));
         QVERIFY(titleOffered);
         QCOMPARE(offered, xml);
-        QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + xml);
+        // Written on the worker thread, then said.
+        QTRY_COMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + xml);
 
         pugi::xml_document doc;
         QVERIFY(doc.load_file(QFile::encodeName(xml).constData()));
