@@ -32,6 +32,14 @@ private:
 
 } // namespace
 
+std::unique_ptr<OuterChange> bothChanges(std::unique_ptr<OuterChange> first,
+                                         std::unique_ptr<OuterChange> second)
+{
+    if (!first || !second)
+        return first ? std::move(first) : std::move(second);
+    return std::make_unique<BothChanges>(std::move(first), std::move(second));
+}
+
 History::History(Staff& staff, TabText& text) :
     m_staff(staff), m_text(text), m_index(static_cast<std::size_t>(text.undoLevels())),
     m_revision(text.revision())
@@ -114,10 +122,7 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
         top.label = label;
         top.after = pack(after);
         top.mergeable = false;
-        if (options.outer)
-            top.outer = top.outer ? std::make_unique<BothChanges>(std::move(top.outer),
-                                                                  std::move(options.outer))
-                                  : std::move(options.outer);
+        top.outer = bothChanges(std::move(top.outer), std::move(options.outer));
         if (m_clean == m_index)
             m_clean = kNowhere;
         seen();

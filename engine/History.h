@@ -24,6 +24,10 @@ public:
     virtual void redo() = 0;
 };
 
+// One outer change doing both, the first done first and undone last; either may be null.
+std::unique_ptr<OuterChange> bothChanges(std::unique_ptr<OuterChange> first,
+                                         std::unique_ptr<OuterChange> second);
+
 struct StepOptions {
     // The action finishes the step before it (a load after its "Clear tab").
     bool joinPrevious = false;

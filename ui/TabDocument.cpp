@@ -146,4 +146,25 @@ bool TabDocument::maybeSave()
     return false;
 }
 
+std::unique_ptr<engine::OuterChange> TabDocument::pathChange(const QString& before,
+                                                             const QString& after)
+{
+    class PathChange final : public engine::OuterChange {
+    public:
+        PathChange(TabDocument& document, QString before, QString after) :
+            m_document(document), m_before(std::move(before)), m_after(std::move(after))
+        {
+        }
+        void undo() override { m_document.setPath(m_before); }
+        void redo() override { m_document.setPath(m_after); }
+
+    private:
+        TabDocument& m_document;
+        QString m_before, m_after;
+    };
+    if (before == after)
+        return nullptr;
+    return std::make_unique<PathChange>(*this, before, after);
+}
+
 } // namespace quorlin::ui

@@ -9,12 +9,14 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QWidget;
 
 namespace quorlin::engine {
 class History;
+class OuterChange;
 class Staff;
 } // namespace quorlin::engine
 
@@ -48,6 +50,12 @@ public:
     const QString& path() const { return m_path; }
     // Forgets the file: the tab is new again (Clear tab).
     void forgetPath() { m_path.clear(); }
+    // The step that takes the tab from the file at `before` to the one at `after` puts the
+    // name back with the tab on undo, so that Save never writes a tab into another's file.
+    // Null when the name does not change.
+    std::unique_ptr<engine::OuterChange> pathChange(const QString& before, const QString& after);
+    // The file the last read came from, until the load is reported.
+    const QString& reading() const { return m_reading; }
     // A tab brought back from a recovery copy belongs to the file it came from.
     void setPath(const QString& path) { m_path = path; }
     // Called whenever the tab has just been saved or loaded: it is safe in its file.

@@ -192,6 +192,7 @@ private slots:
         QVERIFY(fileStatus->text().startsWith(QStringLiteral("new tab")));
         w.run(Command::Undo);
         QCOMPARE(w.tab(), pasted);
+        QCOMPARE(fileStatus->text(), QStringLiteral("song.tab"));
     }
 
     void nothingToImportChangesNothing()

@@ -138,6 +138,15 @@ private slots:
             w.form.commands()[Command::Open]->trigger();
             QTRY_COMPARE(w.status(), QLatin1String(name));
         }
+        // Undo takes a load back with its file's name: Save must not write one tab into
+        // another's file.
+        for (const char* name : {"c.tab", "b.tab"}) {
+            w.form.commands()[Command::Undo]->trigger();
+            QVERIFY2(w.status().startsWith(QLatin1String(name)), qPrintable(w.status()));
+        }
+        w.form.commands()[Command::Redo]->trigger();
+        w.form.commands()[Command::Redo]->trigger();
+        QCOMPARE(w.status(), QStringLiteral("a.tab"));
         QCOMPARE(w.recent(), (QStringList{"&1 " + w.path("a.tab"), "&2 " + w.path("c.tab"),
                                           "&3 " + w.path("b.tab"), "-", "&Clear list"}));
         // A file that has gone is taken off the list, with a word.

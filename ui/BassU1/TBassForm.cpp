@@ -406,7 +406,10 @@ bool TBassForm::Clear()
     if (!m_prompter->askYesNo(QStringLiteral("Are you sure you want to erase the current tab ?"),
                               QStringLiteral("Warning !")))
         return false;
-    act("Clear tab", [this] { m_staff->Clear(); });
+    engine::StepOptions options;
+    options.outer = m_document->pathChange(m_document->path(), QString());
+    act(
+        "Clear tab", [this] { m_staff->Clear(); }, std::move(options));
     m_document->forgetPath();
     syncControls();
     return true;
@@ -588,6 +591,9 @@ void TBassForm::adopt(const files::LoadedTab& tab, bool cleared)
         options.outer =
             std::make_unique<HeaderChange>(*m_headerForm, m_headerForm->songHeader(), *tab.header);
     }
+    options.outer =
+        engine::bothChanges(std::move(options.outer),
+                            m_document->pathChange(m_document->path(), m_document->reading()));
     act(
         "load",
         [this, &tab] {
@@ -647,14 +653,20 @@ void TBassForm::replaceTab(const std::optional<NewTab>& tab)
 {
     if (!tab)
         return;
-    act(tab->label, [this, &tab] {
-        if (tab->lines.empty()) {
-            m_staff->restoreSetup(tab->setup.stringCount, tab->setup.tuning);
-            return;
-        }
-        m_staff->Clear();
-        m_staff->adoptLoaded(tab->lines, tab->setup);
-    });
+    engine::StepOptions options;
+    if (tab->newDocument)
+        options.outer = m_document->pathChange(m_document->path(), QString());
+    act(
+        tab->label,
+        [this, &tab] {
+            if (tab->lines.empty()) {
+                m_staff->restoreSetup(tab->setup.stringCount, tab->setup.tuning);
+                return;
+            }
+            m_staff->Clear();
+            m_staff->adoptLoaded(tab->lines, tab->setup);
+        },
+        std::move(options));
     if (tab->newDocument)
         m_document->forgetPath();
     showSetup();
