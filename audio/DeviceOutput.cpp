@@ -1,7 +1,5 @@
-#include "audio/AudioOutput.h"
-
 #include "audio/FluidLog.h"
-#include "audio/Synth.h"
+#include "audio/SoundModule.h"
 
 #include <fluidsynth.h>
 
@@ -97,7 +95,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<AudioOutput> makeDeviceOutput(const DeviceSettings& settings)
+std::unique_ptr<AudioOutput> module::openDevice(const DeviceSettings& settings)
 {
     return std::make_unique<DeviceOutput>(settings);
 }

@@ -1,6 +1,5 @@
-#include "audio/Synth.h"
-
 #include "audio/FluidLog.h"
+#include "audio/SoundModule.h"
 
 #include <fluidsynth.h>
 
@@ -80,14 +79,6 @@ void keepError(int, const char* message, void*)
     t_lastError = message ? message : "";
 }
 
-bool isFontName(const fs::path& path)
-{
-    auto ext = path.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".sf2" || ext == ".sf3";
-}
-
 } // namespace
 
 namespace detail {
@@ -111,13 +102,8 @@ std::string takeFluidSynthError()
 
 } // namespace detail
 
-std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, std::string& error)
-{
-    return makeFluidSynth(fontPath, FluidSynthOptions{}, error);
-}
-
-std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, const FluidSynthOptions& options,
-                                      std::string& error)
+std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
+                                              const FluidSynthOptions& options, std::string& error)
 {
     detail::captureFluidSynthLog();
     std::error_code ec;
@@ -174,37 +160,6 @@ std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, const FluidSy
         fluid_synth_program_change(synth, channel, program);
     }
     return result;
-}
-
-std::vector<std::string> installedSoundFonts()
-{
-    std::vector<std::string> fonts;
-    std::vector<fs::path> seen;
-    for (const char* dir : {"/usr/share/sounds/sf2", "/usr/share/sounds/sf3"}) {
-        std::error_code ec;
-        std::vector<fs::path> found;
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            if (isFontName(it->path()))
-                found.push_back(it->path());
-        }
-        std::sort(found.begin(), found.end());
-        for (const auto& path : found) {
-            const fs::path real = fs::canonical(path, ec);
-            if (ec || !fs::is_regular_file(real, ec))
-                continue;
-            if (std::find(seen.begin(), seen.end(), real) != seen.end())
-                continue;
-            seen.push_back(real);
-            fonts.push_back(path.string());
-        }
-    }
-    // The General MIDI fonts have the bass programs the tab plays.
-    const auto generalMidi = [](const std::string& path) {
-        const auto name = fs::path(path).filename().string();
-        return name.starts_with("FluidR3_GM") || name.starts_with("default-GM");
-    };
-    std::stable_partition(fonts.begin(), fonts.end(), generalMidi);
-    return fonts;
 }
 
 } // namespace quorlin::audio

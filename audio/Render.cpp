@@ -1,6 +1,6 @@
 #include "audio/Render.h"
 
-#include <sndfile.h>
+#include "audio/SoundModule.h"
 
 #include <algorithm>
 #include <atomic>
@@ -211,22 +211,21 @@ bool renderWav(const score::Performance& performance, Synth& synth, const std::s
         error = cannotWrite(path, std::strerror(errno));
         return false;
     }
-    SF_INFO info{};
-    info.samplerate = kSampleRate;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_FALSE);
+    std::unique_ptr<WavWriter> file;
     const auto fail = [&](const std::string& why) {
-        if (file)
-            sf_close(file);
+        file.reset();
         ::close(fd);
         ::unlink(tempPath.c_str());
         error = why;
         return false;
     };
+    std::string why;
+    const SoundPorts* ports = soundPorts(why);
+    if (!ports)
+        return fail(why);
+    file = ports->wav(fd, why);
     if (!file)
-        return fail(cannotWrite(path, sf_strerror(nullptr)));
-    sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+        return fail(cannotWrite(path, why));
 
     const std::int64_t endTick = std::max(performance.endTick, performance.startTick);
     const int tempo = performance.tempo;
@@ -251,8 +250,8 @@ bool renderWav(const score::Performance& performance, Synth& synth, const std::s
             frames[2 * i + 1] = right[i];
             peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
         }
-        if (sf_writef_float(file, frames.data(), count) != count)
-            return fail(cannotWrite(path, sf_strerror(file)));
+        if (!file->write(frames.data(), count, why))
+            return fail(cannotWrite(path, why));
         written += count;
         if (!inBody) {
             tail += count;
@@ -265,10 +264,9 @@ bool renderWav(const score::Performance& performance, Synth& synth, const std::s
     // Shut the notes off so the synthesiser is quiet for whoever plays next.
     synth.allNotesOff();
 
-    const int closed = sf_close(file);
-    file = nullptr;
-    if (closed != 0)
-        return fail(cannotWrite(path, sf_error_number(closed)));
+    if (!file->finish(why))
+        return fail(cannotWrite(path, why));
+    file.reset();
     if (::fsync(fd) != 0)
         return fail(cannotWrite(path, std::strerror(errno)));
     if (::close(fd) != 0) {

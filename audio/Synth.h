@@ -37,6 +37,9 @@ struct FluidSynthOptions {
 std::unique_ptr<Synth> makeFluidSynth(const std::string& fontPath, const FluidSynthOptions& options,
                                       std::string& error);
 
+// Whether the synthesiser can be loaded at all; when not, `error` says why in one line.
+bool soundAvailable(std::string& error);
+
 // The .sf2 and .sf3 files installed under /usr/share/sounds/sf2 and /usr/share/sounds/sf3,
 // General MIDI fonts first.
 std::vector<std::string> installedSoundFonts();

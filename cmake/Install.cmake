@@ -15,6 +15,12 @@ set(quorlin_desktop ${PROJECT_SOURCE_DIR}/desktop)
 set(quorlin_generated ${PROJECT_BINARY_DIR}/desktop)
 
 install(TARGETS quorlin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The sound module sits at <exe dir>/../lib/quorlin/modules whatever the distribution's
+# library folder, because the program looks for it there. One folder down, not in
+# lib/quorlin itself: CPack gives a package ldconfig scripts for any shared object directly in
+# a folder of /usr/lib, and a module opened by its path needs none.
+install(TARGETS quorlin-sound LIBRARY DESTINATION lib/quorlin/modules
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${PROJECT_SOURCE_DIR}/app/Quorlin.hlp DESTINATION ${CMAKE_INSTALL_DATADIR}/quorlin)
 install(FILES ${quorlin_desktop}/quorlin.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -22,6 +22,11 @@ namespace {
 bool exportWav(const score::Performance& performance, const QString& target, QString soundFont,
                const ExportProgress& progress, QString& problem)
 {
+    std::string error;
+    if (!audio::soundAvailable(error)) {
+        problem = QString::fromStdString(error);
+        return false;
+    }
     if (soundFont.isEmpty()) {
         const std::vector<std::string> fonts = audio::installedSoundFonts();
         if (fonts.empty()) {
@@ -36,7 +41,6 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
         problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
         return false;
     }
-    std::string error;
     const std::unique_ptr<audio::Synth> synth = loadSynth(soundFont, error);
     if (!synth) {
         problem = QStringLiteral("The sound font %1 could not be loaded: %2")

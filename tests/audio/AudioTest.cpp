@@ -1,6 +1,7 @@
 #include "audio/AudioOutput.h"
 #include "audio/Player.h"
 #include "audio/Render.h"
+#include "audio/SoundModule.h"
 #include "audio/Synth.h"
 
 #include <gtest/gtest.h>
@@ -418,6 +419,49 @@ TEST(DeviceOutput, StartsOnADeviceOrSaysThereIsNone)
         EXPECT_GT(output->latencySeconds(), 0.0);
         EXPECT_LT(output->latencySeconds(), 0.1);
     }
+}
+
+TEST(SoundModule, LoadsTheFirstCandidateThatOpensOrSaysWhyNot)
+{
+    const fs::path bin = fs::read_symlink("/proc/self/exe").parent_path();
+    const std::string built = (bin / kSoundModuleFile).string();
+    const fs::path dir =
+        fs::temp_directory_path() / ("quorlin-sound-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const std::string junk = (dir / "junk.so").string();
+    std::ofstream(junk) << "not a shared object";
+    const std::string missing = (dir / "missing.so").string();
+
+    struct Case {
+        std::vector<std::string> candidates;
+        bool loads;
+        std::string blamed; // the path the error must name
+    };
+    const Case cases[] = {
+        {{built}, true, ""},
+        {{junk, built}, true, ""},
+        {{missing, built}, true, ""},
+        {{missing, junk}, false, junk},
+        {{junk, missing}, false, junk},
+        {{missing, dir / "installed.so"}, false, dir / "installed.so"},
+    };
+    std::string known;
+    ASSERT_TRUE(soundPorts(known)) << known;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.candidates.front() + " then " + c.candidates.back());
+        std::string error;
+        const SoundPorts* ports = loadSoundPorts(c.candidates, error);
+        if (c.loads) {
+            EXPECT_EQ(ports, soundPorts(known)) << error;
+            continue;
+        }
+        EXPECT_EQ(ports, nullptr);
+        EXPECT_EQ(error.rfind("sound is not available: " + c.blamed, 0), 0u) << error;
+    }
+    EXPECT_EQ(soundModuleCandidates("/opt/q/bin"),
+              (std::vector<std::string>{"/opt/q/bin/quorlin-sound.so",
+                                        "/opt/q/lib/quorlin/modules/quorlin-sound.so"}));
+    fs::remove_all(dir);
 }
 
 } // namespace
