@@ -57,8 +57,6 @@ const SoundPorts* loadSoundPorts(const std::vector<std::string>& candidates, std
     for (const std::string& path : candidates) {
         std::error_code ec;
         const bool exists = fs::exists(path, ec);
-        if (present && !exists)
-            continue;
         void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         const char* reason = nullptr;
         if (handle) {
