@@ -1,5 +1,7 @@
 #include "files/MusicXml.h"
 
+#include "score/Retune.h"
+
 #include <pugixml.hpp>
 
 #include <algorithm>
@@ -295,11 +297,6 @@ struct Piece {
     bool tupletStop = false;
 };
 
-// Each pitch class's step, sharpened where the mark says: the tuning's own names are sharps.
-constexpr std::array<const char*, 12> kSteps = {"C", "C", "D", "D", "E", "F",
-                                                "F", "G", "G", "A", "A", "B"};
-constexpr std::string_view kSharps = " # #  # # # ";
-
 struct PitchNames {
     const char* step;
     const char* alter;
@@ -310,9 +307,10 @@ constexpr PitchNames kStringTuning = {"tuning-step", "tuning-alter", "tuning-oct
 
 void addPitch(pugi::xml_node parent, int pitch, const PitchNames& names)
 {
-    const auto pitchClass = static_cast<std::size_t>(pitch % 12);
-    appendText(parent, names.step, kSteps[pitchClass]);
-    if (kSharps[pitchClass] == '#')
+    // Sharps only, as the tuning's own names are.
+    const std::string name = score::pitchName(pitch);
+    appendText(parent, names.step, name.substr(0, 1).c_str());
+    if (name[1] == '#')
         appendText(parent, names.alter, 1);
     appendText(parent, names.octave, pitch / 12 - 1);
 }
@@ -571,7 +569,7 @@ private:
         return nullptr;
     }
 
-    int take(std::array<bool, kNumbers>& used)
+    static int take(std::array<bool, kNumbers>& used)
     {
         for (int n = 0; n < kNumbers; ++n) {
             if (!used[static_cast<std::size_t>(n)]) {
@@ -675,7 +673,7 @@ private:
             techniques().append_child("snap-pizzicato");
 
         // A slide from no note before it comes from somewhere below or above.
-        if (p.first && isSlide(n.technique) && neighbourOn(c, n.string, -1) == nullptr)
+        if (p.first && !joined && isSlide(n.technique))
             marks()
                 .append_child("articulations")
                 .append_child(n.technique == Technique::SlideUp ? "scoop" : "plop");
