@@ -6,6 +6,7 @@
 #include "ui/Prompter.h"
 #include "ui/RetuneDialog.h"
 #include "ui/TabDocument.h"
+#include "ui/TabFileDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -64,14 +65,11 @@ TabConversions::TabConversions(QWidget& window, Prompter& prompter) :
 std::optional<NewTab> TabConversions::importFile(const engine::EditingState& now, bool tabEmpty)
 {
     if (m_dialog == nullptr) {
-        m_dialog = new QFileDialog(&m_window);
-        m_dialog->setObjectName(QStringLiteral("ImportFile"));
-        m_dialog->setOption(QFileDialog::DontUseNativeDialog);
-        m_dialog->setAcceptMode(QFileDialog::AcceptOpen);
-        m_dialog->setFileMode(QFileDialog::ExistingFile);
-        m_dialog->setWindowTitle(kImportCaption);
-        m_dialog->setNameFilters(
-            {QStringLiteral("Text files (*.txt *.tab)"), QStringLiteral("All files (*)")});
+        // Load's own dialog, opening on the text files web tabs are kept in.
+        m_dialog = new TabFileDialog(&m_window, QStringLiteral("ImportFile"), kImportCaption,
+                                     QFileDialog::AcceptOpen);
+        m_dialog->selectNameFilter(QStringLiteral("Text files (*.txt)"));
+        m_dialog->selectFile(QString());
     }
     if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
         return std::nullopt;

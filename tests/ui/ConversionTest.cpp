@@ -2,9 +2,8 @@
 // results as music, and each as one step of the history.
 
 #include "score/Score.h"
-#include "tests/instrument/MemoryStore.h"
-#include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
+#include "tests/ui/QuietWindow.h"
 #include "ui/BassU1/TBassForm.h"
 #include "ui/Commands.h"
 #include "ui/GuardedApplication.h"
@@ -39,15 +38,8 @@ const char* const kWebTab = "Intro\r\n"
                             "B|-0---------------|\r\n";
 const QList<int> kWebPitches{23, 36, 38, 43};
 
-struct Window {
-    QTemporaryDir dir;
-    ui::testing::ScriptedPrompter prompter;
-    instrument::testing::MemoryStore store;
-    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices(),
-                       dir.filePath(QStringLiteral("recovery"))};
-
+struct Window : ui::testing::QuietWindow {
     Window() { form.show(); }
-    QString tab() const { return child<QPlainTextEdit>(form, "Tab")->toPlainText(); }
     void run(Command command) { form.commands()[command]->trigger(); }
     QString undoText() const { return form.commands()[Command::Undo]->text(); }
 

@@ -1,9 +1,8 @@
 // The tab as a file of the desktop: Save and Save As, the recent files, a tab named at
 // start-up and tabs dropped from a file manager.
 
-#include "tests/instrument/MemoryStore.h"
-#include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
+#include "tests/ui/QuietWindow.h"
 #include "ui/BassU1/TBassForm.h"
 #include "ui/Commands.h"
 #include "ui/GuardedApplication.h"
@@ -33,20 +32,13 @@ const QByteArray kTab = "FTH80:G D A E ;\r\n====================\r\nFrom        
                         "---\r\n====================\r\n\r\n|   q\r\nG ---\r\nD --5\r\nA ---\r\n"
                         "E ---\r\n>    \r\n\r\n";
 
-struct Window {
-    QTemporaryDir dir;
-    ui::testing::ScriptedPrompter prompter;
-    instrument::testing::MemoryStore store;
-    ui::TBassForm form{&prompter, &store, nullptr, ui::testing::silentDevices(),
-                       dir.filePath(QStringLiteral("recovery"))};
-
+struct Window : ui::testing::QuietWindow {
     Window()
     {
         ui::RecentFiles().clear();
         form.show();
     }
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
-    QString tab() const { return child<QPlainTextEdit>(form, "Tab")->toPlainText(); }
     QString status() const { return child<QLabel>(form, "FileStatus")->text(); }
     void write(const char* name, const QByteArray& bytes = kTab) const
     {

@@ -640,11 +640,6 @@ void TBassForm::pasteTabAsNotes()
 void TBassForm::changeTuning()
 {
     m_staff->follow();
-    if (m_text->count() == 0) {
-        // Nothing to rewrite: the set-up of an empty tab simply changes.
-        replaceTab(m_conversions->changeTuning({}, state()));
-        return;
-    }
     const TextAreaTabText::Snapshot text = m_text->snapshot();
     replaceTab(m_conversions->changeTuning(text.lines(), state()));
 }
@@ -659,6 +654,7 @@ void TBassForm::replaceTab(const std::optional<NewTab>& tab)
     act(
         tab->label,
         [this, &tab] {
+            // Nothing to rewrite: the set-up of an empty tab simply changes.
             if (tab->lines.empty()) {
                 m_staff->restoreSetup(tab->setup.stringCount, tab->setup.tuning);
                 return;
