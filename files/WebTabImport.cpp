@@ -98,11 +98,8 @@ std::string shownName(int index)
 
 int cycleIndex(std::string_view name)
 {
-    for (int i = 0; i < kCycle; ++i) {
-        if (cycleName(i) == name)
-            return i;
-    }
-    return -1;
+    const std::size_t at = instrument::kNoteCycle.find(name);
+    return name.size() == 2 && at % 2 == 0 ? static_cast<int>(at / 2) : -1;
 }
 
 struct NameRead {
@@ -239,14 +236,9 @@ enum class Legato : std::uint8_t { None, HammerOn, PullOff, Slide };
 
 std::string legatoName(Legato legato)
 {
-    switch (legato) {
-    case Legato::HammerOn:
-        return "hammer-on";
-    case Legato::PullOff:
-        return "pull-off";
-    default:
-        return "slide";
-    }
+    static constexpr std::array<std::string_view, 4> kNames = {"", "hammer-on", "pull-off",
+                                                               "slide"};
+    return std::string(kNames[static_cast<std::size_t>(legato)]);
 }
 
 struct WebNote {
@@ -751,14 +743,12 @@ private:
             note.start += shift[static_cast<std::size_t>(note.string - 1)];
             note.end += shift[static_cast<std::size_t>(note.string - 1)];
         }
-        int width = 0;
-        for (std::size_t k = 0; k < n; ++k) {
+        for (std::size_t k = 0; k < n; ++k)
             ends[k] += shift[k];
-            width = std::max(width, ends[k]);
-        }
 
         // Bar columns take no time unless a note stands there on another line.
-        std::vector<char> bar(static_cast<std::size_t>(width), 0);
+        std::vector<char> bar(static_cast<std::size_t>(*std::max_element(ends.begin(), ends.end())),
+                              0);
         for (std::size_t k = 0; k < n; ++k) {
             for (const int b : bars[k])
                 bar[static_cast<std::size_t>(b + shift[k])] = 1;
