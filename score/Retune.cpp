@@ -1,6 +1,7 @@
 #include "score/Retune.h"
 
 #include "engine/Cells.h"
+#include "engine/Staff.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 
@@ -13,7 +14,6 @@ namespace quorlin::score {
 
 namespace {
 
-constexpr std::size_t kHead = 2;
 constexpr std::size_t kCell = 3;
 constexpr int kNone = -1;
 constexpr std::size_t kMax = instrument::kMaxStrings;
@@ -101,18 +101,9 @@ bool isTie(Technique t)
 // contradict still reads as it did.
 char markOf(Technique t, bool tilde)
 {
-    switch (t) {
-    case Technique::HammerOn:
-        return 'H';
-    case Technique::PullOff:
-        return 'P';
-    case Technique::SlideUp:
-        return '\\';
-    case Technique::SlideDown:
-        return '/';
-    default:
-        return tilde ? '~' : '-';
-    }
+    if (isTie(t))
+        return std::string_view("HP\\/")[static_cast<std::size_t>(t) - 1];
+    return tilde ? '~' : '-';
 }
 
 // What a choice of strings for one column is worth, compared in this order: notes placed,
@@ -414,7 +405,7 @@ void Retuner::writeBlock(const Block& block)
         for (int t = 1; t <= m_to; ++t) {
             const std::string_view old = m_lines[first + static_cast<std::size_t>(t)];
             std::string buffer;
-            const std::string_view head = narrowed(old, buffer).substr(0, kHead);
+            const std::string_view head = narrowed(old, buffer).substr(0, engine::kHeadLength);
             const bool silent =
                 openPitch(t, m_fromSetup.strings,
                           instrument::isNoteName(head) ? head : m_fromSetup.tuning.at(t)) < 0;
@@ -423,7 +414,7 @@ void Retuner::writeBlock(const Block& block)
     } else {
         // New strings: dashes as long as the longest old string line, as "New line" fills, and
         // blanks where a column could not be read, so that it still cannot be.
-        std::size_t length = kHead;
+        std::size_t length = engine::kHeadLength;
         for (int s = 1; s <= m_from; ++s)
             length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
         for (const auto& [at, end] : unread)

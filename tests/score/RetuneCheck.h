@@ -29,37 +29,33 @@ inline Sounds soundsOf(const Column& column)
 inline std::string retuneBroke(std::span<const std::string_view> lines, const Setup& from,
                                const Setup& to, const Retuned& r)
 {
-    const int oldLines = from.strings.value() + 2;
-    const int newLines = to.strings.value() + 2;
+    const auto oldLines = static_cast<std::size_t>(from.strings.value()) + 2;
+    const auto newLines = static_cast<std::size_t>(to.strings.value()) + 2;
     const Score before = readScore(lines, from.strings, from.tuning, kDefaultTempo);
     const std::vector<std::string_view> now(r.lines.begin(), r.lines.end());
     const Score after = readScore(now, to.strings, to.tuning, kDefaultTempo);
-    const auto at = [](int i) { return " at line " + std::to_string(i); };
+    const auto at = [](std::size_t i) { return " at line " + std::to_string(i); };
 
     // The text: each block as long as its strings make it, the rest byte for byte.
-    std::vector<int> newStart; // by block
-    std::size_t o = 0, n = 0;
+    std::vector<int> newStart;   // by block
+    std::size_t o = 0, tail = 0; // the line `o` became; at last the first past the blocks
     for (const Block& b : before.blocks) {
-        for (; o < static_cast<std::size_t>(b.line); ++o, ++n) {
-            if (n >= r.lines.size() || r.lines[n] != lines[o])
-                return "a line that is no block changed" + at(static_cast<int>(o));
+        for (; o < static_cast<std::size_t>(b.line); ++o, ++tail) {
+            if (tail >= r.lines.size() || r.lines[tail] != lines[o])
+                return "a line that is no block changed" + at(o);
         }
-        newStart.push_back(static_cast<int>(n));
-        if (n + static_cast<std::size_t>(newLines) > r.lines.size() || r.lines[n] != lines[o] ||
-            r.lines[n + static_cast<std::size_t>(newLines) - 1] !=
-                lines[o + static_cast<std::size_t>(oldLines) - 1])
-            return "a rhythm or articulation line changed" + at(b.line);
+        newStart.push_back(static_cast<int>(tail));
+        if (tail + newLines > r.lines.size() || r.lines[tail] != lines[o] ||
+            r.lines[tail + newLines - 1] != lines[o + oldLines - 1])
+            return "a rhythm or articulation line changed" + at(o);
         for (int s = 1; s <= to.strings.value(); ++s) {
-            if (!r.lines[n + static_cast<std::size_t>(s)].starts_with(to.tuning.at(s)))
-                return "a string line does not start with its name" + at(b.line);
+            if (!r.lines[tail + static_cast<std::size_t>(s)].starts_with(to.tuning.at(s)))
+                return "a string line does not start with its name" + at(o);
         }
-        o += static_cast<std::size_t>(oldLines);
-        n += static_cast<std::size_t>(newLines);
+        o += oldLines;
+        tail += newLines;
     }
-    const std::size_t tail = n;
-    if (r.lines.size() - n != lines.size() - o ||
-        !std::equal(lines.begin() + static_cast<std::ptrdiff_t>(o), lines.end(),
-                    r.lines.begin() + static_cast<std::ptrdiff_t>(n)))
+    if (!std::ranges::equal(lines.subspan(o), std::span(r.lines).subspan(tail)))
         return "the lines after the last block changed";
 
     // The blocks. Shorter blocks may find one in the last lines, a block of more strings cut
@@ -78,9 +74,11 @@ inline std::string retuneBroke(std::span<const std::string_view> lines, const Se
     }
 
     // What was left out and what gave up its string, by column.
-    std::map<std::pair<int, int>, std::vector<int>> unplaced;
+    std::map<std::pair<int, int>, std::vector<int>> unplaced; // pitches, sorted
     for (const Unplaced& u : r.unplaced)
         unplaced[{u.block, u.column}].push_back(u.pitch);
+    for (auto& [key, pitches] : unplaced)
+        std::ranges::sort(pitches);
     std::map<std::pair<int, int>, Sounds> lost;
     for (const LostTie& t : r.lostTies)
         lost[{t.block, t.column}].emplace_back(t.pitch, t.technique);
@@ -133,28 +131,23 @@ inline std::string retuneBroke(std::span<const std::string_view> lines, const Se
         std::ranges::set_difference(expected, got, std::back_inserter(missing));
         if (!std::ranges::includes(expected, got))
             return "a note sounds that did not, or not so" + where;
-        std::vector<int> pitches, listed = unplaced[key];
+        std::vector<int> pitches;
         for (const auto& sound : missing)
             pitches.push_back(sound.first);
-        std::ranges::sort(listed);
-        if (pitches != listed)
+        if (pitches != unplaced[key])
             return "notes left out but not listed, or listed but not left out" + where;
-        leftOut += listed.size();
+        leftOut += pitches.size();
     }
     if (leftOut != r.unplaced.size() || tiesLost != r.lostTies.size())
         return "a note listed where there is no column";
 
     // The columns that could not be read: the same ones, where their blocks now stand.
-    std::vector<Skip> expectedSkips;
-    for (const Skip& k : before.skipped) {
-        const int b = before.blockOfLine(k.line);
-        expectedSkips.push_back({newStart[static_cast<std::size_t>(b)], k.offset});
-    }
-    std::vector<Skip> skipped;
-    for (const Skip& k : after.skipped) {
-        if (static_cast<std::size_t>(k.line) < tail)
-            skipped.push_back(k);
-    }
+    std::vector<Skip> expectedSkips, skipped;
+    for (const Skip& k : before.skipped)
+        expectedSkips.push_back(
+            {newStart[static_cast<std::size_t>(before.blockOfLine(k.line))], k.offset});
+    std::ranges::copy_if(after.skipped, std::back_inserter(skipped),
+                         [tail](const Skip& k) { return static_cast<std::size_t>(k.line) < tail; });
     if (skipped != expectedSkips || r.unread != expectedSkips)
         return "other columns could not be read";
     return {};
