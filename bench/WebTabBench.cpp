@@ -2,8 +2,7 @@
 // grows with the lines alone), against the engine writing the same notes itself. Prints
 // "name value" lines, nanoseconds; run.sh makes the table.
 
-#include "engine/Staff.h"
-#include "engine/VectorTabText.h"
+#include "bench/TabGenerator.h"
 #include "files/WebTabImport.h"
 
 #include <algorithm>
@@ -64,17 +63,11 @@ std::string webTab(int lines, std::vector<Note>& notes)
     return text;
 }
 
-class NoNeck final : public instrument::NeckGrid {
-public:
-    void setRowCount(int) override {}
-    void setCell(int, int, const std::string&) override {}
-};
-
 // The engine alone: the same notes, eighths and quarters as the spacing makes them.
 void engineWrites(const std::vector<Note>& notes)
 {
     engine::VectorTabText text;
-    NoNeck neck;
+    bench::NoNeck neck;
     engine::Staff staff(text, neck);
     for (const Note& note : notes)
         staff.Dropped({note.fret, note.string, note.units == 1 ? 's' : 'e'});
