@@ -86,6 +86,13 @@ TEST(Retune, NotesMoveToKeepTheirPitch)
           "D --5H-7/-5------", ">               ", "|   q  q  q    ", "G --2----------",
           "D ---X-5--4----", "A -------------", "D -------------", ">              "},
          {}},
+        {"six to a whole step down: a string whose note is gone keeps its place, the high C's "
+         "next one",
+         kSix,
+         "F C G D ",
+         {"|   q", "C ---", "G --5", "D ---", "A ---", "E ---", "B ---", ">    "},
+         {"|   q", "F --7", "C ---", "G ---", "D ---", ">    "},
+         {}},
         {"six to four: the high C down a string, a chord that needs another string, an open "
          "string before the fret at the hand; a triplet keeps its string from a chord note at "
          "home there",
