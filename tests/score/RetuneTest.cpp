@@ -86,6 +86,13 @@ TEST(Retune, NotesMoveToKeepTheirPitch)
           "D --5H-7/-5------", ">               ", "|   q  q  q    ", "G --2----------",
           "D ---X-5--4----", "A -------------", "D -------------", ">              "},
          {}},
+        {"five to four: a triplet's mark on a note that fits nowhere goes to the chord note left",
+         kFive,
+         kStandard,
+         {"|   e  e  e", "G ---------", "D ---------", "A --2--2--2", "E ---------", "B --0~~0~~0",
+          ">          "},
+         {"|   e  e  e", "G ---------", "D ---------", "A --2~~2~~2", "E ---------", ">          "},
+         {{1, 1, 23}, {1, 2, 23}, {1, 3, 23}}},
         {"six to a whole step down: a string whose note is gone keeps its place, the high C's "
          "next one",
          kSix,
