@@ -3,8 +3,11 @@
 #include "files/TabFile.h"
 #include "files/WebTabImport.h"
 #include "score/Performance.h"
+#include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
 #include "ui/Exports.h"
-#include "ui/FileAccess.h"
+
+#include <QFile>
 
 #include <algorithm>
 #include <charconv>
@@ -47,6 +50,25 @@ int fail(const std::string& message)
 {
     std::fprintf(stderr, "quorlin: %s\n", message.c_str());
     return 1;
+}
+
+// The input's bytes, with the names kept as given: a name need not be valid text. Nothing
+// when it cannot be read or is the output itself, which writing would destroy; said on stderr.
+std::optional<std::string> readInput(const CommandLine& line)
+{
+    if (storage::sameFile(line.input, line.output)) {
+        fail(line.output + " is the input " + line.input +
+             " itself: writing it would destroy the input; give another output file");
+        return std::nullopt;
+    }
+    storage::FileContent file = storage::readRegularFile(line.input);
+    if (!file.ok) {
+        fail("cannot read " + line.input + ": " + file.problem);
+        return std::nullopt;
+    }
+    // From here on an interrupted run leaves no partial output behind.
+    storage::removePartialFilesOnSignals();
+    return std::move(file.bytes);
 }
 
 } // namespace
@@ -215,13 +237,11 @@ std::string versionText()
 
 int runExport(const CommandLine& line)
 {
-    const QString input = QString::fromLocal8Bit(line.input.c_str());
-    const ui::FileRead file = ui::readRegularFile(input);
-    if (!file.ok)
-        return fail("cannot read " + line.input + ": " + file.problem.toStdString());
-    const files::LoadedTab tab = files::readTabFile(
-        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
-        instrument::StringCount(), instrument::Tuning());
+    const std::optional<std::string> file = readInput(line);
+    if (!file)
+        return 1;
+    const files::LoadedTab tab =
+        files::readTabFile(*file, instrument::StringCount(), instrument::Tuning());
     const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
     const score::Score score = score::readScore(lines, tab.state.stringCount, tab.state.tuning,
                                                 line.tempo.value_or(tab.state.tempo));
@@ -234,30 +254,26 @@ int runExport(const CommandLine& line)
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
         if (!ui::exportMusicXml(score, tab.state.tuning, tab.header.value_or(files::SongHeader()),
-                                line.musicXml, QString::fromLocal8Bit(line.output.c_str()),
-                                problem))
+                                line.musicXml, line.output, problem))
             return fail(problem.toStdString());
         return 0;
     }
     const auto format =
         line.mode == CommandLine::Mode::ExportMidi ? ui::ExportFormat::Midi : ui::ExportFormat::Wav;
-    if (!ui::exportPerformance(format, score::perform(score),
-                               QString::fromLocal8Bit(line.output.c_str()),
-                               QString::fromLocal8Bit(line.soundFont.c_str()), {}, problem))
+    if (!ui::exportPerformance(format, score::perform(score), line.output,
+                               QFile::decodeName(line.soundFont.c_str()), {}, problem))
         return fail(problem.toStdString());
     return 0;
 }
 
 int runImport(const CommandLine& line)
 {
-    const ui::FileRead file = ui::readRegularFile(QString::fromLocal8Bit(line.input.c_str()));
-    if (!file.ok)
-        return fail("cannot read " + line.input + ": " + file.problem.toStdString());
+    const std::optional<std::string> file = readInput(line);
+    if (!file)
+        return 1;
     files::WebTabOptions options;
     options.smallest = line.smallest;
-    const files::ImportedTab tab = files::importWebTab(
-        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
-        options);
+    const files::ImportedTab tab = files::importWebTab(*file, options);
     // Each place as compilers give theirs, so an editor can jump to it.
     for (const files::WebTabProblem& problem : tab.problems)
         std::fprintf(stderr, "%s:%d:%d: %s\n", line.input.c_str(), problem.line, problem.column,
@@ -271,10 +287,9 @@ int runImport(const CommandLine& line)
     state.tempo = line.tempo.value_or(engine::kDefaultTempo);
     const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
     const std::string bytes = files::tabFileText(lines, state, files::SongHeader());
-    QString problem;
-    if (!ui::saveFile(QString::fromLocal8Bit(line.output.c_str()),
-                      QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), problem))
-        return fail("cannot write " + line.output + ": " + problem.toStdString());
+    std::string problem;
+    if (!storage::writeFile(line.output, bytes, {}, problem))
+        return fail("cannot write " + line.output + ": " + problem);
     std::fprintf(stderr, "quorlin: %s\n", files::importSummary(tab).c_str());
     return 0;
 }

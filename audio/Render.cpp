@@ -1,17 +1,12 @@
 #include "audio/Render.h"
 
 #include "audio/SoundModule.h"
+#include "storage/AtomicFile.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <limits>
-#include <unistd.h>
 #include <vector>
 
 namespace quorlin::audio {
@@ -170,8 +165,6 @@ namespace quorlin::audio {
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int kBlock = 4096;
 constexpr std::int64_t kMaxTail = 2 * std::int64_t{kSampleRate};
 constexpr float kSilence = 1e-4f; // about -80 dB, below the last bit of a 16-bit file
@@ -181,49 +174,28 @@ std::string cannotWrite(const std::string& path, const std::string& why)
     return "Cannot write " + path + ": " + why;
 }
 
-// A new file beside `path`, so that the rename at the end stays on one file system.
-int createTemp(const std::string& path, std::string& tempPath)
-{
-    static std::atomic<unsigned> counter{0};
-    const fs::path target(path);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        // Built piece by piece: GCC 12 warns falsely about "." + string at -O3.
-        std::string name = ".";
-        name += target.filename().string();
-        name += ".part-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        tempPath = (target.parent_path() / name).string();
-        const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
-
 } // namespace
 
 bool renderWav(const score::Performance& performance, Synth& synth, const std::string& path,
                const std::function<bool(double fraction)>& progress, std::string& error)
 {
-    std::string tempPath;
-    const int fd = createTemp(path, tempPath);
-    if (fd < 0) {
-        error = cannotWrite(path, std::strerror(errno));
+    storage::AtomicFile target;
+    std::string why;
+    if (!target.open(path, {}, why)) {
+        error = cannotWrite(path, why);
         return false;
     }
     std::unique_ptr<WavWriter> file;
-    const auto fail = [&](const std::string& why) {
+    const auto fail = [&](const std::string& reason) {
         file.reset();
-        ::close(fd);
-        ::unlink(tempPath.c_str());
-        error = why;
+        target.abandon();
+        error = reason;
         return false;
     };
-    std::string why;
     const SoundPorts* ports = soundPorts(why);
     if (!ports)
         return fail(why);
-    file = ports->wav(fd, why);
+    file = ports->wav(target.fd(), why);
     if (!file)
         return fail(cannotWrite(path, why));
 
@@ -267,18 +239,8 @@ bool renderWav(const score::Performance& performance, Synth& synth, const std::s
     if (!file->finish(why))
         return fail(cannotWrite(path, why));
     file.reset();
-    if (::fsync(fd) != 0)
-        return fail(cannotWrite(path, std::strerror(errno)));
-    if (::close(fd) != 0) {
-        const int why = errno;
-        ::unlink(tempPath.c_str());
-        error = cannotWrite(path, std::strerror(why));
-        return false;
-    }
-    if (::rename(tempPath.c_str(), path.c_str()) != 0) {
-        const int why = errno;
-        ::unlink(tempPath.c_str());
-        error = cannotWrite(path, std::strerror(why));
+    if (!target.commit(why)) {
+        error = cannotWrite(path, why);
         return false;
     }
     if (progress)

@@ -3,7 +3,10 @@
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
+#include "storage/AtomicFile.h"
 #include "ui/FileAccess.h"
+
+#include <QFile>
 
 namespace quorlin::ui {
 
@@ -19,7 +22,7 @@ std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
 
 namespace {
 
-bool exportWav(const score::Performance& performance, const QString& target, QString soundFont,
+bool exportWav(const score::Performance& performance, const std::string& target, QString soundFont,
                const ExportProgress& progress, QString& problem)
 {
     std::string error;
@@ -35,12 +38,6 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
         }
         soundFont = QString::fromStdString(fonts.front());
     }
-    // Rendering writes beside the target and renames over it, which must never replace a
-    // pipe or a device.
-    if (const QString why = replaceableProblem(target); !why.isEmpty()) {
-        problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
-        return false;
-    }
     const std::unique_ptr<audio::Synth> synth = loadSynth(soundFont, error);
     if (!synth) {
         problem = QStringLiteral("The sound font %1 could not be loaded: %2")
@@ -52,25 +49,27 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
         cancelled = progress && !progress(fraction);
         return !cancelled;
     };
-    if (audio::renderWav(performance, *synth, target.toStdString(), reporting, error))
+    if (audio::renderWav(performance, *synth, target, reporting, error))
         return true;
     problem = cancelled ? QString() : QString::fromStdString(error);
     return false;
 }
 
-bool saveWhole(const std::string& bytes, const QString& target, QString& problem)
+bool saveWhole(const std::string& bytes, const std::string& target, QString& problem)
 {
-    QString why;
-    if (saveFile(target, QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())), why))
+    std::string why;
+    if (storage::writeFile(target, bytes, {}, why))
         return true;
-    problem = QStringLiteral("%1 could not be written: %2").arg(target, why);
+    problem =
+        QStringLiteral("%1 could not be written: %2")
+            .arg(QFile::decodeName(QByteArray::fromStdString(target)), QString::fromStdString(why));
     return false;
 }
 
 } // namespace
 
 bool exportPerformance(ExportFormat format, const score::Performance& performance,
-                       const QString& target, const QString& soundFont,
+                       const std::string& target, const QString& soundFont,
                        const ExportProgress& progress, QString& problem)
 {
     if (format == ExportFormat::Wav)
@@ -80,7 +79,7 @@ bool exportPerformance(ExportFormat format, const score::Performance& performanc
 
 bool exportMusicXml(const score::Score& score, const instrument::Tuning& tuning,
                     const files::SongHeader& header, const files::MusicXmlOptions& options,
-                    const QString& target, QString& problem)
+                    const std::string& target, QString& problem)
 {
     return saveWhole(files::musicXmlText(score, tuning, header, options), target, problem);
 }

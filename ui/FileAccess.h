@@ -1,11 +1,12 @@
 #pragma once
 
-// The user's files, read and written without ever waiting on one. Opening a named pipe the
-// ordinary way blocks until someone opens its other end, which may be never; so every name
-// is opened without blocking and looked at through the open handle before it is used.
+// The user's files and Quorlin's own, read and written through storage/: never waiting on a
+// pipe, never leaving a half-written file. Qt's names are turned into the file system's bytes
+// here.
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QStandardPaths>
 #include <QString>
 
 namespace quorlin::ui {
@@ -26,13 +27,21 @@ FileRead readRegularFile(const QString& path);
 // it is one. For files a library opens by name itself, such as a sound font.
 QString regularFileProblem(const QString& path);
 
-// Why a file that is written whole beside `path` and then renamed into place must not go
-// there: an existing pipe, socket, folder or device. Empty for a regular file or none yet.
-QString replaceableProblem(const QString& path);
-
-// A regular file is replaced only once the new one is written whole, and a new one is made
-// the same way. A device (a terminal, /dev/full) would be destroyed by a replacement, so it
-// is written in place and its errors still count. A pipe, socket or folder is refused.
+// The user's file, written whole beside it and renamed over it (through a link, which stays);
+// a character device is written in place; a pipe, socket or folder is refused.
 bool saveFile(const QString& path, QByteArrayView bytes, QString& problem);
+
+// Quorlin's own state (settings, recent files, recovery copies): as saveFile, but for the
+// user alone, and a link at its name is replaced, never written through.
+bool saveStateFile(const QString& path, QByteArrayView bytes, QString& problem);
+
+// The folder of Quorlin's own state, made for the user alone when missing. A folder that is a
+// link is refused unless `linkAllowed`.
+bool makeStateFolder(const QString& path, bool linkAllowed, QString& problem);
+
+// Where Quorlin keeps `location`'s state, or empty when the user has no usable home (HOME
+// unset or not a folder, and no XDG folder of that kind): nothing is then written at all,
+// rather than at the root of the file system.
+QString stateLocation(QStandardPaths::StandardLocation location);
 
 } // namespace quorlin::ui

@@ -2,9 +2,12 @@
 
 #include "ui/FileAccess.h"
 
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <algorithm>
+#include <climits>
 
 namespace quorlin::ui {
 
@@ -12,18 +15,20 @@ RecentFiles::RecentFiles(QString file) : m_file(std::move(file)) {}
 
 QString RecentFiles::userFile()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/recent-files");
+    const QString folder = stateLocation(QStandardPaths::AppDataLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/recent-files");
 }
 
 QStringList RecentFiles::paths() const
 {
+    if (m_file.isEmpty())
+        return m_memory;
     const FileRead file = readRegularFile(m_file);
     QStringList paths;
-    // A hand-edited list may hold anything: only absolute paths, each once, eight at most.
+    // A hand-edited list may hold anything: only plausible paths, each once, eight at most.
     for (const QString& path :
          QString::fromUtf8(file.bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        if (path.startsWith(QLatin1Char('/')) && !paths.contains(path) && paths.size() < kKept)
+        if (plausible(path) && !paths.contains(path) && paths.size() < kKept)
             paths << path;
     }
     return paths;
@@ -32,7 +37,7 @@ QStringList RecentFiles::paths() const
 void RecentFiles::add(const QString& path)
 {
     // A name holding a line break could not be kept in the list: it is left out of it.
-    if (path.isEmpty() || path.contains(QLatin1Char('\n')))
+    if (!plausible(path))
         return;
     QStringList paths = this->paths();
     paths.removeAll(path);
@@ -54,11 +59,24 @@ void RecentFiles::clear()
 
 void RecentFiles::keep(const QStringList& paths)
 {
+    if (m_file.isEmpty()) {
+        m_memory = paths;
+        return;
+    }
     // The list is a convenience: a folder that cannot be written simply keeps no list.
     QString problem;
     const QByteArray bytes = paths.join(QLatin1Char('\n')).toUtf8() + '\n';
-    if (QDir().mkpath(QFileInfo(m_file).path()))
-        saveFile(m_file, bytes, problem);
+    if (makeStateFolder(QFileInfo(m_file).path(), true, problem))
+        saveStateFile(m_file, bytes, problem);
+}
+
+bool RecentFiles::plausible(const QString& path)
+{
+    // A menu of a megabyte-long entry takes seconds to lay out; no file has such a name.
+    if (!path.startsWith(QLatin1Char('/')) || QFile::encodeName(path).size() >= PATH_MAX)
+        return false;
+    return std::none_of(path.begin(), path.end(),
+                        [](QChar c) { return c.category() == QChar::Other_Control; });
 }
 
 } // namespace quorlin::ui

@@ -23,8 +23,12 @@ public:
 
 private:
     void keep(const QStringList& paths);
+    // An absolute name that fits in PATH_MAX and holds no control character.
+    static bool plausible(const QString& path);
 
+    // Empty without a home: the list then lasts for the run only.
     QString m_file;
+    QStringList m_memory;
 };
 
 } // namespace quorlin::ui

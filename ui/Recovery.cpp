@@ -19,6 +19,9 @@ Recovery::Recovery(Prompter& prompter, Autosave::Provider provider, const QStrin
 {
     // Said once for the whole run: the user goes on editing either way.
     connect(&m_autosave, &Autosave::failed, this, [this](const QString& problem) {
+        // Without a home the window has said so already.
+        if (m_store.folder().isEmpty())
+            return;
         emit message(QStringLiteral("No recovery copy: %1").arg(problem));
         if (std::exchange(m_told, true))
             return;
@@ -33,6 +36,8 @@ std::optional<files::Recovered> Recovery::offer()
 {
     QString problem;
     const std::optional<std::vector<Orphan>> orphans = m_store.orphans(problem);
+    if (!orphans && m_store.folder().isEmpty())
+        return std::nullopt;
     if (!orphans) {
         emit message(QStringLiteral("Recovery copies cannot be looked for: %1").arg(problem));
         return std::nullopt;

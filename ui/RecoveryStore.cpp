@@ -71,7 +71,7 @@ std::optional<files::Recovered> readCopy(const QString& path, QString& problem)
 
 QString RecoveryStore::defaultFolder()
 {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString data = stateLocation(QStandardPaths::AppDataLocation);
     return data.isEmpty() ? QString() : data + QStringLiteral("/recovery");
 }
 
@@ -80,12 +80,14 @@ RecoveryStore::RecoveryStore() : RecoveryStore(defaultFolder()) {}
 RecoveryStore::RecoveryStore(const QString& folder) : m_folder(folder)
 {
     if (m_folder.isEmpty()) {
-        m_problem = QStringLiteral("Quorlin finds no folder for its recovery copies.");
+        m_problem = QStringLiteral("Quorlin finds no home folder for its recovery copies.");
         return;
     }
-    if (!QDir().mkpath(m_folder)) {
-        m_problem = QStringLiteral("Quorlin cannot make its recovery folder %1.")
-                        .arg(QDir::toNativeSeparators(m_folder));
+    // Unsaved work is the user's alone, and its folder is never redirected elsewhere.
+    QString why;
+    if (!makeStateFolder(m_folder, false, why)) {
+        m_problem = QStringLiteral("Quorlin cannot make its recovery folder %1: %2.")
+                        .arg(QDir::toNativeSeparators(m_folder), why);
         return;
     }
     // The process id keeps two windows apart; the random part keeps a reused one apart from
@@ -222,12 +224,12 @@ bool RecoveryStore::write(const files::Recovered& recovered, QString& problem)
         problem = m_problem;
         return false;
     }
-    // Someone may have deleted the folder while Quorlin ran.
-    QDir().mkpath(m_folder);
     const std::string text = files::recoveryFileText(recovered);
     QString why;
-    if (!saveFile(copyPath(), QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),
-                  why)) {
+    // Someone may have deleted the folder while Quorlin ran.
+    if (!makeStateFolder(m_folder, false, why) ||
+        !saveStateFile(copyPath(), QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),
+                       why)) {
         problem = QStringLiteral("Quorlin cannot write its recovery copy %1: %2.")
                       .arg(QDir::toNativeSeparators(copyPath()), why);
         return false;

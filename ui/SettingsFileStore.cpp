@@ -2,7 +2,6 @@
 
 #include "ui/FileAccess.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
@@ -16,15 +15,19 @@ QString SettingsFileStore::userFile()
 {
     // Where QSettings keeps ("AmbrelApps", "Quorlin") for the user, so that earlier runs'
     // settings are found.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/AmbrelApps/Quorlin.conf");
+    const QString folder = stateLocation(QStandardPaths::GenericConfigLocation);
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/AmbrelApps/Quorlin.conf");
 }
 
 bool SettingsFileStore::attach(const std::string& path)
 {
     if (path != instrument::kSettingsKey)
         return false;
-    const FileRead file = readRegularFile(m_file);
+    FileRead file;
+    if (m_file.isEmpty())
+        file = {true, false, m_memory, {}};
+    else
+        file = readRegularFile(m_file);
     if (!file.ok && !file.missing)
         return false;
     auto copy = std::make_unique<QTemporaryFile>();
@@ -104,11 +107,16 @@ void SettingsFileStore::closeKey()
     if (m_settings && m_written) {
         m_settings->sync();
         const FileRead copy = readRegularFile(m_copy->fileName());
-        // A store that cannot be written is skipped, as every failed store call is.
-        QString problem;
-        if (m_settings->status() == QSettings::NoError && copy.ok &&
-            QDir().mkpath(QFileInfo(m_file).path()))
-            saveFile(m_file, copy.bytes, problem);
+        // The store port has no failure to give back: the window asks for it afterwards.
+        m_problem.clear();
+        if (m_settings->status() != QSettings::NoError || !copy.ok)
+            m_problem = QStringLiteral("Quorlin could not prepare its settings.");
+        else if (m_file.isEmpty())
+            m_memory = copy.bytes;
+        else if (!makeStateFolder(QFileInfo(m_file).path(), true, m_problem) ||
+                 !saveStateFile(m_file, copy.bytes, m_problem))
+            m_problem = QStringLiteral("Quorlin could not save its settings to %1: %2.")
+                            .arg(m_file, m_problem);
     }
     detach();
 }

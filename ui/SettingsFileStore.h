@@ -13,7 +13,8 @@ namespace quorlin::ui {
 // The per-user store: the file $XDG_CONFIG_HOME/AmbrelApps/Quorlin.conf, in the format
 // QSettings gives ("AmbrelApps", "Quorlin"). Its one key is always that one, so the path
 // given to open or create it is only checked for being that key. A file that is no regular
-// file (a pipe, a folder, a device) is a store that cannot be read or written.
+// file (a pipe, a folder, a device) is a store that cannot be read or written. Without a
+// home (an empty file name) the settings live in memory for the run.
 class SettingsFileStore final : public instrument::SettingsStore {
 public:
     explicit SettingsFileStore(QString file = userFile());
@@ -27,6 +28,9 @@ public:
                     const std::vector<std::uint8_t>& data) override;
     void closeKey() override;
 
+    // Why the last write of the settings failed; empty when it did not.
+    const QString& problem() const { return m_problem; }
+
 private:
     bool attach(const std::string& path);
     void detach();
@@ -37,6 +41,8 @@ private:
     std::unique_ptr<QTemporaryFile> m_copy;
     std::unique_ptr<QSettings> m_settings;
     bool m_written = false;
+    QByteArray m_memory;
+    QString m_problem;
 };
 
 } // namespace quorlin::ui

@@ -1,10 +1,12 @@
 #include "ui/TabExport.h"
 
+#include "storage/AtomicFile.h"
 #include "ui/MusicXmlDialog.h"
 #include "ui/Prompter.h"
 #include "ui/TabDocument.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QProgressDialog>
@@ -90,8 +92,17 @@ QString TabExport::askName(const QString& title, const QString& filter, const QS
     return m_dialog->selectedFiles().constFirst();
 }
 
-std::optional<score::Score> TabExport::readToExport()
+std::optional<score::Score> TabExport::readToExport(const QString& path)
 {
+    const QString tab = m_details ? m_details().path : QString();
+    if (!tab.isEmpty() && storage::sameFile(QFile::encodeName(tab).toStdString(),
+                                            QFile::encodeName(path).toStdString())) {
+        m_prompter.error(QStringLiteral("%1 is the tab's own file: exporting there would replace "
+                                        "the tab. Choose another name.")
+                             .arg(QDir::toNativeSeparators(path)),
+                         kCaption);
+        return std::nullopt;
+    }
     score::Score score = m_read();
     if (score.columns.empty()) {
         m_prompter.inform(QStringLiteral("There is nothing to export yet: the tab has no note "
@@ -107,7 +118,7 @@ void TabExport::exportMusicXmlTo(const QString& path, const files::MusicXmlOptio
 {
     if (busy())
         return;
-    const std::optional<score::Score> score = readToExport();
+    const std::optional<score::Score> score = readToExport(path);
     if (!score)
         return;
     const TabDetails details = m_details ? m_details() : TabDetails();
@@ -116,8 +127,8 @@ void TabExport::exportMusicXmlTo(const QString& path, const files::MusicXmlOptio
     // freeze for. The writer cannot stop half-way, so there is nothing to cancel.
     inBackground(QStringLiteral("Export MusicXML"), path, false,
                  [held, details, options, path](const auto&, QString& problem) {
-                     return ui::exportMusicXml(*held, details.tuning, details.header, options, path,
-                                               problem);
+                     return ui::exportMusicXml(*held, details.tuning, details.header, options,
+                                               QFile::encodeName(path).toStdString(), problem);
                  });
 }
 
@@ -125,20 +136,23 @@ void TabExport::exportTo(ExportFormat format, const QString& path)
 {
     if (busy())
         return;
-    const std::optional<score::Score> score = readToExport();
+    const std::optional<score::Score> score = readToExport(path);
     if (!score)
         return;
     auto performance = std::make_shared<const score::Performance>(score::perform(*score));
     if (format == ExportFormat::Midi) {
         QString problem;
-        report(exportPerformance(format, *performance, path, {}, {}, problem), path, problem);
+        report(exportPerformance(format, *performance, QFile::encodeName(path).toStdString(), {},
+                                 {}, problem),
+               path, problem);
         return;
     }
 
     // Rendering takes seconds for a long tab: the window stays alive and can cancel it.
     inBackground(QStringLiteral("Export WAV"), path, true,
                  [performance, path, font = m_soundFont()](const auto& progress, QString& problem) {
-                     return exportPerformance(ExportFormat::Wav, *performance, path, font, progress,
+                     return exportPerformance(ExportFormat::Wav, *performance,
+                                              QFile::encodeName(path).toStdString(), font, progress,
                                               problem);
                  });
 }

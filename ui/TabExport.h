@@ -56,8 +56,9 @@ private:
     // Empty when the user cancels.
     QString askName(const QString& title, const QString& filter, const QString& suffix,
                     const QString& suggested);
-    // The tab, or nothing with the reason said when it holds nothing to export.
-    std::optional<score::Score> readToExport();
+    // The tab, or nothing with the reason said when it holds nothing to export or `path` is
+    // the tab's own file, which the export would destroy.
+    std::optional<score::Score> readToExport(const QString& path);
     void report(bool written, const QString& path, const QString& problem);
     // Writes the file on the worker thread behind a window-modal progress bar, then reports.
     using Job = std::function<bool(const ExportProgress&, QString& problem)>;

@@ -127,6 +127,10 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                                     *m_prompter, [this](const QString& path) { openFile(path); });
     m_document->setFileUsed([opening](const QString& path) { opening->recent().add(path); });
     buildStatusBar();
+    if (stateLocation(QStandardPaths::GenericConfigLocation).isEmpty() ||
+        stateLocation(QStandardPaths::AppDataLocation).isEmpty())
+        statusBar()->showMessage(QStringLiteral("No home folder: the settings, recent files and "
+                                                "recovery copies last only until Quorlin closes."));
     m_playback = std::make_unique<PlaybackControls>(
         *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
         [this] { return readTab(*m_text, m_staff->state()); }, std::move(devices));
@@ -698,6 +702,9 @@ void TBassForm::CloseApp()
         return;
     const engine::EditingState& s = m_staff->state();
     instrument::saveSetup(*m_store, {m_ui->CheckStrings->isChecked(), s.stringCount, s.tuning});
+    // The old settings are still there; the user only needs to know the new ones are not.
+    if (m_ownStore && !m_ownStore->problem().isEmpty())
+        m_prompter->error(m_ownStore->problem(), kCaption);
     m_leaving = true;
     close();
 }

@@ -34,6 +34,7 @@ class Commands;
 class HelpViewer;
 class PlaybackControls;
 class Recovery;
+class SettingsFileStore;
 class THeaderForm;
 class Prompter;
 class TabConversions;
@@ -165,7 +166,7 @@ private:
     HelpViewer* m_help = nullptr;
     TTunningF* m_tuningPopup = nullptr;
     THeaderForm* m_headerForm = nullptr;
-    std::unique_ptr<instrument::SettingsStore> m_ownStore;
+    std::unique_ptr<SettingsFileStore> m_ownStore;
     instrument::SettingsStore* m_store;
     char m_duration = 'q';
     // What the status bar and the undo items show, so that an action changing none of it

@@ -1,0 +1,140 @@
+#include "storage/RegularFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorlin::storage {
+
+namespace {
+
+bool isRegular(mode_t mode)
+{
+    return S_ISREG(mode);
+}
+
+// A socket cannot be opened at all, which says less than what it is.
+std::string openProblem(const std::string& path, int error)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode) &&
+        !S_ISBLK(info.st_mode))
+        return kindProblem(info.st_mode);
+    return errorText(error);
+}
+
+// The handle, looked at after opening: the name may have changed hands since any earlier look.
+int openRegular(const std::string& path, std::string& problem, bool* missing = nullptr)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        if (missing != nullptr)
+            *missing = error == ENOENT;
+        problem = openProblem(path, error);
+        return -1;
+    }
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    if (!known || !isRegular(info.st_mode)) {
+        problem = known ? kindProblem(info.st_mode) : errorText(errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::string errorText(int error)
+{
+    return std::strerror(error);
+}
+
+std::string kindProblem(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "It is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "It is a named pipe, not a file";
+    if (S_ISSOCK(mode))
+        return "It is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "It is a device, not a file";
+    return "It is not a regular file";
+}
+
+FileContent readRegularFile(const std::string& path)
+{
+    FileContent result;
+    const int fd = openRegular(path, result.problem, &result.missing);
+    if (fd < 0)
+        return result;
+    char block[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got > 0) {
+            result.bytes.append(block, static_cast<std::size_t>(got));
+        } else if (got == 0) {
+            result.ok = true;
+            break;
+        } else if (errno != EINTR) {
+            result.problem = errorText(errno);
+            result.bytes.clear();
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+
+std::string regularFileProblem(const std::string& path)
+{
+    std::string problem;
+    const int fd = openRegular(path, problem);
+    if (fd >= 0)
+        ::close(fd);
+    return problem;
+}
+
+bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& problem)
+{
+    if (path.empty()) {
+        problem = errorText(ENOENT);
+        return false;
+    }
+    // Each folder from the top down; only the ones made here get the mode, the user's own
+    // (the home, ~/.config) are left as they are.
+    for (std::size_t end = path.find('/', 1);; end = path.find('/', end + 1)) {
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && part.back() != '/' && ::mkdir(part.c_str(), 0700) != 0 &&
+            errno != EEXIST) {
+            problem = errorText(errno);
+            return false;
+        }
+        if (end == std::string::npos)
+            break;
+    }
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        problem = errorText(errno);
+        return false;
+    }
+    if (S_ISLNK(info.st_mode) && !linkAllowed) {
+        problem = "It is a link to another folder";
+        return false;
+    }
+    if (S_ISLNK(info.st_mode) && ::stat(path.c_str(), &info) != 0) {
+        problem = errorText(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem = "It is not a folder";
+        return false;
+    }
+    return true;
+}
+
+} // namespace quorlin::storage

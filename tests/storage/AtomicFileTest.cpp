@@ -1,0 +1,365 @@
+#include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <functional>
+#include <set>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace quorlin::storage;
+
+const std::string kOld = "old tab\n";
+const std::string kNew = "FTH80:G D A E ;\r\nG|--5--|\r\n";
+
+std::string slurp(const std::string& path)
+{
+    const FileContent content = readRegularFile(path);
+    return content.ok ? content.bytes : "<" + content.problem + ">";
+}
+
+void put(const std::string& path, const std::string& bytes, mode_t mode = 0644)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0) << path;
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::fchmod(fd, mode);
+    ::close(fd);
+}
+
+mode_t lmode(const std::string& path)
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? info.st_mode : 0;
+}
+
+std::set<std::string> entries(const std::string& folder)
+{
+    std::set<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.insert(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+class Folder {
+public:
+    Folder()
+    {
+        char name[] = "/tmp/quorlin-storage-XXXXXX";
+        m_path = ::mkdtemp(name);
+    }
+    ~Folder()
+    {
+        ::umount2(m_path.c_str(), MNT_DETACH);
+        std::system(("rm -rf '" + m_path + "'").c_str());
+    }
+    // A file system of 64 KB of its own, or false when this user may not mount one.
+    bool mountSmall(const char* options = "size=64k")
+    {
+        return ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options) == 0;
+    }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Fills the file system holding `folder` to its last byte.
+void fill(const Folder& folder)
+{
+    const int fd = ::open((folder / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    const std::string block(4096, 'x');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    // The last partial block, byte by byte.
+    while (::write(fd, "x", 1) > 0) {
+    }
+    ::close(fd);
+}
+
+struct Target {
+    const char* name;
+    // Makes the target in `folder`; returns its name, or "" to skip with a reason in `skip`.
+    std::function<std::string(Folder& folder, std::string& skip)> make;
+    bool privateFile;
+    const char* problem; // empty: written
+    // What the node at the name is afterwards: a link stays a link only when followed.
+    mode_t kindAfter;
+    // Where the new bytes must be read afterwards (a link's file), else at the name itself.
+    const char* readAt;
+};
+
+class AtomicWrite : public testing::TestWithParam<Target> {};
+
+TEST_P(AtomicWrite, WritesWholeOrLeavesTheTargetAsItWas)
+{
+    const Target& target = GetParam();
+    Folder folder;
+    std::string skip;
+    const std::string path = target.make(folder, skip);
+    if (path.empty())
+        GTEST_SKIP() << skip;
+    const bool device = path.starts_with("/dev/");
+    const std::string before = device ? "" : slurp(path);
+
+    std::string problem;
+    const bool written = writeFile(path, kNew, {target.privateFile}, problem);
+    fault::failWrites(0);
+
+    EXPECT_EQ(written ? "" : problem, target.problem);
+    EXPECT_EQ(lmode(path) & S_IFMT, target.kindAfter);
+    // Never a partial file left beside the target or the file its link leads to.
+    for (const std::string& inside : {folder.path(), folder / "real"}) {
+        for (const std::string& name : entries(inside))
+            EXPECT_EQ(name.find(".part-"), std::string::npos) << name;
+    }
+    if (device)
+        return;
+    const std::string readAt = *target.readAt ? folder / target.readAt : path;
+    EXPECT_EQ(slurp(readAt), written ? kNew : before);
+}
+
+std::string plain(Folder& folder, std::string&)
+{
+    put(folder / "song.tab", kOld);
+    return folder / "song.tab";
+}
+
+std::string onFullDisk(Folder& folder, std::string& skip)
+{
+    if (!folder.mountSmall()) {
+        skip = "no tmpfs can be mounted here; the injected failure row covers this";
+        return "";
+    }
+    put(folder / "song.tab", kOld);
+    fill(folder);
+    return folder / "song.tab";
+}
+
+std::string withFailingWrites(Folder& folder, std::string&)
+{
+    put(folder / "song.tab", kOld);
+    fault::failWrites(EIO);
+    return folder / "song.tab";
+}
+
+std::string linkToFile(Folder& folder, std::string&)
+{
+    ::mkdir((folder / "real").c_str(), 0755);
+    put(folder / "real/song.tab", kOld);
+    EXPECT_EQ(::symlink("real/song.tab", (folder / "song.tab").c_str()), 0);
+    return folder / "song.tab";
+}
+
+std::string danglingLink(Folder& folder, std::string&)
+{
+    EXPECT_EQ(::symlink("new.tab", (folder / "song.tab").c_str()), 0);
+    return folder / "song.tab";
+}
+
+std::string readOnlyFolder(Folder& folder, std::string& skip)
+{
+    // Permissions do not stop root, a read-only file system does; a plain user has the row
+    // of its own below.
+    if (::geteuid() != 0 || !folder.mountSmall()) {
+        skip = "no tmpfs can be mounted to make read-only";
+        return "";
+    }
+    put(folder / "song.tab", kOld);
+    EXPECT_EQ(::mount("tmpfs", folder.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k"),
+              0);
+    return folder / "song.tab";
+}
+
+std::string pipeNode(Folder& folder, std::string&)
+{
+    ::mkfifo((folder / "song.tab").c_str(), 0644);
+    return folder / "song.tab";
+}
+
+std::string folderNode(Folder& folder, std::string&)
+{
+    ::mkdir((folder / "song.tab").c_str(), 0755);
+    return folder / "song.tab";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, AtomicWrite,
+    testing::Values(
+        Target{"NewFile", [](Folder& f, std::string&) { return f / "new.tab"; }, false, "", S_IFREG,
+               ""},
+        Target{"RegularFile", plain, false, "", S_IFREG, ""},
+        Target{"FullDisk", onFullDisk, false, "No space left on device", S_IFREG, ""},
+        Target{"FailingWrite", withFailingWrites, false, "Input/output error", S_IFREG, ""},
+        Target{"FailingWritePrivate", withFailingWrites, true, "Input/output error", S_IFREG, ""},
+        Target{"LinkFollowed", linkToFile, false, "", S_IFLNK, "real/song.tab"},
+        Target{"DanglingLinkFollowed", danglingLink, false, "", S_IFLNK, "new.tab"},
+        // The link's file keeps its old bytes: checked by the private link test below.
+        Target{"LinkReplacedWhenPrivate", linkToFile, true, "", S_IFREG, ""},
+        Target{"ReadOnlyFolder", readOnlyFolder, false, "Read-only file system", S_IFREG, ""},
+        Target{"Pipe", pipeNode, false, "It is a named pipe, not a file", S_IFIFO, ""},
+        Target{"Folder", folderNode, false, "It is a folder, not a file", S_IFDIR, ""},
+        Target{"DevNull", [](Folder&, std::string&) { return std::string("/dev/null"); }, false, "",
+               S_IFCHR, ""},
+        Target{"DevFull", [](Folder&, std::string&) { return std::string("/dev/full"); }, false,
+               "No space left on device", S_IFCHR, ""}),
+    [](const testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+
+// A read-only folder as a user other than root says so in its own words.
+TEST(AtomicWriteAsUser, ReadOnlyFolderIsRefused)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes anywhere; the read-only file system row covers root";
+    Folder folder;
+    put(folder / "song.tab", kOld);
+    ::chmod(folder.path().c_str(), 0500);
+    std::string problem;
+    EXPECT_FALSE(writeFile(folder / "song.tab", kNew, {}, problem));
+    EXPECT_EQ(problem, "Permission denied");
+    ::chmod(folder.path().c_str(), 0700);
+}
+
+// Who may read a file: a replacement keeps the old file's mode exactly, a new file gets the
+// umask's, and Quorlin's own files are the user's alone whatever stood there before.
+TEST(AtomicWriteModes, FollowTheKindOfFile)
+{
+    struct Row {
+        const char* name;
+        mode_t before; // 0: no file yet
+        bool privateFile;
+        mode_t after;
+    };
+    const mode_t mask = ::umask(022);
+    for (const Row& row : {Row{"kept 0640", 0640, false, 0640}, Row{"kept 0604", 0604, false, 0604},
+                           Row{"new", 0, false, 0644}, Row{"private new", 0, true, 0600},
+                           Row{"private over 0666", 0666, true, 0600}}) {
+        Folder folder;
+        const std::string path = folder / "file";
+        if (row.before != 0)
+            put(path, kOld, row.before);
+        std::string problem;
+        ASSERT_TRUE(writeFile(path, kNew, {row.privateFile}, problem)) << row.name << problem;
+        EXPECT_EQ(lmode(path) & 07777, row.after) << row.name;
+    }
+    ::umask(mask);
+}
+
+// A link where Quorlin keeps its own state is replaced; the file it pointed to is untouched.
+TEST(AtomicWritePrivate, NeverWritesThroughALink)
+{
+    Folder folder;
+    put(folder / "victim", kOld);
+    ASSERT_EQ(::symlink((folder / "victim").c_str(), (folder / "recent-files").c_str()), 0);
+    std::string problem;
+    ASSERT_TRUE(writeFile(folder / "recent-files", kNew, {true}, problem)) << problem;
+    EXPECT_EQ(slurp(folder / "victim"), kOld);
+    EXPECT_EQ(slurp(folder / "recent-files"), kNew);
+    EXPECT_EQ(lmode(folder / "recent-files"), S_IFREG | 0600);
+}
+
+TEST(SameFile, ComparesTheFileNotTheName)
+{
+    Folder folder;
+    put(folder / "song.tab", kOld);
+    put(folder / "copy.tab", kOld);
+    ::link((folder / "song.tab").c_str(), (folder / "hard.tab").c_str());
+    ::symlink("song.tab", (folder / "soft.tab").c_str());
+    ::mkdir((folder / "sub").c_str(), 0755);
+    struct Row {
+        std::string other;
+        bool same;
+    };
+    for (const Row& row : {Row{folder / "song.tab", true}, Row{folder / "hard.tab", true},
+                           Row{folder / "soft.tab", true}, Row{folder / "sub/../song.tab", true},
+                           Row{folder / "./song.tab", true}, Row{folder / "copy.tab", false},
+                           Row{folder / "missing.tab", false}})
+        EXPECT_EQ(sameFile(folder / "song.tab", row.other), row.same) << row.other;
+}
+
+TEST(ResolveLinks, GivesUpOnACircle)
+{
+    Folder folder;
+    ::symlink("b", (folder / "a").c_str());
+    ::symlink("a", (folder / "b").c_str());
+    std::string resolved;
+    EXPECT_FALSE(resolveLinks(folder / "a", resolved));
+    std::string problem;
+    EXPECT_FALSE(writeFile(folder / "a", kNew, {}, problem));
+    EXPECT_EQ(problem, "Too many levels of symbolic links");
+}
+
+TEST(PrivateFolder, NewFoldersAreTheUsersAloneAndLinksAreRefused)
+{
+    Folder folder;
+    ::chmod(folder.path().c_str(), 0755);
+    std::string problem;
+    ASSERT_TRUE(makePrivateFolder(folder / "a/b/c", false, problem)) << problem;
+    for (const char* made : {"a", "a/b", "a/b/c"})
+        EXPECT_EQ(lmode(folder / made), S_IFDIR | 0700) << made;
+    EXPECT_EQ(lmode(folder.path()) & 07777, 0755u);                   // the user's own, left alone
+    EXPECT_TRUE(makePrivateFolder(folder / "a/b/c", false, problem)); // already there
+
+    ::symlink("a", (folder / "elsewhere").c_str());
+    EXPECT_FALSE(makePrivateFolder(folder / "elsewhere", false, problem));
+    EXPECT_EQ(problem, "It is a link to another folder");
+    EXPECT_TRUE(makePrivateFolder(folder / "elsewhere", true, problem));
+
+    put(folder / "file", kOld);
+    EXPECT_FALSE(makePrivateFolder(folder / "file/recovery", true, problem));
+    EXPECT_EQ(problem, "Not a directory");
+}
+
+// A child writing a file is stopped by a signal: the partial file goes, and the exit status is
+// 128 + the signal, as a shell reports it.
+class Interrupted : public testing::TestWithParam<int> {};
+
+TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
+{
+    const int signal = GetParam();
+    Folder folder;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        removePartialFilesOnSignals();
+        AtomicFile file;
+        std::string problem;
+        if (!file.open(folder / "long.wav", {}, problem) ||
+            !file.write(std::string(1 << 20, 'x'), problem))
+            ::_exit(99);
+        ::write(ready[1], "r", 1);
+        for (;;)
+            ::pause();
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    EXPECT_EQ(entries(folder.path()).size(), 1u); // the partial file, while writing
+    ::kill(child, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(entries(folder.path()), std::set<std::string>());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::Values(SIGINT, SIGTERM, SIGHUP));
+
+} // namespace
