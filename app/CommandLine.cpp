@@ -57,8 +57,8 @@ int fail(const std::string& message)
 std::optional<std::string> readInput(const CommandLine& line)
 {
     if (storage::sameFile(line.input, line.output)) {
-        fail(line.output + " is the input " + line.input +
-             " itself: writing it would destroy the input; give another output file");
+        fail("cannot write " + line.output + ": it is the input " + line.input +
+             ", which it would destroy; give another output file");
         return std::nullopt;
     }
     storage::FileContent file = storage::readRegularFile(line.input);

@@ -1,0 +1,194 @@
+// The exports and the import without a window: what they leave on disk when the output cannot
+// be written, is the input itself, or has a name that is not text.
+
+#include "app/CommandLine.h"
+#include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <functional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorlin::app {
+namespace {
+
+const std::string kTab = std::string(QUORLIN_FILES_DATA) + "/example.tab";
+const std::string kWebTab = "G|--5--7--|\nD|---------|\nA|---------|\nE|---------|\n";
+
+std::string slurp(const std::string& path)
+{
+    const storage::FileContent content = storage::readRegularFile(path);
+    return content.ok ? content.bytes : "<" + content.problem + ">";
+}
+
+void put(const std::string& path, const std::string& bytes)
+{
+    std::string problem;
+    ASSERT_TRUE(storage::writeFile(path, bytes, {}, problem)) << problem;
+}
+
+class Folder {
+public:
+    Folder()
+    {
+        char name[] = "/tmp/quorlin-headless-XXXXXX";
+        m_path = ::mkdtemp(name);
+    }
+    ~Folder()
+    {
+        ::umount2(m_path.c_str(), MNT_DETACH);
+        std::system(("rm -rf '" + m_path + "'").c_str());
+    }
+    bool mountSmall() { return ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=64k") == 0; }
+    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+int run(CommandLine::Mode mode, const std::string& input, const std::string& output)
+{
+    CommandLine line;
+    line.mode = mode;
+    line.input = input;
+    line.output = output;
+    return mode == CommandLine::Mode::ImportTab ? runImport(line) : runExport(line);
+}
+
+// An output that names the input, by any road, is refused and both stay as they were.
+struct OntoInput {
+    const char* name;
+    CommandLine::Mode mode;
+    // The output's name for the input at `input` in `folder`.
+    std::function<std::string(const Folder& folder, const std::string& input)> output;
+};
+
+class ExportOntoInput : public testing::TestWithParam<OntoInput> {};
+
+TEST_P(ExportOntoInput, IsRefusedAndTheInputKept)
+{
+    Folder folder;
+    const bool import = GetParam().mode == CommandLine::Mode::ImportTab;
+    const std::string input = folder / "song.tab";
+    const std::string bytes = import ? kWebTab : slurp(kTab);
+    put(input, bytes);
+    const std::string output = GetParam().output(folder, input);
+
+    EXPECT_EQ(run(GetParam().mode, input, output), 1);
+    EXPECT_EQ(slurp(input), bytes);
+}
+
+std::string same(const Folder&, const std::string& input)
+{
+    return input;
+}
+
+std::string softLink(const Folder& folder, const std::string& input)
+{
+    ::symlink(input.c_str(), (folder / "link.mid").c_str());
+    return folder / "link.mid";
+}
+
+std::string hardLink(const Folder& folder, const std::string& input)
+{
+    ::link(input.c_str(), (folder / "other.mid").c_str());
+    return folder / "other.mid";
+}
+
+std::string roundabout(const Folder& folder, const std::string&)
+{
+    ::mkdir((folder / "sub").c_str(), 0755);
+    return folder / "sub/.././song.tab";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, ExportOntoInput,
+    testing::Values(OntoInput{"MidiSameName", CommandLine::Mode::ExportMidi, same},
+                    OntoInput{"MidiThroughLink", CommandLine::Mode::ExportMidi, softLink},
+                    OntoInput{"MidiHardLink", CommandLine::Mode::ExportMidi, hardLink},
+                    OntoInput{"MusicXmlRoundabout", CommandLine::Mode::ExportMusicXml, roundabout},
+                    OntoInput{"WavSameName", CommandLine::Mode::ExportWav, same},
+                    OntoInput{"ImportSameName", CommandLine::Mode::ImportTab, same},
+                    OntoInput{"ImportThroughLink", CommandLine::Mode::ImportTab, softLink}),
+    [](const testing::TestParamInfo<OntoInput>& info) { return std::string(info.param.name); });
+
+// A write that fails leaves the old output whole and says so in the exit status.
+class FailedWrite : public testing::TestWithParam<CommandLine::Mode> {};
+
+TEST_P(FailedWrite, KeepsTheOldOutputAndFails)
+{
+    const CommandLine::Mode mode = GetParam();
+    const bool import = mode == CommandLine::Mode::ImportTab;
+    Folder input, output;
+    const std::string source = input / "in.txt";
+    put(source, import ? kWebTab : slurp(kTab));
+    const bool full = output.mountSmall();
+    const std::string old = "a tab kept for years\n";
+    put(output / "song.out", old);
+    if (full) {
+        const int fd = ::open((output / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        while (::write(fd, "x", 1) > 0) {
+        }
+        ::close(fd);
+    } else {
+        storage::fault::failWrites(ENOSPC);
+    }
+    const int status = run(mode, source, output / "song.out");
+    storage::fault::failWrites(0);
+
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(slurp(output / "song.out"), old);
+}
+
+INSTANTIATE_TEST_SUITE_P(Writers, FailedWrite,
+                         testing::Values(CommandLine::Mode::ImportTab,
+                                         CommandLine::Mode::ExportMidi,
+                                         CommandLine::Mode::ExportMusicXml));
+
+// Linux names are bytes: every file can be read, and the output lands under the exact name.
+TEST(HeadlessNames, AreBytesNotText)
+{
+    struct Row {
+        CommandLine::Mode mode;
+        std::string input, output;
+        const char* starts; // what the output begins with
+    };
+    for (const Row& row :
+         {Row{CommandLine::Mode::ExportMidi, "in\xff.tab", "caf\xe9.mid", "MThd"},
+          Row{CommandLine::Mode::ExportMusicXml, "\xc3(.tab", "\x80.xml", "<?xml"},
+          Row{CommandLine::Mode::ImportTab, "w\xfe\xfe.txt", "t\xe9.tab", "FTH"}}) {
+        Folder folder;
+        const bool import = row.mode == CommandLine::Mode::ImportTab;
+        put(folder / row.input, import ? kWebTab : slurp(kTab));
+        EXPECT_EQ(run(row.mode, folder / row.input, folder / row.output), 0) << row.output;
+        EXPECT_TRUE(slurp(folder / row.output).starts_with(row.starts)) << row.output;
+    }
+}
+
+// A device takes the export in place, whatever the format, its errors counted.
+TEST(HeadlessDevices, AreWrittenInPlaceByEveryExport)
+{
+    if (!storage::regularFileProblem("/usr/share/sounds/sf2/default-GM.sf2").empty())
+        GTEST_SKIP() << "no sound font for the WAV rows";
+    struct Row {
+        CommandLine::Mode mode;
+        const char* device;
+        int status;
+    };
+    for (const Row& row : {Row{CommandLine::Mode::ExportWav, "/dev/null", 0},
+                           Row{CommandLine::Mode::ExportMidi, "/dev/null", 0},
+                           Row{CommandLine::Mode::ExportWav, "/dev/full", 1},
+                           Row{CommandLine::Mode::ExportMidi, "/dev/full", 1}}) {
+        EXPECT_EQ(run(row.mode, kTab, row.device), row.status) << row.device;
+        struct stat info {};
+        ASSERT_EQ(::stat(row.device, &info), 0);
+        EXPECT_TRUE(S_ISCHR(info.st_mode)) << row.device;
+    }
+}
+
+} // namespace
+} // namespace quorlin::app
