@@ -5,6 +5,8 @@
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
 
+#include "tests/storage/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -31,24 +33,7 @@ void put(const std::string& path, const std::string& bytes)
     ASSERT_TRUE(storage::writeFile(path, bytes, {}, problem)) << problem;
 }
 
-class Folder {
-public:
-    Folder()
-    {
-        char name[] = "/tmp/quorlin-headless-XXXXXX";
-        m_path = ::mkdtemp(name);
-    }
-    ~Folder()
-    {
-        ::umount2(m_path.c_str(), MNT_DETACH);
-        std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    bool mountSmall() { return ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, "size=64k") == 0; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
-};
+using Folder = quorlin::tests::ScratchFolder;
 
 int run(CommandLine::Mode mode, const std::string& input, const std::string& output)
 {

@@ -1,6 +1,8 @@
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
 
+#include "tests/storage/ScratchFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -55,29 +57,7 @@ std::set<std::string> entries(const std::string& folder)
     return names;
 }
 
-class Folder {
-public:
-    Folder()
-    {
-        char name[] = "/tmp/quorlin-storage-XXXXXX";
-        m_path = ::mkdtemp(name);
-    }
-    ~Folder()
-    {
-        ::umount2(m_path.c_str(), MNT_DETACH);
-        std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    // A file system of 64 KB of its own, or false when this user may not mount one.
-    bool mountSmall(const char* options = "size=64k")
-    {
-        return ::mount("tmpfs", m_path.c_str(), "tmpfs", 0, options) == 0;
-    }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using Folder = quorlin::tests::ScratchFolder;
 
 // Fills the file system holding `folder` to its last byte.
 void fill(const Folder& folder)
