@@ -1,6 +1,8 @@
 // The tab as a file of the desktop: Save and Save As, the recent files, a tab named at
 // start-up and tabs dropped from a file manager.
 
+#include "storage/AtomicFile.h"
+#include "tests/storage/ScratchFolder.h"
 #include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
 #include "ui/BassU1/TBassForm.h"
@@ -206,6 +208,80 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(
                 QDir(w.path("recovery")).entryList({QStringLiteral("*.qrec")}).size(), kept, 4000);
         }
+    }
+
+    // A save that fails on a full disk says so and changes nothing: the file keeps what it
+    // held, the tab stays unsaved with its recovery copy, and leaving still asks.
+    void aFailedSaveLeavesTheTabUnsaved_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<QString>("name");  // what the dialog takes; empty: none asked
+        QTest::addColumn<bool>("fullDisk"); // a real full file system, else an injected failure
+        for (const bool full : {false, true}) {
+            const char* how = full ? "full disk" : "failing write";
+            QTest::addRow("Save, %s", how) << Command::Save << QString() << full;
+            QTest::addRow("Save As the same, %s", how) << Command::SaveAs << "kept.tab" << full;
+            QTest::addRow("Save As another, %s", how) << Command::SaveAs << "other.tab" << full;
+        }
+    }
+
+    void aFailedSaveLeavesTheTabUnsaved()
+    {
+        QFETCH(Command, command);
+        QFETCH(QString, name);
+        QFETCH(bool, fullDisk);
+        tests::ScratchFolder scratch;
+        if (fullDisk && !scratch.mountSmall())
+            QSKIP("no tmpfs can be mounted here; the injected failure rows cover this");
+        const QDir folder(QString::fromStdString(scratch.path()));
+        Window w;
+        w.note();
+        w.answer(folder.filePath("kept.tab"));
+        w.form.commands()[Command::Save]->trigger();
+        QTRY_COMPARE(w.status(), QStringLiteral("kept.tab"));
+        QFile kept(folder.filePath("kept.tab"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        const QByteArray saved = kept.readAll();
+        kept.close();
+        w.note();
+        const auto copies = [&w] {
+            return QDir(w.path("recovery")).entryList({QStringLiteral("*.qrec")}).size();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(copies(), 1, 4000);
+
+        if (fullDisk) {
+            QFile filler(folder.filePath("filler"));
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (filler.write("x", 1) == 1) {
+            }
+        } else {
+            storage::fault::failWrites(ENOSPC);
+        }
+        if (!name.isEmpty())
+            w.answer(folder.filePath(name));
+        w.prompter.asked.clear();
+        w.form.commands()[command]->trigger();
+        QTRY_VERIFY(!w.prompter.asked.isEmpty());
+        storage::fault::failWrites(0);
+
+        QVERIFY2(w.prompter.asked.constFirst().startsWith("(error) Save Tab|") &&
+                     w.prompter.asked.constFirst().contains("No space left on device"),
+                 qPrintable(w.prompter.asked.join('\n')));
+        QCOMPARE(w.status(), QStringLiteral("kept.tab, unsaved"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), saved);
+        QVERIFY(!QFile::exists(folder.filePath("other.tab")));
+        QCOMPARE(folder.entryList({QStringLiteral(".*part-*")}, QDir::Hidden | QDir::Files),
+                 QStringList());
+        QTest::qWait(1500); // past the pause of the next recovery write
+        QCOMPARE(copies(), 1);
+
+        w.prompter.asked.clear();
+        w.prompter.choices = {ui::Prompter::Answer::Cancel};
+        w.form.close();
+        QVERIFY(w.form.isVisible());
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QVERIFY(w.prompter.asked.constFirst().contains("Save changes to the tab?"));
     }
 
     void aTabDroppedFromAFileManagerOpensOtherDropsStayAsTheyWere()
