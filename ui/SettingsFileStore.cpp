@@ -110,7 +110,9 @@ void SettingsFileStore::closeKey()
         // The store port has no failure to give back: the window asks for it afterwards.
         m_problem.clear();
         if (m_settings->status() != QSettings::NoError || !copy.ok)
-            m_problem = QStringLiteral("Quorlin could not prepare its settings.");
+            m_problem = QStringLiteral("Quorlin did not save its settings: %1 is not a settings "
+                                       "file it can read.")
+                            .arg(m_file);
         else if (m_file.isEmpty())
             m_memory = copy.bytes;
         else if (!makeStateFolder(QFileInfo(m_file).path(), true, m_problem) ||
