@@ -28,7 +28,9 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+
 #include <QTextBlock>
+#include <unistd.h>
 
 #include <pugixml.hpp>
 
@@ -255,6 +257,70 @@ private slots:
                  QStringLiteral("Export cancelled: nothing was written."));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("song.wav")});
+    }
+
+    // The tab's own file, by any name, is never an export's target: the export would destroy
+    // the tab it comes from.
+    void anExportOntoTheTabsOwnFileIsRefused_data()
+    {
+        QTest::addColumn<int>("format"); // MIDI, WAV, or 2 for MusicXML
+        QTest::addColumn<QString>("road");
+        QTest::newRow("MIDI, same name") << 0 << "same";
+        QTest::newRow("WAV, through a link") << 1 << "link";
+        QTest::newRow("MusicXML, hard link") << 2 << "hard";
+    }
+
+    void anExportOntoTheTabsOwnFileIsRefused()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, road);
+        QTemporaryDir dir;
+        const QString tab = dir.filePath(QStringLiteral("song.tab"));
+        const QByteArray bytes = "FTH80:G D A E ;\r\n" + kTab.toUtf8();
+        QFile file(tab);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const QString target = road == "same" ? tab : dir.filePath(QStringLiteral("other"));
+        if (road == "link")
+            QVERIFY(QFile::link(tab, target));
+        if (road == "hard")
+            QCOMPARE(
+                ::link(QFile::encodeName(tab).constData(), QFile::encodeName(target).constData()),
+                0);
+        Window w({}, true, QString());
+        QVERIFY(w.form.openFile(tab));
+        w.prompter.asked.clear();
+
+        ui::TabExport& exporter = w.form.playback().exporter();
+        if (format == 2)
+            exporter.exportMusicXmlTo(target, files::MusicXmlOptions());
+        else
+            exporter.exportTo(static_cast<ui::ExportFormat>(format), target);
+        QTRY_VERIFY_WITH_TIMEOUT(!exporter.busy(), 20000);
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QVERIFY2(w.prompter.asked.constFirst().contains("is the tab's own file"),
+                 qPrintable(w.prompter.asked.constFirst()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+
+    // A window closed while its WAV export runs stops the export and leaves no partial file.
+    void closingTheWindowStopsAWavExportAndLeavesNothing()
+    {
+        if (audio::installedSoundFonts().empty())
+            QSKIP("No sound font is installed for the WAV export");
+        QString block;
+        for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
+            block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
+        QTemporaryDir dir;
+        auto slow = std::make_unique<Window>(std::string(), true, block.repeated(6));
+        slow->setTempo(20);
+        slow->form.playback().exporter().exportTo(ui::ExportFormat::Wav,
+                                                  dir.filePath(QStringLiteral("long.wav")));
+        QTRY_COMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        slow.reset();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void exportsMusicXmlAfterAskingItsTimeAndTitle()
