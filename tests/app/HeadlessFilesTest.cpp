@@ -2,6 +2,7 @@
 // be written, is the input itself, or has a name that is not text.
 
 #include "app/CommandLine.h"
+#include "audio/Synth.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
 
@@ -154,10 +155,37 @@ TEST(HeadlessNames, AreBytesNotText)
     }
 }
 
+// Every writer writes the file a link leads to and keeps the link.
+TEST(HeadlessLinks, AreFollowedAndKept)
+{
+    struct Row {
+        CommandLine::Mode mode;
+        const char* starts;
+    };
+    for (const Row& row :
+         {Row{CommandLine::Mode::ExportMidi, "MThd"}, Row{CommandLine::Mode::ExportWav, "RIFF"},
+          Row{CommandLine::Mode::ExportMusicXml, "<?xml"},
+          Row{CommandLine::Mode::ImportTab, "FTH"}}) {
+        if (row.mode == CommandLine::Mode::ExportWav && audio::installedSoundFonts().empty())
+            continue;
+        Folder folder;
+        const bool import = row.mode == CommandLine::Mode::ImportTab;
+        put(folder / "in", import ? kWebTab : slurp(kTab));
+        ::mkdir((folder / "real").c_str(), 0755);
+        put(folder / "real/out", "old");
+        ASSERT_EQ(::symlink("real/out", (folder / "out").c_str()), 0);
+        EXPECT_EQ(run(row.mode, folder / "in", folder / "out"), 0) << row.starts;
+        struct stat info {};
+        ASSERT_EQ(::lstat((folder / "out").c_str(), &info), 0);
+        EXPECT_TRUE(S_ISLNK(info.st_mode)) << row.starts;
+        EXPECT_TRUE(slurp(folder / "real/out").starts_with(row.starts)) << row.starts;
+    }
+}
+
 // A device takes the export in place, whatever the format, its errors counted.
 TEST(HeadlessDevices, AreWrittenInPlaceByEveryExport)
 {
-    if (!storage::regularFileProblem("/usr/share/sounds/sf2/default-GM.sf2").empty())
+    if (audio::installedSoundFonts().empty())
         GTEST_SKIP() << "no sound font for the WAV rows";
     struct Row {
         CommandLine::Mode mode;
