@@ -226,7 +226,8 @@ as plain text. With FILE, the window opens that tab as Load would.
   --help                        show this help and exit
   --version                     show the version and exit
 
-Exit status: 0 on success, 1 when an export or import fails, 2 for a wrong command line.
+Exit status: 0 on success, 1 when an export or import fails, 2 for a wrong command line,
+128 + the signal when interrupted (130 for Ctrl+C), the partial output removed.
 )";
 }
 
