@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -221,6 +222,7 @@ private slots:
         ui::testing::ScriptedPrompter prompter;
         ui::TBassForm form(&prompter, nullptr, nullptr, ui::testing::silentDevices());
         QVERIFY(form.statusBar()->currentMessage().startsWith("No home folder"));
+        QVERIFY(ui::testing::child<QLabel>(form, "NoHomeStatus")->toolTip().startsWith("No home"));
         QCOMPARE(prompter.asked, QStringList());
         QCOMPARE(QFileInfo::exists("/.config"), configBefore);
         QCOMPARE(QFileInfo::exists("/.local"), dataBefore);

@@ -128,9 +128,18 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_document->setFileUsed([opening](const QString& path) { opening->recent().add(path); });
     buildStatusBar();
     if (stateLocation(QStandardPaths::GenericConfigLocation).isEmpty() ||
-        stateLocation(QStandardPaths::AppDataLocation).isEmpty())
-        statusBar()->showMessage(QStringLiteral("No home folder: the settings, recent files and "
-                                                "recovery copies last only until Quorlin closes."));
+        stateLocation(QStandardPaths::AppDataLocation).isEmpty()) {
+        const QString said = QStringLiteral("No home folder: the settings, recent files and "
+                                            "recovery copies last only until Quorlin closes.");
+        statusBar()->showMessage(said);
+        // The message gives way to the next one; this stays in sight for the whole run.
+        auto* noHome = new QLabel(QStringLiteral("No home: nothing kept"), this);
+        noHome->setObjectName(QStringLiteral("NoHomeStatus"));
+        noHome->setToolTip(said);
+        noHome->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        noHome->setContentsMargins(4, 0, 4, 0);
+        statusBar()->addWidget(noHome);
+    }
     m_playback = std::make_unique<PlaybackControls>(
         *this, *m_commands, *m_prompter, *m_store, *m_ui->BassNeck, *m_ui->Tab,
         [this] { return readTab(*m_text, m_staff->state()); }, std::move(devices));
