@@ -63,7 +63,7 @@ private:
 // Writes `performance` to a 16-bit stereo WAV file at kSampleRate: its start to its end and
 // then the ring of the last notes, up to two seconds. `progress` is called now and then with
 // the part done; false from it cancels. The file appears whole or not at all: on failure or
-// cancel nothing is left at `path`, and `error` says why in one line.
+// cancel `path` is as it was, and `error` says why in one line.
 bool renderWav(const score::Performance& performance, Synth& synth, const std::string& path,
                const std::function<bool(double fraction)>& progress, std::string& error);
 

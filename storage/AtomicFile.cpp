@@ -68,8 +68,10 @@ int createTemp(const std::string& target, mode_t mode, std::string& temp)
 {
     static std::atomic<unsigned> counter{0};
     const std::string folder = parentOf(target);
+    // Cut so that the longest name a folder allows can still be replaced.
+    const std::string name = nameOf(target).substr(0, 200);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temp = folder + "/." + nameOf(target) + ".part-" + std::to_string(::getpid()) + "-" +
+        temp = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" +
                std::to_string(counter++);
         const int fd =
             ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);

@@ -184,6 +184,12 @@ INSTANTIATE_TEST_SUITE_P(
         Target{"NewFile", [](Folder& f, std::string&) { return f / "new.tab"; }, false, "", S_IFREG,
                ""},
         Target{"RegularFile", plain, false, "", S_IFREG, ""},
+        Target{"LongestName",
+               [](Folder& f, std::string&) {
+                   put(f / std::string(255, 'n'), kOld);
+                   return f / std::string(255, 'n');
+               },
+               false, "", S_IFREG, ""},
         Target{"FullDisk", onFullDisk, false, "No space left on device", S_IFREG, ""},
         Target{"FailingWrite", withFailingWrites, false, "Input/output error", S_IFREG, ""},
         Target{"FailingWritePrivate", withFailingWrites, true, "Input/output error", S_IFREG, ""},
