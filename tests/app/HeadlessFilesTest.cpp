@@ -10,10 +10,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <dirent.h>
 #include <fcntl.h>
 #include <functional>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace quorlin::app {
@@ -202,6 +205,58 @@ TEST(HeadlessDevices, AreWrittenInPlaceByEveryExport)
         EXPECT_TRUE(S_ISCHR(info.st_mode)) << row.device;
     }
 }
+
+// An export stopped by a signal removes what it wrote and exits with 128 + the signal.
+class InterruptedExport : public testing::TestWithParam<int> {};
+
+TEST_P(InterruptedExport, LeavesNothingBehind)
+{
+    if (audio::installedSoundFonts().empty())
+        GTEST_SKIP() << "no sound font for the WAV export";
+    Folder folder;
+    std::string web;
+    for (const char* string : {"G|", "D|", "A|", "E|"}) {
+        web += string;
+        for (int bar = 0; bar < 200; ++bar)
+            web += string[0] == 'G' ? "--5--7--3--5--|" : "--------------|";
+        web += '\n';
+    }
+    put(folder / "long.txt", web);
+    CommandLine import;
+    import.mode = CommandLine::Mode::ImportTab;
+    import.input = folder / "long.txt";
+    import.output = folder / "long.tab";
+    import.tempo = 20; // about half an hour of sound
+    ASSERT_EQ(runImport(import), 0);
+    ::unlink((folder / "long.txt").c_str());
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(run(CommandLine::Mode::ExportWav, folder / "long.tab", folder / "long.wav"));
+    // Signalled once the partial file is there, so that there is something to remove.
+    const auto partial = [&folder] {
+        bool found = false;
+        if (DIR* dir = ::opendir((folder / "").c_str())) {
+            while (const dirent* entry = ::readdir(dir))
+                found = found || std::string(entry->d_name).starts_with(".long.wav.part-");
+            ::closedir(dir);
+        }
+        return found;
+    };
+    for (int wait = 0; wait < 2000 && !partial(); ++wait)
+        ::usleep(5000);
+    ASSERT_TRUE(partial());
+    ::kill(child, GetParam());
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + GetParam());
+    EXPECT_FALSE(partial());
+    EXPECT_EQ(slurp(folder / "long.wav"), "<No such file or directory>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedExport, testing::Values(SIGINT, SIGTERM, SIGHUP));
 
 } // namespace
 } // namespace quorlin::app
