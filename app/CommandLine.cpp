@@ -7,8 +7,6 @@
 #include "storage/RegularFile.h"
 #include "ui/Exports.h"
 
-#include <QFile>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
@@ -261,8 +259,8 @@ int runExport(const CommandLine& line)
     }
     const auto format =
         line.mode == CommandLine::Mode::ExportMidi ? ui::ExportFormat::Midi : ui::ExportFormat::Wav;
-    if (!ui::exportPerformance(format, score::perform(score), line.output,
-                               QFile::decodeName(line.soundFont.c_str()), {}, problem))
+    if (!ui::exportPerformance(format, score::perform(score), line.output, line.soundFont, {},
+                               problem))
         return fail(problem.toStdString());
     return 0;
 }

@@ -4,44 +4,45 @@
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
 #include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
 #include "ui/FileAccess.h"
 
 #include <QFile>
 
 namespace quorlin::ui {
 
-std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
+std::unique_ptr<audio::Synth> loadSynth(const std::string& font, std::string& error)
 {
     // The library opens the font by name and would wait forever on a named pipe.
-    if (const QString why = regularFileProblem(font); !why.isEmpty()) {
-        error = why.toStdString();
+    if (std::string why = storage::regularFileProblem(font); !why.empty()) {
+        error = std::move(why);
         return nullptr;
     }
-    return audio::makeFluidSynth(font.toStdString(), error);
+    return audio::makeFluidSynth(font, error);
 }
 
 namespace {
 
-bool exportWav(const score::Performance& performance, const std::string& target, QString soundFont,
-               const ExportProgress& progress, QString& problem)
+bool exportWav(const score::Performance& performance, const std::string& target,
+               std::string soundFont, const ExportProgress& progress, QString& problem)
 {
     std::string error;
     if (!audio::soundAvailable(error)) {
         problem = QString::fromStdString(error);
         return false;
     }
-    if (soundFont.isEmpty()) {
+    if (soundFont.empty()) {
         const std::vector<std::string> fonts = audio::installedSoundFonts();
         if (fonts.empty()) {
             problem = QStringLiteral("No sound font is installed to make the sound with.");
             return false;
         }
-        soundFont = QString::fromStdString(fonts.front());
+        soundFont = fonts.front();
     }
     const std::unique_ptr<audio::Synth> synth = loadSynth(soundFont, error);
     if (!synth) {
         problem = QStringLiteral("The sound font %1 could not be loaded: %2")
-                      .arg(soundFont, QString::fromStdString(error));
+                      .arg(QFile::decodeName(soundFont.c_str()), QString::fromStdString(error));
         return false;
     }
     bool cancelled = false;
@@ -69,7 +70,7 @@ bool saveWhole(const std::string& bytes, const std::string& target, QString& pro
 } // namespace
 
 bool exportPerformance(ExportFormat format, const score::Performance& performance,
-                       const std::string& target, const QString& soundFont,
+                       const std::string& target, const std::string& soundFont,
                        const ExportProgress& progress, QString& problem)
 {
     if (format == ExportFormat::Wav)

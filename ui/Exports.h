@@ -25,12 +25,12 @@ enum class ExportFormat { Midi, Wav };
 using ExportProgress = std::function<bool(double)>;
 
 // A synthesiser with the font at `font`, refused unread when it is no regular file.
-std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error);
+std::unique_ptr<audio::Synth> loadSynth(const std::string& font, std::string& error);
 
 // The WAV file needs a sound font: `soundFont`, or the first one installed when it is empty.
 // False with the reason in words, or with an empty reason when cancelled.
 bool exportPerformance(ExportFormat format, const score::Performance& performance,
-                       const std::string& target, const QString& soundFont,
+                       const std::string& target, const std::string& soundFont,
                        const ExportProgress& progress, QString& problem);
 
 // The score as MusicXML, written whole or not at all. False with the reason in words.

@@ -43,12 +43,6 @@ FileRead readRegularFile(const QString& path)
     return result;
 }
 
-QString regularFileProblem(const QString& path)
-{
-    return QString::fromStdString(
-        storage::regularFileProblem(QFile::encodeName(path).toStdString()));
-}
-
 bool saveFile(const QString& path, QByteArrayView bytes, QString& problem)
 {
     return save(path, bytes, false, problem);

@@ -23,10 +23,6 @@ struct FileRead {
 // The whole content of a regular file; anything else is refused unread.
 FileRead readRegularFile(const QString& path);
 
-// Why `path` is no regular file that can be read (missing, a pipe, a folder...); empty when
-// it is one. For files a library opens by name itself, such as a sound font.
-QString regularFileProblem(const QString& path);
-
 // The user's file, written whole beside it and renamed over it (through a link, which stays);
 // a character device is written in place; a pipe, socket or folder is refused.
 bool saveFile(const QString& path, QByteArrayView bytes, QString& problem);

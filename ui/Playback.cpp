@@ -31,9 +31,7 @@ struct Playback::Loaded {
 
 AudioDevices AudioDevices::real()
 {
-    return {[](const std::string& font, std::string& error) {
-                return loadSynth(QString::fromStdString(font), error);
-            },
+    return {[](const std::string& font, std::string& error) { return loadSynth(font, error); },
             [] { return audio::makeDeviceOutput(); }};
 }
 

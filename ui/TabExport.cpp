@@ -150,7 +150,8 @@ void TabExport::exportTo(ExportFormat format, const QString& path)
 
     // Rendering takes seconds for a long tab: the window stays alive and can cancel it.
     inBackground(QStringLiteral("Export WAV"), path, true,
-                 [performance, path, font = m_soundFont()](const auto& progress, QString& problem) {
+                 [performance, path, font = m_soundFont().toStdString()](const auto& progress,
+                                                                         QString& problem) {
                      return exportPerformance(ExportFormat::Wav, *performance,
                                               QFile::encodeName(path).toStdString(), font, progress,
                                               problem);

@@ -156,6 +156,18 @@ TEST(HeadlessNames, AreBytesNotText)
         EXPECT_EQ(run(row.mode, folder / row.input, folder / row.output), 0) << row.output;
         EXPECT_TRUE(slurp(folder / row.output).starts_with(row.starts)) << row.output;
     }
+    // The sound font's name is a name like the others.
+    const std::vector<std::string> fonts = audio::installedSoundFonts();
+    if (fonts.empty())
+        return;
+    Folder folder;
+    ASSERT_EQ(::symlink(fonts.front().c_str(), (folder / "f\xe9.sf2").c_str()), 0);
+    CommandLine line;
+    line.mode = CommandLine::Mode::ExportWav;
+    line.input = kTab;
+    line.output = folder / "out.wav";
+    line.soundFont = folder / "f\xe9.sf2";
+    EXPECT_EQ(runExport(line), 0);
 }
 
 // Every writer writes the file a link leads to and keeps the link.
