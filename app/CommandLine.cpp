@@ -20,6 +20,7 @@ constexpr std::string_view kExportMidi = "--export-midi";
 constexpr std::string_view kExportWav = "--export-wav";
 constexpr std::string_view kExportMusicXml = "--export-musicxml";
 constexpr std::string_view kTime = "--time";
+constexpr std::string_view kKey = "--key";
 constexpr std::string_view kTitleFromComments = "--title-from-comments";
 constexpr std::string_view kImportTab = "--import-tab";
 constexpr std::string_view kSmallest = "--smallest";
@@ -149,6 +150,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
                 return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
                                "1, 2, 4, 8, 16 or 32");
             musicXmlOption = true;
+        } else if (arg == kKey) {
+            const auto text = value();
+            line.musicXml.key = text ? score::readKey(*text) : std::nullopt;
+            if (!line.musicXml.key)
+                return invalid("--key needs a key such as F, Bb, F#m or Dm: a letter from A to G, "
+                               "# or b, m for minor, at most seven sharps or flats");
+            musicXmlOption = true;
         } else if (arg == kSmallest) {
             const auto text = value();
             if (text == "sixteenth" || text == "s" || text == "eighth" || text == "e") {
@@ -181,7 +189,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
     if (!line.soundFont.empty() && line.mode != CommandLine::Mode::ExportWav)
         return invalid("--soundfont goes with --export-wav only");
     if (musicXmlOption && line.mode != CommandLine::Mode::ExportMusicXml)
-        return invalid("--time and --title-from-comments go with --export-musicxml only");
+        return invalid("--time, --key and --title-from-comments go with --export-musicxml only");
     if (smallestOption && line.mode != CommandLine::Mode::ImportTab)
         return invalid("--smallest goes with --import-tab only");
     if (files.size() > 1)
@@ -195,7 +203,8 @@ std::string usageLine()
 {
     return "usage: quorlin [FILE] | --export-midi IN.tab OUT.mid [--tempo N] | --export-wav "
            "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --export-musicxml IN.tab "
-           "OUT.musicxml [--tempo N] [--time B/T] [--title-from-comments] | --import-tab IN.txt "
+           "OUT.musicxml [--tempo N] [--time B/T] [--key K] [--title-from-comments] | --import-tab "
+           "IN.txt "
            "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --help | --version";
 }
 
@@ -220,6 +229,9 @@ as plain text. With FILE, the window opens that tab as Load would.
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
   --time B/T                    the MusicXML score's time signature, 4/4 unless given:
                                 1 to 32 beats of a 1, 2, 4, 8, 16 or 32
+  --key K                       the MusicXML score's key, such as F, Bb, F#m or Dm, in
+                                which every note is spelled; found from the notes unless
+                                given
   --title-from-comments         the MusicXML score's title is the first comment line
   --help                        show this help and exit
   --version                     show the version and exit

@@ -20,12 +20,6 @@ bool splitsCharacter(const std::string& line, std::size_t at)
     return at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80;
 }
 
-std::size_t characters(std::string_view line)
-{
-    return static_cast<std::size_t>(std::ranges::count_if(
-        line, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 void requireDuration(char symbol)
 {
     if (!isDurationSymbol(symbol))
@@ -41,7 +35,7 @@ bool isDurationSymbol(char symbol)
 
 long long Staff::rhythmLength() const
 {
-    return static_cast<long long>(m_text.line(m_state.blockStart).size());
+    return static_cast<long long>(characterCount(m_text.line(m_state.blockStart)));
 }
 
 bool Staff::overflows(int columnWidth) const
@@ -122,10 +116,10 @@ bool Staff::holdsBlock()
 {
     // Columns line up by characters: a character typed by hand may take several bytes.
     const int start = m_state.blockStart;
-    const std::size_t length = characters(m_text.line(start + 1));
+    const std::size_t length = characterCount(m_text.line(start + 1));
     for (int k = 1; k <= stringCount(); ++k) {
         const std::string line = m_text.line(start + k);
-        if (characters(line) != length || !line.starts_with(m_state.tuning.at(k)))
+        if (characterCount(line) != length || !line.starts_with(m_state.tuning.at(k)))
             return false;
     }
     // The rhythm and articulation lines may have lost their trailing blanks to an editor.
@@ -135,11 +129,11 @@ bool Staff::holdsBlock()
         line.resize(std::max(line.size(), kHeadLength), ' ');
         return line.starts_with(head);
     };
-    if (characters(rhythm) > length || characters(articulation) > length ||
+    if (characterCount(rhythm) > length || characterCount(articulation) > length ||
         !opens(rhythm, kRhythmPrefix) ||
         !(opens(articulation, kArticulationPrefix) || opens(articulation, kRestArticulationPrefix)))
         return false;
-    m_strippedBlanks = characters(rhythm) < length || characters(articulation) < length;
+    m_strippedBlanks = characterCount(rhythm) < length || characterCount(articulation) < length;
     return true;
 }
 
@@ -152,9 +146,9 @@ bool Staff::blockToWriteOn()
 {
     if (m_strippedBlanks) {
         m_strippedBlanks = false;
-        const std::size_t length = characters(m_text.line(m_state.blockStart + 1));
+        const std::size_t length = characterCount(m_text.line(m_state.blockStart + 1));
         for (const int index : {m_state.blockStart, articulationLine()}) {
-            const std::size_t size = characters(m_text.line(index));
+            const std::size_t size = characterCount(m_text.line(index));
             if (size < length)
                 extendLine(index, std::string(length - size, ' '));
         }
@@ -225,7 +219,7 @@ void Staff::JumpLine()
 
 void Staff::fillBlock(int start)
 {
-    const auto length = static_cast<long long>(m_text.line(start).size());
+    const auto length = static_cast<long long>(characterCount(m_text.line(start)));
     if (m_state.tabWidth < length)
         return;
     const auto fill = static_cast<std::size_t>(m_state.tabWidth - length + 1);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdlib>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -305,14 +306,20 @@ struct PitchNames {
 constexpr PitchNames kNotePitch = {"step", "alter", "octave"};
 constexpr PitchNames kStringTuning = {"tuning-step", "tuning-alter", "tuning-octave"};
 
-void addPitch(pugi::xml_node parent, int pitch, const PitchNames& names)
+void addPitch(pugi::xml_node parent, const score::Spelling& spelling, const PitchNames& names)
 {
-    // Sharps only, as the tuning's own names are.
+    const char step[] = {spelling.step, '\0'};
+    appendText(parent, names.step, step);
+    if (spelling.alter != 0)
+        appendText(parent, names.alter, spelling.alter);
+    appendText(parent, names.octave, spelling.octave);
+}
+
+// Sharps only, as the tuning's own names are.
+score::Spelling sharpSpelling(int pitch)
+{
     const std::string name = score::pitchName(pitch);
-    appendText(parent, names.step, name.substr(0, 1).c_str());
-    if (name[1] == '#')
-        appendText(parent, names.alter, 1);
-    appendText(parent, names.octave, pitch / 12 - 1);
+    return {name[0], name[1] == '#' ? 1 : 0, pitch / 12 - 1};
 }
 
 // The measures, each built as a tree of its own and printed at once: a long tab's score is
@@ -324,7 +331,8 @@ public:
         m_out(out),
         m_score(score), m_tuning(tuning), m_options(options),
         m_measure(options.beats * kWhole / options.beatType),
-        m_strings(instrument::StringCount(score.strings).value())
+        m_strings(instrument::StringCount(score.strings).value()),
+        m_key(options.key ? *options.key : score::findKey(score))
     {
     }
 
@@ -449,7 +457,9 @@ private:
     {
         pugi::xml_node attributes = appendLine(measure, "attributes");
         appendText(attributes, "divisions", score::kTicksPerBeat);
-        appendText(attributes.append_child("key"), "fifths", 0);
+        pugi::xml_node key = attributes.append_child("key");
+        appendText(key, "fifths", m_key.fifths);
+        appendText(key, "mode", m_key.minor ? "minor" : "major");
         pugi::xml_node time = attributes.append_child("time");
         appendText(time, "beats", m_options.beats);
         appendText(time, "beat-type", m_options.beatType);
@@ -470,7 +480,7 @@ private:
         for (int line = 1; line <= m_strings; ++line) {
             pugi::xml_node tuning = details.append_child("staff-tuning");
             tuning.append_attribute("line") = line;
-            addPitch(tuning, openPitch(m_strings + 1 - line), kStringTuning);
+            addPitch(tuning, sharpSpelling(openPitch(m_strings + 1 - line)), kStringTuning);
         }
 
         pugi::xml_node direction = appendLine(measure, "direction");
@@ -603,7 +613,7 @@ private:
         pugi::xml_node note = appendLine(measure, "note");
         if (k > 0)
             note.append_child("chord");
-        addPitch(note.append_child("pitch"), clampPitch(n.pitch), kNotePitch);
+        addPitch(note.append_child("pitch"), score::spell(clampPitch(n.pitch), m_key), kNotePitch);
         appendText(note, "duration", p.value.ticks);
         addTied(note, "tie", p);
         addVoiceValueStaff(note, p.value, staff);
@@ -690,6 +700,7 @@ private:
     const MusicXmlOptions& m_options;
     const std::int64_t m_measure;
     const int m_strings;
+    const score::Key m_key;
     std::int64_t m_time = 0;
     std::int64_t m_measureStart = 0;
     std::int64_t m_number = 1;
@@ -745,6 +756,8 @@ std::string musicXmlText(const score::Score& score, const instrument::Tuning& tu
     if (!validTimeSignature(options.beats, options.beatType))
         throw std::out_of_range("no such time signature: " + std::to_string(options.beats) + "/" +
                                 std::to_string(options.beatType));
+    if (options.key && std::abs(options.key->fifths) > score::kMaxFifths)
+        throw std::out_of_range("no key has " + std::to_string(options.key->fifths) + " fifths");
     std::string out;
     // More than a column and its notes take on both staves, so that a long tab is not copied
     // as it grows: pages reserved and never written cost nothing.

@@ -8,9 +8,11 @@
 // never stands whole as a tree in memory. No Qt here.
 
 #include "files/SongHeader.h"
+#include "score/Key.h"
 #include "score/Score.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,8 @@ struct MusicXmlOptions {
     int beatType = 4;
     // The first comment line becomes the work title.
     bool titleFromComments = false;
+    // The key signature, and the key every note is spelled in; found from the notes when unset.
+    std::optional<score::Key> key;
 };
 
 // 1 to 32 beats of a whole, half, quarter... down to a thirty-second note.
@@ -31,7 +35,8 @@ bool readTimeSignature(std::string_view text, MusicXmlOptions& options);
 // The first comment line without its surrounding blanks; empty when there is none.
 std::string commentTitle(const SongHeader& header);
 
-// Throws std::out_of_range for a time signature validTimeSignature refuses. An empty score
+// Throws std::out_of_range for a time signature validTimeSignature refuses, or a key of more
+// than seven sharps or flats. An empty score
 // gives one measure of rest.
 std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,
                          const SongHeader& header, const MusicXmlOptions& options = {});

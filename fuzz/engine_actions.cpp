@@ -3,6 +3,7 @@
 // action the tab must still be made of whole, aligned blocks wherever the user's own edits
 // leave it so; every undo and redo must bring back exactly the text and state of that point.
 
+#include "engine/Cells.h"
 #include "engine/History.h"
 #include "engine/Staff.h"
 #include "files/TabFile.h"
@@ -230,14 +231,17 @@ void requireVisible(const Session& s, const Written& w)
     const engine::EditingState& state = s.staff.state();
     const int strings = state.stringCount.value();
     QUORLIN_REQUIRE(state.blockStart + strings + 2 == s.text.count());
+    // Aligned as the text area shows it: a letter typed by hand may take several bytes.
     const std::string rhythm = s.text.line(state.blockStart);
+    const std::size_t length = engine::characterCount(rhythm);
     for (int k = 1; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(s.text.line(state.blockStart + k).size() == rhythm.size());
+        QUORLIN_REQUIRE(engine::characterCount(s.text.line(state.blockStart + k)) == length);
     if (w.symbol != '\0') {
         const std::string cell =
             w.dotted ? std::string{' ', w.symbol, '.'} : std::string{' ', ' ', w.symbol};
-        const std::size_t at = rhythm.size() - (w.technique == engine::Technique::Triplet ? 9 : 3);
-        QUORLIN_REQUIRE(rhythm.size() >= 5 && rhythm.compare(at, 3, cell) == 0);
+        const std::size_t back = w.technique == engine::Technique::Triplet ? 9 : 3;
+        // The engine's own cells are ASCII: the last characters are the last bytes.
+        QUORLIN_REQUIRE(length >= 5 && rhythm.compare(rhythm.size() - back, 3, cell) == 0);
     }
     if (w.string != 0) {
         const std::string line = s.text.line(state.blockStart + w.string);
@@ -415,10 +419,10 @@ void perform(Session& s, FuzzInput& in)
     if (count == 0)
         return;
     QUORLIN_REQUIRE(state.blockStart + strings + 2 == count);
-    const std::size_t length = s.text.line(state.blockStart).size();
+    const std::size_t length = engine::characterCount(s.text.line(state.blockStart));
     QUORLIN_REQUIRE(length >= 2);
     for (int k = 1; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(s.text.line(state.blockStart + k).size() == length);
+        QUORLIN_REQUIRE(engine::characterCount(s.text.line(state.blockStart + k)) == length);
 }
 
 } // namespace

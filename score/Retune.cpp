@@ -180,9 +180,9 @@ public:
     }
 
 private:
-    // A note's own string: the one tuned to the note its old string was (the nearest such),
-    // else the one at the same place. Six strings add a high string above the others, so every
-    // place moves down one.
+    // A note's own string: the one tuned to the note its old string was (the nearest such;
+    // of two as near, the upper, as every other tie here goes), else the one at the same place. Six
+    // strings add a high string above the others, so every place moves down one.
     int home(const Note& note) const
     {
         const int place = note.string + (m_to == 6 ? 1 : 0) - (m_from == 6 ? 1 : 0);

@@ -19,6 +19,20 @@ MusicXmlDialog::MusicXmlDialog(QWidget* parent, const QString& time, bool hasCom
                       QStringLiteral("2/2"), QStringLiteral("5/4"), QStringLiteral("6/8"),
                       QStringLiteral("7/8"), QStringLiteral("9/8"), QStringLiteral("12/8")});
     m_time->setCurrentText(time);
+    m_key = new QComboBox(this);
+    m_key->setObjectName(QStringLiteral("Key"));
+    m_key->addItem(QStringLiteral("Found from the notes"));
+    for (const bool minor : {false, true}) {
+        for (int fifths = -score::kMaxFifths; fifths <= score::kMaxFifths; ++fifths) {
+            std::string name = score::keyName({fifths, minor});
+            if (minor)
+                name.pop_back();
+            m_key->addItem(QString::fromStdString(name) +
+                               (minor ? QStringLiteral(" minor") : QStringLiteral(" major")),
+                           QString::fromStdString(score::keyName({fifths, minor})));
+        }
+    }
+    m_key->setToolTip(QStringLiteral("The key signature, and the key every note is spelled in"));
     m_title = new QCheckBox(QStringLiteral("&Title from the first comment line"), this);
     m_title->setObjectName(QStringLiteral("TitleFromComments"));
     m_title->setChecked(hasComment);
@@ -32,6 +46,7 @@ MusicXmlDialog::MusicXmlDialog(QWidget* parent, const QString& time, bool hasCom
 
     auto* layout = new QFormLayout(this);
     layout->addRow(QStringLiteral("Time &signature:"), m_time);
+    layout->addRow(QStringLiteral("&Key:"), m_key);
     layout->addRow(m_title);
     layout->addRow(buttons);
 }
@@ -39,6 +54,11 @@ MusicXmlDialog::MusicXmlDialog(QWidget* parent, const QString& time, bool hasCom
 QString MusicXmlDialog::time() const
 {
     return m_time->currentText();
+}
+
+std::optional<score::Key> MusicXmlDialog::key() const
+{
+    return score::readKey(m_key->currentData().toString().toStdString());
 }
 
 bool MusicXmlDialog::titleFromComments() const

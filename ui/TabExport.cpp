@@ -60,6 +60,7 @@ void TabExport::exportMusicXml()
     files::MusicXmlOptions options;
     files::readTimeSignature(m_musicXmlTime.toStdString(), options);
     options.titleFromComments = ask.titleFromComments();
+    options.key = ask.key();
     // Beside the tab, named after it.
     QString suggested;
     if (!details.path.isEmpty()) {

@@ -23,7 +23,8 @@ std::string decided(std::vector<std::string_view> args)
         << line.tempo.value_or(0) << ' ' << line.soundFont;
     if (line.mode == CommandLine::Mode::ExportMusicXml)
         out << ' ' << line.musicXml.beats << '/' << line.musicXml.beatType
-            << (line.musicXml.titleFromComments ? " title" : "");
+            << (line.musicXml.titleFromComments ? " title" : "")
+            << (line.musicXml.key ? " in " + score::keyName(*line.musicXml.key) : "");
     if (line.mode == CommandLine::Mode::ImportTab)
         out << ' ' << line.smallest;
     return out.str();
@@ -31,6 +32,8 @@ std::string decided(std::vector<std::string_view> args)
 
 TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
 {
+    const std::string badKey = "error: --key needs a key such as F, Bb, F#m or Dm: a letter from "
+                               "A to G, # or b, m for minor, at most seven sharps or flats";
     const std::pair<std::vector<std::string_view>, std::string> cases[] = {
         {{}, "window   0 "},
         // The toolkit's own options are left for it, in any order around the tab.
@@ -85,9 +88,18 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--export-musicxml", "a.tab", "a.xml", "--soundfont", "f.sf2"},
          "error: --soundfont goes with --export-wav only"},
         {{"--export-midi", "a.tab", "a.mid", "--time", "3/4"},
-         "error: --time and --title-from-comments go with --export-musicxml only"},
+         "error: --time, --key and --title-from-comments go with --export-musicxml only"},
         {{"--title-from-comments", "a.tab"},
-         "error: --time and --title-from-comments go with --export-musicxml only"},
+         "error: --time, --key and --title-from-comments go with --export-musicxml only"},
+        {{"--key", "F", "a.tab"},
+         "error: --time, --key and --title-from-comments go with --export-musicxml only"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key", "F"}, "musicxml a.tab a.xml 0  4/4 in F"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key=Dm"}, "musicxml a.tab a.xml 0  4/4 in Dm"},
+        {{"--key", "Ebm", "--export-musicxml", "a.tab", "a.xml"},
+         "musicxml a.tab a.xml 0  4/4 in Ebm"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key", "d"}, badKey},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key", "D#"}, badKey},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key"}, badKey},
         {{"--import-tab", "web.txt", "a.tab"}, "import web.txt a.tab 0  s"},
         {{"--smallest=eighth", "--import-tab", "web.txt", "a.tab", "--tempo", "80"},
          "import web.txt a.tab 80  e"},

@@ -215,6 +215,10 @@ TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
         {"a line typed into the block", 80, 1, "|   q\nG --1\nD --- tricky\nA ---\nE ---\n>    ",
          "|   q\nG --1\nD --- tricky\nA ---\nE ---\n>    \n"
          "|   q  q\nG ------\nD ------\nA --5--7\nE ------\n>       "},
+        // Eleven characters on screen, twelve bytes: the width counts what the user sees.
+        {"a letter of two bytes typed over a rhythm mark", 11, 0,
+         "|   \u00e9\nG --1\nD ---\nA ---\nE ---\n>    ",
+         "|   \u00e9  q  q\nG --1------\nD ---------\nA -----5--7\nE ---------\n>          "},
     };
     for (const auto& [name, width, notesBefore, changed, after] : cases) {
         SCOPED_TRACE(name);

@@ -82,7 +82,7 @@ std::string run(const std::string& command)
 
 // What read_midi.py prints for the performance: its tracks, each after its name, then their
 // ends, a tick after the start.
-std::string expectedReading(const score::Performance& p)
+std::string expectedReading(const score::Performance& p, std::string_view microsecondsPerBeat)
 {
     // By EventKind: NoteOn, NoteOff, Program, Controller, PitchBend.
     const char* kinds[] = {"note_on", "note_off", "program_change", "control_change", "pitchwheel"};
@@ -98,8 +98,8 @@ std::string expectedReading(const score::Performance& p)
         tracks[e.channel] += line.str() + '\n';
     }
     const std::string end = std::to_string(p.endTick - p.startTick) + " end_of_track\n";
-    std::string out = "header 1 480 " + std::to_string(tracks.size() + 1) +
-                      "\n0 set_tempo 500000\n0 time_signature 4 4 24 8\n" + end;
+    std::string out = "header 1 480 " + std::to_string(tracks.size() + 1) + "\n0 set_tempo " +
+                      std::string(microsecondsPerBeat) + "\n0 time_signature 4 4 24 8\n" + end;
     for (const auto& [channel, events] : tracks)
         out += "0 track_name " + std::string(names[channel]) + '\n' + events + end;
     return out;
@@ -140,15 +140,18 @@ TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
 {
     const std::string python = pythonWithMido();
     ASSERT_FALSE(python.empty()) << "no python3 with mido on PATH (Debian: python3-mido)";
-    const score::Score song = songOfEverything();
+    score::Score song = songOfEverything();
 
-    const std::tuple<const char*, std::size_t, std::size_t, bool> cases[] = {
-        {"whole", 0, song.columns.size(), true},
-        {"from the triplets to the slide down", 4, 10, false},
-        {"from the rest, with clicks", 3, 8, true},
+    // The tempo as a whole number of microseconds a beat, worked out by hand: 60,000,000 / 90
+    // is 666,666.67 and 60,000,000 / 70 is 857,142.86, both rounded up.
+    const std::tuple<const char*, std::size_t, std::size_t, bool, int, const char*> cases[] = {
+        {"whole", 0, song.columns.size(), true, 120, "500000"},
+        {"from the triplets to the slide down, at 90", 4, 10, false, 90, "666667"},
+        {"from the rest, with clicks, at 70", 3, 8, true, 70, "857143"},
     };
-    for (const auto& [name, first, end, metronome] : cases) {
+    for (const auto& [name, first, end, metronome, tempo, microseconds] : cases) {
         SCOPED_TRACE(name);
+        song.tempo = tempo;
         const score::Performance p =
             score::perform(song, {.firstColumn = first, .endColumn = end, .metronome = metronome});
         ASSERT_FALSE(p.events.empty());
@@ -163,12 +166,11 @@ TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
             run("'" + python + "' '" QUORLIN_READ_MIDI "' '" + file.string() + "' 2>&1");
         std::filesystem::remove(file);
 
-        EXPECT_EQ(read, expectedReading(p));
-        // Figures of the reader's own, not worked out by us: 120 beats a minute, the range
-        // starting at once, the triplet slide bent down three semitones of twelve.
+        EXPECT_EQ(read, expectedReading(p, microseconds));
+        // Figures of the reader's own, not worked out by us: the range starting at once, the
+        // triplet slide bent down three semitones of twelve.
         EXPECT_EQ(read.find("header 1 480 "), 0u);
-        for (const char* line :
-             {"\n0 set_tempo 500000\n", "\n0 program_change 0 32\n", " pitchwheel 0 -2048\n"})
+        for (const char* line : {"\n0 program_change 0 32\n", " pitchwheel 0 -2048\n"})
             EXPECT_NE(read.find(line), std::string::npos) << line;
     }
 }

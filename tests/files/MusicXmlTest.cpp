@@ -21,12 +21,21 @@ struct Case {
     MusicXmlOptions options = {};
 };
 
+// F A C Eb, Bb D F Ab, and F held: an F7 and a Bb7 walked up.
+constexpr std::string_view kBluesInF = "|   q  q  q  q  q  q  q  q  w\n"
+                                       "G -----------------------1---\n"
+                                       "D -----------1-----0--3------\n"
+                                       "A -----0--3-----1------------\n"
+                                       "E --1-----------------------1\n"
+                                       ">";
+
 const std::vector<Case>& cases()
 {
     static const std::vector<Case> all = {
         {"pitch, value and place of each note; the measure filled with rest",
          "|   q  e  s s.\nG --3---------\nD -----5------\nA ------------\nE --------0--1\n>",
-         "/score-partwise/@version => 3.1; //note[staff=1]/pitch => A12 G2 E1 F1; "
+         "/score-partwise/@version => 3.1; //note[staff=1]/pitch => B-12 G2 E1 F1; "
+         "//key/fifths => -2; //key/mode => major; "
          "//note[staff=1][pitch]/type => quarter eighth 16th 16th; "
          "//note[staff=1][pitch]/duration => 480 240 120 180; //note[staff=1][rest]/duration => "
          "720 180; //note[staff=2]//technical/string => 1 2 4 4; //note[staff=2]//technical/fret "
@@ -69,10 +78,23 @@ const std::vector<Case>& cases()
          "//slur/@number => 1 2 1 2; //note[staff=1][.//scoop]/pitch => G1"},
         {"six strings, the lowest tuned to A; the tempo, and three four",
          "|   q\nC -10\nG ---\nD ---\nA ---\nE ---\nA --0\n>",
-         "//staff-lines => 6; //staff-tuning => A0 E1 A1 D2 G2 C3; //note[staff=1]/pitch => A13 "
-         "A0; //note[staff=2]//string => 1 6; //sound/@tempo => 137; //time => 34",
+         "//staff-lines => 6; //staff-tuning => A0 E1 A1 D2 G2 C3; //note[staff=1]/pitch => B-13 "
+         "A0; //key => -5minor; //note[staff=2]//string => 1 6; //sound/@tempo => 137; //time => "
+         "34",
          {},
-         {3, 4}},
+         {.beats = 3, .beatType = 4, .key = {}}},
+        // Keys and spellings worked out by hand from the rules of signatures and of Krumhansl
+        // and Schmuckler's key finding.
+        {"a blues in F: one flat, and B flat, E flat and A flat, never a sharp", kBluesInF,
+         "//key/fifths => -1; //key/mode => major; //note[staff=1]/pitch => F1 A1 C2 E-12 B-11 D2 "
+         "F2 A-12 F1; //note[staff=2]/pitch => F1 A1 C2 E-12 B-11 D2 F2 A-12 F1; "
+         "count(//alter[. > 0]) => 0"},
+        {"the same notes in the key asked for: A, three sharps",
+         kBluesInF,
+         "//key/fifths => 3; //key/mode => major; //note[staff=1]/pitch => F1 A1 C2 D12 A11 D2 F2 "
+         "G12 F1; //note[staff=2]//fret => 1 0 3 1 1 0 3 1 1",
+         {},
+         {.key = score::Key{3, false}}},
         {"header: the title from the comments, names whatever their characters",
          "|   q\nG --5\nD ---\nA ---\nE ---\n>",
          "//work/work-title => First title; //credit[credit-type='title']/credit-words => First "
@@ -80,7 +102,7 @@ const std::vector<Case>& cases()
          "//credit[credit-type='composer'][credit-type='arranger']/credit-words => A & B\nTab by "
          "Tab <writer>; //credit[credit-type='bass']/credit-words => Bass: Ba\xEF\xBF\xBDss",
          {"Tab <writer>", " A & B ", "Ba\xFF\x01ss", {"", "  First title  ", "second"}},
-         {4, 4, true}},
+         {.titleFromComments = true, .key = {}}},
         {"nothing to play is one measure of rest; a header without the title or the artist",
          "",
          "count(//measure) => 1; //note/rest/@measure => yes yes; count(//work) => 0; "
@@ -181,7 +203,9 @@ TEST(MusicXml, TimeSignaturesAndTitles)
     }
     for (const char* text : {"33/4", "0/4", "4/3", "4/64", "4/", "/4", "4-4", " 3/4", "3/4x", ""})
         EXPECT_FALSE(readTimeSignature(text, options)) << text;
-    EXPECT_THROW(musicXmlText({}, {}, {}, {5, 6}), std::out_of_range);
+    EXPECT_THROW(musicXmlText({}, {}, {}, {.beats = 5, .beatType = 6, .key = {}}),
+                 std::out_of_range);
+    EXPECT_THROW(musicXmlText({}, {}, {}, {.key = score::Key{-8, false}}), std::out_of_range);
     EXPECT_EQ(commentTitle({"", "", "", {"", " \t"}}), "");
 }
 

@@ -346,6 +346,7 @@ private slots:
             w.form, "MusicXmlDialog", [&](ui::MusicXmlDialog* options) {
                 titleOffered = child<QCheckBox>(*options, "TitleFromComments")->isChecked();
                 child<QComboBox>(*options, "TimeSignature")->setCurrentText(QStringLiteral("3/4"));
+                child<QComboBox>(*options, "Key")->setCurrentText(QStringLiteral("D minor"));
                 options->accept();
                 ui::testing::whenVisible<QFileDialog>(w.form, "ExportFile", [&](QFileDialog* name) {
                     offered = name->selectedFiles().value(0);
@@ -365,19 +366,24 @@ private slots:
             return QString::fromUtf8(pugi::xpath_query(xpath).evaluate_string(doc).c_str());
         };
         QCOMPARE(text("concat(//time/beats, '/', //time/beat-type)"), QStringLiteral("3/4"));
+        QCOMPARE(text("concat(//key/fifths, ' ', //key/mode)"), QStringLiteral("-1 minor"));
         QCOMPARE(text("//work-title"), QStringLiteral("Intro only"));
         // The chord, tied over the first bar line, and two notes.
         QCOMPARE(text("count(//note[staff=2][pitch][not(tie/@type='stop')])"), QStringLiteral("4"));
 
-        // The time signature is the one chosen last; cancelled, nothing more is written.
+        // The time signature is the one chosen last, the key found again from the notes of
+        // whatever tab is open then; cancelled, nothing more is written.
         QString kept;
+        std::optional<score::Key> key = score::Key();
         ui::testing::whenVisible<ui::MusicXmlDialog>(w.form, "MusicXmlDialog",
                                                      [&](ui::MusicXmlDialog* options) {
                                                          kept = options->time();
+                                                         key = options->key();
                                                          options->reject();
                                                      });
         w.action(Command::ExportMusicXml).trigger();
         QCOMPARE(kept, QStringLiteral("3/4"));
+        QVERIFY(!key);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  (QStringList{QStringLiteral("song.musicxml"), QStringLiteral("song.tab")}));
     }
