@@ -737,9 +737,9 @@ private slots:
         Window w;
         w.activate();
         const std::tuple<QString, QString, QString> steps[] = {
-            {"", "String 1 (G), fret 0: G", "q quarter, Default"},
-            {"Down Down 5 H .", "String 3 (A), fret 5: D", "h half, dotted, Default"},
-            {"Down Right Shift+P .", "String 4 (E), fret 6: A#", "h half, PullOff"}};
+            {"", "G string, fret 0: G", "quarter, Default"},
+            {"Down Down 5 H .", "A string, fret 5: D", "dotted half, Default"},
+            {"Down Right Shift+P .", "E string, fret 6: A#", "half, PullOff"}};
         for (const auto& [keys, cursor, choice] : steps) {
             w.type(keys);
             QCOMPARE(child<QLabel>(w.form, "CursorStatus")->text(), cursor);
@@ -747,7 +747,9 @@ private slots:
         }
         engine::EditingState odd = w.form.state();
         odd.tuning.set(1, "x!");
-        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("String 1 (x!), fret 2"));
+        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("x! string, fret 2"));
+        odd.tuning.set(1, "  ");
+        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("String 1, fret 2"));
         QCOMPARE(ui::textPlaceText(odd, 12), QStringLiteral("Line 12, block 2"));
 
         // The width field reads 0 while it holds no number; keys and arrows come by other signals.
