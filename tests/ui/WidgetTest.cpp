@@ -18,9 +18,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -651,6 +653,62 @@ private slots:
         }
         QCOMPARE(w.tab().toPlainText(), tab);
         QVERIFY(w.prompter.asked.isEmpty());
+    }
+
+    // While a menu is open its mnemonics choose its items; the neck behind it, which has
+    // the focus and keys of the same letters, gets none of them.
+    void menuKeys_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<char>("key");
+        QTest::addColumn<bool>("recentOpen");
+        QTest::addColumn<bool>("saveAsked");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("tab");
+        // A rest opening the tab starts its last line with two blanks.
+        const QString rest = "|   q\nG ---\nD ---\nA ---\nE ---\n    r\n";
+        QTest::newRow("File R: Open Recent")
+            << "&File" << 'R' << true << false << "quarter, Default"
+            << "";
+        QTest::newRow("File S: Save") << "&File" << 'S' << false << true << "quarter, Default"
+                                      << "";
+        QTest::newRow("Note S: Sixteenth")
+            << "&Note" << 'S' << false << false << "sixteenth, Default"
+            << "";
+        QTest::newRow("Note R: one rest")
+            << "&Note" << 'R' << false << false << "quarter, Default" << rest;
+    }
+    void menuKeys()
+    {
+        QFETCH(QString, menu);
+        QFETCH(char, key);
+        QFETCH(bool, recentOpen);
+        QFETCH(bool, saveAsked);
+        QFETCH(QString, choice);
+        QFETCH(QString, tab);
+        Window w;
+        w.activate();
+        QVERIFY(child(w.form, "BassNeck")->hasFocus());
+        bool asked = false;
+        ui::testing::whenVisible<QFileDialog>(w.form, "SaveFile", [&asked](QFileDialog* d) {
+            asked = true;
+            d->reject();
+        });
+        QMenu* opened = nullptr;
+        for (QAction* title : w.form.menuBar()->actions()) {
+            if (title->text() == menu)
+                opened = title->menu();
+        }
+        QVERIFY(opened != nullptr);
+        w.form.menuBar()->setActiveAction(opened->menuAction());
+        QTRY_VERIFY(opened->isVisible());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key(key));
+        QTRY_COMPARE(asked, saveAsked);
+        QCOMPARE(child<QMenu>(w.form, "RecentMenu")->isVisible(), recentOpen);
+        QCOMPARE(child<QLabel>(w.form, "ChoiceStatus")->text(), choice);
+        QCOMPARE(w.tab().toPlainText(), tab);
+        while (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
     }
 
     // One undo history for every action, the text area's typing included, from any focus.

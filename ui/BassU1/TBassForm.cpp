@@ -13,6 +13,7 @@
 #include "ui/LinesInView.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
+#include "ui/PopupKeys.h"
 #include "ui/Prompter.h"
 #include "ui/Recovery.h"
 #include "ui/RestPanel.h"
@@ -150,6 +151,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     auto* undoKeys =
         new UndoKeys(*this, *(*m_commands)[Command::Undo], *(*m_commands)[Command::Redo]);
     undoKeys->replaceMenuOf(*m_ui->Tab);
+    new PopupKeys(this);
     CreateIt();
 }
 
