@@ -13,6 +13,8 @@ namespace quorlin::ui {
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, int leastLetters, QWidget* parent) :
     QLabel(parent), m_mode(mode), m_leastLetters(leastLetters)
 {
+    // A file may be named "<img src=...>": such text is shown as it is, never as markup.
+    setTextFormat(Qt::PlainText);
 }
 
 int ElidedLabel::effectiveIndent() const
@@ -56,7 +58,8 @@ bool ElidedLabel::event(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip && toolTip().isEmpty()) {
         if (const QString shown = shownText(); shown != text())
-            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+            QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                               Qt::convertFromPlainText(text(), Qt::WhiteSpaceNoWrap), this);
         else
             QToolTip::hideText();
         return true;

@@ -1,7 +1,7 @@
 #pragma once
 
 // A label that gives up room when its place is short: what does not fit is elided and the
-// whole text shows as its tool tip. text() stays the whole text.
+// whole text shows as its tool tip. text() stays the whole text, which is plain text.
 
 #include <QLabel>
 
