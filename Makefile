@@ -5,6 +5,8 @@
 #   make test-asan   the whole suite built with AddressSanitizer and UBSan
 #   make fuzz        each libFuzzer target for FUZZ_SECONDS seconds
 #   make fuzz-replay each libFuzzer target once over the inputs kept in fuzz/ (seconds)
+# and for the README's picture of the window:
+#   make screenshot  docs/screenshot.png taken from the real program on a private Xvfb
 # and for speed and memory against their floors:
 #   make bench       Release build, one table, and the figures in build-bench/bench.json
 BUILD_DIR := build
@@ -14,7 +16,7 @@ BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file retune import_web_tab
 
-.PHONY: all deps configure build run test test-asan fuzz fuzz-replay bench install package test-clean-install clean
+.PHONY: all deps configure build run screenshot test test-asan fuzz fuzz-replay bench install package test-clean-install clean
 
 all: build
 
@@ -34,6 +36,9 @@ run: build
 
 test: build
 	ctest --preset default
+
+screenshot: build
+	scripts/screenshot $(BUILD_DIR) docs/screenshot.png
 
 $(ASAN_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset asan

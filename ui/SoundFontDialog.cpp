@@ -1,6 +1,7 @@
 #include "ui/SoundFontDialog.h"
 
 #include "audio/Synth.h"
+#include "ui/FileNameReturn.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -58,6 +59,7 @@ void SoundFontDialog::browse()
     dialog.setObjectName(QStringLiteral("SoundFontFile"));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
+    FileNameReturn::install(dialog);
     dialog.setNameFilters(
         {QStringLiteral("Sound fonts (*.sf2 *.sf3)"), QStringLiteral("All files (*)")});
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())

@@ -2,6 +2,8 @@
 
 #include "instrument/NoteCycle.h"
 
+#include <QFontMetrics>
+
 namespace quorlin::ui {
 
 QString cursorText(const engine::EditingState& state, int fret, int string)
@@ -9,10 +11,11 @@ QString cursorText(const engine::EditingState& state, int fret, int string)
     if (string < 1 || string > state.stringCount.value())
         return {};
     const std::string& open = state.tuning.at(string);
-    QString text = QStringLiteral("String %1 (%2), fret %3")
-                       .arg(string)
-                       .arg(QString::fromStdString(open).trimmed())
-                       .arg(fret);
+    // Short, as a bass player says it: the whole status bar must fit the window's width.
+    const QString name = QString::fromStdString(open).trimmed();
+    QString text =
+        name.isEmpty() ? QStringLiteral("String %1").arg(string) : name + QStringLiteral(" string");
+    text += QStringLiteral(", fret %1").arg(fret);
     // A name from a hand-made file may be no note at all.
     if (const std::string note = instrument::noteAt(open, fret); !note.empty())
         text += QStringLiteral(": ") + QString::fromStdString(note);
@@ -23,10 +26,9 @@ QString choiceText(char duration, bool dotted, const QString& technique)
 {
     static const char* const kNames[] = {"sixteenth", "eighth", "quarter", "half", "whole"};
     const auto at = std::string_view("seqhw").find(duration);
-    QString text = QString(QLatin1Char(duration)) + QLatin1Char(' ') +
-                   QLatin1String(at < std::size(kNames) ? kNames[at] : "");
+    QString text = QLatin1String(at < std::size(kNames) ? kNames[at] : "");
     if (dotted)
-        text += QStringLiteral(", dotted");
+        text.prepend(QStringLiteral("dotted "));
     return text + QStringLiteral(", ") + technique;
 }
 
@@ -35,6 +37,22 @@ QString textPlaceText(const engine::EditingState& state, int line)
     // Blocks are counted as they are written, one after another from the top.
     const int block = (line - 1) / (state.stringCount.value() + 2) + 1;
     return QStringLiteral("Line %1, block %2").arg(line).arg(block);
+}
+
+QString elideAtWord(const QString& text, const QFontMetrics& metrics, int width)
+{
+    if (metrics.horizontalAdvance(text) <= width)
+        return text;
+    const QString ellipsis(QChar(0x2026));
+    for (qsizetype end = text.lastIndexOf(u' '); end > 0; end = text.lastIndexOf(u' ', end - 1)) {
+        QString head = text.left(end);
+        // Punctuation before the cut reads badly before the ellipsis.
+        while (!head.isEmpty() && QStringLiteral(" ,;:").contains(head.back()))
+            head.chop(1);
+        if (!head.isEmpty() && metrics.horizontalAdvance(head + ellipsis) <= width)
+            return head + ellipsis;
+    }
+    return metrics.elidedText(text, Qt::ElideRight, width);
 }
 
 } // namespace quorlin::ui

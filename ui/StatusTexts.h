@@ -6,13 +6,19 @@
 
 #include <QString>
 
+class QFontMetrics;
+
 namespace quorlin::ui {
 
-// "String 3 (A), fret 5: D": the note cursor and the note it would write.
+// "A string, fret 5: D": the note cursor and the note it would write.
 QString cursorText(const engine::EditingState& state, int fret, int string);
-// "q quarter, dotted, HammerOn": what the next note will be.
+// "dotted quarter, HammerOn": what the next note will be.
 QString choiceText(char duration, bool dotted, const QString& technique);
 // "Line 12, block 2": where the text cursor is; lines count from 1.
 QString textPlaceText(const engine::EditingState& state, int line);
+
+// As many whole words of `text` as fit `width` with an ellipsis after them; a first word too
+// long for the room is cut inside.
+QString elideAtWord(const QString& text, const QFontMetrics& metrics, int width);
 
 } // namespace quorlin::ui

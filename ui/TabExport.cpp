@@ -1,6 +1,7 @@
 #include "ui/TabExport.h"
 
 #include "storage/AtomicFile.h"
+#include "ui/FileNameReturn.h"
 #include "ui/MusicXmlDialog.h"
 #include "ui/Prompter.h"
 #include "ui/TabDocument.h"
@@ -83,6 +84,7 @@ QString TabExport::askName(const QString& title, const QString& filter, const QS
         m_dialog->setOption(QFileDialog::DontUseNativeDialog);
         m_dialog->setAcceptMode(QFileDialog::AcceptSave);
         m_dialog->setFileMode(QFileDialog::AnyFile);
+        FileNameReturn::install(*m_dialog);
     }
     m_dialog->setWindowTitle(title);
     m_dialog->setNameFilters({filter, QStringLiteral("All files (*)")});

@@ -1,5 +1,7 @@
 #include "ui/TabFileDialog.h"
 
+#include "ui/FileNameReturn.h"
+
 #include <QCompleter>
 #include <QLineEdit>
 
@@ -29,6 +31,7 @@ TabFileDialog::TabFileDialog(QWidget* parent, const QString& objectName, const Q
     setAcceptMode(mode);
     setFileMode(mode == AcceptOpen ? ExistingFile : AnyFile);
     selectFile(QStringLiteral("*.tab"));
+    FileNameReturn::install(*this);
 }
 
 QLineEdit* TabFileDialog::nameField() const

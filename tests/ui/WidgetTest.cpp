@@ -18,9 +18,11 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -653,6 +655,62 @@ private slots:
         QVERIFY(w.prompter.asked.isEmpty());
     }
 
+    // While a menu is open its mnemonics choose its items; the neck behind it, which has
+    // the focus and keys of the same letters, gets none of them.
+    void menuKeys_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<char>("key");
+        QTest::addColumn<bool>("recentOpen");
+        QTest::addColumn<bool>("saveAsked");
+        QTest::addColumn<QString>("choice");
+        QTest::addColumn<QString>("tab");
+        // A rest opening the tab starts its last line with two blanks.
+        const QString rest = "|   q\nG ---\nD ---\nA ---\nE ---\n    r\n";
+        QTest::newRow("File R: Open Recent")
+            << "&File" << 'R' << true << false << "quarter, Default"
+            << "";
+        QTest::newRow("File S: Save") << "&File" << 'S' << false << true << "quarter, Default"
+                                      << "";
+        QTest::newRow("Note S: Sixteenth")
+            << "&Note" << 'S' << false << false << "sixteenth, Default"
+            << "";
+        QTest::newRow("Note R: one rest")
+            << "&Note" << 'R' << false << false << "quarter, Default" << rest;
+    }
+    void menuKeys()
+    {
+        QFETCH(QString, menu);
+        QFETCH(char, key);
+        QFETCH(bool, recentOpen);
+        QFETCH(bool, saveAsked);
+        QFETCH(QString, choice);
+        QFETCH(QString, tab);
+        Window w;
+        w.activate();
+        QVERIFY(child(w.form, "BassNeck")->hasFocus());
+        bool asked = false;
+        ui::testing::whenVisible<QFileDialog>(w.form, "SaveFile", [&asked](QFileDialog* d) {
+            asked = true;
+            d->reject();
+        });
+        QMenu* opened = nullptr;
+        for (QAction* title : w.form.menuBar()->actions()) {
+            if (title->text() == menu)
+                opened = title->menu();
+        }
+        QVERIFY(opened != nullptr);
+        w.form.menuBar()->setActiveAction(opened->menuAction());
+        QTRY_VERIFY(opened->isVisible());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key(key));
+        QTRY_COMPARE(asked, saveAsked);
+        QCOMPARE(child<QMenu>(w.form, "RecentMenu")->isVisible(), recentOpen);
+        QCOMPARE(child<QLabel>(w.form, "ChoiceStatus")->text(), choice);
+        QCOMPARE(w.tab().toPlainText(), tab);
+        while (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
+    }
+
     // One undo history for every action, the text area's typing included, from any focus.
     void undoAndRedo()
     {
@@ -737,9 +795,9 @@ private slots:
         Window w;
         w.activate();
         const std::tuple<QString, QString, QString> steps[] = {
-            {"", "String 1 (G), fret 0: G", "q quarter, Default"},
-            {"Down Down 5 H .", "String 3 (A), fret 5: D", "h half, dotted, Default"},
-            {"Down Right Shift+P .", "String 4 (E), fret 6: A#", "h half, PullOff"}};
+            {"", "G string, fret 0: G", "quarter, Default"},
+            {"Down Down 5 H .", "A string, fret 5: D", "dotted half, Default"},
+            {"Down Right Shift+P .", "E string, fret 6: A#", "half, PullOff"}};
         for (const auto& [keys, cursor, choice] : steps) {
             w.type(keys);
             QCOMPARE(child<QLabel>(w.form, "CursorStatus")->text(), cursor);
@@ -747,7 +805,9 @@ private slots:
         }
         engine::EditingState odd = w.form.state();
         odd.tuning.set(1, "x!");
-        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("String 1 (x!), fret 2"));
+        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("x! string, fret 2"));
+        odd.tuning.set(1, "  ");
+        QCOMPARE(ui::cursorText(odd, 2, 1), QStringLiteral("String 1, fret 2"));
         QCOMPARE(ui::textPlaceText(odd, 12), QStringLiteral("Line 12, block 2"));
 
         // The width field reads 0 while it holds no number; keys and arrows come by other signals.

@@ -3,14 +3,17 @@
 #include "files/TabFile.h"
 #include "ui/Commands.h"
 #include "ui/DurationButton.h"
+#include "ui/ElidedLabel.h"
 #include "ui/FileAccess.h"
 #include "ui/FileOpening.h"
 #include "ui/Fonts.h"
+#include "ui/GiveWayLayout.h"
 #include "ui/Header/THeaderForm.h"
 #include "ui/HelpViewer.h"
 #include "ui/LinesInView.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
+#include "ui/PopupKeys.h"
 #include "ui/Prompter.h"
 #include "ui/Recovery.h"
 #include "ui/RestPanel.h"
@@ -161,6 +164,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     auto* undoKeys =
         new UndoKeys(*this, *(*m_commands)[Command::Undo], *(*m_commands)[Command::Redo]);
     undoKeys->replaceMenuOf(*m_ui->Tab);
+    new PopupKeys(this);
     CreateIt();
 }
 
@@ -192,21 +196,28 @@ void TBassForm::applyLook()
 
 void TBassForm::buildStatusBar()
 {
-    m_cursorStatus = new QLabel(this);
-    m_choiceStatus = new QLabel(this);
-    m_placeStatus = new QLabel(this);
-    m_cursorStatus->setObjectName(QStringLiteral("CursorStatus"));
-    m_choiceStatus->setObjectName(QStringLiteral("ChoiceStatus"));
-    m_placeStatus->setObjectName(QStringLiteral("PlaceStatus"));
-    m_fileStatus = new QLabel(this);
-    m_fileStatus->setObjectName(QStringLiteral("FileStatus"));
-    for (QLabel* label : {m_fileStatus, m_cursorStatus, m_choiceStatus, m_placeStatus}) {
+    // Not permanent: a message hides the fields while it shows, or they would leave it a
+    // few letters of room.
+    auto* fields = new QWidget(this);
+    auto* row = new GiveWayLayout(fields);
+    row->setSpacing(3);
+    // At the smallest width the least needed field gives way first: the text area shows its
+    // own caret. A long file name is cut next, in its middle, keeping its end and whether it
+    // is saved, which nothing else tells; the palette shows the next note's choices and the
+    // neck its cursor, but the note's name is told only here.
+    const std::tuple<QLabel*&, const char*, Qt::TextElideMode, int, int> made[] = {
+        {m_fileStatus, "FileStatus", Qt::ElideMiddle, 16, 1},
+        {m_cursorStatus, "CursorStatus", Qt::ElideRight, 0, 3},
+        {m_choiceStatus, "ChoiceStatus", Qt::ElideRight, 0, 2},
+        {m_placeStatus, "PlaceStatus", Qt::ElideRight, 0, 0}};
+    for (const auto& [label, name, mode, least, rank] : made) {
+        label = new ElidedLabel(mode, least, fields);
+        label->setObjectName(QLatin1String(name));
         label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         label->setContentsMargins(4, 0, 4, 0);
-        // Not permanent: a message hides them while it shows, or the labels would leave it
-        // a few letters of room.
-        statusBar()->addWidget(label);
+        row->addWidget(label, rank);
     }
+    statusBar()->addWidget(fields, 1);
 }
 
 void TBassForm::connectHandlers()
