@@ -93,6 +93,8 @@ bool resolveLinks(const std::string& path, std::string& resolved)
             return true;
         char link[PATH_MAX];
         const ssize_t length = ::readlink(resolved.c_str(), link, sizeof link);
+        if (length == static_cast<ssize_t>(sizeof link))
+            errno = ENAMETOOLONG;
         if (length < 0 || length == static_cast<ssize_t>(sizeof link))
             return false;
         const std::string to(link, static_cast<std::size_t>(length));
@@ -247,8 +249,13 @@ void removePartialFilesOnSignals()
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaddset(&action.sa_mask, signal);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored by whoever started us (nohup) stays ignored.
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 void fault::failWrites(int error)

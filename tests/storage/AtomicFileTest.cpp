@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -312,17 +313,24 @@ TEST(PrivateFolder, NewFoldersAreTheUsersAloneAndLinksAreRefused)
 
 // A child writing a file is stopped by a signal: the partial file goes, and the exit status is
 // 128 + the signal, as a shell reports it.
-class Interrupted : public testing::TestWithParam<int> {};
+struct Stop {
+    std::vector<int> signals; // sent in turn; the last one ends the child
+    bool hangupIgnored;       // as nohup starts a program
+};
+
+class Interrupted : public testing::TestWithParam<Stop> {};
 
 TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
 {
-    const int signal = GetParam();
+    const Stop& stop = GetParam();
     Folder folder;
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        if (stop.hangupIgnored)
+            ::signal(SIGHUP, SIG_IGN);
         removePartialFilesOnSignals();
         AtomicFile file;
         std::string problem;
@@ -336,16 +344,25 @@ TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     EXPECT_EQ(entries(folder.path()).size(), 1u); // the partial file, while writing
-    ::kill(child, signal);
+    for (const int signal : stop.signals)
+        ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::close(ready[0]);
     ::close(ready[1]);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + stop.signals.back());
     EXPECT_EQ(entries(folder.path()), std::set<std::string>());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         testing::Values(Stop{{SIGINT}, false}, Stop{{SIGTERM}, false},
+                                         Stop{{SIGHUP}, false}, Stop{{SIGHUP, SIGTERM}, true}),
+                         [](const testing::TestParamInfo<Stop>& info) {
+                             std::string name = info.param.hangupIgnored ? "IgnoredThen" : "";
+                             for (const int signal : info.param.signals)
+                                 name += sigabbrev_np(signal);
+                             return name;
+                         });
 
 } // namespace
