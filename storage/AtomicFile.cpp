@@ -136,6 +136,12 @@ bool AtomicFile::open(const std::string& path, const WriteOptions& options, std:
         problem = kindProblem(info.st_mode);
         return false;
     }
+    // A file made read-only is kept so, as writing it in place would: the rename would not ask.
+    if (exists && S_ISREG(info.st_mode) && !options.privateFile &&
+        ::access(m_target.c_str(), W_OK) != 0) {
+        problem = errorText(errno);
+        return false;
+    }
     // A replaced file keeps who may read it; a private one is the user's alone.
     const mode_t mode = options.privateFile               ? 0600
                         : exists && S_ISREG(info.st_mode) ? info.st_mode & 07777

@@ -207,18 +207,34 @@ INSTANTIATE_TEST_SUITE_P(
                "No space left on device", S_IFCHR, ""}),
     [](const testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
 
-// A read-only folder as a user other than root says so in its own words.
-TEST(AtomicWriteAsUser, ReadOnlyFolderIsRefused)
+// What a user may not write is refused as the system says, and left as it was: a folder the
+// user may not write in, and a file made read-only to keep it. Root runs the rows as nobody.
+TEST(AtomicWriteAsUser, RefusesWhatTheUserMayNotWrite)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes anywhere; the read-only file system row covers root";
-    Folder folder;
-    put(folder / "song.tab", kOld);
-    ::chmod(folder.path().c_str(), 0500);
-    std::string problem;
-    EXPECT_FALSE(writeFile(folder / "song.tab", kNew, {}, problem));
-    EXPECT_EQ(problem, "Permission denied");
-    ::chmod(folder.path().c_str(), 0700);
+    struct Row {
+        const char* name;
+        mode_t folderMode, fileMode;
+    };
+    for (const Row& row :
+         {Row{"read-only folder", 0555, 0644}, Row{"read-only file", 0777, 0444}}) {
+        Folder folder;
+        const std::string path = folder / "song.tab";
+        put(path, kOld, row.fileMode);
+        ::chmod(folder.path().c_str(), row.folderMode);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::geteuid() == 0 && ::setuid(65534) != 0)
+                ::_exit(2);
+            std::string problem;
+            ::_exit(!writeFile(path, kNew, {}, problem) && problem == "Permission denied" ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name;
+        EXPECT_EQ(slurp(path), kOld) << row.name;
+        ::chmod(folder.path().c_str(), 0700);
+    }
 }
 
 // Who may read a file: a replacement keeps the old file's mode exactly, a new file gets the
