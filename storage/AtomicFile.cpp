@@ -93,6 +93,8 @@ bool resolveLinks(const std::string& path, std::string& resolved)
             return true;
         char link[PATH_MAX];
         const ssize_t length = ::readlink(resolved.c_str(), link, sizeof link);
+        if (length == static_cast<ssize_t>(sizeof link))
+            errno = ENAMETOOLONG;
         if (length < 0 || length == static_cast<ssize_t>(sizeof link))
             return false;
         const std::string to(link, static_cast<std::size_t>(length));
@@ -132,6 +134,12 @@ bool AtomicFile::open(const std::string& path, const WriteOptions& options, std:
     }
     if (exists && !S_ISREG(info.st_mode) && !(options.privateFile && S_ISLNK(info.st_mode))) {
         problem = kindProblem(info.st_mode);
+        return false;
+    }
+    // A file made read-only is kept so, as writing it in place would: the rename would not ask.
+    if (exists && S_ISREG(info.st_mode) && !options.privateFile &&
+        ::access(m_target.c_str(), W_OK) != 0) {
+        problem = errorText(errno);
         return false;
     }
     // A replaced file keeps who may read it; a private one is the user's alone.
@@ -247,8 +255,13 @@ void removePartialFilesOnSignals()
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaddset(&action.sa_mask, signal);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored by whoever started us (nohup) stays ignored.
+        struct sigaction before {};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN)
+            continue;
         ::sigaction(signal, &action, nullptr);
+    }
 }
 
 void fault::failWrites(int error)

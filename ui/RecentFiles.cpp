@@ -36,7 +36,7 @@ QStringList RecentFiles::paths() const
 
 void RecentFiles::add(const QString& path)
 {
-    // A name holding a line break could not be kept in the list: it is left out of it.
+    // A name the list could not hold, or would drop when read back, is left out of it.
     if (!plausible(path))
         return;
     QStringList paths = this->paths();

@@ -109,10 +109,13 @@ void SettingsFileStore::closeKey()
         const FileRead copy = readRegularFile(m_copy->fileName());
         // The store port has no failure to give back: the window asks for it afterwards.
         m_problem.clear();
-        if (m_settings->status() != QSettings::NoError || !copy.ok)
+        if (m_settings->status() == QSettings::FormatError)
             m_problem = QStringLiteral("Quorlin did not save its settings: %1 is not a settings "
                                        "file it can read.")
                             .arg(m_file);
+        else if (m_settings->status() != QSettings::NoError || !copy.ok)
+            m_problem = QStringLiteral("Quorlin could not save its settings: its working copy "
+                                       "could not be written.");
         else if (m_file.isEmpty())
             m_memory = copy.bytes;
         else if (!makeStateFolder(QFileInfo(m_file).path(), true, m_problem) ||

@@ -136,7 +136,12 @@ TEST_P(FailedWrite, KeepsTheOldOutputAndFails)
 INSTANTIATE_TEST_SUITE_P(Writers, FailedWrite,
                          testing::Values(CommandLine::Mode::ImportTab,
                                          CommandLine::Mode::ExportMidi,
-                                         CommandLine::Mode::ExportMusicXml));
+                                         CommandLine::Mode::ExportMusicXml),
+                         [](const testing::TestParamInfo<CommandLine::Mode>& info) {
+                             return info.param == CommandLine::Mode::ImportTab    ? "Import"
+                                    : info.param == CommandLine::Mode::ExportMidi ? "Midi"
+                                                                                  : "MusicXml";
+                         });
 
 // Linux names are bytes: every file can be read, and the output lands under the exact name.
 TEST(HeadlessNames, AreBytesNotText)
@@ -268,7 +273,10 @@ TEST_P(InterruptedExport, LeavesNothingBehind)
     EXPECT_EQ(slurp(folder / "long.wav"), "<No such file or directory>");
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, InterruptedExport, testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, InterruptedExport, testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(sigabbrev_np(info.param));
+                         });
 
 } // namespace
 } // namespace quorlin::app

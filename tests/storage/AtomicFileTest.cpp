@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -206,18 +207,34 @@ INSTANTIATE_TEST_SUITE_P(
                "No space left on device", S_IFCHR, ""}),
     [](const testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
 
-// A read-only folder as a user other than root says so in its own words.
-TEST(AtomicWriteAsUser, ReadOnlyFolderIsRefused)
+// What a user may not write is refused as the system says, and left as it was: a folder the
+// user may not write in, and a file made read-only to keep it. Root runs the rows as nobody.
+TEST(AtomicWriteAsUser, RefusesWhatTheUserMayNotWrite)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes anywhere; the read-only file system row covers root";
-    Folder folder;
-    put(folder / "song.tab", kOld);
-    ::chmod(folder.path().c_str(), 0500);
-    std::string problem;
-    EXPECT_FALSE(writeFile(folder / "song.tab", kNew, {}, problem));
-    EXPECT_EQ(problem, "Permission denied");
-    ::chmod(folder.path().c_str(), 0700);
+    struct Row {
+        const char* name;
+        mode_t folderMode, fileMode;
+    };
+    for (const Row& row :
+         {Row{"read-only folder", 0555, 0644}, Row{"read-only file", 0777, 0444}}) {
+        Folder folder;
+        const std::string path = folder / "song.tab";
+        put(path, kOld, row.fileMode);
+        ::chmod(folder.path().c_str(), row.folderMode);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::geteuid() == 0 && ::setuid(65534) != 0)
+                ::_exit(2);
+            std::string problem;
+            ::_exit(!writeFile(path, kNew, {}, problem) && problem == "Permission denied" ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << row.name;
+        EXPECT_EQ(slurp(path), kOld) << row.name;
+        ::chmod(folder.path().c_str(), 0700);
+    }
 }
 
 // Who may read a file: a replacement keeps the old file's mode exactly, a new file gets the
@@ -312,17 +329,24 @@ TEST(PrivateFolder, NewFoldersAreTheUsersAloneAndLinksAreRefused)
 
 // A child writing a file is stopped by a signal: the partial file goes, and the exit status is
 // 128 + the signal, as a shell reports it.
-class Interrupted : public testing::TestWithParam<int> {};
+struct Stop {
+    std::vector<int> signals; // sent in turn; the last one ends the child
+    bool hangupIgnored;       // as nohup starts a program
+};
+
+class Interrupted : public testing::TestWithParam<Stop> {};
 
 TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
 {
-    const int signal = GetParam();
+    const Stop& stop = GetParam();
     Folder folder;
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        if (stop.hangupIgnored)
+            ::signal(SIGHUP, SIG_IGN);
         removePartialFilesOnSignals();
         AtomicFile file;
         std::string problem;
@@ -336,16 +360,25 @@ TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
     char byte = 0;
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     EXPECT_EQ(entries(folder.path()).size(), 1u); // the partial file, while writing
-    ::kill(child, signal);
+    for (const int signal : stop.signals)
+        ::kill(child, signal);
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::close(ready[0]);
     ::close(ready[1]);
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+    EXPECT_EQ(WEXITSTATUS(status), 128 + stop.signals.back());
     EXPECT_EQ(entries(folder.path()), std::set<std::string>());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, Interrupted, testing::Values(SIGINT, SIGTERM, SIGHUP));
+INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,
+                         testing::Values(Stop{{SIGINT}, false}, Stop{{SIGTERM}, false},
+                                         Stop{{SIGHUP}, false}, Stop{{SIGHUP, SIGTERM}, true}),
+                         [](const testing::TestParamInfo<Stop>& info) {
+                             std::string name = info.param.hangupIgnored ? "IgnoredThen" : "";
+                             for (const int signal : info.param.signals)
+                                 name += sigabbrev_np(signal);
+                             return name;
+                         });
 
 } // namespace
