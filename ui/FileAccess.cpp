@@ -91,7 +91,7 @@ bool replaceWhole(const QString& path, QByteArrayView bytes, QString& problem)
 
 } // namespace
 
-FileRead readRegularFile(const QString& path)
+FileRead readRegularFile(const QString& path, qint64 largest)
 {
     FileRead result;
     const int fd =
@@ -100,6 +100,11 @@ FileRead readRegularFile(const QString& path)
         return result;
     QFile file;
     file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    if (largest >= 0 && file.size() > largest) {
+        result.tooLarge = true;
+        result.problem = QStringLiteral("it is larger than %1 bytes").arg(largest);
+        return result;
+    }
     result.bytes = file.readAll();
     result.ok = file.error() == QFileDevice::NoError;
     if (!result.ok) {

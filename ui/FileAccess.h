@@ -14,13 +14,16 @@ struct FileRead {
     bool ok = false;
     // No such file: a store takes that as empty, a load as an error.
     bool missing = false;
+    // Longer than the caller takes: refused before a byte is read.
+    bool tooLarge = false;
     QByteArray bytes;
     // Why not, in words for the user.
     QString problem;
 };
 
-// The whole content of a regular file; anything else is refused unread.
-FileRead readRegularFile(const QString& path);
+// The whole content of a regular file; anything else, or a file of more than `largest` bytes
+// when that is given, is refused unread.
+FileRead readRegularFile(const QString& path, qint64 largest = -1);
 
 // Why `path` is no regular file that can be read (missing, a pipe, a folder...); empty when
 // it is one. For files a library opens by name itself, such as a sound font.
