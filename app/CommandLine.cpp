@@ -254,7 +254,7 @@ int runImport(const CommandLine& line)
     const ui::FileRead file = ui::readRegularFile(QString::fromLocal8Bit(line.input.c_str()),
                                                   static_cast<qint64>(files::kLargestWebTab));
     if (file.tooLarge)
-        return fail(line.input + ": " + files::tooLong());
+        return fail(line.input + ' ' + files::tooLong());
     if (!file.ok)
         return fail("cannot read " + line.input + ": " + file.problem.toStdString());
     files::WebTabOptions options;
@@ -267,7 +267,7 @@ int runImport(const CommandLine& line)
         std::fprintf(stderr, "%s:%d:%d: %s\n", line.input.c_str(), problem.line, problem.column,
                      problem.what.c_str());
     if (tab.notes == 0)
-        return fail(line.input + " holds " + files::whyNoNotes(tab));
+        return fail(line.input + ' ' + files::whyNoNotes(tab));
 
     engine::EditingState state;
     state.stringCount = tab.strings;

@@ -852,7 +852,7 @@ public:
     ImportedTab run(std::string_view text)
     {
         if (text.size() > kLargestWebTab) {
-            m_tab.problems.push_back({1, 1, tooLong()});
+            m_tab.problems.push_back({1, 1, "the text " + tooLong()});
             return std::move(m_tab);
         }
         PlainText plain(text, m_tab.problems);
@@ -1511,19 +1511,20 @@ bool hasRhythmLines(std::string_view text)
 
 std::string tooLong()
 {
-    return "the text is longer than " + std::to_string(kLargestWebTab / (1024 * 1024)) +
+    return "is longer than " + std::to_string(kLargestWebTab / (1024 * 1024)) +
            " MB, far more than a tab: not read";
 }
 
 std::string whyNoNotes(const ImportedTab& tab)
 {
     if (tab.stringLines == 0) {
-        const bool refused = tab.problems.size() == 1 && tab.problems.front().what == tooLong();
-        return refused ? tooLong() : "no tab lines: a string line looks like G|--5--7--|";
+        const bool refused =
+            tab.problems.size() == 1 && tab.problems.front().what == "the text " + tooLong();
+        return refused ? tooLong() : "holds no tab lines: a string line looks like G|--5--7--|";
     }
-    std::string text = std::to_string(tab.stringLines) +
-                       (tab.stringLines == 1 ? " string line was" : " string lines were") +
-                       " read, but no note came in";
+    std::string text = "holds " + std::to_string(tab.stringLines) +
+                       (tab.stringLines == 1 ? " string line" : " string lines") +
+                       ", but no note came in";
     if (tab.problems.empty())
         return text;
     const WebTabProblem& first = tab.problems.front();

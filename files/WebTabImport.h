@@ -49,11 +49,11 @@ ImportedTab importWebTab(std::string_view text, const WebTabOptions& options);
 // Whether the text holds blocks with a rhythm line, whose durations need no spacing.
 bool hasRhythmLines(std::string_view text);
 
-// Why an import with no note has none: "no tab lines: ...", or what was read and what became
-// of it.
+// Why an import with no note has none, after the text's name: "holds no tab lines: ...", or
+// what was read and what became of the first thing left out.
 std::string whyNoNotes(const ImportedTab& tab);
 
-// "the text is longer than 2 MB, ...": what a caller says when refusing a text that long.
+// "is longer than 2 MB, ...", after the text's name: said when a text that long is refused.
 std::string tooLong();
 
 // One line for the status bar: "12 notes imported; 2 problems, lines 7 to 9".
