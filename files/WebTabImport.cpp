@@ -395,7 +395,7 @@ struct RepeatMark {
 
 struct Repeats {
     std::vector<RepeatMark> marks;
-    std::vector<int> starts; // columns of "|:" signs
+    std::vector<RepeatMark> starts; // "|:" signs, at the column of their bar
 };
 
 // One string line's notes and bars, in columns counted from the start of its body.
@@ -483,12 +483,15 @@ private:
     {
         m_bars.push_back(static_cast<int>(at));
         const char c = m_body[at];
-        const bool endSign = c == ':' && at + 1 < m_body.size() && m_body[at + 1] == '|' &&
-                             at > 0 && m_body.find_first_not_of("|: \t") < at;
+        // Repeat signs have dots, or stars: "|:" and ":|", "|*" and "*|".
+        const char next = at + 1 < m_body.size() ? m_body[at + 1] : '\0';
+        const bool endSign = (c == ':' || c == '*') && next == '|' && at > 0 &&
+                             m_body.find_first_not_of("|:* \t") < at;
         if (endSign)
-            repeat(at + 1, 0, at, ":|");
-        if (c == '|' && at + 1 < m_body.size() && m_body[at + 1] == ':')
-            m_repeats.starts.push_back(static_cast<int>(at));
+            repeat(at + 1, 0, at, std::string{c, '|'});
+        if (c == '|' && (next == ':' || next == '*'))
+            m_repeats.starts.push_back(
+                {static_cast<int>(at), 0, m_line.number, column(at), std::string{c, next}});
         if (c != '|')
             return at + 1;
         std::size_t end = at + 1;
@@ -1198,8 +1201,10 @@ private:
                 mark.bar += shift[k];
                 all.marks.push_back(std::move(mark));
             }
-            for (const int start : repeats[k].starts)
-                all.starts.push_back(start + shift[k]);
+            for (RepeatMark start : repeats[k].starts) {
+                start.bar += shift[k];
+                all.starts.push_back(std::move(start));
+            }
         }
         if (system.repeat) {
             all.marks.push_back(*system.repeat);
@@ -1253,13 +1258,16 @@ private:
         const std::vector<RepeatMark> marks = joinedMarks(repeats.marks, firstOnset);
         std::vector<std::pair<std::size_t, std::size_t>> ranges;
         std::vector<int> counts;
+        std::size_t added = 0;
         int previous = -1;
+        std::vector<int> used;
         for (const RepeatMark& mark : marks) {
             int from = previous < 0 ? 0 : -1;
-            for (const int start : repeats.starts) {
-                if (start > previous && start < mark.bar)
-                    from = start;
+            for (const RepeatMark& start : repeats.starts) {
+                if (start.bar > previous && start.bar < mark.bar)
+                    from = start.bar;
             }
+            used.push_back(from);
             previous = mark.bar;
             const int count = mark.count == 0 ? 2 : mark.count;
             if (from < 0) {
@@ -1273,14 +1281,27 @@ private:
             const std::size_t size = range.second - range.first;
             if (count < 2 || size == 0)
                 continue;
-            if (m_onsets.size() + size * static_cast<std::size_t>(count - 1) > kMostOnsets) {
+            const std::size_t more = size * static_cast<std::size_t>(count - 1);
+            if (m_onsets.size() + added + more > kMostOnsets) {
                 m_tab.problems.push_back(
                     {mark.line, mark.column,
                      "repeat " + quoted(mark.text) + " would make the tab too long: played once"});
                 continue;
             }
+            added += more;
             ranges.push_back(range);
             counts.push_back(count);
+        }
+        // The same sign on every line is one sign, listed once.
+        std::vector<int> told;
+        for (const RepeatMark& start : repeats.starts) {
+            if (std::find(used.begin(), used.end(), start.bar) != used.end() ||
+                std::find(told.begin(), told.end(), start.bar) != told.end())
+                continue;
+            told.push_back(start.bar);
+            m_tab.problems.push_back({start.line, start.column,
+                                      "repeat sign " + quoted(start.text) +
+                                          " with no end or count after it: played once"});
         }
         // From the last, so that the places of the earlier ranges stay where they were.
         for (std::size_t r = ranges.size(); r-- > 0;) {

@@ -94,8 +94,8 @@ TEST(ImportWebTab, Texts)
         {sample("six_strings.txt"), "C G D A E B ", "7 notes imported", 0,
          "23s 38,33s 50e 55,50,43q", ""},
         // "||: :||" plays the first bar twice; the "x2" after the second bar could mean it or
-        // the whole line, so it is listed and played once.
-        {sample("forum_post.txt"), "G D A E ", "24 notes imported; 1 problem, line 8", 4,
+        // the whole line, so it is listed and played once. "|* *|" repeats the second system.
+        {sample("forum_post.txt"), "G D A E ", "30 notes imported; 1 problem, line 8", 4,
          "29s 29s 29s 29s 36s 38s 29s 29s 31s", "8:41 repeat"},
         // "Eb|" beside "G|" is aligned by the bars; a later system's other names are reported.
         {sample("flats.txt"), "F#C#G#D#", "7 notes imported; 3 problems, lines 13 to 15", 0,
@@ -146,6 +146,11 @@ TEST(ImportWebTab, Texts)
              "G D A E ", "5 notes imported", 0, "36s 38s 40s 38s 40s", ""},
             {"G|---|:-------:|\nD|---|:-------:|\nA|-3-|:-5---7-:|\nE|---|:-------:|\n", "G D A E ",
              "5 notes imported", 0, "36s 38s 40s 38s 40s", ""},
+            {"G|*-----*|\nD|*-----*|\nA|*-3-5-*|\nE|*-----*|\n", "G D A E ", "4 notes imported", 0,
+             "36s 38s 36s 38s", ""},
+            // A "|:" that nothing ends is listed once, not once a line.
+            {"G|-----|:-----|\nD|-----|:-----|\nA|-3---|:-5---|\nE|-----|:-----|\n", "G D A E ",
+             "2 notes imported; 1 problem, line 1", 0, "36s 38s", "1:8 repeat"},
             // The first mark repeats from the start; a second one with no "|:" is listed.
             {"G|-----|------|-----|------|\nD|-----|------|-----|------|\n"
              "A|-3---|--x2--|-5---|--x2--|\nE|-----|------|-----|------|\n",
