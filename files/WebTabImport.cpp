@@ -931,6 +931,9 @@ private:
             if (block.strings == chosen)
                 readBlock(lines, block);
         }
+        // Rests alone are no tab that sounds.
+        if (m_tab.notes == 0)
+            m_tab.lines.clear();
     }
 
     // Read by the score reader, then written again from the columns it read: what it could

@@ -165,6 +165,9 @@ TEST(ImportWebTab, Texts)
             // A string line holding what no tab writes is named, not its neighbours.
             {"G|--5--7--|\nD|---------|\nA|---------|\nE|---------|\nB|--5-##-7-|\n", "G D A E ",
              "2 notes imported; 1 problem, line 5", 0, "48s 50s", "5:7 \"##\""},
+            // A block of rests alone sounds nothing.
+            {"|   q\nG ---\nD ---\nA ---\nE ---\n>   r\n", "G D A E ", "No notes imported", 0, "",
+             ""},
             // Long dashes and box-drawing bars are read as "-" and "|", and said once.
             {"G|\u2013\u2013\u2013\u2013\u2013\u2013\u2013|\nD|\u2014\u2014\u2014\u2014\u2014"
              "\u2014\u2014|\nA|-3---5-|\nE|-------|\n",
