@@ -381,15 +381,17 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
           {'n', 'w', 4, 12, Technique::Default, true},
           {'n', 'h', 4, 14, Technique::Slide}},
          "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h"},
-        {"six strings, two-digit frets and a pop chord",
+        {"six strings, two-digit frets, a pop chord and a block starting with a pull-off",
          6,
          30,
          {{'n', 's', 1, 10},
           {'n', 's', 6, 24, Technique::Pop},
           {'c', 's', 1, 22},
           {'t', 'q', 6, 3, Technique::Default, true},
-          {'n', 'e', 6, 5, Technique::HammerOn}},
-         "58s 70.,47.s 26q.3 26q.3 26q.3 28He"},
+          {'n', 'e', 6, 5, Technique::HammerOn},
+          {'j'},
+          {'n', 'e', 2, 7, Technique::PullOff}},
+         "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
