@@ -1213,7 +1213,7 @@ private:
             all.marks.push_back(*system.repeat);
             all.marks.back().bar = *std::max_element(ends.begin(), ends.end());
         }
-        playRepeats(all, firstOnset);
+        playRepeats(std::move(all), firstOnset);
     }
 
     // Marks with no note starting between them are one mark: the same count written on
@@ -1225,8 +1225,7 @@ private:
         std::vector<RepeatMark> joined;
         for (RepeatMark& mark : marks) {
             if (!joined.empty() &&
-                onsetsIn(joined.back().bar, mark.bar + 1, firstOnset).first ==
-                    onsetsIn(joined.back().bar, mark.bar + 1, firstOnset).second) {
+                firstAt(joined.back().bar, firstOnset) == firstAt(mark.bar + 1, firstOnset)) {
                 RepeatMark& last = joined.back();
                 if (last.count == 0 || (mark.count != 0 && mark.count > last.count)) {
                     last.count = mark.count;
@@ -1241,38 +1240,42 @@ private:
         return joined;
     }
 
-    // The system's onsets that start in columns [from, to), as indices into m_onsets.
-    std::pair<std::size_t, std::size_t> onsetsIn(int from, int to, std::size_t firstOnset) const
+    // The system's first onset at or after `column`, as an index into m_onsets.
+    std::size_t firstAt(int column, std::size_t firstOnset) const
     {
-        std::size_t begin = firstOnset;
-        while (begin < m_onsets.size() && m_onsets[begin].start < from)
-            ++begin;
-        std::size_t end = begin;
-        while (end < m_onsets.size() && m_onsets[end].start < to)
-            ++end;
-        return {begin, end};
+        const auto begin = m_onsets.begin() + static_cast<std::ptrdiff_t>(firstOnset);
+        return static_cast<std::size_t>(
+            std::lower_bound(begin, m_onsets.end(), column,
+                             [](const Onset& o, int c) { return o.start < c; }) -
+            m_onsets.begin());
     }
 
     // A repeat plays the bars from the "|:" before it, or else, for the first mark of the
     // system, from its start. A later mark with no "|:" could mean any of the bars before it,
     // so it is listed and played once.
-    void playRepeats(const Repeats& repeats, std::size_t firstOnset)
+    void playRepeats(Repeats repeats, std::size_t firstOnset)
     {
-        const std::vector<RepeatMark> marks = joinedMarks(repeats.marks, firstOnset);
-        std::vector<std::pair<std::size_t, std::size_t>> ranges;
-        std::vector<int> counts;
+        const std::vector<RepeatMark> marks = joinedMarks(std::move(repeats.marks), firstOnset);
+        std::vector<RepeatMark>& starts = repeats.starts;
+        std::stable_sort(starts.begin(), starts.end(),
+                         [](const RepeatMark& a, const RepeatMark& b) { return a.bar < b.bar; });
+        struct Range {
+            std::size_t begin, end;
+            int count;
+        };
+        std::vector<Range> ranges;
+        std::vector<int> used;
         std::size_t added = 0;
         int previous = -1;
-        std::vector<int> used;
         for (const RepeatMark& mark : marks) {
             int from = previous < 0 ? 0 : -1;
-            for (const RepeatMark& start : repeats.starts) {
-                if (start.bar > previous && start.bar < mark.bar)
-                    from = start.bar;
-            }
+            const auto before =
+                std::lower_bound(starts.begin(), starts.end(), mark.bar,
+                                 [](const RepeatMark& start, int bar) { return start.bar < bar; });
+            if (before != starts.begin() && std::prev(before)->bar > previous)
+                from = std::prev(before)->bar;
             used.push_back(from);
             previous = mark.bar;
-            const int count = mark.count == 0 ? 2 : mark.count;
             if (from < 0) {
                 m_tab.problems.push_back(
                     {mark.line, mark.column,
@@ -1280,11 +1283,12 @@ private:
                          " with no |: before it: which bars it repeats is not clear, played once"});
                 continue;
             }
-            const auto range = onsetsIn(from, mark.bar, firstOnset);
-            const std::size_t size = range.second - range.first;
-            if (count < 2 || size == 0)
+            const Range range{firstAt(from, firstOnset), firstAt(mark.bar, firstOnset),
+                              mark.count == 0 ? 2 : mark.count};
+            if (range.count < 2 || range.begin == range.end)
                 continue;
-            const std::size_t more = size * static_cast<std::size_t>(count - 1);
+            const std::size_t more =
+                (range.end - range.begin) * static_cast<std::size_t>(range.count - 1);
             if (m_onsets.size() + added + more > kMostOnsets) {
                 m_tab.problems.push_back(
                     {mark.line, mark.column,
@@ -1293,36 +1297,42 @@ private:
             }
             added += more;
             ranges.push_back(range);
-            counts.push_back(count);
         }
         // The same sign on every line is one sign, listed once.
-        std::vector<int> told;
-        for (const RepeatMark& start : repeats.starts) {
-            if (std::find(used.begin(), used.end(), start.bar) != used.end() ||
-                std::find(told.begin(), told.end(), start.bar) != told.end())
+        std::sort(used.begin(), used.end());
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            const int bar = starts[i].bar;
+            if ((i > 0 && starts[i - 1].bar == bar) ||
+                std::binary_search(used.begin(), used.end(), bar))
                 continue;
-            told.push_back(start.bar);
-            m_tab.problems.push_back({start.line, start.column,
-                                      "repeat sign " + quoted(start.text) +
+            m_tab.problems.push_back({starts[i].line, starts[i].column,
+                                      "repeat sign " + quoted(starts[i].text) +
                                           " with no end or count after it: played once"});
         }
-        // From the last, so that the places of the earlier ranges stay where they were.
-        for (std::size_t r = ranges.size(); r-- > 0;) {
-            const auto [begin, end] = ranges[r];
-            std::vector<Onset> copies;
-            for (int time = 1; time < counts[r]; ++time) {
-                for (std::size_t o = begin; o < end; ++o) {
-                    Onset copy = m_onsets[o];
+        if (ranges.empty())
+            return;
+        // One pass, each range followed by its copies: the ranges come in order and never
+        // overlap.
+        std::vector<Onset> played(m_onsets.begin() + static_cast<std::ptrdiff_t>(firstOnset),
+                                  m_onsets.end());
+        m_onsets.resize(firstOnset);
+        auto range = ranges.begin();
+        for (std::size_t o = 0; o < played.size(); ++o) {
+            m_onsets.push_back(played[o]);
+            if (range == ranges.end() || firstOnset + o + 1 != range->end)
+                continue;
+            for (int time = 1; time < range->count; ++time) {
+                for (std::size_t c = range->begin; c < range->end; ++c) {
+                    Onset copy = played[c - firstOnset];
                     copy.first = m_notes.size();
                     for (std::size_t i = 0; i < copy.count; ++i) {
-                        const WebNote note = m_notes[m_onsets[o].first + i];
+                        const WebNote note = m_notes[played[c - firstOnset].first + i];
                         m_notes.push_back(note);
                     }
-                    copies.push_back(copy);
+                    m_onsets.push_back(copy);
                 }
             }
-            m_onsets.insert(m_onsets.begin() + static_cast<std::ptrdiff_t>(end), copies.begin(),
-                            copies.end());
+            ++range;
         }
     }
 
