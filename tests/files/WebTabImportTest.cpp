@@ -176,6 +176,10 @@ TEST(ImportWebTab, Texts)
              "\u2500\u2500\u2500\u2500\u2502\nA\u2502\u25003\u2500\u2500\u25005\u2500\u2502\n"
              "E\u2502\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2502\n",
              "G D A E ", "2 notes imported; 1 problem, line 1", 0, "36s 38s", "1:2 long"},
+            // A place after long dashes is counted in the bytes the text has.
+            {"G|-------|\nD|-------|\nA|\u2013\u20133\u2013\u2013x\u2013|\nE|-------|\n",
+             "G D A E ", "1 note imported; 2 problems, line 3", 0, "36s r:s",
+             "3:3 long, 3:16 dead"},
             // UTF-16, little- or big-endian, with or without its mark.
             {utf16(tab, false, true), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
              "36s 38s", "1:1 the"},
@@ -433,6 +437,32 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
                 EXPECT_EQ(tab.problems.size(), wide ? 1U : 0U);
             }
         }
+    }
+}
+
+// An import that brings no note says what it found and why nothing came of it.
+TEST(ImportWebTab, SaysWhyNoNoteCameIn)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "holds no tab lines: a string line looks like G|--5--7--|"},
+        {"Just words about the song.\n",
+         "holds no tab lines: a string line looks like G|--5--7--|"},
+        {"G|-----|\nD|-----|\nA|--25-|\nE|-----|\n",
+         "holds 4 string lines, but no note came in: line 3, column 5: fret 25 is past the neck: "
+         "not played"},
+        {"G|-----|\nD|-x---|\nA|---x-|\nE|-----|\n",
+         "holds 4 string lines, but no note came in: line 2, column 4: dead note: not played "
+         "(and 1 more)"},
+        {"G|--5--|\nD|-----|\nA|-----|\n",
+         "holds 3 string lines, but no note came in: line 1, column 2: 3 string lines, but a bass "
+         "has 4, 5 or 6 strings: left out"},
+        {std::string(kLargestWebTab + 1, '-'),
+         "is longer than 2 MB, far more than a tab: not read"},
+    };
+    for (const auto& [text, why] : rows) {
+        const ImportedTab tab = importWebTab(text, {});
+        EXPECT_EQ(tab.notes, 0);
+        EXPECT_EQ(whyNoNotes(tab), why) << text.substr(0, 40);
     }
 }
 
