@@ -764,10 +764,11 @@ bool isRhythmLine(std::string_view text)
 
 bool isBlockStringLine(std::string_view text)
 {
-    // Names of two ASCII characters: the reader counts columns in characters, the import in bytes.
+    // ASCII: the reader counts columns in characters, the import in bytes.
     const auto ascii = [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; };
-    return text.size() >= 2 && ascii(text[0]) && ascii(text[1]) && text[0] != '>' &&
-           text[0] != '|' && text.substr(0, 2) != "  " &&
+    // A name is a character and a blank or "#": never "G|", which heads a web tab's line.
+    return text.size() >= 2 && ascii(text[0]) && (text[1] == ' ' || text[1] == '#') &&
+           text[0] != '>' && text[0] != '|' && text[0] != ' ' &&
            onlyOf(text.substr(2), "-0123456789HP/\\~");
 }
 

@@ -165,6 +165,9 @@ TEST(ImportWebTab, Texts)
             // A string line holding what no tab writes is named, not its neighbours.
             {"G|--5--7--|\nD|---------|\nA|---------|\nE|---------|\nB|--5-##-7-|\n", "G D A E ",
              "2 notes imported; 1 problem, line 5", 0, "48s 50s", "5:7 \"##\""},
+            // A web tab under a line of note values is still a web tab.
+            {"|  q   q\nG|-3---5-\nD|-------\nA|-------\nE|-------\n    \n", "G D A E ",
+             "2 notes imported", 0, "46s 48s", ""},
             // A block of rests alone sounds nothing.
             {"|   q\nG ---\nD ---\nA ---\nE ---\n>   r\n", "G D A E ", "No notes imported", 0, "",
              ""},
