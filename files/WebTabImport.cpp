@@ -429,8 +429,14 @@ private:
         const char c = m_body[at];
         if (isDigit(c))
             return fret(at);
-        if (isFill(c) || c == '~') // vibrato changes neither pitch nor time
+        if (isFill(c))
             return at + 1;
+        if (c == '~') {
+            // Vibrato changes neither pitch nor time; a run of it is one mark.
+            if (at == 0 || m_body[at - 1] != '~')
+                report(at, "vibrato played as a plain note");
+            return at + 1;
+        }
         if (isBar(c))
             return bar(at);
         if (isDead(c)) {

@@ -100,11 +100,11 @@ TEST(ImportWebTab, Texts)
         // "Eb|" beside "G|" is aligned by the bars; a later system's other names are reported.
         {sample("flats.txt"), "F#C#G#D#", "7 notes imported; 3 problems, lines 13 to 15", 0,
          "28s 34e 41s 45q 30s 37e 44s", "13:1 string, 14:1 string, 15:1 string"},
-        {sample("techniques.txt"), "G D A E ", "30 notes imported; 10 problems, lines 4 to 17", 0,
+        {sample("techniques.txt"), "G D A E ", "30 notes imported; 11 problems, lines 4 to 17", 0,
          "36s 38\\s 38s 36/s 43s 45Hs 43Ps r:s 31e 45e 50e 41e 38+s 40.e 38s 40\\s r:s 45s 31s "
          "50s 48Ps 38+s 50.,45.s 31+s 38e 40e 50,47H,40s 36s 38He",
          "4:24 ghost, 4:28 harmonic, 5:31 tap, 6:18 dead, 6:21 bend, 9:17 mark, 10:14 fret, "
-         "15:10 slide, 15:18 hammer-on, 17:26 S"},
+         "11:19 vibrato, 15:10 slide, 15:18 hammer-on, 17:26 S"},
         // The seventh of twelve systems is spaced twice as wide: its notes alone are longer.
         {sample("wide.txt"), "G D A E ", "96 notes imported", 47,
          "35s 40e 33e 36e 30e 33e 30e 36e 33e 28s", ""},
