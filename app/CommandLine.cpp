@@ -53,14 +53,18 @@ int fail(const std::string& message)
 
 // The input's bytes, with the names kept as given: a name need not be valid text. Nothing
 // when it cannot be read or is the output itself, which writing would destroy; said on stderr.
-std::optional<std::string> readInput(const CommandLine& line)
+std::optional<std::string> readInput(const CommandLine& line, long long largest = -1)
 {
     if (storage::sameFile(line.input, line.output)) {
         fail("cannot write " + line.output + ": it is the input " + line.input +
              ", which it would destroy; give another output file");
         return std::nullopt;
     }
-    storage::FileContent file = storage::readRegularFile(line.input);
+    storage::FileContent file = storage::readRegularFile(line.input, largest);
+    if (file.tooLarge) {
+        fail(line.input + ' ' + files::tooLong());
+        return std::nullopt;
+    }
     if (!file.ok) {
         fail("cannot read " + line.input + ": " + file.problem);
         return std::nullopt;
@@ -279,7 +283,9 @@ int runExport(const CommandLine& line)
 
 int runImport(const CommandLine& line)
 {
-    const std::optional<std::string> file = readInput(line);
+    // The window's limit: a text longer than any tab is refused before it is read.
+    const std::optional<std::string> file =
+        readInput(line, static_cast<long long>(files::kLargestWebTab));
     if (!file)
         return 1;
     files::WebTabOptions options;
@@ -290,7 +296,7 @@ int runImport(const CommandLine& line)
         std::fprintf(stderr, "%s:%d:%d: %s\n", line.input.c_str(), problem.line, problem.column,
                      problem.what.c_str());
     if (tab.notes == 0)
-        return fail(line.input + " holds no tab lines: a string line looks like G|--5--7--|");
+        return fail(line.input + ' ' + files::whyNoNotes(tab));
 
     engine::EditingState state;
     state.stringCount = tab.strings;

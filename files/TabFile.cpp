@@ -355,13 +355,17 @@ void writeTabFile(std::ostream& out, const engine::TabText& tab, const engine::E
 LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
                       const instrument::Tuning& tuning)
 {
+    // UTF-16 is known before anything else: its Ctrl-Z and line ends are two bytes wide.
+    std::optional<std::string> wide = utf16ToUtf8(bytes);
+    if (wide)
+        bytes = *wide;
     // Bytes after Ctrl-Z are not text: they must not decide the encoding either.
     std::string_view text = bytes.substr(0, bytes.find(kEndOfFile));
     if (text.starts_with(kByteOrderMark))
         text.remove_prefix(kByteOrderMark.size());
     // Valid UTF-8, the usual case, is read where it lies rather than copied.
     std::string converted;
-    if (!isValidUtf8(text)) {
+    if (!wide && !isValidUtf8(text)) {
         converted = windows1252ToUtf8(text);
         text = converted;
     }
@@ -385,6 +389,9 @@ LoadedTab readTabFile(std::string_view bytes, instrument::StringCount strings,
         readHeaderLine(all.front(), loaded);
         next = readSongHeader(all, loaded);
     }
+    if (wide)
+        loaded.problems.emplace_back("The file is UTF-16 text; it was read as such and is saved "
+                                     "as UTF-8.");
     if (replaced > 0) {
         loaded.problems.push_back(std::to_string(replaced) +
                                   (replaced == 1 ? " character that would have split a line in "

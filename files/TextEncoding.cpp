@@ -1,5 +1,6 @@
 #include "files/TextEncoding.h"
 
+#include <algorithm>
 #include <array>
 
 namespace quorlin::files {
@@ -60,12 +61,39 @@ void appendUtf8(std::string& out, char32_t c)
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        // Windows-1252 reaches no further than the Basic Multilingual Plane.
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
     }
+}
+
+enum class ByteOrder { Little, Big };
+
+// Without a mark, text in the Latin script has a NUL as the high byte of nearly every
+// character, and no NUL as the low one. One byte in a hundred may break the pattern.
+std::optional<ByteOrder> guessByteOrder(std::string_view bytes)
+{
+    constexpr std::size_t kLooked = 1 << 16;
+    const std::size_t pairs = std::min(bytes.size(), kLooked) / 2;
+    if (pairs == 0)
+        return std::nullopt;
+    std::size_t evenNuls = 0, oddNuls = 0;
+    for (std::size_t i = 0; i < pairs; ++i) {
+        evenNuls += bytes[2 * i] == '\0' ? 1 : 0;
+        oddNuls += bytes[2 * i + 1] == '\0' ? 1 : 0;
+    }
+    const auto most = [&](std::size_t nuls) { return nuls * 100 >= pairs * 99; };
+    if (most(oddNuls) && evenNuls == 0)
+        return ByteOrder::Little;
+    if (most(evenNuls) && oddNuls == 0)
+        return ByteOrder::Big;
+    return std::nullopt;
 }
 
 // Where the next line breaker starts, from `from` on; npos when there is none. All four
@@ -110,6 +138,45 @@ std::string windows1252ToUtf8(std::string_view bytes)
         const unsigned char b = byteAt(bytes, i);
         appendUtf8(out, b >= 0x80 && b < 0xA0 ? kWindows1252High[b - 0x80] : char32_t{b});
     }
+    return out;
+}
+
+std::optional<std::string> utf16ToUtf8(std::string_view bytes)
+{
+    std::optional<ByteOrder> order;
+    if (bytes.starts_with("\xFF\xFE")) {
+        order = ByteOrder::Little;
+        bytes.remove_prefix(2);
+    } else if (bytes.starts_with("\xFE\xFF")) {
+        order = ByteOrder::Big;
+        bytes.remove_prefix(2);
+    } else {
+        order = guessByteOrder(bytes);
+    }
+    if (!order)
+        return std::nullopt;
+    const bool little = *order == ByteOrder::Little;
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const char32_t low = byteAt(bytes, little ? i : i + 1);
+        const char32_t high = byteAt(bytes, little ? i + 1 : i);
+        return high << 8 | low;
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        char32_t c = unit(i);
+        if (c >= 0xD800 && c < 0xDC00 && i + 3 < bytes.size()) {
+            const char32_t next = unit(i + 2);
+            if (next >= 0xDC00 && next < 0xE000) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
+                i += 2;
+            }
+        }
+        appendUtf8(out, c == 0 || (c >= 0xD800 && c < 0xE000) ? kUnreadable : c);
+    }
+    if (i < bytes.size())
+        appendUtf8(out, kUnreadable);
     return out;
 }
 

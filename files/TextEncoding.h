@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,10 @@ bool isValidUtf8(std::string_view bytes);
 std::string windows1252ToUtf8(std::string_view bytes);
 // Valid UTF-8 is kept as it is; anything else is taken as Windows-1252 and converted.
 std::string toUtf8(std::string_view bytes);
+// Text some Windows editors save: UTF-16 with a byte-order mark, or without one but with a NUL
+// in every other byte. Nothing when the bytes are not such text; otherwise UTF-8 with no mark,
+// where a lone surrogate, a NUL or an odd last byte reads as U+FFFD.
+std::optional<std::string> utf16ToUtf8(std::string_view bytes);
 // U+2028, U+2029, U+FDD0 and U+FDD1 in UTF-8: characters that are not line ends in the
 // file but start a new line in the text area, where one inside a tab line would move every
 // line after it. Each is three bytes long, as long as U+FFFD.

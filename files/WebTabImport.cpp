@@ -2,6 +2,7 @@
 
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
+#include "files/TextEncoding.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 #include "score/Score.h"
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <deque>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -21,6 +24,9 @@ using instrument::kMinStrings;
 
 constexpr std::size_t kNone = std::string_view::npos;
 constexpr int kCycle = 12;
+// Repeats are played out up to this many onsets in all, so a text of a few lines cannot ask
+// for millions of notes.
+constexpr std::size_t kMostOnsets = 1 << 17;
 // The longest piece of an unread mark quoted back to the user.
 constexpr std::size_t kQuoted = 12;
 
@@ -136,7 +142,7 @@ struct Line {
 };
 
 // "\r\n", "\n" and a lone "\r" each end a line, as editors count them.
-std::vector<Line> splitLines(std::string_view text)
+std::vector<Line> numberedLines(std::string_view text)
 {
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
@@ -151,6 +157,92 @@ std::vector<Line> splitLines(std::string_view text)
     }
 }
 
+// Characters editors and forums put in place of "-" and "|", in UTF-8: the hyphens and dashes
+// U+2010..U+2015, the minus sign and box-drawing lines.
+struct Lookalike {
+    std::string_view utf8;
+    char plain;
+};
+constexpr std::array<Lookalike, 14> kLookalikes = {{{"\u2010", '-'},
+                                                    {"\u2011", '-'},
+                                                    {"\u2012", '-'},
+                                                    {"\u2013", '-'},
+                                                    {"\u2014", '-'},
+                                                    {"\u2015", '-'},
+                                                    {"\u2212", '-'},
+                                                    {"\u2500", '-'},
+                                                    {"\u2501", '-'},
+                                                    {"\u2502", '|'},
+                                                    {"\u2503", '|'},
+                                                    {"\u251C", '|'},
+                                                    {"\u2524", '|'},
+                                                    {"\u253C", '|'}}};
+
+// The text as the readers take it: UTF-16 decoded, and the look-alike dashes and bars turned
+// into "-" and "|". Each is said once; problems are placed back in the text the user has.
+class PlainText {
+public:
+    PlainText(std::string_view text, std::vector<WebTabProblem>& problems)
+    {
+        if ((m_decoded = utf16ToUtf8(text))) {
+            text = *m_decoded;
+            problems.push_back({1, 1, "the text is UTF-16: read as such"});
+        }
+        m_lines = numberedLines(text);
+        bool told = false;
+        for (Line& line : m_lines) {
+            if (line.text.find('\xE2') == kNone)
+                continue;
+            std::string plain;
+            std::vector<int> origin;
+            std::size_t first = kNone;
+            for (std::size_t i = 0; i < line.text.size();) {
+                origin.push_back(static_cast<int>(i));
+                const auto alike =
+                    std::find_if(kLookalikes.begin(), kLookalikes.end(), [&](const Lookalike& l) {
+                        return line.text.substr(i).starts_with(l.utf8);
+                    });
+                if (alike == kLookalikes.end()) {
+                    plain += line.text[i++];
+                    continue;
+                }
+                first = std::min(first, plain.size());
+                plain += alike->plain;
+                i += alike->utf8.size();
+            }
+            if (first == kNone)
+                continue;
+            origin.push_back(static_cast<int>(line.text.size()));
+            if (!std::exchange(told, true))
+                problems.push_back({line.number, static_cast<int>(first) + 1,
+                                    "long dashes and box-drawing lines read as \"-\" and \"|\""});
+            line.text = m_owned.emplace_back(std::move(plain));
+            m_origins.emplace(line.number, std::move(origin));
+        }
+    }
+
+    const std::vector<Line>& lines() const { return m_lines; }
+
+    void placeInOriginal(std::vector<WebTabProblem>& problems) const
+    {
+        for (WebTabProblem& problem : problems) {
+            const auto found = m_origins.find(problem.line);
+            if (found == m_origins.end())
+                continue;
+            const std::vector<int>& origin = found->second;
+            const auto at =
+                std::min(static_cast<std::size_t>(problem.column - 1), origin.size() - 1);
+            problem.column = origin[at] + 1;
+        }
+    }
+
+private:
+    std::optional<std::string> m_decoded;
+    std::vector<Line> m_lines;
+    std::deque<std::string> m_owned;           // lines changed, where their views point
+    std::map<int, std::vector<int>> m_origins; // for a changed line, each byte's original place
+};
+
 // A line that reads as one string of a tab.
 struct StringLine {
     int number = 0;
@@ -163,15 +255,33 @@ struct StringLine {
     std::string_view trailing; // "x4" and the like after the tab
 };
 
-bool isRepeatCount(std::string_view s)
+// "x4", "4x", "(x2)", "[x 3]", "play 2x", "repeat x3", "3 times": how often the bars before
+// are played, or nothing when the text is no such mark.
+std::optional<int> repeatCount(std::string_view s)
 {
     s = trimmed(s);
-    if (s.size() < 2)
-        return false;
-    const bool before = isDead(s.front());
-    const std::string_view digits = before ? s.substr(1) : s.substr(0, s.size() - 1);
-    return (before || isDead(s.back())) &&
-           std::all_of(digits.begin(), digits.end(), [](char c) { return isDigit(c); });
+    if (s.size() >= 2 &&
+        ((s.front() == '(' && s.back() == ')') || (s.front() == '[' && s.back() == ']')))
+        s = trimmed(s.substr(1, s.size() - 2));
+    std::string lower(s);
+    for (char& c : lower)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c;
+    std::string_view rest = lower;
+    for (const std::string_view word : {"play ", "repeat "}) {
+        if (rest.starts_with(word))
+            rest = trimmed(rest.substr(word.size()));
+    }
+    const bool before = rest.starts_with('x');
+    if (before)
+        rest = trimmed(rest.substr(1));
+    const std::size_t digits = std::min(rest.find_first_not_of("0123456789"), rest.size());
+    if (digits == 0 || digits > 2)
+        return std::nullopt;
+    const int count = std::atoi(std::string(rest.substr(0, digits)).c_str());
+    const std::string_view after = trimmed(rest.substr(digits));
+    if (before ? !after.empty() : after != "x" && after != "times")
+        return std::nullopt;
+    return count;
 }
 
 // Words after the last dash ("x4", "(repeat)") are no part of the tab.
@@ -184,7 +294,7 @@ void cutTrailing(StringLine& line)
         return;
     std::size_t cut = body.find_first_of(" \t", lastDash);
     const std::size_t bar = body.find_last_of("|:");
-    if (cut == kNone && bar != kNone && bar > lastDash && isRepeatCount(body.substr(bar + 1)))
+    if (cut == kNone && bar != kNone && bar > lastDash && repeatCount(body.substr(bar + 1)))
         cut = bar + 1;
     if (cut != kNone) {
         line.trailing = trimmed(body.substr(cut));
@@ -192,8 +302,11 @@ void cutTrailing(StringLine& line)
     }
 }
 
-std::optional<StringLine> readStringLine(const Line& raw)
+// A line whose start reads as a string line's: a name and a bar, or a bar. `rejected` tells
+// why such a line is not taken, so the user hears of the string it held.
+std::optional<StringLine> readStringLine(const Line& raw, std::optional<WebTabProblem>& rejected)
 {
+    rejected.reset();
     const std::string_view text = raw.text;
     const std::size_t first = text.find_first_not_of(" \t");
     if (first == kNone)
@@ -212,22 +325,34 @@ std::optional<StringLine> readStringLine(const Line& raw)
     line.body = text.substr(start);
     cutTrailing(line);
 
-    std::size_t shown = 0, dashes = 0, tabLike = 0;
+    std::size_t shown = 0, dashes = 0, tabLike = 0, foreign = kNone;
     bool frets = false, bars = false;
-    for (const char c : line.body) {
+    for (std::size_t i = 0; i < line.body.size(); ++i) {
+        const char c = line.body[i];
         if (isBlank(c))
             continue;
         ++shown;
         dashes += c == '-' ? 1 : 0;
-        tabLike += isTabCharacter(c) ? 1 : 0;
+        const bool tab = isTabCharacter(c);
+        tabLike += tab ? 1 : 0;
+        if (!tab && foreign == kNone)
+            foreign = i;
         frets = frets || isDigit(c) || isDead(c);
         bars = bars || isBar(c);
     }
-    // Mostly dashes, and hardly anything a tab does not write. Dashes alone are a rule drawn
-    // under a heading.
-    if (shown < 4 || dashes * 4 < shown || tabLike * 10 < shown * 9 ||
-        (line.name < 0 && !frets && !bars))
+    // Told by its shape, not by a share of dashes: legato runs such as "-0h2p0h2p0-" are
+    // mostly frets and marks. Dashes alone are a rule drawn under a heading.
+    const bool shaped = dashes > 0 || (line.name >= 0 && bars && frets);
+    if (shown < 4 || !shaped || tabLike * 10 < shown * 9 || (line.name < 0 && !frets && !bars)) {
+        if (foreign != kNone && text[start] == '|' && frets && dashes >= 2) {
+            const std::size_t end = line.body.find_first_of(" \t|-", foreign);
+            rejected = WebTabProblem{
+                raw.number, static_cast<int>(start + foreign) + 1,
+                quoted(line.body.substr(foreign, end == kNone ? kNone : end - foreign)) +
+                    " is no tab mark: the string line is left out"};
+        }
         return std::nullopt;
+    }
     line.sure = line.name >= 0 || frets;
     return line;
 }
@@ -259,14 +384,28 @@ struct WebNote {
 
 using Problems = std::vector<WebTabProblem>;
 
+// "x3" or ":|": the bars before `bar` are played `count` times.
+struct RepeatMark {
+    int bar = 0;   // column of the bar the mark follows, or of the end of the line
+    int count = 0; // 0 for a ":|" sign with no number, which means twice
+    int line = 0;
+    int column = 0;
+    std::string text;
+};
+
+struct Repeats {
+    std::vector<RepeatMark> marks;
+    std::vector<RepeatMark> starts; // "|:" signs, at the column of their bar
+};
+
 // One string line's notes and bars, in columns counted from the start of its body.
 class LineReader {
 public:
     LineReader(const StringLine& line, int string, std::vector<WebNote>& notes,
-               std::vector<int>& bars, Problems& problems) :
+               std::vector<int>& bars, Repeats& repeats, Problems& problems) :
         m_line(line),
-        m_body(line.body), m_string(string), m_notes(notes), m_bars(bars), m_problems(problems),
-        m_first(notes.size())
+        m_body(line.body), m_string(string), m_notes(notes), m_bars(bars), m_repeats(repeats),
+        m_problems(problems), m_first(notes.size())
     {
     }
 
@@ -275,9 +414,13 @@ public:
         std::size_t at = 0;
         while (at < m_body.size())
             at = step(at);
-        if (!m_line.trailing.empty())
-            report(static_cast<std::size_t>(m_line.trailing.data() - m_body.data()),
-                   "text after the tab not read: " + quoted(m_line.trailing));
+        if (m_line.trailing.empty())
+            return;
+        const auto where = static_cast<std::size_t>(m_line.trailing.data() - m_body.data());
+        if (const std::optional<int> count = repeatCount(m_line.trailing))
+            repeat(m_body.size(), *count, where, m_line.trailing);
+        else
+            report(where, "text after the tab not read: " + quoted(m_line.trailing));
     }
 
 private:
@@ -286,12 +429,16 @@ private:
         const char c = m_body[at];
         if (isDigit(c))
             return fret(at);
-        if (isFill(c) || c == '~') // vibrato changes neither pitch nor time
+        if (isFill(c))
             return at + 1;
-        if (isBar(c)) {
-            m_bars.push_back(static_cast<int>(at));
+        if (c == '~') {
+            // Vibrato changes neither pitch nor time; a run of it is one mark.
+            if (at == 0 || m_body[at - 1] != '~')
+                report(at, "vibrato played as a plain note");
             return at + 1;
         }
+        if (isBar(c))
+            return bar(at);
         if (isDead(c)) {
             add(at, at + 1).dead = true;
             report(at, "dead note: not played");
@@ -334,6 +481,47 @@ private:
             ++end;
         report(at, "mark " + quoted(m_body.substr(at, end - at)) + " not read");
         return end;
+    }
+
+    // A bar, and what a bar can hold after it: a "|:" or ":|" sign, or a stretch such as
+    // "|-- x3 --|" that holds nothing but a repeat count. Neither takes time.
+    std::size_t bar(std::size_t at)
+    {
+        m_bars.push_back(static_cast<int>(at));
+        const char c = m_body[at];
+        // Repeat signs have dots, or stars: "|:" and ":|", "|*" and "*|".
+        const char next = at + 1 < m_body.size() ? m_body[at + 1] : '\0';
+        const bool endSign = (c == ':' || c == '*') && next == '|' && at > 0 &&
+                             m_body.find_first_not_of("|:* \t") < at;
+        if (endSign)
+            repeat(at + 1, 0, at, std::string{c, '|'});
+        if (c == '|' && (next == ':' || next == '*'))
+            m_repeats.starts.push_back(
+                {static_cast<int>(at), 0, m_line.number, column(at), std::string{c, next}});
+        if (c != '|')
+            return at + 1;
+        std::size_t end = at + 1;
+        while (end < m_body.size() && m_body[end] != '|')
+            ++end;
+        const std::string_view inside = m_body.substr(at + 1, end - at - 1);
+        const std::size_t first = inside.find_first_not_of("- \t");
+        if (first == kNone)
+            return at + 1;
+        const std::string_view mark =
+            inside.substr(first, inside.find_last_not_of("- \t") + 1 - first);
+        const std::optional<int> count = repeatCount(mark);
+        if (!count)
+            return at + 1;
+        repeat(at, *count, at + 1 + first, mark);
+        for (std::size_t i = at + 1; i < end; ++i)
+            m_bars.push_back(static_cast<int>(i));
+        return end;
+    }
+
+    void repeat(std::size_t bar, int count, std::size_t at, std::string_view text)
+    {
+        m_repeats.marks.push_back(
+            {static_cast<int>(bar), count, m_line.number, column(at), std::string(text)});
     }
 
     bool startsNote(std::size_t at) const
@@ -447,6 +635,7 @@ private:
     int m_string;
     std::vector<WebNote>& m_notes;
     std::vector<int>& m_bars;
+    Repeats& m_repeats;
     Problems& m_problems;
     std::size_t m_first; // this line's first note in m_notes
     std::size_t m_lastEnd = kNone;
@@ -458,8 +647,11 @@ private:
 
 struct System {
     std::vector<StringLine> lines;
-    // The line just below, when it holds only slap and pop letters under the notes.
+    // The lines just above and below, when they hold only slap and pop letters by the notes.
+    std::optional<Line> techniquesAbove;
     std::optional<Line> techniques;
+    // "(x2)" or "play 4x" on a line of its own right below the system.
+    std::optional<RepeatMark> repeat;
 };
 
 bool isTechniqueLine(std::string_view text)
@@ -558,6 +750,74 @@ std::optional<Names> headerTuning(std::string_view value, const Names& usual,
     return distance(reversed, usual, strings) < distance(names, usual, strings) ? reversed : names;
 }
 
+// Tabs this program wrote: blocks of a rhythm line ("|   q  e."), one line per string headed
+// by its name and written in cells of three ("G --5H-7\\12"), and an articulation line
+// ("> " and slap, pop and rest marks). Their durations are read as written.
+struct BlockAt {
+    std::size_t first = 0; // index of the rhythm line among the lines
+    int strings = 0;
+};
+
+bool onlyOf(std::string_view text, std::string_view allowed)
+{
+    return text.find_first_not_of(allowed) == kNone;
+}
+
+bool isRhythmLine(std::string_view text)
+{
+    return (text == "|" || text.starts_with("| ")) && onlyOf(text.substr(1), " seqhw.");
+}
+
+bool isBlockStringLine(std::string_view text)
+{
+    // ASCII: the reader counts columns in characters, the import in bytes.
+    const auto ascii = [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; };
+    // A name is a character and a blank or "#": never "G|", which heads a web tab's line.
+    return text.size() >= 2 && ascii(text[0]) && (text[1] == ' ' || text[1] == '#') &&
+           text[0] != '>' && text[0] != '|' && text[0] != ' ' &&
+           onlyOf(text.substr(2), "-0123456789HP/\\~");
+}
+
+bool isArticulationLine(std::string_view text)
+{
+    return (text == ">" || text.starts_with("> ") || text.starts_with("  ")) &&
+           onlyOf(text.substr(1), " +.r");
+}
+
+// A saved tab file opens with a header whose legend ("  --x~~x~~x: triplets") would read as
+// a string line; it ends at the second rule of "=".
+std::size_t savedHeaderLines(const std::vector<Line>& lines)
+{
+    if (lines.empty() || !lines.front().text.starts_with("FTH"))
+        return 0;
+    int rules = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view text = lines[i].text;
+        if (text.size() >= 20 && onlyOf(text, "=") && ++rules == 2)
+            return i + 1;
+    }
+    return 0;
+}
+
+std::vector<BlockAt> findBlocks(const std::vector<Line>& lines)
+{
+    std::vector<BlockAt> blocks;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!isRhythmLine(lines[i].text))
+            continue;
+        std::size_t j = i + 1;
+        while (j < lines.size() && j - i <= kMaxStrings && isBlockStringLine(lines[j].text))
+            ++j;
+        const auto strings = static_cast<int>(j - i - 1);
+        if (strings < kMinStrings || strings > kMaxStrings || j == lines.size() ||
+            !isArticulationLine(lines[j].text))
+            continue;
+        blocks.push_back({i, strings});
+        i = j;
+    }
+    return blocks;
+}
+
 class NoNeck final : public instrument::NeckGrid {
 public:
     void setRowCount(int) override {}
@@ -601,15 +861,26 @@ public:
 
     ImportedTab run(std::string_view text)
     {
-        const std::vector<Line> lines = splitLines(text);
-        std::vector<System> systems = findSystems(lines);
-        m_tab.strings = chooseStrings(systems);
-        for (const System& system : systems) {
-            if (static_cast<int>(system.lines.size()) == m_tab.strings.value())
-                readSystem(system);
+        if (text.size() > kLargestWebTab) {
+            m_tab.problems.push_back({1, 1, "the text " + tooLong()});
+            return std::move(m_tab);
         }
-        m_tab.tuning = tuning();
-        write();
+        PlainText plain(text, m_tab.problems);
+        const std::vector<Line>& lines = plain.lines();
+        if (const std::vector<BlockAt> blocks = findBlocks(lines); !blocks.empty()) {
+            readBlocks(lines, blocks);
+        } else {
+            std::vector<System> systems = findSystems(lines);
+            m_tab.strings = chooseStrings(systems);
+            for (const System& system : systems) {
+                m_tab.stringLines += static_cast<int>(system.lines.size());
+                if (static_cast<int>(system.lines.size()) == m_tab.strings.value())
+                    readSystem(system);
+            }
+            m_tab.tuning = tuning();
+            write();
+        }
+        plain.placeInOriginal(m_tab.problems);
         std::stable_sort(m_tab.problems.begin(), m_tab.problems.end(),
                          [](const WebTabProblem& a, const WebTabProblem& b) {
                              return a.line != b.line ? a.line < b.line : a.column < b.column;
@@ -618,33 +889,160 @@ public:
     }
 
 private:
+    // Blocks of the count most have are read; the rest of the text is looked through only for
+    // string lines, which have no rhythm to join the blocks with.
+    void readBlocks(const std::vector<Line>& lines, const std::vector<BlockAt>& blocks)
+    {
+        std::array<int, kMaxStrings + 1> votes{};
+        int chosen = 0;
+        for (const BlockAt& block : blocks) {
+            if (++votes[static_cast<std::size_t>(block.strings)] >
+                votes[static_cast<std::size_t>(chosen)])
+                chosen = block.strings;
+        }
+        m_tab.strings = instrument::StringCount(chosen);
+        const BlockAt& model = *std::find_if(blocks.begin(), blocks.end(),
+                                             [&](const BlockAt& b) { return b.strings == chosen; });
+        if (chosen == kMaxStrings)
+            m_tab.tuning.followStringCount(kMinStrings, kMaxStrings);
+        for (int k = 1; k <= chosen; ++k) {
+            const std::string_view head = lines[model.first + static_cast<std::size_t>(k)].text;
+            if (instrument::isNoteName(head.substr(0, 2)))
+                m_tab.tuning.set(k, std::string(head.substr(0, 2)));
+        }
+
+        std::vector<char> inBlock(lines.size(), 0);
+        for (const BlockAt& block : blocks) {
+            std::fill_n(inBlock.begin() + static_cast<std::ptrdiff_t>(block.first),
+                        block.strings + 2, 1);
+            m_tab.stringLines += block.strings;
+            if (block.strings != chosen)
+                m_tab.problems.push_back({lines[block.first].number, 1,
+                                          "block of " + std::to_string(block.strings) +
+                                              " strings where the tab has " +
+                                              std::to_string(chosen) + ": left out"});
+        }
+        std::optional<WebTabProblem> rejected;
+        for (std::size_t i = savedHeaderLines(lines); i < lines.size(); ++i) {
+            if (inBlock[i] != 0)
+                continue;
+            const std::optional<StringLine> line = readStringLine(lines[i], rejected);
+            if (line && line->sure)
+                m_tab.problems.push_back({line->number, static_cast<int>(line->bodyStart) + 1,
+                                          "string line with no rhythm line above it, among "
+                                          "blocks that have one: left out"});
+            else if (rejected)
+                m_tab.problems.push_back(*rejected);
+        }
+        for (const BlockAt& block : blocks) {
+            if (block.strings == chosen)
+                readBlock(lines, block);
+        }
+        // Rests alone are no tab that sounds.
+        if (m_tab.notes == 0)
+            m_tab.lines.clear();
+    }
+
+    // Read by the score reader, then written again from the columns it read: what it could
+    // not read is listed and left out, and the rest keeps every character it had.
+    void readBlock(const std::vector<Line>& lines, const BlockAt& block)
+    {
+        const auto rows = static_cast<std::size_t>(block.strings) + 2;
+        std::vector<std::string> text(rows);
+        std::size_t width = 0;
+        for (std::size_t r = 0; r < rows; ++r) {
+            text[r] = lines[block.first + r].text;
+            width = std::max(width, text[r].size());
+        }
+        // An editor may have stripped the blanks the rhythm and articulation lines end in.
+        text.front().resize(width, ' ');
+        text.back().resize(width, ' ');
+        const std::vector<std::string_view> views(text.begin(), text.end());
+        const score::Score read =
+            score::readScore(views, m_tab.strings, m_tab.tuning, score::kDefaultTempo);
+        const int number = lines[block.first].number;
+        for (const score::Skip& skip : read.skipped)
+            m_tab.problems.push_back(
+                {number, skip.offset + 1, "column that could not be read: left out"});
+        if (read.columns.empty())
+            return;
+
+        std::vector<std::string> out(rows);
+        out.front() = engine::kRhythmPrefix;
+        for (int k = 1; k <= block.strings; ++k) {
+            const std::string head = text[static_cast<std::size_t>(k)].substr(0, 2);
+            out[static_cast<std::size_t>(k)] =
+                instrument::isNoteName(head) ? head : m_tab.tuning.at(k);
+        }
+        out.back() = text.back().starts_with(engine::kRestArticulationPrefix)
+                         ? engine::kRestArticulationPrefix
+                         : engine::kArticulationPrefix;
+        for (const score::Column& column : read.columns) {
+            const auto offset = static_cast<std::size_t>(column.offset);
+            for (std::size_t r = 0; r < rows; ++r)
+                out[r] += text[r].substr(offset, static_cast<std::size_t>(column.width));
+            m_tab.notes += static_cast<int>(column.notes.size());
+        }
+        m_tab.lines.insert(m_tab.lines.end(), out.begin(), out.end());
+    }
+
     std::vector<System> findSystems(const std::vector<Line>& lines)
     {
         std::vector<System> systems;
         System run;
-        const auto close = [&](const Line* below) {
+        std::optional<WebTabProblem> rejected;
+        // Lines below a system taken as its marks; a line is no mark of two systems.
+        std::size_t taken = 0;
+        const auto repeatLine = [&](std::size_t i) -> std::optional<RepeatMark> {
+            if (i >= lines.size() || i < taken)
+                return std::nullopt;
+            const std::optional<int> count = repeatCount(lines[i].text);
+            if (!count)
+                return std::nullopt;
+            const std::string_view text = trimmed(lines[i].text);
+            const int column = static_cast<int>(text.data() - lines[i].text.data()) + 1;
+            return RepeatMark{0, *count, lines[i].number, column, std::string(text)};
+        };
+        const auto close = [&](std::size_t below) {
             const bool sure = std::any_of(run.lines.begin(), run.lines.end(),
                                           [](const StringLine& l) { return l.sure; });
             if (sure) {
-                if (below != nullptr && isTechniqueLine(below->text))
-                    run.techniques = *below;
+                if (below < lines.size() && isTechniqueLine(lines[below].text)) {
+                    run.techniques = lines[below];
+                    taken = ++below;
+                }
+                if ((run.repeat = repeatLine(below)))
+                    taken = below + 1;
                 systems.push_back(std::move(run));
             }
             run = System();
         };
-        for (const Line& line : lines) {
-            if (std::optional<StringLine> string = readStringLine(line)) {
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const Line& line = lines[i];
+            if (std::optional<StringLine> string = readStringLine(line, rejected)) {
+                if (run.lines.empty() && i > 0 && i - 1 >= taken) {
+                    const Line& above = lines[i - 1];
+                    if (isTechniqueLine(above.text))
+                        run.techniquesAbove = above;
+                    else if (const std::optional<RepeatMark> mark = repeatLine(i - 1))
+                        m_tab.problems.push_back(
+                            {mark->line, mark->column,
+                             "repeat " + quoted(mark->text) +
+                                 " above a tab: which bars it repeats is not clear, played once"});
+                }
                 run.lines.push_back(*string);
                 continue;
             }
+            if (rejected)
+                m_tab.problems.push_back(*rejected);
             if (!run.lines.empty())
-                close(&line);
+                close(i);
             if (!m_header)
                 if (const std::optional<std::string_view> value = tuningHeader(line.text))
                     m_header = Line{*value, line.number};
         }
         if (!run.lines.empty())
-            close(nullptr);
+            close(lines.size());
         return systems;
     }
 
@@ -733,8 +1131,10 @@ private:
         std::vector<WebNote> notes;
         std::vector<std::vector<int>> bars(n);
         std::vector<int> ends(n);
+        std::vector<Repeats> repeats(n);
         for (std::size_t k = 0; k < n; ++k) {
-            LineReader(system.lines[k], static_cast<int>(k) + 1, notes, bars[k], m_tab.problems)
+            LineReader(system.lines[k], static_cast<int>(k) + 1, notes, bars[k], repeats[k],
+                       m_tab.problems)
                 .read();
             ends[k] = static_cast<int>(system.lines[k].body.size());
         }
@@ -780,6 +1180,9 @@ private:
             m_onsets.push_back({m_notes.size(), 1, note.start, note.end, 0});
             m_notes.push_back(note);
         }
+        if (system.techniquesAbove)
+            markTechniques(*system.techniquesAbove, system.lines.front(), shift.front(),
+                           firstOnset);
         if (system.techniques)
             markTechniques(*system.techniques, system.lines.back(), shift.back(), firstOnset);
 
@@ -801,6 +1204,143 @@ private:
         }
         if (closest > 0)
             m_closest.push_back(closest);
+
+        Repeats all;
+        for (std::size_t k = 0; k < n; ++k) {
+            for (RepeatMark mark : repeats[k].marks) {
+                mark.bar += shift[k];
+                all.marks.push_back(std::move(mark));
+            }
+            for (RepeatMark start : repeats[k].starts) {
+                start.bar += shift[k];
+                all.starts.push_back(std::move(start));
+            }
+        }
+        if (system.repeat) {
+            all.marks.push_back(*system.repeat);
+            all.marks.back().bar = *std::max_element(ends.begin(), ends.end());
+        }
+        playRepeats(std::move(all), firstOnset);
+    }
+
+    // Marks with no note starting between them are one mark: the same count written on
+    // several lines, or a ":|" sign with its count after it.
+    std::vector<RepeatMark> joinedMarks(std::vector<RepeatMark> marks, std::size_t firstOnset) const
+    {
+        std::stable_sort(marks.begin(), marks.end(),
+                         [](const RepeatMark& a, const RepeatMark& b) { return a.bar < b.bar; });
+        std::vector<RepeatMark> joined;
+        for (RepeatMark& mark : marks) {
+            if (!joined.empty() &&
+                firstAt(joined.back().bar, firstOnset) == firstAt(mark.bar + 1, firstOnset)) {
+                RepeatMark& last = joined.back();
+                if (last.count == 0 || (mark.count != 0 && mark.count > last.count)) {
+                    last.count = mark.count;
+                    last.line = mark.line;
+                    last.column = mark.column;
+                    last.text = mark.text;
+                }
+                continue;
+            }
+            joined.push_back(std::move(mark));
+        }
+        return joined;
+    }
+
+    // The system's first onset at or after `column`, as an index into m_onsets.
+    std::size_t firstAt(int column, std::size_t firstOnset) const
+    {
+        const auto begin = m_onsets.begin() + static_cast<std::ptrdiff_t>(firstOnset);
+        return static_cast<std::size_t>(
+            std::lower_bound(begin, m_onsets.end(), column,
+                             [](const Onset& o, int c) { return o.start < c; }) -
+            m_onsets.begin());
+    }
+
+    // A repeat plays the bars from the "|:" before it, or else, for the first mark of the
+    // system, from its start. A later mark with no "|:" could mean any of the bars before it,
+    // so it is listed and played once.
+    void playRepeats(Repeats repeats, std::size_t firstOnset)
+    {
+        const std::vector<RepeatMark> marks = joinedMarks(std::move(repeats.marks), firstOnset);
+        std::vector<RepeatMark>& starts = repeats.starts;
+        std::stable_sort(starts.begin(), starts.end(),
+                         [](const RepeatMark& a, const RepeatMark& b) { return a.bar < b.bar; });
+        struct Range {
+            std::size_t begin, end;
+            int count;
+        };
+        std::vector<Range> ranges;
+        std::vector<int> used;
+        std::size_t added = 0;
+        int previous = -1;
+        for (const RepeatMark& mark : marks) {
+            int from = previous < 0 ? 0 : -1;
+            const auto before =
+                std::lower_bound(starts.begin(), starts.end(), mark.bar,
+                                 [](const RepeatMark& start, int bar) { return start.bar < bar; });
+            if (before != starts.begin() && std::prev(before)->bar > previous)
+                from = std::prev(before)->bar;
+            used.push_back(from);
+            previous = mark.bar;
+            if (from < 0) {
+                m_tab.problems.push_back(
+                    {mark.line, mark.column,
+                     "repeat " + quoted(mark.text) +
+                         " with no |: before it: which bars it repeats is not clear, played once"});
+                continue;
+            }
+            const Range range{firstAt(from, firstOnset), firstAt(mark.bar, firstOnset),
+                              mark.count == 0 ? 2 : mark.count};
+            if (range.count < 2 || range.begin == range.end)
+                continue;
+            const std::size_t more =
+                (range.end - range.begin) * static_cast<std::size_t>(range.count - 1);
+            if (m_onsets.size() + added + more > kMostOnsets) {
+                m_tab.problems.push_back(
+                    {mark.line, mark.column,
+                     "repeat " + quoted(mark.text) + " would make the tab too long: played once"});
+                continue;
+            }
+            added += more;
+            ranges.push_back(range);
+        }
+        // The same sign on every line is one sign, listed once.
+        std::sort(used.begin(), used.end());
+        for (std::size_t i = 0; i < starts.size(); ++i) {
+            const int bar = starts[i].bar;
+            if ((i > 0 && starts[i - 1].bar == bar) ||
+                std::binary_search(used.begin(), used.end(), bar))
+                continue;
+            m_tab.problems.push_back({starts[i].line, starts[i].column,
+                                      "repeat sign " + quoted(starts[i].text) +
+                                          " with no end or count after it: played once"});
+        }
+        if (ranges.empty())
+            return;
+        // One pass, each range followed by its copies: the ranges come in order and never
+        // overlap.
+        std::vector<Onset> played(m_onsets.begin() + static_cast<std::ptrdiff_t>(firstOnset),
+                                  m_onsets.end());
+        m_onsets.resize(firstOnset);
+        auto range = ranges.begin();
+        for (std::size_t o = 0; o < played.size(); ++o) {
+            m_onsets.push_back(played[o]);
+            if (range == ranges.end() || firstOnset + o + 1 != range->end)
+                continue;
+            for (int time = 1; time < range->count; ++time) {
+                for (std::size_t c = range->begin; c < range->end; ++c) {
+                    Onset copy = played[c - firstOnset];
+                    copy.first = m_notes.size();
+                    for (std::size_t i = 0; i < copy.count; ++i) {
+                        const WebNote note = m_notes[played[c - firstOnset].first + i];
+                        m_notes.push_back(note);
+                    }
+                    m_onsets.push_back(copy);
+                }
+            }
+            ++range;
+        }
     }
 
     // Letters under the lowest string: S and T (thumb) slap, P pops.
@@ -1000,6 +1540,40 @@ private:
 ImportedTab importWebTab(std::string_view text, const WebTabOptions& options)
 {
     return Importer(options).run(text);
+}
+
+bool hasRhythmLines(std::string_view text)
+{
+    if (text.size() > kLargestWebTab)
+        return false;
+    std::vector<WebTabProblem> unused;
+    return !findBlocks(PlainText(text, unused).lines()).empty();
+}
+
+std::string tooLong()
+{
+    return "is longer than " + std::to_string(kLargestWebTab / (1024 * 1024)) +
+           " MB, far more than a tab: not read";
+}
+
+std::string whyNoNotes(const ImportedTab& tab)
+{
+    if (tab.stringLines == 0) {
+        const bool refused =
+            tab.problems.size() == 1 && tab.problems.front().what == "the text " + tooLong();
+        return refused ? tooLong() : "holds no tab lines: a string line looks like G|--5--7--|";
+    }
+    std::string text = "holds " + std::to_string(tab.stringLines) +
+                       (tab.stringLines == 1 ? " string line" : " string lines") +
+                       ", but no note came in";
+    if (tab.problems.empty())
+        return text;
+    const WebTabProblem& first = tab.problems.front();
+    text += ": line " + std::to_string(first.line) + ", column " + std::to_string(first.column) +
+            ": " + first.what;
+    if (tab.problems.size() > 1)
+        text += " (and " + std::to_string(tab.problems.size() - 1) + " more)";
+    return text;
 }
 
 std::string importSummary(const ImportedTab& tab)

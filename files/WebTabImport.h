@@ -14,6 +14,10 @@
 
 namespace quorlin::files {
 
+// Web tabs are a few kilobytes; up to here an import takes well under a second. The window
+// and the command line refuse longer texts before reading them.
+inline constexpr std::size_t kLargestWebTab = 2 * 1024 * 1024;
+
 struct WebTabOptions {
     char smallest = 's'; // the duration of the closest spacing between two notes
     int tabWidth = 80;   // the width the engine fills its blocks to
@@ -33,11 +37,24 @@ struct ImportedTab {
     instrument::Tuning tuning;
     std::vector<std::string> lines; // the tab, block by block
     std::vector<WebTabProblem> problems;
-    int notes = 0; // notes written, chord notes each counted
+    int notes = 0;       // notes written, chord notes each counted
+    int stringLines = 0; // lines read as strings, of the tab or left out
 };
 
-// Empty lines and no notes when the text holds no tab that sounds. Never throws.
+// Empty lines and no notes when the text holds no tab that sounds. Never throws. Blocks this
+// program wrote, with their rhythm lines, keep the durations, techniques, rests and triplets
+// they had; the options are for tabs without a rhythm.
 ImportedTab importWebTab(std::string_view text, const WebTabOptions& options);
+
+// Whether the text holds blocks with a rhythm line, whose durations need no spacing.
+bool hasRhythmLines(std::string_view text);
+
+// Why an import with no note has none, after the text's name: "holds no tab lines: ...", or
+// what was read and what became of the first thing left out.
+std::string whyNoNotes(const ImportedTab& tab);
+
+// "is longer than 2 MB, ...", after the text's name: said when a text that long is refused.
+std::string tooLong();
 
 // One line for the status bar: "12 notes imported; 2 problems, lines 7 to 9".
 std::string importSummary(const ImportedTab& tab);

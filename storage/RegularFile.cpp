@@ -66,12 +66,19 @@ std::string kindProblem(mode_t mode)
     return "It is not a regular file";
 }
 
-FileContent readRegularFile(const std::string& path)
+FileContent readRegularFile(const std::string& path, long long largest)
 {
     FileContent result;
     const int fd = openRegular(path, result.problem, &result.missing);
     if (fd < 0)
         return result;
+    struct stat info {};
+    if (largest >= 0 && ::fstat(fd, &info) == 0 && info.st_size > largest) {
+        result.tooLarge = true;
+        result.problem = "it is larger than " + std::to_string(largest) + " bytes";
+        ::close(fd);
+        return result;
+    }
     char block[65536];
     for (;;) {
         const ssize_t got = ::read(fd, block, sizeof block);

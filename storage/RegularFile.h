@@ -15,13 +15,16 @@ struct FileContent {
     bool ok = false;
     // No such file: a store takes that as empty, a load as an error.
     bool missing = false;
+    // Longer than the caller takes: refused before a byte is read.
+    bool tooLarge = false;
     std::string bytes;
     // Why not, in words for the user.
     std::string problem;
 };
 
-// The whole content of a regular file; anything else is refused unread.
-FileContent readRegularFile(const std::string& path);
+// The whole content of a regular file; anything else, or a file of more than `largest` bytes
+// when that is given, is refused unread.
+FileContent readRegularFile(const std::string& path, long long largest = -1);
 
 // Why `path` is no regular file that can be read (missing, a pipe, a folder...); empty when
 // it is one.

@@ -31,13 +31,14 @@ bool absoluteIn(const char* variable)
 
 } // namespace
 
-FileRead readRegularFile(const QString& path)
+FileRead readRegularFile(const QString& path, qint64 largest)
 {
     const storage::FileContent content =
-        storage::readRegularFile(QFile::encodeName(path).toStdString());
+        storage::readRegularFile(QFile::encodeName(path).toStdString(), largest);
     FileRead result;
     result.ok = content.ok;
     result.missing = content.missing;
+    result.tooLarge = content.tooLarge;
     result.bytes = QByteArray::fromStdString(content.bytes);
     result.problem = QString::fromStdString(content.problem);
     return result;

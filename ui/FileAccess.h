@@ -15,13 +15,16 @@ struct FileRead {
     bool ok = false;
     // No such file: a store takes that as empty, a load as an error.
     bool missing = false;
+    // Longer than the caller takes: refused before a byte is read.
+    bool tooLarge = false;
     QByteArray bytes;
     // Why not, in words for the user.
     QString problem;
 };
 
-// The whole content of a regular file; anything else is refused unread.
-FileRead readRegularFile(const QString& path);
+// The whole content of a regular file; anything else, or a file of more than `largest` bytes
+// when that is given, is refused unread.
+FileRead readRegularFile(const QString& path, qint64 largest = -1);
 
 // The user's file, written whole beside it and renamed over it (through a link, which stays);
 // a character device is written in place; a pipe, socket or folder is refused.

@@ -25,7 +25,7 @@ bool SettingsFileStore::attach(const std::string& path)
         return false;
     FileRead file;
     if (m_file.isEmpty())
-        file = {true, false, m_memory, {}};
+        file = {true, false, false, m_memory, {}};
     else
         file = readRegularFile(m_file);
     if (!file.ok && !file.missing)

@@ -18,10 +18,6 @@ namespace {
 const QString kImportCaption = QStringLiteral("Import ASCII tab");
 const QString kRetuneCaption = QStringLiteral("Change tuning or strings");
 
-// Web tabs are a few kilobytes; reading one takes a fraction of a second up to here, and the
-// window must not stall on a file that only looks like one.
-constexpr std::size_t kLargestImport = 2 * 1024 * 1024;
-
 // A box lists this many; the rest are counted, so a wrecked file cannot make it endless.
 constexpr qsizetype kListed = 12;
 
@@ -50,6 +46,13 @@ QString place(const char* where, int first, int second, const QString& what)
         .arg(what);
 }
 
+QString problemList(const std::vector<files::WebTabProblem>& problems)
+{
+    return listed(problems, [](const files::WebTabProblem& problem) {
+        return place("Line", problem.line, problem.column, QString::fromStdString(problem.what));
+    });
+}
+
 QString pitchText(int pitch)
 {
     return QString::fromStdString(score::pitchName(pitch));
@@ -74,7 +77,11 @@ std::optional<NewTab> TabConversions::importFile(const engine::EditingState& now
     if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = m_dialog->selectedFiles().constFirst();
-    const FileRead file = readRegularFile(path);
+    const FileRead file = readRegularFile(path, static_cast<qint64>(files::kLargestWebTab));
+    if (file.tooLarge) {
+        tooLong();
+        return std::nullopt;
+    }
     if (!file.ok) {
         m_prompter.error(QStringLiteral("The tab could not be read from %1:\r%2.")
                              .arg(QDir::toNativeSeparators(path), file.problem),
@@ -86,14 +93,20 @@ std::optional<NewTab> TabConversions::importFile(const engine::EditingState& now
         tabEmpty, "Import ASCII tab");
 }
 
+void TabConversions::tooLong()
+{
+    m_prompter.error(QStringLiteral("This text is too long to be a tab from the web: Quorlin "
+                                    "imports up to %1 MB.")
+                         .arg(files::kLargestWebTab / (1024 * 1024)),
+                     kImportCaption);
+}
+
 std::optional<NewTab> TabConversions::importText(std::string_view text,
                                                  const engine::EditingState& now, bool tabEmpty,
                                                  const char* label)
 {
-    if (text.size() > kLargestImport) {
-        m_prompter.error(QStringLiteral("This text is too long to be a tab from the web: "
-                                        "Quorlin imports up to 2 MB."),
-                         kImportCaption);
+    if (text.size() > files::kLargestWebTab) {
+        tooLong();
         return std::nullopt;
     }
     // Asked before the spacing, so that a user who keeps the tab is asked nothing more.
@@ -103,11 +116,16 @@ std::optional<NewTab> TabConversions::importText(std::string_view text,
                              kImportCaption))
         return std::nullopt;
     // A web tab has no rhythm: its closest notes are given a value and wider gaps are longer.
-    const int smallest = m_prompter.choose(
-        QStringLiteral("The tab has no rhythm line: Quorlin takes the durations from the "
-                       "spacing.\rWhat is the closest spacing between two notes worth?"),
-        kImportCaption,
-        {QStringLiteral("Sixteenth"), QStringLiteral("Eighth"), QStringLiteral("Cancel")});
+    // A tab with rhythm lines keeps its own durations.
+    const int smallest =
+        files::hasRhythmLines(text)
+            ? 0
+            : m_prompter.choose(
+                  QStringLiteral("The tab has no rhythm line: Quorlin takes the durations from the "
+                                 "spacing.\rWhat is the closest spacing between two notes worth?"),
+                  kImportCaption,
+                  {QStringLiteral("Sixteenth"), QStringLiteral("Eighth"),
+                   QStringLiteral("Cancel")});
     if (smallest != 0 && smallest != 1)
         return std::nullopt;
 
@@ -116,18 +134,24 @@ std::optional<NewTab> TabConversions::importText(std::string_view text,
     options.tabWidth = now.tabWidth;
     const files::ImportedTab imported = files::importWebTab(text, options);
     if (imported.notes == 0 || imported.lines.empty()) {
-        m_prompter.inform(QStringLiteral("No tab lines were found: a string line looks like "
-                                         "\"G|--5--7--|\"."),
-                          kImportCaption);
+        if (imported.stringLines == 0) {
+            m_prompter.inform(QStringLiteral("No tab lines were found: a string line looks like "
+                                             "\"G|--5--7--|\"."),
+                              kImportCaption);
+        } else {
+            const QString read =
+                imported.stringLines == 1
+                    ? QStringLiteral("1 string line was")
+                    : QStringLiteral("%1 string lines were").arg(imported.stringLines);
+            m_prompter.inform(read + QStringLiteral(" read, but no note came in:\r") +
+                                  problemList(imported.problems),
+                              kImportCaption);
+        }
         return std::nullopt;
     }
     if (!imported.problems.empty()) {
         m_prompter.inform(QStringLiteral("The tab was imported, but not all of it:\r") +
-                              listed(imported.problems,
-                                     [](const files::WebTabProblem& problem) {
-                                         return place("Line", problem.line, problem.column,
-                                                      QString::fromStdString(problem.what));
-                                     }),
+                              problemList(imported.problems),
                           kImportCaption);
     }
     NewTab tab;

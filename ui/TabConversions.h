@@ -47,6 +47,8 @@ public:
                                        const engine::EditingState& now);
 
 private:
+    void tooLong();
+
     QWidget& m_window;
     Prompter& m_prompter;
     QPointer<QFileDialog> m_dialog;

@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace quorlin::files {
@@ -290,6 +291,78 @@ TEST(ToUtf8, KeepsUtf8AndReadsEverythingElseAsWindows1252)
     };
     for (const auto& [bytes, utf8] : cases)
         EXPECT_EQ(toUtf8(bytes), utf8) << bytes;
+}
+
+// UTF-16 code units as bytes, in either order, with or without the byte-order mark.
+std::string utf16Bytes(std::u16string_view units, bool bigEndian, bool mark)
+{
+    std::string out;
+    const auto put = [&](char16_t u) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    };
+    if (mark)
+        put(u'\uFEFF');
+    for (const char16_t u : units)
+        put(u);
+    return out;
+}
+
+TEST(Utf16ToUtf8, ReadsEitherByteOrderAndTellsOtherTextApart)
+{
+    struct Case {
+        std::string bytes;
+        std::optional<std::string> utf8;
+    };
+    const Case cases[] = {
+        {utf16Bytes(u"G|-5-|", false, true), "G|-5-|"},
+        {utf16Bytes(u"G|-5-|", true, true), "G|-5-|"},
+        {utf16Bytes(u"G|-5-|\r\n", false, false), "G|-5-|\r\n"},
+        {utf16Bytes(u"G|-5-|\r\n", true, false), "G|-5-|\r\n"},
+        {utf16Bytes(u"Caf\u00E9 \u2013 \U0001F3B8", false, true),
+         "Caf\xC3\xA9 \xE2\x80\x93 \xF0\x9F\x8E\xB8"},
+        // A lone surrogate, a NUL and an odd last byte are no characters.
+        {utf16Bytes(u"A", false, true) + std::string("\x3C\xD8"
+                                                     "B\0\0\0C",
+                                                     7),
+         "A\uFFFDB\uFFFD\uFFFD"},
+        // Without a mark: one NUL in a hundred high bytes missing is still UTF-16.
+        {utf16Bytes(std::u16string(99, u'-') + u"\u4E2D", false, false),
+         std::string(99, '-') + "\xE4\xB8\xAD"},
+        // Not UTF-16: ASCII, UTF-8, NULs on both sides, and, with no mark, text whose
+        // characters have no NUL in them.
+        {"G|-5-|", std::nullopt},
+        {"\xC3\xA9t\xC3\xA9", std::nullopt},
+        {std::string(4, '\0'), std::nullopt},
+        {"", std::nullopt},
+        {utf16Bytes(u"\u4E2D\u6587", false, false), std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(utf16ToUtf8(c.bytes), c.utf8) << c.bytes;
+}
+
+// A tab some Windows editor saved again as UTF-16 loads as it was saved, and says so.
+TEST(TabFile, ReadsUtf16AndSaysSo)
+{
+    const std::string_view tab[] = {"|   q  e", "G ------", "D --5H-7",
+                                    "A ------", "E ------", ">      "};
+    engine::EditingState state;
+    state.tempo = 90;
+    const SongHeader header{"From", "Artist", "Bass", {"first", "second"}};
+    const std::string file = tabFileText(tab, state, header);
+    const LoadedTab utf8 = read(file);
+    ASSERT_TRUE(utf8.problems.empty());
+    const std::u16string units(file.begin(), file.end()); // the file is ASCII
+    for (const bool bigEndian : {false, true}) {
+        for (const bool mark : {false, true}) {
+            const LoadedTab loaded = read(utf16Bytes(units, bigEndian, mark));
+            EXPECT_EQ(std::tuple(loaded.header, loaded.lines, stateOf(loaded)),
+                      std::tuple(utf8.header, utf8.lines, stateOf(utf8)))
+                << bigEndian << mark;
+            EXPECT_EQ(joined(loaded.problems),
+                      "The file is UTF-16 text; it was read as such and is saved as UTF-8.");
+        }
+    }
 }
 
 } // namespace

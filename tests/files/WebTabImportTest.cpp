@@ -2,6 +2,9 @@
 // text. Whatever is imported must read back as music with no column skipped.
 
 #include "files/WebTabImport.h"
+#include "engine/Staff.h"
+#include "engine/VectorTabText.h"
+#include "files/TabFile.h"
 #include "score/Score.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +54,17 @@ std::string describe(const score::Score& read, std::size_t from, std::string_vie
                 out += "-HP\\/+."[static_cast<int>(n.technique)];
             out += &n == &c.notes.back() ? "" : ",";
         }
-        out += std::string(1, c.symbol) + (c.dotted ? "." : "");
+        out += std::string(1, c.symbol) + (c.dotted ? "." : "") + (c.triplet ? "3" : "");
+    }
+    return out;
+}
+
+// UTF-16 as some Windows editors save it, with or without the byte-order mark.
+std::string utf16(std::string_view ascii, bool bigEndian, bool mark)
+{
+    std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+    for (const char c : ascii) {
+        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
     }
     return out;
 }
@@ -80,16 +93,18 @@ TEST(ImportWebTab, Texts)
          "23e 25e 26s 38e 45e. 26e 38e 43q 40e 23h r:s", ""},
         {sample("six_strings.txt"), "C G D A E B ", "7 notes imported", 0,
          "23s 38,33s 50e 55,50,43q", ""},
-        {sample("forum_post.txt"), "G D A E ", "18 notes imported; 1 problem, line 8", 4,
-         "29s 29s 31s 31s 38s 40s 38s 31e 31s", "8:41 text"},
+        // "||: :||" plays the first bar twice; the "x2" after the second bar could mean it or
+        // the whole line, so it is listed and played once. "|* *|" repeats the second system.
+        {sample("forum_post.txt"), "G D A E ", "30 notes imported; 1 problem, line 8", 4,
+         "29s 29s 29s 29s 36s 38s 29s 29s 31s", "8:41 repeat"},
         // "Eb|" beside "G|" is aligned by the bars; a later system's other names are reported.
         {sample("flats.txt"), "F#C#G#D#", "7 notes imported; 3 problems, lines 13 to 15", 0,
          "28s 34e 41s 45q 30s 37e 44s", "13:1 string, 14:1 string, 15:1 string"},
-        {sample("techniques.txt"), "G D A E ", "30 notes imported; 10 problems, lines 4 to 17", 0,
+        {sample("techniques.txt"), "G D A E ", "30 notes imported; 11 problems, lines 4 to 17", 0,
          "36s 38\\s 38s 36/s 43s 45Hs 43Ps r:s 31e 45e 50e 41e 38+s 40.e 38s 40\\s r:s 45s 31s "
          "50s 48Ps 38+s 50.,45.s 31+s 38e 40e 50,47H,40s 36s 38He",
          "4:24 ghost, 4:28 harmonic, 5:31 tap, 6:18 dead, 6:21 bend, 9:17 mark, 10:14 fret, "
-         "15:10 slide, 15:18 hammer-on, 17:26 S"},
+         "11:19 vibrato, 15:10 slide, 15:18 hammer-on, 17:26 S"},
         // The seventh of twelve systems is spaced twice as wide: its notes alone are longer.
         {sample("wide.txt"), "G D A E ", "96 notes imported", 47,
          "35s 40e 33e 36e 30e 33e 30e 36e 33e 28s", ""},
@@ -115,15 +130,78 @@ TEST(ImportWebTab, Texts)
         {"G|--------|\nD|--------|\nA|-3-x-x-|\nE|--------|\n", "G D A E ",
          "1 note imported; 2 problems, line 3", 0, "36s r:s r:s", "3:6 dead, 3:8 dead"},
     };
+    const std::string tab = "G|-------|\nD|-------|\nA|-3---5-|\nE|-------|\n";
+    rows.insert(
+        rows.end(),
+        {
+            // Slap and pop letters above the top string or below the lowest.
+            {"   T   P\n" + tab, "G D A E ", "2 notes imported", 0, "36+s 38.s", ""},
+            {tab + "   S   P\n", "G D A E ", "2 notes imported", 0, "36+s 38.s", ""},
+            // Repeats after the last bar, as a stretch of their own, and from a "|:" sign.
+            {"G|-------|\nD|-------|\nA|-3---5-| x3\nE|-------|\n", "G D A E ", "6 notes imported",
+             0, "36s 38s 36s 38s 36s 38s", ""},
+            {"G|-------|--------|\nD|-------|--------|\nA|-3---5-|-- x3 --|\nE|-------|--------|\n",
+             "G D A E ", "6 notes imported", 0, "36s 38s 36s 38s 36s 38s", ""},
+            {"G|---|:-------:|\nD|---|:-------:|\nA|-3-|:-5---7-:|\nE|---|:-------:|  play 2x\n",
+             "G D A E ", "5 notes imported", 0, "36s 38s 40s 38s 40s", ""},
+            {"G|---|:-------:|\nD|---|:-------:|\nA|-3-|:-5---7-:|\nE|---|:-------:|\n", "G D A E ",
+             "5 notes imported", 0, "36s 38s 40s 38s 40s", ""},
+            {"G|*-----*|\nD|*-----*|\nA|*-3-5-*|\nE|*-----*|\n", "G D A E ", "4 notes imported", 0,
+             "36s 38s 36s 38s", ""},
+            // A "|:" that nothing ends is listed once, not once a line.
+            {"G|-----|:-----|\nD|-----|:-----|\nA|-3---|:-5---|\nE|-----|:-----|\n", "G D A E ",
+             "2 notes imported; 1 problem, line 1", 0, "36s 38s", "1:8 repeat"},
+            // The first mark repeats from the start; a second one with no "|:" is listed.
+            {"G|-----|------|-----|------|\nD|-----|------|-----|------|\n"
+             "A|-3---|--x2--|-5---|--x2--|\nE|-----|------|-----|------|\n",
+             "G D A E ", "3 notes imported; 1 problem, line 3", 0, "36s 36s 38s", "3:24 repeat"},
+            // A dense legato line is a string like any other.
+            {"G|---------------|\nD|---------------|\nA|---------------|\n"
+             "E|---------------|\nB|-0h2p0h2p0h2p0-|\n",
+             "G D A E B ", "7 notes imported", 0, "23s 25Hs 23Ps 25Hs 23Ps 25Hs 23Ps", ""},
+            {"e|-0h2p0h2p0--|\nB|------------|\nG|------------|\nD|------------|\nA|------------|\n"
+             "E|------------|\n",
+             "E B G D A E ", "5 notes imported", 0, "52s 54Hs 52Ps 54Hs 52Ps", ""},
+            // A string line holding what no tab writes is named, not its neighbours.
+            {"G|--5--7--|\nD|---------|\nA|---------|\nE|---------|\nB|--5-##-7-|\n", "G D A E ",
+             "2 notes imported; 1 problem, line 5", 0, "48s 50s", "5:7 \"##\""},
+            // A web tab under a line of note values is still a web tab.
+            {"|  q   q\nG|-3---5-\nD|-------\nA|-------\nE|-------\n    \n", "G D A E ",
+             "2 notes imported", 0, "46s 48s", ""},
+            // A block of rests alone sounds nothing.
+            {"|   q\nG ---\nD ---\nA ---\nE ---\n>   r\n", "G D A E ", "No notes imported", 0, "",
+             ""},
+            // Long dashes and box-drawing bars are read as "-" and "|", and said once.
+            {"G|\u2013\u2013\u2013\u2013\u2013\u2013\u2013|\nD|\u2014\u2014\u2014\u2014\u2014"
+             "\u2014\u2014|\nA|-3---5-|\nE|-------|\n",
+             "G D A E ", "2 notes imported; 1 problem, line 1", 0, "36s 38s", "1:3 long"},
+            {"G\u2502\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2502\nD\u2502\u2500\u2500\u2500"
+             "\u2500\u2500\u2500\u2500\u2502\nA\u2502\u25003\u2500\u2500\u25005\u2500\u2502\n"
+             "E\u2502\u2500\u2500\u2500\u2500\u2500\u2500\u2500\u2502\n",
+             "G D A E ", "2 notes imported; 1 problem, line 1", 0, "36s 38s", "1:2 long"},
+            // A place after long dashes is counted in the bytes the text has.
+            {"G|-------|\nD|-------|\nA|\u2013\u20133\u2013\u2013x\u2013|\nE|-------|\n",
+             "G D A E ", "1 note imported; 2 problems, line 3", 0, "36s r:s",
+             "3:3 long, 3:16 dead"},
+            // UTF-16, little- or big-endian, with or without its mark.
+            {utf16(tab, false, true), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
+             "36s 38s", "1:1 the"},
+            {utf16(tab, true, false), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
+             "36s 38s", "1:1 the"},
+        });
     // Prose right above or below a tab must not join it as a fifth string.
     const std::string small = "G|-------|\nD|-------|\nA|---5---|\nE|-3---3-|\n";
     for (const std::string line :
          {"Am        G       F", "  1 + 2 + 3 + 4 +", "E-mail me for the rest", "---- Verse ----",
-          "A - B - C - D", "-------------------", "(x2)", "| G | D | C |", "PM-----------|",
+          "A - B - C - D", "-------------------", "| G | D | C |", "PM-----------|",
           "Tuning: Drop D"}) {
         for (const std::string& text : {line + '\n' + small, small + line})
             rows.push_back({text, "G D A E ", "3 notes imported", 0, "31s 38s 31s", ""});
     }
+    // A repeat below a tab plays it again; above it, it could belong to the tab before.
+    rows.push_back({small + "(x2)", "G D A E ", "6 notes imported", 0, "31s 38s 31s 31s", ""});
+    rows.push_back({"(x2)\n" + small, "G D A E ", "3 notes imported; 1 problem, line 1", 0,
+                    "31s 38s 31s", "1:1 repeat"});
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text.substr(0, 80));
         const ImportedTab tab = importWebTab(row.text, {});
@@ -205,6 +283,189 @@ TEST(ImportWebTab, RandomTabsReadBackNoteForNote)
         }
         ASSERT_EQ(actual, expected) << text;
         EXPECT_TRUE(tab.problems.empty()) << text;
+    }
+}
+
+class NoNeck final : public instrument::NeckGrid {
+public:
+    void setRowCount(int) override {}
+    void setCell(int, int, const std::string&) override {}
+};
+
+// One user action: 'n' a note ('c' a chord note), 't' a triplet, 'r' a rest, 'j' New line.
+struct Act {
+    char kind = 'n';
+    char symbol = 'q';
+    int string = 1;
+    int fret = 0;
+    engine::Technique technique = engine::Technique::Default;
+    bool dotted = false;
+};
+
+std::vector<std::string> written(int strings, int width, const std::vector<Act>& acts)
+{
+    engine::VectorTabText text;
+    NoNeck neck;
+    engine::Staff staff(text, neck);
+    staff.setStringCount(strings);
+    staff.setTabWidth(width);
+    for (const Act& a : acts) {
+        switch (a.kind) {
+        case 'r':
+            staff.setRest(a.symbol, a.dotted);
+            break;
+        case 'j':
+            staff.JumpLine();
+            break;
+        case 't':
+            staff.WriteTriplet(a.string, a.fret, a.symbol, a.dotted);
+            break;
+        default:
+            EXPECT_EQ(
+                staff.Dropped({a.fret, a.string, a.symbol,
+                               a.kind == 'c' ? engine::Technique::Chord : a.technique, a.dotted}),
+                engine::DropOutcome::Written);
+        }
+    }
+    return text.lines();
+}
+
+std::string joined(const std::vector<std::string>& lines, std::string_view end)
+{
+    std::string out;
+    for (const std::string& line : lines)
+        out += line + std::string(end);
+    return out;
+}
+
+// The columns as music: what a tab written again elsewhere must keep.
+std::vector<
+    std::tuple<std::int64_t, std::int64_t, char, bool, bool, bool, std::vector<score::Note>>>
+music(const score::Score& read)
+{
+    std::vector<
+        std::tuple<std::int64_t, std::int64_t, char, bool, bool, bool, std::vector<score::Note>>>
+        out;
+    for (const score::Column& c : read.columns)
+        out.emplace_back(c.start, c.length, c.symbol, c.dotted, c.triplet, c.rest, c.notes);
+    return out;
+}
+
+// A tab this program wrote, copied to the clipboard or saved, comes back with the durations,
+// techniques, rests and triplets it had, however it travelled.
+TEST(ImportWebTab, OwnTabsComeBackAsWritten)
+{
+    using engine::Technique;
+    struct Row {
+        const char* name;
+        int strings;
+        int width;
+        std::vector<Act> acts;
+        const char* columns; // as `describe` gives them, from the rules
+    };
+    const std::vector<Row> rows = {
+        {"hammer-on, slides, slap, pop and rests",
+         4,
+         80,
+         {{'n', 'q', 3, 0},
+          {'n', 'e', 3, 3, Technique::HammerOn},
+          {'n', 'e', 3, 5, Technique::Slide},
+          {'n', 'e', 3, 3, Technique::Slide},
+          {'r', 'q'},
+          {'n', 'q', 2, 7, Technique::Slap},
+          {'n', 'e', 1, 5, Technique::Pop, true},
+          {'n', 's', 1, 3, Technique::PullOff},
+          {'r', 'h', 0, 0, Technique::Default, true}},
+         "33q 36He 38\\e 36/e r:q 45+q 48.e. 46Ps r:h."},
+        {"a rest first, a triplet and a chord over two blocks",
+         5,
+         20,
+         {{'r', 'e'},
+          {'t', 'e', 2, 5},
+          {'n', 'q', 5, 0, Technique::Slap},
+          {'c', 'q', 3, 2},
+          {'j'},
+          {'n', 'w', 4, 12, Technique::Default, true},
+          {'n', 'h', 4, 14, Technique::Slide}},
+         "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h"},
+        {"six strings, two-digit frets, a pop chord and a block starting with a pull-off",
+         6,
+         30,
+         {{'n', 's', 1, 10},
+          {'n', 's', 6, 24, Technique::Pop},
+          {'c', 's', 1, 22},
+          {'t', 'q', 6, 3, Technique::Default, true},
+          {'n', 'e', 6, 5, Technique::HammerOn},
+          {'j'},
+          {'n', 'e', 2, 7, Technique::PullOff}},
+         "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<std::string> lines = written(row.strings, row.width, row.acts);
+        const std::vector<std::string_view> views(lines.begin(), lines.end());
+        instrument::Tuning tuning;
+        if (row.strings == 6)
+            tuning.followStringCount(4, 6);
+        const score::Score original =
+            score::readScore(views, instrument::StringCount(row.strings), tuning, 100);
+        ASSERT_EQ(describe(original, 0, row.columns), row.columns);
+
+        engine::EditingState state;
+        state.stringCount = instrument::StringCount(row.strings);
+        state.tuning = tuning;
+        std::string stripped;
+        for (const std::string& line : lines)
+            stripped += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
+        const std::string saved = tabFileText(views, state, SongHeader());
+        const std::vector<std::pair<const char*, std::string>> texts = {
+            {"copied", joined(lines, "\n")},
+            {"CR LF", joined(lines, "\r\n")},
+            {"blanks stripped", stripped},
+            {"saved", saved},
+            {"saved as UTF-16", utf16(saved, false, true)},
+        };
+        for (const auto& [how, text] : texts) {
+            SCOPED_TRACE(how);
+            EXPECT_TRUE(hasRhythmLines(text));
+            // The spacing asked for a web tab must change nothing here.
+            for (const char smallest : {'s', 'e'}) {
+                WebTabOptions options;
+                options.smallest = smallest;
+                const ImportedTab tab = importWebTab(text, options);
+                EXPECT_EQ(tab.strings.value(), row.strings);
+                const score::Score read = readBack(tab);
+                EXPECT_EQ(music(read), music(original));
+                const bool wide = std::string_view(how) == "saved as UTF-16";
+                EXPECT_EQ(tab.problems.size(), wide ? 1U : 0U);
+            }
+        }
+    }
+}
+
+// An import that brings no note says what it found and why nothing came of it.
+TEST(ImportWebTab, SaysWhyNoNoteCameIn)
+{
+    const std::pair<std::string, std::string> rows[] = {
+        {"", "holds no tab lines: a string line looks like G|--5--7--|"},
+        {"Just words about the song.\n",
+         "holds no tab lines: a string line looks like G|--5--7--|"},
+        {"G|-----|\nD|-----|\nA|--25-|\nE|-----|\n",
+         "holds 4 string lines, but no note came in: line 3, column 5: fret 25 is past the neck: "
+         "not played"},
+        {"G|-----|\nD|-x---|\nA|---x-|\nE|-----|\n",
+         "holds 4 string lines, but no note came in: line 2, column 4: dead note: not played "
+         "(and 1 more)"},
+        {"G|--5--|\nD|-----|\nA|-----|\n",
+         "holds 3 string lines, but no note came in: line 1, column 2: 3 string lines, but a bass "
+         "has 4, 5 or 6 strings: left out"},
+        {std::string(kLargestWebTab + 1, '-'),
+         "is longer than 2 MB, far more than a tab: not read"},
+    };
+    for (const auto& [text, why] : rows) {
+        const ImportedTab tab = importWebTab(text, {});
+        EXPECT_EQ(tab.notes, 0);
+        EXPECT_EQ(whyNoNotes(tab), why) << text.substr(0, 40);
     }
 }
 

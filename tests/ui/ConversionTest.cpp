@@ -187,6 +187,36 @@ private slots:
         QCOMPARE(fileStatus->text(), QStringLiteral("song.tab"));
     }
 
+    // "To clipboard", then "Paste tab as notes": the tab comes back as it was, with its own
+    // durations, so no spacing is asked for.
+    void copiedTabPastesBackAsItWas()
+    {
+        Window w;
+        const QString song = w.dir.filePath(QStringLiteral("song.tab"));
+        QFile saved(song);
+        QVERIFY(saved.open(QIODevice::WriteOnly));
+        saved.write("FTH80:G D A E ;\r\n====================\r\n\r\n"
+                    "|   q  e  e e.  s  q  e\r\n"
+                    "G --------------------5\r\n"
+                    "D --0H-3\\-5/-3---------\r\n"
+                    "A ---------------------\r\n"
+                    "E -----------------0---\r\n"
+                    ">               r  +  .\r\n\r\n");
+        saved.close();
+        w.form.openAtStart(song);
+        const QString loaded = w.tab();
+        const QList<int> pitches{38, 41, 43, 41, 28, 48};
+        QCOMPARE(w.pitches(), pitches);
+        w.run(Command::Copy);
+        w.prompter.answers = {true};
+        w.prompter.asked.clear();
+        w.run(Command::PasteTabAsNotes);
+        QCOMPARE(w.undoText(), QStringLiteral("&Undo Paste tab as notes"));
+        QCOMPARE(w.tab(), loaded);
+        QCOMPARE(w.pitches(), pitches);
+        QVERIFY(!w.prompter.asked.join('\n').contains(QStringLiteral("spacing")));
+    }
+
     void nothingToImportChangesNothing()
     {
         Window w;
@@ -195,7 +225,11 @@ private slots:
         const std::pair<QString, const char*> cases[] = {
             {QString(), "No tab lines"},
             {QStringLiteral("Just a few words about the song.\n"), "No tab lines"},
-            {QStringLiteral("G|--|\n"), "No tab lines"},
+            {QStringLiteral("G|--|\n"), "1 string line was read, but no note came in:\rLine 1, "
+                                        "column 2: 1 string line, but a bass has 4, 5 or 6"},
+            // Lines were read, but their only note is past the neck: said so, with its place.
+            {QStringLiteral("G|-----|\nD|-----|\nA|--25-|\nE|-----|\n"),
+             "4 string lines were read, but no note came in:\rLine 3, column 5: fret 25"},
             {huge, "too long"}};
         for (const auto& [text, said] : cases) {
             QGuiApplication::clipboard()->setText(text);
@@ -203,7 +237,8 @@ private slots:
             w.prompter.asked.clear();
             w.run(Command::PasteTabAsNotes);
             QVERIFY(w.tab().isEmpty());
-            QVERIFY(w.prompter.asked.constLast().contains(QLatin1String(said)));
+            QVERIFY2(w.prompter.asked.constLast().contains(QLatin1String(said)),
+                     qPrintable(w.prompter.asked.constLast()));
             QCOMPARE(w.form.history().size(), std::size_t{0});
         }
     }
