@@ -67,6 +67,13 @@ public:
         fluid_synth_write_float(m_synth, frames, left, 0, 1, right, 0, 1);
     }
 
+    std::string presetName(int channel) const override
+    {
+        fluid_preset_t* preset = fluid_synth_get_channel_preset(m_synth, channel);
+        const char* name = preset ? fluid_preset_get_name(preset) : nullptr;
+        return name ? name : "";
+    }
+
 private:
     fluid_settings_t* m_settings;
     fluid_synth_t* m_synth;

@@ -23,6 +23,12 @@ public:
     virtual void allNotesOff() = 0;
     // The next `frames` frames of sound, left and right.
     virtual void render(float* left, float* right, int frames) = 0;
+    // The name the font gives the preset that `channel` plays now; empty when none.
+    virtual std::string presetName(int channel) const
+    {
+        (void)channel;
+        return {};
+    }
 };
 
 // A FluidSynth synthesiser with the sound font at `path` loaded, at kSampleRate; null with
