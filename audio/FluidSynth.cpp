@@ -1,11 +1,16 @@
 #include "audio/FluidLog.h"
 #include "audio/SoundModule.h"
 
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
+#include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -79,11 +84,48 @@ private:
     fluid_synth_t* m_synth;
 };
 
-thread_local std::string t_lastError;
+// The first reason is the one that says what went wrong, and what follows is its echo;
+// FluidSynth's own words say it better than the libraries under it.
+thread_local std::string t_fluidError;
+thread_local std::string t_libraryError;
+
+void keep(std::string& kept, const char* message)
+{
+    if (message && *message && kept.empty())
+        kept = message;
+}
 
 void keepError(int, const char* message, void*)
 {
-    t_lastError = message ? message : "";
+    keep(t_fluidError, message);
+}
+
+// The libraries under FluidSynth (GLib, libinstpatch, ALSA) would print to stderr, even blank
+// lines; the command line promises one line, and the window has a status bar.
+void keepGlibMessage(const gchar*, GLogLevelFlags level, const gchar* message, gpointer)
+{
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING))
+        keep(t_libraryError, message);
+}
+
+GLogWriterOutput keepGlibStructured(GLogLevelFlags level, const GLogField* fields, gsize count,
+                                    gpointer)
+{
+    for (gsize i = 0; i < count; ++i) {
+        if (std::string_view(fields[i].key) == "MESSAGE" && fields[i].length < 0)
+            keepGlibMessage(nullptr, level, static_cast<const gchar*>(fields[i].value), nullptr);
+    }
+    return G_LOG_WRITER_HANDLED;
+}
+
+void keepAlsaError(const char*, int, const char*, int, const char* format, ...)
+{
+    char message[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    keep(t_libraryError, message);
 }
 
 } // namespace
@@ -97,6 +139,9 @@ void captureFluidSynthLog()
         fluid_set_log_function(FLUID_ERR, keepError, nullptr);
         for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, nullptr, nullptr);
+        g_log_set_default_handler(keepGlibMessage, nullptr);
+        g_log_set_writer_func(keepGlibStructured, nullptr, nullptr);
+        snd_lib_error_set_handler(keepAlsaError);
         return true;
     }();
     (void)done;
@@ -104,7 +149,9 @@ void captureFluidSynthLog()
 
 std::string takeFluidSynthError()
 {
-    return std::exchange(t_lastError, {});
+    std::string library = std::exchange(t_libraryError, {});
+    std::string fluid = std::exchange(t_fluidError, {});
+    return fluid.empty() ? library : fluid;
 }
 
 } // namespace detail
@@ -113,6 +160,7 @@ std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
                                               const FluidSynthOptions& options, std::string& error)
 {
     detail::captureFluidSynthLog();
+    detail::takeFluidSynthError();
     std::error_code ec;
     if (!fs::is_regular_file(fontPath, ec)) {
         error = fs::exists(fontPath, ec) ? "Not a sound font: " + fontPath
@@ -147,13 +195,21 @@ std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
         return nullptr;
     }
     auto result = std::make_unique<FluidSynthImpl>(settings, synth);
+    // The caller names the font; the reason is what FluidSynth said.
     const int font = fluid_synth_sfload(synth, fontPath.c_str(), 1);
     if (font == FLUID_FAILED) {
-        error = "Cannot load the sound font " + fontPath;
+        error = detail::takeFluidSynthError();
+        if (error.empty())
+            error = "FluidSynth cannot read it";
         return nullptr;
     }
-    for (const auto& preset : kPinned)
-        fluid_synth_pin_preset(synth, font, preset.bank, preset.program);
+    // A sample that cannot be read is only reported, and then plays silence: a silent WAV
+    // file would pass for a good one.
+    for (const auto& preset : kPinned) {
+        if (fluid_synth_pin_preset(synth, font, preset.bank, preset.program) == FLUID_OK &&
+            !(error = detail::takeFluidSynthError()).empty())
+            return nullptr;
+    }
     // Loading left a piano on every channel; the bass presets take their places so that the
     // piano's samples leave memory again.
     for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel) {

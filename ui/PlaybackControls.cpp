@@ -77,12 +77,17 @@ void PlaybackControls::tabChanged(int tempo)
 
 void PlaybackControls::showSound()
 {
-    QAction* play = m_commands[Command::PlayPause];
+    // Without sound neither can do anything, and both say why.
     const QString& why = m_playback->unavailable();
-    play->setEnabled(why.isEmpty());
-    play->setToolTip(why.isEmpty() ? QStringLiteral("Play or pause the tab (%1)")
-                                         .arg(m_commands.keyText(Command::PlayPause))
-                                   : why);
+    const std::pair<Command, const char*> controls[] = {
+        {Command::PlayPause, "Play or pause the tab (%1)"},
+        {Command::Stop, "Stop and go back to the start (%1)"}};
+    for (const auto& [command, tip] : controls) {
+        QAction* action = m_commands[command];
+        action->setEnabled(why.isEmpty());
+        action->setToolTip(why.isEmpty() ? QString::fromLatin1(tip).arg(m_commands.keyText(command))
+                                         : why);
+    }
 }
 
 void PlaybackControls::chooseSoundFont()

@@ -185,9 +185,11 @@ private slots:
         for (const auto& [fontError, device, tip, said] : cases) {
             Window w(fontError, device);
             w.action(Command::PlayPause).trigger();
-            QTRY_VERIFY(!w.action(Command::PlayPause).isEnabled());
-            QVERIFY2(w.action(Command::PlayPause).toolTip().contains(tip),
-                     qPrintable(w.action(Command::PlayPause).toolTip()));
+            for (const Command command : {Command::PlayPause, Command::Stop}) {
+                QTRY_VERIFY(!w.action(command).isEnabled());
+                QVERIFY2(w.action(command).toolTip().contains(tip),
+                         qPrintable(w.action(command).toolTip()));
+            }
             QCOMPARE(w.form.statusBar()->currentMessage(), said);
             QCOMPARE(w.playback().state(), ui::Playback::State::Stopped);
 
