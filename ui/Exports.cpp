@@ -1,5 +1,6 @@
 #include "ui/Exports.h"
 
+#include "audio/FontCheck.h"
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
@@ -12,6 +13,10 @@ std::unique_ptr<audio::Synth> loadSynth(const QString& font, std::string& error)
     // The library opens the font by name and would wait forever on a named pipe.
     if (const QString why = regularFileProblem(font); !why.isEmpty()) {
         error = why.toStdString();
+        return nullptr;
+    }
+    if (const audio::FontCheck check = audio::checkFontOnce(font.toStdString()); !check.good) {
+        error = check.error;
         return nullptr;
     }
     return audio::makeFluidSynth(font.toStdString(), error);

@@ -7,6 +7,7 @@
 #include "ui/TextAreaTabText.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
@@ -34,7 +35,7 @@ AudioDevices AudioDevices::real()
     return {[](const std::string& font, std::string& error) {
                 return loadSynth(QString::fromStdString(font), error);
             },
-            [] { return audio::makeDeviceOutput(); }};
+            [] { return audio::makeDeviceOutput(); }, &audio::checkFontOnce};
 }
 
 score::Score readTab(const TextAreaTabText& text, const engine::EditingState& state)
@@ -94,7 +95,12 @@ void Playback::loadFont(const QString& path)
     m_loader = std::thread([this, devices = m_devices, path = m_fontPath] {
         auto loaded = std::make_shared<Loaded>();
         loaded->path = path;
-        loaded->synth = devices.synth(path.toStdString(), loaded->fontError);
+        const audio::FontCheck check =
+            devices.check ? devices.check(path.toStdString()) : audio::FontCheck{true, {}};
+        if (check.good)
+            loaded->synth = devices.synth(path.toStdString(), loaded->fontError);
+        else
+            loaded->fontError = check.error;
         if (loaded->synth) {
             // The device is tried once here, so that the window can tell before Play.
             loaded->output = devices.output();
@@ -120,10 +126,21 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
         return;
     }
     const bool play = std::exchange(m_playWhenLoaded, false);
+    if (!loaded->synth && m_synth) {
+        // The font that plays now is better than none.
+        m_fontPath = m_playingFontPath;
+        emit message(QStringLiteral("The sound font %1 could not be loaded: %2. %3 still plays.")
+                         .arg(loaded->path, QString::fromStdString(loaded->fontError),
+                              QFileInfo(m_playingFontPath).fileName()));
+        if (play && m_player)
+            start();
+        return;
+    }
     stop();
     m_player.reset();
     m_synth = std::move(loaded->synth);
     m_output = std::move(loaded->output);
+    m_playingFontPath = m_synth ? loaded->path : QString();
     // The status bar says it short, once; the Play button's tip gives the detail.
     QString said;
     if (!m_synth) {
@@ -141,6 +158,8 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
     emit soundChanged();
     if (!said.isEmpty())
         emit message(said);
+    if (m_synth)
+        emit fontReady(loaded->path);
     if (play && m_player)
         start();
 }
