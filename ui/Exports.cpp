@@ -1,6 +1,7 @@
 #include "ui/Exports.h"
 
 #include "audio/FontCheck.h"
+#include "audio/Level.h"
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
@@ -57,7 +58,7 @@ bool exportWav(const score::Performance& performance, const QString& target, QSt
         cancelled = progress && !progress(fraction);
         return !cancelled;
     };
-    if (audio::renderWav(performance, *synth, target.toStdString(), reporting, error))
+    if (audio::renderWavAtLevel(performance, *synth, target.toStdString(), reporting, error))
         return true;
     problem = cancelled ? QString() : QString::fromStdString(error);
     return false;

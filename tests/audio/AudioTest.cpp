@@ -1,4 +1,5 @@
 #include "audio/AudioOutput.h"
+#include "audio/Level.h"
 #include "audio/Player.h"
 #include "audio/Render.h"
 #include "audio/SoundModule.h"
@@ -221,6 +222,78 @@ TEST(RenderWav, AppearsWholeOrNotAtAll)
             return s.event.kind == K::NoteOn && s.event.number == 30;
         }));
     }
+}
+
+// A synthesiser whose every note sounds at one amplitude, rising over its first 100 frames.
+class SteadySynth : public Synth {
+public:
+    explicit SteadySynth(float amplitude) : m_amplitude(amplitude) {}
+    void send(const Event& e) override
+    {
+        if (e.kind == K::NoteOn || e.kind == K::NoteOff)
+            m_on = e.kind == K::NoteOn && e.value > 0;
+        if (m_on)
+            m_age = 0;
+    }
+    void allNotesOff() override { m_on = false; }
+    void render(float* left, float* right, int n) override
+    {
+        for (int i = 0; i < n; ++i, ++m_age)
+            left[i] = right[i] = m_on ? m_amplitude * std::min(1.0f, m_age / 100.0f) : 0.0f;
+    }
+
+private:
+    float m_amplitude;
+    bool m_on = false;
+    int m_age = 0;
+};
+
+TEST(RenderWavAtLevel, EveryTabPeaksAtTheSameLoudLevelAndEitherPassCancels)
+{
+    // The sound's own peak, and the progress past which it cancels (2: none).
+    const std::tuple<const char*, float, double> cases[] = {
+        {"quiet", 0.02f, 2},
+        {"loud", 0.6f, 2},
+        {"too loud", 3.0f, 2},
+        {"cancelled measuring", 0.3f, 0.1},
+        {"cancelled writing", 0.3f, 0.6},
+    };
+    std::vector<double> peaks;
+    for (const auto& [name, amplitude, cancelAt] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto path = dir.path / "out.wav";
+        SteadySynth synth(amplitude);
+        std::vector<double> fractions;
+        const auto progress = [&, cancelAt = cancelAt](double f) {
+            fractions.push_back(f);
+            return f <= cancelAt;
+        };
+        std::string error;
+        const bool written = renderWavAtLevel(oneNote(), synth, path.string(), progress, error);
+        EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+        if (cancelAt < 1) {
+            EXPECT_FALSE(written);
+            EXPECT_EQ(error, "Cancelled");
+            EXPECT_TRUE(dir.files().empty());
+            EXPECT_EQ(fractions.back() < 0.5, cancelAt < 0.5);
+            continue;
+        }
+        ASSERT_TRUE(written) << error;
+        EXPECT_EQ(fractions.back(), 1.0);
+        SF_INFO info{};
+        const auto wav = readWav(path, info);
+        float peak = 0.0f;
+        for (float sample : wav)
+            peak = std::max(peak, std::abs(sample));
+        const double db = 20 * std::log10(peak);
+        EXPECT_GE(db, -3.0);
+        EXPECT_LE(db, -1.0);
+        peaks.push_back(db);
+    }
+    ASSERT_EQ(peaks.size(), 3u);
+    EXPECT_NEAR(peaks[0], peaks[1], 0.1);
+    EXPECT_NEAR(peaks[2], peaks[1], 0.1);
 }
 
 // The first sample from `from` louder than a hundredth (-40 dB) of the next half second's peak:
