@@ -66,6 +66,7 @@ public:
     }
 
     void allNotesOff() override { fluid_synth_all_notes_off(m_synth, -1); }
+    void allSoundsOff() override { fluid_synth_all_sounds_off(m_synth, -1); }
 
     void render(float* left, float* right, int frames) override
     {

@@ -29,6 +29,7 @@ public:
     GainedSynth(Synth& synth, float gain) : m_synth(synth), m_gain(gain) {}
     void send(const score::Event& event) override { m_synth.send(event); }
     void allNotesOff() override { m_synth.allNotesOff(); }
+    void allSoundsOff() override { m_synth.allSoundsOff(); }
     void render(float* left, float* right, int frames) override;
     std::string presetName(int channel) const override { return m_synth.presetName(channel); }
 

@@ -26,6 +26,8 @@ struct Playback::Loaded {
     QString path;
     std::unique_ptr<audio::Synth> synth;
     std::unique_ptr<audio::AudioOutput> output;
+    // Over the two above, so it goes first.
+    std::unique_ptr<audio::Player> player;
     std::string fontError;
     std::string deviceError;
 };
@@ -102,15 +104,12 @@ void Playback::loadFont(const QString& path)
         else
             loaded->fontError = check.error;
         if (loaded->synth) {
-            // The device is tried once here, so that the window can tell before Play.
+            // The device is opened here and kept open, silent, so that the window can tell
+            // before Play and Play never waits for it.
             loaded->output = devices.output();
-            if (loaded->output->start(
-                    [](float* left, float* right, int frames) {
-                        std::fill_n(left, frames, 0.0f);
-                        std::fill_n(right, frames, 0.0f);
-                    },
-                    loaded->deviceError))
-                loaded->output->stop();
+            loaded->player = std::make_unique<audio::Player>(*loaded->synth, *loaded->output);
+            if (!loaded->player->open(loaded->deviceError))
+                loaded->player.reset();
         }
         QMetaObject::invokeMethod(
             this, [this, loaded] { fontLoaded(loaded); }, Qt::QueuedConnection);
@@ -141,6 +140,7 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
     m_synth = std::move(loaded->synth);
     m_output = std::move(loaded->output);
     m_playingFontPath = m_synth ? loaded->path : QString();
+    m_scoreStale = true; // the new player has heard no performance yet
     // The status bar says it short, once; the Play button's tip gives the detail.
     QString said;
     if (!m_synth) {
@@ -153,7 +153,7 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
         said = QStringLiteral("No sound device: Quorlin cannot play here, but it can export.");
     } else {
         m_unavailable.clear();
-        m_player = std::make_unique<audio::Player>(*m_synth, *m_output);
+        m_player = std::move(loaded->player);
     }
     emit soundChanged();
     if (!said.isEmpty())
@@ -193,7 +193,10 @@ void Playback::playPause()
 
 void Playback::start()
 {
-    read();
+    // A long tab takes a while to read: Play on a tab that has not changed since does not.
+    const bool changed = m_scoreStale;
+    if (changed)
+        read();
     if (m_score.columns.empty()) {
         emit message(m_skipped.isEmpty() && m_score.skipped.empty()
                          ? QStringLiteral("There is nothing to play yet.")
@@ -201,10 +204,12 @@ void Playback::start()
         return;
     }
     const auto [first, last] = chosenBlocks();
-    m_firstBlock = first;
-    m_lastBlock = last;
-    m_skipped.clear();
-    perform();
+    if (changed || first != m_firstBlock || last != m_lastBlock || m_dirty) {
+        m_firstBlock = first;
+        m_lastBlock = last;
+        m_skipped.clear();
+        perform();
+    }
     std::string error;
     if (!m_player->play(m_score.blocks[static_cast<std::size_t>(m_firstBlock)].start, error)) {
         m_unavailable = QString::fromStdString(error);
@@ -215,6 +220,7 @@ void Playback::start()
     }
     setState(State::Playing);
     m_poll.start();
+    show(m_player->tick());
 }
 
 void Playback::read()
@@ -224,6 +230,7 @@ void Playback::read()
     m_score = m_tab();
     m_readMs = timer.elapsed();
     m_sinceRead.start();
+    m_scoreStale = false;
 }
 
 void Playback::perform()
@@ -330,14 +337,15 @@ void Playback::stop()
     m_playWhenLoaded = false;
     if (m_state == State::Stopped)
         return;
+    // The transport first: the sound ends within a period, without waiting for anyone.
+    setState(State::Stopped);
+    emit positionChanged(QString());
     if (m_player)
         m_player->stop();
     m_poll.stop();
     m_shownColumn = -2;
     m_neck.setSounding({});
     m_text.setExtraSelections({});
-    setState(State::Stopped);
-    emit positionChanged(QString());
 }
 
 void Playback::setLoop(bool on)
@@ -354,6 +362,7 @@ void Playback::setMetronome(bool on)
 
 void Playback::tabChanged()
 {
+    m_scoreStale = true;
     if (m_state != State::Stopped)
         m_dirty = true;
 }

@@ -127,6 +127,7 @@ private:
     bool m_metronome = false;
     bool m_follow = false;
     bool m_dirty = false;
+    bool m_scoreStale = true; // m_score is not the tab as it is now
     bool m_textHadFocus = false;
     int m_shownColumn = -2;
     QString m_skipped;

@@ -549,9 +549,11 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     expectTicksPerSecond(player, 3200);
     player.stop();
     EXPECT_EQ(player.tick(), 0);
+    EXPECT_FALSE(player.playing());
+    std::this_thread::sleep_for(20ms); // a few periods: the sound fades in the first
     const auto frames = synth.frames.load();
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(synth.frames, frames); // the output stopped
+    EXPECT_EQ(synth.frames, frames); // the synthesiser is left alone
 
     player.setLoop(true, 480, 960);
     player.setPerformance(beats(400, 8, 41)); // a beat is 0.15 s
@@ -566,6 +568,72 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     EXPECT_TRUE(eventually([&] { return player.finished(); }));
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(player.tick(), 8 * 480);
+}
+
+// An output whose periods the test hands out one at a time.
+class ManualOutput : public AudioOutput {
+public:
+    bool start(FillFunction fill, std::string&) override
+    {
+        m_fill = std::move(fill);
+        ++starts;
+        return true;
+    }
+    void stop() override { m_fill = nullptr; }
+    double latencySeconds() const override { return 0.0; }
+    // The next period's left side.
+    std::vector<float> period(int frames = 256)
+    {
+        std::vector<float> left(std::size_t(frames), 0.0f), right(left.size(), 0.0f);
+        if (m_fill)
+            m_fill(left.data(), right.data(), frames);
+        return left;
+    }
+    int starts = 0;
+
+private:
+    FillFunction m_fill;
+};
+
+TEST(Player, PlayAndStopAreHeardInTheVeryNextPeriodAndTheOutputStaysOpen)
+{
+    // A note from the start to the end of eight beats: FakeSynth sounds 0.25 while it is on.
+    const auto held = std::make_shared<Performance>(
+        performance(100, 8 * 480, {ev(0, K::NoteOn, 0, 40), ev(8 * 480, K::NoteOff, 0, 40)}));
+    FakeSynth synth;
+    ManualOutput output;
+    Player player{synth, output};
+    player.setPerformance(held);
+    std::string error;
+    ASSERT_TRUE(player.open(error));
+    const auto silent = [](const std::vector<float>& block) {
+        return std::all_of(block.begin(), block.end(), [](float x) { return x == 0.0f; });
+    };
+    EXPECT_TRUE(silent(output.period())); // open, nothing played yet
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(player.play(0, error)) << error;
+        const auto first = output.period();
+        EXPECT_FLOAT_EQ(first.front(), 0.25f); // the note from the first frame on
+        player.stop();
+        // Faded within the next period, without a click, then nothing more.
+        const auto fading = output.period();
+        EXPECT_LE(fading.front(), 0.25f);
+        EXPECT_GT(fading.front(), 0.2f);
+        EXPECT_TRUE(std::is_sorted(fading.rbegin(), fading.rend()));
+        EXPECT_EQ(fading.back(), 0.0f);
+        const auto rendered = synth.frames.load();
+        EXPECT_TRUE(silent(output.period()));
+        EXPECT_EQ(synth.frames, rendered);
+    }
+    // Paused, the note is let go at once but may ring; the position holds.
+    ASSERT_TRUE(player.play(0, error)) << error;
+    output.period();
+    const auto at = player.tick();
+    player.pause();
+    EXPECT_FLOAT_EQ(output.period().front(), 0.0f);
+    EXPECT_EQ(player.tick(), at);
+    EXPECT_EQ(output.starts, 1);
 }
 
 TEST(DeviceOutput, StartsOnADeviceOrSaysThereIsNone)

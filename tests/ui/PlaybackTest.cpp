@@ -104,9 +104,13 @@ private slots:
             {Command::PlayPause, State::Playing, "&Pause", true}};
         for (const auto& [command, state, text, positioned] : steps) {
             w.action(command).trigger();
-            QTRY_COMPARE(w.playback().state(), state);
+            // Only the first Play waits, for the font; after it the transport shows each
+            // step at once, before the sound has had a period to follow.
+            if (&command == &std::get<0>(steps[0]))
+                QTRY_COMPARE(w.playback().state(), state);
+            QCOMPARE(w.playback().state(), state);
             QCOMPARE(w.action(Command::PlayPause).text(), QLatin1String(text));
-            QTRY_COMPARE(w.position().startsWith(QLatin1String("block 1, beat ")), positioned);
+            QCOMPARE(w.position().startsWith(QLatin1String("block 1, beat ")), positioned);
         }
         QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{5, 2}, {3, 3}}));
         // The column is marked on all six lines of its block; the user's cursor stays put.
