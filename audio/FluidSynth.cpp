@@ -206,10 +206,15 @@ std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
     }
     // A sample that cannot be read is only reported, and then plays silence: a silent WAV
     // file would pass for a good one.
+    // A preset the font lacks is no fault of the font's: the channel falls back as it can.
     for (const auto& preset : kPinned) {
-        if (fluid_synth_pin_preset(synth, font, preset.bank, preset.program) == FLUID_OK &&
-            !(error = detail::takeFluidSynthError()).empty())
+        const bool pinned =
+            fluid_synth_pin_preset(synth, font, preset.bank, preset.program) == FLUID_OK;
+        std::string why = detail::takeFluidSynthError();
+        if (pinned && !why.empty()) {
+            error = std::move(why);
             return nullptr;
+        }
     }
     // Loading left a piano on every channel; the bass presets take their places so that the
     // piano's samples leave memory again.

@@ -49,6 +49,7 @@ TEST(FontCheck, TheCheckerPlaysAGoodFontAndRefusesADamagedOneInOneLine)
     const std::tuple<const char*, std::string, bool> cases[] = {
         {"sf2", dir.made("good.sf2", ""), true},
         {"sf3", sf3, true},
+        {"sf3 with a finger bass only", dir.made("finger.sf3", "--sf3 --finger-only"), true},
         {"sf2, its samples inverted", dir.made("flipped.sf2", "--flip"), true}, // noise, but sound
         {"sf3, its compressed samples inverted", dir.made("flipped.sf3", "--sf3 --flip"), false},
         {"sf3 cut short", shortened, false},

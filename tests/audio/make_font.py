@@ -2,8 +2,9 @@
 """Writes a small sound font for the tests: one sine instrument under the three bass presets
 (bank 0, programs 33, 36 and 37) and the drum kit (bank 128).
 
-usage: make_font.py OUT [--sf3] [--flip]
+usage: make_font.py OUT [--sf3] [--flip] [--finger-only]
   --sf3   the sample is Ogg Vorbis (made by sox), as in a .sf3 font
+  --finger-only  the finger bass (0:33) is the only preset
   --flip  the sample data's bytes after the first 64 are inverted, as a damaged download or
           a crafted file would have them
 """
@@ -43,7 +44,7 @@ def vorbis(seconds):
         return open(out.name, "rb").read()
 
 
-def font(sf3, flip):
+def font(sf3, flip, finger_only):
     seconds = 0.5
     frames = int(RATE * seconds)
     if sf3:
@@ -60,6 +61,8 @@ def font(sf3, flip):
 
     presets = [(33, 0, "Fingered Bass"), (36, 0, "Slap Bass"), (37, 0, "Pop Bass"),
                (0, 128, "Standard")]
+    if finger_only:
+        presets = presets[:1]
     phdr = b"".join(name20(n) + struct.pack("<HHHIII", p, b, i, 0, 0, 0)
                     for i, (p, b, n) in enumerate(presets))
     phdr += name20("EOP") + struct.pack("<HHHIII", 0, 0, len(presets), 0, 0, 0)
@@ -86,4 +89,4 @@ def font(sf3, flip):
 
 if __name__ == "__main__":
     with open(sys.argv[1], "wb") as out:
-        out.write(font("--sf3" in sys.argv, "--flip" in sys.argv))
+        out.write(font("--sf3" in sys.argv, "--flip" in sys.argv, "--finger-only" in sys.argv))
