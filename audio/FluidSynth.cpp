@@ -10,7 +10,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
-#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -109,16 +108,6 @@ void keepGlibMessage(const gchar*, GLogLevelFlags level, const gchar* message, g
         keep(t_libraryError, message);
 }
 
-GLogWriterOutput keepGlibStructured(GLogLevelFlags level, const GLogField* fields, gsize count,
-                                    gpointer)
-{
-    for (gsize i = 0; i < count; ++i) {
-        if (std::string_view(fields[i].key) == "MESSAGE" && fields[i].length < 0)
-            keepGlibMessage(nullptr, level, static_cast<const gchar*>(fields[i].value), nullptr);
-    }
-    return G_LOG_WRITER_HANDLED;
-}
-
 void keepAlsaError(const char*, int, const char*, int, const char* format, ...)
 {
     char message[256];
@@ -140,8 +129,9 @@ void captureFluidSynthLog()
         fluid_set_log_function(FLUID_ERR, keepError, nullptr);
         for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, nullptr, nullptr);
+        // Not the structured writer: GLib aborts when it is set twice in a process, and the
+        // libraries here log the classic way.
         g_log_set_default_handler(keepGlibMessage, nullptr);
-        g_log_set_writer_func(keepGlibStructured, nullptr, nullptr);
         snd_lib_error_set_handler(keepAlsaError);
         return true;
     }();
