@@ -23,6 +23,7 @@ public:
             return false;
         }
         detail::captureFluidSynthLog();
+        detail::takeFluidSynthError();
         m_fill = std::move(fill);
         std::string why;
         // FluidSynth's default first, then ALSA, which is there on every Linux.

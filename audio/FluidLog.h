@@ -8,7 +8,8 @@
 namespace quorlin::audio::detail {
 
 void captureFluidSynthLog();
-// The last error FluidSynth reported on this thread, then forgotten; empty when none.
+// The first error FluidSynth, or else a library under it, reported on this thread since the
+// last call, then forgotten; empty when none.
 std::string takeFluidSynthError();
 
 } // namespace quorlin::audio::detail

@@ -1,10 +1,14 @@
 #include "audio/FluidLog.h"
 #include "audio/SoundModule.h"
 
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
+#include <glib.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -61,10 +65,18 @@ public:
     }
 
     void allNotesOff() override { fluid_synth_all_notes_off(m_synth, -1); }
+    void allSoundsOff() override { fluid_synth_all_sounds_off(m_synth, -1); }
 
     void render(float* left, float* right, int frames) override
     {
         fluid_synth_write_float(m_synth, frames, left, 0, 1, right, 0, 1);
+    }
+
+    std::string presetName(int channel) const override
+    {
+        fluid_preset_t* preset = fluid_synth_get_channel_preset(m_synth, channel);
+        const char* name = preset ? fluid_preset_get_name(preset) : nullptr;
+        return name ? name : "";
     }
 
 private:
@@ -72,11 +84,38 @@ private:
     fluid_synth_t* m_synth;
 };
 
-thread_local std::string t_lastError;
+// The first reason is the one that says what went wrong, and what follows is its echo;
+// FluidSynth's own words say it better than the libraries under it.
+thread_local std::string t_fluidError;
+thread_local std::string t_libraryError;
+
+void keep(std::string& kept, const char* message)
+{
+    if (message && *message && kept.empty())
+        kept = message;
+}
 
 void keepError(int, const char* message, void*)
 {
-    t_lastError = message ? message : "";
+    keep(t_fluidError, message);
+}
+
+// The libraries under FluidSynth (GLib, libinstpatch, ALSA) would print to stderr, even blank
+// lines; the command line promises one line, and the window has a status bar.
+void keepGlibMessage(const gchar*, GLogLevelFlags level, const gchar* message, gpointer)
+{
+    if (level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING))
+        keep(t_libraryError, message);
+}
+
+void keepAlsaError(const char*, int, const char*, int, const char* format, ...)
+{
+    char message[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    keep(t_libraryError, message);
 }
 
 } // namespace
@@ -90,6 +129,10 @@ void captureFluidSynthLog()
         fluid_set_log_function(FLUID_ERR, keepError, nullptr);
         for (int level : {FLUID_WARN, FLUID_INFO, FLUID_DBG})
             fluid_set_log_function(level, nullptr, nullptr);
+        // Not the structured writer: GLib aborts when it is set twice in a process, and the
+        // libraries here log the classic way.
+        g_log_set_default_handler(keepGlibMessage, nullptr);
+        snd_lib_error_set_handler(keepAlsaError);
         return true;
     }();
     (void)done;
@@ -97,7 +140,9 @@ void captureFluidSynthLog()
 
 std::string takeFluidSynthError()
 {
-    return std::exchange(t_lastError, {});
+    std::string library = std::exchange(t_libraryError, {});
+    std::string fluid = std::exchange(t_fluidError, {});
+    return fluid.empty() ? library : fluid;
 }
 
 } // namespace detail
@@ -106,6 +151,7 @@ std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
                                               const FluidSynthOptions& options, std::string& error)
 {
     detail::captureFluidSynthLog();
+    detail::takeFluidSynthError();
     std::error_code ec;
     if (!fs::is_regular_file(fontPath, ec)) {
         error = fs::exists(fontPath, ec) ? "Not a sound font: " + fontPath
@@ -140,13 +186,26 @@ std::unique_ptr<Synth> module::openFluidSynth(const std::string& fontPath,
         return nullptr;
     }
     auto result = std::make_unique<FluidSynthImpl>(settings, synth);
+    // The caller names the font; the reason is what FluidSynth said.
     const int font = fluid_synth_sfload(synth, fontPath.c_str(), 1);
     if (font == FLUID_FAILED) {
-        error = "Cannot load the sound font " + fontPath;
+        error = detail::takeFluidSynthError();
+        if (error.empty())
+            error = "FluidSynth cannot read it";
         return nullptr;
     }
-    for (const auto& preset : kPinned)
-        fluid_synth_pin_preset(synth, font, preset.bank, preset.program);
+    // A sample that cannot be read is only reported, and then plays silence: a silent WAV
+    // file would pass for a good one.
+    // A preset the font lacks is no fault of the font's: the channel falls back as it can.
+    for (const auto& preset : kPinned) {
+        const bool pinned =
+            fluid_synth_pin_preset(synth, font, preset.bank, preset.program) == FLUID_OK;
+        std::string why = detail::takeFluidSynthError();
+        if (pinned && !why.empty()) {
+            error = std::move(why);
+            return nullptr;
+        }
+    }
     // Loading left a piano on every channel; the bass presets take their places so that the
     // piano's samples leave memory again.
     for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel) {

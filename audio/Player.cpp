@@ -13,6 +13,9 @@ const score::Performance& emptyPerformance()
     return empty;
 }
 
+// Stop fades the sound out over this many frames (3 ms) instead of cutting it with a click.
+constexpr int kFadeFrames = 128;
+
 } // namespace
 
 Player::Player(Synth& synth, AudioOutput& output) :
@@ -22,11 +25,13 @@ Player::Player(Synth& synth, AudioOutput& output) :
 
 Player::~Player()
 {
-    stop();
+    if (m_open)
+        m_output.stop();
 }
 
 void Player::setPerformance(std::shared_ptr<const score::Performance> performance)
 {
+    m_handedStart = performance ? performance->startTick : 0;
     std::shared_ptr<const score::Performance> oldPending, oldRetired;
     {
         std::lock_guard lock(m_handOver);
@@ -47,34 +52,34 @@ void Player::takeNewPerformance()
     m_retired = std::exchange(m_performance, std::move(m_pending));
     m_pending = nullptr;
     m_hasPending.store(false, std::memory_order_relaxed);
-    if (m_running)
+    if (m_sounding)
         m_scheduler.switchTo(m_performance ? *m_performance : emptyPerformance());
+}
+
+bool Player::open(std::string& error)
+{
+    if (m_open)
+        return true;
+    m_latencyFrames = static_cast<std::int64_t>(m_output.latencySeconds() * kSampleRate);
+    m_open = m_output.start(
+        [this](float* left, float* right, int frames) { fill(left, right, frames); }, error);
+    return m_open;
 }
 
 bool Player::play(std::int64_t fromTick, std::string& error)
 {
+    fromTick = std::max<std::int64_t>(fromTick, 0);
     m_finished.store(false);
     m_paused.store(false);
-    if (m_running) {
-        m_seek.store(std::max<std::int64_t>(fromTick, 0));
-        return true;
-    }
-    // The output is not running, so this thread may drive the synthesiser.
-    m_seek.store(-1);
-    takeNewPerformance();
-    const auto& performance = m_performance ? *m_performance : emptyPerformance();
-    m_scheduler.start(performance, fromTick);
-    m_segmentStart = fromTick;
-    m_silenced = false;
     m_tick.store(fromTick);
-    m_latencyFrames = static_cast<std::int64_t>(m_output.latencySeconds() * kSampleRate);
-    m_running = true;
-    if (!m_output.start(
-            [this](float* left, float* right, int frames) { fill(left, right, frames); }, error)) {
-        m_running = false;
-        return false;
-    }
-    return true;
+    // The audio thread takes the tick before it sees the player active.
+    m_seek.store(fromTick);
+    m_active.store(true);
+    if (open(error))
+        return true;
+    m_active.store(false);
+    m_seek.store(-1);
+    return false;
 }
 
 void Player::pause()
@@ -89,15 +94,11 @@ void Player::resume()
 
 void Player::stop()
 {
-    if (m_running)
-        m_output.stop();
-    m_running = false;
-    m_synth.allNotesOff();
+    m_active.store(false);
+    m_seek.store(-1);
     m_paused.store(false);
     m_finished.store(false);
-    m_seek.store(-1);
-    takeNewPerformance();
-    m_tick.store(m_performance ? m_performance->startTick : 0);
+    m_tick.store(m_handedStart);
 }
 
 void Player::setLoop(bool on, std::int64_t startTick, std::int64_t endTick)
@@ -109,19 +110,46 @@ void Player::setLoop(bool on, std::int64_t startTick, std::int64_t endTick)
 
 bool Player::playing() const
 {
-    return m_running && !m_paused.load() && !m_finished.load();
+    return m_active.load() && !m_paused.load() && !m_finished.load();
+}
+
+void Player::fadeOut(float* left, float* right, int frames)
+{
+    m_synth.render(left, right, frames);
+    for (int i = 0; i < frames; ++i) {
+        const float gain = i < kFadeFrames ? 1.0f - float(i) / kFadeFrames : 0.0f;
+        left[i] *= gain;
+        right[i] *= gain;
+    }
+    m_synth.allSoundsOff();
 }
 
 void Player::fill(float* left, float* right, int frames)
 {
     takeNewPerformance();
-    const auto& performance = m_performance ? *m_performance : emptyPerformance();
-    const std::int64_t seek = m_seek.exchange(-1);
+    // A performance handed over just before Play and not taken yet is waited for a period:
+    // starting the one before would play the old tab.
+    const bool ready = m_active.load() && !m_hasPending.load(std::memory_order_acquire);
+    const std::int64_t seek = ready ? m_seek.exchange(-1) : -1;
     if (seek >= 0) {
+        const auto& performance = m_performance ? *m_performance : emptyPerformance();
         m_scheduler.start(performance, seek);
         m_segmentStart = seek;
         m_silenced = false;
+        m_sounding = true;
     }
+    if (!m_active.load()) {
+        // Stopped: the buffers stay silent and the synthesiser is left alone.
+        if (std::exchange(m_sounding, false))
+            fadeOut(left, right, frames);
+        return;
+    }
+    if (m_sounding)
+        play(m_performance ? *m_performance : emptyPerformance(), left, right, frames);
+}
+
+void Player::play(const score::Performance& performance, float* left, float* right, int frames)
+{
     if (m_paused.load() || m_finished.load()) {
         // The notes ring out and the synthesiser goes quiet; the position holds.
         if (!m_silenced)

@@ -1,8 +1,10 @@
 #pragma once
 
 // Live playback: a performance played through a synthesiser into an output, on the output's
-// thread. Every call here is for the user-interface thread and none of them waits for the
-// sound, except stop(), which waits for the output's thread to end (one period).
+// thread. The output runs from open() (or the first play) to the player's end, silent while
+// stopped, so that Play and Stop are heard within one period: opening and closing a sound
+// device can take a second under load. Every call here is for the user-interface thread and
+// none of them waits for the sound; only open() and the destructor wait for the device.
 
 #include "audio/AudioOutput.h"
 #include "audio/Render.h"
@@ -29,11 +31,14 @@ public:
     // tempo.
     void setPerformance(std::shared_ptr<const score::Performance> performance);
 
-    // Plays from `fromTick`; false with `error` set when the output cannot start.
+    // Starts the output, silent until play(); false with `error` set when it cannot start.
+    bool open(std::string& error);
+    // Plays from `fromTick`, opening the output first if need be; false with `error` set when
+    // it cannot start.
     bool play(std::int64_t fromTick, std::string& error);
     void pause();
     void resume();
-    // Silence, the output stopped, back to the start of the performance.
+    // Silence within a period, and back to the start of the performance.
     void stop();
     // On, reaching `endTick` goes back to `startTick`.
     void setLoop(bool on, std::int64_t startTick, std::int64_t endTick);
@@ -47,6 +52,8 @@ public:
 
 private:
     void fill(float* left, float* right, int frames);
+    void play(const score::Performance& performance, float* left, float* right, int frames);
+    void fadeOut(float* left, float* right, int frames);
     void takeNewPerformance();
 
     Synth& m_synth;
@@ -61,10 +68,14 @@ private:
     std::atomic<bool> m_hasPending{false};
     // Only the audio thread touches this while the output runs.
     std::shared_ptr<const score::Performance> m_performance;
+    // The last one handed over, for the position a stop goes back to; user-interface thread.
+    std::int64_t m_handedStart = 0;
 
-    bool m_running = false;               // the output is started; user-interface thread only
-    std::atomic<std::int64_t> m_seek{-1}; // a tick to jump to, or -1
+    bool m_open = false;                  // the output runs; user-interface thread only
+    std::atomic<std::int64_t> m_seek{-1}; // a tick to play from, or -1
+    std::atomic<bool> m_active{false};    // playing or paused, not stopped
     std::atomic<bool> m_paused{false};
+    bool m_sounding = false; // audio thread: the scheduler plays, and the synthesiser may ring
     bool m_silenced = false; // audio thread: notes shut off since the pause
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_loop{false};

@@ -19,10 +19,19 @@ public:
     virtual ~Synth() = default;
     // Applies one event now; its tick is not looked at.
     virtual void send(const score::Event& event) = 0;
-    // Silences every channel at once, as a stop or a jump in the loop needs.
+    // Releases every note on every channel, as a jump in the loop needs: they fade as they
+    // would on their own.
     virtual void allNotesOff() = 0;
+    // Cuts every sound at once, ring and release included, as Stop needs.
+    virtual void allSoundsOff() { allNotesOff(); }
     // The next `frames` frames of sound, left and right.
     virtual void render(float* left, float* right, int frames) = 0;
+    // The name the font gives the preset that `channel` plays now; empty when none.
+    virtual std::string presetName(int channel) const
+    {
+        (void)channel;
+        return {};
+    }
 };
 
 // A FluidSynth synthesiser with the sound font at `path` loaded, at kSampleRate; null with

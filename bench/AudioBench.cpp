@@ -3,6 +3,7 @@
 // buffer. One line per figure.
 
 #include "audio/AudioOutput.h"
+#include "audio/Level.h"
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "engine/Staff.h"
@@ -112,7 +113,8 @@ int main(int argc, char** argv)
     std::vector<double> renders;
     for (int run = 0; run < runs; ++run) {
         const auto start = std::chrono::steady_clock::now();
-        if (!audio::renderWav(performance, *synth, ours, {}, error)) {
+        // As the export writes it: measured first, then written at its level.
+        if (!audio::renderWavAtLevel(performance, *synth, ours, {}, error)) {
             std::printf("audio: %s\n", error.c_str());
             return 1;
         }

@@ -35,6 +35,10 @@
 #include <QTimer>
 
 #include <fcntl.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <unistd.h>
@@ -304,6 +308,103 @@ int playing(const QString& dir)
     return 0;
 }
 
+// The clock output the tests use, noting when the first and the last audible sample of what
+// it is handed go out: a sample goes out at the moment its period is handed over, plus its
+// place in the period at the sample rate.
+class WatchedOutput final : public audio::AudioOutput {
+public:
+    using Clock = std::chrono::steady_clock;
+    static constexpr float kAudible = 0.001f; // -60 dBFS
+
+    bool start(audio::FillFunction fill, std::string& error) override
+    {
+        return m_clock.start(
+            [this, fill = std::move(fill)](float* left, float* right, int frames) {
+                fill(left, right, frames);
+                const auto now = Clock::now().time_since_epoch().count();
+                for (int i = 0; i < frames; ++i) {
+                    if (std::abs(left[i]) <= kAudible && std::abs(right[i]) <= kAudible)
+                        continue;
+                    const auto at = now + std::int64_t(i) * 1'000'000'000 / audio::kSampleRate;
+                    std::int64_t none = -1;
+                    firstLoud.compare_exchange_strong(none, at);
+                    lastLoud.store(at);
+                }
+            },
+            error);
+    }
+    void stop() override { m_clock.stop(); }
+    double latencySeconds() const override { return m_clock.latencySeconds(); }
+
+    std::atomic<std::int64_t> firstLoud{-1};
+    std::atomic<std::int64_t> lastLoud{-1};
+
+private:
+    audio::ClockOutput m_clock{256};
+};
+
+// Space to the first sample of the first note and Shift+Space to the last audible one, through
+// the window and the real synthesiser, on a tab of 100,000 notes with the font loaded.
+int reaction(const QString& dir)
+{
+    const QString path = dir + QStringLiteral("/reaction.tab");
+    bench::writeGeneratedTab(path.toStdString(), 100000);
+    WatchedOutput* watched = nullptr;
+    ui::AudioDevices devices = ui::AudioDevices::real();
+    devices.output = [&watched] {
+        auto output = std::make_unique<WatchedOutput>();
+        watched = output.get();
+        return output;
+    };
+    Window w(std::move(devices));
+    w.throughDialog("LoadTab", "OpenFile", path);
+    ui::Playback& playback = w.form.playback().playback();
+    playback.loadFont(QString());
+    QElapsedTimer waited;
+    waited.start();
+    while (!playback.ready() && !waited.hasExpired(60000))
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (!playback.ready() || !watched)
+        qFatal("the sound font did not load: %s", qPrintable(playback.unavailable()));
+    const auto now = [] { return WatchedOutput::Clock::now().time_since_epoch().count(); };
+    const auto runFor = [](int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!timer.hasExpired(ms))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    };
+    QAction& play = *w.form.commands()[ui::Command::PlayPause];
+    QAction& stop = *w.form.commands()[ui::Command::Stop];
+    std::vector<double> plays, stops;
+    double first = 0;
+    for (int i = 0; i < 11; ++i) {
+        watched->firstLoud.store(-1);
+        const std::int64_t pressed = now();
+        play.trigger();
+        QElapsedTimer timer;
+        timer.start();
+        while (watched->firstLoud.load() < 0 && !timer.hasExpired(10000))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (watched->firstLoud.load() < 0)
+            qFatal("Play made no sound");
+        const double toSound = double(watched->firstLoud.load() - pressed);
+        if (i == 0)
+            first = toSound;
+        else
+            plays.push_back(toSound);
+        runFor(300);
+        const std::int64_t stopped = now();
+        stop.trigger();
+        runFor(300);
+        stops.push_back(std::max(0.0, double(watched->lastLoud.load() - stopped)));
+    }
+    // The first Play reads the tab; the others find it unchanged.
+    bench::report("play_first", first);
+    bench::report("play_to_sound", bench::median(plays));
+    bench::report("stop_to_silence", bench::median(stops));
+    return 0;
+}
+
 int loadAndSave(const QString& big, const QString& dir, int repeats)
 {
     Window w;
@@ -515,6 +616,8 @@ int main(int argc, char** argv)
         return notes(args[2]);
     if (mode == QLatin1String("playing") && args.size() == 3)
         return playing(args[2]);
+    if (mode == QLatin1String("reaction") && args.size() == 3)
+        return reaction(args[2]);
     if (mode == QLatin1String("files") && args.size() == 5)
         return loadAndSave(args[2], args[3], args[4].toInt());
     if (mode == QLatin1String("rss") && args.size() == 3)
@@ -532,8 +635,10 @@ int main(int argc, char** argv)
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
-    std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                         "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | playing DIR | retune TAB N | bare plain|undo|history\n");
+    std::fprintf(
+        stderr,
+        "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
+        "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+        "score TAB N | playing DIR | reaction DIR | retune TAB N | bare plain|undo|history\n");
     return 2;
 }

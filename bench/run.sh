@@ -29,6 +29,8 @@ offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
 # A web tab of 10,000 lines (and of 1,000) imported, against the engine writing its notes.
 "$bin/bench_webtab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" playing "$work" >>"$figures"
+# Space to the first note and Shift+Space to silence, on the clock output, font loaded.
+offscreen "$bin/quorlin_bench" reaction "$work" >>"$figures"
 # Another tuning for a tab of 10,000 notes, against a budget of one second.
 offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
 offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
@@ -116,6 +118,10 @@ awk -v json="$build/bench.json" '
         row("memory with the font", f["font_rss_kb"], f["font_floor_kb"], 1024, "MB", 0)
         row("  window playing 100,000", f["playing_rss_kb"], 0, 1024, "MB", 0)
         row("audio buffer latency", f["latency"], 0, 1e6, "ms", 0)
+        # Against a budget of 50 ms each.
+        row("Play to the first note", f["play_to_sound"], 5e7, 1e6, "ms", 1)
+        row("  the first, reading the tab", f["play_first"], 5e7, 1e6, "ms", 0)
+        row("Stop to silence", f["stop_to_silence"], 5e7, 1e6, "ms", 1)
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
         # Heap in use, against the bytes of the tab itself. The history is what typing the tab

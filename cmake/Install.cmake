@@ -21,6 +21,8 @@ install(TARGETS quorlin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # a folder of /usr/lib, and a module opened by its path needs none.
 install(TARGETS quorlin-sound LIBRARY DESTINATION lib/quorlin/modules
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+# Beside the module, where the program looks for it: a font is tried there first.
+install(TARGETS quorlin-sound-check RUNTIME DESTINATION lib/quorlin/modules)
 install(FILES ${PROJECT_SOURCE_DIR}/app/Quorlin.hlp DESTINATION ${CMAKE_INSTALL_DATADIR}/quorlin)
 install(FILES ${quorlin_desktop}/quorlin.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

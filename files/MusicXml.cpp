@@ -1,5 +1,6 @@
 #include "files/MusicXml.h"
 
+#include "score/Performance.h"
 #include "score/Retune.h"
 
 #include <pugixml.hpp>
@@ -284,8 +285,8 @@ void addHeader(pugi::xml_node root, const SongHeader& header, const std::string&
     pugi::xml_node midi = part.append_child("midi-instrument");
     midi.append_attribute("id") = "P1-I1";
     appendText(midi, "midi-channel", 1);
-    // General MIDI counts programs from 1 here: Electric Bass (finger).
-    appendText(midi, "midi-program", 34);
+    // MusicXML counts programs from 1, as General MIDI's list does; the wire counts from 0.
+    appendText(midi, "midi-program", score::kFingerProgram + 1);
 }
 
 // One stretch of a measure on both staves: a column or part of it, or a rest filling a gap.

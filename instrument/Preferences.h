@@ -16,6 +16,9 @@ struct Preference {
 
 // The sound font playback and the WAV export use; empty for the first one installed.
 inline constexpr Preference kSoundFontPreference{"SoundFont", ""};
+// The last sound font that loaded well, as its size, modification time and path: it is not
+// tried apart again while it stays the same.
+inline constexpr Preference kGoodSoundFontPreference{"GoodSoundFont", ""};
 
 std::string loadPreference(SettingsStore& store, const Preference& preference);
 // False when the store cannot be written.

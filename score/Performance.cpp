@@ -15,7 +15,8 @@ constexpr std::uint8_t kPopVelocity = 110;
 constexpr std::uint8_t kClickVelocity = 90;
 constexpr std::uint8_t kReleaseVelocity = 64;
 
-// How far the note before a hammer-on or pull-off rings into it.
+// How far the note before a hammer-on or pull-off rings into it, and never past half of it,
+// so that a short legato note is still heard on its own.
 constexpr std::int64_t kLegatoOverlap = 15;
 // A slide's glide lasts at most an eighth of a beat: the bend moves every note on the
 // finger channel, so it has to be over before the next one starts.
@@ -239,7 +240,7 @@ void Builder::overlapLegato()
         Sounding& before = m_sounding[static_cast<std::size_t>(s.before)];
         if (before.off != s.on || before.key == s.key)
             continue;
-        const std::int64_t until = s.on + std::min(kLegatoOverlap, s.off - s.on);
+        const std::int64_t until = s.on + std::min(kLegatoOverlap, (s.off - s.on) / 2);
         bool clear = true;
         for (std::size_t j = i + 1; j < m_sounding.size() && m_sounding[j].on <= until; ++j) {
             const Sounding& o = m_sounding[j];

@@ -15,10 +15,11 @@ inline constexpr int kFingerChannel = 0; // plain, hammer-on, pull-off and slide
 inline constexpr int kSlapChannel = 1;
 inline constexpr int kPopChannel = 2;
 inline constexpr int kClickChannel = 9; // General MIDI percussion
-// General MIDI programs counted from 0: Electric Bass (finger), Slap Bass 1, Slap Bass 2.
-inline constexpr int kFingerProgram = 32;
-inline constexpr int kSlapProgram = 35;
-inline constexpr int kPopProgram = 36;
+// General MIDI programs as sent on the wire, counted from 0 (General MIDI's list counts from 1):
+// Electric Bass (finger) 34, Slap Bass 1 37 and Slap Bass 2 38 there.
+inline constexpr int kFingerProgram = 33;
+inline constexpr int kSlapProgram = 36;
+inline constexpr int kPopProgram = 37;
 // Set on the finger channel at the start: a slide glides at most this far.
 inline constexpr int kBendRange = 12; // semitones
 // A Hi Wood Block on every beat.

@@ -1,5 +1,7 @@
 #include "ui/Exports.h"
 
+#include "audio/FontCheck.h"
+#include "audio/Level.h"
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
@@ -16,6 +18,10 @@ std::unique_ptr<audio::Synth> loadSynth(const std::string& font, std::string& er
     // The library opens the font by name and would wait forever on a named pipe.
     if (std::string why = storage::regularFileProblem(font); !why.empty()) {
         error = std::move(why);
+        return nullptr;
+    }
+    if (const audio::FontCheck check = audio::checkFontOnce(font); !check.good) {
+        error = check.error;
         return nullptr;
     }
     return audio::makeFluidSynth(font, error);
@@ -50,7 +56,7 @@ bool exportWav(const score::Performance& performance, const std::string& target,
         cancelled = progress && !progress(fraction);
         return !cancelled;
     };
-    if (audio::renderWav(performance, *synth, target, reporting, error))
+    if (audio::renderWavAtLevel(performance, *synth, target, reporting, error))
         return true;
     problem = cancelled ? QString() : QString::fromStdString(error);
     return false;

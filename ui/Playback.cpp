@@ -7,6 +7,7 @@
 #include "ui/TextAreaTabText.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
@@ -25,6 +26,8 @@ struct Playback::Loaded {
     QString path;
     std::unique_ptr<audio::Synth> synth;
     std::unique_ptr<audio::AudioOutput> output;
+    // Over the two above, so it goes first.
+    std::unique_ptr<audio::Player> player;
     std::string fontError;
     std::string deviceError;
 };
@@ -32,7 +35,7 @@ struct Playback::Loaded {
 AudioDevices AudioDevices::real()
 {
     return {[](const std::string& font, std::string& error) { return loadSynth(font, error); },
-            [] { return audio::makeDeviceOutput(); }};
+            [] { return audio::makeDeviceOutput(); }, &audio::checkFontOnce};
 }
 
 score::Score readTab(const TextAreaTabText& text, const engine::EditingState& state)
@@ -92,17 +95,19 @@ void Playback::loadFont(const QString& path)
     m_loader = std::thread([this, devices = m_devices, path = m_fontPath] {
         auto loaded = std::make_shared<Loaded>();
         loaded->path = path;
-        loaded->synth = devices.synth(path.toStdString(), loaded->fontError);
+        const audio::FontCheck check =
+            devices.check ? devices.check(path.toStdString()) : audio::FontCheck{true, {}};
+        if (check.good)
+            loaded->synth = devices.synth(path.toStdString(), loaded->fontError);
+        else
+            loaded->fontError = check.error;
         if (loaded->synth) {
-            // The device is tried once here, so that the window can tell before Play.
+            // The device is opened here and kept open, silent, so that the window can tell
+            // before Play and Play never waits for it.
             loaded->output = devices.output();
-            if (loaded->output->start(
-                    [](float* left, float* right, int frames) {
-                        std::fill_n(left, frames, 0.0f);
-                        std::fill_n(right, frames, 0.0f);
-                    },
-                    loaded->deviceError))
-                loaded->output->stop();
+            loaded->player = std::make_unique<audio::Player>(*loaded->synth, *loaded->output);
+            if (!loaded->player->open(loaded->deviceError))
+                loaded->player.reset();
         }
         QMetaObject::invokeMethod(
             this, [this, loaded] { fontLoaded(loaded); }, Qt::QueuedConnection);
@@ -118,10 +123,22 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
         return;
     }
     const bool play = std::exchange(m_playWhenLoaded, false);
+    if (!loaded->synth && m_synth) {
+        // The font that plays now is better than none.
+        m_fontPath = m_playingFontPath;
+        emit message(QStringLiteral("The sound font %1 could not be loaded: %2. %3 still plays.")
+                         .arg(loaded->path, QString::fromStdString(loaded->fontError),
+                              QFileInfo(m_playingFontPath).fileName()));
+        if (play && m_player)
+            start();
+        return;
+    }
     stop();
     m_player.reset();
     m_synth = std::move(loaded->synth);
     m_output = std::move(loaded->output);
+    m_playingFontPath = m_synth ? loaded->path : QString();
+    m_scoreStale = true; // the new player has heard no performance yet
     // The status bar says it short, once; the Play button's tip gives the detail.
     QString said;
     if (!m_synth) {
@@ -134,11 +151,13 @@ void Playback::fontLoaded(const std::shared_ptr<Loaded>& loaded)
         said = QStringLiteral("No sound device: Quorlin cannot play here, but it can export.");
     } else {
         m_unavailable.clear();
-        m_player = std::make_unique<audio::Player>(*m_synth, *m_output);
+        m_player = std::move(loaded->player);
     }
     emit soundChanged();
     if (!said.isEmpty())
         emit message(said);
+    if (m_synth)
+        emit fontReady(loaded->path);
     if (play && m_player)
         start();
 }
@@ -172,7 +191,10 @@ void Playback::playPause()
 
 void Playback::start()
 {
-    read();
+    // A long tab takes a while to read: Play on a tab that has not changed since does not.
+    const bool changed = m_scoreStale;
+    if (changed)
+        read();
     if (m_score.columns.empty()) {
         emit message(m_skipped.isEmpty() && m_score.skipped.empty()
                          ? QStringLiteral("There is nothing to play yet.")
@@ -180,10 +202,12 @@ void Playback::start()
         return;
     }
     const auto [first, last] = chosenBlocks();
-    m_firstBlock = first;
-    m_lastBlock = last;
-    m_skipped.clear();
-    perform();
+    if (changed || first != m_firstBlock || last != m_lastBlock || m_dirty) {
+        m_firstBlock = first;
+        m_lastBlock = last;
+        m_skipped.clear();
+        perform();
+    }
     std::string error;
     if (!m_player->play(m_score.blocks[static_cast<std::size_t>(m_firstBlock)].start, error)) {
         m_unavailable = QString::fromStdString(error);
@@ -194,6 +218,7 @@ void Playback::start()
     }
     setState(State::Playing);
     m_poll.start();
+    show(m_player->tick());
 }
 
 void Playback::read()
@@ -203,6 +228,7 @@ void Playback::read()
     m_score = m_tab();
     m_readMs = timer.elapsed();
     m_sinceRead.start();
+    m_scoreStale = false;
 }
 
 void Playback::perform()
@@ -309,14 +335,15 @@ void Playback::stop()
     m_playWhenLoaded = false;
     if (m_state == State::Stopped)
         return;
+    // The transport first: the sound ends within a period, without waiting for anyone.
+    setState(State::Stopped);
+    emit positionChanged(QString());
     if (m_player)
         m_player->stop();
     m_poll.stop();
     m_shownColumn = -2;
     m_neck.setSounding({});
     m_text.setExtraSelections({});
-    setState(State::Stopped);
-    emit positionChanged(QString());
 }
 
 void Playback::setLoop(bool on)
@@ -333,6 +360,7 @@ void Playback::setMetronome(bool on)
 
 void Playback::tabChanged()
 {
+    m_scoreStale = true;
     if (m_state != State::Stopped)
         m_dirty = true;
 }

@@ -5,6 +5,7 @@
 // in the text, the position). The window polls the player's position; the audio never
 // waits for the window, and the window never waits for the audio.
 
+#include "audio/FontCheck.h"
 #include "audio/Player.h"
 #include "audio/Synth.h"
 #include "score/Performance.h"
@@ -35,6 +36,8 @@ class NeckWidget;
 struct AudioDevices {
     std::function<std::unique_ptr<audio::Synth>(const std::string& font, std::string& error)> synth;
     std::function<std::unique_ptr<audio::AudioOutput>()> output;
+    // Proves a font harmless before `synth` loads it here; none: every font is taken as it is.
+    std::function<audio::FontCheck(const std::string& font)> check;
 
     static AudioDevices real();
 };
@@ -79,6 +82,8 @@ public:
     QString positionText() const;
 
 signals:
+    // A font loaded and playing from now on; one that is refused leaves the last one playing.
+    void fontReady(const QString& path);
     void stateChanged();
     // Loading finished, well or not; unavailable() says which.
     void soundChanged();
@@ -103,6 +108,7 @@ private:
     QPlainTextEdit& m_text;
     AudioDevices m_devices;
     QString m_fontPath;
+    QString m_playingFontPath; // the font of m_synth
     QString m_unavailable;
     std::thread m_loader;
     bool m_loading = false;
@@ -121,6 +127,7 @@ private:
     bool m_metronome = false;
     bool m_follow = false;
     bool m_dirty = false;
+    bool m_scoreStale = true; // m_score is not the tab as it is now
     bool m_textHadFocus = false;
     int m_shownColumn = -2;
     QString m_skipped;

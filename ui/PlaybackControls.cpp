@@ -1,5 +1,6 @@
 #include "ui/PlaybackControls.h"
 
+#include "audio/FontCheck.h"
 #include "instrument/Preferences.h"
 #include "ui/Commands.h"
 #include "ui/SoundFontDialog.h"
@@ -36,6 +37,8 @@ PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands
     window.addToolBar(Qt::BottomToolBarArea, m_transport);
     m_playback->setFontPath(QString::fromStdString(
         instrument::loadPreference(store, instrument::kSoundFontPreference)));
+    audio::trustFont(instrument::loadPreference(store, instrument::kGoodSoundFontPreference));
+    connect(m_playback, &Playback::fontReady, this, &PlaybackControls::remember);
 
     const auto on = [this, &commands](Command command, auto handler) {
         connect(commands[command], &QAction::triggered, this, handler);
@@ -77,12 +80,17 @@ void PlaybackControls::tabChanged(int tempo)
 
 void PlaybackControls::showSound()
 {
-    QAction* play = m_commands[Command::PlayPause];
+    // Without sound neither can do anything, and both say why.
     const QString& why = m_playback->unavailable();
-    play->setEnabled(why.isEmpty());
-    play->setToolTip(why.isEmpty() ? QStringLiteral("Play or pause the tab (%1)")
-                                         .arg(m_commands.keyText(Command::PlayPause))
-                                   : why);
+    const std::pair<Command, const char*> controls[] = {
+        {Command::PlayPause, "Play or pause the tab (%1)"},
+        {Command::Stop, "Stop and go back to the start (%1)"}};
+    for (const auto& [command, tip] : controls) {
+        QAction* action = m_commands[command];
+        action->setEnabled(why.isEmpty());
+        action->setToolTip(why.isEmpty() ? QString::fromLatin1(tip).arg(m_commands.keyText(command))
+                                         : why);
+    }
 }
 
 void PlaybackControls::chooseSoundFont()
@@ -90,13 +98,23 @@ void PlaybackControls::chooseSoundFont()
     SoundFontDialog dialog(&m_window, m_playback->fontPath());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString font = dialog.chosen();
-    if (!instrument::savePreference(m_store, instrument::kSoundFontPreference, font.toStdString()))
+    m_chosenFont = dialog.chosen();
+    m_playback->loadFont(m_chosenFont);
+}
+
+void PlaybackControls::remember(const QString& font)
+{
+    // A stamp that cannot be written only costs a check at the next start: not worth a word.
+    const std::string stamp = audio::fontStamp(font.toStdString());
+    if (stamp != instrument::loadPreference(m_store, instrument::kGoodSoundFontPreference))
+        instrument::savePreference(m_store, instrument::kGoodSoundFontPreference, stamp);
+    // Only a font that loaded is kept for the next start, so a bad pick cannot stick.
+    if (font == std::exchange(m_chosenFont, QString()) &&
+        !instrument::savePreference(m_store, instrument::kSoundFontPreference, font.toStdString()))
         m_window.statusBar()->showMessage(
             QStringLiteral("The sound font will be used, but could not be remembered: the "
                            "settings cannot be written."),
             kMessageMs);
-    m_playback->loadFont(font);
 }
 
 } // namespace quorlin::ui

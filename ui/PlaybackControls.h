@@ -47,6 +47,7 @@ signals:
 
 private:
     void chooseSoundFont();
+    void remember(const QString& font);
     void showSound();
 
     QMainWindow& m_window;
@@ -55,6 +56,7 @@ private:
     Transport* m_transport;
     Playback* m_playback;
     std::unique_ptr<TabExport> m_export;
+    QString m_chosenFont; // picked by the user, remembered once it loads
 };
 
 } // namespace quorlin::ui

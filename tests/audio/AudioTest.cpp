@@ -1,4 +1,5 @@
 #include "audio/AudioOutput.h"
+#include "audio/Level.h"
 #include "audio/Player.h"
 #include "audio/Render.h"
 #include "audio/SoundModule.h"
@@ -146,7 +147,7 @@ Performance oneNote()
 {
     Performance p =
         performance(100, 480 * 41,
-                    {ev(0, K::Program, 0, 32), ev(0, K::NoteOn, 0, 30), ev(480, K::NoteOff, 0, 30),
+                    {ev(0, K::Program, 0, 33), ev(0, K::NoteOn, 0, 30), ev(480, K::NoteOff, 0, 30),
                      ev(480, K::NoteOn, 0, 33), ev(480 * 41, K::NoteOff, 0, 33)});
     p.startTick = 480;
     return p;
@@ -223,14 +224,87 @@ TEST(RenderWav, AppearsWholeOrNotAtAll)
     }
 }
 
-// The first sample from `from` louder than a thirtieth of the next half second's peak.
+// A synthesiser whose every note sounds at one amplitude, rising over its first 100 frames.
+class SteadySynth : public Synth {
+public:
+    explicit SteadySynth(float amplitude) : m_amplitude(amplitude) {}
+    void send(const Event& e) override
+    {
+        if (e.kind == K::NoteOn || e.kind == K::NoteOff)
+            m_on = e.kind == K::NoteOn && e.value > 0;
+        if (m_on)
+            m_age = 0;
+    }
+    void allNotesOff() override { m_on = false; }
+    void render(float* left, float* right, int n) override
+    {
+        for (int i = 0; i < n; ++i, ++m_age)
+            left[i] = right[i] = m_on ? m_amplitude * std::min(1.0f, m_age / 100.0f) : 0.0f;
+    }
+
+private:
+    float m_amplitude;
+    bool m_on = false;
+    int m_age = 0;
+};
+
+TEST(RenderWavAtLevel, EveryTabPeaksAtTheSameLoudLevelAndEitherPassCancels)
+{
+    // The sound's own peak, and the progress past which it cancels (2: none).
+    const std::tuple<const char*, float, double> cases[] = {
+        {"quiet", 0.02f, 2},
+        {"loud", 0.6f, 2},
+        {"too loud", 3.0f, 2},
+        {"cancelled measuring", 0.3f, 0.1},
+        {"cancelled writing", 0.3f, 0.6},
+    };
+    std::vector<double> peaks;
+    for (const auto& [name, amplitude, cancelAt] : cases) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto path = dir.path / "out.wav";
+        SteadySynth synth(amplitude);
+        std::vector<double> fractions;
+        const auto progress = [&, cancelAt = cancelAt](double f) {
+            fractions.push_back(f);
+            return f <= cancelAt;
+        };
+        std::string error;
+        const bool written = renderWavAtLevel(oneNote(), synth, path.string(), progress, error);
+        EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+        if (cancelAt < 1) {
+            EXPECT_FALSE(written);
+            EXPECT_EQ(error, "Cancelled");
+            EXPECT_TRUE(dir.files().empty());
+            EXPECT_EQ(fractions.back() < 0.5, cancelAt < 0.5);
+            continue;
+        }
+        ASSERT_TRUE(written) << error;
+        EXPECT_EQ(fractions.back(), 1.0);
+        SF_INFO info{};
+        const auto wav = readWav(path, info);
+        float peak = 0.0f;
+        for (float sample : wav)
+            peak = std::max(peak, std::abs(sample));
+        const double db = 20 * std::log10(peak);
+        EXPECT_GE(db, -3.0);
+        EXPECT_LE(db, -1.0);
+        peaks.push_back(db);
+    }
+    ASSERT_EQ(peaks.size(), 3u);
+    EXPECT_NEAR(peaks[0], peaks[1], 0.1);
+    EXPECT_NEAR(peaks[2], peaks[1], 0.1);
+}
+
+// The first sample from `from` louder than a hundredth (-40 dB) of the next half second's peak:
+// the finger bass swells in over some 20 ms, so a higher mark would come late.
 std::int64_t onsetAfter(const std::vector<float>& samples, std::int64_t from)
 {
     const std::int64_t end = std::min<std::int64_t>(from + 22050, samples.size());
     float peak = 0.0f;
     for (std::int64_t i = from; i < end; ++i)
         peak = std::max(peak, std::abs(samples[i]));
-    while (from < end && std::abs(samples[from]) <= peak / 30)
+    while (from < end && std::abs(samples[from]) <= peak / 100)
         ++from;
     return from;
 }
@@ -294,7 +368,8 @@ TEST(FluidSynthFont, RefusesWhatIsNotOneListsTheInstalledOnesOnceAndPlaysInTune)
         {2880, 120, 0, 43, 0, 0.0},      {3360, 240, 1, 40, 0, 0.0}, // slapped
         {4080, 960, 0, 43, 8191, 110.0}, // two semitones up: FluidSynth's default bend range
     };
-    std::vector<Event> events = {ev(0, K::Program, 0, 32), ev(0, K::Program, 1, 35)};
+    std::vector<Event> events = {ev(0, K::Program, 0, score::kFingerProgram),
+                                 ev(0, K::Program, 1, score::kSlapProgram)};
     for (const auto& [start, length, channel, key, bend, hertz] : notes) {
         events.push_back({start, K::PitchBend, std::uint8_t(channel), 0, 0, std::int16_t(bend)});
         events.push_back(ev(start, K::NoteOn, channel, key, 110));
@@ -318,6 +393,101 @@ TEST(FluidSynthFont, RefusesWhatIsNotOneListsTheInstalledOnesOnceAndPlaysInTune)
             const double hz = fundamental(left, middle - 4410, 8820);
             EXPECT_NEAR(12.0 * std::log2(hz / hertz), 0.0, 1.0) << hz << " Hz";
         }
+    }
+}
+
+TEST(FluidSynthFont, EachTechniqueSoundsTheBassTheFontNamesForIt)
+{
+    if (!fs::exists(kFont))
+        GTEST_SKIP() << kFont << " is not installed (fluid-soundfont-gm)";
+    // The names FluidR3 gives its presets 000-033, 000-036 and 000-037 (fluidsynth's "inst").
+    const std::pair<score::Technique, std::string> cases[] = {
+        {score::Technique::Plain, "Fingered Bass"},
+        {score::Technique::HammerOn, "Fingered Bass"},
+        {score::Technique::PullOff, "Fingered Bass"},
+        {score::Technique::SlideUp, "Fingered Bass"},
+        {score::Technique::SlideDown, "Fingered Bass"},
+        {score::Technique::Slap, "Slap Bass"},
+        {score::Technique::Pop, "Pop Bass"},
+    };
+    std::string error;
+    auto synth = makeFluidSynth(kFont, error);
+    ASSERT_NE(synth, nullptr) << error;
+    // Before any tab is played, as live playback finds the synthesiser.
+    EXPECT_EQ(synth->presetName(0), "Fingered Bass");
+    for (const auto& [technique, name] : cases) {
+        SCOPED_TRACE(name + " for technique " + std::to_string(int(technique)));
+        score::Score s;
+        s.columns.push_back({.start = 0, .length = 480, .notes = {{1, 0, 40}}});
+        s.columns.push_back({.start = 480, .length = 480, .notes = {{1, 2, 42, technique}}});
+        s.length = 960;
+        const Performance p = score::perform(s);
+        // Every channel starts on a piano, so only the tab's own set-up can choose the bass.
+        for (int channel = 0; channel < 3; ++channel)
+            synth->send(ev(0, K::Program, channel, 0));
+        Scheduler scheduler(*synth);
+        scheduler.start(p, 0);
+        std::vector<float> left(256), right(256);
+        scheduler.render(p, left.data(), right.data(), 256, p.endTick);
+        const auto struck = std::find_if(p.events.begin(), p.events.end(), [](const Event& e) {
+            return e.kind == K::NoteOn && e.column == 1;
+        });
+        ASSERT_NE(struck, p.events.end());
+        EXPECT_EQ(synth->presetName(struck->channel), name);
+    }
+}
+
+// The left channel of `p` from its start, rendered straight from the synthesiser.
+std::vector<float> leftOf(const Performance& p, Synth& synth)
+{
+    std::vector<float> left(std::size_t(expectedFrame(p.endTick, p.tempo))), right(left.size());
+    Scheduler scheduler(synth);
+    scheduler.start(p, p.startTick);
+    scheduler.render(p, left.data(), right.data(), int(left.size()), p.endTick);
+    synth.allNotesOff();
+    return left;
+}
+
+float peakIn(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
+{
+    float peak = 0.0f;
+    for (std::int64_t i = std::max<std::int64_t>(from, 0); i < to; ++i)
+        peak = std::max(peak, std::abs(samples[std::size_t(i)]));
+    return peak;
+}
+
+TEST(FluidSynthFont, AHammerOnIsHeardAsNoNewPluckAndTheSoundGoesOnThroughIt)
+{
+    if (!fs::exists(kFont))
+        GTEST_SKIP() << kFont << " is not installed (fluid-soundfont-gm)";
+    std::string error;
+    auto synth = makeFluidSynth(kFont, error);
+    ASSERT_NE(synth, nullptr) << error;
+    // A (key 33) for a beat at 120 bpm, then C (key 36) plucked, hammered or pulled (from D).
+    const std::tuple<const char*, int, score::Technique, bool> cases[] = {
+        {"plucked", 33, score::Technique::Plain, true},
+        {"hammered", 33, score::Technique::HammerOn, false},
+        {"pulled", 38, score::Technique::PullOff, false},
+    };
+    const std::int64_t at = expectedFrame(480, 120), window = 44100 / 20;
+    for (const auto& [name, from, technique, struck] : cases) {
+        SCOPED_TRACE(name);
+        score::Score s;
+        s.tempo = 120;
+        s.columns.push_back({.start = 0, .length = 480, .notes = {{1, 0, from}}});
+        s.columns.push_back({.start = 480, .length = 960, .notes = {{1, 3, 36, technique}}});
+        s.length = 1440;
+        const auto left = leftOf(score::perform(s), *synth);
+        // A new pluck stands out of the ringing note; a hammer-on or pull-off does not.
+        const float before = peakIn(left, at - window, at);
+        const float after = peakIn(left, at, at + window);
+        EXPECT_EQ(after > 1.2f * before, struck) << after / before;
+        // No gap where one note stops before the other starts.
+        for (std::int64_t i = at - window; i < at + window; i += 441)
+            EXPECT_GT(peakIn(left, i, i + 441), 0.2f * before) << "at frame " << i - at;
+        // The new key is what is heard next.
+        const double hz = fundamental(left, at + 8820, 8820);
+        EXPECT_NEAR(12.0 * std::log2(hz / 65.41), 0.0, 1.0) << hz << " Hz";
     }
 }
 
@@ -379,9 +549,11 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     expectTicksPerSecond(player, 3200);
     player.stop();
     EXPECT_EQ(player.tick(), 0);
+    EXPECT_FALSE(player.playing());
+    std::this_thread::sleep_for(20ms); // a few periods: the sound fades in the first
     const auto frames = synth.frames.load();
     std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(synth.frames, frames); // the output stopped
+    EXPECT_EQ(synth.frames, frames); // the synthesiser is left alone
 
     player.setLoop(true, 480, 960);
     player.setPerformance(beats(400, 8, 41)); // a beat is 0.15 s
@@ -396,6 +568,72 @@ TEST(Player, PlaysPausesTakesANewPerformanceStopsLoopsAndFinishes)
     EXPECT_TRUE(eventually([&] { return player.finished(); }));
     EXPECT_FALSE(player.playing());
     EXPECT_EQ(player.tick(), 8 * 480);
+}
+
+// An output whose periods the test hands out one at a time.
+class ManualOutput : public AudioOutput {
+public:
+    bool start(FillFunction fill, std::string&) override
+    {
+        m_fill = std::move(fill);
+        ++starts;
+        return true;
+    }
+    void stop() override { m_fill = nullptr; }
+    double latencySeconds() const override { return 0.0; }
+    // The next period's left side.
+    std::vector<float> period(int frames = 256)
+    {
+        std::vector<float> left(std::size_t(frames), 0.0f), right(left.size(), 0.0f);
+        if (m_fill)
+            m_fill(left.data(), right.data(), frames);
+        return left;
+    }
+    int starts = 0;
+
+private:
+    FillFunction m_fill;
+};
+
+TEST(Player, PlayAndStopAreHeardInTheVeryNextPeriodAndTheOutputStaysOpen)
+{
+    // A note from the start to the end of eight beats: FakeSynth sounds 0.25 while it is on.
+    const auto held = std::make_shared<Performance>(
+        performance(100, 8 * 480, {ev(0, K::NoteOn, 0, 40), ev(8 * 480, K::NoteOff, 0, 40)}));
+    FakeSynth synth;
+    ManualOutput output;
+    Player player{synth, output};
+    player.setPerformance(held);
+    std::string error;
+    ASSERT_TRUE(player.open(error));
+    const auto silent = [](const std::vector<float>& block) {
+        return std::all_of(block.begin(), block.end(), [](float x) { return x == 0.0f; });
+    };
+    EXPECT_TRUE(silent(output.period())); // open, nothing played yet
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(player.play(0, error)) << error;
+        const auto first = output.period();
+        EXPECT_FLOAT_EQ(first.front(), 0.25f); // the note from the first frame on
+        player.stop();
+        // Faded within the next period, without a click, then nothing more.
+        const auto fading = output.period();
+        EXPECT_LE(fading.front(), 0.25f);
+        EXPECT_GT(fading.front(), 0.2f);
+        EXPECT_TRUE(std::is_sorted(fading.rbegin(), fading.rend()));
+        EXPECT_EQ(fading.back(), 0.0f);
+        const auto rendered = synth.frames.load();
+        EXPECT_TRUE(silent(output.period()));
+        EXPECT_EQ(synth.frames, rendered);
+    }
+    // Paused, the note is let go at once but may ring; the position holds.
+    ASSERT_TRUE(player.play(0, error)) << error;
+    output.period();
+    const auto at = player.tick();
+    player.pause();
+    EXPECT_FLOAT_EQ(output.period().front(), 0.0f);
+    EXPECT_EQ(player.tick(), at);
+    EXPECT_EQ(output.starts, 1);
 }
 
 TEST(DeviceOutput, StartsOnADeviceOrSaysThereIsNone)

@@ -117,6 +117,8 @@ def notes(path):
             tick += m.time
             if m.type == 'set_tempo':
                 tempo.append(m.tempo)
+            if m.type == 'program_change' and m.channel == 0:
+                programs.add(m.program)
             if m.type not in ('note_on', 'note_off') or m.channel == 9:
                 continue
             key = (m.channel, m.note)
@@ -129,8 +131,16 @@ def notes(path):
 
 bad = []
 for name in ('techniques', 'six', 'five', 'blues', 'inA'):
+    # Our MusicXML's instrument, as MuseScore plays it, is General MIDI's Electric Bass
+    # (finger): 34 in its list, 33 on the wire, as in our own MIDI file.
+    programs = set()
     ours, our_tempo = notes(f'{sys.argv[1]}/{name}.ours.mid')
+    if programs != {33}:
+        bad.append(f'{name}: our MIDI file plays programs {programs} on its first channel')
+    programs = set()
     theirs, their_tempo = notes(f'{sys.argv[1]}/{name}.theirs.mid')
+    if programs != {33}:
+        bad.append(f'{name}: MuseScore plays our MusicXML with programs {programs}')
     if our_tempo != their_tempo:
         bad.append(f'{name}: tempo {their_tempo} instead of {our_tempo}')
     matched, runs = [], []

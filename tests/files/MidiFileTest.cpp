@@ -168,9 +168,12 @@ TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
 
         EXPECT_EQ(read, expectedReading(p, microseconds));
         // Figures of the reader's own, not worked out by us: the range starting at once, the
-        // triplet slide bent down three semitones of twelve.
+        // triplet slide bent down three semitones of twelve, and General MIDI's Electric Bass
+        // (finger), Slap Bass 1 and Slap Bass 2 (its list's 34, 37 and 38).
         EXPECT_EQ(read.find("header 1 480 "), 0u);
-        for (const char* line : {"\n0 program_change 0 32\n", " pitchwheel 0 -2048\n"})
+        for (const char* line :
+             {"\n0 program_change 0 33\n", "\n0 program_change 1 36\n",
+              "\n0 program_change 2 37\n", " pitchwheel 0 -2048\n"})
             EXPECT_NE(read.find(line), std::string::npos) << line;
     }
 }

@@ -85,51 +85,76 @@ TEST(Perform, SetupComesFirstAtTheStartOfTheRange)
     }
     constexpr int G = int(K::Program), C = int(K::Controller), B = int(K::PitchBend);
     // The glide of the range's first column comes after the setup's centred bend.
-    const std::vector<std::tuple<int, int, int, int>> expected = {
-        {G, 0, 32, 0},    {G, 1, 35, 0}, {G, 2, 36, 0}, {C, 0, 101, 0},
-        {C, 0, 100, 0},   {C, 0, 6, 12}, {C, 0, 38, 0}, {C, 0, 101, 127},
-        {C, 0, 100, 127}, {C, 0, 68, 0}, {B, 0, 0, 0},  {B, 0, 0, -3413}};
+    const std::vector<std::tuple<int, int, int, int>> expected = {{G, 0, kFingerProgram, 0},
+                                                                  {G, 1, kSlapProgram, 0},
+                                                                  {G, 2, kPopProgram, 0},
+                                                                  {C, 0, 101, 0},
+                                                                  {C, 0, 100, 0},
+                                                                  {C, 0, 6, 12},
+                                                                  {C, 0, 38, 0},
+                                                                  {C, 0, 101, 127},
+                                                                  {C, 0, 100, 127},
+                                                                  {C, 0, 68, 0},
+                                                                  {B, 0, 0, 0},
+                                                                  {B, 0, 0, -3413}};
     EXPECT_EQ(setup, expected);
     EXPECT_TRUE(filtered(bare(s), K::Program).empty());
 }
 
+// How hard a note is struck, against a plain pluck: what the numbers are is the sound's business.
+enum class Strike { Pluck, Softer, Harder };
+
+// The velocity of the first NoteOn of `key`, or -1.
+int velocityOf(const Performance& p, int key)
+{
+    for (const Event& e : filtered(p, K::NoteOn))
+        if (e.number == key)
+            return e.value;
+    return -1;
+}
+
 TEST(Perform, ANoteEndsWithItsColumnOrItsStringOrRingsIntoALegatoNoteAlone)
 {
-    // Key 40's channel, velocity, NoteOff and the legato pedal's ticks. Each technique after a
-    // rest, so that a legato note has nothing to tie to and the column index shows.
+    // Key 40's channel, strike and NoteOff, and whether the legato pedal ties it to the note
+    // after it. Each technique after a rest, so that a legato note has nothing to tie to and
+    // the column index shows. kIntoNext: key 40 rings into the next column's start, by less
+    // than that note lasts, so that the new note is heard on its own before it ends.
+    constexpr std::int64_t kIntoNext = -1;
     const auto afterRest = [](Technique t) { return scoreOf({{}, {note(1, 40, t)}}); };
     const auto twoBeats = [](Note next, std::int64_t at, std::int64_t length = Q) {
         return scoreAt({column(0, 2 * Q, {note(1, 40)}), column(at, length, {next})});
     };
-    using Pedal = std::vector<std::int64_t>;
     const Note n40 = note(1, 40), n42H = note(1, 42, H), n28 = note(3, 28);
     const Score ringing =
         scoreAt({column(0, 3 * Q, {n28}), column(Q / 2, Q / 2, {n40}), column(Q, Q, {n42H})});
-    const std::tuple<const char*, int, int, std::int64_t, Pedal, Score> cases[] = {
-        {"plain", 0, 100, 2 * Q, {}, afterRest(T::Plain)},
-        {"hammer-on", 0, 70, 2 * Q, {}, afterRest(H)},
-        {"pull-off", 0, 70, 2 * Q, {}, afterRest(P)},
-        {"slide up", 0, 85, 2 * Q, {}, afterRest(Up)},
-        {"slide down", 0, 85, 2 * Q, {}, afterRest(Down)},
-        {"slap", 1, 110, 2 * Q, {}, afterRest(T::Slap)},
-        {"pop", 2, 110, 2 * Q, {}, afterRest(T::Pop)},
-        {"rest next", 0, 100, Q / 2, {}, scoreOf({{n40}, {}}, Q / 2)},
-        {"string again", 0, 100, Q, {}, twoBeats(note(1, 43), Q)},
-        {"slapped again", 0, 100, Q / 4, {}, twoBeats(note(1, 43, T::Slap), Q / 4)},
-        {"other string within", 0, 100, 2 * Q, {}, twoBeats(note(2, 43), Q)},
-        {"chord", 0, 100, Q, {}, scoreOf({{n40, note(2, 35)}, {n40, note(2, 35)}})},
+    using S = Strike;
+    const std::tuple<const char*, int, Strike, std::int64_t, bool, Score> cases[] = {
+        {"plain", 0, S::Pluck, 2 * Q, false, afterRest(T::Plain)},
+        {"hammer-on", 0, S::Softer, 2 * Q, false, afterRest(H)},
+        {"pull-off", 0, S::Softer, 2 * Q, false, afterRest(P)},
+        {"slide up", 0, S::Softer, 2 * Q, false, afterRest(Up)},
+        {"slide down", 0, S::Softer, 2 * Q, false, afterRest(Down)},
+        {"slap", 1, S::Harder, 2 * Q, false, afterRest(T::Slap)},
+        {"pop", 2, S::Harder, 2 * Q, false, afterRest(T::Pop)},
+        {"rest next", 0, S::Pluck, Q / 2, false, scoreOf({{n40}, {}}, Q / 2)},
+        {"string again", 0, S::Pluck, Q, false, twoBeats(note(1, 43), Q)},
+        {"slapped again", 0, S::Pluck, Q / 4, false, twoBeats(note(1, 43, T::Slap), Q / 4)},
+        {"other string within", 0, S::Pluck, 2 * Q, false, twoBeats(note(2, 43), Q)},
+        {"chord", 0, S::Pluck, Q, false, scoreOf({{n40, note(2, 35)}, {n40, note(2, 35)}})},
         // Legato: the note before rings a little into it, held by the pedal.
-        {"hammered", 0, 100, Q + 15, {Q, Q + 15}, scoreOf({{n40}, {n42H}})},
-        {"pulled", 0, 100, Q + 15, {Q, Q + 15}, scoreOf({{n40}, {note(1, 38, P)}})},
-        {"pulled short", 0, 100, Q + 9, {Q, Q + 9}, twoBeats(note(1, 42, P), Q, 9)},
-        {"same key", 0, 100, Q, {}, scoreOf({{n40}, {note(1, 40, H)}})},
+        {"hammered", 0, S::Pluck, kIntoNext, true, scoreOf({{n40}, {n42H}})},
+        {"pulled", 0, S::Pluck, kIntoNext, true, scoreOf({{n40}, {note(1, 38, P)}})},
+        {"pulled short", 0, S::Pluck, kIntoNext, true, twoBeats(note(1, 42, P), Q, 9)},
+        {"hammered very short", 0, S::Pluck, kIntoNext, true, twoBeats(note(1, 42, H), Q, 3)},
+        {"same key", 0, S::Pluck, Q, false, scoreOf({{n40}, {note(1, 40, H)}})},
         // The pedal makes FluidSynth's channel play one note at a time: it would cut these.
-        {"into a chord", 0, 100, Q + 15, {}, scoreOf({{n40}, {n42H, n28}})},
-        {"after a chord", 0, 100, Q + 15, {}, scoreOf({{n40, n28}, {n42H}})},
-        {"rings from before", 0, 100, Q + 15, {}, ringing},
-        {"slapped", 1, 110, Q + 15, {}, scoreOf({{note(1, 40, T::Slap)}, {n42H}})},
+        {"into a chord", 0, S::Pluck, kIntoNext, false, scoreOf({{n40}, {n42H, n28}})},
+        {"after a chord", 0, S::Pluck, kIntoNext, false, scoreOf({{n40, n28}, {n42H}})},
+        {"rings from before", 0, S::Pluck, kIntoNext, false, ringing},
+        {"slapped", 1, S::Harder, kIntoNext, false, scoreOf({{note(1, 40, T::Slap)}, {n42H}})},
     };
-    for (const auto& [name, channel, velocity, off, expectedPedal, score] : cases) {
+    const int pluck = velocityOf(bare(afterRest(T::Plain)), 40);
+    for (const auto& [name, channel, strike, off, pedalled, score] : cases) {
         SCOPED_TRACE(name);
         const Performance p = bare(score);
         for (const Event& e : filtered(p, K::NoteOn))
@@ -137,12 +162,28 @@ TEST(Perform, ANoteEndsWithItsColumnOrItsStringOrRingsIntoALegatoNoteAlone)
         const auto on = std::find_if(p.events.begin(), p.events.end(),
                                      [](auto& e) { return e.kind == K::NoteOn && e.number == 40; });
         ASSERT_NE(on, p.events.end());
-        EXPECT_EQ(std::tuple(int(on->channel), int(on->value)), std::tuple(channel, velocity));
+        EXPECT_EQ(int(on->channel), channel);
+        const int velocity = on->value;
+        EXPECT_EQ(strike, velocity < pluck ? S::Softer : velocity > pluck ? S::Harder : S::Pluck);
         const auto end = std::find_if(on, p.events.end(), [&](auto& e) {
             return e.kind == K::NoteOff && e.number == 40 && e.channel == on->channel;
         });
         ASSERT_NE(end, p.events.end());
-        EXPECT_EQ(std::tuple(end->tick, int(end->value)), std::tuple(off, 64));
+        EXPECT_EQ(int(end->value), 64);
+        std::vector<std::int64_t> expectedPedal;
+        if (off != kIntoNext) {
+            EXPECT_EQ(end->tick, off);
+        } else {
+            // The legato note: the last column's first note.
+            const Column& next = score.columns.back();
+            EXPECT_GT(end->tick, next.start);
+            EXPECT_LT(end->tick - next.start, next.length);
+            if (next.notes.front().technique == H || next.notes.front().technique == P) {
+                EXPECT_LT(velocityOf(p, next.notes.front().pitch), velocity);
+            }
+            if (pedalled)
+                expectedPedal = {next.start, end->tick};
+        }
         EXPECT_EQ(pedal(p), expectedPedal);
     }
 }

@@ -65,8 +65,10 @@ public:
 };
 
 // `fontError` set: the font fails to load with it. `device` false: there is no sound device.
+// `check`: what trying a font apart says of it.
 inline AudioDevices fakeDevices(std::shared_ptr<FakeSynth::Log> log, std::string fontError = {},
-                                bool device = true)
+                                bool device = true,
+                                std::function<audio::FontCheck(const std::string&)> check = {})
 {
     return {
         [log, fontError](const std::string&, std::string& error) -> std::unique_ptr<audio::Synth> {
@@ -79,7 +81,8 @@ inline AudioDevices fakeDevices(std::shared_ptr<FakeSynth::Log> log, std::string
             if (!device)
                 return std::make_unique<DeadOutput>();
             return std::make_unique<audio::ClockOutput>(256);
-        }};
+        },
+        std::move(check)};
 }
 
 inline AudioDevices silentDevices()
