@@ -11,7 +11,12 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cstdlib>
+#include <iterator>
 #include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -153,19 +158,56 @@ void requirePerformance(const score::Score& s, bool metronome)
     QUORLIN_REQUIRE(midi.starts_with("MThd") && midi.size() >= 14 + 3 * p.events.size());
 }
 
-// The score in measures of `beats` of 1 / `beatType`, the song header taken from the text's
-// first lines, whatever bytes they hold.
+// A written note sounds a pitch the score has, and takes the signature's sharp or flat when
+// its pitch is in the key's scale: the rules of signatures, kept apart from the writer's own.
+void requireSpelled(pugi::xml_node pitch, int fifths, const std::set<int>& pitches)
+{
+    const std::string_view step = pitch.child_value("step");
+    const int alter = pitch.child("alter").text().as_int();
+    QUORLIN_REQUIRE(step.size() == 1 && step[0] >= 'A' && step[0] <= 'G' && alter >= -2 &&
+                    alter <= 2);
+    constexpr int semitones[] = {9, 11, 0, 2, 4, 5, 7};
+    const int sounds =
+        12 * (pitch.child("octave").text().as_int() + 1) + semitones[step[0] - 'A'] + alter;
+    QUORLIN_REQUIRE(pitches.contains(sounds));
+    // The major scale of the signature, from its tonic seven semitones on for each sharp.
+    const int fromTonic = ((sounds - 7 * fifths) % 12 + 12) % 12;
+    constexpr int scale[] = {0, 2, 4, 5, 7, 9, 11};
+    if (std::ranges::find(scale, fromTonic) != std::end(scale)) {
+        const std::string_view order = fifths >= 0 ? "FCGDAEB" : "BEADGCF";
+        const bool marked = static_cast<int>(order.find(step[0])) < std::abs(fifths);
+        QUORLIN_REQUIRE(alter == (marked ? (fifths > 0 ? 1 : -1) : 0));
+    }
+}
+
+// The score in measures of `beats` of 1 / `beatType`, in the key given or found, the song header
+// taken from the text's first lines, whatever bytes they hold.
 void requireMusicXml(const score::Score& s, const instrument::Tuning& tuning,
-                     const std::vector<std::string_view>& lines, int beats, int beatType)
+                     const std::vector<std::string_view>& lines, int beats, int beatType,
+                     std::optional<score::Key> key)
 {
     const auto line = [&lines](std::size_t i) {
         return i < lines.size() ? std::string(lines[i]) : std::string();
     };
     const files::SongHeader header{line(0), line(1), line(2), {line(3), line(4)}};
-    const std::string xml = files::musicXmlText(s, tuning, header, {beats, beatType, true});
+    const std::string xml = files::musicXmlText(
+        s, tuning, header,
+        {.beats = beats, .beatType = beatType, .titleFromComments = true, .key = key});
     pugi::xml_document doc;
     QUORLIN_REQUIRE(
         doc.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_doctype));
+    const pugi::xml_node signature =
+        doc.child("score-partwise").child("part").child("measure").child("attributes").child("key");
+    const int fifths = signature.child("fifths").text().as_int(99);
+    QUORLIN_REQUIRE(std::abs(fifths) <= score::kMaxFifths);
+    if (key)
+        QUORLIN_REQUIRE(fifths == key->fifths && signature.child_value("mode") ==
+                                                     std::string(key->minor ? "minor" : "major"));
+    std::set<int> pitches;
+    for (const score::Column& c : s.columns) {
+        for (const score::Note& n : c.notes)
+            pitches.insert(std::clamp(n.pitch, 12, 127));
+    }
     const std::int64_t measure = beats * 4 * score::kTicksPerBeat / beatType;
     // Up to the last column: a damaged one after it keeps no time worth a measure of rest.
     const std::int64_t end =
@@ -182,6 +224,8 @@ void requireMusicXml(const score::Score& s, const instrument::Tuning& tuning,
             QUORLIN_REQUIRE(note.child("type") || note.child("rest").attribute("measure"));
             if (!note.child("chord"))
                 filled[staff] += note.child("duration").text().as_llong();
+            if (note.child("pitch"))
+                requireSpelled(note.child("pitch"), fifths, pitches);
             for (const pugi::xml_node mark : note.child("notations").children()) {
                 const std::string kind = mark.name();
                 if (kind != "slur" && kind != "slide")
@@ -208,9 +252,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const instrument::StringCount strings(instrument::kMinStrings + input.pick(3));
     const int tempo = input.byte() * 2;
     instrument::Tuning tuning;
-    // A string renamed to what is no note sounds only through its line's own name.
-    if (const int unnamed = input.pick(8); unnamed >= 1 && unnamed <= instrument::kMaxStrings)
+    // A string renamed to what is no note sounds only through its line's own name. The same
+    // byte's higher bits turn the clicks on and pick the MusicXML key, or leave it to be found.
+    const int options = input.byte();
+    if (const int unnamed = options % 8; unnamed >= 1 && unnamed <= instrument::kMaxStrings)
         tuning.set(unnamed, "x ");
+    const bool metronome = (options >> 3 & 1) != 0;
+    std::optional<score::Key> key;
+    if (options >> 4 != 0)
+        key = score::Key{(options >> 4) - 8, metronome};
     const std::string text = input.rest();
     const std::vector<std::string_view> lines = splitLines(text);
 
@@ -223,8 +273,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Reading is a function of the lines: a second reading finds the same.
     const score::Score again = score::readScore(lines, strings, tuning, tempo);
     QUORLIN_REQUIRE(again.columns == s.columns && again.skipped == s.skipped);
-    requirePerformance(s, input.pick(2) == 1);
+    requirePerformance(s, metronome);
     // The tempo's byte also picks the time signature: 1 to 32 beats of a whole down to a 32nd.
-    requireMusicXml(s, tuning, lines, 1 + tempo / 2 % 32, 1 << (tempo / 64 % 6));
+    requireMusicXml(s, tuning, lines, 1 + tempo / 2 % 32, 1 << (tempo / 64 % 6), key);
     return 0;
 }

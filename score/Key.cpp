@@ -111,6 +111,7 @@ Key findKey(const Score& score)
         for (const Note& n : c.notes)
             weights[static_cast<std::size_t>(modulo(n.pitch, 12))] += static_cast<double>(c.length);
     }
+    // C major is tried first: when nothing sounds every key fits alike, and it wins.
     Key best;
     double bestFit = -2;
     for (const bool minor : {false, true}) {
@@ -122,9 +123,6 @@ Key findKey(const Score& score)
             }
         }
     }
-    // Nothing sounds: every key fits alike.
-    if (bestFit == 0)
-        return {};
     return best;
 }
 

@@ -237,6 +237,17 @@ TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
     }
 }
 
+TEST(TextChangedBehind, NewLineFillsToTheWidthTheUserSeesWhateverTheLettersTyped)
+{
+    Fixture f;
+    for (const std::string& line : split("|   \u00e9\nG --1\nD ---\nA ---\nE ---\n>    "))
+        f.text.append(line);
+    f.staff.setTabWidth(8);
+    f.staff.JumpLine();
+    // One character past the width, as on a block the engine wrote alone.
+    EXPECT_EQ(f.tab(), "|   \u00e9    \nG --1----\nD -------\nA -------\nE -------\n>        ");
+}
+
 TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
 {
     Fixture f;
