@@ -285,10 +285,15 @@ bool readFields(Reader& in, Recovered& r, std::string& problem, long long* lineC
 std::string rangeProblem(const Recovered& r)
 {
     const engine::EditingState& s = r.snapshot.state;
-    for (int k = 1; k <= instrument::kMaxStrings; ++k)
-        if (s.tuning.at(k).size() != 2)
-            return std::string(kDamaged) + "the name of string " + std::to_string(k) +
-                   " is not two characters long.";
+    for (int k = 1; k <= instrument::kMaxStrings; ++k) {
+        const std::string& name = s.tuning.at(k);
+        const std::string string = "the name of string " + std::to_string(k);
+        if (name.size() != 2)
+            return std::string(kDamaged) + string + " is not two characters long.";
+        // It opens a line of every block to come: the text area must hold it as it is.
+        if (!isValidUtf8(name) || name.find_first_of("\r\n") != std::string::npos)
+            return std::string(kDamaged) + string + " is no text a line can start with.";
+    }
     if (s.tempo < engine::kMinTempo || s.tempo > engine::kMaxTempo)
         return outside("tempo", s.tempo, "20 to 400");
     // The width field takes any number up to the widest tab, zero and below included.

@@ -60,7 +60,7 @@ Recovered oddBytes()
 {
     Recovered r;
     r.lines = {"a\r\nb", "\0\0"s, "\xff\xfe\x80", "", "end 00000000", "12:", "\n", " "};
-    r.snapshot.state.tuning.set(1, "\n\0"s);
+    r.snapshot.state.tuning.set(1, "\t\0"s);
     r.snapshot.state.tuning.set(6, "\xc3\xa9");
     r.header = {"\r", "lines 3\n", "\x1a\0x"s, {"\n\n", "", "\xe2\x80\xa8"}};
     r.sourcePath = "/tmp/\xe9t\xe9.tab";
@@ -139,6 +139,11 @@ std::vector<Damage> damages()
          "string 6"},
         {"tuning_name_empty", withState([](Recovered& r) { r.snapshot.state.tuning.set(1, ""); }),
          "string 1"},
+        {"tuning_name_a_line_break",
+         withState([](Recovered& r) { r.snapshot.state.tuning.set(2, "\nG"); }), "string 2 is no"},
+        {"tuning_name_no_utf8",
+         withState([](Recovered& r) { r.snapshot.state.tuning.set(3, "\xff "); }),
+         "string 3 is no"},
         {"block_past_lines", withState([](Recovered& r) { r.snapshot.state.blockStart = 7; }),
          "block start"},
         {"block_negative", withState([](Recovered& r) { r.snapshot.state.blockStart = -1; }),
