@@ -34,14 +34,16 @@ RecoveryDialog::RecoveryDialog(const std::vector<Orphan>& orphans, QWidget* pare
     setObjectName(QStringLiteral("RecoveryDialog"));
     setWindowTitle(QStringLiteral("Recover unsaved work"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
+    auto* text = new QLabel(
         orphans.size() == 1
             ? QStringLiteral("Quorlin found work that was not saved when it last stopped.")
             : QStringLiteral("Quorlin found %1 pieces of work that were not saved when it last "
                              "stopped. Restore one; what you leave for later is offered again "
                              "at the next start.")
                   .arg(orphans.size()),
-        this));
+        this);
+    text->setWordWrap(true);
+    layout->addWidget(text);
 
     m_list->setObjectName(QStringLiteral("Copies"));
     m_list->setHeaderLabels(

@@ -32,6 +32,7 @@ using namespace quorlin;
 using ui::Orphan;
 using ui::RecoveryLock;
 using ui::RecoveryStore;
+using ui::testing::child;
 
 namespace {
 
@@ -580,11 +581,34 @@ private slots:
             w.form, "RecoveryDialog",
             [](ui::RecoveryDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
         QVERIFY(w.form.offerRecovery());
+        QCOMPARE(child<QPlainTextEdit>(w.form, "Tab")->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         const QString u = QString(QChar(0xFFFD));
         QCOMPARE(w.tab(),
                  QStringList({"|   q", "G --3", "D -" + u + "-", "A -" + u + "-", "E ---", ">    "})
                          .join('\n') +
                      '\n');
+    }
+
+    // A line of megabytes would take Qt minutes to wrap: its tab comes back unwrapped, with a
+    // box up while the text area lays it out.
+    void aLineTooLongToWrapComesBackUnwrapped()
+    {
+        ui::testing::QuietWindow w;
+        const files::Recovered big = bigTab(ui::RestoreProgress::kLongestWrapped);
+        put(w.dir.filePath("recovery/big.qrec"), files::recoveryFileText(big));
+        bool boxShown = false;
+        ui::testing::whenVisible<ui::RecoveryDialog>(
+            w.form, "RecoveryDialog", [&w, &boxShown](ui::RecoveryDialog* d) {
+                ui::testing::whenVisible<QWidget>(w.form, "RestoreProgress",
+                                                  [&boxShown](QWidget*) { boxShown = true; });
+                QTest::keyClick(d, Qt::Key_Return);
+            });
+        QVERIFY(w.form.offerRecovery());
+        auto* area = child<QPlainTextEdit>(w.form, "Tab");
+        QCOMPARE(area->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        QVERIFY(boxShown);
+        QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(big.lines.front().size()));
     }
 
     // One change is written after a pause; a burst at most once a second and never more than
