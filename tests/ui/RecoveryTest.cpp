@@ -263,6 +263,31 @@ private slots:
         QCOMPARE(titles(store) + titles(later), QStringList());
     }
 
+    // The offer reads no further than the first bytes: a changed byte behind them shows only when
+    // the chosen copy is restored, which then sets it aside as the offer would have.
+    void damageFoundByTheRestoreSetsTheCopyAside()
+    {
+        QTemporaryDir dir;
+        std::string text = files::recoveryFileText(tabOf("|   q"));
+        text[text.find("G --3") + 4] = '4';
+        put(dir.filePath("rot.qrec"), text);
+        ui::testing::ScriptedPrompter prompter;
+        ui::Recovery recovery(
+            prompter, [] { return files::Recovered{}; }, dir.path());
+        std::size_t offered = 0;
+        recovery.setChooser([&](const std::vector<Orphan>& sound) {
+            offered = sound.size();
+            ui::RecoveryDialog::Decision d;
+            d.restore = 0;
+            return d;
+        });
+        QVERIFY(!recovery.offer());
+        QCOMPARE(offered, std::size_t(1));
+        QCOMPARE(prompter.asked.size(), 1);
+        QVERIFY2(prompter.asked.front().contains("check sum"), qPrintable(prompter.asked.front()));
+        QCOMPARE(filesIn(dir.path()).filter("rot"), QStringList{"rot.qrec.damaged"});
+    }
+
     void anUnusableFolderFailsEveryCall()
     {
         // Tests run as root, whom no permission stops: a folder inside a file can never exist.
