@@ -69,9 +69,19 @@ std::unique_ptr<RecoveryLock> RecoveryLock::take(const QString& path, bool creat
     return nullptr;
 }
 
+bool RecoveryLock::inPlace() const
+{
+    struct stat held {
+    }, named{};
+    return ::fstat(m_fd, &held) == 0 &&
+           ::stat(QFile::encodeName(m_path).constData(), &named) == 0 && sameFile(held, named);
+}
+
 RecoveryLock::~RecoveryLock()
 {
-    ::unlink(QFile::encodeName(m_path).constData());
+    // Only our own file: the name may have been deleted with its folder and taken anew.
+    if (inPlace())
+        ::unlink(QFile::encodeName(m_path).constData());
     ::close(m_fd);
 }
 

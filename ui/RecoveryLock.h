@@ -28,6 +28,9 @@ public:
                                               QString& problem);
     // Deletes the lock file, then lets go: nobody can take the lock of a file already gone.
     ~RecoveryLock();
+    // Whether the lock file is still there under its name (a folder deleted under a run takes
+    // it along).
+    bool inPlace() const;
     RecoveryLock(const RecoveryLock&) = delete;
     RecoveryLock& operator=(const RecoveryLock&) = delete;
 

@@ -314,8 +314,15 @@ bool RecoveryStore::write(const files::Recovered& recovered, QString& problem)
         problem = m_problem;
         return false;
     }
-    // Someone may have deleted the folder while Quorlin ran.
+    // Someone may have deleted the folder while Quorlin ran, and our lock with it: without
+    // the lock another window would take our copy for a crash's.
     QDir().mkpath(m_folder);
+    if (!m_lock->inPlace()) {
+        RecoveryLock::Outcome outcome{};
+        QString why;
+        if (auto lock = RecoveryLock::take(lockPath(m_id), true, outcome, why))
+            m_lock = std::move(lock);
+    }
     const std::string text = files::recoveryFileText(recovered);
     QString why;
     if (!saveFile(copyPath(), QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),

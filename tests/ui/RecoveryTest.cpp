@@ -188,6 +188,21 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     }
 
+    // The folder deleted under a running window: its next write brings back its lock too, so
+    // that a window started then does not take the copy for a crash's.
+    void aFolderDeletedUnderARunGetsItsLockBack()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("recovery");
+        RecoveryStore running(folder);
+        QString problem;
+        QVERIFY(running.write(tabOf("|   a"), problem));
+        QVERIFY(QDir(folder).removeRecursively());
+        QVERIFY(running.write(tabOf("|   b"), problem));
+        RecoveryStore started(folder);
+        QCOMPARE(titles(started), QStringList());
+    }
+
     void aKilledWindowLeavesAnOrphan()
     {
         QTemporaryDir dir;
