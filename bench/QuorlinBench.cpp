@@ -14,6 +14,7 @@
 #include "ui/DurationDrag.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
+#include "ui/RecoveryDialog.h"
 #include "ui/TabExport.h"
 #include "ui/TextAreaTabText.h"
 
@@ -601,6 +602,70 @@ int engineOnly(Keeping keeping)
     return 0;
 }
 
+// A recovery copy whose first tab line is 5 MB, as one long line pasted into the text area
+// leaves it: the time from the start of the offer to the list shown, and from Restore to the
+// tab painted in the window. The floors: the copy's bytes read, and the same tab put into a
+// bare text area and painted.
+int recovery(const QString& dir, int repeats)
+{
+    files::Recovered copy;
+    copy.lines = {"| " + std::string(5'000'000, 'q'), "G ---", "D ---", "A ---", "E ---", "> "};
+    const std::string bytes = files::recoveryFileText(copy);
+    std::vector<double> offers, restores, reads, puts;
+    for (int i = 0; i < repeats; ++i) {
+        const QString folder = QStringLiteral("%1/recovery-%2").arg(dir).arg(i);
+        QDir().mkpath(folder);
+        for (const char* name : {"/left.qrec", "/../floor.qrec"}) {
+            std::ofstream(QFile::encodeName(folder + name).toStdString(), std::ios::binary)
+                << bytes;
+        }
+        ui::testing::ScriptedPrompter prompter;
+        instrument::testing::MemoryStore store;
+        TBassForm form(&prompter, &store, nullptr, noSoundFont(), folder);
+        form.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        double offer = -1;
+        ui::testing::whenVisible<ui::RecoveryDialog>(
+            form, "RecoveryDialog", [&offer, &timer](ui::RecoveryDialog* d) {
+                offer = static_cast<double>(timer.nsecsElapsed());
+                timer.restart();
+                child<QAbstractButton>(*d, "Restore")->click();
+            });
+        timer.start();
+        if (!form.offerRecovery() || offer < 0)
+            qFatal("the copy was not restored");
+        child<QPlainTextEdit>(form, "Tab")->viewport()->repaint();
+        QCoreApplication::processEvents();
+        restores.push_back(static_cast<double>(timer.nsecsElapsed()));
+        offers.push_back(offer);
+
+        timer.restart();
+        QFile file(folder + "/../floor.qrec");
+        if (!file.open(QIODevice::ReadOnly) || file.readAll().size() != qsizetype(bytes.size()))
+            qFatal("the copy cannot be read back");
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()));
+
+        QPlainTextEdit area;
+        area.setLineWrapMode(QPlainTextEdit::NoWrap);
+        area.show();
+        QCoreApplication::processEvents();
+        timer.restart();
+        std::string joined;
+        for (const std::string& line : copy.lines)
+            joined += line + '\n';
+        area.setPlainText(QString::fromStdString(joined));
+        area.viewport()->repaint();
+        QCoreApplication::processEvents();
+        puts.push_back(static_cast<double>(timer.nsecsElapsed()));
+    }
+    bench::report("recovery_offer_5mb", bench::median(offers));
+    bench::report("recovery_offer_floor", bench::median(reads));
+    bench::report("recovery_restore_5mb", bench::median(restores));
+    bench::report("recovery_restore_floor", bench::median(puts));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -630,15 +695,17 @@ int main(int argc, char** argv)
         return scoreRead(args[2], args[3].toInt());
     if (mode == QLatin1String("retune") && args.size() == 4)
         return retuneTab(args[2], args[3].toInt());
+    if (mode == QLatin1String("recovery") && args.size() == 4)
+        return recovery(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
         const QStringList kinds = {"plain", "undo", "history"};
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
-    std::fprintf(
-        stderr,
-        "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-        "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-        "score TAB N | playing DIR | reaction DIR | retune TAB N | bare plain|undo|history\n");
+    std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
+                         "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                         "score TAB N | playing DIR | reaction DIR | retune TAB N | "
+                         "recovery DIR N | bare plain|undo|history
+");
     return 2;
 }

@@ -34,6 +34,9 @@ offscreen "$bin/quorlin_bench" reaction "$work" >>"$figures"
 # Another tuning for a tab of 10,000 notes, against a budget of one second.
 offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
 offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
+# A recovery copy whose first line is 5 MB: offered against a budget of a tenth of a second,
+# restored against the same tab put into a bare text area.
+offscreen "$bin/quorlin_bench" recovery "$work" "$repeats" >>"$figures"
 # The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
 "$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
@@ -112,6 +115,9 @@ awk -v json="$build/bench.json" '
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
         row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
+        row("recovery offer, 5 MB line", f["recovery_offer_5mb"], 1e8, 1e6, "ms", 1)
+        row("  the copy read whole", f["recovery_offer_floor"], 0, 1e6, "ms", 0)
+        row("recovery restore, 5 MB line", f["recovery_restore_5mb"], f["recovery_restore_floor"], 1e6, "ms", 1.2)
         row("drop while playing, 100,000", f["notes_playing_100000"], f["notes_still_100000"], 1e3, "us", 1.2)
         row("  the tab read again", f["playing_reread"], 0, 1e6, "ms", 0)
         row("WAV of three minutes", f["wav_ours"], f["wav_cli"], 1e6, "ms", 1.2)

@@ -101,6 +101,9 @@ void Staff::takePositionFromText()
 {
     const int count = m_text.count();
     m_state.blockStart = std::max(0, count - blockLines());
+    // Only a block found below may have lost its blanks: padding lines that are no block
+    // would write into them.
+    m_strippedBlanks = false;
     m_needsBlock = count > 0 && (count < blockLines() || !holdsBlock());
     const LastNote last =
         count == 0 || m_needsBlock ? LastNote{} : lastNoteOfBlock(m_state.blockStart);
@@ -314,6 +317,20 @@ void Staff::restore(const Snapshot& snapshot)
     // Labelling writes over a marker on an open string.
     if (m_state.markRow >= 1 && m_state.markRow <= stringCount())
         m_neck.setCell(m_state.markCol, m_state.markRow, "X");
+}
+
+bool Staff::restoreChecked(const Snapshot& snapshot)
+{
+    restore(snapshot);
+    takePositionFromText();
+    const EditingState& claimed = snapshot.state;
+    const bool fits = m_state.blockStart == claimed.blockStart &&
+                      m_needsBlock == snapshot.needsBlock &&
+                      m_strippedBlanks == snapshot.strippedBlanks &&
+                      (m_state.setupUnlocked || !claimed.setupUnlocked);
+    if (fits)
+        m_state = claimed;
+    return fits;
 }
 
 void Staff::moveMarker(int column, int row)

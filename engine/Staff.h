@@ -106,6 +106,11 @@ public:
     Snapshot snapshot() const { return {m_state, m_needsBlock, m_strippedBlanks}; }
     // The text holds again what it held when the snapshot was taken; the neck follows.
     void restore(const Snapshot& snapshot);
+    // A snapshot kept outside the history (a recovery copy) may not describe the text it
+    // comes with: where the two disagree on where the next note goes, the position comes from
+    // the text, as after a hand edit. What the text cannot tell (the chord's last note, the
+    // marker, the set-up) is kept. True when the whole snapshot was kept.
+    bool restoreChecked(const Snapshot& snapshot);
     // The text changed in a way no snapshot describes: the next action takes the position
     // from the text.
     void forgetPosition() { m_known = false; }

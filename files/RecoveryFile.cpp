@@ -2,6 +2,9 @@
 
 #include "instrument/NeckLabels.h"
 
+#include "files/TextEncoding.h"
+
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -78,18 +81,27 @@ public:
 
     bool key(std::string_view name)
     {
-        if (m_body.substr(m_next, name.size()) != name)
+        const std::string_view here = m_body.substr(m_next, name.size());
+        if (here != name) {
+            m_ranOut = m_ranOut || name.starts_with(here);
             return false;
+        }
         m_next += name.size();
         return true;
     }
     bool separator(char c)
     {
-        if (m_next >= m_body.size() || m_body[m_next] != c)
+        if (m_next >= m_body.size() || m_body[m_next] != c) {
+            m_ranOut = m_ranOut || m_next >= m_body.size();
             return false;
+        }
         ++m_next;
         return true;
     }
+    // A read failed at the end of the body: with only the head of a copy read, the value may
+    // well go on in the rest.
+    bool ranOut() const { return m_ranOut; }
+    std::string_view rest() const { return m_body.substr(m_next); }
     bool end() { return separator('\n'); }
     bool atEnd() const { return m_next == m_body.size(); }
 
@@ -102,6 +114,7 @@ public:
         std::size_t stop = digits;
         while (stop < m_body.size() && m_body[stop] >= '0' && m_body[stop] <= '9')
             ++stop;
+        m_ranOut = m_ranOut || stop == m_body.size();
         if (stop == digits || (m_body[digits] == '0' && (stop - digits > 1 || negative)))
             return std::nullopt;
         int value = 0;
@@ -122,9 +135,12 @@ public:
     std::optional<std::string> bytes()
     {
         const std::optional<int> length = number();
-        if (!length || *length < 0 || !separator(':') ||
-            static_cast<std::size_t>(*length) > m_body.size() - m_next)
+        if (!length || *length < 0 || !separator(':'))
             return std::nullopt;
+        if (static_cast<std::size_t>(*length) > m_body.size() - m_next) {
+            m_ranOut = true;
+            return std::nullopt;
+        }
         std::string value(m_body.substr(m_next, static_cast<std::size_t>(*length)));
         m_next += value.size();
         return value;
@@ -133,6 +149,7 @@ public:
 private:
     std::string_view m_body;
     std::size_t m_next = 0;
+    bool m_ranOut = false;
 };
 
 struct Failure {
@@ -151,8 +168,8 @@ std::string outside(std::string_view what, long long value, std::string_view ran
 }
 
 // The fields after the version line, in their order; false with `problem` set at the first
-// that is missing or malformed.
-bool readFields(Reader& in, Recovered& r, std::string& problem)
+// that is missing or malformed. With `lineCount`, only up to the count of the tab's lines.
+bool readFields(Reader& in, Recovered& r, std::string& problem, long long* lineCount = nullptr)
 {
     engine::EditingState& s = r.snapshot.state;
     const auto fail = [&](std::string_view field) {
@@ -244,10 +261,17 @@ bool readFields(Reader& in, Recovered& r, std::string& problem)
         return fail("bass");
     if (!list("comments", r.header.comments))
         return fail("comments");
-    if (!list("lines", r.lines))
-        return fail("lines");
-    if (!in.atEnd())
-        return fail("end");
+    if (lineCount != nullptr) {
+        int count = 0;
+        if (!line("lines", intoInt(count)) || count < 0)
+            return fail("lines");
+        *lineCount = count;
+    } else {
+        if (!list("lines", r.lines))
+            return fail("lines");
+        if (!in.atEnd())
+            return fail("end");
+    }
 
     if (strings < instrument::kMinStrings || strings > instrument::kMaxStrings) {
         problem = outside("string count", strings, "4 to 6");
@@ -261,10 +285,15 @@ bool readFields(Reader& in, Recovered& r, std::string& problem)
 std::string rangeProblem(const Recovered& r)
 {
     const engine::EditingState& s = r.snapshot.state;
-    for (int k = 1; k <= instrument::kMaxStrings; ++k)
-        if (s.tuning.at(k).size() != 2)
-            return std::string(kDamaged) + "the name of string " + std::to_string(k) +
-                   " is not two characters long.";
+    for (int k = 1; k <= instrument::kMaxStrings; ++k) {
+        const std::string& name = s.tuning.at(k);
+        const std::string string = "the name of string " + std::to_string(k);
+        if (name.size() != 2)
+            return std::string(kDamaged) + string + " is not two characters long.";
+        // It opens a line of every block to come: the text area must hold it as it is.
+        if (!isValidUtf8(name) || name.find_first_of("\r\n") != std::string::npos)
+            return std::string(kDamaged) + string + " is no text a line can start with.";
+    }
     if (s.tempo < engine::kMinTempo || s.tempo > engine::kMaxTempo)
         return outside("tempo", s.tempo, "20 to 400");
     // The width field takes any number up to the widest tab, zero and below included.
@@ -351,37 +380,111 @@ std::string recoveryFileText(const Recovered& r)
     return std::move(text);
 }
 
-std::optional<Recovered> readRecoveryFile(std::string_view bytes, std::string& problem)
+namespace {
+
+const std::string& cutShort()
 {
-    const std::string cutShort =
+    static const std::string text =
         std::string(kDamaged) +
         "it does not close with its end mark, so it was cut short or added to.";
-    if (bytes.empty()) {
+    return text;
+}
+
+// The magic and the version, from the first bytes of a copy that holds `size` bytes in all.
+bool readStart(std::string_view bytes, std::uint64_t size, std::string& problem)
+{
+    if (size == 0) {
         problem = "The recovery copy is empty.";
-        return std::nullopt;
+        return false;
     }
     if (!bytes.starts_with(kMagic)) {
-        problem = kMagic.starts_with(bytes) ? cutShort : "The file is no Quorlin recovery copy.";
-        return std::nullopt;
+        problem = kMagic.starts_with(bytes) && bytes.size() == size
+                      ? cutShort()
+                      : "The file is no Quorlin recovery copy.";
+        return false;
     }
     // The version first: a later Quorlin may end its copies differently.
     Reader head(bytes.substr(kMagic.size()));
     const std::optional<int> version = head.number();
     if (!version || !head.end()) {
-        problem = bytes.find('\n') == std::string_view::npos ? cutShort
+        problem = bytes.find('\n') == std::string_view::npos ? cutShort()
                                                              : unreadable("Quorlin recovery copy");
-        return std::nullopt;
+        return false;
     }
     if (*version != kRecoveryFormat) {
         problem = "The recovery copy is in format " + std::to_string(*version) +
                   ", which this version of Quorlin cannot read.";
+        return false;
+    }
+    return true;
+}
+
+bool isEndLine(std::string_view line)
+{
+    return line.size() == kEndLineLength && line.starts_with(kEndMark) && line.ends_with('\n');
+}
+
+void skipStart(Reader& in)
+{
+    in.key(kMagic);
+    in.number();
+    in.end();
+}
+
+// At most `characters` whole UTF-8 characters from the start of `text`.
+std::string firstCharacters(std::string_view text, std::size_t characters)
+{
+    std::size_t at = 0;
+    for (std::size_t n = 0; at < text.size() && n < characters; ++n) {
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+            ++at;
+    }
+    return std::string(text.substr(0, at));
+}
+
+} // namespace
+
+std::optional<RecoveryPreview> previewRecoveryFile(std::string_view head, std::string_view tail,
+                                                   std::uint64_t size, std::string& problem)
+{
+    problem.clear();
+    if (!readStart(head, size, problem))
+        return std::nullopt;
+    if (size < kEndLineLength || !isEndLine(tail)) {
+        problem = cutShort();
         return std::nullopt;
     }
+    const bool whole = head.size() == size;
+    Reader in(whole ? head.substr(0, head.size() - kEndLineLength) : head);
+    skipStart(in);
+    Recovered r;
+    RecoveryPreview preview;
+    if (!readFields(in, r, problem, &preview.lineCount)) {
+        // Only the first bytes were read: a field may go on past them.
+        if (whole || !in.ranOut())
+            return std::nullopt;
+        problem.clear();
+        preview.lineCount = -1;
+    } else if (preview.lineCount > 0) {
+        // The first line's length, then as much of it as was read.
+        const std::optional<int> length = in.number();
+        if (length && *length >= 0 && in.separator(':')) {
+            const std::string_view rest = in.rest();
+            preview.firstWords = firstCharacters(
+                rest.substr(0, std::min<std::size_t>(rest.size(), *length)), kPreviewCharacters);
+        }
+    }
+    preview.sourcePath = std::move(r.sourcePath);
+    return preview;
+}
 
-    const bool hasEnd = bytes.size() >= kEndLineLength && bytes.ends_with('\n') &&
-                        bytes.substr(bytes.size() - kEndLineLength).starts_with(kEndMark);
-    if (!hasEnd) {
-        problem = cutShort;
+std::optional<Recovered> readRecoveryFile(std::string_view bytes, std::string& problem)
+{
+    if (!readStart(bytes, bytes.size(), problem))
+        return std::nullopt;
+    if (bytes.size() < kEndLineLength || !isEndLine(bytes.substr(bytes.size() - kEndLineLength))) {
+        problem = cutShort();
         return std::nullopt;
     }
     const std::string_view body = bytes.substr(0, bytes.size() - kEndLineLength);
@@ -393,15 +496,28 @@ std::optional<Recovered> readRecoveryFile(std::string_view bytes, std::string& p
 
     Reader in(body);
     Recovered r;
-    in.key(kMagic);
-    in.number();
-    in.end();
+    skipStart(in);
     if (!readFields(in, r, problem))
         return std::nullopt;
     problem = rangeProblem(r);
     if (!problem.empty())
         return std::nullopt;
     return r;
+}
+
+std::size_t restoreRecovered(const Recovered& recovered, engine::TabText& text,
+                             engine::Staff& staff)
+{
+    std::vector<std::string> lines = recovered.lines;
+    std::size_t replaced = 0;
+    for (std::string& line : lines) {
+        replaced += replaceLineBreakers(line);
+        for (std::size_t at; (at = line.find_first_of("\r\n")) != std::string::npos; ++replaced)
+            line.replace(at, 1, kReplacementCharacter);
+    }
+    text.appendLines(lines);
+    staff.restoreChecked(recovered.snapshot);
+    return replaced;
 }
 
 } // namespace quorlin::files

@@ -5,15 +5,41 @@
 
 #include "files/RecoveryFile.h"
 #include "ui/Autosave.h"
+#include "ui/RecoveryDialog.h"
 #include "ui/RecoveryStore.h"
 
 #include <QObject>
+#include <QPointer>
 
+#include <functional>
+#include <memory>
 #include <optional>
+
+class QPlainTextEdit;
+class QProgressDialog;
 
 namespace quorlin::ui {
 
 class Prompter;
+
+// While a big copy goes into the text area: a box that says why the window waits, and a
+// line too long to wrap in good time shown unwrapped (Qt takes minutes to wrap a line of
+// megabytes, and seconds to lay it out unwrapped).
+class RestoreProgress {
+public:
+    RestoreProgress(QPlainTextEdit& area, const files::Recovered& copy, QWidget* parent);
+    ~RestoreProgress();
+    RestoreProgress(const RestoreProgress&) = delete;
+    RestoreProgress& operator=(const RestoreProgress&) = delete;
+
+    // Longer lines are not wrapped.
+    static constexpr std::size_t kLongestWrapped = 10'000;
+    // A copy this big, or with a line that long, shows the box.
+    static constexpr std::size_t kBusyBytes = 1'000'000;
+
+private:
+    std::unique_ptr<QProgressDialog> m_box;
+};
 
 class Recovery : public QObject {
     Q_OBJECT
@@ -27,15 +53,26 @@ public:
     // The work is in its file, or gone on purpose (an empty tab, a clean exit).
     void safe() { m_autosave.saved(); }
 
-    // Offers each copy left by a run that did not end cleanly, newest first: restore,
-    // discard or later. The copy to restore, if the user chose one.
+    // Offers the copies left by runs that did not end cleanly in one list, after one message
+    // for those that are damaged or cannot be read. The copy to restore, if the user chose one.
     std::optional<files::Recovered> offer();
+
+    // What the user chose among the sound copies; the list dialog unless a test answers.
+    using Chooser = std::function<RecoveryDialog::Decision(const std::vector<Orphan>&)>;
+    void setChooser(Chooser chooser) { m_chooser = std::move(chooser); }
+    void setDialogParent(QWidget* parent) { m_parent = parent; }
 
 signals:
     void message(const QString& text);
 
 private:
+    RecoveryDialog::Decision choose(const std::vector<Orphan>& orphans);
+    // Damaged copies are set aside, unreadable ones left; both told in one message.
+    void report(const std::vector<Orphan>& troubled);
+
     Prompter& m_prompter;
+    Chooser m_chooser;
+    QPointer<QWidget> m_parent;
     RecoveryStore m_store;
     Autosave m_autosave;
     bool m_told = false;

@@ -5,6 +5,7 @@
 // that did not end cleanly, and only such an orphan is ever offered. While this store offers an
 // orphan it holds that orphan's lock, so that a second window started meanwhile does not offer
 // the same copy too. Every failure comes back as a problem in words for the user; nothing throws.
+// An offer reads only a copy's first bytes and its end line; only a restore reads it whole.
 
 #include "files/RecoveryFile.h"
 
@@ -16,17 +17,32 @@
 #include <optional>
 #include <vector>
 
-class QLockFile;
-
 namespace quorlin::ui {
 
+class RecoveryLock;
+
 struct Orphan {
+    enum class State {
+        Sound,
+        // Its bytes show it is no whole copy: set aside, never offered again.
+        Damaged,
+        // It cannot be opened or read (permissions, not a file): left where it is.
+        Unreadable,
+    };
+
     QString path;
     QDateTime modified;
-    // What the list shows: the file the tab came from, else its first line.
-    QString title;
-    // Why the copy cannot be read; empty for a sound copy.
+    qint64 size = 0;
+    // The file the tab came from, if any.
+    QString source;
+    // The start of the tab's first line.
+    QString firstWords;
+    State state = State::Sound;
+    // Why the copy is damaged or unreadable.
     QString problem;
+
+    // What a list shows: the file the tab came from, else its first words.
+    QString title() const;
 };
 
 class RecoveryStore {
@@ -48,9 +64,11 @@ public:
 
     // The copies left by runs that are over, oldest first; nullopt when the folder cannot be read.
     std::optional<std::vector<Orphan>> orphans(QString& problem);
-    // Reads an offered orphan and makes it this window's own copy, so that it is never without
-    // a copy on disk; if that write fails the orphan stays where it is for the next start.
-    std::optional<files::Recovered> take(const Orphan& orphan, QString& problem);
+    // Reads an offered orphan whole and makes it this window's own copy, so that it is never
+    // without a copy on disk; if that write fails the orphan stays where it is for the next
+    // start. Damage or a failed read found only now is told in `found`.
+    std::optional<files::Recovered> take(const Orphan& orphan, QString& problem,
+                                         Orphan::State* found = nullptr);
     bool discard(const Orphan& orphan, QString& problem);
     // Renames a damaged copy to <name>.damaged: never offered again, yet not destroyed.
     bool setAside(const Orphan& orphan, QString& problem);
@@ -62,6 +80,8 @@ public:
 
 private:
     QString lockPath(const QString& id) const;
+    // Deletes the locks of ended runs that guard no copy any more.
+    void sweepLocks();
     // Only an orphan this store offered may be taken, discarded or set aside.
     bool claimed(const Orphan& orphan, QString& problem) const;
     void release(const Orphan& orphan);
@@ -69,9 +89,10 @@ private:
     QString m_folder;
     QString m_id;
     QString m_problem;
-    std::unique_ptr<QLockFile> m_lock;
-    // The locks of the orphans on offer, by copy path.
-    std::map<QString, std::unique_ptr<QLockFile>> m_offered;
+    std::unique_ptr<RecoveryLock> m_lock;
+    // The locks of the orphans on offer, by copy path; none for a copy whose lock file could
+    // not be opened, which guards nothing.
+    std::map<QString, std::unique_ptr<RecoveryLock>> m_offered;
 };
 
 } // namespace quorlin::ui

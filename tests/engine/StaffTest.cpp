@@ -287,5 +287,75 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
     EXPECT_TRUE(typed.staff.state().setupUnlocked);
 }
 
+// A state kept apart from its text (a recovery copy) that a writer with a fault or an attacker
+// made: every field in range, yet pointing where no note belongs. The next note must land in
+// the last block, or in a new one after what is no block, as after a hand edit.
+TEST(RestoreChecked, AStateTheTextDoesNotBearOutGivesWayToTheText)
+{
+    const std::string block = "|   q\nG ---\nD ---\nA --5\nE ---\n>    ";
+    const std::string prose = block + "\nsome words\nmore words";
+    const std::string noted = "|   q  e\nG ------\nD ------\nA --5--7\nE ------\n>       ";
+    const std::string twoBlocks = block + "\n" + block;
+    struct Case {
+        const char* name;
+        std::string text;
+        int blockStart;
+        bool needsBlock;
+        bool strippedBlanks;
+        bool unlocked;
+        bool kept;
+        std::string after; // the tab once an eighth note went to fret 7 of string 3
+    };
+    const Case cases[] = {
+        {"as the engine left it", block, 0, false, false, false, true, noted},
+        {"the start on the articulation line", block, 5, false, false, false, false, noted},
+        {"the start inside the block", block, 2, false, false, false, false, noted},
+        {"the start in the earlier of two blocks", twoBlocks, 0, false, false, false, false,
+         block + "\n" + noted},
+        {"the start on prose after the block", prose, 6, false, false, false, false,
+         prose + "\n|   e\nG ---\nD ---\nA --7\nE ---\n>    "},
+        {"prose said to be a block to pad", prose, 2, true, true, false, false,
+         prose + "\n|   e\nG ---\nD ---\nA --7\nE ---\n>    "},
+        {"a whole block said to need one", block, 0, true, false, false, false, noted},
+        {"blanks said to be in place that an editor took", "|   q\nG ---\nD ---\nA --5\nE ---\n>",
+         0, false, false, false, false, noted},
+        {"the set-up said free under a block", block, 0, false, false, true, false, noted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.text.appendLines(split(c.text));
+        Staff::Snapshot claimed;
+        claimed.state.blockStart = c.blockStart;
+        claimed.state.lastString = 3;
+        claimed.state.lastFret = 5;
+        claimed.state.setupUnlocked = c.unlocked;
+        claimed.needsBlock = c.needsBlock;
+        claimed.strippedBlanks = c.strippedBlanks;
+        EXPECT_EQ(f.staff.restoreChecked(claimed), c.kept);
+        EXPECT_FALSE(f.staff.state().setupUnlocked);
+        EXPECT_EQ(f.drop(7, 3, 'e'), O::Written);
+        EXPECT_EQ(f.tab(), c.after);
+    }
+}
+
+// What the text cannot tell survives a restore that fits: a chord's last note is the string
+// last dropped on, where the text would name its first string.
+TEST(RestoreChecked, AFittingStateKeepsWhatOnlyTheEngineKnew)
+{
+    Fixture before;
+    before.drop(5, 3);
+    before.drop(7, 1, 'q', T::Chord);
+    before.drop(9, 2, 'q', T::Chord);
+    Fixture after;
+    after.staff.LabelNeck();
+    after.text.appendLines(before.text.lines());
+    EXPECT_TRUE(after.staff.restoreChecked(before.staff.snapshot()));
+    EXPECT_EQ(after.last(), std::pair(2, 9));
+    EXPECT_EQ(after.neck.at(9, 2), "X");
+    EXPECT_EQ(after.drop(3, 2, 'q', T::Chord), O::ChordRefused) << "string 2 already sounds";
+    EXPECT_EQ(after.drop(3, 4, 'q', T::Chord), O::Written);
+}
+
 } // namespace
 } // namespace quorlin::engine

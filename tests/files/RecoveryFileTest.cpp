@@ -1,7 +1,9 @@
 // The recovery copy gives back exactly what was written, or nothing and why.
 
 #include "files/RecoveryFile.h"
+#include "engine/VectorTabText.h"
 #include "tests/files/RecoveryCheckSum.h"
+#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +60,7 @@ Recovered oddBytes()
 {
     Recovered r;
     r.lines = {"a\r\nb", "\0\0"s, "\xff\xfe\x80", "", "end 00000000", "12:", "\n", " "};
-    r.snapshot.state.tuning.set(1, "\n\0"s);
+    r.snapshot.state.tuning.set(1, "\t\0"s);
     r.snapshot.state.tuning.set(6, "\xc3\xa9");
     r.header = {"\r", "lines 3\n", "\x1a\0x"s, {"\n\n", "", "\xe2\x80\xa8"}};
     r.sourcePath = "/tmp/\xe9t\xe9.tab";
@@ -137,6 +139,11 @@ std::vector<Damage> damages()
          "string 6"},
         {"tuning_name_empty", withState([](Recovered& r) { r.snapshot.state.tuning.set(1, ""); }),
          "string 1"},
+        {"tuning_name_a_line_break",
+         withState([](Recovered& r) { r.snapshot.state.tuning.set(2, "\nG"); }), "string 2 is no"},
+        {"tuning_name_no_utf8",
+         withState([](Recovered& r) { r.snapshot.state.tuning.set(3, "\xff "); }),
+         "string 3 is no"},
         {"block_past_lines", withState([](Recovered& r) { r.snapshot.state.blockStart = 7; }),
          "block start"},
         {"block_negative", withState([](Recovered& r) { r.snapshot.state.blockStart = -1; }),
@@ -196,6 +203,85 @@ TEST(RecoveryFile, checkSumIsTheCommonCrc32)
 {
     EXPECT_EQ(crc32Hex("123456789"), "cbf43926");
     EXPECT_EQ(rewritten(oddBytes(), "source", "source"), recoveryFileText(oddBytes()));
+}
+
+// What an offer shows, read as the store reads it: the head and the end line alone.
+std::optional<RecoveryPreview> preview(const std::string& bytes, std::string& problem)
+{
+    const std::size_t tail = std::min(bytes.size(), kRecoveryTailBytes);
+    return previewRecoveryFile(std::string_view(bytes).substr(0, kRecoveryHeadBytes),
+                               std::string_view(bytes).substr(bytes.size() - tail), bytes.size(),
+                               problem);
+}
+
+TEST(RecoveryFile, aPreviewShowsTheStartOfAnyCopy)
+{
+    Recovered longLine = fiveStringTab();
+    // One line pasted into the text area, longer than the head; the cut falls inside "é".
+    longLine.lines.front() = "| " + std::string(58, 'x') + "\xc3\xa9" + std::string(5'000'000, 'y');
+    Recovered longComments = fiveStringTab();
+    longComments.header.comments.assign(3, std::string(40'000, 'c'));
+    const std::string good = recoveryFileText(fiveStringTab());
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string source;
+        std::string firstWords;
+        long long lines;
+        const char* problemHas; // empty: offered
+    };
+    const Case cases[] = {
+        {"a small copy", good, "/home/bassist/songs/groove.tab", "|   q  e", 7, ""},
+        {"a five megabyte line", recoveryFileText(longLine), "/home/bassist/songs/groove.tab",
+         "| " + std::string(58, 'x'), 7, ""},
+        {"comments past the head", recoveryFileText(longComments), "/home/bassist/songs/groove.tab",
+         "", -1, ""},
+        {"an empty tab", recoveryFileText(Recovered{}), "", "", 0, ""},
+        {"cut short", good.substr(0, good.size() - 5), "", "", 0, "end mark"},
+        {"cut inside the fields", good.substr(0, 60) + good.substr(good.size() - 13), "", "", 0,
+         "cannot be read"},
+        {"another file", "FTH80:G D A E\r\n" + good.substr(good.size() - 13), "", "", 0,
+         "no Quorlin recovery copy"},
+        {"a later format", "Quorlin recovery copy 2\nend 00000000\n", "", "", 0, "format 2"},
+        {"empty", "", "", "", 0, "empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string problem;
+        const std::optional<RecoveryPreview> shown = preview(c.bytes, problem);
+        if (*c.problemHas != '\0') {
+            EXPECT_FALSE(shown.has_value());
+            EXPECT_NE(problem.find(c.problemHas), std::string::npos) << problem;
+            continue;
+        }
+        ASSERT_TRUE(shown.has_value()) << problem;
+        EXPECT_EQ(std::tuple(shown->sourcePath, shown->firstWords, shown->lineCount),
+                  std::tuple(c.source, c.firstWords, c.lines));
+    }
+}
+
+// A line holds no line break in the text area: one in a copy would move every line after it,
+// and the block the state points at with them.
+TEST(RecoveryFile, aRestoredLineStaysOneLine)
+{
+    Recovered r = fiveStringTab();
+    // Each line as long as before in characters; line breaks of every kind inside.
+    r.lines[1] = "G --3\r--";
+    r.lines[2] = "D -\n----";
+    r.lines[3] = "A ----5\xe2\x80\xa8";
+    r.lines[4] = "E \xe2\x80\xa9-\r\n--";
+    r.lines[5] = "B -----\xef\xb7\x90";
+    engine::VectorTabText text;
+    instrument::testing::TableGrid neck;
+    neck.rows = 7;
+    engine::Staff staff(text, neck);
+    EXPECT_EQ(restoreRecovered(r, text, staff), 7u);
+    const std::string u = "\xef\xbf\xbd";
+    EXPECT_EQ(text.lines(), (std::vector<std::string>{
+                                r.lines[0], "G --3" + u + "--", "D -" + u + "----", "A ----5" + u,
+                                "E " + u + "-" + u + u + "--", "B -----" + u, r.lines[6]}));
+    // Still the block the state describes, so the state stands.
+    EXPECT_EQ(std::pair(staff.state().lastString, staff.state().lastFret), std::pair(3, 5));
 }
 
 } // namespace

@@ -123,6 +123,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
             return copy;
         },
         recoveryFolder);
+    m_recovery->setDialogParent(this);
     m_document->setSaved([this] { m_recovery->safe(); });
     connect(m_recovery.get(), &Recovery::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
@@ -757,6 +758,7 @@ bool TBassForm::offerRecovery()
     const std::optional<files::Recovered> copy = m_recovery->offer();
     if (!copy)
         return false;
+    const RestoreProgress progress(*m_ui->Tab, *copy, this);
     // Brought back as one step, as unsaved work: undo would give the empty tab again.
     engine::StepOptions options;
     if (m_headerForm != nullptr) {
@@ -766,8 +768,7 @@ bool TBassForm::offerRecovery()
     act(
         "restore",
         [this, &copy] {
-            m_text->appendLines(copy->lines);
-            m_staff->restore(copy->snapshot);
+            files::restoreRecovered(*copy, *m_text, *m_staff);
             if (m_headerForm != nullptr)
                 m_headerForm->setLoadedHeader(copy->header);
         },
