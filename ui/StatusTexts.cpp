@@ -25,7 +25,8 @@ QString cursorText(const engine::EditingState& state, int fret, int string)
 QString choiceText(char duration, bool dotted, const QString& technique)
 {
     static const char* const kNames[] = {"sixteenth", "eighth", "quarter", "half", "whole"};
-    const auto at = std::string_view("seqhw").find(duration);
+    // In the palette's order.
+    const auto at = engine::kDurationSymbols.find(duration);
     QString text = QLatin1String(at < std::size(kNames) ? kNames[at] : "");
     if (dotted)
         text.prepend(QStringLiteral("dotted "));
