@@ -173,7 +173,7 @@ private:
     void openNewBlock();
     void writeTriplet(int string, int fret, char symbol, bool dotted);
     int stringCount() const { return m_state.stringCount.value(); }
-    int blockLines() const { return stringCount() + 2; }
+    int blockLines() const { return blockLineCount(stringCount()); }
     int articulationLine() const { return m_state.blockStart + stringCount() + 1; }
     long long rhythmLength() const;
     bool overflows(int columnWidth) const;

@@ -26,6 +26,12 @@ inline constexpr std::string_view kRestArticulationPrefix = "  ";
 static_assert(kArticulationPrefix.size() == kHeadLength &&
               kRestArticulationPrefix.size() == kHeadLength);
 
+// A block is its rhythm line, a line per string (string 1 first) and the articulation line.
+constexpr int blockLineCount(int strings)
+{
+    return strings + 2;
+}
+
 // A column is this many characters on every line of its block; a triplet is three columns.
 inline constexpr std::size_t kCellWidth = 3;
 inline constexpr std::size_t kTripletColumns = 3;

@@ -932,7 +932,7 @@ private:
         std::vector<char> inBlock(lines.size(), 0);
         for (const BlockAt& block : blocks) {
             std::fill_n(inBlock.begin() + static_cast<std::ptrdiff_t>(block.first),
-                        block.strings + 2, 1);
+                        engine::blockLineCount(block.strings), 1);
             m_tab.stringLines += block.strings;
             if (block.strings != chosen)
                 m_tab.problems.push_back({lines[block.first].number, 1,
@@ -965,7 +965,7 @@ private:
     // not read is listed and left out, and the rest keeps every character it had.
     void readBlock(const std::vector<Line>& lines, const BlockAt& block)
     {
-        const auto rows = static_cast<std::size_t>(block.strings) + 2;
+        const auto rows = static_cast<std::size_t>(engine::blockLineCount(block.strings));
         std::vector<std::string> text(rows);
         std::size_t width = 0;
         for (std::size_t r = 0; r < rows; ++r) {

@@ -156,7 +156,7 @@ public:
             for (; next < static_cast<std::size_t>(block.line); ++next)
                 m_out.lines.emplace_back(m_lines[next]);
             writeBlock(block);
-            next += static_cast<std::size_t>(m_from) + 2;
+            next += static_cast<std::size_t>(engine::blockLineCount(m_from));
         }
         for (; next < m_lines.size(); ++next)
             m_out.lines.emplace_back(m_lines[next]);

@@ -14,7 +14,7 @@ namespace {
 using engine::kCellWidth;
 using engine::kHeadLength;
 // Rhythm line, six strings at most, articulation line.
-constexpr std::size_t kMaxRows = instrument::kMaxStrings + 2;
+constexpr std::size_t kMaxRows = engine::blockLineCount(instrument::kMaxStrings);
 
 // The character at p, or `past` beyond the end: an editor may strip trailing blanks.
 char at(std::string_view line, std::size_t p, char past)
@@ -67,7 +67,7 @@ public:
     void readBlock(std::span<const std::string_view> lines, int line)
     {
         const auto first = static_cast<std::size_t>(line);
-        for (int k = 0; k < m_strings + 2; ++k) {
+        for (int k = 0; k < engine::blockLineCount(m_strings); ++k) {
             const std::string_view text = lines[first + static_cast<std::size_t>(k)];
             m_rows[k] = text;
             if (hasWideCharacters(text)) {
@@ -266,7 +266,7 @@ Score readScore(std::span<const std::string_view> lines, instrument::StringCount
     score.tempo = clampTempo(tempo);
     score.strings = strings.value();
     Reader reader(score, strings, tuning);
-    const std::size_t blockLines = static_cast<std::size_t>(strings.value()) + 2;
+    const auto blockLines = static_cast<std::size_t>(engine::blockLineCount(strings.value()));
     std::size_t i = 0;
     while (i < lines.size()) {
         // Lines between blocks (blank lines, notes typed by hand) are no music.
@@ -322,7 +322,7 @@ int Score::blockOfLine(int line) const
     if (after == blocks.begin())
         return -1;
     const auto block = std::prev(after);
-    if (line >= block->line + strings + 2)
+    if (line >= block->line + engine::blockLineCount(strings))
         return -1;
     return static_cast<int>(block - blocks.begin());
 }

@@ -36,7 +36,7 @@ QString choiceText(char duration, bool dotted, const QString& technique)
 QString textPlaceText(const engine::EditingState& state, int line)
 {
     // Blocks are counted as they are written, one after another from the top.
-    const int block = (line - 1) / (state.stringCount.value() + 2) + 1;
+    const int block = (line - 1) / engine::blockLineCount(state.stringCount.value()) + 1;
     return QStringLiteral("Line %1, block %2").arg(line).arg(block);
 }
 
