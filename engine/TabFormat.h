@@ -32,6 +32,21 @@ constexpr int blockLineCount(int strings)
     return strings + 2;
 }
 
+// Which characters belong to one of the sets below, in one load: the score reads every cell
+// of a tab through these on each play and export.
+class CharacterSet {
+public:
+    template <typename Characters> constexpr explicit CharacterSet(const Characters& characters)
+    {
+        for (const char c : characters)
+            m_in[static_cast<unsigned char>(c)] = true;
+    }
+    constexpr bool contains(char c) const { return m_in[static_cast<unsigned char>(c)]; }
+
+private:
+    std::array<bool, 256> m_in{};
+};
+
 // A column is this many characters on every line of its block; a triplet is three columns.
 inline constexpr std::size_t kCellWidth = 3;
 inline constexpr std::size_t kTripletColumns = 3;
@@ -39,7 +54,8 @@ inline constexpr std::size_t kTripletColumns = 3;
 // What a string line holds where no note sounds, and what "New line" fills it with.
 inline constexpr char kFill = '-';
 inline constexpr std::string_view kEmptyCell = "---";
-static_assert(kEmptyCell.size() == kCellWidth);
+static_assert(kEmptyCell.size() == kCellWidth &&
+              kEmptyCell.find_first_not_of(kFill) == std::string_view::npos);
 
 // The marks a note's cell opens with. A triplet's second and third notes carry kTripletMark,
 // which is how its end is found again; their fret is padded with it too.
@@ -53,9 +69,11 @@ inline constexpr char kSlideDownMark = '/';
 inline constexpr std::array<char, 6> kNoteMarks = {kPlainMark,   kTripletMark, kHammerOnMark,
                                                    kPullOffMark, kSlideUpMark, kSlideDownMark};
 
+inline constexpr CharacterSet kNoteMarkSet{kNoteMarks};
+
 constexpr bool isNoteMark(char c)
 {
-    return std::ranges::find(kNoteMarks, c) != kNoteMarks.end();
+    return kNoteMarkSet.contains(c);
 }
 
 // The articulation line's cells: blank, or a mark in the cell's last character.
@@ -67,9 +85,11 @@ inline constexpr char kSlapMark = kSlapCell.back();
 inline constexpr char kPopMark = kPopCell.back();
 inline constexpr char kRestMark = kRestCell.back();
 
+inline constexpr CharacterSet kArticulationMarkSet{std::array{' ', kSlapMark, kPopMark, kRestMark}};
+
 constexpr bool isArticulationMark(char c)
 {
-    return c == ' ' || c == kSlapMark || c == kPopMark || c == kRestMark;
+    return kArticulationMarkSet.contains(c);
 }
 
 // The palette's durations, shortest first, each twice as long as the one before: sixteenth,
@@ -81,19 +101,30 @@ inline constexpr char kDotMark = '.';
 // triplets and dots included, is a whole number of them.
 inline constexpr int kTicksPerBeat = 480;
 
+inline constexpr CharacterSet kDurationSymbolSet{kDurationSymbols};
+
 constexpr bool isDurationSymbol(char symbol)
 {
-    return kDurationSymbols.find(symbol) != std::string_view::npos;
+    return kDurationSymbolSet.contains(symbol);
 }
 
 // A duration letter's ticks, undotted and outside a triplet.
+// By letter, 0 for any other character: the score looks up every column's.
+inline constexpr std::array<std::int64_t, 256> kDurationTicks = [] {
+    std::array<std::int64_t, 256> ticks{};
+    // The whole note is the last of the palette, four beats long; each before it half that.
+    std::int64_t whole = std::int64_t{4} * kTicksPerBeat;
+    for (std::size_t at = kDurationSymbols.size(); at-- > 0; whole /= 2)
+        ticks[static_cast<unsigned char>(kDurationSymbols[at])] = whole;
+    return ticks;
+}();
+
 constexpr std::int64_t durationTicks(char symbol)
 {
-    const std::size_t at = kDurationSymbols.find(symbol);
-    if (at == std::string_view::npos)
+    const std::int64_t ticks = kDurationTicks[static_cast<unsigned char>(symbol)];
+    if (ticks == 0)
         throw std::invalid_argument(std::string("Unknown duration '") + symbol + "'");
-    // The whole note is the last of the palette, four beats long.
-    return std::int64_t{4} * kTicksPerBeat >> (kDurationSymbols.size() - 1 - at);
+    return ticks;
 }
 
 // A dot makes a value half as long again; a triplet plays three in the time of two.
@@ -154,19 +185,22 @@ constexpr char lastDurationLetter(std::string_view rhythm)
     return letter;
 }
 
-// The fret as the last two characters of a cell: "-7" (padded with `pad`) or "12".
-inline std::string fretDigits(int fret, char pad = kFill)
+// A note's cell on its string: the mark, then the fret in two characters, a single digit
+// padded with the fill or, in a triplet, with the mark: "H-5", "\12", "~~5". Retuning writes
+// one for every note of a tab, so no string is built for it here.
+constexpr std::array<char, kCellWidth> noteCellCharacters(char mark, int fret)
 {
-    std::string digits = std::to_string(fret);
-    if (fret < 10)
-        digits.insert(digits.begin(), pad);
-    return digits;
+    if (fret < 0 || fret > instrument::kFrets)
+        throw std::out_of_range("No fret " + std::to_string(fret) + " on the neck");
+    const char pad = mark == kTripletMark ? kTripletMark : kFill;
+    return {mark, fret < 10 ? pad : static_cast<char>('0' + fret / 10),
+            static_cast<char>('0' + fret % 10)};
 }
 
-// A note's cell on its string: the mark, then the fret: "H-5", "\12", "~~5".
 inline std::string noteCell(char mark, int fret)
 {
-    return mark + fretDigits(fret, mark == kTripletMark ? kTripletMark : kFill);
+    const std::array<char, kCellWidth> cell = noteCellCharacters(mark, fret);
+    return {cell.begin(), cell.end()};
 }
 
 // A string cell as read back: nothing sounds (kEmptyCell), a note as noteCell writes it, or
@@ -184,9 +218,9 @@ struct StringCell {
 constexpr StringCell readStringCell(std::string_view cell)
 {
     using enum StringCell::Kind;
-    if (cell == kEmptyCell)
-        return {};
     const char mark = cell[0];
+    if (mark == kFill && cell[1] == kFill && cell[2] == kFill)
+        return {};
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (!isNoteMark(mark) || !digit(cell[2]))
         return {Bad};

@@ -456,10 +456,12 @@ std::string Retuner::rewrittenLine(const Block& block, int string, std::string_v
         if (last)
             break;
         const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
-        if (cell.mark == 0)
+        if (cell.mark == 0) {
             out.put(at, engine::kEmptyCell);
-        else
-            out.put(at, engine::noteCell(cell.mark, cell.fret));
+        } else {
+            const auto characters = engine::noteCellCharacters(cell.mark, cell.fret);
+            out.put(at, std::string_view(characters.data(), characters.size()));
+        }
     }
     return out.finish();
 }

@@ -41,20 +41,18 @@ void narrow(std::string_view line, std::string& out)
     }
 }
 
-// The techniques a note's cell mark holds; any other mark is a plain note.
-constexpr std::array<std::pair<Technique, char>, 4> kTieMarks = {
-    {{Technique::HammerOn, engine::kHammerOnMark},
-     {Technique::PullOff, engine::kPullOffMark},
-     {Technique::SlideUp, engine::kSlideUpMark},
-     {Technique::SlideDown, engine::kSlideDownMark}}};
+// By mark, for the reader's inner loop.
+constexpr std::array<Technique, 256> kTechniqueOfMark = [] {
+    std::array<Technique, 256> techniques{};
+    techniques.fill(Technique::Plain);
+    for (const auto& [technique, mark] : kTieMarks)
+        techniques[static_cast<unsigned char>(mark)] = technique;
+    return techniques;
+}();
 
 Technique techniqueOf(char mark)
 {
-    for (const auto& [technique, tieMark] : kTieMarks) {
-        if (tieMark == mark)
-            return technique;
-    }
-    return Technique::Plain;
+    return kTechniqueOfMark[static_cast<unsigned char>(mark)];
 }
 
 class Reader {
@@ -221,15 +219,6 @@ private:
 };
 
 } // namespace
-
-char cellMark(Technique t, bool tripletMark)
-{
-    for (const auto& [technique, mark] : kTieMarks) {
-        if (technique == t)
-            return mark;
-    }
-    return tripletMark ? engine::kTripletMark : engine::kPlainMark;
-}
 
 int clampTempo(int bpm)
 {

@@ -7,10 +7,12 @@
 #include "engine/Staff.h"
 #include "instrument/Tuning.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorlin::score {
@@ -40,8 +42,21 @@ constexpr bool isTie(Technique t)
 {
     return isLegato(t) || isSlide(t);
 }
+// The marks of the ties; any other mark is a plain note.
+inline constexpr std::array<std::pair<Technique, char>, 4> kTieMarks = {
+    {{Technique::HammerOn, engine::kHammerOnMark},
+     {Technique::PullOff, engine::kPullOffMark},
+     {Technique::SlideUp, engine::kSlideUpMark},
+     {Technique::SlideDown, engine::kSlideDownMark}}};
 // The mark a note's cell opens with: a tie's, else plain or, inside a triplet, kTripletMark.
-char cellMark(Technique t, bool tripletMark);
+constexpr char cellMark(Technique t, bool tripletMark)
+{
+    for (const auto& [technique, mark] : kTieMarks) {
+        if (technique == t)
+            return mark;
+    }
+    return tripletMark ? engine::kTripletMark : engine::kPlainMark;
+}
 
 struct Note {
     int string = 1; // 1 is the top string line of a block

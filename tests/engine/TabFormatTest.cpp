@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 namespace quorlin::engine {
@@ -52,6 +53,12 @@ TEST(NoteCell, EveryMarkAndFretReadsBackAsWritten)
             EXPECT_EQ(readStringCell(cell), (StringCell{Kind::Note, mark, fret})) << cell;
         }
     }
+}
+
+TEST(NoteCell, OfAFretOffTheNeckIsABrokenPrecondition)
+{
+    for (const int fret : {-1, 25, 100, INT_MIN})
+        EXPECT_THROW(noteCell('-', fret), std::out_of_range) << fret;
 }
 
 struct RhythmCase {
