@@ -108,17 +108,17 @@ constexpr bool isDurationSymbol(char symbol)
     return kDurationSymbolSet.contains(symbol);
 }
 
-// A duration letter's ticks, undotted and outside a triplet.
 // By letter, 0 for any other character: the score looks up every column's.
 inline constexpr std::array<std::int64_t, 256> kDurationTicks = [] {
     std::array<std::int64_t, 256> ticks{};
     // The whole note is the last of the palette, four beats long; each before it half that.
-    std::int64_t whole = std::int64_t{4} * kTicksPerBeat;
-    for (std::size_t at = kDurationSymbols.size(); at-- > 0; whole /= 2)
-        ticks[static_cast<unsigned char>(kDurationSymbols[at])] = whole;
+    std::int64_t length = std::int64_t{4} * kTicksPerBeat;
+    for (std::size_t at = kDurationSymbols.size(); at-- > 0; length /= 2)
+        ticks[static_cast<unsigned char>(kDurationSymbols[at])] = length;
     return ticks;
 }();
 
+// A duration letter's ticks, undotted and outside a triplet.
 constexpr std::int64_t durationTicks(char symbol)
 {
     const std::int64_t ticks = kDurationTicks[static_cast<unsigned char>(symbol)];
