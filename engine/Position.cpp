@@ -1,6 +1,6 @@
 #include "engine/Position.h"
 
-#include "engine/Staff.h"
+#include "engine/TabFormat.h"
 
 #include <climits>
 
@@ -33,7 +33,7 @@ LastNote lastNoteOf(std::span<const std::string_view> stringLines)
     std::string_view noteLine;
     for (std::size_t s = 0; s < stringLines.size(); ++s) {
         std::string_view line = stringLines[s];
-        const std::size_t end = line.find_last_not_of('-');
+        const std::size_t end = line.find_last_not_of(kFill);
         line = line.substr(0, end == std::string_view::npos ? 0 : end + 1);
         if (line.size() > kHeadLength && line.size() > noteLine.size()) {
             noteLine = line;

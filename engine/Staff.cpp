@@ -1,7 +1,5 @@
 #include "engine/Staff.h"
 
-#include "engine/Cells.h"
-
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
@@ -9,9 +7,6 @@
 namespace quorlin::engine {
 
 namespace {
-
-constexpr std::size_t kColumn = 3;
-constexpr std::size_t kTripletColumns = 3;
 
 // Text typed by hand may hold characters of several bytes; a cut or overwrite that would
 // start inside one leaves the line alone.
@@ -27,11 +22,6 @@ void requireDuration(char symbol)
 }
 
 } // namespace
-
-bool isDurationSymbol(char symbol)
-{
-    return std::string_view("seqhw").find(symbol) != std::string_view::npos;
-}
 
 long long Staff::rhythmLength() const
 {
@@ -227,7 +217,7 @@ void Staff::fillBlock(int start)
         return;
     const auto fill = static_cast<std::size_t>(m_state.tabWidth - length + 1);
     const std::string blanks(fill, ' ');
-    const std::string dashes(fill, '-');
+    const std::string dashes(fill, kFill);
     extendLine(start, blanks);
     for (int k = 1; k <= stringCount(); ++k)
         extendLine(start + k, dashes);
@@ -374,31 +364,32 @@ DropOutcome Staff::Dropped(const Drop& drop)
 
 DropOutcome Staff::singleNote(const Drop& drop)
 {
-    openBlockFor(static_cast<int>(kColumn));
+    openBlockFor(static_cast<int>(kCellWidth));
 
-    char mark = '-';
+    char mark = kPlainMark;
     switch (drop.technique) {
     case Technique::HammerOn:
-        mark = 'H';
+        mark = kHammerOnMark;
         break;
     case Technique::PullOff:
-        mark = 'P';
+        mark = kPullOffMark;
         break;
     case Technique::Slide:
         if (drop.row != m_state.lastString)
             return DropOutcome::SlideRefused;
-        mark = drop.column < m_state.lastFret ? '/' : '\\';
+        mark = drop.column < m_state.lastFret ? kSlideDownMark : kSlideUpMark;
         break;
     default:
         break;
     }
 
     for (int k = 1; k <= stringCount(); ++k)
-        extendLine(m_state.blockStart + k, k == drop.row ? mark + fretDigits(drop.column) : "---");
+        extendLine(m_state.blockStart + k,
+                   k == drop.row ? noteCell(mark, drop.column) : std::string(kEmptyCell));
     extendLine(m_state.blockStart, rhythmCell(drop.symbol, drop.dotted));
-    const std::string_view articulation = drop.technique == Technique::Pop    ? "  ."
-                                          : drop.technique == Technique::Slap ? "  +"
-                                                                              : "   ";
+    const std::string_view articulation = drop.technique == Technique::Pop    ? kPopCell
+                                          : drop.technique == Technique::Slap ? kSlapCell
+                                                                              : kPlainArticulation;
     extendLine(articulationLine(), articulation);
 
     m_state.lastString = drop.row;
@@ -412,12 +403,9 @@ DropOutcome Staff::chordNote(const Drop& drop)
     // dot. A block without a column ends in a blank, so a chord never starts a block.
     if (!blockToWriteOn())
         return DropOutcome::ChordRefused;
-    const std::string rhythm = m_text.line(m_state.blockStart);
-    char letter = rhythm.empty() ? ' ' : rhythm.back();
-    if (letter == '.' && rhythm.size() >= 2)
-        letter = rhythm[rhythm.size() - 2];
+    const char letter = lastDurationLetter(m_text.line(m_state.blockStart));
     // A rest's column has no note to sound with.
-    const bool rest = m_text.line(articulationLine()).ends_with('r');
+    const bool rest = m_text.line(articulationLine()).ends_with(kRestMark);
     if (letter != drop.symbol || drop.row == m_state.lastString || rest)
         return DropOutcome::ChordRefused;
 
@@ -426,9 +414,9 @@ DropOutcome Staff::chordNote(const Drop& drop)
     const int index = m_state.blockStart + drop.row;
     std::string line = m_text.line(index);
     // A column cut short (by "<-" after a copy of the fill) has no whole cell to take.
-    if (line.size() < kHeadLength + kColumn || splitsCharacter(line, line.size() - kColumn))
+    if (line.size() < kHeadLength + kCellWidth || splitsCharacter(line, line.size() - kCellWidth))
         return DropOutcome::ChordRefused;
-    line.replace(line.size() - kColumn, kColumn, '-' + fretDigits(drop.column));
+    line.replace(line.size() - kCellWidth, kCellWidth, noteCell(kPlainMark, drop.column));
     m_text.replace(index, line);
     m_state.lastString = drop.row;
     m_state.lastFret = drop.column;
@@ -447,19 +435,19 @@ void Staff::writeTriplet(int string, int fret, char symbol, bool dotted)
         throw std::out_of_range("No fret " + std::to_string(fret) + " on string " +
                                 std::to_string(string));
     requireDuration(symbol);
-    openBlockFor(static_cast<int>(kColumn * kTripletColumns));
+    constexpr std::size_t width = kCellWidth * kTripletColumns;
+    openBlockFor(static_cast<int>(width));
 
-    // The second and third notes carry "~", which is how a triplet's end is found again.
     std::string rhythm, target;
     for (std::size_t note = 0; note < kTripletColumns; ++note) {
-        const char mark = note == 0 ? '-' : '~';
         rhythm += rhythmCell(symbol, dotted);
-        target += mark + fretDigits(fret, mark);
+        target += noteCell(note == 0 ? kPlainMark : kTripletMark, fret);
     }
     extendLine(m_state.blockStart, rhythm);
+    const std::string empty(width, kFill);
     for (int k = 1; k <= stringCount(); ++k)
-        extendLine(m_state.blockStart + k, k == string ? target : "---------");
-    extendLine(articulationLine(), "         ");
+        extendLine(m_state.blockStart + k, k == string ? target : empty);
+    extendLine(articulationLine(), std::string(width, ' '));
 
     m_state.lastString = string;
     m_state.lastFret = fret;
@@ -477,9 +465,9 @@ void Staff::setRest(char symbol, bool dotted)
     m_state.setupUnlocked = false;
 
     for (int k = 1; k <= stringCount(); ++k)
-        extendLine(m_state.blockStart + k, "---");
+        extendLine(m_state.blockStart + k, kEmptyCell);
     extendLine(m_state.blockStart, rhythmCell(symbol, dotted));
-    extendLine(articulationLine(), "  r");
+    extendLine(articulationLine(), kRestCell);
 }
 
 void Staff::RepeatLast(bool triplet)
@@ -487,7 +475,7 @@ void Staff::RepeatLast(bool triplet)
     Following following(*this);
     if (!blockToWriteOn())
         return;
-    const std::size_t width = triplet ? kColumn * kTripletColumns : kColumn;
+    const std::size_t width = triplet ? kCellWidth * kTripletColumns : kCellWidth;
     const int from = m_state.blockStart;
     std::vector<std::string> pieces;
     for (int k = 0; k < blockLines(); ++k) {
@@ -521,7 +509,7 @@ int Staff::LastNoteLine() const
     int result = 1;
     for (int i = 1; i <= stringCount(); ++i) {
         const std::string line = m_text.line(m_state.blockStart + i);
-        if (!line.empty() && line.back() != '-')
+        if (!line.empty() && line.back() != kFill)
             result = i;
     }
     return m_state.blockStart + result;
@@ -546,11 +534,12 @@ void Staff::GoBack()
     }
 
     const std::string last = m_text.line(LastNoteLine());
-    const bool endsTriplet = last.size() >= kColumn && last[last.size() - kColumn] == '~';
+    const bool endsTriplet =
+        last.size() >= kCellWidth && last[last.size() - kCellWidth] == kTripletMark;
     const std::size_t columns = endsTriplet ? kTripletColumns : 1;
     for (std::size_t c = 0; c < columns; ++c) {
         for (int k = 0; k < blockLines(); ++k)
-            cutLine(m_state.blockStart + k, kColumn);
+            cutLine(m_state.blockStart + k, kCellWidth);
     }
     // A slide or a chord is judged against the note that is now last, not the removed one.
     const LastNote now = lastNoteFrom(m_state.blockStart);

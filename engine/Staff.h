@@ -11,6 +11,7 @@
 // lines are no block of the present strings, the next column opens a block after them.
 
 #include "engine/Position.h"
+#include "engine/TabFormat.h"
 #include "engine/TabText.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
@@ -26,21 +27,10 @@ inline constexpr int kDefaultTabWidth = 80;
 // Far wider than any tab, yet small enough that filling a block to it stays cheap.
 inline constexpr int kMaxTabWidth = 4096;
 
-inline constexpr std::string_view kRhythmPrefix = "| ";
-// Every line of a block starts with a two-character head: the rhythm mark, a string's name
-// or the articulation mark.
-inline constexpr std::size_t kHeadLength = kRhythmPrefix.size();
-inline constexpr std::string_view kArticulationPrefix = "> ";
-// The first block of a tab that starts with a rest.
-inline constexpr std::string_view kRestArticulationPrefix = "  ";
-
 // Quarter-note beats per minute.
 inline constexpr int kDefaultTempo = 100;
 inline constexpr int kMinTempo = 20;
 inline constexpr int kMaxTempo = 400;
-
-// The palette's durations: sixteenth, eighth, quarter, half, whole.
-bool isDurationSymbol(char symbol);
 
 enum class Technique { Default, HammerOn, PullOff, Slide, Slap, Pop, Chord, Triplet };
 
@@ -188,7 +178,7 @@ private:
     void openNewBlock();
     void writeTriplet(int string, int fret, char symbol, bool dotted);
     int stringCount() const { return m_state.stringCount.value(); }
-    int blockLines() const { return stringCount() + 2; }
+    int blockLines() const { return blockLineCount(stringCount()); }
     int articulationLine() const { return m_state.blockStart + stringCount() + 1; }
     long long rhythmLength() const;
     bool overflows(int columnWidth) const;

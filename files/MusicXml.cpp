@@ -18,6 +18,8 @@ namespace quorlin::files {
 namespace {
 
 using score::Column;
+using score::isLegato;
+using score::isSlide;
 using score::Note;
 using score::Technique;
 
@@ -107,16 +109,6 @@ void splitIntoValues(std::int64_t ticks, bool triplet, bool cut, std::vector<Ato
         out.push_back(*value);
         ticks -= value->ticks;
     }
-}
-
-bool isLegato(Technique t)
-{
-    return t == Technique::HammerOn || t == Technique::PullOff;
-}
-
-bool isSlide(Technique t)
-{
-    return t == Technique::SlideUp || t == Technique::SlideDown;
 }
 
 std::string_view trimmed(std::string_view text)

@@ -322,7 +322,7 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
     writeLine(kRule);
     writeLine("");
 
-    const auto block = static_cast<std::size_t>(strings + 2);
+    const auto block = static_cast<std::size_t>(engine::blockLineCount(strings));
     for (std::size_t c = 1; c <= lines.size(); ++c) {
         writeLine(lines[c - 1]);
         if (c % block == 0)

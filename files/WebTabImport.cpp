@@ -763,9 +763,20 @@ bool onlyOf(std::string_view text, std::string_view allowed)
     return text.find_first_not_of(allowed) == kNone;
 }
 
+// The head, or what an editor left of it when it stripped the blanks a line ends in; a line
+// that lost its whole head has nothing to tell it by.
+bool opensWith(std::string_view text, std::string_view head)
+{
+    const std::string_view kept = head.substr(0, head.find_last_not_of(' ') + 1);
+    return text.starts_with(head) || (!kept.empty() && text == kept);
+}
+
 bool isRhythmLine(std::string_view text)
 {
-    return (text == "|" || text.starts_with("| ")) && onlyOf(text.substr(1), " seqhw.");
+    return opensWith(text, engine::kRhythmPrefix) &&
+           std::ranges::all_of(text.substr(1), [](char c) {
+               return c == ' ' || c == engine::kDotMark || engine::isDurationSymbol(c);
+           });
 }
 
 bool isBlockStringLine(std::string_view text)
@@ -773,15 +784,18 @@ bool isBlockStringLine(std::string_view text)
     // ASCII: the reader counts columns in characters, the import in bytes.
     const auto ascii = [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; };
     // A name is a character and a blank or "#": never "G|", which heads a web tab's line.
-    return text.size() >= 2 && ascii(text[0]) && (text[1] == ' ' || text[1] == '#') &&
-           text[0] != '>' && text[0] != '|' && text[0] != ' ' &&
-           onlyOf(text.substr(2), "-0123456789HP/\\~");
+    return text.size() >= engine::kHeadLength && ascii(text[0]) &&
+           (text[1] == ' ' || text[1] == '#') && text[0] != engine::kArticulationPrefix[0] &&
+           text[0] != engine::kRhythmPrefix[0] && text[0] != ' ' &&
+           std::ranges::all_of(text.substr(engine::kHeadLength),
+                               [](char c) { return isDigit(c) || engine::isNoteMark(c); });
 }
 
 bool isArticulationLine(std::string_view text)
 {
-    return (text == ">" || text.starts_with("> ") || text.starts_with("  ")) &&
-           onlyOf(text.substr(1), " +.r");
+    return (opensWith(text, engine::kArticulationPrefix) ||
+            opensWith(text, engine::kRestArticulationPrefix)) &&
+           std::ranges::all_of(text.substr(1), engine::isArticulationMark);
 }
 
 // A saved tab file opens with a header whose legend ("  --x~~x~~x: triplets") would read as
@@ -838,21 +852,25 @@ struct Piece {
     bool dotted = false;
 };
 
-// The palette in sixteenths, longest first; a dotted value is half as long again.
-constexpr std::array<std::pair<int, Piece>, 9> kPieces = {{{24, {'w', true}},
-                                                           {16, {'w', false}},
-                                                           {12, {'h', true}},
-                                                           {8, {'h', false}},
-                                                           {6, {'q', true}},
-                                                           {4, {'q', false}},
-                                                           {3, {'e', true}},
-                                                           {2, {'e', false}},
-                                                           {1, {'s', false}}}};
+// The palette's values in ticks, longest first. Spacings count in sixteenths or eighths, and
+// no whole number of them makes a dotted sixteenth.
+constexpr auto kPieces = [] {
+    constexpr std::size_t count = engine::kDurationSymbols.size();
+    std::array<std::pair<std::int64_t, Piece>, 2 * count - 1> pieces{};
+    std::size_t n = 0;
+    for (std::size_t i = count; i-- > 0;) {
+        const char symbol = engine::kDurationSymbols[i];
+        if (i > 0)
+            pieces[n++] = {engine::writtenTicks(symbol, true), {symbol, true}};
+        pieces[n++] = {engine::writtenTicks(symbol, false), {symbol, false}};
+    }
+    return pieces;
+}();
 
-int sixteenthsOf(char symbol)
+std::int64_t ticksOf(char symbol)
 {
-    const std::size_t at = std::string_view("seqhw").find(symbol);
-    return at == kNone ? 1 : 1 << at;
+    return engine::isDurationSymbol(symbol) ? engine::durationTicks(symbol)
+                                            : engine::durationTicks(engine::kDurationSymbols[0]);
 }
 
 class Importer {
@@ -907,14 +925,14 @@ private:
             m_tab.tuning.followStringCount(kMinStrings, kMaxStrings);
         for (int k = 1; k <= chosen; ++k) {
             const std::string_view head = lines[model.first + static_cast<std::size_t>(k)].text;
-            if (instrument::isNoteName(head.substr(0, 2)))
-                m_tab.tuning.set(k, std::string(head.substr(0, 2)));
+            if (instrument::isNoteName(head.substr(0, engine::kHeadLength)))
+                m_tab.tuning.set(k, std::string(head.substr(0, engine::kHeadLength)));
         }
 
         std::vector<char> inBlock(lines.size(), 0);
         for (const BlockAt& block : blocks) {
             std::fill_n(inBlock.begin() + static_cast<std::ptrdiff_t>(block.first),
-                        block.strings + 2, 1);
+                        engine::blockLineCount(block.strings), 1);
             m_tab.stringLines += block.strings;
             if (block.strings != chosen)
                 m_tab.problems.push_back({lines[block.first].number, 1,
@@ -947,7 +965,7 @@ private:
     // not read is listed and left out, and the rest keeps every character it had.
     void readBlock(const std::vector<Line>& lines, const BlockAt& block)
     {
-        const auto rows = static_cast<std::size_t>(block.strings) + 2;
+        const auto rows = static_cast<std::size_t>(engine::blockLineCount(block.strings));
         std::vector<std::string> text(rows);
         std::size_t width = 0;
         for (std::size_t r = 0; r < rows; ++r) {
@@ -970,7 +988,8 @@ private:
         std::vector<std::string> out(rows);
         out.front() = engine::kRhythmPrefix;
         for (int k = 1; k <= block.strings; ++k) {
-            const std::string head = text[static_cast<std::size_t>(k)].substr(0, 2);
+            const std::string head =
+                text[static_cast<std::size_t>(k)].substr(0, engine::kHeadLength);
             out[static_cast<std::size_t>(k)] =
                 instrument::isNoteName(head) ? head : m_tab.tuning.at(k);
         }
@@ -1434,13 +1453,13 @@ private:
         staff.restoreSetup(m_tab.strings, m_tab.tuning);
         staff.setTabWidth(m_options.tabWidth);
         const int spacing = unit();
-        const int smallest = sixteenthsOf(m_options.smallest);
+        const std::int64_t smallest = ticksOf(m_options.smallest);
         for (const Onset& onset : m_onsets) {
             // Rounded to whole spacings, a half down: the dash a writer puts on either side
             // of a bar line is padding. A note is never shorter than one spacing.
             const int units =
                 spacing == 0 ? 1 : std::max(1, (2 * onset.gap + spacing - 1) / (2 * spacing));
-            long long left = static_cast<long long>(units) * smallest;
+            std::int64_t left = units * smallest;
             bool first = true;
             while (left > 0) {
                 const auto& [length, piece] = *std::find_if(

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
 namespace quorlin::fuzz {
@@ -32,6 +33,11 @@ public:
     // Zero once the input is used up, so every input is a complete run.
     std::uint8_t byte() { return empty() ? 0 : m_data[m_next++]; }
     int pick(int choices) { return byte() % choices; }
+    // One element of a short list, such as the palette's duration letters.
+    template <typename List> auto pickFrom(const List& list)
+    {
+        return list[static_cast<std::size_t>(pick(static_cast<int>(std::size(list))))];
+    }
     bool flag() { return (byte() & 1) != 0; }
     int int32()
     {

@@ -3,9 +3,9 @@
 // action the tab must still be made of whole, aligned blocks wherever the user's own edits
 // leave it so; every undo and redo must bring back exactly the text and state of that point.
 
-#include "engine/Cells.h"
 #include "engine/History.h"
 #include "engine/Staff.h"
+#include "engine/TabFormat.h"
 #include "files/TabFile.h"
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
@@ -79,7 +79,7 @@ struct Session {
 
 char duration(FuzzInput& in)
 {
-    return "seqhw"[in.pick(5)];
+    return in.pickFrom(engine::kDurationSymbols);
 }
 
 engine::Drop drop(FuzzInput& in)

@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     staff.setTabWidth(input.pick(100) - 4);
     const int strings = staff.state().stringCount.value();
     for (int i = 0; i < kMaxActions && !input.empty(); ++i) {
-        const char symbol = "seqhw"[input.pick(5)];
+        const char symbol = input.pickFrom(engine::kDurationSymbols);
         const bool dotted = input.flag();
         const int string = 1 + input.pick(strings);
         const int fret = input.pick(instrument::kFrets + 1);

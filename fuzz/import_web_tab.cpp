@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::FuzzInput input(data, size);
     files::WebTabOptions options;
-    options.smallest = "seqhw"[input.pick(5)];
+    options.smallest = input.pickFrom(engine::kDurationSymbols);
     // Widths of zero and below are what an emptied width field gives.
     options.tabWidth = input.byte() - 8;
     const std::string text = input.rest();

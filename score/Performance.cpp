@@ -77,16 +77,6 @@ std::uint8_t velocityOf(Technique t)
     return kPluckVelocity;
 }
 
-bool isLegato(Technique t)
-{
-    return t == Technique::HammerOn || t == Technique::PullOff;
-}
-
-bool isSlide(Technique t)
-{
-    return t == Technique::SlideUp || t == Technique::SlideDown;
-}
-
 std::uint8_t midiByte(int value)
 {
     return static_cast<std::uint8_t>(std::clamp(value, 0, 127));

@@ -1,7 +1,6 @@
 #include "score/Retune.h"
 
-#include "engine/Cells.h"
-#include "engine/Staff.h"
+#include "engine/TabFormat.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 
@@ -14,7 +13,7 @@ namespace quorlin::score {
 
 namespace {
 
-constexpr std::size_t kCell = 3;
+using engine::kCellWidth;
 constexpr int kNone = -1;
 constexpr std::size_t kMax = instrument::kMaxStrings;
 
@@ -90,22 +89,6 @@ private:
     std::size_t m_char = 0;
 };
 
-bool isTie(Technique t)
-{
-    return t == Technique::HammerOn || t == Technique::PullOff || t == Technique::SlideUp ||
-           t == Technique::SlideDown;
-}
-
-// The cell's first character. The slide marks are the reader's, not the engine's fret rule:
-// with the pitches kept the two agree wherever the tab did, and a hand-typed mark the frets
-// contradict still reads as it did.
-char markOf(Technique t, bool tilde)
-{
-    if (isTie(t))
-        return std::string_view("HP\\/")[static_cast<std::size_t>(t) - 1];
-    return tilde ? '~' : '-';
-}
-
 // What a choice of strings for one column is worth, compared in this order: notes placed,
 // notes kept on the string of the note they follow, notes left at their own place, less the
 // hand's travel, less the frets (so the lower fret wins what is left of a tie).
@@ -173,7 +156,7 @@ public:
             for (; next < static_cast<std::size_t>(block.line); ++next)
                 m_out.lines.emplace_back(m_lines[next]);
             writeBlock(block);
-            next += static_cast<std::size_t>(m_from) + 2;
+            next += static_cast<std::size_t>(engine::blockLineCount(m_from));
         }
         for (; next < m_lines.size(); ++next)
             m_out.lines.emplace_back(m_lines[next]);
@@ -298,7 +281,7 @@ void Retuner::placeColumn(std::size_t index)
     const Column* before = nullptr;
     if (column.triplet && index > block.firstColumn) {
         const Column& c = m_score.columns[index - 1];
-        if (c.triplet && c.offset + static_cast<int>(kCell) == column.offset)
+        if (c.triplet && c.offset + static_cast<int>(kCellWidth) == column.offset)
             before = &c;
     }
     const int firstBefore = before ? m_nextId - static_cast<int>(before->notes.size()) : 0;
@@ -312,7 +295,7 @@ void Retuner::placeColumn(std::size_t index)
         job.note = &note;
         job.id = m_nextId + static_cast<int>(n);
         job.home = home(note);
-        job.tilde = markAt(column, note.string) == '~';
+        job.tilde = markAt(column, note.string) == engine::kTripletMark;
         hadTilde = hadTilde || job.tilde;
         job.tie = isTie(note.technique);
         if (job.tie) {
@@ -350,22 +333,26 @@ void Retuner::placeColumn(std::size_t index)
             continue;
         }
         const Choice& choice = job.choices[static_cast<std::size_t>(m_bestPicks[n])];
-        marks[n] = markOf(note.technique, job.tilde);
+        // The slide marks are the reader's, not the engine's fret rule: with the pitches kept
+        // the two agree wherever the tab did, and a hand-typed mark the frets contradict still
+        // reads as it did.
+        marks[n] = cellMark(note.technique, job.tilde);
         if (job.tie && job.follows != kNone && choice.worth[1] == 0) {
             m_out.lostTies.push_back({blockNumber, columnNumber, note.pitch, note.technique});
-            marks[n] = '-';
+            marks[n] = engine::kPlainMark;
         }
-        tildeWritten = tildeWritten || marks[n] == '~';
-        if (carrier == kMax || (marks[carrier] != '-' && marks[n] == '-'))
+        tildeWritten = tildeWritten || marks[n] == engine::kTripletMark;
+        if (carrier == kMax ||
+            (marks[carrier] != engine::kPlainMark && marks[n] == engine::kPlainMark))
             carrier = n;
     }
     // The triplet's mark went with a note that fits nowhere. Another note carries it, a plain
     // one if there is one: a tie would be written plain, and given up, rather than the rhythm.
     if (hadTilde && !tildeWritten && carrier != kMax) {
-        if (marks[carrier] != '-')
+        if (marks[carrier] != engine::kPlainMark)
             m_out.lostTies.push_back({blockNumber, columnNumber, m_jobs[carrier].note->pitch,
                                       m_jobs[carrier].note->technique});
-        marks[carrier] = '~';
+        marks[carrier] = engine::kTripletMark;
     }
 
     std::array<Cell, kMax>& cells = m_cells[index];
@@ -419,7 +406,7 @@ void Retuner::writeBlock(const Block& block)
             length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
         for (const auto& [at, end] : unread)
             length = std::max(length, end);
-        std::string blank(length, '-');
+        std::string blank(length, engine::kFill);
         for (const auto& [at, end] : unread)
             blank.replace(at, end - at, end - at, ' ');
         for (int t = 1; t <= m_to; ++t)
@@ -436,7 +423,7 @@ Regions Retuner::unreadRegions(const Block& block, std::span<const Skip> skips) 
     Regions regions;
     for (std::size_t k = 0; k < skips.size(); ++k) {
         const auto at = static_cast<std::size_t>(skips[k].offset);
-        std::size_t end = std::min(at + kCell, std::max(rhythm, at + 1));
+        std::size_t end = std::min(at + kCellWidth, std::max(rhythm, at + 1));
         if (k + 1 < skips.size())
             end = std::min(end, static_cast<std::size_t>(skips[k + 1].offset));
         const auto after = std::ranges::partition_point(
@@ -469,10 +456,12 @@ std::string Retuner::rewrittenLine(const Block& block, int string, std::string_v
         if (last)
             break;
         const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
-        if (cell.mark == 0)
-            out.put(at, "---");
-        else
-            out.put(at, cell.mark + engine::fretDigits(cell.fret, cell.mark == '~' ? '~' : '-'));
+        if (cell.mark == 0) {
+            out.put(at, engine::kEmptyCell);
+        } else {
+            const auto characters = engine::noteCellCharacters(cell.mark, cell.fret);
+            out.put(at, std::string_view(characters.data(), characters.size()));
+        }
     }
     return out.finish();
 }

@@ -5,54 +5,16 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace quorlin::score {
 
 namespace {
 
-constexpr std::size_t kHead = 2;
-constexpr std::size_t kCell = 3;
-constexpr std::string_view kRhythmHead = "| ";
+using engine::kCellWidth;
+using engine::kHeadLength;
 // Rhythm line, six strings at most, articulation line.
-constexpr std::size_t kMaxRows = instrument::kMaxStrings + 2;
-
-bool isSymbol(char c)
-{
-    return c == 's' || c == 'e' || c == 'q' || c == 'h' || c == 'w';
-}
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-std::int64_t ticksOf(char symbol)
-{
-    switch (symbol) {
-    case 's':
-        return kTicksPerBeat / 4;
-    case 'e':
-        return kTicksPerBeat / 2;
-    case 'h':
-        return kTicksPerBeat * 2;
-    case 'w':
-        return kTicksPerBeat * 4;
-    default:
-        return kTicksPerBeat;
-    }
-}
-
-// "  q" or " q." at p.
-bool cellAt(std::string_view rhythm, std::size_t p)
-{
-    if (p + kCell > rhythm.size() || rhythm[p] != ' ')
-        return false;
-    if (isSymbol(rhythm[p + 1]))
-        return rhythm[p + 2] == '.';
-    // No cell starts with a dot: "  e." is fill and then " e.", a dotted rest after New line.
-    return rhythm[p + 1] == ' ' && isSymbol(rhythm[p + 2]) &&
-           (p + kCell == rhythm.size() || rhythm[p + kCell] != '.');
-}
+constexpr std::size_t kMaxRows = engine::blockLineCount(instrument::kMaxStrings);
 
 // The character at p, or `past` beyond the end: an editor may strip trailing blanks.
 char at(std::string_view line, std::size_t p, char past)
@@ -79,52 +41,18 @@ void narrow(std::string_view line, std::string& out)
     }
 }
 
-enum class CellKind { Empty, NoteCell, Bad };
+// By mark, for the reader's inner loop.
+constexpr std::array<Technique, 256> kTechniqueOfMark = [] {
+    std::array<Technique, 256> techniques{};
+    techniques.fill(Technique::Plain);
+    for (const auto& [technique, mark] : kTieMarks)
+        techniques[static_cast<unsigned char>(mark)] = technique;
+    return techniques;
+}();
 
-struct CellNote {
-    int fret = 0;
-    Technique technique = Technique::Plain;
-    bool tilde = false;
-};
-
-// "---", or a mark and the fret: "H-5", "\12", "~~5", "~12".
-CellKind readCell(std::string_view cell, CellNote& note)
+Technique techniqueOf(char mark)
 {
-    const char mark = cell[0];
-    if (mark == '-' && cell[1] == '-' && cell[2] == '-')
-        return CellKind::Empty;
-    switch (mark) {
-    case '-':
-    case '~':
-        note.technique = Technique::Plain;
-        break;
-    case 'H':
-        note.technique = Technique::HammerOn;
-        break;
-    case 'P':
-        note.technique = Technique::PullOff;
-        break;
-    case '/':
-        note.technique = Technique::SlideDown;
-        break;
-    case '\\':
-        note.technique = Technique::SlideUp;
-        break;
-    default:
-        return CellKind::Bad;
-    }
-    note.tilde = mark == '~';
-    if (!isDigit(cell[2]))
-        return CellKind::Bad;
-    if (cell[1] == (note.tilde ? '~' : '-')) {
-        note.fret = cell[2] - '0';
-        return CellKind::NoteCell;
-    }
-    if (!isDigit(cell[1]))
-        return CellKind::Bad;
-    note.fret = (cell[1] - '0') * 10 + (cell[2] - '0');
-    // The editor writes frets below 10 with one digit; "05" or "31" came from elsewhere.
-    return note.fret >= 10 && note.fret <= instrument::kFrets ? CellKind::NoteCell : CellKind::Bad;
+    return kTechniqueOfMark[static_cast<unsigned char>(mark)];
 }
 
 class Reader {
@@ -137,7 +65,7 @@ public:
     void readBlock(std::span<const std::string_view> lines, int line)
     {
         const auto first = static_cast<std::size_t>(line);
-        for (int k = 0; k < m_strings + 2; ++k) {
+        for (int k = 0; k < engine::blockLineCount(m_strings); ++k) {
             const std::string_view text = lines[first + static_cast<std::size_t>(k)];
             m_rows[k] = text;
             if (hasWideCharacters(text)) {
@@ -147,7 +75,7 @@ public:
         }
         for (int s = 1; s <= m_strings; ++s) {
             const std::string_view row = m_rows[s];
-            const std::string_view head = row.substr(0, std::min(row.size(), kHead));
+            const std::string_view head = row.substr(0, std::min(row.size(), kHeadLength));
             // The line's own name wins: the tab may have been written for another tuning.
             m_pitches[s] =
                 openPitch(s, m_count, instrument::isNoteName(head) ? head : m_tuning.at(s));
@@ -161,18 +89,18 @@ public:
         m_blockFirst = block.firstColumn;
 
         const std::string_view rhythm = m_rows[0];
-        std::size_t p = kHead;
+        std::size_t p = kHeadLength;
         while (p < rhythm.size()) {
-            if (cellAt(rhythm, p)) {
+            if (engine::rhythmCellAt(rhythm, p)) {
                 readColumn(static_cast<int>(m_score.blocks.size()), p);
-                p += kCell;
+                p += kCellWidth;
                 continue;
             }
             // No cell here: blanks are fill, or lead into a cell just after them; anything
             // else up to the next cell stands where a column was.
-            const std::size_t end = std::min(p + kCell, rhythm.size());
+            const std::size_t end = std::min(p + kCellWidth, rhythm.size());
             std::size_t next = p + 1;
-            while (next < end && !cellAt(rhythm, next))
+            while (next < end && !engine::rhythmCellAt(rhythm, next))
                 ++next;
             const bool blank = std::all_of(rhythm.begin() + static_cast<std::ptrdiff_t>(p),
                                            rhythm.begin() + static_cast<std::ptrdiff_t>(next),
@@ -196,7 +124,7 @@ private:
     {
         for (std::size_t p = from; p < to; ++p) {
             for (int s = 1; s <= m_strings; ++s) {
-                if (at(m_rows[s], p, '-') != '-')
+                if (at(m_rows[s], p, engine::kFill) != engine::kFill)
                     return false;
             }
             if (at(m_rows[m_strings + 1], p, ' ') != ' ')
@@ -207,10 +135,8 @@ private:
 
     void readColumn(int blockIndex, std::size_t p)
     {
-        const std::string_view rhythm = m_rows[0];
-        const bool dotted = rhythm[p + 2] == '.';
-        const char symbol = dotted ? rhythm[p + 1] : rhythm[p + 2];
-        const std::int64_t written = dotted ? ticksOf(symbol) * 3 / 2 : ticksOf(symbol);
+        const auto [symbol, dotted] = engine::durationAt(m_rows[0], p);
+        const std::int64_t written = engine::writtenTicks(symbol, dotted);
 
         // A column with a readable duration but unreadable cells keeps its time, so what
         // follows stays on the beat it was written on.
@@ -220,9 +146,9 @@ private:
         };
 
         const std::string_view articulation = m_rows[m_strings + 1];
-        const char mark = at(articulation, p + 2, ' ');
+        const char mark = at(articulation, p + kCellWidth - 1, ' ');
         if (at(articulation, p, ' ') != ' ' || at(articulation, p + 1, ' ') != ' ' ||
-            (mark != ' ' && mark != '.' && mark != '+' && mark != 'r'))
+            !engine::isArticulationMark(mark))
             return skip();
 
         std::array<Note, instrument::kMaxStrings> notes;
@@ -230,34 +156,33 @@ private:
         bool tilde = false;
         for (int s = 1; s <= m_strings; ++s) {
             const std::string_view row = m_rows[s];
-            if (row.size() < p + kCell)
+            if (row.size() < p + kCellWidth)
                 return skip();
-            CellNote cell;
-            const CellKind kind = readCell(row.substr(p, kCell), cell);
-            if (kind == CellKind::Bad)
+            const engine::StringCell cell = engine::readStringCell(row.substr(p, kCellWidth));
+            if (cell.kind == engine::StringCell::Kind::Bad)
                 return skip();
-            if (kind == CellKind::Empty)
+            if (cell.kind == engine::StringCell::Kind::Empty)
                 continue;
             // A string whose name is no note has no pitch to sound.
             if (m_pitches[s] < 0)
                 return skip();
-            tilde = tilde || cell.tilde;
-            Technique technique = cell.technique;
-            if (mark == '+')
+            tilde = tilde || cell.mark == engine::kTripletMark;
+            Technique technique = techniqueOf(cell.mark);
+            if (mark == engine::kSlapMark)
                 technique = Technique::Slap;
-            else if (mark == '.')
+            else if (mark == engine::kPopMark)
                 technique = Technique::Pop;
             notes[count++] = Note{s, cell.fret, m_pitches[s] + cell.fret, technique};
         }
-        if (mark == 'r' && count != 0)
+        if (mark == engine::kRestMark && count != 0)
             return skip();
 
         // The column before a triplet's first "~" is the triplet's first note.
         if (tilde && m_score.columns.size() > m_blockFirst) {
             Column& before = m_score.columns.back();
             if (!before.triplet && !before.rest &&
-                static_cast<std::size_t>(before.offset) + kCell == p) {
-                const std::int64_t shorter = before.length * 2 / 3;
+                static_cast<std::size_t>(before.offset) + kCellWidth == p) {
+                const std::int64_t shorter = engine::tripletTicks(before.length);
                 m_time -= before.length - shorter;
                 before.length = shorter;
                 before.triplet = true;
@@ -268,9 +193,9 @@ private:
         column.block = blockIndex;
         column.line = m_line;
         column.offset = static_cast<int>(p);
-        column.width = static_cast<int>(kCell);
+        column.width = static_cast<int>(kCellWidth);
         column.start = m_time;
-        column.length = tilde ? written * 2 / 3 : written;
+        column.length = tilde ? engine::tripletTicks(written) : written;
         column.symbol = symbol;
         column.dotted = dotted;
         column.triplet = tilde;
@@ -330,11 +255,11 @@ Score readScore(std::span<const std::string_view> lines, instrument::StringCount
     score.tempo = clampTempo(tempo);
     score.strings = strings.value();
     Reader reader(score, strings, tuning);
-    const std::size_t blockLines = static_cast<std::size_t>(strings.value()) + 2;
+    const auto blockLines = static_cast<std::size_t>(engine::blockLineCount(strings.value()));
     std::size_t i = 0;
     while (i < lines.size()) {
         // Lines between blocks (blank lines, notes typed by hand) are no music.
-        if (!lines[i].starts_with(kRhythmHead) || lines.size() - i < blockLines) {
+        if (!lines[i].starts_with(engine::kRhythmPrefix) || lines.size() - i < blockLines) {
             ++i;
             continue;
         }
@@ -386,7 +311,7 @@ int Score::blockOfLine(int line) const
     if (after == blocks.begin())
         return -1;
     const auto block = std::prev(after);
-    if (line >= block->line + strings + 2)
+    if (line >= block->line + engine::blockLineCount(strings))
         return -1;
     return static_cast<int>(block - blocks.begin());
 }

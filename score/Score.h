@@ -1,22 +1,23 @@
 #pragma once
 
 // The tab read as music. Everything that plays or exports the tab (playback, MIDI, WAV)
-// takes this one reading, so that they cannot disagree. Time is counted in ticks, 480 to
-// the quarter-note beat: every duration the tab can write, triplets and dots included, is a
-// whole number of them. No Qt here.
+// takes this one reading, so that they cannot disagree. Time is counted in the tab's ticks.
+// No Qt here.
 
 #include "engine/Staff.h"
 #include "instrument/Tuning.h"
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorlin::score {
 
-inline constexpr int kTicksPerBeat = 480;
+using engine::kTicksPerBeat;
 // The tempo is part of the tab, kept with its editing state.
 using engine::kDefaultTempo;
 using engine::kMaxTempo;
@@ -26,6 +27,36 @@ using engine::kMinTempo;
 int clampTempo(int bpm);
 
 enum class Technique : std::uint8_t { Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop };
+
+// Hammer-ons and pull-offs sound without a new pluck; slides glide from the note before.
+constexpr bool isLegato(Technique t)
+{
+    return t == Technique::HammerOn || t == Technique::PullOff;
+}
+constexpr bool isSlide(Technique t)
+{
+    return t == Technique::SlideUp || t == Technique::SlideDown;
+}
+// The techniques a string cell's mark holds, each tied to the note before on its string.
+constexpr bool isTie(Technique t)
+{
+    return isLegato(t) || isSlide(t);
+}
+// The marks of the ties; any other mark is a plain note.
+inline constexpr std::array<std::pair<Technique, char>, 4> kTieMarks = {
+    {{Technique::HammerOn, engine::kHammerOnMark},
+     {Technique::PullOff, engine::kPullOffMark},
+     {Technique::SlideUp, engine::kSlideUpMark},
+     {Technique::SlideDown, engine::kSlideDownMark}}};
+// The mark a note's cell opens with: a tie's, else plain or, inside a triplet, kTripletMark.
+constexpr char cellMark(Technique t, bool tripletMark)
+{
+    for (const auto& [technique, mark] : kTieMarks) {
+        if (technique == t)
+            return mark;
+    }
+    return tripletMark ? engine::kTripletMark : engine::kPlainMark;
+}
 
 struct Note {
     int string = 1; // 1 is the top string line of a block
@@ -37,12 +68,12 @@ struct Note {
 };
 
 struct Column {
-    int block = 0;           // 0-based staff block
-    int line = 0;            // index of the block's rhythm line in the text
-    int offset = 0;          // first character of the column in each line of its block
-    int width = 3;           // characters
-    std::int64_t start = 0;  // ticks from the start of the tab
-    std::int64_t length = 0; // ticks
+    int block = 0;  // 0-based staff block
+    int line = 0;   // index of the block's rhythm line in the text
+    int offset = 0; // first character of the column in each line of its block
+    int width = static_cast<int>(engine::kCellWidth); // characters
+    std::int64_t start = 0;                           // ticks from the start of the tab
+    std::int64_t length = 0;                          // ticks
     char symbol = 'q';
     bool dotted = false;
     bool triplet = false;

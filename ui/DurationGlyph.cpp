@@ -1,10 +1,11 @@
 #include "ui/DurationGlyph.h"
 
+#include "engine/TabFormat.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
 #include <stdexcept>
-#include <string_view>
 
 namespace quorlin::ui {
 
@@ -55,8 +56,7 @@ QString DurationGlyph::duration() const
 
 void DurationGlyph::setDuration(const QString& symbol)
 {
-    constexpr std::string_view kSymbols = "seqhw";
-    if (symbol.size() != 1 || kSymbols.find(symbol.front().toLatin1()) == std::string_view::npos)
+    if (symbol.size() != 1 || !engine::isDurationSymbol(symbol.front().toLatin1()))
         throw std::out_of_range("not a duration: " + symbol.toStdString());
     m_symbol = symbol.front().toLatin1();
     update();

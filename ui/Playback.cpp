@@ -291,7 +291,7 @@ void Playback::show(std::int64_t tick)
         for (const score::Note& note : column.notes)
             cells << QPoint(note.fret, note.string);
         // The whole column, rhythm line to articulation line, without the user's cursor.
-        const int lines = m_score.strings + 2;
+        const int lines = engine::blockLineCount(m_score.strings);
         QTextCharFormat format;
         format.setBackground(QColor(255, 214, 102));
         for (int i = 0; i < lines; ++i) {

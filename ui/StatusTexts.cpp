@@ -25,7 +25,8 @@ QString cursorText(const engine::EditingState& state, int fret, int string)
 QString choiceText(char duration, bool dotted, const QString& technique)
 {
     static const char* const kNames[] = {"sixteenth", "eighth", "quarter", "half", "whole"};
-    const auto at = std::string_view("seqhw").find(duration);
+    // In the palette's order.
+    const auto at = engine::kDurationSymbols.find(duration);
     QString text = QLatin1String(at < std::size(kNames) ? kNames[at] : "");
     if (dotted)
         text.prepend(QStringLiteral("dotted "));
@@ -35,7 +36,7 @@ QString choiceText(char duration, bool dotted, const QString& technique)
 QString textPlaceText(const engine::EditingState& state, int line)
 {
     // Blocks are counted as they are written, one after another from the top.
-    const int block = (line - 1) / (state.stringCount.value() + 2) + 1;
+    const int block = (line - 1) / engine::blockLineCount(state.stringCount.value()) + 1;
     return QStringLiteral("Line %1, block %2").arg(line).arg(block);
 }
 
