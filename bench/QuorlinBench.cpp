@@ -2,6 +2,7 @@
 // loading and saving a big tab, and the memory a big tab and a long history cost. Prints
 // "name value" lines; run.sh makes the table.
 
+#include "bench/FrameClock.h"
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
 #include "files/MusicXml.h"
@@ -12,6 +13,7 @@
 #include "ui/BassU1/TBassForm.h"
 #include "ui/Commands.h"
 #include "ui/DurationDrag.h"
+#include "ui/GuardedApplication.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
 #include "ui/TabExport.h"
@@ -34,9 +36,11 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 using namespace quorlin;
@@ -472,6 +476,96 @@ int retuneTab(const QString& tab, int repeats)
     return 0;
 }
 
+using TimedApplication = bench::FrameClock<ui::GuardedApplication>;
+
+// What a press changed in the document, as one replacement: from the first position any
+// change touched to the end of the text no change touched.
+class EditWatch {
+public:
+    explicit EditWatch(QTextDocument& doc) : m_doc(doc)
+    {
+        m_watch = QObject::connect(
+            &doc, &QTextDocument::contentsChange, &doc, [this](int position, int, int added) {
+                m_start = std::min(m_start, position);
+                m_tail = std::min(m_tail, m_doc.characterCount() - position - added);
+            });
+    }
+    ~EditWatch() { QObject::disconnect(m_watch); }
+    EditWatch(const EditWatch&) = delete;
+    EditWatch& operator=(const EditWatch&) = delete;
+
+    void start()
+    {
+        m_before = m_doc.characterCount();
+        m_start = m_before;
+        m_tail = m_before;
+    }
+
+    bool changed() const { return m_start < m_before; }
+    // Where the changed text ends, as the document is now.
+    int end() const { return m_doc.characterCount() - m_tail; }
+
+    bench::Edit edit() const
+    {
+        QTextCursor cursor(&m_doc);
+        cursor.setPosition(m_start);
+        cursor.setPosition(end(), QTextCursor::KeepAnchor);
+        return {m_start, m_before - m_tail - m_start,
+                cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'))};
+    }
+
+private:
+    QTextDocument& m_doc;
+    QMetaObject::Connection m_watch;
+    int m_before = 0;
+    int m_start = 0;
+    int m_tail = 0;
+};
+
+// Return pressed on the neck of a 100,000-note tab, until the frame in which the tab area has
+// painted the new note. The text shown before, the area's look and each press's edit go to
+// DIR/latency.edits, for the floor to make the same edits.
+int keyToFrame(TimedApplication& app, const QString& dir, int presses)
+{
+    const QString path = dir + QStringLiteral("/latency.tab");
+    bench::writeGeneratedTab(path.toStdString(), 100000);
+    Window w;
+    w.throughDialog("LoadTab", "OpenFile", path);
+    w.giveKeysToNeck();
+    QPlainTextEdit& area = w.tab();
+    bench::EditScript script;
+    script.text = area.toPlainText();
+    script.look(area);
+    EditWatch watch(*area.document());
+    std::vector<bench::Frame> frames;
+    for (int i = 0; i < bench::kWarmUpPresses + presses; ++i) {
+        w.neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        QCoreApplication::processEvents(); // the cursor's move is painted before the press
+        const std::size_t before = w.steps();
+        watch.start();
+        const bench::Frame frame = app.time(
+            *area.viewport(),
+            [&w] {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier,
+                                QStringLiteral("\r"));
+                QApplication::sendEvent(&w.neck(), &press);
+            },
+            [&] { return watch.changed() ? bench::lineInView(area, watch.end()) : QRect(); });
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(&w.neck(), &release);
+        if (w.steps() != before + 1 || !watch.changed())
+            qFatal("Return wrote no note (key %d)", i);
+        if (frame.shown < 0)
+            qFatal("no frame showed the note of key %d", i);
+        frames.push_back(frame);
+        script.edits.push_back(watch.edit());
+    }
+    script.after = area.toPlainText();
+    script.save(dir + QStringLiteral("/latency.edits"));
+    bench::reportFrames("key_frame", frames);
+    return 0;
+}
+
 enum class Keeping { Nothing, TextUndo, History };
 
 // The same notes written by the engine into a text area that is never shown: with Qt's undo
@@ -504,6 +598,11 @@ int engineOnly(Keeping keeping)
 
 int main(int argc, char** argv)
 {
+    // Only the latency is timed by the application itself, which sees every event.
+    if (argc == 4 && std::string_view(argv[1]) == "latency") {
+        TimedApplication app(argc, argv);
+        return keyToFrame(app, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString mode = args.value(1);
@@ -534,6 +633,7 @@ int main(int argc, char** argv)
     }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | playing DIR | retune TAB N | bare plain|undo|history\n");
+                         "score TAB N | playing DIR | retune TAB N | bare plain|undo|history | "
+                         "latency DIR PRESSES\n");
     return 2;
 }

@@ -1,0 +1,202 @@
+#pragma once
+
+// Times an edit from the key to the frame that shows it, the same way in the window and in
+// the floor program, and carries the shown text and its edits from one to the other.
+
+#include "bench/Measure.h"
+
+#include <QApplication>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFont>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <ctime>
+#include <functional>
+#include <vector>
+
+namespace quorlin::bench {
+
+// Nanoseconds from the start of an act.
+struct Frame {
+    double handled = -1; // the act returned
+    double painted = -1; // the watched widget finished painting over the edit
+    double shown = -1;   // the outermost event around that paint returned: the frame is done
+    double cpu = -1;     // this thread's processor time until then, without being preempted
+};
+
+inline double threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) * 1e9 + static_cast<double>(now.tv_nsec);
+}
+
+// The application sees every event, so it knows when a paint ends, which no event filter
+// does. A frame is done when the outermost event that held the watched paint returns, as the
+// repaint of every widget and the flush of the window's buffer happen inside it.
+template <class Base> class FrameClock : public Base {
+public:
+    FrameClock(int& argc, char** argv) : Base(argc, argv) {}
+
+    // Runs `act`, then the event loop until `watched` has painted a region that meets
+    // `edit` (asked when the paint ends) and the frame around it is done, or `timeoutMs`.
+    Frame time(QWidget& watched, const std::function<void()>& act,
+               const std::function<QRect()>& edit, int timeoutMs = 5000)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        m_frame = {};
+        m_unclocked = 0;
+        m_edit = edit;
+        m_loop = &loop;
+        m_watched = &watched;
+        m_cpuStart = threadCpuNs();
+        m_timer.start();
+        act();
+        m_frame.handled = static_cast<double>(m_timer.nsecsElapsed());
+        if (m_frame.shown < 0)
+            loop.exec();
+        m_watched = nullptr;
+        m_loop = nullptr;
+        return m_frame;
+    }
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (m_watched == nullptr)
+            return Base::notify(receiver, event);
+        const bool paint = receiver == m_watched && event->type() == QEvent::Paint;
+        const QRegion region = paint ? static_cast<QPaintEvent*>(event)->region() : QRegion();
+        ++m_depth;
+        const bool handled = Base::notify(receiver, event);
+        --m_depth;
+        const auto now = static_cast<double>(m_timer.nsecsElapsed()) - m_unclocked;
+        if (paint && m_frame.painted < 0) {
+            // Finding the edit on screen is the clock's work, not the frame's.
+            const bool shows = region.intersects(m_edit());
+            m_unclocked = static_cast<double>(m_timer.nsecsElapsed()) - now;
+            if (shows)
+                m_frame.painted = now;
+        }
+        if (m_depth == 0 && m_frame.painted >= 0 && m_frame.shown < 0) {
+            m_frame.shown = now;
+            m_frame.cpu = threadCpuNs() - m_cpuStart - m_unclocked;
+            m_loop->quit();
+        }
+        return handled;
+    }
+
+private:
+    QElapsedTimer m_timer;
+    double m_cpuStart = 0;
+    double m_unclocked = 0; // nanoseconds spent finding the edit, taken off both clocks
+    Frame m_frame;
+    std::function<QRect()> m_edit;
+    QEventLoop* m_loop = nullptr;
+    QWidget* m_watched = nullptr;
+    int m_depth = 0;
+};
+
+// The band of the area's viewport holding the line where text position `at` is.
+inline QRect lineInView(const QPlainTextEdit& area, int at)
+{
+    QTextCursor cursor(area.document());
+    cursor.setPosition(at);
+    const QRect caret = area.cursorRect(cursor);
+    return {0, caret.top(), area.viewport()->width(), caret.height()};
+}
+
+// One press's change to the text: `removed` characters at `position` gave way to `text`.
+struct Edit {
+    int position = 0;
+    int removed = 0;
+    QString text;
+};
+
+// The text as the window showed it before the first press, how it showed it, and every
+// press's edit; `after` is the whole text once they were made, to check the floor's copy.
+struct EditScript {
+    QString text;
+    QFont font;
+    QSize size;
+    int verticalBar = Qt::ScrollBarAsNeeded;
+    int horizontalBar = Qt::ScrollBarAsNeeded;
+    std::vector<Edit> edits;
+    QString after;
+
+    void look(const QPlainTextEdit& area)
+    {
+        font = area.font();
+        size = area.size();
+        verticalBar = area.verticalScrollBarPolicy();
+        horizontalBar = area.horizontalScrollBarPolicy();
+    }
+
+    void shape(QPlainTextEdit& area) const
+    {
+        area.setFont(font);
+        area.resize(size);
+        area.setVerticalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(verticalBar));
+        area.setHorizontalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(horizontalBar));
+    }
+
+    void save(const QString& path) const
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path));
+        QDataStream out(&file);
+        out << text << font << size << verticalBar << horizontalBar
+            << static_cast<qint64>(edits.size());
+        for (const Edit& edit : edits)
+            out << edit.position << edit.removed << edit.text;
+        out << after;
+    }
+
+    static EditScript load(const QString& path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            qFatal("cannot read %s", qPrintable(path));
+        QDataStream in(&file);
+        EditScript script;
+        qint64 count = 0;
+        in >> script.text >> script.font >> script.size >> script.verticalBar >>
+            script.horizontalBar >> count;
+        script.edits.resize(static_cast<std::size_t>(count));
+        for (Edit& edit : script.edits)
+            in >> edit.position >> edit.removed >> edit.text;
+        in >> script.after;
+        if (in.status() != QDataStream::Ok)
+            qFatal("%s is cut short", qPrintable(path));
+        return script;
+    }
+};
+
+// The first presses lay out and cache what every later one reuses; they are left out.
+constexpr int kWarmUpPresses = 10;
+
+// Median and 95th percentile of the frames after the warm-up, and the median of the acts.
+inline void reportFrames(const QByteArray& name, const std::vector<Frame>& frames)
+{
+    std::vector<double> shown, cpu, handled;
+    for (std::size_t i = kWarmUpPresses; i < frames.size(); ++i) {
+        shown.push_back(frames[i].shown);
+        cpu.push_back(frames[i].cpu);
+        handled.push_back(frames[i].handled);
+    }
+    report(name, median(shown));
+    report(name + "_p95", percentile(shown, 0.95));
+    report(name + "_cpu", median(cpu));
+    report(name + "_cpu_p95", percentile(cpu, 0.95));
+    report(name + "_act", median(handled));
+}
+
+} // namespace quorlin::bench
