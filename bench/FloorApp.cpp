@@ -2,6 +2,7 @@
 // makes the edits of the window's key presses, and a window of a 25 x 5 table and a text
 // area for start-up.
 
+#include "bench/EditScript.h"
 #include "bench/FrameClock.h"
 #include "bench/Measure.h"
 

@@ -1,19 +1,15 @@
 #pragma once
 
 // Times an edit from the key to the frame that shows it, the same way in the window and in
-// the floor program, and carries the shown text and its edits from one to the other.
+// the floor program.
 
 #include "bench/Measure.h"
 
 #include <QApplication>
-#include <QDataStream>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QFont>
 #include <QPaintEvent>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -112,73 +108,6 @@ inline QRect lineInView(const QPlainTextEdit& area, int at)
     const QRect caret = area.cursorRect(cursor);
     return {0, caret.top(), area.viewport()->width(), caret.height()};
 }
-
-// One press's change to the text: `removed` characters at `position` gave way to `text`.
-struct Edit {
-    int position = 0;
-    int removed = 0;
-    QString text;
-};
-
-// The text as the window showed it before the first press, how it showed it, and every
-// press's edit; `after` is the whole text once they were made, to check the floor's copy.
-struct EditScript {
-    QString text;
-    QFont font;
-    QSize size;
-    int verticalBar = Qt::ScrollBarAsNeeded;
-    int horizontalBar = Qt::ScrollBarAsNeeded;
-    std::vector<Edit> edits;
-    QString after;
-
-    void look(const QPlainTextEdit& area)
-    {
-        font = area.font();
-        size = area.size();
-        verticalBar = area.verticalScrollBarPolicy();
-        horizontalBar = area.horizontalScrollBarPolicy();
-    }
-
-    void shape(QPlainTextEdit& area) const
-    {
-        area.setFont(font);
-        area.resize(size);
-        area.setVerticalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(verticalBar));
-        area.setHorizontalScrollBarPolicy(static_cast<Qt::ScrollBarPolicy>(horizontalBar));
-    }
-
-    void save(const QString& path) const
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        QDataStream out(&file);
-        out << text << font << size << verticalBar << horizontalBar
-            << static_cast<qint64>(edits.size());
-        for (const Edit& edit : edits)
-            out << edit.position << edit.removed << edit.text;
-        out << after;
-    }
-
-    static EditScript load(const QString& path)
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            qFatal("cannot read %s", qPrintable(path));
-        QDataStream in(&file);
-        EditScript script;
-        qint64 count = 0;
-        in >> script.text >> script.font >> script.size >> script.verticalBar >>
-            script.horizontalBar >> count;
-        script.edits.resize(static_cast<std::size_t>(count));
-        for (Edit& edit : script.edits)
-            in >> edit.position >> edit.removed >> edit.text;
-        in >> script.after;
-        if (in.status() != QDataStream::Ok)
-            qFatal("%s is cut short", qPrintable(path));
-        return script;
-    }
-};
 
 // The first presses lay out and cache what every later one reuses; they are left out.
 constexpr int kWarmUpPresses = 10;

@@ -2,6 +2,7 @@
 // loading and saving a big tab, and the memory a big tab and a long history cost. Prints
 // "name value" lines; run.sh makes the table.
 
+#include "bench/EditScript.h"
 #include "bench/FrameClock.h"
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
@@ -478,50 +479,6 @@ int retuneTab(const QString& tab, int repeats)
 
 using TimedApplication = bench::FrameClock<ui::GuardedApplication>;
 
-// What a press changed in the document, as one replacement: from the first position any
-// change touched to the end of the text no change touched.
-class EditWatch {
-public:
-    explicit EditWatch(QTextDocument& doc) : m_doc(doc)
-    {
-        m_watch = QObject::connect(
-            &doc, &QTextDocument::contentsChange, &doc, [this](int position, int, int added) {
-                m_start = std::min(m_start, position);
-                m_tail = std::min(m_tail, m_doc.characterCount() - position - added);
-            });
-    }
-    ~EditWatch() { QObject::disconnect(m_watch); }
-    EditWatch(const EditWatch&) = delete;
-    EditWatch& operator=(const EditWatch&) = delete;
-
-    void start()
-    {
-        m_before = m_doc.characterCount();
-        m_start = m_before;
-        m_tail = m_before;
-    }
-
-    bool changed() const { return m_start < m_before; }
-    // Where the changed text ends, as the document is now.
-    int end() const { return m_doc.characterCount() - m_tail; }
-
-    bench::Edit edit() const
-    {
-        QTextCursor cursor(&m_doc);
-        cursor.setPosition(m_start);
-        cursor.setPosition(end(), QTextCursor::KeepAnchor);
-        return {m_start, m_before - m_tail - m_start,
-                cursor.selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'))};
-    }
-
-private:
-    QTextDocument& m_doc;
-    QMetaObject::Connection m_watch;
-    int m_before = 0;
-    int m_start = 0;
-    int m_tail = 0;
-};
-
 // Return pressed on the neck of a 100,000-note tab, until the frame in which the tab area has
 // painted the new note. The text shown before, the area's look and each press's edit go to
 // DIR/latency.edits, for the floor to make the same edits.
@@ -536,7 +493,7 @@ int keyToFrame(TimedApplication& app, const QString& dir, int presses)
     bench::EditScript script;
     script.text = area.toPlainText();
     script.look(area);
-    EditWatch watch(*area.document());
+    bench::EditWatch watch(*area.document());
     std::vector<bench::Frame> frames;
     for (int i = 0; i < bench::kWarmUpPresses + presses; ++i) {
         w.neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);

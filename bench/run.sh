@@ -95,9 +95,11 @@ awk -v json="$build/bench.json" '
         row("  100,000 vs 1,000 notes", f["notes_key_100000"], f["notes_key_1000"], 1e3, "us", 1.2)
         row("  vs the drop", f["notes_key_100000"], f["notes_100000"], 1e3, "us", 0)
         # Wall time as the user waits; beside it the processor time of the same frames, which
-        # leaves out the ticks the scheduler gave to other processes.
+        # leaves out the ticks the scheduler gave to other processes. On a busy machine those
+        # ticks, not the program, decide the wall time of the slowest frames, so the goal for
+        # the tail is on processor time.
         row("key to frame, 100,000 notes", f["key_frame"], f["key_frame_floor"], 1e6, "ms", 3)
-        row("  95th percentile", f["key_frame_p95"], f["key_frame_floor_p95"], 1e6, "ms", 3)
+        row("  95th percentile", f["key_frame_p95"], f["key_frame_floor_p95"], 1e6, "ms", 0)
         row("  processor time", f["key_frame_cpu"], f["key_frame_floor_cpu"], 1e6, "ms", 0)
         row("  its 95th percentile", f["key_frame_cpu_p95"], f["key_frame_floor_cpu_p95"], 1e6, "ms", 3)
         row("  the key, before painting", f["key_frame_act"], f["key_frame_floor_act"], 1e3, "us", 0)
