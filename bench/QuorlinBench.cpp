@@ -2,6 +2,8 @@
 // loading and saving a big tab, and the memory a big tab and a long history cost. Prints
 // "name value" lines; run.sh makes the table.
 
+#include "bench/EditScript.h"
+#include "bench/FrameClock.h"
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
 #include "files/MusicXml.h"
@@ -12,6 +14,7 @@
 #include "ui/BassU1/TBassForm.h"
 #include "ui/Commands.h"
 #include "ui/DurationDrag.h"
+#include "ui/GuardedApplication.h"
 #include "ui/NeckWidget.h"
 #include "ui/PlaybackControls.h"
 #include "ui/RecoveryDialog.h"
@@ -35,6 +38,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include <cstdlib>
 #include <fcntl.h>
 
 #include <atomic>
@@ -42,6 +46,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <string_view>
 #include <unistd.h>
 
 using namespace quorlin;
@@ -574,6 +579,52 @@ int retuneTab(const QString& tab, int repeats)
     return 0;
 }
 
+using TimedApplication = bench::FrameClock<ui::GuardedApplication>;
+
+// Return pressed on the neck of a 100,000-note tab, until the frame in which the tab area has
+// painted the new note. The text shown before, the area's look and each press's edit go to
+// DIR/latency.edits, for the floor to make the same edits.
+int keyToFrame(TimedApplication& app, const QString& dir, int presses)
+{
+    const QString path = dir + QStringLiteral("/latency.tab");
+    bench::writeGeneratedTab(path.toStdString(), 100000);
+    Window w;
+    w.throughDialog("LoadTab", "OpenFile", path);
+    w.giveKeysToNeck();
+    QPlainTextEdit& area = w.tab();
+    bench::EditScript script;
+    script.text = area.toPlainText();
+    script.look(area);
+    bench::EditWatch watch(*area.document());
+    std::vector<bench::Frame> frames;
+    for (int i = 0; i < bench::kWarmUpPresses + presses; ++i) {
+        w.neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        QCoreApplication::processEvents(); // the cursor's move is painted before the press
+        const std::size_t before = w.steps();
+        watch.start();
+        const bench::Frame frame = app.time(
+            *area.viewport(),
+            [&w] {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier,
+                                QStringLiteral("\r"));
+                QApplication::sendEvent(&w.neck(), &press);
+            },
+            [&] { return watch.changed() ? bench::lineInView(area, watch.end()) : QRect(); });
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QApplication::sendEvent(&w.neck(), &release);
+        if (w.steps() != before + 1 || !watch.changed())
+            qFatal("Return wrote no note (key %d)", i);
+        if (frame.shown < 0)
+            qFatal("no frame showed the note of key %d", i);
+        frames.push_back(frame);
+        script.edits.push_back(watch.edit());
+    }
+    script.after = area.toPlainText();
+    script.save(dir + QStringLiteral("/latency.edits"));
+    bench::reportFrames("key_frame", frames);
+    return 0;
+}
+
 enum class Keeping { Nothing, TextUndo, History };
 
 // The same notes written by the engine into a text area that is never shown: with Qt's undo
@@ -670,6 +721,11 @@ int recovery(const QString& dir, int repeats)
 
 int main(int argc, char** argv)
 {
+    // Only the latency is timed by the application itself, which sees every event.
+    if (argc == 4 && std::string_view(argv[1]) == "latency") {
+        TimedApplication app(argc, argv);
+        return keyToFrame(app, QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    }
     QApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     const QString mode = args.value(1);
@@ -705,7 +761,6 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
                          "score TAB N | playing DIR | reaction DIR | retune TAB N | "
-                         "recovery DIR N | bare plain|undo|history
-");
+                         "recovery DIR N | bare plain|undo|history | latency DIR PRESSES\n");
     return 2;
 }
