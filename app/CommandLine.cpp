@@ -5,7 +5,7 @@
 #include "score/Performance.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
-#include "ui/Exports.h"
+#include "platform/ExportJobs.h"
 
 #include <algorithm>
 #include <charconv>
@@ -268,14 +268,14 @@ int runExport(const CommandLine& line)
 
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
-        if (!ui::exportMusicXml(score, tab.state.tuning, tab.header.value_or(files::SongHeader()),
+        if (!platform::exportMusicXml(score, tab.state.tuning, tab.header.value_or(files::SongHeader()),
                                 line.musicXml, line.output, problem))
             return fail(problem.toStdString());
         return 0;
     }
     const auto format =
-        line.mode == CommandLine::Mode::ExportMidi ? ui::ExportFormat::Midi : ui::ExportFormat::Wav;
-    if (!ui::exportPerformance(format, score::perform(score), line.output, line.soundFont, {},
+        line.mode == CommandLine::Mode::ExportMidi ? platform::ExportFormat::Midi : platform::ExportFormat::Wav;
+    if (!platform::exportPerformance(format, score::perform(score), line.output, line.soundFont, {},
                                problem))
         return fail(problem.toStdString());
     return 0;

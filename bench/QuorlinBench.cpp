@@ -11,15 +11,15 @@
 #include "score/Score.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
-#include "ui/BassU1/TBassForm.h"
-#include "ui/Commands.h"
-#include "ui/DurationDrag.h"
-#include "ui/GuardedApplication.h"
-#include "ui/NeckWidget.h"
-#include "ui/PlaybackControls.h"
-#include "ui/RecoveryDialog.h"
-#include "ui/TabExport.h"
-#include "ui/TextAreaTabText.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/commands/Commands.h"
+#include "ui/neck/DurationDrag.h"
+#include "ui/shell/GuardedApplication.h"
+#include "ui/neck/NeckWidget.h"
+#include "ui/play/PlaybackControls.h"
+#include "ui/recovery/RecoveryDialog.h"
+#include "ui/export/TabExport.h"
+#include "document/QtTabText.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -284,17 +284,17 @@ int playing(const QString& dir)
     w.throughDialog("LoadTab", "OpenFile", path);
     bench::report("notes_still_100000", dropMedians(w).drop);
 
-    ui::Playback& playback = w.form.playback().playback();
+    ui::LivePlayback& playback = w.form.playback().playback();
     w.form.commands()[ui::Command::PlayPause]->trigger();
     QElapsedTimer waited;
     waited.start();
-    while (playback.state() != ui::Playback::State::Playing && !waited.hasExpired(30000))
+    while (playback.state() != ui::LivePlayback::State::Playing && !waited.hasExpired(30000))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (playback.state() != ui::Playback::State::Playing)
+    if (playback.state() != ui::LivePlayback::State::Playing)
         qFatal("playback did not start: %s", qPrintable(playback.unavailable()));
     bench::report("notes_playing_100000", dropMedians(w).drop);
     bench::report("playing_rss_kb", static_cast<double>(bench::rssKb()));
-    if (playback.state() != ui::Playback::State::Playing)
+    if (playback.state() != ui::LivePlayback::State::Playing)
         qFatal("playback stopped while the notes were dropped");
 
     // What following an edit costs the window: the whole tab read as music again.
@@ -364,7 +364,7 @@ int reaction(const QString& dir)
     };
     Window w(std::move(devices));
     w.throughDialog("LoadTab", "OpenFile", path);
-    ui::Playback& playback = w.form.playback().playback();
+    ui::LivePlayback& playback = w.form.playback().playback();
     playback.loadFont(QString());
     QElapsedTimer waited;
     waited.start();
@@ -635,7 +635,7 @@ int engineOnly(Keeping keeping)
     QPlainTextEdit area;
     area.document()->setUndoRedoEnabled(keeping != Keeping::Nothing);
     const double heap = bench::heapBytes();
-    ui::TextAreaTabText text(area);
+    document::QtTabText text(*area.document());
     bench::NoNeck neck;
     engine::Staff staff(text, neck);
     engine::History history(staff, text);
@@ -644,7 +644,7 @@ int engineOnly(Keeping keeping)
         if (keeping == Keeping::History) {
             history.record("note", [&staff, &drop] { staff.Dropped(drop); });
         } else {
-            const ui::TextAreaTabText::Action group(text);
+            const document::QtTabText::Action group(text);
             staff.Dropped(drop);
         }
     }

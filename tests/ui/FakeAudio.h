@@ -5,7 +5,7 @@
 
 #include "audio/AudioOutput.h"
 #include "audio/Synth.h"
-#include "ui/Playback.h"
+#include "ui/play/LivePlayback.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Prompter.h"
+#include "ui/common/Prompter.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>

@@ -3,7 +3,7 @@
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
-#include "ui/BassU1/TBassForm.h"
+#include "ui/shell/BassU1/TBassForm.h"
 
 #include <QPlainTextEdit>
 #include <QTemporaryDir>

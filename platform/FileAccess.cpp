@@ -1,0 +1,77 @@
+#include "platform/FileAccess.h"
+
+#include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace quorlin::platform {
+
+namespace {
+
+bool save(const QString& path, QByteArrayView bytes, bool privateFile, QString& problem)
+{
+    std::string why;
+    storage::WriteOptions options;
+    options.privateFile = privateFile;
+    if (storage::writeFile(QFile::encodeName(path).toStdString(),
+                           std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())),
+                           options, why))
+        return true;
+    problem = QString::fromStdString(why);
+    return false;
+}
+
+// The folder an XDG variable names counts only when absolute, as the XDG rules say.
+bool absoluteIn(const char* variable)
+{
+    return qEnvironmentVariable(variable).startsWith(QLatin1Char('/'));
+}
+
+} // namespace
+
+FileRead readRegularFile(const QString& path, qint64 largest)
+{
+    const storage::FileContent content =
+        storage::readRegularFile(QFile::encodeName(path).toStdString(), largest);
+    FileRead result;
+    result.ok = content.ok;
+    result.missing = content.missing;
+    result.tooLarge = content.tooLarge;
+    result.bytes = QByteArray::fromStdString(content.bytes);
+    result.problem = QString::fromStdString(content.problem);
+    return result;
+}
+
+bool saveFile(const QString& path, QByteArrayView bytes, QString& problem)
+{
+    return save(path, bytes, false, problem);
+}
+
+bool saveStateFile(const QString& path, QByteArrayView bytes, QString& problem)
+{
+    return save(path, bytes, true, problem);
+}
+
+bool makeStateFolder(const QString& path, bool linkAllowed, QString& problem)
+{
+    std::string why;
+    if (storage::makePrivateFolder(QFile::encodeName(path).toStdString(), linkAllowed, why))
+        return true;
+    problem = QString::fromStdString(why);
+    return false;
+}
+
+QString stateLocation(QStandardPaths::StandardLocation location)
+{
+    const bool config = location == QStandardPaths::GenericConfigLocation ||
+                        location == QStandardPaths::AppConfigLocation ||
+                        location == QStandardPaths::ConfigLocation;
+    const QString home = qEnvironmentVariable("HOME");
+    const bool usable = absoluteIn(config ? "XDG_CONFIG_HOME" : "XDG_DATA_HOME") ||
+                        (home.startsWith(QLatin1Char('/')) && QFileInfo(home).isDir());
+    return usable ? QStandardPaths::writableLocation(location) : QString();
+}
+
+} // namespace quorlin::platform

@@ -1,0 +1,469 @@
+// Playing the tab in the window: the transport, the neck and the text following the sound,
+// edits heard while it plays, and what the window says when it cannot play.
+
+#include "instrument/Preferences.h"
+#include "tests/instrument/MemoryStore.h"
+#include "tests/ui/FakeAudio.h"
+#include "tests/ui/FormTesting.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/commands/Commands.h"
+#include "ui/shell/GuardedApplication.h"
+#include "ui/common/Header/THeaderForm.h"
+#include "ui/export/MusicXmlDialog.h"
+#include "ui/neck/NeckWidget.h"
+#include "ui/play/PlaybackControls.h"
+#include "ui/export/TabExport.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+#include <unistd.h>
+
+#include <pugixml.hpp>
+
+using namespace quorlin;
+using ui::Command;
+using ui::testing::child;
+
+namespace {
+
+// A whole-note chord on D fret 5 (key 43) and A fret 3 (36), a quarter on A fret 7 (40); then a
+// second block with a quarter on G fret 2 (45).
+const QString kTab = QStringLiteral("|   w  q\nG ------\nD --5---\nA --3--7\nE ------\n>       \n"
+                                    "|   q\nG --2\nD ---\nA ---\nE ---\n>    \n");
+
+struct Window {
+    std::shared_ptr<ui::testing::FakeSynth::Log> log =
+        std::make_shared<ui::testing::FakeSynth::Log>();
+    ui::testing::ScriptedPrompter prompter;
+    instrument::testing::MemoryStore store;
+    ui::TBassForm form;
+
+    explicit Window(std::string fontError = {}, bool device = true, const QString& tab = kTab,
+                    std::function<audio::FontCheck(const std::string&)> check = {}) :
+        form(&prompter, &store, nullptr,
+             ui::testing::fakeDevices(log, fontError, device, std::move(check)))
+    {
+        form.show();
+        this->tab().setPlainText(tab);
+    }
+    QPlainTextEdit& tab() const { return *child<QPlainTextEdit>(form, "Tab"); }
+    ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
+    QAction& action(Command command) const { return *form.commands()[command]; }
+    ui::LivePlayback& playback() { return form.playback().playback(); }
+    QString position() const { return child<QLabel>(form, "PlayPosition")->text(); }
+    void setTempo(int bpm) { child<QSpinBox>(form, "TempoField")->setValue(bpm); }
+    // Plays from the text cursor's block, as when the user was last in the text.
+    void playFromLine(int line, int lastLine = -1)
+    {
+        tab().setFocus();
+        QTextCursor cursor(tab().document()->findBlockByNumber(line));
+        if (lastLine >= 0)
+            cursor.setPosition(tab().document()->findBlockByNumber(lastLine).position(),
+                               QTextCursor::KeepAnchor);
+        tab().setTextCursor(cursor);
+        QApplication::setActiveWindow(&form);
+        QTRY_VERIFY(tab().hasFocus());
+        action(Command::PlayPause).trigger();
+    }
+};
+
+} // namespace
+
+class PlaybackTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The transport, the neck and the text follow play, pause and stop; played to its end, the
+    // tab is heard whole and stops by itself.
+    void transportNeckAndTextFollowTheSound()
+    {
+        Window w;
+        w.setTempo(20); // the whole note lasts twelve seconds
+        using State = ui::LivePlayback::State;
+        // The command, then the state, the Play button's text and whether a position shows.
+        const std::tuple<Command, State, const char*, bool> steps[] = {
+            {Command::PlayPause, State::Playing, "&Pause", true},
+            {Command::PlayPause, State::Paused, "&Play", true},
+            {Command::PlayPause, State::Playing, "&Pause", true},
+            {Command::Stop, State::Stopped, "&Play", false},
+            {Command::PlayPause, State::Playing, "&Pause", true}};
+        for (const auto& [command, state, text, positioned] : steps) {
+            w.action(command).trigger();
+            // Only the first Play waits, for the font; after it the transport shows each
+            // step at once, before the sound has had a period to follow.
+            if (&command == &std::get<0>(steps[0]))
+                QTRY_COMPARE(w.playback().state(), state);
+            QCOMPARE(w.playback().state(), state);
+            QCOMPARE(w.action(Command::PlayPause).text(), QLatin1String(text));
+            QCOMPARE(w.position().startsWith(QLatin1String("block 1, beat ")), positioned);
+        }
+        QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{5, 2}, {3, 3}}));
+        // The column is marked on all six lines of its block; the user's cursor stays put.
+        QCOMPARE(w.tab().extraSelections().size(), 6);
+        QCOMPARE(w.tab().extraSelections().first().cursor.selectedText(), QStringLiteral("  w"));
+        QCOMPARE(w.tab().textCursor().position(), 0);
+        w.action(Command::Stop).trigger();
+        QVERIFY(w.neck().sounding().isEmpty());
+        QVERIFY(w.tab().extraSelections().isEmpty());
+
+        w.log->events.clear();
+        w.setTempo(400);
+        QStringList positions;
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.playback().state(), State::Playing);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (positions.append(w.position()), w.playback().state() == State::Stopped), 5000);
+        QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45}));
+        QVERIFY(positions.contains(QStringLiteral("block 1, beat 1")) ||
+                positions.filter(QStringLiteral("block 1, beat ")).size() > 1);
+        QVERIFY(!positions.filter(QStringLiteral("block 2, beat ")).isEmpty());
+        QVERIFY(w.neck().sounding().isEmpty());
+    }
+
+    void startsFromTheTextCursorsBlockAndLoopsTheChosenOnes()
+    {
+        Window w;
+        w.setTempo(400);
+        w.playFromLine(8);
+        QTRY_VERIFY(!w.log->keysOn().empty());
+        QCOMPARE(w.log->keysOn().front(), 45);
+        QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+
+        // Loop on: the blocks a selection touches, from its first line to its last, repeat.
+        const std::tuple<int, int, std::vector<int>> selections[] = {
+            {7, 9, {45, 45, 45}}, {5, 7, {43, 36, 40, 45, 43, 36, 40, 45}}};
+        for (const auto& [from, to, heard] : selections) {
+            Window looping;
+            looping.setTempo(400);
+            looping.action(Command::Loop).trigger();
+            looping.playFromLine(from, to);
+            std::vector<int> keys;
+            QTRY_VERIFY_WITH_TIMEOUT((keys = looping.log->keysOn(), keys.size() >= heard.size()),
+                                     5000);
+            keys.resize(heard.size());
+            QCOMPARE(keys, heard);
+            QCOMPARE(looping.playback().state(), ui::LivePlayback::State::Playing);
+        }
+    }
+
+    void anEditWhilePlayingIsHeardFromTheNextColumnOn()
+    {
+        Window w;
+        w.setTempo(20);
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.log->keysOn(), (std::vector<int>{43, 36}));
+        // A third block with G fret 9 (52), then a faster tempo so that it comes soon.
+        w.tab().appendPlainText(QStringLiteral("|   s\nG --9\nD ---\nA ---\nE ---\n>    "));
+        w.setTempo(400);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.log->keysOn().empty() && w.log->keysOn().back() == 52, 8000);
+        QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45, 52}));
+
+        // A tab cleared while it plays stops it: the notes that were there must not go on.
+        w.setTempo(20);
+        w.action(Command::Stop).trigger();
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
+        w.tab().clear();
+        QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+        QVERIFY(w.neck().sounding().isEmpty());
+    }
+
+    void saysWhyItCannotPlayOnceAndStillExports()
+    {
+        // Font error, device, and what the Play button's tip and the status bar say.
+        const std::tuple<std::string, bool, QString, QString> cases[] = {
+            {"not a sound font", true, "not a sound font",
+             "The sound font could not be loaded: choose another with Play > Sound font..."},
+            {"", false, "No sound device: none here",
+             "No sound device: Quorlin cannot play here, but it can export."}};
+        for (const auto& [fontError, device, tip, said] : cases) {
+            Window w(fontError, device);
+            w.action(Command::PlayPause).trigger();
+            for (const Command command : {Command::PlayPause, Command::Stop}) {
+                QTRY_VERIFY(!w.action(command).isEnabled());
+                QVERIFY2(w.action(command).toolTip().contains(tip),
+                         qPrintable(w.action(command).toolTip()));
+            }
+            QCOMPARE(w.form.statusBar()->currentMessage(), said);
+            QCOMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+
+            QTemporaryDir dir;
+            const QString midi = dir.filePath(QStringLiteral("song.mid"));
+            w.form.playback().exporter().exportTo(platform::ExportFormat::Midi, midi);
+            QFile file(midi);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.read(4), QByteArray("MThd"));
+        }
+    }
+
+    // A font that crashes, hangs or fails where it is tried apart never reaches the window's
+    // process: the font before it keeps playing, and only a font that loaded is remembered.
+    void aFontRefusedApartLeavesTheOneBeforePlaying()
+    {
+        QTemporaryDir dir;
+        const QString good = dir.filePath(QStringLiteral("good.sf2"));
+        const QString bad = dir.filePath(QStringLiteral("bad.sf3"));
+        for (const QString& path : {good, bad}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("RIFF");
+        }
+        const std::string why = "the synthesiser crashed on it (Segmentation fault)";
+        std::vector<std::string> tried;
+        const auto check = [&](const std::string& font) {
+            tried.push_back(font);
+            return font == bad.toStdString() ? audio::FontCheck{false, why}
+                                             : audio::FontCheck{true, {}};
+        };
+        // Whether a good font plays before the bad one is picked.
+        for (const bool before : {true, false}) {
+            Window w({}, true, kTab, check);
+            tried.clear();
+            const auto pick = [&](const QString& font) {
+                QTimer::singleShot(0, &w.form, [font] {
+                    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                    QVERIFY(dialog);
+                    child<QComboBox>(*dialog, "SoundFonts")->setCurrentText(font);
+                    dialog->accept();
+                });
+                w.action(Command::SoundFont).trigger();
+            };
+            if (before) {
+                pick(good);
+                QTRY_VERIFY(w.playback().ready());
+            }
+            pick(bad);
+            // The status bar names the reason when another font stays, Play's tip when none.
+            const QString reason = QString::fromStdString(why);
+            QTRY_VERIFY(before ? w.form.statusBar()->currentMessage().contains(reason)
+                               : w.action(Command::PlayPause).toolTip().contains(reason));
+            QCOMPARE(tried.back(), bad.toStdString());
+            const std::string stored =
+                instrument::loadPreference(w.store, instrument::kSoundFontPreference);
+            QCOMPARE(stored, before ? good.toStdString() : std::string());
+            QCOMPARE(w.playback().ready(), before);
+            QCOMPARE(w.action(Command::PlayPause).isEnabled(), before);
+            if (!before)
+                continue;
+            QCOMPARE(w.playback().fontPath(), good);
+            QVERIFY(instrument::loadPreference(w.store, instrument::kGoodSoundFontPreference)
+                        .ends_with(" " + good.toStdString()));
+            w.setTempo(400);
+            w.action(Command::PlayPause).trigger();
+            QTRY_VERIFY(!w.log->keysOn().empty());
+        }
+    }
+
+    void tempoIsAStepOfTheHistory()
+    {
+        Window w;
+        auto& field = *child<QSpinBox>(w.form, "TempoField");
+        auto* edit = field.findChild<QLineEdit*>();
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("137"));
+        QCOMPARE(w.form.state().tempo, 137);
+        QCOMPARE(w.action(Command::Undo).text(), QStringLiteral("&Undo tempo"));
+        w.action(Command::Undo).trigger();
+        QCOMPARE(std::tuple(w.form.state().tempo, field.value()), std::tuple(100, 100));
+        w.action(Command::Redo).trigger();
+        QCOMPARE(std::tuple(w.form.state().tempo, field.value()), std::tuple(137, 137));
+    }
+
+    void exportsTheWindowsTab()
+    {
+        QTemporaryDir dir;
+        Window empty({}, true, QString());
+        empty.form.playback().exporter().exportTo(platform::ExportFormat::Midi,
+                                                  dir.filePath(QStringLiteral("none.mid")));
+        QCOMPARE(empty.prompter.asked.size(), 1);
+        QVERIFY(empty.prompter.asked.first().contains(QLatin1String("nothing to export")));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.mid"))));
+
+        if (audio::installedSoundFonts().empty())
+            QSKIP("No sound font is installed for the WAV export");
+        Window w;
+        const QString wav = dir.filePath(QStringLiteral("song.wav"));
+        w.form.playback().exporter().exportTo(platform::ExportFormat::Wav, wav);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form.playback().exporter().busy(), 20000);
+        QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + wav);
+        QFile file(wav);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(4), QByteArray("RIFF"));
+        // Three seconds and a half of 16-bit stereo at 44.1 kHz at least: the chord and notes.
+        QVERIFY(file.size() > 44 + 3 * 44100 * 4);
+        QTRY_VERIFY(w.form.findChild<QProgressDialog*>() == nullptr);
+
+        // Half an hour of whole notes takes long enough to show the progress, and to cancel.
+        QString block;
+        for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
+            block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
+        Window slow({}, true, block.repeated(6));
+        slow.setTempo(20);
+        const QString cancelled = dir.filePath(QStringLiteral("cancelled.wav"));
+        slow.form.playback().exporter().exportTo(platform::ExportFormat::Wav, cancelled);
+        QProgressDialog* progress = nullptr;
+        QTRY_VERIFY((progress = slow.form.findChild<QProgressDialog*>()) && progress->isVisible());
+        QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!slow.form.playback().exporter().busy(), 20000);
+        QCOMPARE(slow.form.statusBar()->currentMessage(),
+                 QStringLiteral("Export cancelled: nothing was written."));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("song.wav")});
+    }
+
+    // The tab's own file, by any name, is never an export's target: the export would destroy
+    // the tab it comes from.
+    void anExportOntoTheTabsOwnFileIsRefused_data()
+    {
+        QTest::addColumn<int>("format"); // MIDI, WAV, or 2 for MusicXML
+        QTest::addColumn<QString>("road");
+        QTest::newRow("MIDI, same name") << 0 << "same";
+        QTest::newRow("WAV, through a link") << 1 << "link";
+        QTest::newRow("MusicXML, hard link") << 2 << "hard";
+    }
+
+    void anExportOntoTheTabsOwnFileIsRefused()
+    {
+        QFETCH(int, format);
+        QFETCH(QString, road);
+        QTemporaryDir dir;
+        const QString tab = dir.filePath(QStringLiteral("song.tab"));
+        const QByteArray bytes = "FTH80:G D A E ;\r\n" + kTab.toUtf8();
+        QFile file(tab);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        const QString target = road == "same" ? tab : dir.filePath(QStringLiteral("other"));
+        if (road == "link")
+            QVERIFY(QFile::link(tab, target));
+        if (road == "hard")
+            QCOMPARE(
+                ::link(QFile::encodeName(tab).constData(), QFile::encodeName(target).constData()),
+                0);
+        Window w({}, true, QString());
+        QVERIFY(w.form.openFile(tab));
+        w.prompter.asked.clear();
+
+        ui::TabExport& exporter = w.form.playback().exporter();
+        if (format == 2)
+            exporter.exportMusicXmlTo(target, files::MusicXmlOptions());
+        else
+            exporter.exportTo(static_cast<platform::ExportFormat>(format), target);
+        QTRY_VERIFY_WITH_TIMEOUT(!exporter.busy(), 20000);
+        QCOMPARE(w.prompter.asked.size(), 1);
+        QVERIFY2(w.prompter.asked.constFirst().contains("is the tab's own file"),
+                 qPrintable(w.prompter.asked.constFirst()));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), bytes);
+    }
+
+    // A window closed while its WAV export runs stops the export and leaves no partial file.
+    void closingTheWindowStopsAWavExportAndLeavesNothing()
+    {
+        if (audio::installedSoundFonts().empty())
+            QSKIP("No sound font is installed for the WAV export");
+        QString block;
+        for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
+            block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
+        QTemporaryDir dir;
+        auto slow = std::make_unique<Window>(std::string(), true, block.repeated(6));
+        slow->setTempo(20);
+        slow->form.playback().exporter().exportTo(platform::ExportFormat::Wav,
+                                                  dir.filePath(QStringLiteral("long.wav")));
+        // The font check and the level pass come before the file does; a busy machine is slow.
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1,
+                                  60000);
+        slow.reset();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    void exportsMusicXmlAfterAskingItsTimeAndTitle()
+    {
+        QTemporaryDir dir;
+        const QString tab = dir.filePath(QStringLiteral("song.tab"));
+        QFile file(tab);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("FTH80:G D A E ; Generated by Quorlin, do not erase\r\n====================\r\n"
+                   "From            : Tab writer\r\nArtist          : Some band\r\n"
+                   "Bass Performance: Bass player\r\nComments:       : Intro only\r\n---\r\n"
+                   "====================\r\n\r\n" +
+                   kTab.toUtf8());
+        file.close();
+        Window w({}, true, QString());
+        w.form.setHeaderForm(new ui::THeaderForm(&w.form));
+        QVERIFY(w.form.openFile(tab));
+
+        // The options, then the name the file dialog offers: the tab's, beside it.
+        QString offered;
+        bool titleOffered = false;
+        ui::testing::whenVisible<ui::MusicXmlDialog>(
+            w.form, "MusicXmlDialog", [&](ui::MusicXmlDialog* options) {
+                titleOffered = child<QCheckBox>(*options, "TitleFromComments")->isChecked();
+                child<QComboBox>(*options, "TimeSignature")->setCurrentText(QStringLiteral("3/4"));
+                child<QComboBox>(*options, "Key")->setCurrentText(QStringLiteral("D minor"));
+                options->accept();
+                ui::testing::whenVisible<QFileDialog>(w.form, "ExportFile", [&](QFileDialog* name) {
+                    offered = name->selectedFiles().value(0);
+                    static_cast<QDialog*>(name)->accept();
+                });
+            });
+        w.action(Command::ExportMusicXml).trigger();
+        const QString xml = dir.filePath(QStringLiteral("song.musicxml"));
+        QVERIFY(titleOffered);
+        QCOMPARE(offered, xml);
+        // Written on the worker thread, then said.
+        QTRY_COMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + xml);
+
+        pugi::xml_document doc;
+        QVERIFY(doc.load_file(QFile::encodeName(xml).constData()));
+        const auto text = [&doc](const char* xpath) {
+            return QString::fromUtf8(pugi::xpath_query(xpath).evaluate_string(doc).c_str());
+        };
+        QCOMPARE(text("concat(//time/beats, '/', //time/beat-type)"), QStringLiteral("3/4"));
+        QCOMPARE(text("concat(//key/fifths, ' ', //key/mode)"), QStringLiteral("-1 minor"));
+        QCOMPARE(text("//work-title"), QStringLiteral("Intro only"));
+        // The chord, tied over the first bar line, and two notes.
+        QCOMPARE(text("count(//note[staff=2][pitch][not(tie/@type='stop')])"), QStringLiteral("4"));
+
+        // The time signature is the one chosen last, the key found again from the notes of
+        // whatever tab is open then; cancelled, nothing more is written.
+        QString kept;
+        std::optional<score::Key> key = score::Key();
+        ui::testing::whenVisible<ui::MusicXmlDialog>(w.form, "MusicXmlDialog",
+                                                     [&](ui::MusicXmlDialog* options) {
+                                                         kept = options->time();
+                                                         key = options->key();
+                                                         options->reject();
+                                                     });
+        w.action(Command::ExportMusicXml).trigger();
+        QCOMPARE(kept, QStringLiteral("3/4"));
+        QVERIFY(!key);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("song.musicxml"), QStringLiteral("song.tab")}));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    ui::GuardedApplication app(argc, argv);
+    PlaybackTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "PlaybackTest.moc"
