@@ -2,10 +2,10 @@
 
 #include "files/TabFile.h"
 #include "files/WebTabImport.h"
+#include "platform/ExportJobs.h"
 #include "score/Performance.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
-#include "platform/ExportJobs.h"
 
 #include <algorithm>
 #include <charconv>
@@ -268,15 +268,16 @@ int runExport(const CommandLine& line)
 
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
-        if (!platform::exportMusicXml(score, tab.state.tuning, tab.header.value_or(files::SongHeader()),
-                                line.musicXml, line.output, problem))
+        if (!platform::exportMusicXml(score, tab.state.tuning,
+                                      tab.header.value_or(files::SongHeader()), line.musicXml,
+                                      line.output, problem))
             return fail(problem.toStdString());
         return 0;
     }
-    const auto format =
-        line.mode == CommandLine::Mode::ExportMidi ? platform::ExportFormat::Midi : platform::ExportFormat::Wav;
+    const auto format = line.mode == CommandLine::Mode::ExportMidi ? platform::ExportFormat::Midi
+                                                                   : platform::ExportFormat::Wav;
     if (!platform::exportPerformance(format, score::perform(score), line.output, line.soundFont, {},
-                               problem))
+                                     problem))
         return fail(problem.toStdString());
     return 0;
 }

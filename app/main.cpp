@@ -2,10 +2,10 @@
 // the event loop. An export from the command line never opens a window.
 
 #include "app/CommandLine.h"
-#include "ui/shell/BassU1/TBassForm.h"
-#include "ui/shell/GuardedApplication.h"
 #include "ui/common/Header/THeaderForm.h"
 #include "ui/neck/Tunning/TTunningF.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <cstdio>
 #include <vector>

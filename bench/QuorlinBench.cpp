@@ -6,20 +6,20 @@
 #include "bench/FrameClock.h"
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
+#include "document/QtTabText.h"
 #include "files/MusicXml.h"
 #include "score/Retune.h"
 #include "score/Score.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
-#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/commands/Commands.h"
-#include "ui/neck/DurationDrag.h"
-#include "ui/shell/GuardedApplication.h"
-#include "ui/neck/NeckWidget.h"
-#include "ui/play/PlaybackControls.h"
-#include "ui/recovery/RecoveryDialog.h"
 #include "ui/export/TabExport.h"
-#include "document/QtTabText.h"
+#include "ui/neck/DurationDrag.h"
+#include "ui/neck/NeckWidget.h"
+#include "ui/play/PlayFeature.h"
+#include "ui/recovery/RecoveryDialog.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -431,7 +431,7 @@ int loadAndSave(const QString& big, const QString& dir, int repeats)
     for (int i = 0; i < repeats; ++i) {
         QFile::remove(xml);
         // Written on the export's worker thread: the figure runs until it says it is done.
-        ui::TabExport& exporter = w.form.playback().exporter();
+        ui::TabExport& exporter = w.form.exporter();
         QEventLoop done;
         QObject::connect(&exporter, &ui::TabExport::finished, &done, &QEventLoop::quit);
         QElapsedTimer timer;

@@ -33,10 +33,11 @@ QtTabText::QtTabText(QTextDocument& text) : m_document(text)
                                        m_onForeign();
                                });
     // A level joined to the one before is announced again; it is no new level.
-    m_levelWatch = QObject::connect(&document(), &QTextDocument::undoCommandAdded, &m_document, [this] {
-        if (!m_joining)
-            ++m_levels;
-    });
+    m_levelWatch =
+        QObject::connect(&document(), &QTextDocument::undoCommandAdded, &m_document, [this] {
+            if (!m_joining)
+                ++m_levels;
+        });
     // Setting the whole text anew empties the document's undo.
     m_emptyWatch = QObject::connect(&document(), &QTextDocument::undoAvailable, &m_document,
                                     [this](bool available) {

@@ -5,9 +5,9 @@
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "files/MidiFile.h"
+#include "platform/FileAccess.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
-#include "platform/FileAccess.h"
 
 #include <QFile>
 

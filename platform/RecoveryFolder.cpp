@@ -264,7 +264,7 @@ void RecoveryFolder::release(const Orphan& orphan)
 }
 
 std::optional<files::Recovered> RecoveryFolder::take(const Orphan& orphan, QString& problem,
-                                                    Orphan::State* found)
+                                                     Orphan::State* found)
 {
     if (!claimed(orphan, problem))
         return std::nullopt;

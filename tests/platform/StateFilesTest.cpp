@@ -2,16 +2,16 @@
 // file, a link never redirects a write, the folders and files are the user's alone, and
 // without a home nothing is written at all.
 
+#include "platform/FileAccess.h"
+#include "platform/RecentFiles.h"
+#include "platform/RecoveryFolder.h"
+#include "platform/SettingsFileStore.h"
 #include "storage/AtomicFile.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/shell/BassU1/TBassForm.h"
-#include "platform/FileAccess.h"
 #include "ui/shell/GuardedApplication.h"
-#include "platform/RecentFiles.h"
-#include "platform/RecoveryFolder.h"
-#include "platform/SettingsFileStore.h"
 
 #include <QDir>
 #include <QFile>

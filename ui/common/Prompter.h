@@ -7,6 +7,9 @@ class QWidget;
 
 namespace quorlin::ui {
 
+// The main window's caption, also the caption of its questions about the tab.
+inline const QString kCaption = QStringLiteral("Quorlin v1.0");
+
 // The three kinds of modal box the windows show. Tests answer them without a real box.
 class Prompter {
 public:

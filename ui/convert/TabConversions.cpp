@@ -1,12 +1,11 @@
 #include "ui/convert/TabConversions.h"
 
 #include "files/WebTabImport.h"
-#include "score/Retune.h"
 #include "platform/FileAccess.h"
+#include "score/Retune.h"
 #include "ui/common/Prompter.h"
-#include "ui/convert/RetuneDialog.h"
-#include "ui/file/TabDocument.h"
 #include "ui/common/TabFileDialog.h"
+#include "ui/convert/RetuneDialog.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -77,7 +76,8 @@ std::optional<NewTab> TabConversions::importFile(const engine::EditingState& now
     if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
         return std::nullopt;
     const QString path = m_dialog->selectedFiles().constFirst();
-    const platform::FileRead file = platform::readRegularFile(path, static_cast<qint64>(files::kLargestWebTab));
+    const platform::FileRead file =
+        platform::readRegularFile(path, static_cast<qint64>(files::kLargestWebTab));
     if (file.tooLarge) {
         tooLong();
         return std::nullopt;

@@ -4,6 +4,7 @@
 // each makes a whole new tab, from a tab found on the web or from the present one, which the
 // window then puts in place of the old one as one step of the history.
 
+#include "document/Document.h"
 #include "engine/Staff.h"
 
 #include <QPointer>
@@ -22,16 +23,7 @@ namespace quorlin::ui {
 
 class Prompter;
 
-struct NewTab {
-    std::vector<std::string> lines;
-    engine::LoadedState setup;
-    // Names the step in "Undo ...": a literal.
-    const char* label = "";
-    // Said once in the status bar.
-    QString report;
-    // An imported tab is a new one: saving it must not overwrite the file the old one was.
-    bool newDocument = false;
-};
+using document::NewTab;
 
 class TabConversions {
 public:

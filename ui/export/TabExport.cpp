@@ -2,9 +2,8 @@
 
 #include "storage/AtomicFile.h"
 #include "ui/common/FileNameReturn.h"
-#include "ui/export/MusicXmlDialog.h"
 #include "ui/common/Prompter.h"
-#include "ui/file/TabDocument.h"
+#include "ui/export/MusicXmlDialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,7 +130,8 @@ void TabExport::exportMusicXmlTo(const QString& path, const files::MusicXmlOptio
     inBackground(QStringLiteral("Export MusicXML"), path, false,
                  [held, details, options, path](const auto&, QString& problem) {
                      return platform::exportMusicXml(*held, details.tuning, details.header, options,
-                                               QFile::encodeName(path).toStdString(), problem);
+                                                     QFile::encodeName(path).toStdString(),
+                                                     problem);
                  });
 }
 
@@ -145,8 +145,8 @@ void TabExport::exportTo(platform::ExportFormat format, const QString& path)
     auto performance = std::make_shared<const score::Performance>(score::perform(*score));
     if (format == platform::ExportFormat::Midi) {
         QString problem;
-        report(platform::exportPerformance(format, *performance, QFile::encodeName(path).toStdString(), {},
-                                 {}, problem),
+        report(platform::exportPerformance(format, *performance,
+                                           QFile::encodeName(path).toStdString(), {}, {}, problem),
                path, problem);
         return;
     }
@@ -156,8 +156,8 @@ void TabExport::exportTo(platform::ExportFormat format, const QString& path)
                  [performance, path, font = m_soundFont().toStdString()](const auto& progress,
                                                                          QString& problem) {
                      return platform::exportPerformance(platform::ExportFormat::Wav, *performance,
-                                              QFile::encodeName(path).toStdString(), font, progress,
-                                              problem);
+                                                        QFile::encodeName(path).toStdString(), font,
+                                                        progress, problem);
                  });
 }
 

@@ -3,8 +3,8 @@
 // File > Export MIDI, Export WAV and Export MusicXML: the name, then the file written off the
 // window's thread when it takes a while, with a progress bar that can cancel it.
 
-#include "score/Score.h"
 #include "platform/ExportJobs.h"
+#include "score/Score.h"
 
 #include <QObject>
 #include <QPointer>

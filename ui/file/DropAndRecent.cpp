@@ -13,8 +13,8 @@
 
 namespace quorlin::ui {
 
-DropAndRecent::DropAndRecent(QMenu& recentMenu, QWidget& window, QWidget& viewport, Prompter& prompter,
-                         Open open) :
+DropAndRecent::DropAndRecent(QMenu& recentMenu, QWidget& window, QWidget& viewport,
+                             Prompter& prompter, Open open) :
     QObject(&window),
     m_menu(recentMenu), m_prompter(prompter), m_open(std::move(open))
 {

@@ -26,7 +26,7 @@ public:
 
     // Files dropped on `window` or on the text area's `viewport` are opened with `open`.
     DropAndRecent(QMenu& recentMenu, QWidget& window, QWidget& viewport, Prompter& prompter,
-                Open open);
+                  Open open);
 
     platform::RecentFiles& recent() { return m_recent; }
     // A local file dragged from outside, or nothing.

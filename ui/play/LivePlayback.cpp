@@ -1,10 +1,10 @@
 #include "ui/play/LivePlayback.h"
 
+#include "document/QtTabText.h"
 #include "engine/Staff.h"
 #include "platform/ExportJobs.h"
 #include "ui/common/LinesInView.h"
 #include "ui/neck/NeckWidget.h"
-#include "document/QtTabText.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -34,18 +34,14 @@ struct LivePlayback::Loaded {
 
 AudioDevices AudioDevices::real()
 {
-    return {[](const std::string& font, std::string& error) { return platform::loadSynth(font, error); },
+    return {[](const std::string& font, std::string& error) {
+                return platform::loadSynth(font, error);
+            },
             [] { return audio::makeDeviceOutput(); }, &audio::checkFontOnce};
 }
 
-score::Score readTab(const document::QtTabText& text, const engine::EditingState& state)
-{
-    const document::QtTabText::Snapshot snapshot = text.snapshot();
-    return score::readScore(snapshot.lines(), state.stringCount, state.tuning, state.tempo);
-}
-
-LivePlayback::LivePlayback(TabSource tab, NeckWidget& neck, QPlainTextEdit& text, AudioDevices devices,
-                   QObject* parent) :
+LivePlayback::LivePlayback(TabSource tab, NeckWidget& neck, QPlainTextEdit& text,
+                           AudioDevices devices, QObject* parent) :
     QObject(parent),
     m_tab(std::move(tab)), m_neck(neck), m_text(text), m_devices(std::move(devices))
 {

@@ -6,9 +6,9 @@
 // waits for the window, and the window never waits for the audio.
 
 #include "audio/FontCheck.h"
-#include "document/QtTabText.h"
 #include "audio/Player.h"
 #include "audio/Synth.h"
+#include "document/QtTabText.h"
 #include "score/Performance.h"
 #include "score/Score.h"
 
@@ -43,10 +43,6 @@ struct AudioDevices {
     static AudioDevices real();
 };
 
-
-
-// The tab as the window holds it, read as music.
-score::Score readTab(const document::QtTabText& text, const engine::EditingState& state);
 using TabSource = std::function<score::Score()>;
 
 class LivePlayback : public QObject {
@@ -56,7 +52,7 @@ public:
     enum class State { Stopped, Playing, Paused };
 
     LivePlayback(TabSource tab, NeckWidget& neck, QPlainTextEdit& text, AudioDevices devices,
-             QObject* parent = nullptr);
+                 QObject* parent = nullptr);
     ~LivePlayback() override;
 
     // Loads the font in the background; an empty path takes the first installed one.

@@ -45,8 +45,10 @@ RestoreProgress::RestoreProgress(QPlainTextEdit& area, const files::Recovered& c
 
 RestoreProgress::~RestoreProgress() = default;
 
-Recovery::Recovery(Prompter& prompter, platform::AutosaveTimer::Provider provider, const QString& folder) :
-    m_prompter(prompter), m_store(folder.isEmpty() ? platform::RecoveryFolder::defaultFolder() : folder),
+Recovery::Recovery(Prompter& prompter, platform::AutosaveTimer::Provider provider,
+                   const QString& folder) :
+    m_prompter(prompter),
+    m_store(folder.isEmpty() ? platform::RecoveryFolder::defaultFolder() : folder),
     m_autosave(m_store, std::move(provider))
 {
     // Said once for the whole run: the user goes on editing either way.

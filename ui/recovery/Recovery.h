@@ -5,8 +5,8 @@
 
 #include "files/RecoveryFile.h"
 #include "platform/AutosaveTimer.h"
-#include "ui/recovery/RecoveryDialog.h"
 #include "platform/RecoveryFolder.h"
+#include "ui/recovery/RecoveryDialog.h"
 
 #include <QObject>
 #include <QPointer>
@@ -46,7 +46,8 @@ class Recovery : public QObject {
 
 public:
     // The folder is the user's own unless a test gives one.
-    Recovery(Prompter& prompter, platform::AutosaveTimer::Provider provider, const QString& folder = {});
+    Recovery(Prompter& prompter, platform::AutosaveTimer::Provider provider,
+             const QString& folder = {});
 
     // After every change to the tab, its state or its header.
     void changed() { m_autosave.changed(); }

@@ -1,6 +1,6 @@
 #include "ui/shell/ElidedLabel.h"
 
-#include "ui/shell/StatusTexts.h"
+#include "ui/common/StatusTexts.h"
 
 #include <QHelpEvent>
 #include <QPainter>

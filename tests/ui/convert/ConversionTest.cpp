@@ -4,10 +4,10 @@
 #include "score/Score.h"
 #include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
-#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/commands/Commands.h"
-#include "ui/shell/GuardedApplication.h"
 #include "ui/convert/RetuneDialog.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QAction>
 #include <QClipboard>

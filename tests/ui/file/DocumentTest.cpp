@@ -1,14 +1,14 @@
 // The tab as a file of the desktop: Save and Save As, the recent files, a tab named at
 // start-up and tabs dropped from a file manager.
 
+#include "platform/RecentFiles.h"
 #include "storage/AtomicFile.h"
 #include "tests/storage/ScratchFolder.h"
 #include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
-#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/commands/Commands.h"
+#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/shell/GuardedApplication.h"
-#include "platform/RecentFiles.h"
 
 #include <QAction>
 #include <QDir>

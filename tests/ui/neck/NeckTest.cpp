@@ -2,8 +2,8 @@
 // navigation never does.
 
 #include "ui/neck/DurationDrag.h"
-#include "ui/shell/GuardedApplication.h"
 #include "ui/neck/NeckWidget.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QMimeData>
 #include <QRegularExpression>

@@ -5,14 +5,14 @@
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
-#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/commands/Commands.h"
-#include "ui/shell/GuardedApplication.h"
 #include "ui/common/Header/THeaderForm.h"
 #include "ui/export/MusicXmlDialog.h"
-#include "ui/neck/NeckWidget.h"
-#include "ui/play/PlaybackControls.h"
 #include "ui/export/TabExport.h"
+#include "ui/neck/NeckWidget.h"
+#include "ui/play/PlayFeature.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -205,7 +205,7 @@ private slots:
 
             QTemporaryDir dir;
             const QString midi = dir.filePath(QStringLiteral("song.mid"));
-            w.form.playback().exporter().exportTo(platform::ExportFormat::Midi, midi);
+            w.form.exporter().exportTo(platform::ExportFormat::Midi, midi);
             QFile file(midi);
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.read(4), QByteArray("MThd"));
@@ -289,8 +289,8 @@ private slots:
     {
         QTemporaryDir dir;
         Window empty({}, true, QString());
-        empty.form.playback().exporter().exportTo(platform::ExportFormat::Midi,
-                                                  dir.filePath(QStringLiteral("none.mid")));
+        empty.form.exporter().exportTo(platform::ExportFormat::Midi,
+                                       dir.filePath(QStringLiteral("none.mid")));
         QCOMPARE(empty.prompter.asked.size(), 1);
         QVERIFY(empty.prompter.asked.first().contains(QLatin1String("nothing to export")));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.mid"))));
@@ -299,8 +299,8 @@ private slots:
             QSKIP("No sound font is installed for the WAV export");
         Window w;
         const QString wav = dir.filePath(QStringLiteral("song.wav"));
-        w.form.playback().exporter().exportTo(platform::ExportFormat::Wav, wav);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.form.playback().exporter().busy(), 20000);
+        w.form.exporter().exportTo(platform::ExportFormat::Wav, wav);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.form.exporter().busy(), 20000);
         QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + wav);
         QFile file(wav);
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -316,11 +316,11 @@ private slots:
         Window slow({}, true, block.repeated(6));
         slow.setTempo(20);
         const QString cancelled = dir.filePath(QStringLiteral("cancelled.wav"));
-        slow.form.playback().exporter().exportTo(platform::ExportFormat::Wav, cancelled);
+        slow.form.exporter().exportTo(platform::ExportFormat::Wav, cancelled);
         QProgressDialog* progress = nullptr;
         QTRY_VERIFY((progress = slow.form.findChild<QProgressDialog*>()) && progress->isVisible());
         QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!slow.form.playback().exporter().busy(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!slow.form.exporter().busy(), 20000);
         QCOMPARE(slow.form.statusBar()->currentMessage(),
                  QStringLiteral("Export cancelled: nothing was written."));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
@@ -360,7 +360,7 @@ private slots:
         QVERIFY(w.form.openFile(tab));
         w.prompter.asked.clear();
 
-        ui::TabExport& exporter = w.form.playback().exporter();
+        ui::TabExport& exporter = w.form.exporter();
         if (format == 2)
             exporter.exportMusicXmlTo(target, files::MusicXmlOptions());
         else
@@ -384,8 +384,8 @@ private slots:
         QTemporaryDir dir;
         auto slow = std::make_unique<Window>(std::string(), true, block.repeated(6));
         slow->setTempo(20);
-        slow->form.playback().exporter().exportTo(platform::ExportFormat::Wav,
-                                                  dir.filePath(QStringLiteral("long.wav")));
+        slow->form.exporter().exportTo(platform::ExportFormat::Wav,
+                                       dir.filePath(QStringLiteral("long.wav")));
         // The font check and the level pass come before the file does; a busy machine is slow.
         QTRY_COMPARE_WITH_TIMEOUT(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1,
                                   60000);

@@ -3,12 +3,12 @@
 // a run in a PID namespace or as another user is a child started through unshare or setpriv.
 
 #include "ui/recovery/Recovery.h"
-#include "tests/ui/QuietWindow.h"
 #include "platform/AutosaveTimer.h"
 #include "platform/FileAccess.h"
-#include "ui/recovery/RecoveryDialog.h"
-#include "platform/RecoveryLock.h"
 #include "platform/RecoveryFolder.h"
+#include "platform/RecoveryLock.h"
+#include "tests/ui/QuietWindow.h"
+#include "ui/recovery/RecoveryDialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,8 +30,8 @@
 
 using namespace quorlin;
 using platform::Orphan;
-using platform::RecoveryLock;
 using platform::RecoveryFolder;
+using platform::RecoveryLock;
 using ui::testing::child;
 
 namespace {
@@ -243,8 +243,9 @@ private slots:
                 platform::RecoveryFolder store(dir.path()), second(dir.path());
                 QCOMPARE(titles(store),
                          QStringList{QString::fromUtf8("/songs/\xc3\xa9t\xc3\xa9.tab")});
-                QCOMPARE(titles(second), QStringList());           // offered by one window only
-                const std::vector<platform::Orphan> orphans = listed(store); // and again to the same one
+                QCOMPARE(titles(second), QStringList()); // offered by one window only
+                const std::vector<platform::Orphan> orphans =
+                    listed(store); // and again to the same one
                 QCOMPARE(orphans.size(), std::size_t(1));
                 QString problem;
                 if (choice == "take")
@@ -273,7 +274,8 @@ private slots:
         QString problem;
         QVERIFY(!store.take(orphans.front(), problem) && problem.contains("damaged"));
         QVERIFY(store.setAside(orphans.front(), problem));
-        QCOMPARE(platform::readRegularFile(dir.filePath("cut.qrec.damaged")).bytes.toStdString(), text);
+        QCOMPARE(platform::readRegularFile(dir.filePath("cut.qrec.damaged")).bytes.toStdString(),
+                 text);
         platform::RecoveryFolder later(dir.path());
         QCOMPARE(titles(store) + titles(later), QStringList());
     }
@@ -375,7 +377,9 @@ private slots:
                 const std::vector<platform::Orphan> orphans = listed(store);
                 QVERIFY2(int(orphans.size()) == c.offered, c.name);
                 for (const platform::Orphan& o : orphans)
-                    QVERIFY2(o.state == platform::Orphan::State::Sound && o.firstWords == "|   left", c.name);
+                    QVERIFY2(o.state == platform::Orphan::State::Sound &&
+                                 o.firstWords == "|   left",
+                             c.name);
             }
             QVERIFY2(filesIn(dir.path()) == c.left, qPrintable(QString::fromLatin1(c.name) + ": " +
                                                                filesIn(dir.path()).join(' ')));

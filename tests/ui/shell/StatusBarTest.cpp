@@ -4,10 +4,10 @@
 #include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
 #include "ui/commands/Commands.h"
-#include "ui/shell/ElidedLabel.h"
 #include "ui/common/Fonts.h"
+#include "ui/common/StatusTexts.h"
+#include "ui/shell/ElidedLabel.h"
 #include "ui/shell/GiveWayLayout.h"
-#include "ui/shell/StatusTexts.h"
 
 #include <QAction>
 #include <QFile>

@@ -1,20 +1,21 @@
 // The windows' own wiring and where they fail or turn back; the end-to-end journey walks the rest.
 
+#include "document/Document.h"
+#include "document/QtTabText.h"
 #include "files/TabFile.h"
+#include "platform/FileAccess.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
-#include "ui/shell/BassU1/TBassForm.h"
 #include "ui/commands/Commands.h"
-#include "ui/neck/DurationDrag.h"
-#include "platform/FileAccess.h"
-#include "ui/shell/GuardedApplication.h"
 #include "ui/common/Header/THeaderForm.h"
 #include "ui/common/HelpViewer.h"
+#include "ui/common/StatusTexts.h"
+#include "ui/neck/DurationDrag.h"
 #include "ui/neck/NeckWidget.h"
-#include "ui/shell/StatusTexts.h"
-#include "document/QtTabText.h"
 #include "ui/neck/Tunning/TTunningF.h"
+#include "ui/shell/BassU1/TBassForm.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -172,6 +173,15 @@ struct Closing {
 Q_DECLARE_METATYPE(Drag)
 Q_DECLARE_METATYPE(RightClick)
 Q_DECLARE_METATYPE(Closing)
+
+// The header dialog edits the header of a document of its own.
+struct HeaderOfTab {
+    HeaderOfTab() { form.attach(tab); }
+    QPlainTextEdit area;
+    ui::NeckWidget neck;
+    document::Document tab{*area.document(), neck};
+    ui::THeaderForm form;
+};
 
 class WidgetTest : public QObject {
     Q_OBJECT
@@ -368,7 +378,8 @@ private slots:
     // The comment lines as saved are the lines the memo shows, whether it was shown or not.
     void memoLines()
     {
-        ui::THeaderForm form;
+        HeaderOfTab header;
+        ui::THeaderForm& form = header.form;
         auto* memo = child<QPlainTextEdit>(form, "Comment");
         const std::pair<QString, QStringList> typed[] = {
             {"", {}}, {"\n", {""}}, {"a  \n\nb\n", {"a  ", "", "b"}}};
@@ -518,7 +529,9 @@ private slots:
     // line break becomes a blank; a load while the dialog is open shows the loaded header.
     void headerDialog()
     {
-        ui::THeaderForm form;
+        HeaderOfTab header;
+        ui::THeaderForm& form = header.form;
+        document::Document& tab = header.tab;
         auto* from = child<QLineEdit>(form, "From");
         auto* memo = child<QPlainTextEdit>(form, "Comment");
         form.showAndRaise();
@@ -551,7 +564,7 @@ private slots:
         from->setText("typed");
         memo->setPlainText("typed too");
         const files::SongHeader loaded{"Tab writer", "Some band", "Bass player", {"a", "b"}};
-        form.setLoadedHeader(loaded);
+        tab.setHeader(loaded); // as a load does while the dialog is open
         QTest::mouseClick(child(form, "OkButton"), Qt::LeftButton);
         QCOMPARE(form.songHeader(), loaded);
     }

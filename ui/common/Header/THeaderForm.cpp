@@ -1,5 +1,6 @@
 #include "ui/common/Header/THeaderForm.h"
 
+#include "document/Document.h"
 #include "ui/common/Fonts.h"
 #include "ui/common/OneLineValidator.h"
 #include "ui_Header.h"
@@ -24,8 +25,6 @@ THeaderForm::THeaderForm(QWidget* parent) :
     QDialog(parent), m_ui(std::make_unique<Ui::THeaderForm>())
 {
     m_ui->setupUi(this);
-    // uic sizes a top-level form but leaves its place to the window manager.
-    move(586, 343);
     setFont(fonts::dialog(11));
     // With the scroll bars off, a word wider than the memo would be cut off unseen, so such
     // a word is broken anywhere; everything else breaks between words.
@@ -36,48 +35,40 @@ THeaderForm::THeaderForm(QWidget* parent) :
     connect(m_ui->OkButton, &QPushButton::clicked, this, &THeaderForm::CloseIt);
 }
 
-THeaderForm::~THeaderForm() = default;
-
-void THeaderForm::setpComment(QStringList lines)
+THeaderForm::~THeaderForm()
 {
-    m_loadedComments = std::move(lines);
-    m_commentSource = CommentSource::Loaded;
+    // The memo the comment lines were read from goes with the dialog.
+    if (m_document != nullptr)
+        m_document->bindComments(nullptr);
+}
+
+void THeaderForm::attach(document::Document& document)
+{
+    m_document = &document;
+    connect(&document, &document::Document::headerChanged, this, &THeaderForm::headerReplaced);
+}
+
+void THeaderForm::headerReplaced()
+{
+    if (m_committing)
+        return;
+    m_replaced = true;
+    // An open dialog shows what it holds now, or its "Ok" would put the old text back.
+    if (isVisible())
+        ShowIt();
 }
 
 QStringList THeaderForm::commentLines() const
 {
-    switch (m_commentSource) {
-    case CommentSource::Memo:
-        return memoLines();
-    case CommentSource::Loaded:
-        return m_loadedComments;
-    case CommentSource::None:
-        break;
-    }
-    return {};
+    QStringList lines;
+    for (const std::string& line : songHeader().comments)
+        lines << fromUtf8(line);
+    return lines;
 }
 
 files::SongHeader THeaderForm::songHeader() const
 {
-    files::SongHeader header{
-        m_from.toStdString(), m_artist.toStdString(), m_bassPerf.toStdString(), {}};
-    for (const QString& line : commentLines())
-        header.comments.push_back(line.toStdString());
-    return header;
-}
-
-void THeaderForm::setLoadedHeader(const files::SongHeader& header)
-{
-    m_from = fromUtf8(header.from);
-    m_artist = fromUtf8(header.artist);
-    m_bassPerf = fromUtf8(header.bassPerf);
-    QStringList lines;
-    for (const std::string& line : header.comments)
-        lines << fromUtf8(line);
-    setpComment(std::move(lines));
-    // An open dialog shows what it holds now, or its "Ok" would put the old text back.
-    if (isVisible())
-        ShowIt();
+    return m_document != nullptr ? m_document->header() : files::SongHeader();
 }
 
 void THeaderForm::showAndRaise()
@@ -99,24 +90,33 @@ void THeaderForm::showEvent(QShowEvent* event)
 
 void THeaderForm::ShowIt()
 {
-    m_ui->From->setText(m_from);
-    m_ui->Artist->setText(m_artist);
-    m_ui->BassPerf->setText(m_bassPerf);
-    if (m_commentSource == CommentSource::Loaded)
-        m_ui->Comment->setPlainText(m_loadedComments.join(QLatin1Char('\n')));
+    const files::SongHeader header = songHeader();
+    m_ui->From->setText(fromUtf8(header.from));
+    m_ui->Artist->setText(fromUtf8(header.artist));
+    m_ui->BassPerf->setText(fromUtf8(header.bassPerf));
+    if (m_replaced)
+        m_ui->Comment->setPlainText(commentLines().join(QLatin1Char('\n')));
 }
 
 void THeaderForm::CloseIt()
 {
-    const files::SongHeader before = songHeader();
-    m_from = m_ui->From->text();
-    m_artist = m_ui->Artist->text();
-    m_bassPerf = m_ui->BassPerf->text();
-    m_loadedComments.clear();
-    m_commentSource = CommentSource::Memo;
     hide();
-    if (const files::SongHeader after = songHeader(); !(after == before))
-        emit headerChanged(before, after);
+    if (m_document == nullptr)
+        return;
+    std::vector<std::string> comments;
+    for (const QString& line : memoLines())
+        comments.push_back(line.toStdString());
+    m_replaced = false;
+    m_committing = true;
+    m_document->setHeader({m_ui->From->text().toStdString(), m_ui->Artist->text().toStdString(),
+                           m_ui->BassPerf->text().toStdString(), std::move(comments)});
+    m_document->bindComments([this] {
+        std::vector<std::string> lines;
+        for (const QString& line : memoLines())
+            lines.push_back(line.toStdString());
+        return lines;
+    });
+    m_committing = false;
 }
 
 QStringList THeaderForm::memoLines() const

@@ -1,22 +1,18 @@
 #pragma once
 
-// The main window. It binds the controls to the engine and keeps nothing of the tab
-// itself: the text area is the tab, the engine holds the editing state and the history
-// every user action goes through. The designed area sits between the menu bar and the
-// status bar; only the text area grows with the window.
+// The main window, a shell: it lays out the designed area between the menu bar and the
+// status bar, builds the document and the features, and shows the document's state in the
+// status bar. The features handle every command; only the text area grows with the window.
 
 #include "engine/History.h"
-#include "document/QtTabText.h"
 #include "engine/Staff.h"
 #include "instrument/Settings.h"
 #include "ui/play/LivePlayback.h"
 
-#include <QFileDialog>
 #include <QMainWindow>
 
 #include <memory>
-#include <optional>
-#include <tuple>
+#include <string>
 
 namespace Ui {
 class TBassForm;
@@ -24,29 +20,29 @@ class TBassForm;
 
 class QLabel;
 
-namespace quorlin::files {
-struct LoadedTab;
-struct SongHeader;
-} // namespace quorlin::files
-
+namespace quorlin::document {
+class Document;
+}
 namespace quorlin::platform {
 class SettingsFileStore;
 }
 
 namespace quorlin::ui {
 
+class CommandRouter;
 class Commands;
-class HelpViewer;
-class PlaybackControls;
-class Recovery;
-
-class THeaderForm;
+class ConvertFeature;
+class EntryFeature;
+class ExportFeature;
+class FileFeature;
+class HelpCommands;
+class PlayFeature;
 class Prompter;
-class TabConversions;
-class TabDocument;
-struct NewTab;
-
+class RecoveryFeature;
+class TabExport;
+class THeaderForm;
 class TTunningF;
+class UndoCommands;
 
 class TBassForm : public QMainWindow {
     Q_OBJECT
@@ -60,14 +56,16 @@ public:
                        const QString& recoveryFolder = {});
     ~TBassForm() override;
 
-    const engine::EditingState& state() const { return m_staff->state(); }
-    const engine::History& history() const { return *m_history; }
-    const Commands& commands() const { return *m_commands; }
-    PlaybackControls& playback() { return *m_playback; }
-    void setHelpFile(const QString& path) { m_helpFile = path; }
+    const engine::EditingState& state() const;
+    const engine::History& history() const;
+    const Commands& commands() const;
+    const CommandRouter& router() const { return *m_router; }
+    PlayFeature& playback() { return *m_play; }
+    TabExport& exporter();
+    void setHelpFile(const QString& path);
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
-    void setTuningPopup(TTunningF* popup) { m_tuningPopup = popup; }
-    // The song header dialog; saving reads it, loading fills it, and its "Ok" can be undone.
+    void setTuningPopup(TTunningF* popup);
+    // The song header dialog, which shows and edits the document's header.
     void setHeaderForm(THeaderForm* header);
     // Opens the tab named on the command line, as Load would; a file that cannot be read is
     // said so and the tab stays empty.
@@ -86,106 +84,44 @@ protected:
 private:
     void CreateIt();
     void ShowIt();
-    void JumpLine();
-    bool Clear();
-    void ChangeMaxLength(const QString& text);
-    void StringsChange(int value);
-    void tempoChange(int bpm);
-    void Dropped(QPoint point, char symbol);
-    void ChordError();
-    void MouseDown(Qt::MouseButton button, QPoint point);
-    void setRest(char symbol);
-    void RepeatLast();
-    void GoBack();
-    bool SaveTab();
-    void LoadDaTab();
-    void CopyToClip();
-    void pasteTabAsNotes();
-    void changeTuning();
-    // Puts a tab made by an import or a retune in place of the present one, as one step.
-    void replaceTab(const std::optional<NewTab>& tab);
-    void SetHeader();
-    void CloseApp();
-    void HelpMe();
-
-    // A drop, a key and a double-click all write their note here.
-    void placeNote(int fret, int string, char symbol);
-    void writeNoteAtCursor();
-    void giveKeysToNeck();
-    // Undo, or redo when forward, and say so in the status bar.
-    void moveInHistory(bool forward);
-    void openHelp(int topic);
-    void showAbout();
-    void headerChanged(const files::SongHeader& before, const files::SongHeader& after);
-    // Puts a file just read in place of the tab; `cleared`: a "Clear tab" step came first.
-    void adopt(const files::LoadedTab& tab, bool cleared);
-    // The recovery copy follows every change, and goes once the tab is safe or empty.
-    void keepRecoverable();
-
-    // Runs one user action as one step of the history, then brings the window in line.
-    template <typename Action>
-    void act(const char* label, Action&& action, engine::StepOptions options = {})
-    {
-        m_history->record(label, std::forward<Action>(action), std::move(options));
-        syncControls();
-    }
-
-    engine::Technique technique() const;
     void applyLook();
-    void connectHandlers();
-    void connectCommands();
     void buildStatusBar();
-    // The controls, the menus' undo texts and the lines in view follow the engine's state
-    // here, and only here.
+    void sayNoHome();
+    // The controls, the menus' undo texts and the status bar follow the document here.
     void syncControls();
-    void updateControls();
-    // The width and string fields show the engine's values without reporting a change.
-    void showSetup();
     void showBlockSoon();
-    void showChoice();
     void showCursor();
     void showTextPlace();
-    // Typing and pasting change the tab behind the engine: the history takes them in once
-    // the change is complete.
-    void followHandEdits();
 
     std::unique_ptr<Ui::TBassForm> m_ui;
     QWidget* m_area;
+    // The designed area's size less the text area's, kept as the window grows.
+    QSize m_textMargins;
     std::unique_ptr<Prompter> m_ownPrompter;
     Prompter* m_prompter;
-    std::unique_ptr<document::QtTabText> m_text;
-    std::unique_ptr<engine::Staff> m_staff;
-    std::unique_ptr<engine::History> m_history;
-    std::unique_ptr<TabDocument> m_document;
+    std::unique_ptr<platform::SettingsFileStore> m_ownStore;
+    instrument::SettingsStore* m_store;
+    std::unique_ptr<document::Document> m_document;
     std::unique_ptr<Commands> m_commands;
-    // Goes before the widgets it shows the playback on.
-    std::unique_ptr<PlaybackControls> m_playback;
-    std::unique_ptr<TabConversions> m_conversions;
+    std::unique_ptr<CommandRouter> m_router;
+    // The features go before the widgets they work on.
+    std::unique_ptr<EntryFeature> m_entry;
+    std::unique_ptr<FileFeature> m_file;
+    std::unique_ptr<UndoCommands> m_undo;
+    std::unique_ptr<HelpCommands> m_help;
+    std::unique_ptr<ConvertFeature> m_convert;
+    std::unique_ptr<PlayFeature> m_play;
+    std::unique_ptr<ExportFeature> m_export;
+    std::unique_ptr<RecoveryFeature> m_recovery;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;
     QLabel* m_fileStatus = nullptr;
-    std::unique_ptr<Recovery> m_recovery;
-    // What the tab was when the recovery copy last heard of it.
-    std::tuple<int, std::size_t, engine::Staff::Snapshot> m_lastChange;
-    HelpViewer* m_help = nullptr;
-    TTunningF* m_tuningPopup = nullptr;
-    THeaderForm* m_headerForm = nullptr;
-    std::unique_ptr<platform::SettingsFileStore> m_ownStore;
-    instrument::SettingsStore* m_store;
-    char m_duration = 'q';
-    // What the status bar and the undo items show, so that an action changing none of it
-    // leaves them alone.
+    // What the cursor field shows, so that an action changing none of it leaves it alone.
     QPoint m_shownCell{-1, -1};
     std::string m_shownName;
-    const char* m_shownUndo = "";
-    const char* m_shownRedo = "";
-    // Exit has asked about unsaved work already; closing must not ask again.
-    bool m_leaving = false;
-    bool m_followPending = false;
     bool m_showPending = false;
     bool m_shown = false;
-    QString m_helpFile;
 };
 
 } // namespace quorlin::ui

@@ -1,10 +1,10 @@
-#include "ui/play/PlaybackControls.h"
+#include "ui/play/PlayFeature.h"
 
 #include "audio/FontCheck.h"
+#include "document/Document.h"
 #include "instrument/Preferences.h"
-#include "ui/commands/Commands.h"
+#include "ui/commands/CommandRouter.h"
 #include "ui/play/SoundFontDialog.h"
-#include "ui/export/TabExport.h"
 #include "ui/play/TransportBar.h"
 
 #include <QAction>
@@ -24,24 +24,23 @@ constexpr int kFontLoadDelayMs = 800;
 
 } // namespace
 
-PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands,
-                                   Prompter& prompter, instrument::SettingsStore& store,
-                                   NeckWidget& neck, QPlainTextEdit& text, TabSource tab,
-                                   AudioDevices devices) :
+PlayFeature::PlayFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
+                         instrument::SettingsStore& store, NeckWidget& neck, QPlainTextEdit& text,
+                         AudioDevices devices) :
     m_window(window),
-    m_commands(commands), m_store(store), m_transport(new TransportBar(commands, &window)),
-    m_playback(new LivePlayback(tab, neck, text, std::move(devices), this)),
-    m_export(std::make_unique<TabExport>(window, prompter, tab,
-                                         [this] { return m_playback->fontPath(); }))
+    m_document(document), m_commands(router.commands()), m_store(store),
+    m_transport(new TransportBar(router.commands(), &window)),
+    m_playback(new LivePlayback([&document] { return document.score(); }, neck, text,
+                                std::move(devices), this))
 {
     window.addToolBar(Qt::BottomToolBarArea, m_transport);
     m_playback->setFontPath(QString::fromStdString(
         instrument::loadPreference(store, instrument::kSoundFontPreference)));
     audio::trustFont(instrument::loadPreference(store, instrument::kGoodSoundFontPreference));
-    connect(m_playback, &LivePlayback::fontReady, this, &PlaybackControls::remember);
+    connect(m_playback, &LivePlayback::fontReady, this, &PlayFeature::remember);
 
-    const auto on = [this, &commands](Command command, auto handler) {
-        connect(commands[command], &QAction::triggered, this, handler);
+    const auto on = [this, &router](Command command, auto handler) {
+        router.handle(command, this, handler);
     };
     on(Command::PlayPause, [this] { m_playback->playPause(); });
     on(Command::Stop, [this] { m_playback->stop(); });
@@ -49,20 +48,19 @@ PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands
     on(Command::Metronome, [this](bool on) { m_playback->setMetronome(on); });
     on(Command::Follow, [this](bool on) { m_playback->setFollow(on); });
     on(Command::SoundFont, [this] { chooseSoundFont(); });
-    on(Command::ExportMidi, [this] { m_export->exportFile(platform::ExportFormat::Midi); });
-    on(Command::ExportWav, [this] { m_export->exportFile(platform::ExportFormat::Wav); });
-    on(Command::ExportMusicXml, [this] { m_export->exportMusicXml(); });
 
-    connect(&m_transport->tempo(), &QSpinBox::valueChanged, this, &PlaybackControls::tempoEdited);
-    connect(m_playback, &LivePlayback::stateChanged, this,
-            [this] { m_transport->showPlaying(m_playback->state() == LivePlayback::State::Playing); });
+    connect(&m_transport->tempo(), &QSpinBox::valueChanged, &document,
+            &document::Document::setTempo);
+    connect(&document, &document::Document::changed, this, &PlayFeature::tabChanged);
+    connect(m_playback, &LivePlayback::stateChanged, this, [this] {
+        m_transport->showPlaying(m_playback->state() == LivePlayback::State::Playing);
+    });
     connect(m_playback, &LivePlayback::positionChanged, m_transport, &TransportBar::showPosition);
-    connect(m_playback, &LivePlayback::soundChanged, this, &PlaybackControls::showSound);
+    connect(m_playback, &LivePlayback::soundChanged, this, &PlayFeature::showSound);
     const auto say = [this](const QString& text) {
         m_window.statusBar()->showMessage(text, kMessageMs);
     };
     connect(m_playback, &LivePlayback::message, this, say);
-    connect(m_export.get(), &TabExport::message, this, say);
     showSound();
     QTimer::singleShot(kFontLoadDelayMs, m_playback, [this] {
         if (!m_playback->ready() && m_playback->unavailable().isEmpty())
@@ -70,15 +68,15 @@ PlaybackControls::PlaybackControls(QMainWindow& window, const Commands& commands
     });
 }
 
-PlaybackControls::~PlaybackControls() = default;
+PlayFeature::~PlayFeature() = default;
 
-void PlaybackControls::tabChanged(int tempo)
+void PlayFeature::tabChanged()
 {
-    m_transport->showTempo(tempo);
+    m_transport->showTempo(m_document.state().tempo);
     m_playback->tabChanged();
 }
 
-void PlaybackControls::showSound()
+void PlayFeature::showSound()
 {
     // Without sound neither can do anything, and both say why.
     const QString& why = m_playback->unavailable();
@@ -93,7 +91,7 @@ void PlaybackControls::showSound()
     }
 }
 
-void PlaybackControls::chooseSoundFont()
+void PlayFeature::chooseSoundFont()
 {
     SoundFontDialog dialog(&m_window, m_playback->fontPath());
     if (dialog.exec() != QDialog::Accepted)
@@ -102,7 +100,7 @@ void PlaybackControls::chooseSoundFont()
     m_playback->loadFont(m_chosenFont);
 }
 
-void PlaybackControls::remember(const QString& font)
+void PlayFeature::remember(const QString& font)
 {
     // A stamp that cannot be written only costs a check at the next start: not worth a word.
     const std::string stamp = audio::fontStamp(font.toStdString());

@@ -1,4 +1,4 @@
-#include "ui/shell/StatusTexts.h"
+#include "ui/common/StatusTexts.h"
 
 #include "instrument/NoteCycle.h"
 

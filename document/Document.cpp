@@ -1,0 +1,326 @@
+#include "document/Document.h"
+
+#include "files/RecoveryFile.h"
+#include "files/TabFile.h"
+
+#include <QFileInfo>
+#include <QTextDocument>
+
+namespace quorlin::document {
+
+namespace {
+
+// Every change outside the staff and the text that undo puts back is one of these two.
+class HeaderChange final : public engine::OuterChange {
+public:
+    HeaderChange(std::function<void(const files::SongHeader&)> put, files::SongHeader before,
+                 files::SongHeader after) :
+        m_put(std::move(put)),
+        m_before(std::move(before)), m_after(std::move(after))
+    {
+    }
+    void undo() override { m_put(m_before); }
+    void redo() override { m_put(m_after); }
+
+private:
+    std::function<void(const files::SongHeader&)> m_put;
+    files::SongHeader m_before, m_after;
+};
+
+// The file name goes back with the tab on undo, so that Save never writes a tab into
+// another tab's file.
+class PathChange final : public engine::OuterChange {
+public:
+    PathChange(QString& path, QString before, QString after) :
+        m_path(path), m_before(std::move(before)), m_after(std::move(after))
+    {
+    }
+    void undo() override { m_path = m_before; }
+    void redo() override { m_path = m_after; }
+
+private:
+    QString& m_path;
+    QString m_before, m_after;
+};
+
+} // namespace
+
+Document::Document(QTextDocument& text, instrument::NeckGrid& neck, QObject* parent) :
+    QObject(parent), m_qtText(text), m_text(std::make_unique<QtTabText>(text)),
+    m_staff(std::make_unique<engine::Staff>(*m_text, neck)),
+    m_history(std::make_unique<engine::History>(*m_staff, *m_text))
+{
+    // Typing and pasting change the tab behind the engine: the history takes them in once
+    // the change is complete.
+    m_text->setForeignChangeHandler([this] {
+        if (m_followPending)
+            return;
+        m_followPending = true;
+        QMetaObject::invokeMethod(this, &Document::followHandEdits, Qt::QueuedConnection);
+    });
+}
+
+Document::~Document() = default;
+
+template <typename Action>
+void Document::act(const char* label, Action&& action, engine::StepOptions options)
+{
+    m_history->record(label, std::forward<Action>(action), std::move(options));
+    emit changed();
+}
+
+score::Score Document::score() const
+{
+    const QtTabText::Snapshot snapshot = m_text->snapshot();
+    const engine::EditingState& s = m_staff->state();
+    return score::readScore(snapshot.lines(), s.stringCount, s.tuning, s.tempo);
+}
+
+void Document::follow()
+{
+    m_staff->follow();
+}
+
+void Document::followHandEdits()
+{
+    m_followPending = false;
+    const bool wasFree = m_staff->state().setupUnlocked;
+    m_history->settleText();
+    if (wasFree && !m_staff->state().setupUnlocked)
+        emit setupLockedByHand();
+    emit changed();
+}
+
+void Document::restoreSetup(instrument::StringCount strings, const instrument::Tuning& tuning)
+{
+    m_staff->restoreSetup(strings, tuning);
+}
+
+void Document::newLine()
+{
+    act("New line", [this] { m_staff->JumpLine(); });
+}
+
+engine::DropOutcome Document::placeNote(const engine::Drop& drop)
+{
+    const char* label = drop.technique == engine::Technique::Chord     ? "chord note"
+                        : drop.technique == engine::Technique::Triplet ? "triplet"
+                                                                       : "note";
+    engine::DropOutcome outcome{};
+    const std::size_t before = m_history->position();
+    m_history->record(label, [this, &drop, &outcome] { outcome = m_staff->Dropped(drop); });
+    // A refusal may still leave something (the marker, a filled block): its step says so.
+    const bool slide = outcome == engine::DropOutcome::SlideRefused;
+    if ((slide || outcome == engine::DropOutcome::ChordRefused) && m_history->position() != before)
+        m_history->relabelLast(slide ? "refused slide" : "refused chord");
+    emit changed();
+    return outcome;
+}
+
+void Document::setRest(char symbol, bool dotted)
+{
+    act("rest", [this, symbol, dotted] { m_staff->setRest(symbol, dotted); });
+}
+
+void Document::repeatLast(bool triplet)
+{
+    act("Repeat last", [this, triplet] { m_staff->RepeatLast(triplet); });
+}
+
+void Document::deleteLast()
+{
+    act("Delete last", [this] { m_staff->GoBack(); });
+}
+
+void Document::setTabWidth(int width)
+{
+    // Typed digit by digit, a width is one step.
+    engine::StepOptions merge;
+    merge.mergeRepeats = true;
+    act(
+        "tab width", [this, width] { m_staff->setTabWidth(width); }, std::move(merge));
+}
+
+void Document::setStringCount(int count)
+{
+    act("string count", [this, count] { m_staff->setStringCount(count); });
+}
+
+void Document::setTempo(int bpm)
+{
+    engine::StepOptions merge;
+    merge.mergeRepeats = true;
+    act(
+        "tempo", [this, bpm] { m_staff->setTempo(bpm); }, std::move(merge));
+}
+
+void Document::retuneString(int row, const std::string& name)
+{
+    act("tuning", [this, row, &name] { m_staff->retune(row, name); });
+}
+
+void Document::clear()
+{
+    engine::StepOptions options;
+    options.outer = pathChange(QString());
+    act(
+        "Clear tab", [this] { m_staff->Clear(); }, std::move(options));
+    m_path.clear();
+    emit changed();
+}
+
+void Document::load(const files::LoadedTab& tab, const QString& path, bool joinPrevious)
+{
+    engine::StepOptions options;
+    options.joinPrevious = joinPrevious;
+    if (tab.header)
+        options.outer = headerChange(*tab.header);
+    options.outer = engine::bothChanges(std::move(options.outer), pathChange(path));
+    act(
+        "load",
+        [this, &tab] {
+            m_staff->adoptLoaded(tab.lines, tab.state);
+            if (tab.header)
+                putHeader(*tab.header);
+        },
+        std::move(options));
+    emit setupReplaced();
+    markSaved(path);
+}
+
+void Document::replace(const NewTab& tab)
+{
+    engine::StepOptions options;
+    if (tab.newDocument)
+        options.outer = pathChange(QString());
+    act(
+        tab.label,
+        [this, &tab] {
+            // Nothing to rewrite: the set-up of an empty tab simply changes.
+            if (tab.lines.empty()) {
+                m_staff->restoreSetup(tab.setup.stringCount, tab.setup.tuning);
+                return;
+            }
+            m_staff->Clear();
+            m_staff->adoptLoaded(tab.lines, tab.setup);
+        },
+        std::move(options));
+    if (tab.newDocument)
+        m_path.clear();
+    emit setupReplaced();
+    emit changed();
+}
+
+void Document::restore(const files::Recovered& copy)
+{
+    engine::StepOptions options;
+    options.outer = headerChange(copy.header);
+    act(
+        "restore",
+        [this, &copy] {
+            files::restoreRecovered(copy, *m_text, *m_staff);
+            putHeader(copy.header);
+        },
+        std::move(options));
+    m_path = QString::fromStdString(copy.sourcePath);
+    emit setupReplaced();
+    emit changed();
+}
+
+void Document::setHeader(const files::SongHeader& header)
+{
+    const files::SongHeader before = this->header();
+    if (header == before)
+        return;
+    engine::StepOptions options;
+    options.outer = headerChange(header);
+    putHeader(header);
+    act(
+        "song header", [] {}, std::move(options));
+}
+
+bool Document::moveInHistory(bool forward)
+{
+    if (!(forward ? m_history->redo() : m_history->undo()))
+        return false;
+    emit setupReplaced();
+    emit changed();
+    return true;
+}
+
+files::SongHeader Document::header() const
+{
+    files::SongHeader header = m_header;
+    if (m_comments)
+        header.comments = m_comments();
+    return header;
+}
+
+void Document::bindComments(std::function<std::vector<std::string>()> source)
+{
+    m_comments = std::move(source);
+}
+
+void Document::putHeader(const files::SongHeader& header)
+{
+    // A header from outside (a file, undo) takes the comment lines with it.
+    m_comments = nullptr;
+    m_header = header;
+    emit headerChanged();
+}
+
+std::unique_ptr<engine::OuterChange> Document::headerChange(const files::SongHeader& after)
+{
+    return std::make_unique<HeaderChange>(
+        [this](const files::SongHeader& header) { putHeader(header); }, header(), after);
+}
+
+std::unique_ptr<engine::OuterChange> Document::pathChange(const QString& after)
+{
+    if (m_path == after)
+        return nullptr;
+    return std::make_unique<PathChange>(m_path, m_path, after);
+}
+
+void Document::markSaved(const QString& path)
+{
+    // Typing not yet taken in by the history is part of what was saved.
+    m_history->settleText();
+    m_history->markClean();
+    m_text->markSaved();
+    m_path = path;
+    emit saved();
+    emit changed();
+}
+
+bool Document::isModified()
+{
+    m_history->settleText();
+    return !m_history->isClean() && m_text->count() > 0;
+}
+
+QString Document::title()
+{
+    const QString name =
+        m_path.isEmpty() ? QStringLiteral("new tab") : QFileInfo(m_path).fileName();
+    return isModified() ? name + QStringLiteral(", unsaved") : name;
+}
+
+files::Recovered Document::recoveryCopy()
+{
+    files::Recovered copy;
+    m_staff->follow();
+    const QtTabText::Snapshot text = m_text->snapshot();
+    copy.lines.assign(text.lines().begin(), text.lines().end());
+    copy.snapshot = m_staff->snapshot();
+    copy.header = header();
+    copy.sourcePath = m_path.toStdString();
+    return copy;
+}
+
+Document::Version Document::version() const
+{
+    return {m_qtText.revision(), m_history->position(), m_staff->snapshot()};
+}
+
+} // namespace quorlin::document

@@ -1,0 +1,248 @@
+#include "ui/entry/EntryFeature.h"
+
+#include "document/Document.h"
+#include "ui/commands/CommandRouter.h"
+#include "ui/common/Prompter.h"
+#include "ui/common/StatusTexts.h"
+#include "ui/neck/NeckWidget.h"
+#include "ui/neck/RestPanel.h"
+#include "ui/neck/Tunning/TTunningF.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QSpinBox>
+
+#include <limits>
+
+namespace quorlin::ui {
+
+namespace {
+
+// The width field reads as 0 while it holds no number, an empty field included.
+int readWidth(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+} // namespace
+
+EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, Prompter& prompter,
+                           EntryControls controls) :
+    m_document(document),
+    m_commands(router.commands()), m_prompter(prompter), m_c(std::move(controls))
+{
+    m_c.width->setRange(std::numeric_limits<int>::min(), engine::kMaxTabWidth);
+    m_c.strings->setRange(instrument::kMinStrings, instrument::kMaxStrings);
+
+    router.handle(Command::NewLine, this, [this] { JumpLine(); });
+    router.handle(Command::RepeatLast, this, [this] { RepeatLast(); });
+    router.handle(Command::DeleteLast, this, [this] { GoBack(); });
+    router.handle(Command::WriteNote, this, [this] { writeNoteAtCursor(); });
+    router.handle(Command::Rest, this, [this] { setRest(m_duration); });
+    const Commands& commands = router.commands();
+    for (const auto& [button, command] :
+         {std::pair{m_c.newLine, Command::NewLine}, std::pair{m_c.repeat, Command::RepeatLast},
+          std::pair{m_c.back, Command::DeleteLast}})
+        commands.bind(*button, command);
+    connect(m_c.newLine, &QPushButton::clicked, this, &EntryFeature::JumpLine);
+    connect(m_c.repeat, &QPushButton::clicked, this, &EntryFeature::RepeatLast);
+    connect(m_c.back, &QPushButton::clicked, this, &EntryFeature::GoBack);
+
+    connect(m_c.neck, &NeckWidget::durationDropped, this, &EntryFeature::Dropped);
+    connect(m_c.neck, &NeckWidget::pressed, this, &EntryFeature::MouseDown);
+    connect(m_c.neck, &NeckWidget::noteRequested, this,
+            [this](int fret, int string) { placeNote(fret, string, m_duration); });
+    connect(m_c.rests, &RestPanel::durationDropped, this, &EntryFeature::setRest);
+    // The spin box reports its arrows but stays silent while its field holds no number; its
+    // editor reports every keystroke but not the arrows. Between them every change arrives.
+    connect(m_c.width, &QSpinBox::textChanged, this, &EntryFeature::ChangeMaxLength);
+    auto* widthField = m_c.width->findChild<QLineEdit*>();
+    connect(widthField, &QLineEdit::textChanged, this, &EntryFeature::ChangeMaxLength);
+    // Only values inside the spin box's bounds are reported, so no count past six arrives.
+    connect(m_c.strings, &QSpinBox::valueChanged, this, &EntryFeature::StringsChange);
+    // Text typed into a free set-up is written at the width the field shows.
+    connect(&m_document, &document::Document::setupLockedByHand, this,
+            [this] { ChangeMaxLength(m_c.width->text()); });
+    connect(&m_document, &document::Document::setupReplaced, this, &EntryFeature::showSetup);
+
+    // A palette button clicked without a drag selects its duration, as its key does. A
+    // group of their own: checkable buttons left to exclude each other would also take the
+    // radio buttons' checks, which share the window as ancestor.
+    auto* palette = new QButtonGroup(this);
+    for (QPushButton* button : m_c.palette) {
+        button->setCheckable(true);
+        palette->addButton(button);
+        const char symbol = button->text().at(0).toLatin1();
+        connect(button, &QAbstractButton::toggled, this, [this, symbol](bool on) {
+            if (on)
+                m_duration = symbol;
+            emit choiceChanged();
+        });
+        router.choose(*button, durationCommand(symbol));
+    }
+    m_c.palette.at(2)->setChecked(true);
+
+    // The radio buttons and the dot are the menu's choices too.
+    const Command techniques[] = {Command::HammerOn, Command::PullOff, Command::Slide,
+                                  Command::Slap,     Command::Pop,     Command::Chord,
+                                  Command::Triplet};
+    std::vector<std::pair<QAbstractButton*, Command>> choices{{m_c.dot, Command::Dot}};
+    for (std::size_t i = 0; i < m_c.techniques.size(); ++i)
+        choices.emplace_back(m_c.techniques[i], techniques[i]);
+    choices.emplace_back(m_c.plain, Command::Default);
+    for (const auto& [button, command] : choices) {
+        router.choose(*button, command);
+        connect(button, &QAbstractButton::toggled, this, &EntryFeature::choiceChanged);
+    }
+    // Chosen with the mouse, the next note is still typed on the neck.
+    for (QAbstractButton* button : m_c.area->findChildren<QAbstractButton*>()) {
+        if (button->isCheckable())
+            connect(button, &QAbstractButton::clicked, this, &EntryFeature::giveKeysToNeck);
+    }
+    // Escape gives the keyboard back to the note cursor, from anywhere in the window.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_c.area->window());
+    connect(escape, &QShortcut::activated, this, &EntryFeature::giveKeysToNeck);
+}
+
+void EntryFeature::giveKeysToNeck()
+{
+    m_c.neck->setFocus(Qt::OtherFocusReason);
+}
+
+void EntryFeature::JumpLine()
+{
+    m_document.newLine();
+}
+
+void EntryFeature::ChangeMaxLength(const QString& text)
+{
+    m_document.setTabWidth(readWidth(text));
+}
+
+void EntryFeature::StringsChange(int value)
+{
+    m_document.setStringCount(value);
+}
+
+engine::Technique EntryFeature::technique() const
+{
+    using engine::Technique;
+    const Technique techniques[] = {Technique::HammerOn, Technique::PullOff, Technique::Slide,
+                                    Technique::Slap,     Technique::Pop,     Technique::Chord,
+                                    Technique::Triplet};
+    for (std::size_t i = 0; i < m_c.techniques.size(); ++i) {
+        if (m_c.techniques[i]->isChecked())
+            return techniques[i];
+    }
+    return Technique::Default;
+}
+
+void EntryFeature::Dropped(QPoint point, char symbol)
+{
+    placeNote(m_c.neck->columnAt(point.x()), m_c.neck->rowAt(point.y()), symbol);
+}
+
+void EntryFeature::writeNoteAtCursor()
+{
+    const QPoint cell = m_c.neck->cursorCell();
+    placeNote(cell.x(), cell.y(), m_duration);
+}
+
+void EntryFeature::placeNote(int fret, int string, char symbol)
+{
+    const engine::DropOutcome outcome =
+        m_document.placeNote({fret, string, symbol, technique(), m_c.dot->isChecked()});
+    // The window shows what the refusal left (the marker, a filled block) behind the box.
+    if (outcome == engine::DropOutcome::SlideRefused)
+        m_prompter.error(QStringLiteral("Can't slide from one string to another"),
+                         QStringLiteral("You're too strong"));
+    else if (outcome == engine::DropOutcome::ChordRefused)
+        ChordError();
+}
+
+void EntryFeature::ChordError()
+{
+    m_prompter.inform(QStringLiteral("Can't make a chord with \rdifferent durations or\ror "
+                                     "with notes on the same string !"),
+                      QStringLiteral("Error !"));
+}
+
+void EntryFeature::MouseDown(Qt::MouseButton button, QPoint point)
+{
+    const engine::EditingState& s = m_document.state();
+    if (button != Qt::RightButton || !s.setupUnlocked || m_tuningPopup == nullptr)
+        return;
+    const int column = m_c.neck->columnAt(point.x());
+    const int row = m_c.neck->rowAt(point.y());
+    // Only a string's name, or its first fret, opens the pop-up.
+    if (column < 0 || column > 1 || row < 1 || row > s.stringCount.value())
+        return;
+
+    // The grid point is taken as a point of the designed area, which puts the pop-up up and
+    // to the left of the pointer by the grid's offset: just beside the string names.
+    const QPoint screen = m_c.area->mapToGlobal(point);
+    m_tuningPopup->setpNote(QString::fromStdString(s.tuning.at(row)));
+    m_tuningPopup->move(screen.x() + 16, screen.y());
+    if (m_tuningPopup->exec() != QDialog::Accepted)
+        return;
+    m_document.retuneString(row, m_tuningPopup->pNote().toStdString());
+}
+
+void EntryFeature::setRest(char symbol)
+{
+    m_document.setRest(symbol, m_c.dot->isChecked());
+}
+
+void EntryFeature::RepeatLast()
+{
+    m_document.repeatLast(m_c.triplet->isChecked());
+}
+
+void EntryFeature::GoBack()
+{
+    m_document.deleteLast();
+}
+
+void EntryFeature::showSetup()
+{
+    const engine::EditingState& s = m_document.state();
+    auto* widthField = m_c.width->findChild<QLineEdit*>();
+    const QSignalBlocker quietWidth(m_c.width);
+    const QSignalBlocker quietField(widthField);
+    const QSignalBlocker quietStrings(m_c.strings);
+    // A field that reads as the engine's width already keeps what the user typed.
+    if (readWidth(m_c.width->text()) != s.tabWidth)
+        m_c.width->setValue(s.tabWidth);
+    m_c.strings->setValue(s.stringCount.value());
+}
+
+void EntryFeature::followState()
+{
+    const engine::EditingState& s = m_document.state();
+    m_c.width->setEnabled(s.setupUnlocked);
+    m_c.strings->setEnabled(s.setupUnlocked);
+    m_c.chord->setEnabled(s.chordAvailable);
+    m_commands[Command::Chord]->setEnabled(s.chordAvailable);
+    // A chord left checked after "Clear tab" could never be unchecked by its own button.
+    if (!s.chordAvailable && m_c.chord->isChecked())
+        m_c.plain->setChecked(true);
+}
+
+QString EntryFeature::choice() const
+{
+    const QAbstractButton* chosen = m_c.plain->isChecked() ? m_c.plain : nullptr;
+    for (const QRadioButton* radio : m_c.techniques) {
+        if (radio->isChecked())
+            chosen = radio;
+    }
+    return choiceText(m_duration, m_c.dot->isChecked(),
+                      chosen != nullptr ? chosen->text() : QString());
+}
+
+} // namespace quorlin::ui
