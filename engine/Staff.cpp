@@ -1,27 +1,12 @@
 #include "engine/Staff.h"
 
+#include "engine/TextWidth.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 namespace quorlin::engine {
-
-namespace {
-
-// Text typed by hand may hold characters of several bytes; a cut or overwrite that would
-// start inside one leaves the line alone.
-bool splitsCharacter(const std::string& line, std::size_t at)
-{
-    return at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80;
-}
-
-void requireDuration(char symbol)
-{
-    if (!isDurationSymbol(symbol))
-        throw std::invalid_argument(std::string("Unknown duration '") + symbol + "'");
-}
-
-} // namespace
 
 long long Staff::rhythmLength() const
 {
@@ -63,7 +48,7 @@ void Staff::extendLine(int index, std::string_view tail)
 void Staff::cutLine(int index, std::size_t count)
 {
     std::string line = m_text.line(index);
-    // The head names the line; it is never cut.
+    // The head names the line; it is never cut. Nor is a character typed by hand.
     if (line.size() < kHeadLength + count || splitsCharacter(line, line.size() - count))
         return;
     line.resize(line.size() - count);
@@ -267,9 +252,10 @@ void Staff::retune(int string, std::string_view name)
 {
     if (string < 1 || string > stringCount())
         throw std::out_of_range("String " + std::to_string(string) + " is not on the neck");
-    std::string twoCharacters(name.substr(0, 2));
-    twoCharacters.resize(2, ' ');
-    m_state.tuning.set(string, std::move(twoCharacters));
+    // The name is the head of the string's lines.
+    std::string head(name.substr(0, kHeadLength));
+    head.resize(kHeadLength, ' ');
+    m_state.tuning.set(string, std::move(head));
     LabelNeck();
 }
 
@@ -344,7 +330,7 @@ DropOutcome Staff::Dropped(const Drop& drop)
     if (drop.row < 1 || drop.row > stringCount() || drop.column < 0 ||
         drop.column > instrument::kFrets)
         return DropOutcome::Ignored;
-    requireDuration(drop.symbol);
+    requireDurationSymbol(drop.symbol);
 
     // Even a drop that is refused below fixes the set-up and moves the marker.
     m_state.setupUnlocked = false;
@@ -434,7 +420,7 @@ void Staff::writeTriplet(int string, int fret, char symbol, bool dotted)
     if (string < 1 || string > stringCount() || fret < 0 || fret > instrument::kFrets)
         throw std::out_of_range("No fret " + std::to_string(fret) + " on string " +
                                 std::to_string(string));
-    requireDuration(symbol);
+    requireDurationSymbol(symbol);
     constexpr std::size_t width = kCellWidth * kTripletColumns;
     openBlockFor(static_cast<int>(width));
 
@@ -456,7 +442,7 @@ void Staff::writeTriplet(int string, int fret, char symbol, bool dotted)
 void Staff::setRest(char symbol, bool dotted)
 {
     Following following(*this);
-    requireDuration(symbol);
+    requireDurationSymbol(symbol);
     if (m_text.count() == 0)
         openFirstBlock(kRestArticulationPrefix);
     else if (!blockToWriteOn())
@@ -486,7 +472,7 @@ void Staff::RepeatLast(bool triplet)
             return;
         // So would text typed over the columns: what the engine writes is plain ASCII.
         std::string piece = line.substr(line.size() - width);
-        if (std::any_of(piece.begin(), piece.end(), [](char c) { return (c & 0x80) != 0; }))
+        if (!isAscii(piece))
             return;
         pieces.push_back(std::move(piece));
     }

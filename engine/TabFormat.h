@@ -3,11 +3,11 @@
 // The tab text's vocabulary: the heads that open a block's lines, the three-character cells,
 // the duration letters and what they last, the marks of techniques and articulations. The
 // engine writes with these and every reader of the text (the score, retuning, the import of
-// our own tabs) reads with them, so that the two cannot drift apart.
+// our own tabs) reads with them, so that the two cannot drift apart. Columns are counted in
+// characters, as engine/TextWidth.h counts them.
 
 #include "instrument/NeckLabels.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <stdexcept>
@@ -108,6 +108,13 @@ constexpr bool isDurationSymbol(char symbol)
     return kDurationSymbolSet.contains(symbol);
 }
 
+// A letter off the palette is a broken precondition of every writer of a duration.
+constexpr void requireDurationSymbol(char symbol)
+{
+    if (!isDurationSymbol(symbol))
+        throw std::invalid_argument(std::string("Unknown duration '") + symbol + "'");
+}
+
 // By letter, 0 for any other character: the score looks up every column's.
 inline constexpr std::array<std::int64_t, 256> kDurationTicks = [] {
     std::array<std::int64_t, 256> ticks{};
@@ -121,10 +128,8 @@ inline constexpr std::array<std::int64_t, 256> kDurationTicks = [] {
 // A duration letter's ticks, undotted and outside a triplet.
 constexpr std::int64_t durationTicks(char symbol)
 {
-    const std::int64_t ticks = kDurationTicks[static_cast<unsigned char>(symbol)];
-    if (ticks == 0)
-        throw std::invalid_argument(std::string("Unknown duration '") + symbol + "'");
-    return ticks;
+    requireDurationSymbol(symbol);
+    return kDurationTicks[static_cast<unsigned char>(symbol)];
 }
 
 // A dot makes a value half as long again; a triplet plays three in the time of two.
@@ -233,14 +238,6 @@ constexpr StringCell readStringCell(std::string_view cell)
     if (fret < 10 || fret > instrument::kFrets)
         return {Bad};
     return {Note, mark, fret};
-}
-
-// Characters as the text area counts them: text typed by hand may hold letters of several
-// bytes, and columns line up on screen, not in memory.
-inline std::size_t characterCount(std::string_view line)
-{
-    return static_cast<std::size_t>(std::ranges::count_if(
-        line, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 } // namespace quorlin::engine

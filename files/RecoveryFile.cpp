@@ -1,5 +1,6 @@
 #include "files/RecoveryFile.h"
 
+#include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
 
 #include "files/TextEncoding.h"
@@ -435,11 +436,8 @@ void skipStart(Reader& in)
 std::string firstCharacters(std::string_view text, std::size_t characters)
 {
     std::size_t at = 0;
-    for (std::size_t n = 0; at < text.size() && n < characters; ++n) {
-        ++at;
-        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
-            ++at;
-    }
+    for (std::size_t n = 0; at < text.size() && n < characters; ++n)
+        at = engine::nextCharacter(text, at);
     return std::string(text.substr(0, at));
 }
 

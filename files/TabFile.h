@@ -18,6 +18,11 @@
 
 namespace quorlin::files {
 
+// A saved tab's first line opens with the mark; the header a person reads ends at the second
+// rule.
+inline constexpr std::string_view kTabFileMark = "FTH";
+inline constexpr std::string_view kHeaderRule = "====================";
+
 // The whole file, built in one string: a long tab is saved in one write.
 std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
                         const SongHeader& header);

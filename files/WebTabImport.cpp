@@ -1,7 +1,9 @@
 #include "files/WebTabImport.h"
 
 #include "engine/Staff.h"
+#include "engine/TextWidth.h"
 #include "engine/VectorTabText.h"
+#include "files/TabFile.h"
 #include "files/TextEncoding.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
@@ -781,10 +783,9 @@ bool isRhythmLine(std::string_view text)
 
 bool isBlockStringLine(std::string_view text)
 {
-    // ASCII: the reader counts columns in characters, the import in bytes.
-    const auto ascii = [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; };
-    // A name is a character and a blank or "#": never "G|", which heads a web tab's line.
-    return text.size() >= engine::kHeadLength && ascii(text[0]) &&
+    // ASCII: the reader counts columns in characters, the import in bytes. A name is a
+    // character and a blank or "#": never "G|", which heads a web tab's line.
+    return text.size() >= engine::kHeadLength && engine::isAscii(text[0]) &&
            (text[1] == ' ' || text[1] == '#') && text[0] != engine::kArticulationPrefix[0] &&
            text[0] != engine::kRhythmPrefix[0] && text[0] != ' ' &&
            std::ranges::all_of(text.substr(engine::kHeadLength),
@@ -802,12 +803,13 @@ bool isArticulationLine(std::string_view text)
 // a string line; it ends at the second rule of "=".
 std::size_t savedHeaderLines(const std::vector<Line>& lines)
 {
-    if (lines.empty() || !lines.front().text.starts_with("FTH"))
+    if (lines.empty() || !lines.front().text.starts_with(kTabFileMark))
         return 0;
     int rules = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view text = lines[i].text;
-        if (text.size() >= 20 && onlyOf(text, "=") && ++rules == 2)
+        if (text.size() >= kHeaderRule.size() && onlyOf(text, kHeaderRule.substr(0, 1)) &&
+            ++rules == 2)
             return i + 1;
     }
     return 0;

@@ -6,6 +6,7 @@
 #include "engine/History.h"
 #include "engine/Staff.h"
 #include "engine/TabFormat.h"
+#include "engine/TextWidth.h"
 #include "files/TabFile.h"
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
@@ -140,8 +141,7 @@ std::string typed(FuzzInput& in)
 // Deleting from the end of a line by hand takes whole characters.
 std::string shortened(const std::string& line, std::size_t length)
 {
-    while (length > 0 && length < line.size() &&
-           (static_cast<unsigned char>(line[length]) & 0xC0) == 0x80)
+    while (length > 0 && engine::splitsCharacter(line, length))
         --length;
     return line.substr(0, length);
 }

@@ -3,6 +3,8 @@
 // copy that reads claims of its editing state, the notes written after its restore land in
 // whole blocks and never change a line that is no block's.
 
+#include "engine/TabFormat.h"
+#include "engine/TextWidth.h"
 #include "files/RecoveryFile.h"
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
@@ -62,12 +64,6 @@ files::Recovered built(fuzz::FuzzInput& in)
     return r;
 }
 
-std::size_t characters(std::string_view line)
-{
-    return static_cast<std::size_t>(std::ranges::count_if(
-        line, [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
-}
-
 // Whether `lines` hold a block of the present strings at `start`: each line opens with its head
 // (the rhythm and articulation lines may have lost their blanks to an editor).
 bool blockAt(const std::vector<std::string>& lines, int start, const engine::EditingState& s)
@@ -109,9 +105,10 @@ void requireInBlocks(const std::vector<std::string>& before, const fuzz::HandTab
         return;
     const int start = state.blockStart;
     QUORLIN_REQUIRE(start + strings + 2 == text.count() && blockAt(after, start, state));
-    const std::size_t width = characters(after[static_cast<std::size_t>(start + 1)]);
+    const std::size_t width = engine::characterCount(after[static_cast<std::size_t>(start + 1)]);
     for (int k = 0; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(characters(after[static_cast<std::size_t>(start + k)]) == width);
+        QUORLIN_REQUIRE(engine::characterCount(after[static_cast<std::size_t>(start + k)]) ==
+                        width);
 }
 
 // The copy restored as the window restores it, then notes, rests and the rest of the palette
@@ -138,7 +135,8 @@ void writeAfterRestore(const files::Recovered& copy, fuzz::FuzzInput& in)
         const int action = scripted ? step % 6 : in.pick(6);
         const int string = 1 + (scripted ? step % strings : in.pick(strings));
         const int fret = scripted ? step * 5 % 13 : in.pick(instrument::kFrets + 1);
-        const char symbol = "seqhw"[scripted ? step % 5 : in.pick(5)];
+        const char symbol =
+            engine::kDurationSymbols[static_cast<std::size_t>(scripted ? step % 5 : in.pick(5))];
         const std::vector<std::string> before = text.lines();
         bool wrote = false;
         switch (action) {

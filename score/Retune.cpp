@@ -1,6 +1,7 @@
 #include "score/Retune.h"
 
 #include "engine/TabFormat.h"
+#include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 
@@ -13,35 +14,11 @@ namespace quorlin::score {
 
 namespace {
 
+using engine::characterCount;
 using engine::kCellWidth;
+using engine::narrowed;
 constexpr int kNone = -1;
 constexpr std::size_t kMax = instrument::kMaxStrings;
-
-bool isContinuation(char c)
-{
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// Characters as the reader counts them: a byte that continues a character is no character.
-std::size_t characters(std::string_view line)
-{
-    return static_cast<std::size_t>(
-        std::ranges::count_if(line, [](char c) { return !isContinuation(c); }));
-}
-
-// The reader's view of a line: one byte per character. `buffer` holds it when the line is not
-// plain ASCII.
-std::string_view narrowed(std::string_view line, std::string& buffer)
-{
-    if (std::ranges::none_of(line, [](char c) { return (c & 0x80) != 0; }))
-        return line;
-    buffer.clear();
-    for (const char c : line) {
-        if (!isContinuation(c))
-            buffer += c;
-    }
-    return buffer;
-}
 
 // Copies a line while writing ASCII text over some of its characters, which stay where the
 // reader counts them even when the line holds letters of several bytes.
@@ -51,7 +28,7 @@ public:
     {
         // Continuation bytes before the first character belong to no character: they go with
         // the head that replaces it.
-        while (m_byte < m_line.size() && isContinuation(m_line[m_byte]))
+        while (engine::splitsCharacter(m_line, m_byte))
             ++m_byte;
     }
 
@@ -76,9 +53,8 @@ private:
     // Moves past one character and says how many bytes it took.
     std::size_t step()
     {
-        const std::size_t from = m_byte++;
-        while (m_byte < m_line.size() && isContinuation(m_line[m_byte]))
-            ++m_byte;
+        const std::size_t from = m_byte;
+        m_byte = engine::nextCharacter(m_line, m_byte);
         ++m_char;
         return m_byte - from;
     }
@@ -403,7 +379,7 @@ void Retuner::writeBlock(const Block& block)
         // blanks where a column could not be read, so that it still cannot be.
         std::size_t length = engine::kHeadLength;
         for (int s = 1; s <= m_from; ++s)
-            length = std::max(length, characters(m_lines[first + static_cast<std::size_t>(s)]));
+            length = std::max(length, characterCount(m_lines[first + static_cast<std::size_t>(s)]));
         for (const auto& [at, end] : unread)
             length = std::max(length, end);
         std::string blank(length, engine::kFill);
@@ -418,7 +394,7 @@ void Retuner::writeBlock(const Block& block)
 // What the reader skipped ends at the next column, skip or three characters on.
 Regions Retuner::unreadRegions(const Block& block, std::span<const Skip> skips) const
 {
-    const std::size_t rhythm = characters(m_lines[static_cast<std::size_t>(block.line)]);
+    const std::size_t rhythm = characterCount(m_lines[static_cast<std::size_t>(block.line)]);
     const auto columns = std::span(m_score.columns).subspan(block.firstColumn, block.columnCount);
     Regions regions;
     for (std::size_t k = 0; k < skips.size(); ++k) {
@@ -442,7 +418,7 @@ std::string Retuner::rewrittenLine(const Block& block, int string, std::string_v
 {
     Splicer out(base);
     out.put(0, m_heads[static_cast<std::size_t>(string)]);
-    const std::size_t length = blanks.empty() ? 0 : characters(base);
+    const std::size_t length = blanks.empty() ? 0 : characterCount(base);
     auto blank = blanks.begin();
     for (std::size_t c = block.firstColumn; c <= block.firstColumn + block.columnCount; ++c) {
         const bool last = c == block.firstColumn + block.columnCount;

@@ -1,5 +1,6 @@
 #include "score/Score.h"
 
+#include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 
@@ -20,25 +21,6 @@ constexpr std::size_t kMaxRows = engine::blockLineCount(instrument::kMaxStrings)
 char at(std::string_view line, std::size_t p, char past)
 {
     return p < line.size() ? line[p] : past;
-}
-
-bool hasWideCharacters(std::string_view line)
-{
-    unsigned char any = 0;
-    for (const char c : line)
-        any |= static_cast<unsigned char>(c);
-    return (any & 0x80) != 0;
-}
-
-// One byte per character, as the text area counts them: the engine lines columns up by
-// characters, so a letter of several bytes typed by hand must not shift those after it.
-void narrow(std::string_view line, std::string& out)
-{
-    out.clear();
-    for (const char c : line) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-            out += c;
-    }
 }
 
 // By mark, for the reader's inner loop.
@@ -67,11 +49,9 @@ public:
         const auto first = static_cast<std::size_t>(line);
         for (int k = 0; k < engine::blockLineCount(m_strings); ++k) {
             const std::string_view text = lines[first + static_cast<std::size_t>(k)];
-            m_rows[k] = text;
-            if (hasWideCharacters(text)) {
-                narrow(text, m_narrowed[k]);
-                m_rows[k] = m_narrowed[k];
-            }
+            // The engine lines columns up by characters: a letter of several bytes typed by
+            // hand must not shift those after it.
+            m_rows[k] = engine::narrowed(text, m_narrowed[k]);
         }
         for (int s = 1; s <= m_strings; ++s) {
             const std::string_view row = m_rows[s];
