@@ -10,17 +10,28 @@ namespace quorlin::platform {
 
 namespace {
 
+std::string nameOf(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// storage's answer, with its reason handed on when it failed.
+bool told(bool done, const std::string& why, QString& problem)
+{
+    if (!done)
+        problem = QString::fromStdString(why);
+    return done;
+}
+
 bool save(const QString& path, QByteArrayView bytes, bool privateFile, QString& problem)
 {
     std::string why;
     storage::WriteOptions options;
     options.privateFile = privateFile;
-    if (storage::writeFile(QFile::encodeName(path).toStdString(),
-                           std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())),
-                           options, why))
-        return true;
-    problem = QString::fromStdString(why);
-    return false;
+    const bool saved = storage::writeFile(
+        nameOf(path), std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())),
+        options, why);
+    return told(saved, why, problem);
 }
 
 // The folder an XDG variable names counts only when absolute, as the XDG rules say.
@@ -33,12 +44,9 @@ bool absoluteIn(const char* variable)
 
 FileRead readRegularFile(const QString& path, qint64 largest)
 {
-    const storage::FileContent content =
-        storage::readRegularFile(QFile::encodeName(path).toStdString(), largest);
+    const storage::FileContent content = storage::readRegularFile(nameOf(path), largest);
     FileRead result;
-    result.ok = content.ok;
-    result.missing = content.missing;
-    result.tooLarge = content.tooLarge;
+    static_cast<storage::ReadOutcome&>(result) = content;
     result.bytes = QByteArray::fromStdString(content.bytes);
     result.problem = QString::fromStdString(content.problem);
     return result;
@@ -57,10 +65,7 @@ bool saveStateFile(const QString& path, QByteArrayView bytes, QString& problem)
 bool makeStateFolder(const QString& path, bool linkAllowed, QString& problem)
 {
     std::string why;
-    if (storage::makePrivateFolder(QFile::encodeName(path).toStdString(), linkAllowed, why))
-        return true;
-    problem = QString::fromStdString(why);
-    return false;
+    return told(storage::makePrivateFolder(nameOf(path), linkAllowed, why), why, problem);
 }
 
 QString stateLocation(QStandardPaths::StandardLocation location)

@@ -4,6 +4,8 @@
 // pipe, never leaving a half-written file. Qt's names are turned into the file system's bytes
 // here.
 
+#include "storage/RegularFile.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QStandardPaths>
@@ -11,14 +13,9 @@
 
 namespace quorlin::platform {
 
-struct FileRead {
-    bool ok = false;
-    // No such file: a store takes that as empty, a load as an error.
-    bool missing = false;
-    // Longer than the caller takes: refused before a byte is read.
-    bool tooLarge = false;
+// storage::FileContent with the bytes and the reason in Qt's types.
+struct FileRead : storage::ReadOutcome {
     QByteArray bytes;
-    // Why not, in words for the user.
     QString problem;
 };
 

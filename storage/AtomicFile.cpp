@@ -63,8 +63,9 @@ std::string nameOf(const std::string& path)
 }
 
 // Beside the target, so that the rename at the end stays on one file system; hidden, and named
-// after the target, so that whoever finds one left by a crash knows what it was.
-int createTemp(const std::string& target, mode_t mode, std::string& temp)
+// after the target, so that whoever finds one left by a crash knows what it was. The name is
+// in `slot` before the file exists: a signal that comes while open() returns finds it there.
+int createTemp(const std::string& target, mode_t mode, std::string& temp, int& slot)
 {
     static std::atomic<unsigned> counter{0};
     const std::string folder = parentOf(target);
@@ -73,10 +74,17 @@ int createTemp(const std::string& target, mode_t mode, std::string& temp)
     for (int attempt = 0; attempt < 100; ++attempt) {
         temp = folder + "/." + name + ".part-" + std::to_string(::getpid()) + "-" +
                std::to_string(counter++);
+        slot = remember(temp);
         const int fd =
             ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
+        if (fd >= 0)
             return fd;
+        const int error = errno;
+        forget(slot);
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
     }
     errno = EEXIST;
     return -1;
@@ -146,13 +154,12 @@ bool AtomicFile::open(const std::string& path, const WriteOptions& options, std:
     const mode_t mode = options.privateFile               ? 0600
                         : exists && S_ISREG(info.st_mode) ? info.st_mode & 07777
                                                           : 0666;
-    m_fd = createTemp(m_target, mode, m_temp);
+    m_fd = createTemp(m_target, mode, m_temp, m_slot);
     if (m_fd < 0) {
         problem = errorText(errno);
         m_temp.clear();
         return false;
     }
-    m_slot = remember(m_temp);
     // The umask does not apply to a replacement: it keeps the old file's mode exactly.
     if (exists && S_ISREG(info.st_mode) && ::fchmod(m_fd, mode) != 0) {
         problem = errorText(errno);

@@ -11,12 +11,16 @@
 
 namespace quorlin::storage {
 
-struct FileContent {
+// How a read went, whoever holds the bytes (platform/ keeps them in Qt's types).
+struct ReadOutcome {
     bool ok = false;
     // No such file: a store takes that as empty, a load as an error.
     bool missing = false;
     // Longer than the caller takes: refused before a byte is read.
     bool tooLarge = false;
+};
+
+struct FileContent : ReadOutcome {
     std::string bytes;
     // Why not, in words for the user.
     std::string problem;

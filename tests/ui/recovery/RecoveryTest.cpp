@@ -608,37 +608,24 @@ private slots:
         QCOMPARE(discarded, discard);
     }
 
-    // Restored into the real text area, where a line break inside a line would split it: the
-    // copy's lines stay as many, and its state is checked against them.
-    void aRestoredCopyKeepsItsLinesInTheWindow()
+    // A line of megabytes would take Qt minutes to wrap: its tab comes back unwrapped, with a
+    // box up while the text area lays it out. A line of the longest length still wrapped comes
+    // back as any other, without the box. Either way the line comes back whole.
+    void aLineTooLongToWrapComesBackUnwrapped_data()
     {
-        ui::testing::QuietWindow w;
-        files::Recovered r = tabOf("|   q");
-        r.lines[2] = "D -\r-";
-        r.lines[3] = "A -\xe2\x80\xa8-";
-        r.snapshot.state.blockStart = 5; // the ">" line
-        r.snapshot.state.lastString = 1;
-        r.snapshot.state.lastFret = 3;
-        r.snapshot.state.setupUnlocked = false;
-        put(w.dir.filePath("recovery/old.qrec"), files::recoveryFileText(r));
-        ui::testing::whenVisible<ui::RecoveryDialog>(
-            w.form, "RecoveryDialog",
-            [](ui::RecoveryDialog* d) { QTest::keyClick(d, Qt::Key_Return); });
-        QVERIFY(w.form.offerRecovery());
-        QCOMPARE(child<QPlainTextEdit>(w.form, "Tab")->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        const QString u = QString(QChar(0xFFFD));
-        QCOMPARE(w.tab(),
-                 QStringList({"|   q", "G --3", "D -" + u + "-", "A -" + u + "-", "E ---", ">    "})
-                         .join('\n') +
-                     '\n');
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("unwrapped");
+        const int longest = int(ui::RestoreProgress::kLongestWrapped);
+        QTest::newRow("longest wrapped") << longest << false;
+        QTest::newRow("one more") << longest + 1 << true;
     }
 
-    // A line of megabytes would take Qt minutes to wrap: its tab comes back unwrapped, with a
-    // box up while the text area lays it out.
     void aLineTooLongToWrapComesBackUnwrapped()
     {
+        QFETCH(int, length);
+        QFETCH(bool, unwrapped);
         ui::testing::QuietWindow w;
-        const files::Recovered big = bigTab(ui::RestoreProgress::kLongestWrapped);
+        const files::Recovered big = bigTab(std::size_t(length) - tabOf("|   q").lines[0].size());
         put(w.dir.filePath("recovery/big.qrec"), files::recoveryFileText(big));
         bool boxShown = false;
         ui::testing::whenVisible<ui::RecoveryDialog>(
@@ -649,10 +636,12 @@ private slots:
             });
         QVERIFY(w.form.offerRecovery());
         auto* area = child<QPlainTextEdit>(w.form, "Tab");
-        QCOMPARE(area->lineWrapMode(), QPlainTextEdit::NoWrap);
-        QCOMPARE(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-        QVERIFY(boxShown);
-        QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(big.lines.front().size()));
+        QCOMPARE(area->lineWrapMode(),
+                 unwrapped ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        if (unwrapped)
+            QCOMPARE(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        QCOMPARE(boxShown, unwrapped);
+        QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(length));
     }
 
     // One change is written after a pause; a burst at most once a second and never more than
