@@ -105,7 +105,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_area->installEventFilter(this);
     setCentralWidget(m_area);
     m_text = std::make_unique<TextAreaTabText>(*m_ui->Tab);
-    m_staff = std::make_unique<engine::Staff>(*m_text, *m_ui->BassNeck);
+    m_staff = std::make_unique<engine::Staff>(*m_text);
     m_history = std::make_unique<engine::History>(*m_staff, *m_text);
     m_document = std::make_unique<TabDocument>(*this, *m_prompter, *m_text, *m_staff, *m_history);
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
@@ -781,6 +781,7 @@ bool TBassForm::offerRecovery()
 
 void TBassForm::syncControls()
 {
+    m_ui->BassNeck->showStaff(m_staff->neck());
     updateControls();
     keepRecoverable();
     if (const QString title = m_document->title(); m_fileStatus->text() != title)

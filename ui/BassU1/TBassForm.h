@@ -130,8 +130,8 @@ private:
     void connectHandlers();
     void connectCommands();
     void buildStatusBar();
-    // The controls, the menus' undo texts and the lines in view follow the engine's state
-    // here, and only here.
+    // The neck, the controls, the menus' undo texts and the lines in view follow the engine's
+    // state here, and only here.
     void syncControls();
     void updateControls();
     // The width and string fields show the engine's values without reporting a change.
