@@ -50,12 +50,8 @@ double median(std::vector<double> values)
 score::Performance walkingBass()
 {
     using engine::Technique;
-    struct : instrument::NeckGrid {
-        void setRowCount(int) override {}
-        void setCell(int, int, const std::string&) override {}
-    } neck;
     engine::VectorTabText text;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     const int frets[] = {5, 7, 8, 7, 5, 3, 2, 3, 5, 7, 9, 10, 9, 7, 5, 3};
     const Technique techniques[] = {Technique::Default, Technique::HammerOn, Technique::Default,
                                     Technique::PullOff, Technique::Slap,     Technique::Default,

@@ -636,8 +636,7 @@ int engineOnly(Keeping keeping)
     area.document()->setUndoRedoEnabled(keeping != Keeping::Nothing);
     const double heap = bench::heapBytes();
     document::QtTabText text(*area.document());
-    bench::NoNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     engine::History history(staff, text);
     for (int i = 0; i < kSteps; ++i) {
         const engine::Drop drop{i * 5 % 12 + 1, i % 4 + 1, 'q'};

@@ -6,25 +6,17 @@
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
 #include "files/TabFile.h"
-#include "instrument/NeckLabels.h"
 
 #include <fstream>
 #include <string>
 
 namespace quorlin::bench {
 
-class NoNeck final : public instrument::NeckGrid {
-public:
-    void setRowCount(int) override {}
-    void setCell(int, int, const std::string&) override {}
-};
-
 // Notes walk over the four strings and a few frets in a fixed pattern, durations too.
 inline void writeGeneratedTab(const std::string& path, long notes)
 {
     engine::VectorTabText text;
-    NoNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     static constexpr char kSymbols[] = {'q', 'e', 's', 'h', 'e', 'q', 'w'};
     for (long i = 0; i < notes; ++i) {
         engine::Drop drop;

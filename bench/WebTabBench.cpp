@@ -67,8 +67,7 @@ std::string webTab(int lines, std::vector<Note>& notes)
 void engineWrites(const std::vector<Note>& notes)
 {
     engine::VectorTabText text;
-    bench::NoNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     for (const Note& note : notes)
         staff.Dropped({note.fret, note.string, note.units == 1 ? 's' : 'e'});
 }

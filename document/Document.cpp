@@ -45,9 +45,9 @@ private:
 
 } // namespace
 
-Document::Document(QTextDocument& text, instrument::NeckGrid& neck, QObject* parent) :
+Document::Document(QTextDocument& text, QObject* parent) :
     QObject(parent), m_qtText(text), m_text(std::make_unique<QtTabText>(text)),
-    m_staff(std::make_unique<engine::Staff>(*m_text, neck)),
+    m_staff(std::make_unique<engine::Staff>(*m_text)),
     m_history(std::make_unique<engine::History>(*m_staff, *m_text))
 {
     // Typing and pasting change the tab behind the engine: the history takes them in once

@@ -47,7 +47,7 @@ class Document : public QObject {
 
 public:
     // `text` is the text area's own document: the text area is the tab.
-    Document(QTextDocument& text, instrument::NeckGrid& neck, QObject* parent = nullptr);
+    explicit Document(QTextDocument& text, QObject* parent = nullptr);
     ~Document() override;
 
     const engine::EditingState& state() const { return m_staff->state(); }

@@ -8,6 +8,22 @@
 
 namespace quorlin::engine {
 
+std::string NeckView::cell(int column, int row) const
+{
+    if (row == markRow && column == markCol && row != 0)
+        return "X";
+    if (row == 0 && column >= 1 && column <= instrument::kFrets)
+        return labels.frets[static_cast<std::size_t>(column - 1)];
+    if (column == 0 && row >= 1 && row < rows())
+        return labels.strings[static_cast<std::size_t>(row - 1)];
+    return {};
+}
+
+Staff::Staff(TabText& text) : m_text(text)
+{
+    LabelNeck();
+}
+
 long long Staff::rhythmLength() const
 {
     return static_cast<long long>(characterCount(m_text.line(m_state.blockStart)));
@@ -261,7 +277,9 @@ void Staff::retune(int string, std::string_view name)
 
 void Staff::LabelNeck()
 {
-    instrument::LabelNeck(m_neck, m_state.stringCount, m_state.tuning);
+    m_neck.labels = instrument::LabelNeck(m_state.stringCount, m_state.tuning);
+    if (m_neck.markCol == 0 || m_neck.markRow > stringCount())
+        m_neck.markCol = m_neck.markRow = 0;
 }
 
 void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState& loaded)
@@ -285,14 +303,11 @@ void Staff::restore(const Snapshot& snapshot)
     m_known = true;
 
     if (was.stringCount != m_state.stringCount || was.tuning != m_state.tuning)
-        LabelNeck();
-    const bool moved = was.markCol != m_state.markCol || was.markRow != m_state.markRow;
-    if (moved && was.markRow >= 1 && was.markRow <= stringCount())
-        m_neck.setCell(was.markCol, was.markRow,
-                       was.markCol == 0 ? m_state.tuning.at(was.markRow) : "");
-    // Labelling writes over a marker on an open string.
-    if (m_state.markRow >= 1 && m_state.markRow <= stringCount())
-        m_neck.setCell(m_state.markCol, m_state.markRow, "X");
+        m_neck.labels = instrument::LabelNeck(m_state.stringCount, m_state.tuning);
+    // The "X" of that moment, also where labels had covered it since.
+    const bool onNeck = m_state.markRow >= 1 && m_state.markRow <= stringCount();
+    m_neck.markCol = onNeck ? m_state.markCol : 0;
+    m_neck.markRow = onNeck ? m_state.markRow : 0;
 }
 
 bool Staff::restoreChecked(const Snapshot& snapshot)
@@ -311,17 +326,8 @@ bool Staff::restoreChecked(const Snapshot& snapshot)
 
 void Staff::moveMarker(int column, int row)
 {
-    const int oldColumn = m_state.markCol;
-    const int oldRow = m_state.markRow;
-    // An "X" on an open string covered the string's name, which comes back; before the
-    // first marker the neck may not be labelled at all.
-    if (oldRow >= 1 && oldRow <= stringCount())
-        m_neck.setCell(oldColumn, oldRow, oldColumn == 0 ? m_state.tuning.at(oldRow) : "");
-    else if (oldColumn == 0)
-        LabelNeck();
-    m_neck.setCell(column, row, "X");
-    m_state.markCol = column;
-    m_state.markRow = row;
+    m_state.markCol = m_neck.markCol = column;
+    m_state.markRow = m_neck.markRow = row;
 }
 
 DropOutcome Staff::Dropped(const Drop& drop)

@@ -70,6 +70,21 @@ struct EditingState {
     bool operator==(const EditingState&) const = default;
 };
 
+// What the neck shows, kept with the engine so that the window only has to draw it.
+struct NeckView {
+    instrument::NeckLabels labels;
+    // The cell with the "X"; row 0 when none shows: before the first drop, or once the
+    // labels were written over it.
+    int markCol = 0;
+    int markRow = 0;
+
+    int rows() const { return static_cast<int>(labels.strings.size()) + 1; }
+    // A name or a fret number, "X" on the marked cell, else nothing.
+    std::string cell(int column, int row) const;
+
+    bool operator==(const NeckView&) const = default;
+};
+
 // What a tab read from a file sets, besides its lines; the editing position the engine
 // takes from the lines themselves.
 struct LoadedState {
@@ -81,9 +96,10 @@ struct LoadedState {
 
 class Staff {
 public:
-    Staff(TabText& text, instrument::NeckGrid& neck) : m_text(text), m_neck(neck) {}
+    explicit Staff(TabText& text);
 
     const EditingState& state() const { return m_state; }
+    const NeckView& neck() const { return m_neck; }
 
     // What undo puts back: the editing state with what the engine made of the text.
     struct Snapshot {
@@ -94,7 +110,8 @@ public:
         bool operator==(const Snapshot&) const = default;
     };
     Snapshot snapshot() const { return {m_state, m_needsBlock, m_strippedBlanks}; }
-    // The text holds again what it held when the snapshot was taken; the neck follows.
+    // The text holds again what it held when the snapshot was taken; the neck shows its
+    // labels and its "X".
     void restore(const Snapshot& snapshot);
     // A snapshot kept outside the history (a recovery copy) may not describe the text it
     // comes with: where the two disagree on where the next note goes, the position comes from
@@ -128,7 +145,8 @@ public:
     void restoreSetup(instrument::StringCount count, const instrument::Tuning& tuning);
     // Names string 1..StringCount; the name is cut or padded to its two characters.
     void retune(int string, std::string_view name);
-    // Writes the string names and fret numbers around the neck's fret cells.
+    // The neck takes the string names and fret numbers of the set-up. A name covers an "X" on
+    // its open string, and a string taken away takes its "X" along, until the next drop.
     void LabelNeck();
 
     // Appends the lines of a loaded tab and takes over its set-up; the editing position comes
@@ -195,8 +213,8 @@ private:
     DropOutcome singleNote(const Drop& drop);
 
     TabText& m_text;
-    instrument::NeckGrid& m_neck;
     EditingState m_state;
+    NeckView m_neck;
     // The text's revision after the engine's last action; unknown until the first one.
     bool m_known = false;
     std::uint64_t m_revision = 0;

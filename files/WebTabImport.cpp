@@ -834,12 +834,6 @@ std::vector<BlockAt> findBlocks(const std::vector<Line>& lines)
     return blocks;
 }
 
-class NoNeck final : public instrument::NeckGrid {
-public:
-    void setRowCount(int) override {}
-    void setCell(int, int, const std::string&) override {}
-};
-
 // A chord: the notes whose digits overlap, at most one a string.
 struct Onset {
     std::size_t first = 0;
@@ -1450,8 +1444,7 @@ private:
     void write()
     {
         engine::VectorTabText text;
-        NoNeck neck;
-        engine::Staff staff(text, neck);
+        engine::Staff staff(text);
         staff.restoreSetup(m_tab.strings, m_tab.tuning);
         staff.setTabWidth(m_options.tabWidth);
         const int spacing = unit();

@@ -1,8 +1,9 @@
 #pragma once
 
-// The ports the engine writes through, with what the real window allows on top: a text the
-// user can also edit by hand, and a neck that refuses cells off its grid.
+// The text port the engine writes through, with what the real window allows on top: the
+// user can also edit it by hand. And what the neck widget can show of the engine's neck.
 
+#include "engine/Staff.h"
 #include "engine/VectorTabText.h"
 #include "fuzz/FuzzInput.h"
 #include "instrument/NeckLabels.h"
@@ -53,21 +54,17 @@ public:
     std::vector<int> replaced;
 };
 
-// The grid widget has kNeckColumns columns and the rows it was last given.
-class FuzzNeck final : public instrument::NeckGrid {
-public:
-    void setRowCount(int count) override
-    {
-        QUORLIN_REQUIRE(count > 0);
-        rows = count;
-    }
-    void setCell(int column, int row, const std::string&) override
-    {
-        QUORLIN_REQUIRE(column >= 0 && column < instrument::kNeckColumns);
-        QUORLIN_REQUIRE(row >= 0 && row < rows);
-    }
-
-    int rows = 0;
-};
+// The grid widget has kNeckColumns columns and a row for each string below the fret numbers;
+// the "X" must land on a string there, and the names must be those of the set-up.
+inline void requireNeckFits(const engine::Staff& staff)
+{
+    const engine::NeckView& neck = staff.neck();
+    const engine::EditingState& state = staff.state();
+    QUORLIN_REQUIRE(neck.labels == instrument::LabelNeck(state.stringCount, state.tuning));
+    if (neck.markRow == 0)
+        return;
+    QUORLIN_REQUIRE(neck.markRow >= 1 && neck.markRow < neck.rows());
+    QUORLIN_REQUIRE(neck.markCol >= 0 && neck.markCol < instrument::kNeckColumns);
+}
 
 } // namespace quorlin::fuzz

@@ -48,8 +48,7 @@ enum Action {
 
 struct Session {
     fuzz::HandTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff{text, neck};
+    engine::Staff staff{text};
     engine::History history{staff, text};
     // The user changed lines by hand since the current block was opened: its lines may be
     // of any length, missing or more than a block.
@@ -75,6 +74,7 @@ struct Session {
     {
         const Point& point = points.at(history.position());
         QUORLIN_REQUIRE(text.lines() == point.lines && staff.snapshot() == point.state);
+        fuzz::requireNeckFits(staff);
     }
 };
 
@@ -385,7 +385,7 @@ void perform(Session& s, FuzzInput& in)
     const int count = s.text.count();
     QUORLIN_REQUIRE(state.lastString >= 0 && state.lastString <= strings);
     QUORLIN_REQUIRE(state.blockStart >= 0 && state.tabWidth <= engine::kMaxTabWidth);
-    QUORLIN_REQUIRE(s.neck.rows == strings + 1);
+    fuzz::requireNeckFits(staff);
     if (action != SaveAndLoad) {
         // Blocks are appended whole, never a single line.
         QUORLIN_REQUIRE(s.text.appends % (strings + 2) == 0);

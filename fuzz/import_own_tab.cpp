@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::FuzzInput input(data, size);
     engine::VectorTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     staff.setStringCount(4 + input.pick(3));
     staff.setTabWidth(input.pick(100) - 4);
     const int strings = staff.state().stringCount.value();
@@ -91,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 {fret, string, symbol, static_cast<engine::Technique>(input.pick(7)), dotted});
         }
     }
+    fuzz::requireNeckFits(staff);
     const std::vector<std::string> lines = text.lines();
     const engine::EditingState& state = staff.state();
     const int how = input.pick(4);

@@ -67,8 +67,7 @@ void requireBlocks(const std::vector<std::string>& lines, int strings)
 void writeAfter(const files::ImportedTab& tab, const files::WebTabOptions& options, int seed)
 {
     engine::VectorTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     engine::LoadedState loaded;
     loaded.tabWidth = options.tabWidth;
     loaded.stringCount = tab.strings;
@@ -88,6 +87,7 @@ void writeAfter(const files::ImportedTab& tab, const files::WebTabOptions& optio
     staff.setRest('h', true);
     staff.JumpLine();
     drop(seed % 5, engine::Technique::HammerOn, 'w');
+    fuzz::requireNeckFits(staff);
     const std::vector<std::string> lines = text.lines();
     requireBlocks(lines, strings);
     QUORLIN_REQUIRE(staff.state().blockStart + strings + 2 == static_cast<int>(lines.size()));

@@ -116,11 +116,9 @@ void requireInBlocks(const std::vector<std::string>& before, const fuzz::HandTab
 void writeAfterRestore(const files::Recovered& copy, fuzz::FuzzInput& in)
 {
     fuzz::HandTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff(text, neck);
-    // The window labels its neck before it offers any copy.
-    staff.LabelNeck();
+    engine::Staff staff(text);
     files::restoreRecovered(copy, text, staff);
+    fuzz::requireNeckFits(staff);
     QUORLIN_REQUIRE(text.count() == static_cast<int>(copy.lines.size()));
     // The text area takes no other bytes: it would have made U+FFFD of them first.
     if (!std::ranges::all_of(copy.lines, files::isValidUtf8))
@@ -163,6 +161,7 @@ void writeAfterRestore(const files::Recovered& copy, fuzz::FuzzInput& in)
             break;
         }
         requireInBlocks(before, text, staff.state(), wrote);
+        fuzz::requireNeckFits(staff);
     }
 }
 

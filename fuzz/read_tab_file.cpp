@@ -36,10 +36,10 @@ std::string save(const files::LoadedTab& tab)
 engine::EditingState adopted(const files::LoadedTab& tab)
 {
     engine::VectorTabText text;
-    fuzz::FuzzNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     staff.adoptLoaded(tab.lines, tab.state);
     QUORLIN_REQUIRE(text.lines() == tab.lines);
+    fuzz::requireNeckFits(staff);
     return staff.state();
 }
 

@@ -2,13 +2,14 @@
 
 namespace quorlin::instrument {
 
-void LabelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning)
+NeckLabels LabelNeck(StringCount strings, const Tuning& tuning)
 {
-    grid.setRowCount(strings.value() + 1);
+    NeckLabels labels;
     for (int r = 1; r <= strings.value(); ++r)
-        grid.setCell(0, r, tuning.at(r));
+        labels.strings.push_back(tuning.at(r));
     for (int c = 1; c <= kFrets; ++c)
-        grid.setCell(c, 0, std::to_string(c));
+        labels.frets[static_cast<std::size_t>(c - 1)] = std::to_string(c);
+    return labels;
 }
 
 } // namespace quorlin::instrument

@@ -2,7 +2,9 @@
 
 #include "instrument/Tuning.h"
 
+#include <array>
 #include <string>
+#include <vector>
 
 namespace quorlin::instrument {
 
@@ -10,16 +12,15 @@ namespace quorlin::instrument {
 inline constexpr int kNeckColumns = 25;
 inline constexpr int kFrets = kNeckColumns - 1;
 
-// What labelling needs of the grid widget; tests plug in a plain table.
-class NeckGrid {
-public:
-    virtual ~NeckGrid() = default;
-    virtual void setRowCount(int rows) = 0;
-    virtual void setCell(int column, int row, const std::string& text) = 0;
+// The texts around the neck's fret cells: the header column names the strings (row r names
+// string r), the header row numbers the frets.
+struct NeckLabels {
+    std::vector<std::string> strings;
+    std::array<std::string, kFrets> frets;
+
+    bool operator==(const NeckLabels&) const = default;
 };
 
-// Header row gets the fret numbers, header column the string names. Fret cells are left
-// alone, so an "X" there survives a re-labelling.
-void LabelNeck(NeckGrid& grid, StringCount strings, const Tuning& tuning);
+NeckLabels LabelNeck(StringCount strings, const Tuning& tuning);
 
 } // namespace quorlin::instrument

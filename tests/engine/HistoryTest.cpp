@@ -2,12 +2,10 @@
 
 #include "engine/History.h"
 #include "engine/VectorTabText.h"
-#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
 
 namespace quorlin::engine {
 
@@ -17,12 +15,8 @@ using T = Technique;
 
 struct Fixture {
     VectorTabText text;
-    instrument::testing::TableGrid neck;
-    Staff staff{text, neck};
+    Staff staff{text};
     History history{staff, text};
-
-    // As the window starts: the neck shows the strings.
-    Fixture() { staff.LabelNeck(); }
 
     void note(int column, int row, char symbol = 'q', T technique = T::Default)
     {
@@ -38,17 +32,11 @@ struct Fixture {
 };
 
 // Everything undo must put back: the lines, the state and what the neck shows.
-using Picture = std::tuple<std::vector<std::string>, Staff::Snapshot,
-                           std::map<std::pair<int, int>, std::string>>;
+using Picture = std::tuple<std::vector<std::string>, Staff::Snapshot, NeckView>;
 
 Picture picture(const Fixture& f)
 {
-    std::map<std::pair<int, int>, std::string> cells;
-    for (const auto& [cell, text] : f.neck.cells) {
-        if (!text.empty() && cell.second < f.neck.rows)
-            cells[cell] = text;
-    }
-    return {f.text.lines(), f.staff.snapshot(), cells};
+    return {f.text.lines(), f.staff.snapshot(), f.staff.neck()};
 }
 
 struct Case {

@@ -2,11 +2,11 @@
 
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
-#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <sstream>
 
 namespace quorlin::engine {
@@ -37,9 +37,10 @@ struct Fixture {
     }
     std::pair<int, int> last() const { return {staff.state().lastString, staff.state().lastFret}; }
 
+    std::string shown(int column, int row) const { return staff.neck().cell(column, row); }
+
     VectorTabText text;
-    instrument::testing::TableGrid neck; // remembers its cells
-    Staff staff{text, neck};
+    Staff staff{text};
 };
 
 TEST(Dropped, WorkedExampleDropByDrop)
@@ -64,9 +65,9 @@ TEST(Dropped, WorkedExampleDropByDrop)
     const EditingState& s = f.staff.state();
     EXPECT_EQ(std::tuple(s.lastString, s.lastFret, s.setupUnlocked, s.chordAvailable),
               std::tuple(4, 10, false, true));
-    EXPECT_EQ(f.neck.at(10, 4), "X");
-    EXPECT_EQ(f.neck.at(2, 2), "") << "the refused slide's marker is cleared";
-    EXPECT_EQ(f.neck.at(0, 1), "G ") << "a marker on an open string covered its name";
+    EXPECT_EQ(f.shown(10, 4), "X");
+    EXPECT_EQ(f.shown(2, 2), "") << "the refused slide's marker is cleared";
+    EXPECT_EQ(f.shown(0, 1), "G ") << "a marker on an open string covered its name";
 }
 
 TEST(Dropped, SlidesStayOnTheStringOfTheLastNote)
@@ -112,8 +113,50 @@ TEST(Staff, FillsNoFurtherThanTheWidthCapAndClearKeepsOnlyTheInstrument)
     EXPECT_EQ(std::tuple(f.text.count(), s.tabWidth, s.lastString, s.setupUnlocked,
                          s.chordAvailable, s.stringCount.value()),
               std::tuple(0, kDefaultTabWidth, 0, true, false, 5));
-    EXPECT_EQ(std::tuple(f.neck.at(3, 2), f.neck.at(0, 5), f.neck.at(instrument::kFrets, 0)),
+    EXPECT_EQ(std::tuple(f.shown(3, 2), f.shown(0, 5), f.shown(instrument::kFrets, 0)),
               std::tuple("X", "B ", "24"));
+}
+
+// After a drop on five strings, set-up changes of a cleared tab: a name covers the "X" on its
+// open string, a string taken away takes the "X" along, and undo's restore shows it again.
+TEST(LabelNeck, CoversTheMarkerWhereANameIsWrittenOrItsStringGoes)
+{
+    struct Case {
+        const char* name;
+        Drop drop;
+        std::function<void(Staff&)> then;
+        std::pair<int, int> cell;
+        const char* shown;
+    };
+    const auto fourThenFive = [](Staff& s) {
+        s.setStringCount(4);
+        s.setStringCount(5);
+    };
+    const Case cases[] = {
+        {"retuned open string", {0, 2}, [](Staff& s) { s.retune(2, "C#"); }, {0, 2}, "C#"},
+        {"open string, same name again", {0, 2}, [](Staff& s) { s.retune(2, "D"); }, {0, 2}, "D "},
+        {"fret of a retuned string", {6, 2}, [](Staff& s) { s.retune(2, "C#"); }, {6, 2}, "X"},
+        {"string taken away and back", {7, 5}, fourThenFive, {7, 5}, ""},
+        {"another string taken away", {7, 3}, fourThenFive, {7, 3}, "X"},
+        {"restored after a relabelling",
+         {0, 2},
+         [](Staff& s) {
+             const Staff::Snapshot marked = s.snapshot();
+             s.LabelNeck();
+             s.restore(marked);
+         },
+         {0, 2},
+         "X"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.staff.setStringCount(5);
+        EXPECT_EQ(f.staff.Dropped(c.drop), O::Written);
+        f.staff.Clear();
+        c.then(f.staff);
+        EXPECT_EQ(f.shown(c.cell.first, c.cell.second), c.shown);
+    }
 }
 
 TEST(WriteTriplet, WritesThreeNotesWithTheirTildesWithinTheWidthButRestsIgnoreIt)
@@ -348,11 +391,10 @@ TEST(RestoreChecked, AFittingStateKeepsWhatOnlyTheEngineKnew)
     before.drop(7, 1, 'q', T::Chord);
     before.drop(9, 2, 'q', T::Chord);
     Fixture after;
-    after.staff.LabelNeck();
     after.text.appendLines(before.text.lines());
     EXPECT_TRUE(after.staff.restoreChecked(before.staff.snapshot()));
     EXPECT_EQ(after.last(), std::pair(2, 9));
-    EXPECT_EQ(after.neck.at(9, 2), "X");
+    EXPECT_EQ(after.shown(9, 2), "X");
     EXPECT_EQ(after.drop(3, 2, 'q', T::Chord), O::ChordRefused) << "string 2 already sounds";
     EXPECT_EQ(after.drop(3, 4, 'q', T::Chord), O::Written);
 }

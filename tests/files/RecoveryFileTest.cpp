@@ -3,7 +3,6 @@
 #include "files/RecoveryFile.h"
 #include "engine/VectorTabText.h"
 #include "tests/files/RecoveryCheckSum.h"
-#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -272,9 +271,7 @@ TEST(RecoveryFile, aRestoredLineStaysOneLine)
     r.lines[4] = "E \xe2\x80\xa9-\r\n--";
     r.lines[5] = "B -----\xef\xb7\x90";
     engine::VectorTabText text;
-    instrument::testing::TableGrid neck;
-    neck.rows = 7;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     EXPECT_EQ(restoreRecovered(r, text, staff), 7u);
     const std::string u = "\xef\xbf\xbd";
     EXPECT_EQ(text.lines(), (std::vector<std::string>{

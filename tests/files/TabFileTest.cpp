@@ -3,7 +3,6 @@
 #include "files/TabFile.h"
 #include "engine/VectorTabText.h"
 #include "files/TextEncoding.h"
-#include "tests/instrument/TableGrid.h"
 
 #include <gtest/gtest.h>
 
@@ -46,8 +45,7 @@ constexpr const char* kRestOfHeader =
 std::string stateOf(const LoadedTab& tab)
 {
     engine::VectorTabText text;
-    instrument::testing::TableGrid neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     staff.adoptLoaded(tab.lines, tab.state);
     const engine::EditingState& s = staff.state();
     std::ostringstream out;

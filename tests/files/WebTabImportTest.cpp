@@ -286,12 +286,6 @@ TEST(ImportWebTab, RandomTabsReadBackNoteForNote)
     }
 }
 
-class NoNeck final : public instrument::NeckGrid {
-public:
-    void setRowCount(int) override {}
-    void setCell(int, int, const std::string&) override {}
-};
-
 // One user action: 'n' a note ('c' a chord note), 't' a triplet, 'r' a rest, 'j' New line.
 struct Act {
     char kind = 'n';
@@ -305,8 +299,7 @@ struct Act {
 std::vector<std::string> written(int strings, int width, const std::vector<Act>& acts)
 {
     engine::VectorTabText text;
-    NoNeck neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     staff.setStringCount(strings);
     staff.setTabWidth(width);
     for (const Act& a : acts) {

@@ -4,7 +4,6 @@
 #include "score/Retune.h"
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
-#include "tests/instrument/TableGrid.h"
 #include "tests/score/RetuneCheck.h"
 
 #include <gtest/gtest.h>
@@ -139,8 +138,7 @@ Lines engineTab(const Setup& s)
 {
     using T = engine::Technique;
     engine::VectorTabText text;
-    instrument::testing::TableGrid neck;
-    engine::Staff staff(text, neck);
+    engine::Staff staff(text);
     staff.restoreSetup(s.strings, s.tuning);
     staff.setTabWidth(40);
     const int low = s.strings.value();

@@ -79,10 +79,39 @@ QTableWidgetItem* NeckWidget::cellAt(int column, int row)
     return cell;
 }
 
-void NeckWidget::setCell(int column, int row, const std::string& text)
+void NeckWidget::setCell(int column, int row, const QString& text)
 {
+    if (cellText(column, row) == text)
+        return;
     if (QTableWidgetItem* cell = cellAt(column, row))
-        cell->setText(QString::fromStdString(text));
+        cell->setText(text);
+}
+
+void NeckWidget::showStaff(const engine::NeckView& view)
+{
+    const bool relabelled = view.labels != m_shown.labels;
+    const QPoint was(m_shown.markCol, m_shown.markRow);
+    const QPoint mark(view.markCol, view.markRow);
+    if (!relabelled && mark == was)
+        return;
+    m_shown.markCol = view.markCol;
+    m_shown.markRow = view.markRow;
+    const auto show = [&](int column, int row) {
+        setCell(column, row, QString::fromStdString(view.cell(column, row)));
+    };
+    if (relabelled) {
+        m_shown.labels = view.labels;
+        if (view.rows() != rowCount())
+            setRowCount(view.rows());
+        else
+            finishFret(); // a new set-up ends the fret being typed, rows or not
+        for (int r = 1; r < view.rows(); ++r)
+            show(0, r);
+        for (int c = 1; c < columnCount(); ++c)
+            show(c, 0);
+    }
+    show(was.x(), was.y());
+    show(mark.x(), mark.y());
 }
 
 QString NeckWidget::cellText(int column, int row) const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "instrument/NeckLabels.h"
+#include "engine/Staff.h"
 
 #include <QTableWidget>
 
@@ -14,7 +14,7 @@ namespace quorlin::ui {
 // It is also the keyboard's note cursor: a cell on a string row, where column 0 stands for the
 // open string. The arrows, digits, clicks and drags move it; the table's own navigation and
 // selection are never used, so the cursor is the only cell that looks chosen.
-class NeckWidget : public QTableWidget, public instrument::NeckGrid {
+class NeckWidget : public QTableWidget {
     Q_OBJECT
 
 public:
@@ -24,8 +24,10 @@ public:
 
     explicit NeckWidget(QWidget* parent = nullptr);
 
-    void setRowCount(int rows) override;
-    void setCell(int column, int row, const std::string& text) override;
+    void setRowCount(int rows);
+    // Shows the engine's labels and "X". Only cells that differ from what was shown are
+    // written: a note moves the "X" and repaints its two cells, not the neck.
+    void showStaff(const engine::NeckView& view);
     QString cellText(int column, int row) const;
 
     // x is the column (0 for the open string), y the string's row.
@@ -64,6 +66,7 @@ protected:
 
 private:
     QTableWidgetItem* cellAt(int column, int row);
+    void setCell(int column, int row, const QString& text);
     // A cell with the frame around it.
     QRect cellRect(QPoint cell) const;
     void markHeaderCells();
@@ -73,6 +76,7 @@ private:
     // The digit a key sets the fret to, or -1.
     static int digitOf(const QKeyEvent& event);
 
+    engine::NeckView m_shown;
     QPoint m_cursor{0, 1};
     QList<QPoint> m_sounding;
     int m_firstDigit = -1; // the digit that may still take a second one, or -1

@@ -1,6 +1,8 @@
 // The neck as the keyboard's note cursor: keys, clicks and drags move it, and the table's own
-// navigation never does.
+// navigation never does. And the neck as the picture of the engine's labels and "X".
 
+#include "engine/Staff.h"
+#include "engine/VectorTabText.h"
 #include "ui/neck/DurationDrag.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/shell/GuardedApplication.h"
@@ -9,6 +11,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 using namespace quorlin;
 
@@ -125,6 +129,43 @@ private slots:
         QCOMPARE(neck.cursorCell(), cursor);
         const QVariantList last = moved.isEmpty() ? QVariantList{0, 1} : moved.last();
         QCOMPARE(QPoint(last[0].toInt(), last[1].toInt()), cursor);
+    }
+
+    // Writing only the cells that changed leaves the neck as a full drawing would: every cell
+    // reads as the engine has it after each step, across moves of the "X" and new set-ups.
+    void showsTheStaffCellForCell()
+    {
+        engine::VectorTabText text;
+        engine::Staff staff(text);
+        const auto drop = [&](int fret, int string) { staff.Dropped({fret, string, 'q'}); };
+        const std::function<void()> steps[] = {
+            [] {},
+            [&] { drop(3, 2); },
+            [&] { drop(0, 4); },
+            [&] { staff.retune(1, "F#"); },
+            [&] { staff.setStringCount(6); },
+            [&] { drop(24, 6); },
+            [&] { staff.setStringCount(5); },
+            [&] { drop(0, 5); },
+        };
+        ui::NeckWidget neck;
+        neck.setRowCount(5);
+        for (std::size_t i = 0; i < std::size(steps); ++i) {
+            steps[i]();
+            neck.showStaff(staff.neck());
+            QCOMPARE(neck.rowCount(), staff.neck().rows());
+            for (int row = 0; row < neck.rowCount(); ++row) {
+                for (int column = 0; column < neck.columnCount(); ++column) {
+                    const QString want = QString::fromStdString(staff.neck().cell(column, row));
+                    if (neck.cellText(column, row) != want)
+                        QFAIL(qPrintable(QStringLiteral("step %1, cell %2,%3: \"%4\", not \"%5\"")
+                                             .arg(i)
+                                             .arg(column)
+                                             .arg(row)
+                                             .arg(neck.cellText(column, row), want)));
+                }
+            }
+        }
     }
 };
 

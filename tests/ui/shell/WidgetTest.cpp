@@ -178,8 +178,7 @@ Q_DECLARE_METATYPE(Closing)
 struct HeaderOfTab {
     HeaderOfTab() { form.attach(tab); }
     QPlainTextEdit area;
-    ui::NeckWidget neck;
-    document::Document tab{*area.document(), neck};
+    document::Document tab{*area.document()};
     ui::THeaderForm form;
 };
 

@@ -63,7 +63,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_area->installEventFilter(this);
     setCentralWidget(m_area);
 
-    m_document = std::make_unique<document::Document>(*m_ui->Tab->document(), *m_ui->BassNeck);
+    m_document = std::make_unique<document::Document>(*m_ui->Tab->document());
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
     m_router = std::make_unique<CommandRouter>(*m_commands);
     buildStatusBar();
@@ -300,6 +300,7 @@ void TBassForm::closeEvent(QCloseEvent* event)
 
 void TBassForm::syncControls()
 {
+    m_ui->BassNeck->showStaff(m_document->staff().neck());
     m_entry->followState();
     m_undo->showSteps();
     showCursor();
