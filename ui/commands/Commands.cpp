@@ -1,5 +1,7 @@
 #include "ui/commands/Commands.h"
 
+#include "engine/TabFormat.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QActionGroup>
@@ -173,22 +175,17 @@ void Commands::bind(QAbstractButton& button, Command command) const
     });
 }
 
+static_assert(static_cast<std::size_t>(Command::Whole) -
+                  static_cast<std::size_t>(Command::Sixteenth) + 1 ==
+              engine::kDurationSymbols.size());
+
 Command durationCommand(char symbol)
 {
-    switch (symbol) {
-    case 's':
-        return Command::Sixteenth;
-    case 'e':
-        return Command::Eighth;
-    case 'q':
-        return Command::Quarter;
-    case 'h':
-        return Command::Half;
-    case 'w':
-        return Command::Whole;
-    default:
+    // The five commands follow the palette's order, which is the duration letters' order.
+    const std::size_t at = engine::kDurationSymbols.find(symbol);
+    if (at == std::string_view::npos)
         throw std::out_of_range(std::string("No duration '") + symbol + "'");
-    }
+    return static_cast<Command>(static_cast<std::size_t>(Command::Sixteenth) + at);
 }
 
 } // namespace quorlin::ui

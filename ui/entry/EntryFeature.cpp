@@ -30,6 +30,9 @@ int readWidth(const QString& text)
     return ok ? value : 0;
 }
 
+// The tuning pop-up opens this far right of the point it is given, clear of the pointer.
+constexpr int kPopupGap = 16;
+
 } // namespace
 
 EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, Prompter& prompter,
@@ -188,7 +191,7 @@ void EntryFeature::MouseDown(Qt::MouseButton button, QPoint point)
     // to the left of the pointer by the grid's offset: just beside the string names.
     const QPoint screen = m_c.area->mapToGlobal(point);
     m_tuningPopup->setpNote(QString::fromStdString(s.tuning.at(row)));
-    m_tuningPopup->move(screen.x() + 16, screen.y());
+    m_tuningPopup->move(screen.x() + kPopupGap, screen.y());
     if (m_tuningPopup->exec() != QDialog::Accepted)
         return;
     m_document.retuneString(row, m_tuningPopup->pNote().toStdString());
