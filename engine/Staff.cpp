@@ -3,6 +3,7 @@
 #include "engine/TextWidth.h"
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <vector>
 
@@ -275,9 +276,19 @@ void Staff::retune(int string, std::string_view name)
     LabelNeck();
 }
 
+void Staff::takeLabels()
+{
+    static std::atomic<std::uint64_t> versions{0};
+    instrument::NeckLabels labels = instrument::LabelNeck(m_state.stringCount, m_state.tuning);
+    if (labels == m_neck.labels && m_neck.labelsVersion != 0)
+        return;
+    m_neck.labels = std::move(labels);
+    m_neck.labelsVersion = ++versions;
+}
+
 void Staff::LabelNeck()
 {
-    m_neck.labels = instrument::LabelNeck(m_state.stringCount, m_state.tuning);
+    takeLabels();
     if (m_neck.markCol == 0 || m_neck.markRow > stringCount())
         m_neck.markCol = m_neck.markRow = 0;
 }
@@ -303,7 +314,7 @@ void Staff::restore(const Snapshot& snapshot)
     m_known = true;
 
     if (was.stringCount != m_state.stringCount || was.tuning != m_state.tuning)
-        m_neck.labels = instrument::LabelNeck(m_state.stringCount, m_state.tuning);
+        takeLabels();
     // The "X" of that moment, also where labels had covered it since.
     const bool onNeck = m_state.markRow >= 1 && m_state.markRow <= stringCount();
     m_neck.markCol = onNeck ? m_state.markCol : 0;

@@ -78,11 +78,18 @@ struct NeckView {
     int markCol = 0;
     int markRow = 0;
 
+    // Differs whenever the labels did, across every staff of the run: the neck redraws
+    // them only then, without comparing every name and number after each note.
+    std::uint64_t labelsVersion = 0;
+
     int rows() const { return static_cast<int>(labels.strings.size()) + 1; }
     // A name or a fret number, "X" on the marked cell, else nothing.
     std::string cell(int column, int row) const;
 
-    bool operator==(const NeckView&) const = default;
+    bool operator==(const NeckView& other) const
+    {
+        return labels == other.labels && markCol == other.markCol && markRow == other.markRow;
+    }
 };
 
 // What a tab read from a file sets, besides its lines; the editing position the engine
@@ -167,6 +174,8 @@ public:
     int LastNoteLine() const;
 
 private:
+    // New labels for the set-up, with a new version only when they differ.
+    void takeLabels();
     // Every action on the text runs inside one: the position is made to fit the text first,
     // and what the action leaves is remembered as the engine's own.
     class Following {

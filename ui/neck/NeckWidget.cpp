@@ -89,7 +89,7 @@ void NeckWidget::setCell(int column, int row, const QString& text)
 
 void NeckWidget::showStaff(const engine::NeckView& view)
 {
-    const bool relabelled = view.labels != m_shown.labels;
+    const bool relabelled = view.labelsVersion != m_shown.labelsVersion;
     const QPoint was(m_shown.markCol, m_shown.markRow);
     const QPoint mark(view.markCol, view.markRow);
     if (!relabelled && mark == was)
@@ -101,6 +101,7 @@ void NeckWidget::showStaff(const engine::NeckView& view)
     };
     if (relabelled) {
         m_shown.labels = view.labels;
+        m_shown.labelsVersion = view.labelsVersion;
         if (view.rows() != rowCount())
             setRowCount(view.rows());
         else
