@@ -10,7 +10,6 @@
 #include <QWidget>
 
 #include <functional>
-#include <unistd.h>
 
 namespace quorlin::ui::testing {
 
@@ -52,14 +51,6 @@ template <typename T = QWidget> T* child(const QWidget& form, const char* name)
         qFatal("no control named %s", name);
     return w;
 }
-
-// Ends the whole run when the step it guards never returns: a call blocked on a named pipe
-// cannot fail by itself, and a run that hangs reports nothing. The alarm's default action
-// ends the process.
-struct HangGuard {
-    HangGuard() { ::alarm(60); }
-    ~HangGuard() { ::alarm(0); }
-};
 
 // Runs `act` once `owner` has a visible child named `name`, polling from the dialog's own loop.
 template <typename T>

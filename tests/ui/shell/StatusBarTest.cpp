@@ -1,6 +1,8 @@
 // The status bar at the window's smallest width: every field whole in everyday use, and when
 // the texts are long, the least needed field gives way first, elided, its whole text a tip.
+// Without a home, what it says for the whole run.
 
+#include "tests/platform/WithoutHome.h"
 #include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
 #include "ui/commands/Commands.h"
@@ -11,6 +13,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QStatusBar>
@@ -200,6 +203,22 @@ private slots:
                              qPrintable(field->shownText()));
             }
         }
+    }
+
+    // Said once in the message line and for the whole run beside the fields, without a box;
+    // the window's own state files land nowhere, not at the root of the file system.
+    void withoutAHomeTheWindowSaysItKeepsNothing()
+    {
+        const platform::testing::WithoutHome noHome;
+        const bool configBefore = QFileInfo::exists("/.config"),
+                   dataBefore = QFileInfo::exists("/.local");
+        ui::testing::ScriptedPrompter prompter;
+        ui::TBassForm form(&prompter, nullptr, nullptr, ui::testing::silentDevices());
+        QVERIFY(form.statusBar()->currentMessage().startsWith("No home folder"));
+        QVERIFY(child<QLabel>(form, "NoHomeStatus")->toolTip().startsWith("No home"));
+        QCOMPARE(prompter.asked, QStringList());
+        QCOMPARE(QFileInfo::exists("/.config"), configBefore);
+        QCOMPARE(QFileInfo::exists("/.local"), dataBefore);
     }
 };
 

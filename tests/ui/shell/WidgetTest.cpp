@@ -55,19 +55,6 @@ void writeFile(const QString& path, const QByteArray& bytes)
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
 }
 
-// Puts a file holding "old", a named pipe, a socket or a folder at the path.
-void makeNode(const QString& path, const QString& kind)
-{
-    if (kind == "file")
-        writeFile(path, "old");
-    else if (kind == "folder")
-        QVERIFY(QDir().mkdir(path));
-    else if (kind == "pipe" || kind == "socket")
-        QCOMPARE(::mknod(QFile::encodeName(path).constData(),
-                         (kind == "pipe" ? S_IFIFO : S_IFSOCK) | 0600, 0),
-                 0);
-}
-
 // The type of what a path names, without following a link; 0 for nothing.
 mode_t kindOf(const QString& path)
 {
@@ -307,7 +294,7 @@ private slots:
     {
         QFETCH(Closing, closing);
         QTemporaryDir dir;
-        makeNode(dir.filePath("file"), "file");
+        writeFile(dir.filePath("file"), "old");
         const QString path = dir.filePath(closing.target);
         const mode_t before = kindOf(path);
         Window w;
@@ -454,47 +441,6 @@ private slots:
         }
     }
 
-    // Nothing that is not a regular file is read, or waited on; only a device is written in
-    // place, where a replacement would destroy it.
-    void fileAccess_data()
-    {
-        QTest::addColumn<QString>("readProblem"); // empty: read
-        QTest::addColumn<QString>("saveProblem"); // empty: saved
-        const QString pipe = "It is a named pipe, not a file",
-                      socket = "It is a socket, not a file", folder = "It is a folder, not a file",
-                      device = "It is a device, not a file";
-        QTest::newRow("nothing") << "No such file or directory" << QString();
-        QTest::newRow("file") << QString() << QString();
-        QTest::newRow("pipe") << pipe << pipe;
-        QTest::newRow("socket") << socket << socket;
-        QTest::newRow("folder") << folder << folder;
-        QTest::newRow("/dev/null") << device << QString();
-        QTest::newRow("/dev/full") << device << "No space left on device";
-    }
-
-    void fileAccess()
-    {
-        QFETCH(QString, readProblem);
-        QFETCH(QString, saveProblem);
-        const ui::testing::HangGuard guard;
-        const QString name = QTest::currentDataTag();
-        QTemporaryDir dir;
-        const QString path = name.startsWith('/') ? name : dir.filePath(name);
-        makeNode(path, name);
-        const mode_t before = kindOf(path);
-
-        const platform::FileRead read = platform::readRegularFile(path);
-        QCOMPARE(read.ok ? QString() : read.problem, readProblem);
-        QCOMPARE(read.bytes, read.ok ? QByteArray("old") : QByteArray());
-        QString problem;
-        const QByteArray tab = "FTH80:G D A E ;\r\n";
-        QCOMPARE(platform::saveFile(path, tab, problem) ? QString() : problem, saveProblem);
-        const bool regular = before == S_IFREG || before == 0;
-        QCOMPARE(kindOf(path), regular ? mode_t(S_IFREG) : before);
-        if (regular)
-            QCOMPARE(platform::readRegularFile(path).bytes, tab);
-    }
-
     // A name that holds a wildcard filters the list; a new name without an extension gets
     // ".tab"; an existing file is taken as it is named.
     void saveDialogNames_data()
@@ -515,7 +461,7 @@ private slots:
         QFETCH(QString, filter);
         QTemporaryDir dir;
         for (const char* old : {"notes", "take[1].tab"})
-            makeNode(dir.filePath(old), "file");
+            writeFile(dir.filePath(old), "old");
         Window w;
         w.choose("SaveFile", QTest::currentDataTag(), dir.path());
         w.click("ButtonSave");
