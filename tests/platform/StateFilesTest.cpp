@@ -130,8 +130,8 @@ private slots:
     }
 
     // A hand-edited list keeps only names a file could have: absolute, short enough for the
-    // system, and without control characters.
-    void recentFilesDropImplausibleEntries()
+    // system, and without control characters. Eight at the most are kept, the newest first.
+    void recentFilesKeepEightPlausibleEntries()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("recent-files");
@@ -142,6 +142,10 @@ private slots:
                       "\n/d.tab\n/\xc3\xa9t\xc3\xa9.tab\n");
         QCOMPARE(platform::RecentFiles(path).paths(),
                  QStringList({"/a.tab", QString::fromLatin1(longest), "/d.tab", "/été.tab"}));
+        for (int i = 0; i < 10; ++i)
+            platform::RecentFiles(path).add(QStringLiteral("/many%1").arg(i));
+        const QStringList kept = platform::RecentFiles(path).paths();
+        QCOMPARE(std::pair(kept.size(), kept.first()), std::pair(qsizetype(8), QString("/many9")));
     }
 
     // With HOME and the XDG folders unset, Quorlin keeps its state for the run only; nothing

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "ui/common/Prompter.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -83,4 +86,28 @@ inline bool dragAndDrop(QWidget* target, QPoint point, const QMimeData& data)
     return true;
 }
 
+// The file at `path` made to hold `bytes` alone.
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// What the file holds; empty when it cannot be read.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace quorlin::ui::testing
+
+// Runs the test under the application the program runs in, which reports an error that
+// escapes an event and goes on.
+#define QUORLIN_GUARDED_TEST_MAIN(TestClass)                                                       \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        quorlin::ui::GuardedApplication app(argc, argv);                                           \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }

@@ -30,9 +30,7 @@ files::Recovered tabOf(const std::string& firstLine, const std::string& source =
 // Without a lock beside it: its window is gone, as after a crash and a reboot.
 void put(const QString& path, const std::string& bytes)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes.data(), qint64(bytes.size()));
+    ui::testing::writeFile(path, QByteArray::fromStdString(bytes));
 }
 
 } // namespace
@@ -258,7 +256,6 @@ private slots:
         QCOMPARE(boxShown, unwrapped);
         QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(length));
     }
-
 };
 
 int main(int argc, char** argv)

@@ -3,21 +3,16 @@
 // Without a home, what it says for the whole run.
 
 #include "tests/platform/WithoutHome.h"
-#include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
-#include "ui/commands/Commands.h"
 #include "ui/common/Fonts.h"
 #include "ui/common/StatusTexts.h"
 #include "ui/shell/ElidedLabel.h"
 #include "ui/shell/GiveWayLayout.h"
 
-#include <QAction>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QStatusBar>
-#include <QTest>
 #include <QTextDocumentFragment>
 #include <QToolTip>
 
@@ -122,14 +117,12 @@ private slots:
     void everyFieldWholeAtTheSmallestSize()
     {
         ui::testing::QuietWindow w;
-        const QString path = w.dir.filePath(QStringLiteral("blues-in-F.tab"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("FTH80:G D A E ;\r\n====================\r\n====================\r\n\r\n");
-        file.close();
+        const QString path = w.path("blues-in-F.tab");
+        ui::testing::writeFile(path, "FTH80:G D A E ;\r\n====================\r\n"
+                                     "====================\r\n\r\n");
         w.form.show();
         QVERIFY(w.form.openFile(path));
-        w.form.commands()[ui::Command::WriteNote]->trigger();
+        w.run(ui::Command::WriteNote);
         w.form.resize(100, 100);
         w.form.statusBar()->clearMessage();
         QTRY_COMPARE(child<QLabel>(w.form, "FileStatus")->text(),
