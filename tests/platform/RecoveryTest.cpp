@@ -18,7 +18,6 @@
 #include <QThread>
 
 #include <cstring>
-#include <sys/stat.h>
 
 using namespace quorlin;
 using platform::Orphan;
@@ -423,32 +422,22 @@ private slots:
     }
 
     // A copy this user may not read is no damaged copy: it is listed as one that cannot be read,
-    // with why; so is a pipe under a copy's name, which nobody waits on.
-    void aCopyThatCannotBeReadIsListedWithWhy()
+    // with why. A pipe under a copy's name is the offer's test in tests/ui/recovery.
+    void aCopyThisUserMayNotReadIsListedWithWhy()
     {
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777)));
         const QString locked = dir.filePath("locked.qrec");
         put(locked, files::recoveryFileText(tabOf("|   locked")));
         QVERIFY(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("pipe.qrec")).constData(), 0666), 0);
-        QVERIFY(QFile::setPermissions(dir.filePath("pipe.qrec"), QFileDevice::Permissions(0x6666)));
-        const QString notAFile = "2  The recovery copy cannot be read: It is not a regular file.";
-
         // As another user, who meets the permissions root would pass.
         const std::optional<QString> other =
             run("setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
                             QCoreApplication::applicationFilePath(), "--list", dir.path()});
-        if (other && other->startsWith("pid ")) {
-            QVERIFY2(other->contains("2  The recovery copy cannot be read: Permission denied."),
-                     qPrintable(*other));
-            QVERIFY2(other->contains(notAFile), qPrintable(*other));
-        } else {
-            qWarning("setpriv cannot run the test as another user; the pipe alone is checked");
-        }
-        const QString self =
-            run(QCoreApplication::applicationFilePath(), {"--list", dir.path()}).value_or("");
-        QVERIFY2(self.contains(notAFile) && self.contains("0 |   locked"), qPrintable(self));
+        if (!other || !other->startsWith("pid "))
+            QSKIP("setpriv cannot run the test as another user");
+        QVERIFY2(other->contains("2  The recovery copy cannot be read: Permission denied."),
+                 qPrintable(*other));
     }
 
     // One change is written after a pause of a second; a burst every two seconds, and a second
