@@ -2,6 +2,11 @@
 
 #include "platform/RecoveryFolder.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+
 namespace quorlin::platform {
 
 namespace {
@@ -10,42 +15,94 @@ constexpr int kQuietMs = 1000;
 constexpr int kDeadlineMs = 2000;
 constexpr int kSpacingMs = 1000;
 
-// Coarse timers may fire early by a few percent, which would break the one-second spacing.
-void setUp(QTimer& timer, int ms)
-{
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    timer.setInterval(ms);
-}
+class SteadyClock final : public AutosaveTimer::Clock {
+public:
+    SteadyClock()
+    {
+        m_since.start();
+        m_timer.setSingleShot(true);
+        // Coarse timers may fire early by a few percent, which would break the one-second
+        // spacing.
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { m_wake(); });
+    }
+    qint64 now() const override { return m_since.elapsed(); }
+    void wakeAt(qint64 at, std::function<void()> wake) override
+    {
+        m_wake = std::move(wake);
+        m_timer.start(static_cast<int>(std::max<qint64>(0, at - now())));
+    }
+    void stop() override { m_timer.stop(); }
+
+private:
+    QElapsedTimer m_since;
+    QTimer m_timer;
+    std::function<void()> m_wake;
+};
 
 } // namespace
 
 AutosaveTimer::AutosaveTimer(RecoveryFolder& store, Provider provider, QObject* parent) :
-    QObject(parent), m_store(store), m_provider(std::move(provider))
+    AutosaveTimer(store, std::move(provider), std::make_unique<SteadyClock>(), parent)
 {
-    setUp(m_quiet, kQuietMs);
-    setUp(m_deadline, kDeadlineMs);
-    setUp(m_spacing, kSpacingMs);
-    connect(&m_quiet, &QTimer::timeout, this, &AutosaveTimer::due);
-    connect(&m_deadline, &QTimer::timeout, this, &AutosaveTimer::due);
-    connect(&m_spacing, &QTimer::timeout, this, &AutosaveTimer::due);
 }
+
+AutosaveTimer::AutosaveTimer(RecoveryFolder& store, Provider provider, std::unique_ptr<Clock> clock,
+                             QObject* parent) :
+    QObject(parent),
+    m_store(store), m_provider(std::move(provider)), m_clock(std::move(clock))
+{
+}
+
+AutosaveTimer::~AutosaveTimer() = default;
 
 void AutosaveTimer::changed()
 {
     m_pending = true;
-    m_quiet.start();
-    if (!m_deadline.isActive())
-        m_deadline.start();
+    const qint64 now = m_clock->now();
+    m_alarms[Quiet] = now + kQuietMs;
+    if (m_alarms[Deadline] == kNever)
+        m_alarms[Deadline] = now + kDeadlineMs;
+    rearm();
+}
+
+int AutosaveTimer::next() const
+{
+    int first = AlarmCount;
+    for (int alarm = 0; alarm < AlarmCount; ++alarm) {
+        if (m_alarms[alarm] != kNever && (first == AlarmCount || m_alarms[alarm] < m_alarms[first]))
+            first = alarm;
+    }
+    return first;
+}
+
+// Each alarm that has come goes off in turn, as three timers of their own would.
+void AutosaveTimer::wake()
+{
+    for (int alarm = next(); alarm != AlarmCount && m_alarms[alarm] <= m_clock->now();
+         alarm = next()) {
+        m_alarms[alarm] = kNever;
+        due();
+    }
+    rearm();
+}
+
+void AutosaveTimer::rearm()
+{
+    const int first = next();
+    if (first == AlarmCount)
+        m_clock->stop();
+    else
+        m_clock->wakeAt(m_alarms[first], [this] { wake(); });
 }
 
 void AutosaveTimer::due()
 {
     if (!m_pending)
         return;
-    const qint64 since = m_sinceWrite.isValid() ? m_sinceWrite.elapsed() : kSpacingMs;
+    const qint64 since = m_lastWrite == kNever ? kSpacingMs : m_clock->now() - m_lastWrite;
     if (since < kSpacingMs) {
-        m_spacing.start(static_cast<int>(kSpacingMs - since));
+        m_alarms[Spacing] = m_clock->now() + (kSpacingMs - since);
         return;
     }
     writeNow();
@@ -53,11 +110,9 @@ void AutosaveTimer::due()
 
 void AutosaveTimer::writeNow()
 {
-    m_quiet.stop();
-    m_deadline.stop();
-    m_spacing.stop();
+    m_alarms.fill(kNever);
     m_pending = false;
-    m_sinceWrite.start();
+    m_lastWrite = m_clock->now();
     QString problem;
     if (m_store.write(m_provider(), problem)) {
         m_failing = false;
@@ -69,9 +124,8 @@ void AutosaveTimer::writeNow()
 
 bool AutosaveTimer::forget()
 {
-    m_quiet.stop();
-    m_deadline.stop();
-    m_spacing.stop();
+    m_alarms.fill(kNever);
+    rearm();
     m_pending = false;
     QString problem;
     if (m_store.remove(problem))

@@ -6,12 +6,12 @@
 
 #include "files/RecoveryFile.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
+#include <array>
 #include <functional>
+#include <memory>
 
 namespace quorlin::platform {
 
@@ -23,8 +23,21 @@ class AutosaveTimer : public QObject {
 public:
     using Provider = std::function<files::Recovered()>;
 
+    // Milliseconds as the timer counts them: the steady clock, or one a test moves by hand.
+    class Clock {
+    public:
+        virtual ~Clock() = default;
+        virtual qint64 now() const = 0;
+        // `wake` runs once the clock reads `at` or later; a new call replaces the one before.
+        virtual void wakeAt(qint64 at, std::function<void()> wake) = 0;
+        virtual void stop() = 0;
+    };
+
     // The provider is asked for the window's content only when a write is due.
     AutosaveTimer(RecoveryFolder& store, Provider provider, QObject* parent = nullptr);
+    AutosaveTimer(RecoveryFolder& store, Provider provider, std::unique_ptr<Clock> clock,
+                  QObject* parent = nullptr);
+    ~AutosaveTimer() override;
 
     // After every change to the tab, its state or its song header.
     void changed();
@@ -40,17 +53,24 @@ signals:
     void failed(const QString& problem);
 
 private:
+    // The pause after the last change, the longest wait since the first, and the wait that
+    // keeps a second between writes: each a time on the clock, or kNever.
+    enum Alarm { Quiet, Deadline, Spacing, AlarmCount };
+    static constexpr qint64 kNever = -1;
+
     void due();
     void writeNow();
     bool forget();
+    // The alarm that goes off first; AlarmCount when none is set.
+    int next() const;
+    void wake();
+    void rearm();
 
     RecoveryFolder& m_store;
     Provider m_provider;
-    QTimer m_quiet;
-    QTimer m_deadline;
-    // A write that came due within a second of the last one waits here.
-    QTimer m_spacing;
-    QElapsedTimer m_sinceWrite;
+    std::unique_ptr<Clock> m_clock;
+    std::array<qint64, AlarmCount> m_alarms{kNever, kNever, kNever};
+    qint64 m_lastWrite = kNever;
     bool m_pending = false;
     bool m_failing = false;
 };

@@ -118,7 +118,6 @@ done
 export_cli --export-wav "$e2e_dir/song.tab" "$e2e_dir/100.wav" --soundfont "$e2e_dir/song-good.sf3" ||
     fail "the undamaged font was refused"
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab" "$out" --tempo 500
-refuse 2 "$out" --export-midi "$e2e_dir/song.tab" "$out" --bogus
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab"
 # A named pipe is neither read as a font nor replaced by a WAV file, and nothing waits on it.
 mkfifo "$e2e_dir/pipe"

@@ -7,17 +7,12 @@
 #include "platform/RecoveryFolder.h"
 #include "platform/SettingsFileStore.h"
 #include "storage/AtomicFile.h"
-#include "tests/instrument/MemoryStore.h"
-#include "tests/ui/FakeAudio.h"
-#include "tests/ui/FormTesting.h"
-#include "ui/shell/BassU1/TBassForm.h"
-#include "ui/shell/GuardedApplication.h"
+#include "tests/platform/WithoutHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -55,36 +50,6 @@ instrument::KeptSetup setup(bool keep, int strings)
     kept.strings = instrument::StringCount(strings);
     return kept;
 }
-
-// Sets or clears environment variables for one scope.
-class Environment {
-public:
-    void set(const char* name, const QByteArray& value)
-    {
-        m_saved.append({name, qgetenv(name), qEnvironmentVariableIsSet(name)});
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~Environment()
-    {
-        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-            if (it->wasSet)
-                qputenv(it->name, it->value);
-            else
-                qunsetenv(it->name);
-        }
-    }
-
-private:
-    struct Saved {
-        const char* name;
-        QByteArray value;
-        bool wasSet;
-    };
-    QList<Saved> m_saved;
-};
 
 } // namespace
 
@@ -164,25 +129,9 @@ private slots:
             QCOMPARE(lmode(made), mode_t(S_IFDIR | 0700));
     }
 
-    // Unsaved work is never redirected to another folder.
-    void aRecoveryFolderThatIsALinkIsRefused()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("elsewhere"));
-        QVERIFY(QFile::link(dir.filePath("elsewhere"), dir.filePath("recovery")));
-        platform::RecoveryFolder store(dir.filePath("recovery"));
-        QVERIFY2(store.problem().contains("It is a link to another folder"),
-                 qPrintable(store.problem()));
-        QString problem;
-        QVERIFY(!store.write(files::Recovered{}, problem));
-        QCOMPARE(QDir(dir.filePath("elsewhere"))
-                     .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
-                 QStringList());
-    }
-
     // A hand-edited list keeps only names a file could have: absolute, short enough for the
-    // system, and without control characters.
-    void recentFilesDropImplausibleEntries()
+    // system, and without control characters. Eight at the most are kept, the newest first.
+    void recentFilesKeepEightPlausibleEntries()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("recent-files");
@@ -193,16 +142,17 @@ private slots:
                       "\n/d.tab\n/\xc3\xa9t\xc3\xa9.tab\n");
         QCOMPARE(platform::RecentFiles(path).paths(),
                  QStringList({"/a.tab", QString::fromLatin1(longest), "/d.tab", "/été.tab"}));
+        for (int i = 0; i < 10; ++i)
+            platform::RecentFiles(path).add(QStringLiteral("/many%1").arg(i));
+        const QStringList kept = platform::RecentFiles(path).paths();
+        QCOMPARE(std::pair(kept.size(), kept.first()), std::pair(qsizetype(8), QString("/many9")));
     }
 
-    // With HOME and the XDG folders unset, Quorlin keeps its state for the run only and says
-    // so; nothing lands at the root of the file system.
+    // With HOME and the XDG folders unset, Quorlin keeps its state for the run only; nothing
+    // lands at the root of the file system. The window's word on it is tested with the window.
     void withoutAHomeNothingIsWritten()
     {
-        Environment environment;
-        environment.set("HOME", QByteArray());
-        environment.set("XDG_CONFIG_HOME", QByteArray());
-        environment.set("XDG_DATA_HOME", QByteArray());
+        const platform::testing::WithoutHome noHome;
         const bool configBefore = QFileInfo::exists("/.config"),
                    dataBefore = QFileInfo::exists("/.local");
 
@@ -218,12 +168,8 @@ private slots:
         instrument::saveSetup(store, setup(true, 6));
         QCOMPARE(store.problem(), QString());
         QCOMPARE(instrument::loadSetup(store).strings.value(), 6);
-
-        ui::testing::ScriptedPrompter prompter;
-        ui::TBassForm form(&prompter, nullptr, nullptr, ui::testing::silentDevices());
-        QVERIFY(form.statusBar()->currentMessage().startsWith("No home folder"));
-        QVERIFY(ui::testing::child<QLabel>(form, "NoHomeStatus")->toolTip().startsWith("No home"));
-        QCOMPARE(prompter.asked, QStringList());
+        QString problem;
+        QVERIFY(!platform::RecoveryFolder().write(files::Recovered{}, problem));
         QCOMPARE(QFileInfo::exists("/.config"), configBefore);
         QCOMPARE(QFileInfo::exists("/.local"), dataBefore);
     }
@@ -231,7 +177,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    ui::GuardedApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     StateFilesTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -178,17 +178,32 @@ std::string pipeNode(Folder& folder, std::string&)
     return folder / "song.tab";
 }
 
+std::string socketNode(Folder& folder, std::string&)
+{
+    ::mknod((folder / "song.tab").c_str(), S_IFSOCK | 0600, 0);
+    return folder / "song.tab";
+}
+
 std::string folderNode(Folder& folder, std::string&)
 {
     ::mkdir((folder / "song.tab").c_str(), 0755);
     return folder / "song.tab";
 }
 
+std::string newFile(Folder& folder, std::string&)
+{
+    return folder / "new.tab";
+}
+
+std::string devNull(Folder&, std::string&)
+{
+    return "/dev/null";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Targets, AtomicWrite,
     testing::Values(
-        Target{"NewFile", [](Folder& f, std::string&) { return f / "new.tab"; }, false, "", S_IFREG,
-               ""},
+        Target{"NewFile", newFile, false, "", S_IFREG, ""},
         Target{"RegularFile", plain, false, "", S_IFREG, ""},
         Target{"LongestName",
                [](Folder& f, std::string&) {
@@ -203,12 +218,35 @@ INSTANTIATE_TEST_SUITE_P(
         Target{"LinkCircle", linkCircle, false, "Too many levels of symbolic links", S_IFLNK, ""},
         Target{"ReadOnlyFolder", readOnlyFolder, false, "Read-only file system", S_IFREG, ""},
         Target{"Pipe", pipeNode, false, "It is a named pipe, not a file", S_IFIFO, ""},
+        Target{"Socket", socketNode, false, "It is a socket, not a file", S_IFSOCK, ""},
         Target{"Folder", folderNode, false, "It is a folder, not a file", S_IFDIR, ""},
-        Target{"DevNull", [](Folder&, std::string&) { return std::string("/dev/null"); }, false, "",
-               S_IFCHR, ""},
+        Target{"DevNull", devNull, false, "", S_IFCHR, ""},
         Target{"DevFull", [](Folder&, std::string&) { return std::string("/dev/full"); }, false,
                "No space left on device", S_IFCHR, ""}),
     [](const testing::TestParamInfo<Target>& info) { return std::string(info.param.name); });
+
+// Only a regular file is read; nothing else is opened in a way that could wait, as a pipe
+// would for a writer that never comes.
+TEST(ReadRegularFile, ReadsARegularFileAloneAndWaitsOnNothing)
+{
+    const std::tuple<const char*, std::string (*)(Folder&, std::string&), std::string> rows[] = {
+        {"missing", newFile, "No such file or directory"},
+        {"file", plain, ""},
+        {"pipe", pipeNode, "It is a named pipe, not a file"},
+        {"socket", socketNode, "It is a socket, not a file"},
+        {"folder", folderNode, "It is a folder, not a file"},
+        {"device", devNull, "It is a device, not a file"}};
+    ::alarm(60); // a read that blocks ends the run rather than hang it
+    for (const auto& [name, make, problem] : rows) {
+        Folder folder;
+        std::string skip;
+        const FileContent read = readRegularFile(make(folder, skip));
+        EXPECT_EQ(read.ok ? "" : read.problem, problem) << name;
+        EXPECT_EQ(read.bytes, read.ok ? kOld : "") << name;
+        EXPECT_EQ(read.missing, std::string_view(name) == "missing") << name;
+    }
+    ::alarm(0);
+}
 
 // What a user may not write is refused as the system says, and left as it was: a folder the
 // user may not write in, and a file made read-only to keep it. Root runs the rows as nobody.

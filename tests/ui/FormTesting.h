@@ -1,16 +1,18 @@
 #pragma once
 
 #include "ui/common/Prompter.h"
+#include "ui/shell/GuardedApplication.h"
 
 #include <QCoreApplication>
 #include <QDragEnterEvent>
+#include <QFile>
 #include <QMimeData>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
-#include <unistd.h>
 
 namespace quorlin::ui::testing {
 
@@ -53,14 +55,6 @@ template <typename T = QWidget> T* child(const QWidget& form, const char* name)
     return w;
 }
 
-// Ends the whole run when the step it guards never returns: a call blocked on a named pipe
-// cannot fail by itself, and a run that hangs reports nothing. The alarm's default action
-// ends the process.
-struct HangGuard {
-    HangGuard() { ::alarm(60); }
-    ~HangGuard() { ::alarm(0); }
-};
-
 // Runs `act` once `owner` has a visible child named `name`, polling from the dialog's own loop.
 template <typename T>
 void whenVisible(QWidget& owner, const char* name, std::function<void(T*)> act)
@@ -92,4 +86,28 @@ inline bool dragAndDrop(QWidget* target, QPoint point, const QMimeData& data)
     return true;
 }
 
+// The file at `path` made to hold `bytes` alone.
+inline void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+}
+
+// What the file holds; empty when it cannot be read.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace quorlin::ui::testing
+
+// Runs the test under the application the program runs in, which reports an error that
+// escapes an event and goes on.
+#define QUORLIN_GUARDED_TEST_MAIN(TestClass)                                                       \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        quorlin::ui::GuardedApplication app(argc, argv);                                           \
+        TestClass test;                                                                            \
+        return QTest::qExec(&test, argc, argv);                                                    \
+    }

@@ -3,23 +3,56 @@
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FakeAudio.h"
 #include "tests/ui/FormTesting.h"
+#include "ui/commands/Commands.h"
 #include "ui/shell/BassU1/TBassForm.h"
 
+#include <QAction>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
 namespace quorlin::ui::testing {
 
-// The main window with scripted questions, no sound, and its settings and recovery copies in a
-// folder of its own.
+// The main window with scripted questions, no sound unless a test hands in its own, and its
+// settings and recovery copies in a folder of its own.
 struct QuietWindow {
+    explicit QuietWindow(AudioDevices devices = silentDevices()) :
+        form(&prompter, &store, nullptr, std::move(devices),
+             dir.filePath(QStringLiteral("recovery")))
+    {
+    }
+
     QTemporaryDir dir;
     ScriptedPrompter prompter;
     instrument::testing::MemoryStore store;
-    TBassForm form{&prompter, &store, nullptr, silentDevices(),
-                   dir.filePath(QStringLiteral("recovery"))};
+    TBassForm form;
+    int dialogs = 0;    // the file dialogs answered
+    QString filterLeft; // the name filter of a file dialog that stayed open, filtering
 
-    QString tab() const { return child<QPlainTextEdit>(form, "Tab")->toPlainText(); }
+    QPlainTextEdit& area() const { return *child<QPlainTextEdit>(form, "Tab"); }
+    QString tab() const { return area().toPlainText(); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    void run(Command command) { form.commands()[command]->trigger(); }
+    void click(const char* name) { QTest::mouseClick(child(form, name), Qt::LeftButton); }
+
+    // The next file dialog named `dialog` takes `name` as typed, in `folder` when one is given.
+    void answer(const char* dialog, const QString& name, const QString& folder = {})
+    {
+        whenVisible<QFileDialog>(form, dialog, [this, name, folder](QFileDialog* d) {
+            ++dialogs;
+            d->setOption(QFileDialog::DontConfirmOverwrite);
+            if (!folder.isEmpty())
+                d->setDirectory(folder);
+            // As typed: a dialog shown again keeps the focused name field's old text otherwise.
+            child<QLineEdit>(*d, "fileNameEdit")->setText(name);
+            static_cast<QDialog*>(d)->accept();
+            if (d->isVisible()) {
+                filterLeft = d->selectedNameFilter();
+                d->reject();
+            }
+        });
+    }
 };
 
 } // namespace quorlin::ui::testing

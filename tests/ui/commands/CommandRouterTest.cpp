@@ -1,20 +1,12 @@
 #include "ui/commands/CommandRouter.h"
-#include "tests/instrument/MemoryStore.h"
-#include "tests/ui/FakeAudio.h"
-#include "tests/ui/FormTesting.h"
-#include "ui/shell/BassU1/TBassForm.h"
-#include "ui/shell/GuardedApplication.h"
+#include "tests/ui/QuietWindow.h"
 
 #include <QMainWindow>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <stdexcept>
 
 using namespace quorlin;
-using instrument::testing::MemoryStore;
-using ui::testing::ScriptedPrompter;
 
 class CommandRouterTest : public QObject {
     Q_OBJECT
@@ -23,13 +15,10 @@ private slots:
     // Every command of the built window reaches exactly one handler.
     void everyCommandHasItsHandler()
     {
-        ScriptedPrompter prompter;
-        MemoryStore store;
-        QTemporaryDir folder;
-        ui::TBassForm form(&prompter, &store, nullptr, ui::testing::silentDevices(), folder.path());
+        ui::testing::QuietWindow w;
         QString left;
-        for (ui::Command command : form.router().unhandled())
-            left += form.commands()[command]->text() + u' ';
+        for (ui::Command command : w.form.router().unhandled())
+            left += w.form.commands()[command]->text() + u' ';
         QCOMPARE(left, QString());
     }
 
@@ -67,11 +56,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    quorlin::ui::GuardedApplication app(argc, argv);
-    CommandRouterTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORLIN_GUARDED_TEST_MAIN(CommandRouterTest)
 
 #include "CommandRouterTest.moc"

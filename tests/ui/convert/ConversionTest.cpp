@@ -2,25 +2,14 @@
 // results as music, and each as one step of the history.
 
 #include "score/Score.h"
-#include "tests/ui/FormTesting.h"
 #include "tests/ui/QuietWindow.h"
-#include "ui/commands/Commands.h"
 #include "ui/convert/RetuneDialog.h"
-#include "ui/shell/BassU1/TBassForm.h"
-#include "ui/shell/GuardedApplication.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace quorlin;
 using ui::Command;
@@ -40,7 +29,6 @@ const QList<int> kWebPitches{23, 36, 38, 43};
 
 struct Window : ui::testing::QuietWindow {
     Window() { form.show(); }
-    void run(Command command) { form.commands()[command]->trigger(); }
     QString undoText() const { return form.commands()[Command::Undo]->text(); }
 
     // Every note's pitch, in the order they sound; -1 for every column the reader skipped.
@@ -106,14 +94,13 @@ private slots:
             QList<int> picks; // the answer to notes that fit nowhere
             QList<int> pitches;
         };
-        // The low B has no place on four strings: it goes only when the user allows it.
+        // The low B has no place on four strings: it goes only when the user allows it. Every
+        // other set-up keeps the pitches as score's retune test shows.
         const QList<int> kept{36, 38, 43};
         const Step steps[] = {
             {"Standard", 4, {1}, kWebPitches},
             {"Standard", 4, {0}, kept},
             {"Five strings, low B", 5, {}, kept},
-            {"Six strings", 6, {}, kept},
-            {"Drop D", 4, {}, kept},
         };
         qsizetype done = 0;
         for (const Step& step : steps) {
@@ -142,18 +129,12 @@ private slots:
     void importAsksBeforeReplacingAndReportsWhatItSkipped()
     {
         Window w;
-        const QString path = w.dir.filePath(QStringLiteral("web.txt"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray(kWebTab).replace("-5-----|", "-x-----|"));
-        file.close();
-        const QString song = w.dir.filePath(QStringLiteral("song.tab"));
-        QFile saved(song);
-        QVERIFY(saved.open(QIODevice::WriteOnly));
-        saved.write("FTH80:G D A E ;\r\n====================\r\n\r\n|   q\r\nG ---\r\n"
-                    "D --5\r\nA ---\r\nE ---\r\n>    \r\n\r\n");
-        saved.close();
-        w.form.openAtStart(song);
+        const QString path = w.path("web.txt");
+        ui::testing::writeFile(path, QByteArray(kWebTab).replace("-5-----|", "-x-----|"));
+        ui::testing::writeFile(w.path("song.tab"),
+                               "FTH80:G D A E ;\r\n====================\r\n\r\n|   q\r\nG ---\r\n"
+                               "D --5\r\nA ---\r\nE ---\r\n>    \r\n\r\n");
+        w.form.openAtStart(w.path("song.tab"));
         const QString pasted = w.tab();
         auto* fileStatus = child<QLabel>(w.form, "FileStatus");
         QCOMPARE(fileStatus->text(), QStringLiteral("song.tab"));
@@ -169,10 +150,7 @@ private slots:
             w.prompter.answers = {attempt.replace};
             w.prompter.picks = attempt.picks;
             w.prompter.asked.clear();
-            ui::testing::whenVisible<QFileDialog>(w.form, "ImportFile", [path](QFileDialog* d) {
-                child<QLineEdit>(*d, "fileNameEdit")->setText(path);
-                static_cast<QDialog*>(d)->accept();
-            });
+            w.answer("ImportFile", path);
             w.run(Command::ImportTab);
             QCOMPARE(w.tab() != pasted, attempt.changed);
         }
@@ -192,18 +170,14 @@ private slots:
     void copiedTabPastesBackAsItWas()
     {
         Window w;
-        const QString song = w.dir.filePath(QStringLiteral("song.tab"));
-        QFile saved(song);
-        QVERIFY(saved.open(QIODevice::WriteOnly));
-        saved.write("FTH80:G D A E ;\r\n====================\r\n\r\n"
-                    "|   q  e  e e.  s  q  e\r\n"
-                    "G --------------------5\r\n"
-                    "D --0H-3\\-5/-3---------\r\n"
-                    "A ---------------------\r\n"
-                    "E -----------------0---\r\n"
-                    ">               r  +  .\r\n\r\n");
-        saved.close();
-        w.form.openAtStart(song);
+        ui::testing::writeFile(w.path("song.tab"), "FTH80:G D A E ;\r\n====================\r\n\r\n"
+                                                   "|   q  e  e e.  s  q  e\r\n"
+                                                   "G --------------------5\r\n"
+                                                   "D --0H-3\\-5/-3---------\r\n"
+                                                   "A ---------------------\r\n"
+                                                   "E -----------------0---\r\n"
+                                                   ">               r  +  .\r\n\r\n");
+        w.form.openAtStart(w.path("song.tab"));
         const QString loaded = w.tab();
         const QList<int> pitches{38, 41, 43, 41, 28, 48};
         QCOMPARE(w.pitches(), pitches);
@@ -223,7 +197,6 @@ private slots:
         // A tab line repeated past what a web page holds is refused before it is read.
         const QString huge = QStringLiteral("G|--5--|\n").repeated(300'000);
         const std::pair<QString, const char*> cases[] = {
-            {QString(), "No tab lines"},
             {QStringLiteral("Just a few words about the song.\n"), "No tab lines"},
             {QStringLiteral("G|--|\n"), "1 string line was read, but no note came in:\rLine 1, "
                                         "column 2: 1 string line, but a bass has 4, 5 or 6"},
@@ -244,11 +217,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    ui::GuardedApplication app(argc, argv);
-    ConversionTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORLIN_GUARDED_TEST_MAIN(ConversionTest)
 
 #include "ConversionTest.moc"

@@ -3,14 +3,13 @@
 
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
+#include "tests/ui/FormTesting.h"
 #include "ui/neck/DurationDrag.h"
 #include "ui/neck/NeckWidget.h"
-#include "ui/shell/GuardedApplication.h"
 
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTest>
 
 #include <functional>
 
@@ -169,11 +168,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    ui::GuardedApplication app(argc, argv);
-    NeckTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORLIN_GUARDED_TEST_MAIN(NeckTest)
 
 #include "NeckTest.moc"

@@ -2,36 +2,22 @@
 // edits heard while it plays, and what the window says when it cannot play.
 
 #include "instrument/Preferences.h"
-#include "tests/instrument/MemoryStore.h"
-#include "tests/ui/FakeAudio.h"
-#include "tests/ui/FormTesting.h"
-#include "ui/commands/Commands.h"
+#include "tests/ui/QuietWindow.h"
 #include "ui/common/Header/THeaderForm.h"
 #include "ui/export/MusicXmlDialog.h"
 #include "ui/export/TabExport.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/play/PlayFeature.h"
-#include "ui/shell/BassU1/TBassForm.h"
-#include "ui/shell/GuardedApplication.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
 #include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTextBlock>
-#include <QTimer>
 #include <unistd.h>
 
 #include <pugixml.hpp>
@@ -47,22 +33,28 @@ namespace {
 const QString kTab = QStringLiteral("|   w  q\nG ------\nD --5---\nA --3--7\nE ------\n>       \n"
                                     "|   q\nG --2\nD ---\nA ---\nE ---\n>    \n");
 
-struct Window {
-    std::shared_ptr<ui::testing::FakeSynth::Log> log =
-        std::make_shared<ui::testing::FakeSynth::Log>();
-    ui::testing::ScriptedPrompter prompter;
-    instrument::testing::MemoryStore store;
-    ui::TBassForm form;
+// Half an hour of whole notes at 20 beats a minute: an export long enough to show its progress,
+// and to be stopped.
+QString longTab()
+{
+    QString block;
+    for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
+        block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
+    return block.repeated(6);
+}
 
+struct Window : ui::testing::QuietWindow {
+    using Log = ui::testing::FakeSynth::Log;
     explicit Window(std::string fontError = {}, bool device = true, const QString& tab = kTab,
-                    std::function<audio::FontCheck(const std::string&)> check = {}) :
-        form(&prompter, &store, nullptr,
-             ui::testing::fakeDevices(log, fontError, device, std::move(check)))
+                    std::function<audio::FontCheck(const std::string&)> check = {},
+                    std::shared_ptr<Log> heard = std::make_shared<Log>()) :
+        QuietWindow(ui::testing::fakeDevices(heard, fontError, device, std::move(check))),
+        log(std::move(heard))
     {
         form.show();
-        this->tab().setPlainText(tab);
+        area().setPlainText(tab);
     }
-    QPlainTextEdit& tab() const { return *child<QPlainTextEdit>(form, "Tab"); }
+    std::shared_ptr<Log> log;
     ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
     QAction& action(Command command) const { return *form.commands()[command]; }
     ui::LivePlayback& playback() { return form.playback().playback(); }
@@ -71,14 +63,14 @@ struct Window {
     // Plays from the text cursor's block, as when the user was last in the text.
     void playFromLine(int line, int lastLine = -1)
     {
-        tab().setFocus();
-        QTextCursor cursor(tab().document()->findBlockByNumber(line));
+        area().setFocus();
+        QTextCursor cursor(area().document()->findBlockByNumber(line));
         if (lastLine >= 0)
-            cursor.setPosition(tab().document()->findBlockByNumber(lastLine).position(),
+            cursor.setPosition(area().document()->findBlockByNumber(lastLine).position(),
                                QTextCursor::KeepAnchor);
-        tab().setTextCursor(cursor);
+        area().setTextCursor(cursor);
         QApplication::setActiveWindow(&form);
-        QTRY_VERIFY(tab().hasFocus());
+        QTRY_VERIFY(area().hasFocus());
         action(Command::PlayPause).trigger();
     }
 };
@@ -115,12 +107,12 @@ private slots:
         }
         QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{5, 2}, {3, 3}}));
         // The column is marked on all six lines of its block; the user's cursor stays put.
-        QCOMPARE(w.tab().extraSelections().size(), 6);
-        QCOMPARE(w.tab().extraSelections().first().cursor.selectedText(), QStringLiteral("  w"));
-        QCOMPARE(w.tab().textCursor().position(), 0);
+        QCOMPARE(w.area().extraSelections().size(), 6);
+        QCOMPARE(w.area().extraSelections().first().cursor.selectedText(), QStringLiteral("  w"));
+        QCOMPARE(w.area().textCursor().position(), 0);
         w.action(Command::Stop).trigger();
         QVERIFY(w.neck().sounding().isEmpty());
-        QVERIFY(w.tab().extraSelections().isEmpty());
+        QVERIFY(w.area().extraSelections().isEmpty());
 
         w.log->events.clear();
         w.setTempo(400);
@@ -169,7 +161,7 @@ private slots:
         w.action(Command::PlayPause).trigger();
         QTRY_COMPARE(w.log->keysOn(), (std::vector<int>{43, 36}));
         // A third block with G fret 9 (52), then a faster tempo so that it comes soon.
-        w.tab().appendPlainText(QStringLiteral("|   s\nG --9\nD ---\nA ---\nE ---\n>    "));
+        w.area().appendPlainText(QStringLiteral("|   s\nG --9\nD ---\nA ---\nE ---\n>    "));
         w.setTempo(400);
         QTRY_VERIFY_WITH_TIMEOUT(!w.log->keysOn().empty() && w.log->keysOn().back() == 52, 8000);
         QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45, 52}));
@@ -179,7 +171,7 @@ private slots:
         w.action(Command::Stop).trigger();
         w.action(Command::PlayPause).trigger();
         QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
-        w.tab().clear();
+        w.area().clear();
         QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
         QVERIFY(w.neck().sounding().isEmpty());
     }
@@ -206,9 +198,7 @@ private slots:
             QTemporaryDir dir;
             const QString midi = dir.filePath(QStringLiteral("song.mid"));
             w.form.exporter().exportTo(platform::ExportFormat::Midi, midi);
-            QFile file(midi);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(file.read(4), QByteArray("MThd"));
+            QCOMPARE(ui::testing::readFile(midi).left(4), QByteArray("MThd"));
         }
     }
 
@@ -219,11 +209,8 @@ private slots:
         QTemporaryDir dir;
         const QString good = dir.filePath(QStringLiteral("good.sf2"));
         const QString bad = dir.filePath(QStringLiteral("bad.sf3"));
-        for (const QString& path : {good, bad}) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("RIFF");
-        }
+        for (const QString& path : {good, bad})
+            ui::testing::writeFile(path, "RIFF");
         const std::string why = "the synthesiser crashed on it (Segmentation fault)";
         std::vector<std::string> tried;
         const auto check = [&](const std::string& font) {
@@ -302,18 +289,13 @@ private slots:
         w.form.exporter().exportTo(platform::ExportFormat::Wav, wav);
         QTRY_VERIFY_WITH_TIMEOUT(!w.form.exporter().busy(), 20000);
         QCOMPARE(w.form.statusBar()->currentMessage(), QStringLiteral("Exported ") + wav);
-        QFile file(wav);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.read(4), QByteArray("RIFF"));
+        const QByteArray written = ui::testing::readFile(wav);
+        QCOMPARE(written.left(4), QByteArray("RIFF"));
         // Three seconds and a half of 16-bit stereo at 44.1 kHz at least: the chord and notes.
-        QVERIFY(file.size() > 44 + 3 * 44100 * 4);
+        QVERIFY(written.size() > 44 + 3 * 44100 * 4);
         QTRY_VERIFY(w.form.findChild<QProgressDialog*>() == nullptr);
 
-        // Half an hour of whole notes takes long enough to show the progress, and to cancel.
-        QString block;
-        for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
-            block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
-        Window slow({}, true, block.repeated(6));
+        Window slow({}, true, longTab());
         slow.setTempo(20);
         const QString cancelled = dir.filePath(QStringLiteral("cancelled.wav"));
         slow.form.exporter().exportTo(platform::ExportFormat::Wav, cancelled);
@@ -345,10 +327,7 @@ private slots:
         QTemporaryDir dir;
         const QString tab = dir.filePath(QStringLiteral("song.tab"));
         const QByteArray bytes = "FTH80:G D A E ;\r\n" + kTab.toUtf8();
-        QFile file(tab);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        ui::testing::writeFile(tab, bytes);
         const QString target = road == "same" ? tab : dir.filePath(QStringLiteral("other"));
         if (road == "link")
             QVERIFY(QFile::link(tab, target));
@@ -369,8 +348,7 @@ private slots:
         QCOMPARE(w.prompter.asked.size(), 1);
         QVERIFY2(w.prompter.asked.constFirst().contains("is the tab's own file"),
                  qPrintable(w.prompter.asked.constFirst()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), bytes);
+        QCOMPARE(ui::testing::readFile(tab), bytes);
     }
 
     // A window closed while its WAV export runs stops the export and leaves no partial file.
@@ -378,11 +356,8 @@ private slots:
     {
         if (audio::installedSoundFonts().empty())
             QSKIP("No sound font is installed for the WAV export");
-        QString block;
-        for (const char* line : {"|   w", "G --5", "D ---", "A ---", "E ---", ">    "})
-            block += QString(line).left(2) + QString(line).mid(2).repeated(26) + '\n';
         QTemporaryDir dir;
-        auto slow = std::make_unique<Window>(std::string(), true, block.repeated(6));
+        auto slow = std::make_unique<Window>(std::string(), true, longTab());
         slow->setTempo(20);
         slow->form.exporter().exportTo(platform::ExportFormat::Wav,
                                        dir.filePath(QStringLiteral("long.wav")));
@@ -397,14 +372,12 @@ private slots:
     {
         QTemporaryDir dir;
         const QString tab = dir.filePath(QStringLiteral("song.tab"));
-        QFile file(tab);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("FTH80:G D A E ; Generated by Quorlin, do not erase\r\n====================\r\n"
-                   "From            : Tab writer\r\nArtist          : Some band\r\n"
-                   "Bass Performance: Bass player\r\nComments:       : Intro only\r\n---\r\n"
-                   "====================\r\n\r\n" +
-                   kTab.toUtf8());
-        file.close();
+        ui::testing::writeFile(
+            tab, "FTH80:G D A E ; Generated by Quorlin, do not erase\r\n====================\r\n"
+                 "From            : Tab writer\r\nArtist          : Some band\r\n"
+                 "Bass Performance: Bass player\r\nComments:       : Intro only\r\n---\r\n"
+                 "====================\r\n\r\n" +
+                     kTab.toUtf8());
         Window w({}, true, QString());
         w.form.setHeaderForm(new ui::THeaderForm(&w.form));
         QVERIFY(w.form.openFile(tab));
@@ -459,11 +432,6 @@ private slots:
     }
 };
 
-int main(int argc, char** argv)
-{
-    ui::GuardedApplication app(argc, argv);
-    PlaybackTest test;
-    return QTest::qExec(&test, argc, argv);
-}
+QUORLIN_GUARDED_TEST_MAIN(PlaybackTest)
 
 #include "PlaybackTest.moc"

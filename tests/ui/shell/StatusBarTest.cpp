@@ -1,20 +1,18 @@
 // The status bar at the window's smallest width: every field whole in everyday use, and when
 // the texts are long, the least needed field gives way first, elided, its whole text a tip.
+// Without a home, what it says for the whole run.
 
-#include "tests/ui/FormTesting.h"
+#include "tests/platform/WithoutHome.h"
 #include "tests/ui/QuietWindow.h"
-#include "ui/commands/Commands.h"
 #include "ui/common/Fonts.h"
 #include "ui/common/StatusTexts.h"
 #include "ui/shell/ElidedLabel.h"
 #include "ui/shell/GiveWayLayout.h"
 
-#include <QAction>
-#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QStatusBar>
-#include <QTest>
 #include <QTextDocumentFragment>
 #include <QToolTip>
 
@@ -119,14 +117,12 @@ private slots:
     void everyFieldWholeAtTheSmallestSize()
     {
         ui::testing::QuietWindow w;
-        const QString path = w.dir.filePath(QStringLiteral("blues-in-F.tab"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("FTH80:G D A E ;\r\n====================\r\n====================\r\n\r\n");
-        file.close();
+        const QString path = w.path("blues-in-F.tab");
+        ui::testing::writeFile(path, "FTH80:G D A E ;\r\n====================\r\n"
+                                     "====================\r\n\r\n");
         w.form.show();
         QVERIFY(w.form.openFile(path));
-        w.form.commands()[ui::Command::WriteNote]->trigger();
+        w.run(ui::Command::WriteNote);
         w.form.resize(100, 100);
         w.form.statusBar()->clearMessage();
         QTRY_COMPARE(child<QLabel>(w.form, "FileStatus")->text(),
@@ -200,6 +196,22 @@ private slots:
                              qPrintable(field->shownText()));
             }
         }
+    }
+
+    // Said once in the message line and for the whole run beside the fields, without a box;
+    // the window's own state files land nowhere, not at the root of the file system.
+    void withoutAHomeTheWindowSaysItKeepsNothing()
+    {
+        const platform::testing::WithoutHome noHome;
+        const bool configBefore = QFileInfo::exists("/.config"),
+                   dataBefore = QFileInfo::exists("/.local");
+        ui::testing::ScriptedPrompter prompter;
+        ui::TBassForm form(&prompter, nullptr, nullptr, ui::testing::silentDevices());
+        QVERIFY(form.statusBar()->currentMessage().startsWith("No home folder"));
+        QVERIFY(child<QLabel>(form, "NoHomeStatus")->toolTip().startsWith("No home"));
+        QCOMPARE(prompter.asked, QStringList());
+        QCOMPARE(QFileInfo::exists("/.config"), configBefore);
+        QCOMPARE(QFileInfo::exists("/.local"), dataBefore);
     }
 };
 
