@@ -1,0 +1,431 @@
+#include "engine/Columns.h"
+
+#include "engine/TabFormat.h"
+#include "engine/TextWidth.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace quorlin::engine {
+
+bool Column::sameAs(const Column& other) const
+{
+    return notes == other.notes && technique == other.technique && symbol == other.symbol &&
+           dotted == other.dotted && newLineBefore == other.newLineBefore &&
+           tripletPart == other.tripletPart;
+}
+
+namespace {
+
+[[noreturn]] void unreadable(int line, const char* what)
+{
+    throw std::invalid_argument("Line " + std::to_string(line + 1) + ": " + what);
+}
+
+// One block's lines, one byte per character so that character p is index p on each.
+struct BlockLines {
+    std::vector<std::string> lines;
+
+    std::string_view rhythm() const { return lines.front(); }
+    std::string_view articulation() const { return lines.back(); }
+    std::string_view string(int k) const { return lines[static_cast<std::size_t>(k)]; }
+};
+
+BlockLines blockAt(const TabText& text, int start, const EditingState& state)
+{
+    const int strings = state.stringCount.value();
+    BlockLines block;
+    std::string buffer;
+    for (int k = 0; k < blockLineCount(strings); ++k) {
+        const std::string line = text.line(start + k);
+        if (k >= 1 && k <= strings && !line.starts_with(state.tuning.at(k)))
+            unreadable(start + k, "not a string line of this tuning");
+        block.lines.emplace_back(narrowed(line, buffer));
+    }
+    return block;
+}
+
+// A column's cells before the triplets around it are known.
+struct Cells {
+    std::vector<StringCell> strings; // by string, from 1
+    char articulation = ' ';
+    std::size_t at = 0;
+};
+
+Cells cellsAt(const BlockLines& block, int strings, std::size_t at, int start)
+{
+    Cells cells;
+    cells.at = at;
+    for (int k = 1; k <= strings; ++k) {
+        const std::string_view line = block.string(k);
+        if (at + kCellWidth > line.size())
+            unreadable(start + k, "a string line shorter than its rhythm line");
+        const StringCell cell = readStringCell(line.substr(at, kCellWidth));
+        if (cell.kind == StringCell::Kind::Bad)
+            unreadable(start + k, "a cell no writer makes");
+        cells.strings.push_back(cell);
+    }
+    const std::string_view articulation = block.articulation();
+    cells.articulation = at + kCellWidth <= articulation.size() ? articulation[at + 2] : ' ';
+    return cells;
+}
+
+bool holdsTripletMark(const Cells& cells)
+{
+    return std::ranges::any_of(cells.strings, [](const StringCell& cell) {
+        return cell.kind == StringCell::Kind::Note && cell.mark == kTripletMark;
+    });
+}
+
+ColumnTechnique techniqueOf(char mark)
+{
+    switch (mark) {
+    case kHammerOnMark:
+        return ColumnTechnique::HammerOn;
+    case kPullOffMark:
+        return ColumnTechnique::PullOff;
+    case kSlideUpMark:
+        return ColumnTechnique::SlideUp;
+    case kSlideDownMark:
+        return ColumnTechnique::SlideDown;
+    default:
+        return ColumnTechnique::Plain;
+    }
+}
+
+// The notes with the one carrying the technique first, and the technique.
+void takeNotes(const Cells& cells, Column& column, int line)
+{
+    int lead = 0;
+    for (int k = 1; k <= static_cast<int>(cells.strings.size()); ++k) {
+        const StringCell& cell = cells.strings[static_cast<std::size_t>(k - 1)];
+        if (cell.kind != StringCell::Kind::Note)
+            continue;
+        if (cell.mark != kPlainMark) {
+            if (lead != 0)
+                unreadable(line, "two marked notes in one column");
+            lead = k;
+        }
+        column.notes.push_back({k, cell.fret});
+    }
+    if (cells.articulation == kRestMark) {
+        if (!column.notes.empty())
+            unreadable(line, "a rest with notes");
+        return;
+    }
+    if (column.notes.empty())
+        unreadable(line, "a column with neither note nor rest");
+    if (lead != 0) {
+        const auto at = std::ranges::find(column.notes, lead, &ColumnNote::string);
+        std::rotate(column.notes.begin(), at, at + 1);
+    }
+    const char mark = cells.strings[static_cast<std::size_t>(column.notes.front().string - 1)].mark;
+    column.technique = cells.articulation == kSlapMark  ? ColumnTechnique::Slap
+                       : cells.articulation == kPopMark ? ColumnTechnique::Pop
+                                                        : techniqueOf(mark);
+}
+
+// Where the block's columns end: the fill of "New line" or of an overflow comes after.
+std::size_t columnsEnd(std::string_view rhythm)
+{
+    std::size_t end = kHeadLength;
+    for (std::size_t p = kHeadLength; p < rhythm.size();) {
+        if (rhythmCellAt(rhythm, p)) {
+            p += kCellWidth;
+            end = p;
+        } else {
+            ++p;
+        }
+    }
+    return end;
+}
+
+void readBlock(const BlockLines& block, int index, int start, const EditingState& state,
+               std::vector<Column>& out)
+{
+    const int strings = state.stringCount.value();
+    const std::string_view rhythm = block.rhythm();
+    std::vector<Cells> cells;
+    std::vector<bool> afterFill;
+    bool fill = false;
+    for (std::size_t p = kHeadLength; p < rhythm.size();) {
+        if (!rhythmCellAt(rhythm, p)) {
+            fill = true;
+            ++p;
+            continue;
+        }
+        cells.push_back(cellsAt(block, strings, p, start));
+        afterFill.push_back(fill);
+        fill = false;
+        p += kCellWidth;
+    }
+
+    const std::size_t first = out.size();
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        Column column;
+        const Duration duration = durationAt(rhythm, cells[c].at);
+        column.symbol = duration.symbol;
+        column.dotted = duration.dotted;
+        column.newLineBefore = afterFill[c];
+        column.block = index;
+        column.indexInBlock = static_cast<int>(c);
+        column.firstLine = start;
+        column.character = static_cast<int>(cells[c].at);
+        takeNotes(cells[c], column, start);
+        out.push_back(std::move(column));
+    }
+
+    // A triplet is a plain note followed by two that carry the triplet mark, in one block.
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+        if (!holdsTripletMark(cells[c]))
+            continue;
+        if (c < 1 || holdsTripletMark(cells[c - 1]) || c + 1 >= cells.size() ||
+            !holdsTripletMark(cells[c + 1]))
+            unreadable(start, "a triplet cut short");
+        for (std::size_t part = 0; part < kTripletColumns; ++part) {
+            Column& column = out[first + c - 1 + part];
+            if ((part > 0 && column.newLineBefore) || (part < 2 && column.chord()) || column.rest())
+                unreadable(start, "a triplet broken up");
+            column.tripletGroup = static_cast<int>(first + c - 1);
+            column.tripletPart = static_cast<int>(part);
+            column.technique = ColumnTechnique::Triplet;
+        }
+        c += 1;
+    }
+}
+
+// How many characters the column and the rest of its triplet take.
+int widthOf(const Column& column)
+{
+    return static_cast<int>(column.tripletPart == 0 ? kCellWidth * kTripletColumns : kCellWidth);
+}
+
+} // namespace
+
+std::vector<Column> readColumns(const TabText& text, const EditingState& state)
+{
+    const int lines = blockLineCount(state.stringCount.value());
+    if (text.count() % lines != 0)
+        unreadable(text.count() - 1, "lines that are no whole block");
+    std::vector<Column> columns;
+    std::size_t previousEnd = 0;
+    std::size_t previousLength = 0;
+    for (int start = 0, index = 0; start < text.count(); start += lines, ++index) {
+        const BlockLines block = blockAt(text, start, state);
+        const std::size_t first = columns.size();
+        readBlock(block, index, start, state, columns);
+        // Fill that ends a block is "New line" only when the next column would have fit
+        // before it; otherwise the engine filled the block itself on its way to a new one.
+        if (index > 0 && columns.size() > first && previousEnd < previousLength) {
+            Column& column = columns[first];
+            column.newLineBefore =
+                static_cast<long long>(previousEnd) + widthOf(column) <= state.tabWidth;
+        }
+        previousEnd = columnsEnd(block.rhythm());
+        previousLength = block.rhythm().size();
+    }
+    return columns;
+}
+
+bool endsWithNewLine(const TabText& text, const EditingState& state)
+{
+    const int lines = blockLineCount(state.stringCount.value());
+    if (text.count() < lines)
+        return false;
+    const BlockLines block = blockAt(text, text.count() - lines, state);
+    const std::string_view rhythm = block.rhythm();
+    return columnsEnd(rhythm) > kHeadLength && columnsEnd(rhythm) < rhythm.size();
+}
+
+namespace {
+
+Technique writerTechnique(ColumnTechnique technique)
+{
+    switch (technique) {
+    case ColumnTechnique::HammerOn:
+        return Technique::HammerOn;
+    case ColumnTechnique::PullOff:
+        return Technique::PullOff;
+    case ColumnTechnique::SlideUp:
+    case ColumnTechnique::SlideDown:
+        return Technique::Slide;
+    case ColumnTechnique::Slap:
+        return Technique::Slap;
+    case ColumnTechnique::Pop:
+        return Technique::Pop;
+    case ColumnTechnique::Triplet:
+        return Technique::Triplet;
+    default:
+        return Technique::Default;
+    }
+}
+
+[[noreturn]] void untypable(std::size_t index, const char* what)
+{
+    throw std::invalid_argument("Column " + std::to_string(index + 1) + ": " + what);
+}
+
+void check(std::span<const Column> columns, int strings)
+{
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const Column& column = columns[c];
+        requireDurationSymbol(column.symbol);
+        for (std::size_t n = 0; n < column.notes.size(); ++n) {
+            const ColumnNote& note = column.notes[n];
+            if (note.string < 1 || note.string > strings || note.fret < 0 ||
+                note.fret > instrument::kFrets)
+                untypable(c, "a note off the neck");
+            for (std::size_t m = 0; m < n; ++m) {
+                if (column.notes[m].string == note.string)
+                    untypable(c, "two notes on one string");
+            }
+        }
+        const bool triplet = column.technique == ColumnTechnique::Triplet;
+        if (triplet != (column.tripletPart >= 0) || (triplet && column.rest()))
+            untypable(c, "a triplet column outside a triplet");
+        if (column.chord() && triplet && column.tripletPart != 2)
+            untypable(c, "a chord inside a triplet");
+        if (column.tripletPart > 0 && column.newLineBefore)
+            untypable(c, "a New line inside a triplet");
+        if (column.tripletPart == 0) {
+            const auto part = [&](std::size_t at, int expected) {
+                return at < columns.size() && columns[at].tripletPart == expected &&
+                       columns[at].symbol == column.symbol && columns[at].dotted == column.dotted &&
+                       columns[at].notes.front() == column.notes.front();
+            };
+            if (!part(c + 1, 1) || !part(c + 2, 2))
+                untypable(c, "a triplet not whole");
+            c += 2;
+        } else if (column.tripletPart > 0) {
+            untypable(c, "a triplet not whole");
+        }
+    }
+}
+
+void require(DropOutcome outcome)
+{
+    // Every check the writers make was made on the list before.
+    if (outcome != DropOutcome::Written)
+        throw std::logic_error("The engine refused a column of a checked list");
+}
+
+// The order a chord's notes are dropped in. The text keeps no order, but a slide after the
+// chord tells which note was dropped last: the slide must stay on its string. A marked note
+// (or a triplet's own) goes first, as the one that carries the technique.
+std::vector<ColumnNote> dropOrder(std::span<const Column> columns, std::size_t at)
+{
+    std::vector<ColumnNote> notes = columns[at].notes;
+    if (notes.size() < 2)
+        return notes;
+    const ColumnTechnique technique = columns[at].technique;
+    const bool fixedLead = technique != ColumnTechnique::Plain &&
+                           technique != ColumnTechnique::Slap && technique != ColumnTechnique::Pop;
+    const auto next = std::find_if(columns.begin() + static_cast<long>(at) + 1, columns.end(),
+                                   [](const Column& column) { return !column.rest(); });
+    if (next == columns.end() || (next->technique != ColumnTechnique::SlideUp &&
+                                  next->technique != ColumnTechnique::SlideDown))
+        return notes;
+    const auto on = std::ranges::find(notes.begin() + (fixedLead ? 1 : 0), notes.end(),
+                                      next->notes.front().string, &ColumnNote::string);
+    if (on != notes.end())
+        std::rotate(on, on + 1, notes.end());
+    return notes;
+}
+
+void writeColumn(Staff& staff, std::span<const Column> columns, std::size_t at)
+{
+    const Column& column = columns[at];
+    const std::vector<ColumnNote> notes = dropOrder(columns, at);
+    if (column.newLineBefore)
+        staff.JumpLine();
+    if (column.rest()) {
+        staff.setRest(column.symbol, column.dotted);
+        return;
+    }
+    // A triplet is written whole with its first column; its last may then take chord notes.
+    if (column.tripletPart <= 0) {
+        const ColumnNote& lead = notes.front();
+        Technique technique = writerTechnique(column.technique);
+        if (technique == Technique::Slide && lead.string != staff.state().lastString)
+            technique = Technique::Default;
+        require(staff.Dropped({lead.fret, lead.string, column.symbol, technique, column.dotted}));
+    }
+    for (std::size_t n = 1; n < notes.size(); ++n) {
+        const ColumnNote& note = notes[n];
+        require(staff.Dropped(
+            {note.fret, note.string, column.symbol, Technique::Chord, column.dotted}));
+    }
+}
+
+// Where the engine's own position stands after the columns before `end` were written from
+// the start.
+LastNote lastWritten(std::span<const Column> columns, std::size_t end)
+{
+    for (std::size_t at = end; at-- > 0;) {
+        if (!columns[at].rest()) {
+            const ColumnNote last = dropOrder(columns, at).back();
+            return {last.string, last.fret};
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAfter)
+{
+    check(columns, staff.state().stringCount.value());
+    for (std::size_t at = 0; at < columns.size(); ++at)
+        writeColumn(staff, columns, at);
+    if (newLineAfter)
+        staff.JumpLine();
+}
+
+int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
+                const std::vector<Column>& edited)
+{
+    std::size_t changed = 0;
+    while (changed < present.size() && changed < edited.size() &&
+           present[changed].sameAs(edited[changed]))
+        ++changed;
+    if (changed == present.size() && changed == edited.size())
+        return text.count();
+    const std::span<const Column> rewritten(edited);
+
+    // The column before the change decides where its block ends: a block that ended early,
+    // for a triplet that did not fit or a "New line" now gone, may take more columns.
+    const int block = changed == 0 ? 0 : present[changed - 1].block;
+    std::size_t from = changed == 0 ? 0 : changed - 1;
+    while (from > 0 && present[from - 1].block == block)
+        --from;
+    const int keep = block == 0 ? 0 : present[from].firstLine;
+    check(rewritten.subspan(from), staff.state().stringCount.value());
+
+    const bool newLineAfter = endsWithNewLine(text, staff.state());
+    std::vector<std::string> kept;
+    kept.reserve(static_cast<std::size_t>(keep));
+    for (int line = 0; line < keep; ++line)
+        kept.push_back(text.line(line));
+    text.eraseAll();
+    text.appendLines(kept);
+
+    // The engine's position as writing the kept columns from the start left it: the block
+    // kept last is full, so the next column opens a block of its own.
+    Staff::Snapshot at = staff.snapshot();
+    const LastNote last = lastWritten(rewritten, from);
+    at.state.blockStart = std::max(0, keep - blockLineCount(staff.state().stringCount.value()));
+    at.state.lastString = last.string;
+    at.state.lastFret = last.fret;
+    at.state.chordAvailable = last.string != 0;
+    at.state.setupUnlocked = keep == 0;
+    at.needsBlock = at.strippedBlanks = false;
+    staff.restore(at);
+
+    writeColumns(staff, rewritten.subspan(from), newLineAfter);
+    staff.forgetPosition();
+    staff.follow();
+    return keep;
+}
+
+} // namespace quorlin::engine

@@ -1,0 +1,74 @@
+#pragma once
+
+// The tab as a list of columns, for edits in the middle of it: read from the text the
+// engine wrote, changed as a list, and written back with the engine's own writers, so that
+// an edited tab is byte for byte the tab those columns would have made typed from the start.
+
+#include "engine/Staff.h"
+#include "engine/TabText.h"
+
+#include <span>
+#include <vector>
+
+namespace quorlin::engine {
+
+// How the column's first note was played, as its mark and the articulation line tell it.
+enum class ColumnTechnique { Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop, Triplet };
+
+struct ColumnNote {
+    int string = 1; // 1 is the first string line of a block
+    int fret = 0;
+
+    bool operator==(const ColumnNote&) const = default;
+};
+
+struct Column {
+    // Empty for a rest. The note carrying the technique comes first (a triplet's own note in
+    // its columns), then the other notes of a chord by string.
+    std::vector<ColumnNote> notes;
+    ColumnTechnique technique = ColumnTechnique::Plain;
+    char symbol = 'q';
+    bool dotted = false;
+    // The user's "New line" came right before this column.
+    bool newLineBefore = false;
+    // A triplet's three columns share a group (the list index of its first column) and are
+    // parts 0, 1, 2 of it; -1 outside a triplet. Only part 2 may hold chord notes.
+    int tripletGroup = -1;
+    int tripletPart = -1;
+
+    // Where it stands in the text, as read; writing ignores these.
+    int block = 0;
+    int indexInBlock = 0;
+    int firstLine = 0;
+    int character = 0; // of its cell, on every line of the block
+
+    bool rest() const { return notes.empty(); }
+    bool chord() const { return notes.size() > 1; }
+    // The same music, wherever it stands.
+    bool sameAs(const Column& other) const;
+};
+
+// The columns of a tab made of whole blocks as the engine writes them, for the strings and
+// width of `state`. Throws std::invalid_argument on text no writer of the engine makes (a
+// line typed by hand, a triplet cut short).
+std::vector<Column> readColumns(const TabText& text, const EditingState& state);
+
+// Whether the tab ends in the fill of a "New line" that no column follows yet.
+bool endsWithNewLine(const TabText& text, const EditingState& state);
+
+// Writes the columns after the end of the tab, as the user would have, then "New line" when
+// asked. A slide that no longer follows a note on its string is written plain, since the
+// engine refuses it. Throws std::invalid_argument on a list no user could type: a triplet
+// not whole, a chord note outside a triplet's last column, two notes on one string, a
+// string or fret off the neck.
+void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAfter = false);
+
+// Puts `edited` in place of `present` (the columns read from `text` now): the lines before
+// the block the first change lands in stay as they are, the rest is written again, so the
+// tab equals `edited` written on an empty tab with the same set-up; a "New line" the tab
+// ended in stays at its end. The editing position is then taken from the text, as after a
+// load. Returns the first line written again (the text's size when nothing changed).
+int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
+                const std::vector<Column>& edited);
+
+} // namespace quorlin::engine

@@ -1,0 +1,217 @@
+// Notes, chords, triplets, rests and "New line" typed as the window types them, read back as
+// columns, then one column replaced, put in or taken out. The columns must write the same tab
+// again from an empty one, and the edit written in place must give the tab the edited list
+// writes from the start, with the lines before the edited block untouched and the position
+// a load of that tab would take.
+
+#include "engine/Columns.h"
+#include "engine/Staff.h"
+#include "engine/TabFormat.h"
+#include "engine/VectorTabText.h"
+#include "fuzz/FuzzInput.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+using namespace quorlin;
+using fuzz::FuzzInput;
+
+namespace {
+
+constexpr int kMaxActions = 200;
+
+struct Setup {
+    instrument::StringCount strings;
+    int width = engine::kDefaultTabWidth;
+};
+
+struct Tab {
+    explicit Tab(const Setup& setup)
+    {
+        staff.restoreSetup(setup.strings, instrument::Tuning());
+        staff.setTabWidth(setup.width);
+    }
+    engine::VectorTabText text;
+    engine::Staff staff{text};
+};
+
+int stringOf(FuzzInput& in, const Setup& setup)
+{
+    return 1 + in.pick(setup.strings.value());
+}
+
+int fretOf(FuzzInput& in)
+{
+    return in.pick(instrument::kFrets + 1);
+}
+
+// QUORLIN_FUZZ_TRACE=1 shows the tabs compared when replaying one input.
+void trace(const char* what, const engine::VectorTabText& text)
+{
+    static const bool on = std::getenv("QUORLIN_FUZZ_TRACE") != nullptr;
+    if (!on)
+        return;
+    std::fprintf(stderr, "%s:\n", what);
+    for (const std::string& line : text.lines())
+        std::fprintf(stderr, "  [%s]\n", line.c_str());
+}
+
+// Only what the engine takes whole: a refused slide would open an empty block, and a chord
+// note over a triplet's own would leave the triplet without its mark.
+void act(Tab& tab, const Setup& setup, FuzzInput& in)
+{
+    engine::Staff& staff = tab.staff;
+    const char symbol = in.pickFrom(engine::kDurationSymbols);
+    const bool dotted = in.flag();
+    switch (in.pick(6)) {
+    case 0:
+    case 1: {
+        auto technique = static_cast<engine::Technique>(in.pick(6));
+        int string = stringOf(in, setup);
+        if (technique == engine::Technique::Slide) {
+            if (staff.state().lastString == 0)
+                technique = engine::Technique::Default;
+            else
+                string = staff.state().lastString;
+        }
+        staff.Dropped({fretOf(in), string, symbol, technique, dotted});
+        break;
+    }
+    case 2: {
+        const int string = stringOf(in, setup);
+        const int fret = fretOf(in);
+        if (tab.text.count() == 0)
+            break;
+        const std::string line = tab.text.line(staff.state().blockStart + string);
+        if (line.size() >= engine::kCellWidth &&
+            line[line.size() - engine::kCellWidth] == engine::kTripletMark)
+            break;
+        staff.Dropped({fret, string, symbol, engine::Technique::Chord, dotted});
+        break;
+    }
+    case 3:
+        staff.Dropped(
+            {fretOf(in), stringOf(in, setup), symbol, engine::Technique::Triplet, dotted});
+        break;
+    case 4:
+        staff.setRest(symbol, dotted);
+        break;
+    default:
+        staff.JumpLine();
+        break;
+    }
+}
+
+// A column or a whole triplet, as a user could type it anywhere.
+std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
+{
+    engine::Column column;
+    column.symbol = in.pickFrom(engine::kDurationSymbols);
+    column.dotted = in.flag();
+    column.newLineBefore = in.pick(4) == 0;
+    const int kind = in.pick(4);
+    if (kind == 0)
+        return {column};
+    const int string = stringOf(in, setup);
+    column.notes = {{string, fretOf(in)}};
+    if (kind == 1) {
+        column.technique = engine::ColumnTechnique::Triplet;
+        std::vector<engine::Column> triplet(3, column);
+        for (int part = 0; part < 3; ++part) {
+            triplet[static_cast<std::size_t>(part)].tripletPart = part;
+            if (part > 0)
+                triplet[static_cast<std::size_t>(part)].newLineBefore = false;
+        }
+        return triplet;
+    }
+    column.technique = static_cast<engine::ColumnTechnique>(in.pick(7));
+    if (kind == 3) {
+        // Chord notes on other strings, by string.
+        for (int k = 1; k <= setup.strings.value(); ++k) {
+            if (k != string && in.flag())
+                column.notes.push_back({k, fretOf(in)});
+        }
+    }
+    return {column};
+}
+
+// The columns a triplet's first column stands for.
+std::size_t unitSize(const std::vector<engine::Column>& columns, std::size_t at)
+{
+    return columns[at].tripletPart == 0 ? 3 : 1;
+}
+
+void edit(std::vector<engine::Column>& columns, const Setup& setup, FuzzInput& in)
+{
+    std::size_t at = columns.empty() ? 0 : (in.byte() << 8 | in.byte()) % (columns.size() + 1);
+    // Edits keep triplets whole: they land on a triplet's first column.
+    if (at < columns.size() && columns[at].tripletPart > 0)
+        at -= static_cast<std::size_t>(columns[at].tripletPart);
+    const int kind = in.pick(3);
+    if (kind != 2 && at < columns.size()) {
+        const auto first = columns.begin() + static_cast<long>(at);
+        columns.erase(first, first + static_cast<long>(unitSize(columns, at)));
+    }
+    if (kind != 0) {
+        const std::vector<engine::Column> added = unit(in, setup);
+        columns.insert(columns.begin() + static_cast<long>(at), added.begin(), added.end());
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput in(data, size);
+    Setup setup;
+    setup.strings = instrument::StringCount(instrument::kMinStrings + in.pick(3));
+    // A new block every few notes, or the usual width.
+    setup.width = in.flag() ? engine::kDefaultTabWidth : in.pick(40) - 2;
+
+    Tab tab(setup);
+    const int actions = in.pick(kMaxActions);
+    for (int action = 0; action < actions && !in.empty(); ++action)
+        act(tab, setup, in);
+
+    const std::vector<engine::Column> present = engine::readColumns(tab.text, tab.staff.state());
+    const bool newLineAfter = engine::endsWithNewLine(tab.text, tab.staff.state());
+    Tab again(setup);
+    engine::writeColumns(again.staff, present, newLineAfter);
+    trace("typed", tab.text);
+    trace("written again", again.text);
+    QUORLIN_REQUIRE(again.text.lines() == tab.text.lines());
+
+    std::vector<engine::Column> edited = present;
+    edit(edited, setup, in);
+    const std::vector<std::string> before = tab.text.lines();
+    const engine::Staff::Snapshot untouched = tab.staff.snapshot();
+    const int kept = engine::rewriteFrom(tab.staff, tab.text, present, edited);
+    Tab scratch(setup);
+    engine::writeColumns(scratch.staff, edited, newLineAfter);
+    trace("edited in place", tab.text);
+    trace("edited from the start", scratch.text);
+    QUORLIN_REQUIRE(tab.text.lines() == scratch.text.lines());
+    QUORLIN_REQUIRE(kept >= 0 && kept <= static_cast<int>(before.size()));
+    QUORLIN_REQUIRE(std::equal(before.begin(), before.begin() + kept, tab.text.lines().begin()));
+
+    // An edit that changes no column leaves the tab and the position alone.
+    const bool same = std::ranges::equal(present, edited, &engine::Column::sameAs);
+    if (same) {
+        QUORLIN_REQUIRE(tab.text.lines() == before && tab.staff.snapshot() == untouched);
+        return 0;
+    }
+    // Where the next note goes, as a load of the same text says.
+    engine::VectorTabText loadedText;
+    engine::Staff loaded(loadedText);
+    loaded.adoptLoaded(tab.text.lines(), {setup.width, engine::kDefaultTempo, setup.strings, {}});
+    const engine::EditingState& got = tab.staff.state();
+    const engine::EditingState& want = loaded.state();
+    if (std::getenv("QUORLIN_FUZZ_TRACE") != nullptr)
+        std::fprintf(stderr, "block %d/%d, string %d/%d, fret %d/%d, chord %d/%d\n", got.blockStart,
+                     want.blockStart, got.lastString, want.lastString, got.lastFret, want.lastFret,
+                     got.chordAvailable, want.chordAvailable);
+    QUORLIN_REQUIRE(got.blockStart == want.blockStart && got.lastString == want.lastString &&
+                    got.lastFret == want.lastFret && got.chordAvailable == want.chordAvailable);
+    return 0;
+}
