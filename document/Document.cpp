@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTextDocument>
 
+#include <stdexcept>
+
 namespace quorlin::document {
 
 namespace {
@@ -57,6 +59,14 @@ Document::Document(QTextDocument& text, QObject* parent) :
             return;
         m_followPending = true;
         QMetaObject::invokeMethod(this, &Document::followHandEdits, Qt::QueuedConnection);
+    });
+    // The text's revision may come back to an old number on undo; this count never does.
+    connect(&m_qtText, &QTextDocument::contentsChanged, this, [this] { ++m_textChanges; });
+    // Connected first, so every other listener of a change already sees the cursor kept or
+    // given up: it stays on its column number while the text still has one.
+    connect(this, &Document::changed, this, [this] {
+        if (m_tabCursor && *m_tabCursor >= static_cast<int>(columns().size()))
+            setTabCursor(std::nullopt);
     });
 }
 
@@ -321,6 +331,32 @@ files::Recovered Document::recoveryCopy()
 Document::Version Document::version() const
 {
     return {m_qtText.revision(), m_history->position(), m_staff->snapshot()};
+}
+
+const std::vector<engine::Column>& Document::columns() const
+{
+    const engine::EditingState& s = m_staff->state();
+    const std::uint64_t revision = m_textChanges;
+    if (m_columns.revision == revision && m_columns.strings == s.stringCount.value() &&
+        m_columns.width == s.tabWidth)
+        return m_columns.columns;
+    m_columns = {revision, s.stringCount.value(), s.tabWidth, {}};
+    try {
+        m_columns.columns = engine::readColumns(*m_text, s);
+    } catch (const std::exception&) {
+        // Hand-typed text has no columns to stand on; the cursor goes back to appending.
+    }
+    return m_columns.columns;
+}
+
+void Document::setTabCursor(std::optional<int> column)
+{
+    if (column && (*column < 0 || *column >= static_cast<int>(columns().size())))
+        column.reset();
+    if (column == m_tabCursor)
+        return;
+    m_tabCursor = column;
+    emit tabCursorMoved();
 }
 
 } // namespace quorlin::document

@@ -7,6 +7,7 @@
 // commit them through it.
 
 #include "document/QtTabText.h"
+#include "engine/Columns.h"
 #include "engine/History.h"
 #include "engine/Staff.h"
 #include "files/SongHeader.h"
@@ -15,8 +16,10 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -106,6 +109,15 @@ public:
     using Version = std::tuple<int, std::size_t, engine::Staff::Snapshot>;
     Version version() const;
 
+    // The tab read as columns, read again only after the text or the set-up changed; empty
+    // while the text holds what the engine never writes (a line typed by hand).
+    const std::vector<engine::Column>& columns() const;
+    // The column the tab cursor is on; none while the next note is appended. Not a step: it
+    // moves nothing in the tab.
+    std::optional<int> tabCursor() const { return m_tabCursor; }
+    // Out of the columns' range means appending.
+    void setTabCursor(std::optional<int> column);
+
 signals:
     void changed();
     // The width, strings and tempo were set from outside the fields that show them (undo,
@@ -116,6 +128,7 @@ signals:
     void headerChanged();
     // The tab is safe in its file (saved or loaded).
     void saved();
+    void tabCursorMoved();
 
 private:
     template <typename Action>
@@ -133,6 +146,15 @@ private:
     std::function<std::vector<std::string>()> m_comments;
     QString m_path;
     bool m_followPending = false;
+    std::optional<int> m_tabCursor;
+    std::uint64_t m_textChanges = 0;
+    struct ReadColumns {
+        std::uint64_t revision = ~std::uint64_t{0};
+        int strings = 0;
+        int width = 0;
+        std::vector<engine::Column> columns;
+    };
+    mutable ReadColumns m_columns;
 };
 
 } // namespace quorlin::document

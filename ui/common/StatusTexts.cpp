@@ -3,6 +3,7 @@
 #include "instrument/NoteCycle.h"
 
 #include <QFontMetrics>
+#include <QStringList>
 
 namespace quorlin::ui {
 
@@ -20,6 +21,26 @@ QString cursorText(const engine::EditingState& state, int fret, int string)
     if (const std::string note = instrument::noteAt(open, fret); !note.empty())
         text += QStringLiteral(": ") + QString::fromStdString(note);
     return text;
+}
+
+QString columnText(const engine::EditingState& state, const engine::Column& column)
+{
+    QString text =
+        QStringLiteral("block %1, column %2: ").arg(column.block + 1).arg(column.indexInBlock + 1);
+    text += QLatin1Char(column.symbol);
+    if (column.dotted)
+        text += u'.';
+    if (column.rest())
+        return text + QStringLiteral(" rest");
+    QStringList notes;
+    for (const engine::ColumnNote& note : column.notes) {
+        const QString name = note.string >= 1 && note.string <= state.stringCount.value()
+                                 ? QString::fromStdString(state.tuning.at(note.string)).trimmed()
+                                 : QString();
+        notes << (name.isEmpty() ? QStringLiteral("string %1").arg(note.string) : name) +
+                     QStringLiteral(" fret %1").arg(note.fret);
+    }
+    return text + QStringLiteral(" on ") + notes.join(QStringLiteral(", "));
 }
 
 QString choiceText(char duration, bool dotted, const QString& technique)

@@ -2,6 +2,7 @@
 
 // What the status bar says, worked out from plain values so that it can be checked alone.
 
+#include "engine/Columns.h"
 #include "engine/Staff.h"
 
 #include <QString>
@@ -12,6 +13,8 @@ namespace quorlin::ui {
 
 // "A string, fret 5: D": the note cursor and the note it would write.
 QString cursorText(const engine::EditingState& state, int fret, int string);
+// "block 3, column 7: q. on A fret 5": the column the tab cursor is on, counted from 1.
+QString columnText(const engine::EditingState& state, const engine::Column& column);
 // "dotted quarter, HammerOn": what the next note will be.
 QString choiceText(char duration, bool dotted, const QString& technique);
 // "Line 12, block 2": where the text cursor is; lines count from 1.

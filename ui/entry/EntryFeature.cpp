@@ -11,11 +11,14 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <limits>
 
 namespace quorlin::ui {
@@ -48,6 +51,10 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     router.handle(Command::DeleteLast, this, [this] { GoBack(); });
     router.handle(Command::WriteNote, this, [this] { writeNoteAtCursor(); });
     router.handle(Command::Rest, this, [this] { setRest(m_duration); });
+    for (const Command command :
+         {Command::TabCursorLeft, Command::TabCursorRight, Command::TabCursorUp,
+          Command::TabCursorDown, Command::TabCursorFirst, Command::TabCursorEnd})
+        router.handle(command, this, [this, command] { moveTabCursor(command); });
     const Commands& commands = router.commands();
     for (const auto& [button, command] :
          {std::pair{m_c.newLine, Command::NewLine}, std::pair{m_c.repeat, Command::RepeatLast},
@@ -110,7 +117,132 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     }
     // Escape gives the keyboard back to the note cursor, from anywhere in the window.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_c.area->window());
-    connect(escape, &QShortcut::activated, this, &EntryFeature::giveKeysToNeck);
+    // Pressed on the neck itself, it also leaves the tab cursor for appending. One shortcut
+    // for both: a second one on the neck would make the key ambiguous there.
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (m_c.neck->hasFocus())
+            m_document.setTabCursor(std::nullopt);
+        giveKeysToNeck();
+    });
+
+    connect(&m_document, &document::Document::tabCursorMoved, this, &EntryFeature::showTabCursor);
+    connect(&m_document, &document::Document::changed, this, &EntryFeature::showTabCursor);
+    m_c.text->viewport()->installEventFilter(this);
+}
+
+void EntryFeature::moveTabCursor(Command command)
+{
+    const std::vector<engine::Column>& columns = m_document.columns();
+    const int count = static_cast<int>(columns.size());
+    // A hand edit not taken in yet may have left fewer columns than the cursor's number.
+    std::optional<int> at = m_document.tabCursor();
+    if (at && *at >= count)
+        at.reset();
+    std::optional<int> to = at;
+    // Appending stands after the last column, in the last block.
+    const int here = at.value_or(count);
+    const int block = at ? columns[*at].block : (count > 0 ? columns.back().block : 0);
+    const int inBlock = at ? columns[*at].indexInBlock : std::numeric_limits<int>::max();
+    // The column of block `wanted` numbered as the cursor's, or that block's last one.
+    const auto inBlockOf = [&](int wanted) -> std::optional<int> {
+        std::optional<int> found;
+        for (int i = 0; i < count && columns[i].block <= wanted; ++i) {
+            if (columns[i].block == wanted && columns[i].indexInBlock <= inBlock)
+                found = i;
+        }
+        return found;
+    };
+    switch (command) {
+    case Command::TabCursorLeft:
+        to = count > 0 ? std::optional(std::max(here - 1, 0)) : std::nullopt;
+        break;
+    case Command::TabCursorRight:
+        to = at && *at + 1 < count ? std::optional(*at + 1) : std::nullopt;
+        break;
+    case Command::TabCursorUp:
+        if (const std::optional<int> above = block > 0 ? inBlockOf(block - 1) : std::nullopt)
+            to = above;
+        break;
+    case Command::TabCursorDown:
+        // Below the last block the next note is appended.
+        if (at)
+            to = block < columns.back().block ? inBlockOf(block + 1) : std::nullopt;
+        break;
+    case Command::TabCursorFirst:
+        to = count > 0 ? std::optional(0) : std::nullopt;
+        break;
+    default:
+        to.reset();
+        break;
+    }
+    m_document.setTabCursor(to);
+}
+
+void EntryFeature::showTabCursor()
+{
+    const std::optional<int> at = m_document.tabCursor();
+    // While appending, notes come one after another: no marks to clear on each of them, and
+    // none of playback's following taken away.
+    if (!at && !m_marked)
+        return;
+    QList<QTextEdit::ExtraSelection> marks;
+    if (at) {
+        const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
+        const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+        QTextDocument& text = *m_c.text->document();
+        QTextCharFormat look;
+        look.setBackground(m_c.text->palette().color(QPalette::Highlight));
+        look.setForeground(m_c.text->palette().color(QPalette::HighlightedText));
+        for (int line = column.firstLine; line < column.firstLine + lines; ++line) {
+            const QTextBlock block = text.findBlockByNumber(line);
+            const int length = block.length() - 1;
+            if (!block.isValid() || column.character >= length)
+                continue;
+            QTextEdit::ExtraSelection mark{QTextCursor(block), look};
+            mark.cursor.setPosition(block.position() + column.character);
+            mark.cursor.setPosition(
+                block.position() +
+                    std::min(length, column.character + static_cast<int>(engine::kCellWidth)),
+                QTextCursor::KeepAnchor);
+            marks << mark;
+        }
+    }
+    m_c.text->setExtraSelections(marks);
+    m_marked = !marks.isEmpty();
+}
+
+std::optional<int> EntryFeature::columnAt(QPoint point) const
+{
+    const QTextCursor place = m_c.text->cursorForPosition(point);
+    const int line = place.blockNumber();
+    // The character under the pointer, not the gap nearest to it.
+    const QRect caret = m_c.text->cursorRect(place);
+    const int character = place.positionInBlock() - (point.x() < caret.x() ? 1 : 0);
+    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    const std::vector<engine::Column>& columns = m_document.columns();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const engine::Column& c = columns[i];
+        if (line >= c.firstLine && line < c.firstLine + lines && character >= c.character &&
+            character < c.character + static_cast<int>(engine::kCellWidth))
+            return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
+bool EntryFeature::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_c.text->viewport() && event->type() == QEvent::MouseButtonPress) {
+        const auto* press = static_cast<QMouseEvent*>(event);
+        if (press->button() == Qt::LeftButton && press->modifiers() == Qt::AltModifier) {
+            if (const std::optional<int> at = columnAt(press->position().toPoint())) {
+                m_document.setTabCursor(at);
+                giveKeysToNeck();
+                // The user's caret and selection stay where they were.
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void EntryFeature::giveKeysToNeck()

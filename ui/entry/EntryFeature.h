@@ -2,17 +2,21 @@
 
 // Writing the tab: notes dropped or typed on the neck, rests, Rep, <-, New line, the width
 // and string count, a string retuned from the neck, and the choice of the next note
-// (duration, dot, technique). Each becomes one action of the document.
+// (duration, dot, technique). Each becomes one action of the document. Also the tab cursor:
+// the column of the tab it stands on, moved from the neck or by Alt+click in the text.
 
 #include "engine/Staff.h"
+#include "ui/commands/Commands.h"
 
 #include <QObject>
 #include <QPoint>
 
+#include <optional>
 #include <vector>
 
 class QAbstractButton;
 class QCheckBox;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -25,7 +29,6 @@ class Document;
 namespace quorlin::ui {
 
 class CommandRouter;
-class Commands;
 class NeckWidget;
 class Prompter;
 class RestPanel;
@@ -49,6 +52,8 @@ struct EntryControls {
     QPushButton* newLine;
     QPushButton* repeat;
     QPushButton* back;
+    // The tab itself: the tab cursor shows there, and Alt+click puts it on a column.
+    QPlainTextEdit* text;
 };
 
 class EntryFeature : public QObject {
@@ -70,6 +75,9 @@ public:
 signals:
     void choiceChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void JumpLine();
     void ChangeMaxLength(const QString& text);
@@ -84,6 +92,11 @@ private:
     // A drop, a key and a double-click all write their note here.
     void placeNote(int fret, int string, char symbol);
     engine::Technique technique() const;
+    void moveTabCursor(Command command);
+    // The tab cursor's column marked on every line of its block; nothing while appending.
+    void showTabCursor();
+    // The column whose cells hold the character at `point` of the text area's viewport.
+    std::optional<int> columnAt(QPoint point) const;
 
     document::Document& m_document;
     const Commands& m_commands;
@@ -91,6 +104,7 @@ private:
     EntryControls m_c;
     TTunningF* m_tuningPopup = nullptr;
     char m_duration = 'q';
+    bool m_marked = false;
 };
 
 } // namespace quorlin::ui

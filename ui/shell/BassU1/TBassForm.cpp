@@ -87,7 +87,8 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                       {m_ui->ButtonS, m_ui->ButtonE, m_ui->ButtonQ, m_ui->Buttonh, m_ui->ButtonW},
                       m_ui->AbortLine,
                       m_ui->ButtonRep,
-                      m_ui->ButtonBack});
+                      m_ui->ButtonBack,
+                      m_ui->Tab});
     connect(m_entry.get(), &EntryFeature::choiceChanged, this,
             [this] { m_choiceStatus->setText(m_entry->choice()); });
     m_file = std::make_unique<FileFeature>(
@@ -113,6 +114,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         connect((*m_commands)[static_cast<Command>(i)], &QAction::triggered, m_ui->BassNeck,
                 &NeckWidget::finishFret);
     connect(m_ui->BassNeck, &NeckWidget::cursorMoved, this, &TBassForm::showCursor);
+    connect(m_document.get(), &document::Document::tabCursorMoved, this, &TBassForm::showCursor);
     // The caret the user moves; after an action of the window the status bar follows along
     // with the view, once.
     connect(m_ui->Tab, &QPlainTextEdit::cursorPositionChanged, this, [this] {
@@ -144,6 +146,11 @@ const engine::History& TBassForm::history() const
 const Commands& TBassForm::commands() const
 {
     return *m_commands;
+}
+
+std::optional<int> TBassForm::tabCursor() const
+{
+    return m_document->tabCursor();
 }
 
 TabExport& TBassForm::exporter()
@@ -330,8 +337,15 @@ void TBassForm::showBlockSoon()
 void TBassForm::showCursor()
 {
     // Every action passes here; the text is worked out again only when it can differ.
-    const QPoint cell = m_ui->BassNeck->cursorCell();
     const engine::EditingState& s = m_document->state();
+    // On a column of the tab the field names that column; appending, the neck's cell.
+    if (const std::optional<int> at = m_document->tabCursor()) {
+        m_shownCell = {-1, -1};
+        m_cursorStatus->setText(
+            columnText(s, m_document->columns().at(static_cast<std::size_t>(*at))));
+        return;
+    }
+    const QPoint cell = m_ui->BassNeck->cursorCell();
     const std::string& name =
         cell.y() >= 1 && cell.y() <= s.stringCount.value() ? s.tuning.at(cell.y()) : "";
     if (cell == m_shownCell && name == m_shownName)

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Ui {
@@ -59,6 +60,8 @@ public:
     const engine::EditingState& state() const;
     const engine::History& history() const;
     const Commands& commands() const;
+    // The column of the tab the tab cursor is on; none while notes are appended.
+    std::optional<int> tabCursor() const;
     const CommandRouter& router() const { return *m_router; }
     PlayFeature& playback() { return *m_play; }
     TabExport& exporter();

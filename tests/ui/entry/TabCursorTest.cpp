@@ -1,0 +1,203 @@
+// The tab cursor: moved by keys on the neck and by Alt+click in the text, shown as a mark
+// across its column and named in the status bar, without touching the user's own caret.
+
+#include "tests/ui/QuietWindow.h"
+#include "ui/neck/NeckWidget.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QSpinBox>
+#include <QTextBlock>
+
+using namespace quorlin;
+using ui::testing::child;
+
+namespace {
+
+// At width 11 a block holds three columns: "| " and three cells of three characters.
+constexpr int kWidth = 11;
+constexpr int kBlockLines = 6; // rhythm, four strings, articulation
+
+// Five columns over two blocks, typed on the neck as the user would. The cursor starts on
+// the G string (row 1); Down goes to D, then A.
+const char* const kNotes = "5 Return q r Down 7 Return "
+                           "e . 3 Return Shift+C Down 2 Return Shift+D . q r";
+
+const char* const kColumnTexts[] = {
+    "block 1, column 1: q on G fret 5", "block 1, column 2: q rest",
+    "block 1, column 3: q on D fret 7", "block 2, column 1: e. on D fret 3, A fret 2",
+    "block 2, column 2: q rest",
+};
+
+struct Tabbed : ui::testing::QuietWindow {
+    Tabbed()
+    {
+        form.show();
+        QApplication::setActiveWindow(&form);
+        if (!QTest::qWaitForWindowActive(&form))
+            qFatal("the window never became active");
+        child<QSpinBox>(form, "MaxLineLen")->setValue(kWidth);
+        neck().setFocus();
+        type(kNotes);
+        // The user's own selection in the text, which the tab cursor must leave alone.
+        QTextCursor selection(area().document());
+        selection.setPosition(3);
+        selection.setPosition(9, QTextCursor::KeepAnchor);
+        area().setTextCursor(selection);
+        appendingText = status();
+    }
+
+    ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
+    QString status() const { return child<QLabel>(form, "CursorStatus")->text(); }
+    void type(const QString& keys)
+    {
+        for (const QString& key : keys.split(u' ', Qt::SkipEmptyParts)) {
+            const QKeyCombination combination = QKeySequence(key)[0];
+            QTest::keyClick(QApplication::focusWidget(), combination.key(),
+                            combination.keyboardModifiers());
+        }
+    }
+    // The marked ranges as "line:first+length", line by line.
+    QStringList marks() const
+    {
+        QStringList ranges;
+        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
+            const QTextBlock line = mark.cursor.block();
+            ranges << QStringLiteral("%1:%2+%3")
+                          .arg(line.blockNumber())
+                          .arg(mark.cursor.selectionStart() - line.position())
+                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
+        }
+        return ranges;
+    }
+
+    QString appendingText;
+};
+
+// What a column's mark covers, worked out from the layout: its cell on all six lines.
+QStringList columnMarks(int column)
+{
+    QStringList ranges;
+    const int block = column / 3;
+    for (int line = block * kBlockLines; line < (block + 1) * kBlockLines; ++line)
+        ranges << QStringLiteral("%1:%2+3").arg(line).arg(2 + 3 * (column % 3));
+    return ranges;
+}
+
+} // namespace
+
+class TabCursorTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keysOnTheNeck_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("column"); // -1: appending
+        QTest::newRow("left from appending: the last column") << "Alt+Left" << 4;
+        QTest::newRow("left again") << "Alt+Left Alt+Left" << 3;
+        QTest::newRow("right off the last: appending") << "Alt+Left Alt+Right" << -1;
+        QTest::newRow("right while appending stays") << "Alt+Right" << -1;
+        QTest::newRow("home") << "Alt+Home" << 0;
+        QTest::newRow("left at the first stays") << "Alt+Home Alt+Left" << 0;
+        QTest::newRow("right across blocks") << "Alt+Home Alt+Right Alt+Right Alt+Right" << 3;
+        QTest::newRow("down: same column number") << "Alt+Home Alt+Right Alt+Down" << 4;
+        QTest::newRow("down: the shorter block's last")
+            << "Alt+Home Alt+Right Alt+Right Alt+Down" << 4;
+        QTest::newRow("up: same column number") << "Alt+Left Alt+Up" << 1;
+        QTest::newRow("up at the first block stays") << "Alt+Home Alt+Right Alt+Up" << 1;
+        QTest::newRow("up from appending: the block above's last") << "Alt+Up" << 2;
+        QTest::newRow("down from the last block: appending") << "Alt+Left Alt+Down" << -1;
+        QTest::newRow("end") << "Alt+Home Alt+End" << -1;
+        QTest::newRow("escape") << "Alt+Home Escape" << -1;
+    }
+    void keysOnTheNeck()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, column);
+        Tabbed w;
+        const QString tab = w.tab();
+        QCOMPARE(w.form.state().blockStart, kBlockLines);
+        w.type(keys);
+        QCOMPARE(w.form.tabCursor().value_or(-1), column);
+        QCOMPARE(w.marks(), column < 0 ? QStringList() : columnMarks(column));
+        QCOMPARE(w.status(), column < 0 ? w.appendingText : QString(kColumnTexts[column]));
+        QVERIFY(w.neck().hasFocus());
+        QCOMPARE(w.area().textCursor().anchor(), 3);
+        QCOMPARE(w.area().textCursor().position(), 9);
+        QCOMPARE(w.tab(), tab);
+    }
+
+    // Alt+click on any line of a column's cells, its middle character or its edges.
+    void altClick_data()
+    {
+        QTest::addColumn<int>("line");
+        QTest::addColumn<int>("character");
+        QTest::addColumn<int>("column");
+        QTest::newRow("rhythm line, first cell") << 0 << 3 << 0;
+        QTest::newRow("string line, a cell's first character") << 2 << 5 << 1;
+        QTest::newRow("articulation line, a cell's last character") << 5 << 10 << 2;
+        QTest::newRow("second block, chord cell") << 9 << 3 << 3;
+        QTest::newRow("second block, rest") << 7 << 6 << 4;
+    }
+    void altClick()
+    {
+        QFETCH(int, line);
+        QFETCH(int, character);
+        QFETCH(int, column);
+        Tabbed w;
+        w.area().setFocus();
+        QTextCursor at(w.area().document()->findBlockByNumber(line));
+        at.setPosition(at.position() + character);
+        const QRect left = w.area().cursorRect(at);
+        at.movePosition(QTextCursor::NextCharacter);
+        const QRect right = w.area().cursorRect(at);
+        const QPoint middle((left.x() + right.x()) / 2, left.center().y());
+        QTest::mouseClick(w.area().viewport(), Qt::LeftButton, Qt::AltModifier, middle);
+        QCOMPARE(w.form.tabCursor().value_or(-1), column);
+        QCOMPARE(w.marks(), columnMarks(column));
+        QCOMPARE(w.status(), QString(kColumnTexts[column]));
+        QVERIFY(w.neck().hasFocus());
+        QCOMPARE(w.area().textCursor().anchor(), 3);
+        QCOMPARE(w.area().textCursor().position(), 9);
+    }
+
+    // A hand edit: the cursor keeps its column number while the text still reads.
+    void handEdits_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("replaced"); // the character at `at`
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("status");
+        // Line 1, the G string: "G --5..." from character 0; the fret is character 4.
+        QTest::newRow("a fret retyped") << 4 << "5"
+                                        << "6" << 0 << "block 1, column 1: q on G fret 6";
+        QTest::newRow("a line the engine never writes") << 4 << "5"
+                                                        << "5\nhello" << -1 << "";
+    }
+    void handEdits()
+    {
+        QFETCH(int, at);
+        QFETCH(QString, replaced);
+        QFETCH(QString, typed);
+        QFETCH(int, column);
+        QFETCH(QString, status);
+        Tabbed w;
+        w.type("Alt+Home");
+        QCOMPARE(w.form.tabCursor(), std::optional(0));
+        QTextCursor edit(w.area().document()->findBlockByNumber(1));
+        edit.setPosition(edit.position() + at);
+        edit.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        QCOMPARE(edit.selectedText(), replaced);
+        edit.insertText(typed);
+        // The edit is taken in once its events are done.
+        QTRY_COMPARE(w.status(), column < 0 ? w.appendingText : status);
+        QCOMPARE(w.form.tabCursor().value_or(-1), column);
+        QCOMPARE(w.marks(), column < 0 ? QStringList() : columnMarks(column));
+    }
+};
+
+QUORLIN_GUARDED_TEST_MAIN(TabCursorTest)
+
+#include "TabCursorTest.moc"
