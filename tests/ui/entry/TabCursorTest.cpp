@@ -152,8 +152,9 @@ private slots:
         const QRect left = w.area().cursorRect(at);
         at.movePosition(QTextCursor::NextCharacter);
         const QRect right = w.area().cursorRect(at);
-        const QPoint middle((left.x() + right.x()) / 2, left.center().y());
-        QTest::mouseClick(w.area().viewport(), Qt::LeftButton, Qt::AltModifier, middle);
+        // In the character's right half, nearer the gap after it than the one before.
+        const QPoint inside(left.x() + (right.x() - left.x()) * 3 / 4, left.center().y());
+        QTest::mouseClick(w.area().viewport(), Qt::LeftButton, Qt::AltModifier, inside);
         QCOMPARE(w.form.tabCursor().value_or(-1), column);
         QCOMPARE(w.marks(), columnMarks(column));
         QCOMPARE(w.status(), QString(kColumnTexts[column]));
