@@ -172,6 +172,19 @@ void QtTabText::eraseAll()
     cursor.removeSelectedText();
 }
 
+void QtTabText::eraseFrom(int from)
+{
+    const Own own(*this);
+    const QTextBlock block = lineBlock(from);
+    if (!block.isValid())
+        return;
+    // To the end of the document: the last line's break goes with it, as eraseAll's does.
+    QTextCursor cursor(&document());
+    cursor.setPosition(block.position());
+    cursor.setPosition(document().characterCount() - 1, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
 void QtTabText::beginGroup(bool joinPrevious)
 {
     if (m_groupDepth++ > 0)

@@ -33,6 +33,7 @@ public:
     void append(const std::string& text) override;
     void appendLines(const std::vector<std::string>& lines) override;
     void eraseAll() override;
+    void eraseFrom(int from) override;
     // Counts only what the user and the area's own undo changed: our own edits are known.
     std::uint64_t revision() const override { return m_foreignChanges; }
     void beginGroup(bool joinPrevious) override;

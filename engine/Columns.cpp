@@ -4,6 +4,7 @@
 #include "engine/TextWidth.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 #include <string>
 
@@ -403,12 +404,7 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
     check(rewritten.subspan(from), staff.state().stringCount.value());
 
     const bool newLineAfter = endsWithNewLine(text, staff.state());
-    std::vector<std::string> kept;
-    kept.reserve(static_cast<std::size_t>(keep));
-    for (int line = 0; line < keep; ++line)
-        kept.push_back(text.line(line));
-    text.eraseAll();
-    text.appendLines(kept);
+    text.eraseFrom(keep);
 
     // The engine's position as writing the kept columns from the start left it: the block
     // kept last is full, so the next column opens a block of its own.
@@ -426,6 +422,271 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
     staff.forgetPosition();
     staff.follow();
     return keep;
+}
+
+namespace {
+
+// The slide a column makes after `last`: its direction, or plain when it left the string.
+ColumnTechnique slideAfter(const Column& column, LastNote last)
+{
+    const ColumnNote& lead = column.notes.front();
+    if (lead.string != last.string)
+        return ColumnTechnique::Plain;
+    return lead.fret < last.fret ? ColumnTechnique::SlideDown : ColumnTechnique::SlideUp;
+}
+
+bool slides(ColumnTechnique technique)
+{
+    return technique == ColumnTechnique::SlideUp || technique == ColumnTechnique::SlideDown;
+}
+
+char markOf(ColumnTechnique technique)
+{
+    switch (technique) {
+    case ColumnTechnique::HammerOn:
+        return kHammerOnMark;
+    case ColumnTechnique::PullOff:
+        return kPullOffMark;
+    case ColumnTechnique::SlideUp:
+        return kSlideUpMark;
+    case ColumnTechnique::SlideDown:
+        return kSlideDownMark;
+    default:
+        return kPlainMark;
+    }
+}
+
+// With no mark to tell the lead, the text gives a chord's notes by string.
+void byStringWhenUnmarked(Column& column)
+{
+    if (markOf(column.technique) == kPlainMark)
+        std::ranges::sort(column.notes, {}, &ColumnNote::string);
+}
+
+// Writes `cell` over the three characters at `character` of the line, when they differ. An
+// articulation line an editor stripped of its trailing blanks gets them back first.
+void putCell(TabText& text, int line, std::size_t character, std::string_view cell)
+{
+    std::string now = text.line(line);
+    std::size_t byte = 0;
+    for (std::size_t c = 0; c < character && byte < now.size(); ++c)
+        byte = nextCharacter(now, byte);
+    if (byte + kCellWidth > now.size())
+        now.resize(byte + kCellWidth, ' ');
+    if (now.compare(byte, kCellWidth, cell) == 0)
+        return;
+    now.replace(byte, kCellWidth, cell);
+    text.replace(line, now);
+}
+
+// Every cell of a column that is no triplet, as the writers make them.
+void putColumn(TabText& text, const Column& column, int strings)
+{
+    const auto at = static_cast<std::size_t>(column.character);
+    putCell(text, column.firstLine, at, rhythmCell(column.symbol, column.dotted));
+    for (int k = 1; k <= strings; ++k) {
+        const auto note = std::ranges::find(column.notes, k, &ColumnNote::string);
+        const char mark = note == column.notes.begin() ? markOf(column.technique) : kPlainMark;
+        putCell(text, column.firstLine + k, at,
+                note == column.notes.end() ? std::string(kEmptyCell) : noteCell(mark, note->fret));
+    }
+    const std::string_view articulation = column.rest()                               ? kRestCell
+                                          : column.technique == ColumnTechnique::Slap ? kSlapCell
+                                          : column.technique == ColumnTechnique::Pop
+                                              ? kPopCell
+                                              : kPlainArticulation;
+    putCell(text, column.firstLine + strings + 1, at, articulation);
+}
+
+} // namespace
+
+ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                      Column column)
+{
+    if (at >= columns.size())
+        throw std::invalid_argument("No column " + std::to_string(at + 1));
+    const Column& present = columns[at];
+    if (present.tripletPart >= 0 || column.tripletPart >= 0 ||
+        column.technique == ColumnTechnique::Triplet)
+        untypable(at, "a triplet edited by its columns");
+    column.newLineBefore = present.newLineBefore;
+    column.tripletGroup = -1;
+    column.block = present.block;
+    column.indexInBlock = present.indexInBlock;
+    column.firstLine = present.firstLine;
+    column.character = present.character;
+    if (column.rest())
+        column.technique = ColumnTechnique::Plain;
+    byStringWhenUnmarked(column);
+    const int strings = staff.state().stringCount.value();
+    check(std::span(&column, 1), strings);
+
+    ColumnEdit result;
+    std::vector<Column> edited = columns;
+    edited[at] = column;
+    if (slides(column.technique)) {
+        edited[at].technique = slideAfter(column, lastWritten(edited, at));
+        if (edited[at].technique == ColumnTechnique::Plain) {
+            result.outcome = DropOutcome::SlideRefused;
+            return result;
+        }
+    }
+    // Only the next note can change with this one: its slide leans on it.
+    std::size_t next = at + 1;
+    while (next < edited.size() && edited[next].rest())
+        ++next;
+    bool nextChanged = false;
+    if (next < edited.size() && slides(edited[next].technique)) {
+        const ColumnTechnique now = slideAfter(edited[next], lastWritten(edited, next));
+        nextChanged = now != edited[next].technique;
+        edited[next].technique = now;
+        if (now == ColumnTechnique::Plain) {
+            result.turnedPlain.push_back(next);
+            byStringWhenUnmarked(edited[next]);
+        }
+    }
+    if (!nextChanged && edited[at].sameAs(columns[at]))
+        return result;
+
+    // A rest goes where a note would have opened a block, so only a note turned rest inside
+    // its block keeps every column where it was.
+    const bool restChanged = column.rest() != columns[at].rest();
+    if (restChanged && (!column.rest() || columns[at].indexInBlock == 0)) {
+        rewriteFrom(staff, text, columns, edited);
+        columns = readColumns(text, staff.state());
+        result.path = EditPath::Rewritten;
+        return result;
+    }
+    putColumn(text, edited[at], strings);
+    if (nextChanged)
+        putColumn(text, edited[next], strings);
+    staff.forgetPosition();
+    staff.follow();
+    result.path = EditPath::InPlace;
+    columns = std::move(edited);
+    return result;
+}
+
+ColumnEdit replaceNote(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                       ColumnNote note)
+{
+    Column column = columns.at(at);
+    column.notes = {note};
+    if (column.rest())
+        column.technique = ColumnTechnique::Plain;
+    return editColumn(staff, text, columns, at, column);
+}
+
+ColumnEdit changeDuration(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                          char symbol, bool dotted)
+{
+    Column column = columns.at(at);
+    column.symbol = symbol;
+    column.dotted = dotted;
+    return editColumn(staff, text, columns, at, column);
+}
+
+ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& columns,
+                           std::size_t at, ColumnTechnique technique)
+{
+    Column column = columns.at(at);
+    column.technique = technique;
+    return editColumn(staff, text, columns, at, column);
+}
+
+ColumnEdit makeRest(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at)
+{
+    Column column = columns.at(at);
+    column.notes.clear();
+    return editColumn(staff, text, columns, at, column);
+}
+
+namespace {
+
+// Where the pitch sounds, nearest `fret` first: 0 when nowhere on the neck.
+int placeFor(int pitch, int fret, std::span<const int> openPitches)
+{
+    int best = 0;
+    for (int s = 1; s <= static_cast<int>(openPitches.size()); ++s) {
+        const int at = pitch - openPitches[static_cast<std::size_t>(s - 1)];
+        if (at < 0 || at > instrument::kFrets)
+            continue;
+        if (best == 0) {
+            best = s;
+            continue;
+        }
+        const int bestAt = pitch - openPitches[static_cast<std::size_t>(best - 1)];
+        const int distance = std::abs(at - fret);
+        const int bestDistance = std::abs(bestAt - fret);
+        if (distance < bestDistance ||
+            (distance == bestDistance && openPitches[static_cast<std::size_t>(s - 1)] <
+                                             openPitches[static_cast<std::size_t>(best - 1)]))
+            best = s;
+    }
+    return best;
+}
+
+} // namespace
+
+Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& columns,
+                        std::size_t first, std::size_t last, int semitones,
+                        std::span<const int> openPitches)
+{
+    const int strings = staff.state().stringCount.value();
+    if (static_cast<int>(openPitches.size()) < strings)
+        throw std::invalid_argument("An open pitch for every string is needed");
+    last = std::min(last, columns.size());
+    if (first < last && columns[first].tripletPart > 0)
+        first -= static_cast<std::size_t>(columns[first].tripletPart);
+    if (first < last && columns[last - 1].tripletPart >= 0)
+        last += static_cast<std::size_t>(2 - columns[last - 1].tripletPart);
+
+    Transposition result;
+    std::vector<Column> edited = columns;
+    for (std::size_t c = first; c < last; ++c) {
+        std::vector<ColumnNote>& notes = edited[c].notes;
+        for (ColumnNote& note : notes) {
+            const ColumnNote was = note;
+            const int fret = note.fret + semitones;
+            if (fret >= 0 && fret <= instrument::kFrets) {
+                note.fret = fret;
+                continue;
+            }
+            const int pitch =
+                openPitches[static_cast<std::size_t>(note.string - 1)] + note.fret + semitones;
+            const int string =
+                placeFor(pitch, note.fret, openPitches.first(static_cast<std::size_t>(strings)));
+            if (string == 0) {
+                result.misfits.emplace_back(c, was);
+                continue;
+            }
+            note = {string, pitch - openPitches[static_cast<std::size_t>(string - 1)]};
+        }
+        for (std::size_t n = 0; n < notes.size(); ++n) {
+            for (std::size_t m = 0; m < n; ++m) {
+                if (notes[m].string == notes[n].string) {
+                    // Both notes of the pair: either could be the one to move by hand.
+                    for (const std::size_t both : {m, n}) {
+                        const std::pair<std::size_t, ColumnNote> misfit{c, columns[c].notes[both]};
+                        if (std::ranges::find(result.misfits, misfit) == result.misfits.end())
+                            result.misfits.push_back(misfit);
+                    }
+                }
+            }
+        }
+    }
+    if (!result.misfits.empty()) {
+        result.refused = true;
+        return result;
+    }
+    rewriteFrom(staff, text, columns, edited);
+    std::vector<Column> read = readColumns(text, staff.state());
+    for (std::size_t c = 0; c < read.size() && c < edited.size(); ++c) {
+        if (slides(edited[c].technique) && !slides(read[c].technique))
+            result.turnedPlain.push_back(c);
+    }
+    columns = std::move(read);
+    return result;
 }
 
 } // namespace quorlin::engine

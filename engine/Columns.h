@@ -8,6 +8,7 @@
 #include "engine/TabText.h"
 
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace quorlin::engine {
@@ -70,5 +71,64 @@ void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAft
 // load. Returns the first line written again (the text's size when nothing changed).
 int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
                 const std::vector<Column>& edited);
+
+// How an edit of one column reached the text.
+enum class EditPath {
+    Unchanged,
+    // Only the cells of the edited column, and of the note after it when its slide changed,
+    // were written: every cell is three characters, so new content always fits.
+    InPlace,
+    // A rest turned note, or a note opening a block turned rest: the engine opens a block
+    // for a note that passes the width but not for a rest (and the first block's head tells
+    // whether the tab starts with a rest), so the tab was written again from that block.
+    Rewritten,
+};
+
+struct ColumnEdit {
+    EditPath path = EditPath::Unchanged;
+    // SlideRefused, as Staff::Dropped refuses it, when the new column slides from no note on
+    // its string; nothing changed then.
+    DropOutcome outcome = DropOutcome::Written;
+    // Columns after the edited one whose slide no longer follows a note on its string: they
+    // are now plain notes, as the engine would have written them.
+    std::vector<std::size_t> turnedPlain;
+};
+
+// Puts `column` in place of `columns[at]` (read from `text` now), keeping its place: its
+// "New line" and where it stands are the old column's. A slide after it takes the direction
+// or the plain note that writing the list from the start gives; `columns` follows the text.
+// Throws std::invalid_argument for a triplet column on either side (a triplet is edited
+// whole with rewriteFrom) and for a column no user could type.
+ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                      Column column);
+
+// The usual edits, each through editColumn: the notes of the column become the one note
+// (keeping the technique), the duration, the technique, a rest of the same duration.
+ColumnEdit replaceNote(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                       ColumnNote note);
+ColumnEdit changeDuration(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
+                          char symbol, bool dotted);
+ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& columns,
+                           std::size_t at, ColumnTechnique technique);
+ColumnEdit makeRest(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at);
+
+struct Transposition {
+    // Nothing changed: a note would find no fret, or two notes of a chord one string.
+    bool refused = false;
+    // Where refused: each note that does not fit, as the column index and the note it was.
+    std::vector<std::pair<std::size_t, ColumnNote>> misfits;
+    // Columns whose slide no longer follows a note on its string, now plain notes.
+    std::vector<std::size_t> turnedPlain;
+};
+
+// Moves every note of columns [first, last) by `semitones`, a triplet cut by the range taken
+// whole. `openPitches[s - 1]` is string s's open pitch, as the score reads the tuning. A note
+// keeps its string while the fret stays on the neck; else it goes to the string whose fret
+// for the new pitch is nearest its old fret, the lower-pitched string on a tie, so a hand
+// stays where it was on the neck. The tab is written again from the first changed block and
+// `columns` read back from it.
+Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& columns,
+                        std::size_t first, std::size_t last, int semitones,
+                        std::span<const int> openPitches);
 
 } // namespace quorlin::engine

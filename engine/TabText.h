@@ -33,6 +33,9 @@ public:
             append(text);
     }
     virtual void eraseAll() = 0;
+    // Drops line `from` and every line after it; a text area does so in one edit, leaving the
+    // lines before untouched. Nothing happens when there is no such line.
+    virtual void eraseFrom(int from) = 0;
 
     // Grows with every change the engine may not have made itself (typing, pasting, the text
     // area's own undo). The engine compares it with what it saw after its last action and

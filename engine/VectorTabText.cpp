@@ -59,9 +59,16 @@ void VectorTabText::eraseLine(int index)
 
 void VectorTabText::eraseAll()
 {
+    eraseFrom(0);
+}
+
+void VectorTabText::eraseFrom(int from)
+{
+    if (!holds(from))
+        return;
     // Last line first, so that undo puts each back at the end.
     m_journal.beginGroup(false);
-    while (!m_lines.empty()) {
+    while (count() > from) {
         m_journal.erased(count() - 1, std::move(m_lines.back()));
         m_lines.pop_back();
     }

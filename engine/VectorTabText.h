@@ -19,6 +19,7 @@ public:
     void extend(int index, std::string_view tail) override;
     void append(const std::string& text) override;
     void eraseAll() override;
+    void eraseFrom(int from) override;
     // Every change counts: a plain vector cannot tell who made it.
     std::uint64_t revision() const override { return m_revision; }
 

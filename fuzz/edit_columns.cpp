@@ -1,5 +1,6 @@
 // Notes, chords, triplets, rests and "New line" typed as the window types them, read back as
-// columns, then one column replaced, put in or taken out. The columns must write the same tab
+// columns, then one column changed where it stands, a run of them transposed, and one
+// replaced, put in or taken out. The columns must write the same tab
 // again from an empty one, and the edit written in place must give the tab the edited list
 // writes from the start, with the lines before the edited block untouched and the position
 // a load of that tab would take.
@@ -9,10 +10,12 @@
 #include "engine/TabFormat.h"
 #include "engine/VectorTabText.h"
 #include "fuzz/FuzzInput.h"
+#include "score/Score.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 
 using namespace quorlin;
 using fuzz::FuzzInput;
@@ -159,6 +162,132 @@ void edit(std::vector<engine::Column>& columns, const Setup& setup, FuzzInput& i
     }
 }
 
+void requireLoadedPosition(const Tab& tab, const Setup& setup)
+{
+    engine::VectorTabText loadedText;
+    engine::Staff loaded(loadedText);
+    loaded.adoptLoaded(tab.text.lines(), {setup.width, engine::kDefaultTempo, setup.strings, {}});
+    const engine::EditingState& got = tab.staff.state();
+    const engine::EditingState& want = loaded.state();
+    if (std::getenv("QUORLIN_FUZZ_TRACE") != nullptr)
+        std::fprintf(stderr, "block %d/%d, string %d/%d, fret %d/%d, chord %d/%d\n", got.blockStart,
+                     want.blockStart, got.lastString, want.lastString, got.lastFret, want.lastFret,
+                     got.chordAvailable, want.chordAvailable);
+    QUORLIN_REQUIRE(got.blockStart == want.blockStart && got.lastString == want.lastString &&
+                    got.lastFret == want.lastFret && got.chordAvailable == want.chordAvailable);
+}
+
+// One column that is no triplet's replaced where it stands: the tab must be the one the
+// edited list writes from the start, and outside the cells of the columns that changed
+// (the edited one, a slide after it) not a character may differ.
+void editInPlace(const Setup& setup, const std::vector<engine::Column>& present, bool newLineAfter,
+                 FuzzInput& in)
+{
+    if (present.empty())
+        return;
+    const std::size_t at = (in.byte() << 8 | in.byte()) % present.size();
+    const std::vector<engine::Column> added = unit(in, setup);
+    if (present[at].tripletPart >= 0 || added.size() != 1)
+        return;
+    Tab tab(setup);
+    engine::writeColumns(tab.staff, present, newLineAfter);
+    const std::vector<std::string> before = tab.text.lines();
+    std::vector<engine::Column> columns = present;
+    const engine::ColumnEdit done = engine::editColumn(tab.staff, tab.text, columns, at, added[0]);
+    trace("edited cells", tab.text);
+    if (done.outcome != engine::DropOutcome::Written || done.path == engine::EditPath::Unchanged) {
+        QUORLIN_REQUIRE(tab.text.lines() == before && done.turnedPlain.empty());
+        QUORLIN_REQUIRE(std::ranges::equal(columns, present, &engine::Column::sameAs));
+        return;
+    }
+    Tab scratch(setup);
+    engine::writeColumns(scratch.staff, columns, newLineAfter);
+    trace("cells from the start", scratch.text);
+    QUORLIN_REQUIRE(tab.text.lines() == scratch.text.lines());
+    const std::vector<engine::Column> read = engine::readColumns(tab.text, tab.staff.state());
+    QUORLIN_REQUIRE(std::ranges::equal(columns, read, &engine::Column::sameAs));
+    for (const std::size_t plain : done.turnedPlain)
+        QUORLIN_REQUIRE(plain > at && columns[plain].technique == engine::ColumnTechnique::Plain);
+    requireLoadedPosition(tab, setup);
+    if (done.path != engine::EditPath::InPlace)
+        return;
+    // The tab is ASCII with the standard tuning: a character is a byte.
+    std::vector<std::string> masked[2] = {before, tab.text.lines()};
+    for (std::size_t c = 0; c < present.size(); ++c) {
+        if (present[c].sameAs(columns[c]))
+            continue;
+        QUORLIN_REQUIRE(c >= at);
+        for (std::vector<std::string>& lines : masked) {
+            for (int k = 0; k < engine::blockLineCount(setup.strings.value()); ++k) {
+                std::string& line = lines[static_cast<std::size_t>(present[c].firstLine + k)];
+                line.replace(static_cast<std::size_t>(present[c].character), engine::kCellWidth,
+                             "###");
+            }
+        }
+    }
+    QUORLIN_REQUIRE(masked[0] == masked[1]);
+}
+
+std::vector<int> pitchesOf(const engine::Column& column, std::span<const int> open, int by)
+{
+    std::vector<int> pitches;
+    for (const engine::ColumnNote& note : column.notes)
+        pitches.push_back(open[static_cast<std::size_t>(note.string - 1)] + note.fret + by);
+    std::ranges::sort(pitches);
+    return pitches;
+}
+
+// A run of whole columns moved by a semitone or an octave: every note sounds exactly that
+// much higher or lower and nothing else changes, or the edit is refused and the tab stays.
+void transposeRun(const Setup& setup, const std::vector<engine::Column>& present, bool newLineAfter,
+                  FuzzInput& in)
+{
+    if (present.empty())
+        return;
+    std::size_t first = (in.byte() << 8 | in.byte()) % present.size();
+    std::size_t last = std::min(present.size(), first + 1 + static_cast<std::size_t>(in.pick(8)));
+    if (present[first].tripletPart > 0)
+        first -= static_cast<std::size_t>(present[first].tripletPart);
+    if (present[last - 1].tripletPart >= 0)
+        last += static_cast<std::size_t>(2 - present[last - 1].tripletPart);
+    static constexpr int kIntervals[] = {1, -1, 12, -12};
+    const int semitones = kIntervals[in.pick(4)];
+
+    Tab tab(setup);
+    engine::writeColumns(tab.staff, present, newLineAfter);
+    std::vector<int> open;
+    for (int s = 1; s <= setup.strings.value(); ++s)
+        open.push_back(score::openPitch(s, setup.strings, tab.staff.state().tuning.at(s)));
+    const std::vector<std::string> before = tab.text.lines();
+    std::vector<engine::Column> columns = present;
+    const engine::Transposition done =
+        engine::transpose(tab.staff, tab.text, columns, first, last, semitones, open);
+    trace("transposed", tab.text);
+    if (done.refused) {
+        QUORLIN_REQUIRE(!done.misfits.empty() && tab.text.lines() == before);
+        QUORLIN_REQUIRE(std::ranges::equal(columns, present, &engine::Column::sameAs));
+        return;
+    }
+    QUORLIN_REQUIRE(done.misfits.empty() && columns.size() == present.size());
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        const engine::Column& was = present[c];
+        const engine::Column& now = columns[c];
+        const int by = c >= first && c < last ? semitones : 0;
+        QUORLIN_REQUIRE(pitchesOf(now, open, 0) == pitchesOf(was, open, by));
+        QUORLIN_REQUIRE(now.symbol == was.symbol && now.dotted == was.dotted &&
+                        now.newLineBefore == was.newLineBefore &&
+                        now.tripletPart == was.tripletPart);
+        for (const engine::ColumnNote& note : now.notes)
+            QUORLIN_REQUIRE(note.fret >= 0 && note.fret <= instrument::kFrets);
+    }
+    Tab scratch(setup);
+    engine::writeColumns(scratch.staff, columns, newLineAfter);
+    QUORLIN_REQUIRE(tab.text.lines() == scratch.text.lines());
+    // A run of rests moves nothing, and the position is the one writing left.
+    if (!std::ranges::equal(columns, present, &engine::Column::sameAs))
+        requireLoadedPosition(tab, setup);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -181,6 +310,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     trace("typed", tab.text);
     trace("written again", again.text);
     QUORLIN_REQUIRE(again.text.lines() == tab.text.lines());
+    editInPlace(setup, present, newLineAfter, in);
+    transposeRun(setup, present, newLineAfter, in);
 
     std::vector<engine::Column> edited = present;
     edit(edited, setup, in);
@@ -202,16 +333,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // Where the next note goes, as a load of the same text says.
-    engine::VectorTabText loadedText;
-    engine::Staff loaded(loadedText);
-    loaded.adoptLoaded(tab.text.lines(), {setup.width, engine::kDefaultTempo, setup.strings, {}});
-    const engine::EditingState& got = tab.staff.state();
-    const engine::EditingState& want = loaded.state();
-    if (std::getenv("QUORLIN_FUZZ_TRACE") != nullptr)
-        std::fprintf(stderr, "block %d/%d, string %d/%d, fret %d/%d, chord %d/%d\n", got.blockStart,
-                     want.blockStart, got.lastString, want.lastString, got.lastFret, want.lastFret,
-                     got.chordAvailable, want.chordAvailable);
-    QUORLIN_REQUIRE(got.blockStart == want.blockStart && got.lastString == want.lastString &&
-                    got.lastFret == want.lastFret && got.chordAvailable == want.chordAvailable);
+    requireLoadedPosition(tab, setup);
     return 0;
 }

@@ -2,10 +2,13 @@
 
 #include "engine/Columns.h"
 #include "engine/VectorTabText.h"
+#include "score/Score.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 
 namespace quorlin::engine {
 namespace {
@@ -25,6 +28,36 @@ Step rest(char symbol, bool dotted = false)
 }
 const Step newLine = [](Staff& staff) { staff.JumpLine(); };
 
+// Where the engine last wrote: the lines kept by a rewrite must not be written at all.
+class WatchedText final : public VectorTabText {
+public:
+    void replace(int index, const std::string& text) override
+    {
+        touch(index);
+        VectorTabText::replace(index, text);
+    }
+    void extend(int index, std::string_view tail) override
+    {
+        touch(index);
+        VectorTabText::extend(index, tail);
+    }
+    void append(const std::string& text) override
+    {
+        touch(count());
+        VectorTabText::append(text);
+    }
+    void eraseFrom(int from) override
+    {
+        touch(from);
+        VectorTabText::eraseFrom(from);
+    }
+
+    int lowestTouched = std::numeric_limits<int>::max();
+
+private:
+    void touch(int index) { lowestTouched = std::min(lowestTouched, index); }
+};
+
 struct Typed {
     explicit Typed(int width, const Steps& steps = {})
     {
@@ -34,7 +67,7 @@ struct Typed {
     }
     std::vector<Column> columns() const { return readColumns(text, staff.state()); }
 
-    VectorTabText text;
+    WatchedText text;
     Staff staff{text};
 };
 
@@ -235,7 +268,9 @@ TEST(Columns, RewritingEqualsTypingTheEditedTab)
         const std::vector<Column> present = typed.columns();
         std::vector<Column> edited = present;
         c.edit(edited);
+        typed.text.lowestTouched = std::numeric_limits<int>::max();
         const int kept = rewriteFrom(typed.staff, typed.text, present, edited);
+        EXPECT_GE(typed.text.lowestTouched, kept);
 
         Typed expected(c.width, c.after);
         EXPECT_EQ(typed.text.lines(), expected.text.lines());
@@ -278,6 +313,262 @@ TEST(Columns, ListsNoUserCouldTypeAreRefusedBeforeAnyWrite)
         edit(edited);
         EXPECT_THROW(rewriteFrom(copy.staff, copy.text, present, edited), std::invalid_argument);
         EXPECT_EQ(copy.text.lines(), typed.text.lines());
+    }
+}
+
+using ColumnEditFn = std::function<ColumnEdit(Staff&, TabText&, std::vector<Column>&)>;
+
+struct InPlaceCase {
+    const char* name;
+    int width;
+    Steps before;
+    ColumnEditFn edit;
+    Steps after; // typed from the start
+    EditPath path;
+    DropOutcome outcome;
+    std::vector<std::size_t> turnedPlain;
+    std::vector<std::size_t> touched; // the columns whose cells may differ
+};
+
+TEST(Columns, AnEditInPlaceChangesOnlyTheCellsOfItsColumns)
+{
+    const auto noteAt = [](std::size_t at, int string, int fret) {
+        return [=](Staff& s, TabText& t, std::vector<Column>& c) {
+            return replaceNote(s, t, c, at, {string, fret});
+        };
+    };
+    const auto techniqueAt = [](std::size_t at, ColumnTechnique technique) {
+        return [=](Staff& s, TabText& t, std::vector<Column>& c) {
+            return changeTechnique(s, t, c, at, technique);
+        };
+    };
+    const auto restAt = [](std::size_t at) {
+        return [=](Staff& s, TabText& t, std::vector<Column>& c) { return makeRest(s, t, c, at); };
+    };
+    using P = EditPath;
+    using O = DropOutcome;
+    const InPlaceCase cases[] = {
+        {"a note to another string, two digits: the hammer-on goes with it",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'e', T::HammerOn), note(2, 2, 'q')},
+         noteAt(1, 4, 12),
+         {note(5, 3, 'q'), note(12, 4, 'e', T::HammerOn), note(2, 2, 'q')},
+         P::InPlace,
+         O::Written,
+         {},
+         {1}},
+        {"the note before a slide leaves its string: the slide turns plain",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'q', T::Slide), rest('e')},
+         noteAt(0, 2, 5),
+         {note(5, 2, 'q'), note(7, 3, 'q'), rest('e')},
+         P::InPlace,
+         O::Written,
+         {1},
+         {0, 1}},
+        {"the note before a slide goes above it: the slide now goes down",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'q', T::Slide)},
+         noteAt(0, 3, 9),
+         {note(9, 3, 'q'), note(7, 3, 'q', T::Slide)},
+         P::InPlace,
+         O::Written,
+         {},
+         {0, 1}},
+        {"a chord's column dotted",
+         80,
+         {note(5, 3, 'q'), note(7, 1, 'q', T::Chord), note(2, 2, 'e')},
+         [](Staff& s, TabText& t, std::vector<Column>& c) {
+             return changeDuration(s, t, c, 0, 'h', true);
+         },
+         {note(5, 3, 'h', T::Default, true), note(7, 1, 'h', T::Chord, true), note(2, 2, 'e')},
+         P::InPlace,
+         O::Written,
+         {},
+         {0}},
+        {"a rest between: the slide after it follows another string now",
+         80,
+         {note(5, 3, 'q'), note(3, 2, 'e'), note(7, 2, 'q', T::Slide)},
+         restAt(1),
+         {note(5, 3, 'q'), rest('e'), note(7, 2, 'q')},
+         P::InPlace,
+         O::Written,
+         {2},
+         {1, 2}},
+        {"a slap in the second block",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q'), note(5, 2, 's')},
+         techniqueAt(4, ColumnTechnique::Slap),
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q'),
+          note(5, 2, 's', T::Slap)},
+         P::InPlace,
+         O::Written,
+         {},
+         {4}},
+        {"a slide asked down that goes up",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'q')},
+         techniqueAt(1, ColumnTechnique::SlideDown),
+         {note(5, 3, 'q'), note(7, 3, 'q', T::Slide)},
+         P::InPlace,
+         O::Written,
+         {},
+         {1}},
+        {"a slide from another string is refused",
+         80,
+         {note(5, 3, 'q'), note(7, 2, 'q')},
+         techniqueAt(1, ColumnTechnique::SlideUp),
+         {note(5, 3, 'q'), note(7, 2, 'q')},
+         P::Unchanged,
+         O::SlideRefused,
+         {},
+         {}},
+        {"a note that opened a block turned rest: the engine puts rests past the width",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q'), note(5, 2, 'q')},
+         restAt(3),
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), rest('q'), note(5, 2, 'q')},
+         P::Rewritten,
+         O::Written,
+         {},
+         {}},
+        {"the first column a rest: its block's head changes, so it is written again",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'e')},
+         restAt(0),
+         {rest('q'), note(7, 3, 'e')},
+         P::Rewritten,
+         O::Written,
+         {},
+         {}},
+    };
+    for (const InPlaceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Typed typed(c.width, c.before);
+        const Lines before = typed.text.lines();
+        std::vector<Column> columns = typed.columns();
+        const std::vector<Column> present = columns;
+        const ColumnEdit done = c.edit(typed.staff, typed.text, columns);
+        EXPECT_EQ(done.path, c.path);
+        EXPECT_EQ(done.outcome, c.outcome);
+        EXPECT_EQ(done.turnedPlain, c.turnedPlain);
+
+        const Typed expected(c.width, c.after);
+        EXPECT_EQ(typed.text.lines(), expected.text.lines());
+        const std::vector<Column> read = typed.columns();
+        EXPECT_TRUE(std::ranges::equal(columns, read, &Column::sameAs));
+        if (c.path != EditPath::InPlace)
+            continue;
+        // Outside the touched cells every character stays; the tab is plain ASCII here.
+        Lines masked[2] = {before, typed.text.lines()};
+        for (Lines& lines : masked) {
+            for (const std::size_t at : c.touched) {
+                const Column& column = present[at];
+                for (int k = 0; k < blockLineCount(4); ++k) {
+                    std::string& line = lines[static_cast<std::size_t>(column.firstLine + k)];
+                    line.replace(static_cast<std::size_t>(column.character), kCellWidth, "###");
+                }
+            }
+        }
+        EXPECT_EQ(masked[0], masked[1]);
+    }
+}
+
+struct TransposeCase {
+    const char* name;
+    Steps before;
+    std::size_t first, last;
+    int semitones;
+    Steps after; // typed from the start; empty when refused
+    std::vector<std::pair<std::size_t, ColumnNote>> misfits;
+    std::vector<std::size_t> turnedPlain;
+};
+
+// Four strings, G D A E from string 1: the notes below are placed by hand from their names.
+TEST(Columns, TranspositionMovesEveryNoteOrNone)
+{
+    const TransposeCase cases[] = {
+        {"up a semitone, strings kept",
+         {note(5, 3, 'q'), note(7, 1, 'q', T::Chord), note(2, 2, 'e', T::HammerOn), rest('q')},
+         0,
+         4,
+         1,
+         {note(6, 3, 'q'), note(8, 1, 'q', T::Chord), note(3, 2, 'e', T::HammerOn), rest('q')},
+         {},
+         {}},
+        {"only the selection, a triplet cut by it taken whole",
+         {note(5, 3, 'q'), note(3, 2, 'e', T::Triplet), note(9, 4, 'q')},
+         2,
+         3,
+         -1,
+         {note(5, 3, 'q'), note(2, 2, 'e', T::Triplet), note(9, 4, 'q')},
+         {},
+         {}},
+        // A at 0 on string 3 down a semitone is G# at 4 on E.
+        {"off the neck below: onto the lower string",
+         {note(0, 3, 'q'), note(4, 3, 'e')},
+         0,
+         2,
+         -1,
+         {note(4, 4, 'q'), note(3, 3, 'e')},
+         {},
+         {}},
+        // C at 20 on E up an octave: fret 22 on D is nearer 20 than fret 17 on G.
+        {"off the neck above: to the string nearest the old fret",
+         {note(20, 4, 'q'), note(24, 1, 'q')},
+         0,
+         1,
+         12,
+         {note(22, 2, 'q'), note(24, 1, 'q')},
+         {},
+         {}},
+        // G at 22 up an octave is G at 34 on string 1, nowhere on the neck.
+        {"a note that fits nowhere refuses all",
+         {note(5, 3, 'q'), note(22, 1, 'q')},
+         0,
+         2,
+         12,
+         {},
+         {{1, {1, 22}}},
+         {}},
+        // A at 0 goes to E at 4, where the chord's A at 5 on E stays.
+        {"a chord's two notes on one string refuse all",
+         {note(0, 3, 'q'), note(5, 4, 'q', T::Chord)},
+         0,
+         1,
+         -1,
+         {},
+         {{0, {3, 0}}, {0, {4, 5}}},
+         {}},
+        {"a slide whose note before moved string turns plain",
+         {note(0, 3, 'q'), note(2, 3, 'q', T::Slide)},
+         0,
+         1,
+         -1,
+         {note(4, 4, 'q'), note(2, 3, 'q')},
+         {},
+         {1}},
+    };
+    const instrument::StringCount strings;
+    std::vector<int> open;
+    for (int s = 1; s <= strings.value(); ++s)
+        open.push_back(score::openPitch(s, strings, instrument::Tuning().at(s)));
+    for (const TransposeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Typed typed(80, c.before);
+        const Lines before = typed.text.lines();
+        std::vector<Column> columns = typed.columns();
+        const Transposition done =
+            transpose(typed.staff, typed.text, columns, c.first, c.last, c.semitones, open);
+        EXPECT_EQ(done.refused, !c.misfits.empty());
+        EXPECT_EQ(done.misfits, c.misfits);
+        EXPECT_EQ(done.turnedPlain, c.turnedPlain);
+        if (done.refused) {
+            EXPECT_EQ(typed.text.lines(), before);
+            continue;
+        }
+        EXPECT_EQ(typed.text.lines(), Typed(80, c.after).text.lines());
+        EXPECT_TRUE(std::ranges::equal(columns, typed.columns(), &Column::sameAs));
     }
 }
 

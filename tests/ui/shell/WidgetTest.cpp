@@ -397,6 +397,24 @@ private slots:
             byBulk.appendLines({});
             QCOMPARE(bulk.toPlainText(), plain.toPlainText());
         }
+
+        // Dropping the lines from one on is one edit of ours, taken back whole by one undo.
+        for (const QString after : {"D 7\n> \n", "open"}) {
+            const QString kept = QStringLiteral("| \nG --5\n");
+            QPlainTextEdit cut(kept + after);
+            document::QtTabText cutText(*cut.document());
+            const std::uint64_t untouched = cutText.revision();
+            {
+                const document::QtTabText::Action action(cutText);
+                cutText.eraseFrom(2);
+                cutText.eraseFrom(2);
+            }
+            QCOMPARE(cut.toPlainText(), kept);
+            QCOMPARE(cutText.revision(), untouched);
+            QCOMPARE(cutText.undoLevels(), 1);
+            cutText.undoLevel();
+            QCOMPARE(cut.toPlainText(), kept + after);
+        }
     }
 
     // A name that holds a wildcard filters the list; an existing file is taken as it is named,
