@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace quorlin::engine {
 
@@ -79,20 +80,20 @@ bool holdsTripletMark(const Cells& cells)
     });
 }
 
+// The techniques a note's cell mark tells; any other mark is a plain note's.
+constexpr std::pair<ColumnTechnique, char> kMarks[] = {
+    {ColumnTechnique::HammerOn, kHammerOnMark},
+    {ColumnTechnique::PullOff, kPullOffMark},
+    {ColumnTechnique::SlideUp, kSlideUpMark},
+    {ColumnTechnique::SlideDown, kSlideDownMark}};
+
 ColumnTechnique techniqueOf(char mark)
 {
-    switch (mark) {
-    case kHammerOnMark:
-        return ColumnTechnique::HammerOn;
-    case kPullOffMark:
-        return ColumnTechnique::PullOff;
-    case kSlideUpMark:
-        return ColumnTechnique::SlideUp;
-    case kSlideDownMark:
-        return ColumnTechnique::SlideDown;
-    default:
-        return ColumnTechnique::Plain;
+    for (const auto& [technique, its] : kMarks) {
+        if (its == mark)
+            return technique;
     }
+    return ColumnTechnique::Plain;
 }
 
 // The notes with the one carrying the technique first, and the technique.
@@ -442,18 +443,11 @@ bool slides(ColumnTechnique technique)
 
 char markOf(ColumnTechnique technique)
 {
-    switch (technique) {
-    case ColumnTechnique::HammerOn:
-        return kHammerOnMark;
-    case ColumnTechnique::PullOff:
-        return kPullOffMark;
-    case ColumnTechnique::SlideUp:
-        return kSlideUpMark;
-    case ColumnTechnique::SlideDown:
-        return kSlideDownMark;
-    default:
-        return kPlainMark;
+    for (const auto& [its, mark] : kMarks) {
+        if (its == technique)
+            return mark;
     }
+    return kPlainMark;
 }
 
 // With no mark to tell the lead, the text gives a chord's notes by string.

@@ -41,7 +41,8 @@ constexpr int kPopupGap = 16;
 EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, Prompter& prompter,
                            EntryControls controls) :
     m_document(document),
-    m_commands(router.commands()), m_prompter(prompter), m_c(std::move(controls))
+    m_commands(router.commands()), m_prompter(prompter), m_c(std::move(controls)),
+    m_chord(m_c.techniques.at(5)), m_triplet(m_c.techniques.at(6))
 {
     m_c.width->setRange(std::numeric_limits<int>::min(), engine::kMaxTabWidth);
     m_c.strings->setRange(instrument::kMinStrings, instrument::kMaxStrings);
@@ -336,7 +337,7 @@ void EntryFeature::setRest(char symbol)
 
 void EntryFeature::RepeatLast()
 {
-    m_document.repeatLast(m_c.triplet->isChecked());
+    m_document.repeatLast(m_triplet->isChecked());
 }
 
 void EntryFeature::GoBack()
@@ -362,10 +363,10 @@ void EntryFeature::followState()
     const engine::EditingState& s = m_document.state();
     m_c.width->setEnabled(s.setupUnlocked);
     m_c.strings->setEnabled(s.setupUnlocked);
-    m_c.chord->setEnabled(s.chordAvailable);
+    m_chord->setEnabled(s.chordAvailable);
     m_commands[Command::Chord]->setEnabled(s.chordAvailable);
     // A chord left checked after "Clear tab" could never be unchecked by its own button.
-    if (!s.chordAvailable && m_c.chord->isChecked())
+    if (!s.chordAvailable && m_chord->isChecked())
         m_c.plain->setChecked(true);
 }
 

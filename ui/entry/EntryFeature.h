@@ -42,8 +42,6 @@ struct EntryControls {
     QSpinBox* width;
     QSpinBox* strings;
     QCheckBox* dot;
-    QRadioButton* chord;
-    QRadioButton* triplet;
     QRadioButton* plain;
     // Hammer-on, pull-off, slide, slap, pop, chord and triplet, in that order.
     std::vector<QRadioButton*> techniques;
@@ -102,6 +100,9 @@ private:
     const Commands& m_commands;
     Prompter& m_prompter;
     EntryControls m_c;
+    // Among the techniques: the chord is the one its availability greys.
+    QRadioButton* m_chord;
+    QRadioButton* m_triplet;
     TTunningF* m_tuningPopup = nullptr;
     char m_duration = 'q';
     bool m_marked = false;

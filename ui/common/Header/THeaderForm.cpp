@@ -103,20 +103,20 @@ void THeaderForm::CloseIt()
     hide();
     if (m_document == nullptr)
         return;
-    std::vector<std::string> comments;
-    for (const QString& line : memoLines())
-        comments.push_back(line.toStdString());
     m_replaced = false;
     m_committing = true;
     m_document->setHeader({m_ui->From->text().toStdString(), m_ui->Artist->text().toStdString(),
-                           m_ui->BassPerf->text().toStdString(), std::move(comments)});
-    m_document->bindComments([this] {
-        std::vector<std::string> lines;
-        for (const QString& line : memoLines())
-            lines.push_back(line.toStdString());
-        return lines;
-    });
+                           m_ui->BassPerf->text().toStdString(), memoComments()});
+    m_document->bindComments([this] { return memoComments(); });
     m_committing = false;
+}
+
+std::vector<std::string> THeaderForm::memoComments() const
+{
+    std::vector<std::string> lines;
+    for (const QString& line : memoLines())
+        lines.push_back(line.toStdString());
+    return lines;
 }
 
 QStringList THeaderForm::memoLines() const

@@ -12,6 +12,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace Ui {
 class THeaderForm;
@@ -46,6 +48,7 @@ private:
     // The header changed from outside (a load, undo): the memo shows its lines again.
     void headerReplaced();
     QStringList memoLines() const;
+    std::vector<std::string> memoComments() const;
 
     std::unique_ptr<Ui::THeaderForm> m_ui;
     QPointer<document::Document> m_document;

@@ -79,8 +79,6 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                       m_ui->MaxLineLen,
                       m_ui->MaxStringsSpin,
                       m_ui->CheckHalf,
-                      m_ui->RadioChord,
-                      m_ui->RadioTriplet,
                       m_ui->RadioDefault,
                       {m_ui->RadioH, m_ui->RadioP, m_ui->RadioS, m_ui->RadioSlap, m_ui->RadioPop,
                        m_ui->RadioChord, m_ui->RadioTriplet},
