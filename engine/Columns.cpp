@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace quorlin::engine {
@@ -207,13 +210,29 @@ int widthOf(const Column& column)
 
 std::vector<Column> readColumns(const TabText& text, const EditingState& state)
 {
+    std::vector<Column> columns;
+    readColumnsFrom(text, state, 0, columns);
+    return columns;
+}
+
+void readColumnsFrom(const TabText& text, const EditingState& state, int from,
+                     std::vector<Column>& columns)
+{
     const int lines = blockLineCount(state.stringCount.value());
     if (text.count() % lines != 0)
         unreadable(text.count() - 1, "lines that are no whole block");
-    std::vector<Column> columns;
+    from = std::clamp(from - from % lines, 0, text.count());
+    const auto kept = std::ranges::find_if(
+        columns, [from](const Column& column) { return column.firstLine >= from; });
+    columns.erase(kept, columns.end());
     std::size_t previousEnd = 0;
     std::size_t previousLength = 0;
-    for (int start = 0, index = 0; start < text.count(); start += lines, ++index) {
+    if (from > 0) {
+        const BlockLines before = blockAt(text, from - lines, state);
+        previousEnd = columnsEnd(before.rhythm());
+        previousLength = before.rhythm().size();
+    }
+    for (int start = from, index = from / lines; start < text.count(); start += lines, ++index) {
         const BlockLines block = blockAt(text, start, state);
         const std::size_t first = columns.size();
         readBlock(block, index, start, state, columns);
@@ -227,7 +246,6 @@ std::vector<Column> readColumns(const TabText& text, const EditingState& state)
         previousEnd = columnsEnd(block.rhythm());
         previousLength = block.rhythm().size();
     }
-    return columns;
 }
 
 bool endsWithNewLine(const TabText& text, const EditingState& state)
@@ -384,6 +402,47 @@ void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAft
         staff.JumpLine();
 }
 
+namespace {
+
+// Erases the lines from `keep` on and writes `tail` there, the engine standing where writing
+// the kept columns from the start left it: after `last`, with the block kept last full, so
+// the next column opens a block of its own. A "New line" the tab ended in stays at its end.
+void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail)
+{
+    check(tail, staff.state().stringCount.value());
+    const bool newLineAfter = endsWithNewLine(text, staff.state());
+    text.eraseFrom(keep);
+
+    Staff::Snapshot at = staff.snapshot();
+    at.state.blockStart = std::max(0, keep - blockLineCount(staff.state().stringCount.value()));
+    at.state.lastString = last.string;
+    at.state.lastFret = last.fret;
+    at.state.chordAvailable = last.string != 0;
+    at.state.setupUnlocked = keep == 0;
+    at.needsBlock = at.strippedBlanks = false;
+    staff.restore(at);
+
+    writeColumns(staff, tail, newLineAfter);
+    staff.forgetPosition();
+    staff.follow();
+}
+
+// The first column of the block of the column before `changed`: a block that ended early,
+// for a triplet that did not fit or a "New line" now gone, may take more columns, so the
+// rewrite starts there.
+std::size_t rewriteStart(std::span<const Column> present, std::size_t changed)
+{
+    if (changed == 0)
+        return 0;
+    const int block = present[changed - 1].block;
+    std::size_t from = changed - 1;
+    while (from > 0 && present[from - 1].block == block)
+        --from;
+    return from;
+}
+
+} // namespace
+
 int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
                 const std::vector<Column>& edited)
 {
@@ -393,35 +452,10 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
         ++changed;
     if (changed == present.size() && changed == edited.size())
         return text.count();
+    const std::size_t from = rewriteStart(present, changed);
+    const int keep = from == 0 ? 0 : present[from].firstLine;
     const std::span<const Column> rewritten(edited);
-
-    // The column before the change decides where its block ends: a block that ended early,
-    // for a triplet that did not fit or a "New line" now gone, may take more columns.
-    const int block = changed == 0 ? 0 : present[changed - 1].block;
-    std::size_t from = changed == 0 ? 0 : changed - 1;
-    while (from > 0 && present[from - 1].block == block)
-        --from;
-    const int keep = block == 0 ? 0 : present[from].firstLine;
-    check(rewritten.subspan(from), staff.state().stringCount.value());
-
-    const bool newLineAfter = endsWithNewLine(text, staff.state());
-    text.eraseFrom(keep);
-
-    // The engine's position as writing the kept columns from the start left it: the block
-    // kept last is full, so the next column opens a block of its own.
-    Staff::Snapshot at = staff.snapshot();
-    const LastNote last = lastWritten(rewritten, from);
-    at.state.blockStart = std::max(0, keep - blockLineCount(staff.state().stringCount.value()));
-    at.state.lastString = last.string;
-    at.state.lastFret = last.fret;
-    at.state.chordAvailable = last.string != 0;
-    at.state.setupUnlocked = keep == 0;
-    at.needsBlock = at.strippedBlanks = false;
-    staff.restore(at);
-
-    writeColumns(staff, rewritten.subspan(from), newLineAfter);
-    staff.forgetPosition();
-    staff.follow();
+    writeTail(staff, text, keep, lastWritten(rewritten, from), rewritten.subspan(from));
     return keep;
 }
 
@@ -494,6 +528,82 @@ void putColumn(TabText& text, const Column& column, int strings)
 
 } // namespace
 
+bool leansOnNoteBefore(ColumnTechnique technique)
+{
+    return technique == ColumnTechnique::HammerOn || technique == ColumnTechnique::PullOff ||
+           slides(technique);
+}
+
+bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
+{
+    const int string = columns[at].notes.empty() ? 0 : columns[at].notes.front().string;
+    for (std::size_t c = at; c-- > 0;) {
+        if (!columns[c].rest())
+            return std::ranges::find(columns[c].notes, string, &ColumnNote::string) !=
+                   columns[c].notes.end();
+    }
+    return false;
+}
+
+std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> columns,
+                                                  std::size_t first, std::size_t last)
+{
+    last = std::min(last, columns.size());
+    first = std::min(first, last);
+    if (first < columns.size() && columns[first].tripletPart > 0)
+        first -= static_cast<std::size_t>(columns[first].tripletPart);
+    if (first < last && columns[last - 1].tripletPart >= 0)
+        last += static_cast<std::size_t>(2 - columns[last - 1].tripletPart);
+    return {first, last};
+}
+
+std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t first,
+                                std::size_t last)
+{
+    std::tie(first, last) = wholeTriplets(columns, first, last);
+    std::vector<Column> run(columns.begin() + static_cast<long>(first),
+                            columns.begin() + static_cast<long>(last));
+    if (!run.empty())
+        run.front().newLineBefore = false;
+    return run;
+}
+
+namespace {
+
+// The index of the first note column from `at` on, or the list's size.
+std::size_t noteFrom(std::span<const Column> columns, std::size_t at)
+{
+    while (at < columns.size() && columns[at].rest())
+        ++at;
+    return at;
+}
+
+// What the technique of columns[at] becomes once the notes before it changed: a slide takes
+// its direction from the note it now leaves; a technique whose note is gone turns plain.
+// `hadNote`: it had its note before the change (one that never had, as the engine writes at
+// the end, stays as it was).
+ColumnTechnique techniqueAfterChange(std::span<const Column> columns, std::size_t at, bool hadNote)
+{
+    const ColumnTechnique technique = columns[at].technique;
+    if (!leansOnNoteBefore(technique))
+        return technique;
+    if (!hasNoteBefore(columns, at))
+        return hadNote ? ColumnTechnique::Plain : technique;
+    return slides(technique) ? slideAfter(columns[at], lastWritten(columns, at)) : technique;
+}
+
+// Sets the technique the change left the column; true when it turned plain.
+bool settle(Column& column, ColumnTechnique technique)
+{
+    const bool plain = technique == ColumnTechnique::Plain && column.technique != technique;
+    column.technique = technique;
+    if (plain)
+        byStringWhenUnmarked(column);
+    return plain;
+}
+
+} // namespace
+
 ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
                       Column column)
 {
@@ -515,49 +625,126 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     const int strings = staff.state().stringCount.value();
     check(std::span(&column, 1), strings);
 
+    // The list is edited where it stands, not copied: a tab may hold many thousands of
+    // columns, and this edit must cost what appending a note costs.
     ColumnEdit result;
-    std::vector<Column> edited = columns;
-    edited[at] = column;
-    if (slides(column.technique)) {
-        edited[at].technique = slideAfter(column, lastWritten(edited, at));
-        if (edited[at].technique == ColumnTechnique::Plain) {
-            result.outcome = DropOutcome::SlideRefused;
+    const std::size_t next = noteFrom(columns, at + 1);
+    const bool nextHadNote = next < columns.size() && hasNoteBefore(columns, next);
+    Column old = std::exchange(columns[at], std::move(column));
+    Column& now = columns[at];
+    if (leansOnNoteBefore(now.technique)) {
+        // A hammer-on that the engine wrote from no note stays, while only its duration changes.
+        const bool kept = now.technique == old.technique && now.notes == old.notes;
+        if (!hasNoteBefore(columns, at) && !kept) {
+            result.outcome =
+                slides(now.technique) ? DropOutcome::SlideRefused : DropOutcome::NoNoteBefore;
+            columns[at] = std::move(old);
             return result;
         }
+        if (slides(now.technique))
+            now.technique = slideAfter(now, lastWritten(columns, at));
     }
-    // Only the next note can change with this one: its slide leans on it.
-    std::size_t next = at + 1;
-    while (next < edited.size() && edited[next].rest())
-        ++next;
-    bool nextChanged = false;
-    if (next < edited.size() && slides(edited[next].technique)) {
-        const ColumnTechnique now = slideAfter(edited[next], lastWritten(edited, next));
-        nextChanged = now != edited[next].technique;
-        edited[next].technique = now;
-        if (now == ColumnTechnique::Plain) {
-            result.turnedPlain.push_back(next);
-            byStringWhenUnmarked(edited[next]);
+    // Only the next note can change with this one: it plays from it.
+    std::optional<Column> nextOld;
+    if (next < columns.size()) {
+        const ColumnTechnique technique = techniqueAfterChange(columns, next, nextHadNote);
+        if (technique != columns[next].technique) {
+            nextOld = columns[next];
+            if (settle(columns[next], technique))
+                result.turnedPlain.push_back(next);
         }
     }
-    if (!nextChanged && edited[at].sameAs(columns[at]))
+    if (!nextOld && now.sameAs(old)) {
+        columns[at] = std::move(old);
         return result;
+    }
 
     // A rest goes where a note would have opened a block, so only a note turned rest inside
     // its block keeps every column where it was.
-    const bool restChanged = column.rest() != columns[at].rest();
-    if (restChanged && (!column.rest() || columns[at].indexInBlock == 0)) {
-        rewriteFrom(staff, text, columns, edited);
-        columns = readColumns(text, staff.state());
+    const bool restChanged = now.rest() != old.rest();
+    if (restChanged && (!now.rest() || old.indexInBlock == 0)) {
+        Column edited = std::move(now);
+        columns[at] = std::move(old);
+        if (nextOld)
+            columns[next] = std::move(*nextOld);
+        const Splice splice = spliceColumns(staff, text, columns, at, at + 1, {std::move(edited)});
+        result.turnedPlain = splice.turnedPlain;
         result.path = EditPath::Rewritten;
         return result;
     }
-    putColumn(text, edited[at], strings);
-    if (nextChanged)
-        putColumn(text, edited[next], strings);
+    putColumn(text, now, strings);
+    if (nextOld)
+        putColumn(text, columns[next], strings);
     staff.forgetPosition();
     staff.follow();
     result.path = EditPath::InPlace;
-    columns = std::move(edited);
+    return result;
+}
+
+Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t first,
+                     std::size_t last, std::vector<Column> run)
+{
+    if (first > last || last > columns.size())
+        throw std::invalid_argument("No columns " + std::to_string(first + 1) + " to " +
+                                    std::to_string(last));
+    Splice result;
+    std::tie(first, last) = wholeTriplets(columns, first, last);
+    result.first = first;
+    result.last = last;
+    if (first == last && run.empty())
+        return result;
+
+    // The user's "New line" stays before whatever stands where it stood.
+    const bool lineBreak = first < columns.size() && columns[first].newLineBefore;
+    for (Column& column : run)
+        column.tripletGroup = -1;
+    if (!run.empty())
+        run.front().newLineBefore = run.front().newLineBefore || lineBreak;
+
+    // Written again from the block of the column before the change; the note column before
+    // that comes along to tell the first ones what they play from.
+    const std::size_t from = rewriteStart(columns, first);
+    std::size_t base = from;
+    for (std::size_t c = from; c-- > 0;) {
+        if (!columns[c].rest()) {
+            base = c;
+            break;
+        }
+    }
+    const std::size_t next = noteFrom(columns, last);
+    const bool nextHadNote = next < columns.size() && hasNoteBefore(columns, next);
+    std::vector<Column> window;
+    window.reserve(columns.size() - base + run.size());
+    window.insert(window.end(), columns.begin() + static_cast<long>(base),
+                  columns.begin() + static_cast<long>(first));
+    const std::size_t runAt = window.size();
+    window.insert(window.end(), std::make_move_iterator(run.begin()),
+                  std::make_move_iterator(run.end()));
+    const std::size_t after = window.size();
+    window.insert(window.end(), columns.begin() + static_cast<long>(last), columns.end());
+    if (after < window.size()) {
+        if (runAt == after)
+            window[after].newLineBefore = window[after].newLineBefore || lineBreak;
+        else if (first == last)
+            window[after].newLineBefore = false;
+    }
+
+    // What was put in plays from new notes before it, and so does the note after the change.
+    const auto turned = [&](std::size_t at) { result.turnedPlain.push_back(base + at); };
+    for (std::size_t at = runAt; at < after; ++at) {
+        if (window[at].tripletPart < 0 &&
+            settle(window[at], techniqueAfterChange(window, at, true)))
+            turned(at);
+    }
+    const std::size_t nextNow = noteFrom(window, after);
+    if (next < columns.size() && nextNow < window.size() &&
+        settle(window[nextNow], techniqueAfterChange(window, nextNow, nextHadNote)))
+        turned(nextNow);
+
+    const std::span<const Column> all(window);
+    const int keep = from == 0 ? 0 : columns[from].firstLine;
+    writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base));
+    readColumnsFrom(text, staff.state(), keep, columns);
     return result;
 }
 
@@ -629,11 +816,7 @@ Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& column
     const int strings = staff.state().stringCount.value();
     if (static_cast<int>(openPitches.size()) < strings)
         throw std::invalid_argument("An open pitch for every string is needed");
-    last = std::min(last, columns.size());
-    if (first < last && columns[first].tripletPart > 0)
-        first -= static_cast<std::size_t>(columns[first].tripletPart);
-    if (first < last && columns[last - 1].tripletPart >= 0)
-        last += static_cast<std::size_t>(2 - columns[last - 1].tripletPart);
+    std::tie(first, last) = wholeTriplets(columns, first, last);
 
     Transposition result;
     std::vector<Column> edited = columns;
@@ -673,13 +856,13 @@ Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& column
         result.refused = true;
         return result;
     }
-    rewriteFrom(staff, text, columns, edited);
-    std::vector<Column> read = readColumns(text, staff.state());
-    for (std::size_t c = 0; c < read.size() && c < edited.size(); ++c) {
-        if (slides(edited[c].technique) && !slides(read[c].technique))
+    // A note that moved to another string may leave the one after it nothing to play from.
+    const std::size_t next = noteFrom(edited, last);
+    for (std::size_t c = first; c <= next && c < edited.size(); ++c) {
+        if (settle(edited[c], techniqueAfterChange(edited, c, hasNoteBefore(columns, c))))
             result.turnedPlain.push_back(c);
     }
-    columns = std::move(read);
+    readColumnsFrom(text, staff.state(), rewriteFrom(staff, text, columns, edited), columns);
     return result;
 }
 

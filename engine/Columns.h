@@ -54,6 +54,11 @@ struct Column {
 // line typed by hand, a triplet cut short).
 std::vector<Column> readColumns(const TabText& text, const EditingState& state);
 
+// Reads the columns again from the block of line `from` on, keeping those standing before
+// it: after an edit that wrote the tab again from there.
+void readColumnsFrom(const TabText& text, const EditingState& state, int from,
+                     std::vector<Column>& columns);
+
 // Whether the tab ends in the fill of a "New line" that no column follows yet.
 bool endsWithNewLine(const TabText& text, const EditingState& state);
 
@@ -87,10 +92,10 @@ enum class EditPath {
 struct ColumnEdit {
     EditPath path = EditPath::Unchanged;
     // SlideRefused, as Staff::Dropped refuses it, when the new column slides from no note on
-    // its string; nothing changed then.
+    // its string, NoNoteBefore when it hammers on or pulls off from none; nothing changed then.
     DropOutcome outcome = DropOutcome::Written;
-    // Columns after the edited one whose slide no longer follows a note on its string: they
-    // are now plain notes, as the engine would have written them.
+    // The column after the edited one when its hammer-on, pull-off or slide no longer follows
+    // a note on its string: it is a plain note now.
     std::vector<std::size_t> turnedPlain;
 };
 
@@ -112,12 +117,45 @@ ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& col
                            std::size_t at, ColumnTechnique technique);
 ColumnEdit makeRest(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at);
 
+// Hammer-ons, pull-offs and slides play from the note before them on the same string.
+bool leansOnNoteBefore(ColumnTechnique technique);
+// Whether the note column before `at` (rests between count for nothing) has a note on the
+// string of `at`'s first note, the one a hammer-on, pull-off or slide plays from.
+bool hasNoteBefore(std::span<const Column> columns, std::size_t at);
+
+// [first, last) grown to take in every triplet it cuts.
+std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> columns,
+                                                  std::size_t first, std::size_t last);
+
+// Columns [first, last), triplets whole, as a run to put elsewhere: the "New line" before its
+// first column stays where it was.
+std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t first,
+                                std::size_t last);
+
+struct Splice {
+    // The columns taken out, grown to whole triplets, as indices of the list before.
+    std::size_t first = 0;
+    std::size_t last = 0;
+    // Columns of the new list whose hammer-on, pull-off or slide no longer has its note
+    // before it: they are plain notes now.
+    std::vector<std::size_t> turnedPlain;
+};
+
+// Puts `run` in place of columns [first, last) (read from `text` now, the range grown to
+// whole triplets): an insert when the range is empty, a removal when the run is. A "New
+// line" before the first column taken out or put before stays before whatever stands there
+// now. The tab is written again from the block of the change on, as rewriteFrom does, and
+// `columns` follows it. Throws std::invalid_argument for a run no user could type.
+Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t first,
+                     std::size_t last, std::vector<Column> run);
+
 struct Transposition {
     // Nothing changed: a note would find no fret, or two notes of a chord one string.
     bool refused = false;
     // Where refused: each note that does not fit, as the column index and the note it was.
     std::vector<std::pair<std::size_t, ColumnNote>> misfits;
-    // Columns whose slide no longer follows a note on its string, now plain notes.
+    // Columns whose hammer-on, pull-off or slide no longer follows a note on its string, now
+    // plain notes.
     std::vector<std::size_t> turnedPlain;
 };
 

@@ -47,6 +47,9 @@ enum class DropOutcome {
     Written,
     SlideRefused, // a slide must stay on the string of the last note
     ChordRefused, // a chord note needs the column's duration and another string
+    // A hammer-on or pull-off put in the middle of a tab needs a note before it on its string;
+    // at the end the engine writes one anywhere, as it always has.
+    NoNoteBefore,
 };
 
 struct EditingState {

@@ -348,15 +348,44 @@ TEST(Columns, AnEditInPlaceChangesOnlyTheCellsOfItsColumns)
     using P = EditPath;
     using O = DropOutcome;
     const InPlaceCase cases[] = {
-        {"a note to another string, two digits: the hammer-on goes with it",
+        {"a note up the neck, two digits: the hammer-on goes with it",
          80,
          {note(5, 3, 'q'), note(7, 3, 'e', T::HammerOn), note(2, 2, 'q')},
-         noteAt(1, 4, 12),
-         {note(5, 3, 'q'), note(12, 4, 'e', T::HammerOn), note(2, 2, 'q')},
+         noteAt(1, 3, 12),
+         {note(5, 3, 'q'), note(12, 3, 'e', T::HammerOn), note(2, 2, 'q')},
          P::InPlace,
          O::Written,
          {},
          {1}},
+        {"a hammer-on moved to a string with no note before it is refused",
+         80,
+         {note(5, 3, 'q'), note(7, 3, 'e', T::HammerOn)},
+         noteAt(1, 4, 12),
+         {note(5, 3, 'q'), note(7, 3, 'e', T::HammerOn)},
+         P::Unchanged,
+         O::NoNoteBefore,
+         {},
+         {}},
+        {"a hammer-on the engine wrote from another string keeps it on a new duration",
+         80,
+         {note(5, 3, 'q'), note(7, 2, 'e', T::PullOff)},
+         [](Staff& s, TabText& t, std::vector<Column>& c) {
+             return changeDuration(s, t, c, 1, 'h', false);
+         },
+         {note(5, 3, 'q'), note(7, 2, 'h', T::PullOff)},
+         P::InPlace,
+         O::Written,
+         {},
+         {1}},
+        {"the note before a pull-off leaves its string: the pull-off turns plain",
+         80,
+         {note(5, 3, 'q'), note(3, 3, 'q', T::PullOff)},
+         noteAt(0, 1, 5),
+         {note(5, 1, 'q'), note(3, 3, 'q')},
+         P::InPlace,
+         O::Written,
+         {1},
+         {0, 1}},
         {"the note before a slide leaves its string: the slide turns plain",
          80,
          {note(5, 3, 'q'), note(7, 3, 'q', T::Slide), rest('e')},
@@ -471,6 +500,120 @@ TEST(Columns, AnEditInPlaceChangesOnlyTheCellsOfItsColumns)
             }
         }
         EXPECT_EQ(masked[0], masked[1]);
+    }
+}
+
+struct SpliceCase {
+    const char* name;
+    int width;
+    Steps before;
+    std::size_t first, last;
+    Steps run;   // typed on an empty tab and read back as the run put in
+    Steps after; // typed from the start
+    std::vector<std::size_t> turnedPlain;
+    std::size_t runFrom = 0; // the run's columns before it only let it be typed
+};
+
+TEST(Columns, ColumnsPutInAndTakenOutLayTheTabOutAsTypedFromTheStart)
+{
+    const SpliceCase cases[] = {
+        {"a note put first moves every block on",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q')},
+         0,
+         0,
+         {note(9, 4, 'e')},
+         {note(9, 4, 'e'), note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q')},
+         {}},
+        {"a note put before a New line's column takes the New line",
+         80,
+         {note(5, 3, 'q'), newLine, note(7, 3, 'q')},
+         1,
+         1,
+         {note(2, 2, 'e')},
+         {note(5, 3, 'q'), newLine, note(2, 2, 'e'), note(7, 3, 'q')},
+         {}},
+        {"a column taken out leaves its New line to the next",
+         80,
+         {note(5, 3, 'q'), newLine, note(7, 3, 'q'), note(9, 3, 'h')},
+         1,
+         2,
+         {},
+         {note(5, 3, 'q'), newLine, note(9, 3, 'h')},
+         {}},
+        {"one column of a triplet takes the whole triplet out",
+         11,
+         {note(5, 3, 'q'), note(3, 2, 'e', T::Triplet), note(9, 4, 'q'), note(1, 1, 's')},
+         2,
+         3,
+         {},
+         {note(5, 3, 'q'), note(9, 4, 'q'), note(1, 1, 's')},
+         {}},
+        {"a run pasted across a block boundary, a chord and a triplet in it",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q')},
+         2,
+         2,
+         {note(5, 3, 'e'), note(7, 1, 'e', T::Chord), note(3, 2, 's', T::Triplet)},
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(5, 3, 'e'), note(7, 1, 'e', T::Chord),
+          note(3, 2, 's', T::Triplet), note(3, 1, 'q'), note(4, 2, 'q')},
+         {}},
+        {"the note a pull-off played from taken out: it turns plain",
+         80,
+         {note(5, 1, 'q'), note(5, 3, 'q'), rest('e'), note(3, 3, 'q', T::PullOff)},
+         1,
+         2,
+         {},
+         {note(5, 1, 'q'), rest('e'), note(3, 3, 'q')},
+         {2}},
+        {"a pasted slide with no note on its string before it turns plain",
+         80,
+         {note(5, 3, 'q'), note(7, 2, 'q'), note(9, 2, 'q', T::Slide)},
+         1,
+         1,
+         {note(4, 2, 'q'), note(2, 2, 'q', T::Slide)},
+         {note(5, 3, 'q'), note(2, 2, 'q'), note(7, 2, 'q'), note(9, 2, 'q', T::Slide)},
+         {1},
+         1},
+        {"columns put after the last, as appending",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q')},
+         3,
+         3,
+         {rest('h'), note(0, 4, 'w')},
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), rest('h'), note(0, 4, 'w')},
+         {}},
+        {"everything taken out",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q')},
+         0,
+         4,
+         {},
+         {},
+         {}},
+    };
+    for (const SpliceCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Typed typed(c.width, c.before);
+        const Lines before = typed.text.lines();
+        std::vector<Column> columns = typed.columns();
+        const std::vector<Column> present = columns;
+        std::vector<Column> run = Typed(80, c.run).columns();
+        run.erase(run.begin(), run.begin() + static_cast<long>(c.runFrom));
+        const Splice done =
+            spliceColumns(typed.staff, typed.text, columns, c.first, c.last, std::move(run));
+        EXPECT_EQ(done.turnedPlain, c.turnedPlain);
+        const Typed expected(c.width, c.after);
+        EXPECT_EQ(typed.text.lines(), expected.text.lines());
+        EXPECT_TRUE(std::ranges::equal(columns, typed.columns(), &Column::sameAs));
+        // Blocks before the one the change lands in are not written at all.
+        const std::size_t lastKept = std::min(done.first, present.size());
+        if (lastKept > 1)
+            EXPECT_GE(typed.text.lowestTouched, present[lastKept - 1].firstLine);
+        // Appending goes on where the tab ends.
+        EXPECT_EQ(typed.staff.state().lastString, expected.staff.state().lastString);
+        EXPECT_EQ(typed.staff.state().lastFret, expected.staff.state().lastFret);
+        EXPECT_EQ(typed.staff.state().blockStart, expected.staff.state().blockStart);
     }
 }
 
