@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTextDocument>
 
+#include <algorithm>
+#include <limits>
 #include <stdexcept>
 
 namespace quorlin::document {
@@ -61,12 +63,22 @@ Document::Document(QTextDocument& text, QObject* parent) :
         QMetaObject::invokeMethod(this, &Document::followHandEdits, Qt::QueuedConnection);
     });
     // The text's revision may come back to an old number on undo; this count never does.
-    connect(&m_qtText, &QTextDocument::contentsChanged, this, [this] { ++m_textChanges; });
+    connect(&m_qtText, &QTextDocument::contentsChange, this, [this](int position, int, int) {
+        ++m_textChanges;
+        m_changedFrom = std::min(m_changedFrom, m_qtText.findBlock(position).blockNumber());
+    });
     // Connected first, so every other listener of a change already sees the cursor kept or
     // given up: it stays on its column number while the text still has one.
     connect(this, &Document::changed, this, [this] {
-        if (m_tabCursor && *m_tabCursor >= static_cast<int>(columns().size()))
+        if (!m_tabCursor)
+            return;
+        const int count = static_cast<int>(columns().size());
+        if (*m_tabCursor >= count) {
             setTabCursor(std::nullopt);
+        } else if (m_selectionStart && *m_selectionStart >= count) {
+            m_selectionStart = count - 1;
+            emit tabCursorMoved();
+        }
     });
 }
 
@@ -255,6 +267,7 @@ bool Document::moveInHistory(bool forward)
         return false;
     emit setupReplaced();
     emit changed();
+    emit tabCursorMoved();
     return true;
 }
 
@@ -340,23 +353,48 @@ const std::vector<engine::Column>& Document::columns() const
     if (m_columns.revision == revision && m_columns.strings == s.stringCount.value() &&
         m_columns.width == s.tabWidth)
         return m_columns.columns;
-    m_columns = {revision, s.stringCount.value(), s.tabWidth, {}};
+    // Only the blocks from the first change on are read again, while the set-up stands.
+    const bool sameSetup =
+        m_columns.strings == s.stringCount.value() && m_columns.width == s.tabWidth;
+    const int from = sameSetup && m_columns.readable ? m_changedFrom : 0;
+    m_columns.revision = revision;
+    m_columns.strings = s.stringCount.value();
+    m_columns.width = s.tabWidth;
+    m_changedFrom = std::numeric_limits<int>::max();
     try {
-        m_columns.columns = engine::readColumns(*m_text, s);
+        engine::readColumnsFrom(*m_text, s, from, m_columns.columns);
+        m_columns.readable = true;
     } catch (const std::exception&) {
         // Hand-typed text has no columns to stand on; the cursor goes back to appending.
+        m_columns.columns.clear();
+        m_columns.readable = false;
     }
     return m_columns.columns;
 }
 
-void Document::setTabCursor(std::optional<int> column)
+void Document::setTabCursor(std::optional<int> column, bool extend)
 {
-    if (column && (*column < 0 || *column >= static_cast<int>(columns().size())))
+    const int count = static_cast<int>(columns().size());
+    if (column && (*column < 0 || *column >= count))
         column.reset();
-    if (column == m_tabCursor)
+    std::optional<int> start;
+    if (extend && column)
+        start = m_selectionStart ? m_selectionStart : m_tabCursor.value_or(*column);
+    if (column == m_tabCursor && start == m_selectionStart)
         return;
     m_tabCursor = column;
+    m_selectionStart = start;
     emit tabCursorMoved();
+}
+
+std::optional<std::pair<int, int>> Document::selection() const
+{
+    if (!m_selectionStart || !m_tabCursor)
+        return std::nullopt;
+    const auto [first, last] = engine::wholeTriplets(
+        columns(), static_cast<std::size_t>(std::min(*m_selectionStart, *m_tabCursor)),
+        static_cast<std::size_t>(std::max(*m_selectionStart, *m_tabCursor)) + 1);
+    return std::pair{static_cast<int>(first), static_cast<int>(last)};
 }
 
 } // namespace quorlin::document

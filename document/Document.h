@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 class QTextDocument;
@@ -115,8 +116,41 @@ public:
     // The column the tab cursor is on; none while the next note is appended. Not a step: it
     // moves nothing in the tab.
     std::optional<int> tabCursor() const { return m_tabCursor; }
-    // Out of the columns' range means appending.
-    void setTabCursor(std::optional<int> column);
+    // Out of the columns' range means appending. `extend`: the columns from where the cursor
+    // stood (or from where a selection began) to `column` are selected; else none are.
+    void setTabCursor(std::optional<int> column, bool extend = false);
+    // The selected columns as [first, last), triplets whole; none without a selection.
+    std::optional<std::pair<int, int>> selection() const;
+
+    // Edits at the tab cursor, each one step that undo takes back with the cursor and the
+    // selection as they were. Without a tab cursor they do nothing, except where said.
+    struct Edited {
+        engine::DropOutcome outcome = engine::DropOutcome::Written;
+        // Hammer-ons, pull-offs and slides left with no note before them, now plain notes,
+        // as the columns' indices after the edit.
+        std::vector<int> turnedPlain;
+        // A transposition refused for these notes (column index and the note as it was).
+        std::vector<std::pair<std::size_t, engine::ColumnNote>> misfits;
+    };
+    // The cursor's column becomes the drop's note; a chord note is added to it or takes the
+    // place of its note on that string, under the chord rules.
+    Edited replaceAtCursor(const engine::Drop& drop);
+    Edited restAtCursor(char symbol, bool dotted);
+    Edited durationAtCursor(char symbol, bool dotted);
+    Edited techniqueAtCursor(engine::Technique technique);
+    // Before the cursor's column, which the cursor stays on; while appending, at the end.
+    Edited insertAtCursor(const engine::Drop& drop);
+    // The selection, or else the cursor's column; the cursor goes to the column that takes
+    // its place, or to appending.
+    Edited deleteAtCursor(bool cut = false);
+    // The column before the cursor's.
+    Edited deleteBeforeCursor();
+    // Before the cursor's column, or at the end while appending.
+    Edited paste(std::vector<engine::Column> run);
+    // The selected columns, or else the cursor's one; none while appending.
+    std::vector<engine::Column> copyAtCursor() const;
+    // The notes of the selection, or else of the cursor's column, moved by `semitones`.
+    Edited transposeAtCursor(int semitones);
 
 signals:
     void changed();
@@ -133,6 +167,12 @@ signals:
 private:
     template <typename Action>
     void act(const char* label, Action&& action, engine::StepOptions options = {});
+    // Runs `edit` on the columns as one step; it returns where the cursor goes and its result.
+    // `atEndToo`: while appending, it runs with the index after the last column.
+    template <typename Edit>
+    Edited editColumns(const char* label, Edit&& edit, bool atEndToo = false);
+    // The range the edit keys work on: the selection, or the cursor's column, triplets whole.
+    std::optional<std::pair<std::size_t, std::size_t>> editedRange() const;
     std::unique_ptr<engine::OuterChange> pathChange(const QString& after);
     std::unique_ptr<engine::OuterChange> headerChange(const files::SongHeader& after);
     void putHeader(const files::SongHeader& header);
@@ -147,11 +187,15 @@ private:
     QString m_path;
     bool m_followPending = false;
     std::optional<int> m_tabCursor;
+    std::optional<int> m_selectionStart;
     std::uint64_t m_textChanges = 0;
+    // The first line changed since the columns were read: they are read again from there.
+    mutable int m_changedFrom = 0;
     struct ReadColumns {
         std::uint64_t revision = ~std::uint64_t{0};
         int strings = 0;
         int width = 0;
+        bool readable = false;
         std::vector<engine::Column> columns;
     };
     mutable ReadColumns m_columns;

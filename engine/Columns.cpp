@@ -2,6 +2,7 @@
 
 #include "engine/TabFormat.h"
 #include "engine/TextWidth.h"
+#include "engine/VectorTabText.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -260,25 +261,24 @@ bool endsWithNewLine(const TabText& text, const EditingState& state)
 
 namespace {
 
+// How each technique of a column is written; a slide's direction is the writer's to find.
+constexpr std::pair<ColumnTechnique, Technique> kWriters[] = {
+    {ColumnTechnique::Plain, Technique::Default},
+    {ColumnTechnique::HammerOn, Technique::HammerOn},
+    {ColumnTechnique::PullOff, Technique::PullOff},
+    {ColumnTechnique::SlideUp, Technique::Slide},
+    {ColumnTechnique::SlideDown, Technique::Slide},
+    {ColumnTechnique::Slap, Technique::Slap},
+    {ColumnTechnique::Pop, Technique::Pop},
+    {ColumnTechnique::Triplet, Technique::Triplet}};
+
 Technique writerTechnique(ColumnTechnique technique)
 {
-    switch (technique) {
-    case ColumnTechnique::HammerOn:
-        return Technique::HammerOn;
-    case ColumnTechnique::PullOff:
-        return Technique::PullOff;
-    case ColumnTechnique::SlideUp:
-    case ColumnTechnique::SlideDown:
-        return Technique::Slide;
-    case ColumnTechnique::Slap:
-        return Technique::Slap;
-    case ColumnTechnique::Pop:
-        return Technique::Pop;
-    case ColumnTechnique::Triplet:
-        return Technique::Triplet;
-    default:
-        return Technique::Default;
+    for (const auto& [column, writer] : kWriters) {
+        if (column == technique)
+            return writer;
     }
+    return Technique::Default;
 }
 
 [[noreturn]] void untypable(std::size_t index, const char* what)
@@ -528,6 +528,15 @@ void putColumn(TabText& text, const Column& column, int strings)
 
 } // namespace
 
+ColumnTechnique columnTechnique(Technique technique)
+{
+    for (const auto& [column, writer] : kWriters) {
+        if (writer == technique)
+            return column;
+    }
+    return ColumnTechnique::Plain;
+}
+
 bool leansOnNoteBefore(ColumnTechnique technique)
 {
     return technique == ColumnTechnique::HammerOn || technique == ColumnTechnique::PullOff ||
@@ -566,6 +575,16 @@ std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t fir
     if (!run.empty())
         run.front().newLineBefore = false;
     return run;
+}
+
+std::vector<std::string> tabOf(std::span<const Column> run, const EditingState& state)
+{
+    VectorTabText text;
+    Staff staff(text);
+    staff.restoreSetup(state.stringCount, state.tuning);
+    staff.setTabWidth(state.tabWidth);
+    writeColumns(staff, run);
+    return text.lines();
 }
 
 namespace {

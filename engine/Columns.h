@@ -8,6 +8,7 @@
 #include "engine/TabText.h"
 
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -117,6 +118,10 @@ ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& col
                            std::size_t at, ColumnTechnique technique);
 ColumnEdit makeRest(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at);
 
+// The technique a note dropped with `technique` gives its column: a slide is SlideUp until
+// the note before it tells its direction, a chord note is Plain.
+ColumnTechnique columnTechnique(Technique technique);
+
 // Hammer-ons, pull-offs and slides play from the note before them on the same string.
 bool leansOnNoteBefore(ColumnTechnique technique);
 // Whether the note column before `at` (rests between count for nothing) has a note on the
@@ -131,6 +136,9 @@ std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> column
 // first column stays where it was.
 std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t first,
                                 std::size_t last);
+
+// The tab the columns make on their own, at the strings, tuning and width of `state`.
+std::vector<std::string> tabOf(std::span<const Column> run, const EditingState& state);
 
 struct Splice {
     // The columns taken out, grown to whole triplets, as indices of the list before.

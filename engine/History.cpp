@@ -25,6 +25,7 @@ public:
         m_first->redo();
         m_second->redo();
     }
+    bool changes() const override { return m_first->changes() || m_second->changes(); }
 
 private:
     std::unique_ptr<OuterChange> m_first, m_second;
@@ -128,6 +129,8 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
         seen();
         return;
     }
+    if (options.outer && !options.outer->changes())
+        options.outer.reset();
     if (!textChanged && before == after && !options.outer) {
         seen();
         return;

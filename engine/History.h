@@ -22,6 +22,8 @@ public:
     virtual ~OuterChange() = default;
     virtual void undo() = 0;
     virtual void redo() = 0;
+    // False when it turned out to change nothing: alone it then makes no step.
+    virtual bool changes() const { return true; }
 };
 
 // One outer change doing both, the first done first and undone last; either may be null.

@@ -608,8 +608,9 @@ TEST(Columns, ColumnsPutInAndTakenOutLayTheTabOutAsTypedFromTheStart)
         EXPECT_TRUE(std::ranges::equal(columns, typed.columns(), &Column::sameAs));
         // Blocks before the one the change lands in are not written at all.
         const std::size_t lastKept = std::min(done.first, present.size());
-        if (lastKept > 1)
+        if (lastKept > 1) {
             EXPECT_GE(typed.text.lowestTouched, present[lastKept - 1].firstLine);
+        }
         // Appending goes on where the tab ends.
         EXPECT_EQ(typed.staff.state().lastString, expected.staff.state().lastString);
         EXPECT_EQ(typed.staff.state().lastFret, expected.staff.state().lastFret);

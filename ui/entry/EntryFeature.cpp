@@ -4,13 +4,18 @@
 #include "ui/commands/CommandRouter.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/StatusTexts.h"
+#include "ui/entry/ColumnClipboard.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/neck/RestPanel.h"
 #include "ui/neck/Tunning/TTunningF.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -49,13 +54,39 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
 
     router.handle(Command::NewLine, this, [this] { JumpLine(); });
     router.handle(Command::RepeatLast, this, [this] { RepeatLast(); });
-    router.handle(Command::DeleteLast, this, [this] { GoBack(); });
+    // On a column, Backspace takes out the one before it; appending, it is "<-".
+    router.handle(Command::DeleteLast, this, [this] {
+        if (m_document.tabCursor())
+            report(m_document.deleteBeforeCursor());
+        else
+            GoBack();
+    });
     router.handle(Command::WriteNote, this, [this] { writeNoteAtCursor(); });
-    router.handle(Command::Rest, this, [this] { setRest(m_duration); });
+    router.handle(Command::Rest, this, [this] {
+        if (m_document.tabCursor())
+            report(m_document.restAtCursor(m_duration, m_c.dot->isChecked()));
+        else
+            setRest(m_duration);
+    });
     for (const Command command :
          {Command::TabCursorLeft, Command::TabCursorRight, Command::TabCursorUp,
-          Command::TabCursorDown, Command::TabCursorFirst, Command::TabCursorEnd})
+          Command::TabCursorDown, Command::TabCursorFirst, Command::TabCursorEnd,
+          Command::SelectLeft, Command::SelectRight})
         router.handle(command, this, [this, command] { moveTabCursor(command); });
+    router.handle(Command::InsertNote, this, [this] { insertNote(); });
+    router.handle(Command::DeleteColumn, this, [this] { report(m_document.deleteAtCursor()); });
+    router.handle(Command::CopyColumns, this, [this] { copyColumns(); });
+    router.handle(Command::CutColumns, this, [this] {
+        if (m_document.tabCursor()) {
+            copyColumns();
+            report(m_document.deleteAtCursor(true));
+        }
+    });
+    router.handle(Command::PasteColumns, this, [this] { pasteColumns(); });
+    for (const auto& [command, semitones] :
+         {std::pair{Command::SemitoneUp, 1}, std::pair{Command::SemitoneDown, -1},
+          std::pair{Command::OctaveUp, 12}, std::pair{Command::OctaveDown, -12}})
+        router.handle(command, this, [this, semitones] { transpose(semitones); });
     const Commands& commands = router.commands();
     for (const auto& [button, command] :
          {std::pair{m_c.newLine, Command::NewLine}, std::pair{m_c.repeat, Command::RepeatLast},
@@ -111,6 +142,31 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
         router.choose(*button, command);
         connect(button, &QAbstractButton::toggled, this, &EntryFeature::choiceChanged);
     }
+    // With the tab cursor on a column, the keys and menus of the choice change that column too.
+    for (const char symbol : engine::kDurationSymbols) {
+        connect(m_commands[durationCommand(symbol)], &QAction::triggered, this, [this, symbol] {
+            if (m_document.tabCursor())
+                report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
+        });
+    }
+    connect(m_commands[Command::Dot], &QAction::triggered, this, [this](bool dotted) {
+        const std::optional<int> at = m_document.tabCursor();
+        if (at)
+            report(m_document.durationAtCursor(
+                m_document.columns().at(static_cast<std::size_t>(*at)).symbol, dotted));
+    });
+    using engine::Technique;
+    for (const auto& [command, technique] :
+         {std::pair{Command::HammerOn, Technique::HammerOn},
+          std::pair{Command::PullOff, Technique::PullOff},
+          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
+          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
+          std::pair{Command::Default, Technique::Default}}) {
+        connect(m_commands[command], &QAction::triggered, this, [this, technique] {
+            if (m_document.tabCursor())
+                report(m_document.techniqueAtCursor(technique));
+        });
+    }
     // Chosen with the mouse, the next note is still typed on the neck.
     for (QAbstractButton* button : m_c.area->findChildren<QAbstractButton*>()) {
         if (button->isCheckable())
@@ -155,10 +211,15 @@ void EntryFeature::moveTabCursor(Command command)
     };
     switch (command) {
     case Command::TabCursorLeft:
+    case Command::SelectLeft:
         to = count > 0 ? std::optional(std::max(here - 1, 0)) : std::nullopt;
         break;
     case Command::TabCursorRight:
         to = at && *at + 1 < count ? std::optional(*at + 1) : std::nullopt;
+        break;
+    case Command::SelectRight:
+        // A selection ends at the last column; appending is no column to take in.
+        to = at ? std::optional(std::min(*at + 1, count - 1)) : std::nullopt;
         break;
     case Command::TabCursorUp:
         if (const std::optional<int> above = block > 0 ? inBlockOf(block - 1) : std::nullopt)
@@ -176,7 +237,7 @@ void EntryFeature::moveTabCursor(Command command)
         to.reset();
         break;
     }
-    m_document.setTabCursor(to);
+    m_document.setTabCursor(to, command == Command::SelectLeft || command == Command::SelectRight);
 }
 
 void EntryFeature::showTabCursor()
@@ -187,13 +248,10 @@ void EntryFeature::showTabCursor()
     if (!at && !m_marked)
         return;
     QList<QTextEdit::ExtraSelection> marks;
-    if (at) {
-        const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
-        const int lines = engine::blockLineCount(m_document.state().stringCount.value());
-        QTextDocument& text = *m_c.text->document();
-        QTextCharFormat look;
-        look.setBackground(m_c.text->palette().color(QPalette::Highlight));
-        look.setForeground(m_c.text->palette().color(QPalette::HighlightedText));
+    const std::vector<engine::Column>& columns = m_document.columns();
+    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    QTextDocument& text = *m_c.text->document();
+    const auto mark = [&](const engine::Column& column, const QTextCharFormat& look) {
         for (int line = column.firstLine; line < column.firstLine + lines; ++line) {
             const QTextBlock block = text.findBlockByNumber(line);
             const int length = block.length() - 1;
@@ -207,6 +265,24 @@ void EntryFeature::showTabCursor()
                 QTextCursor::KeepAnchor);
             marks << mark;
         }
+    };
+    if (at) {
+        const QColor highlight = m_c.text->palette().color(QPalette::Highlight);
+        QTextCharFormat cursor;
+        cursor.setBackground(highlight);
+        cursor.setForeground(m_c.text->palette().color(QPalette::HighlightedText));
+        // The rest of a selection in a lighter shade, the cursor's column standing out.
+        QColor light = highlight;
+        light.setAlpha(80);
+        QTextCharFormat selected;
+        selected.setBackground(light);
+        if (const auto range = m_document.selection()) {
+            for (int c = range->first; c < range->second; ++c) {
+                if (c != *at)
+                    mark(columns.at(static_cast<std::size_t>(c)), selected);
+            }
+        }
+        mark(columns.at(static_cast<std::size_t>(*at)), cursor);
     }
     m_c.text->setExtraSelections(marks);
     m_marked = !marks.isEmpty();
@@ -292,14 +368,102 @@ void EntryFeature::writeNoteAtCursor()
 
 void EntryFeature::placeNote(int fret, int string, char symbol)
 {
-    const engine::DropOutcome outcome =
-        m_document.placeNote({fret, string, symbol, technique(), m_c.dot->isChecked()});
+    const engine::Drop drop{fret, string, symbol, technique(), m_c.dot->isChecked()};
+    // On a column, the note takes its place.
+    if (m_document.tabCursor())
+        report(m_document.replaceAtCursor(drop));
+    else
+        report({m_document.placeNote(drop), {}, {}});
+}
+
+void EntryFeature::insertNote()
+{
+    const QPoint cell = m_c.neck->cursorCell();
+    report(m_document.insertAtCursor(
+        {cell.x(), cell.y(), m_duration, technique(), m_c.dot->isChecked()}));
+}
+
+void EntryFeature::copyColumns()
+{
+    const std::vector<engine::Column> run = m_document.copyAtCursor();
+    if (run.empty()) {
+        emit message(QStringLiteral("No columns to copy: Alt+Left puts the tab cursor on one"));
+        return;
+    }
+    QGuiApplication::clipboard()->setMimeData(columnsMimeData(run, m_document.state()));
+}
+
+void EntryFeature::pasteColumns()
+{
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    const std::optional<std::vector<engine::Column>> run =
+        data != nullptr ? columnsFrom(*data, m_document.state()) : std::nullopt;
+    if (!run) {
+        emit message(QStringLiteral("The clipboard holds no columns of tab for these strings "
+                                    "and this tuning"));
+        return;
+    }
+    report(m_document.paste(*run));
+}
+
+void EntryFeature::transpose(int semitones)
+{
+    if (!m_document.tabCursor()) {
+        emit message(QStringLiteral("Nothing to move: put the tab cursor on a column, "
+                                    "Shift+Alt+Left selects more"));
+        return;
+    }
+    report(m_document.transposeAtCursor(semitones));
+}
+
+void EntryFeature::report(const document::Document::Edited& edited)
+{
+    const engine::EditingState& s = m_document.state();
+    const std::vector<engine::Column>& columns = m_document.columns();
+    const auto place = [&](std::size_t at, const engine::ColumnNote& note) {
+        engine::Column column;
+        if (at < columns.size())
+            column = columns[at];
+        column.notes = {note};
+        return columnText(s, column);
+    };
     // The window shows what the refusal left (the marker, a filled block) behind the box.
-    if (outcome == engine::DropOutcome::SlideRefused)
+    switch (edited.outcome) {
+    case engine::DropOutcome::SlideRefused:
         m_prompter.error(QStringLiteral("Can't slide from one string to another"),
                          QStringLiteral("You're too strong"));
-    else if (outcome == engine::DropOutcome::ChordRefused)
+        break;
+    case engine::DropOutcome::NoNoteBefore:
+        m_prompter.error(QStringLiteral("Can't hammer on or pull off from another string"),
+                         QStringLiteral("You're too strong"));
+        break;
+    case engine::DropOutcome::ChordRefused:
         ChordError();
+        break;
+    default:
+        break;
+    }
+    if (!edited.misfits.empty()) {
+        QStringList notes;
+        for (const auto& [at, note] : edited.misfits)
+            notes << place(at, note);
+        m_prompter.inform(QStringLiteral("Nothing was moved: these notes would fit nowhere on "
+                                         "the neck.\n\n") +
+                              notes.join(u'\n'),
+                          QStringLiteral("Transpose"));
+    }
+    if (!edited.turnedPlain.empty()) {
+        QStringList where;
+        for (const int at : edited.turnedPlain) {
+            if (at >= 0 && at < static_cast<int>(columns.size()))
+                where << columnText(s, columns[static_cast<std::size_t>(at)]);
+        }
+        emit message((where.size() == 1 ? QStringLiteral("A plain note now, with no note before "
+                                                         "it on its string: ")
+                                        : QStringLiteral("Plain notes now, with no note before "
+                                                         "them on their strings: ")) +
+                     where.join(QStringLiteral("; ")));
+    }
 }
 
 void EntryFeature::ChordError()

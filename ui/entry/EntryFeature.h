@@ -5,6 +5,7 @@
 // (duration, dot, technique). Each becomes one action of the document. Also the tab cursor:
 // the column of the tab it stands on, moved from the neck or by Alt+click in the text.
 
+#include "document/Document.h"
 #include "engine/Staff.h"
 #include "ui/commands/Commands.h"
 
@@ -21,10 +22,6 @@ class QPushButton;
 class QRadioButton;
 class QSpinBox;
 class QWidget;
-
-namespace quorlin::document {
-class Document;
-}
 
 namespace quorlin::ui {
 
@@ -72,6 +69,8 @@ public:
 
 signals:
     void choiceChanged();
+    // Said in the status bar for a moment.
+    void message(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +90,12 @@ private:
     void placeNote(int fret, int string, char symbol);
     engine::Technique technique() const;
     void moveTabCursor(Command command);
+    void insertNote();
+    void copyColumns();
+    void pasteColumns();
+    void transpose(int semitones);
+    // The boxes a refusal shows, and what the status bar says of notes turned plain.
+    void report(const document::Document::Edited& edited);
     // The tab cursor's column marked on every line of its block; nothing while appending.
     void showTabCursor();
     // The column whose cells hold the character at `point` of the text area's viewport.

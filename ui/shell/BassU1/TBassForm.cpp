@@ -89,6 +89,8 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                       m_ui->Tab});
     connect(m_entry.get(), &EntryFeature::choiceChanged, this,
             [this] { m_choiceStatus->setText(m_entry->choice()); });
+    connect(m_entry.get(), &EntryFeature::message, this,
+            [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
     m_file = std::make_unique<FileFeature>(
         *this, doc, *m_router, *m_prompter, *m_store, m_ownStore.get(),
         FileControls{m_ui->ButtonSave, m_ui->LoadTab, m_ui->ButtonClear, m_ui->ButtonExit,

@@ -1,0 +1,396 @@
+// The edits at the tab cursor: each one step, with the cursor and the selection put back by
+// undo as they were.
+
+#include "document/Document.h"
+
+#include "score/Score.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+
+namespace quorlin::document {
+
+namespace {
+
+using engine::Column;
+using engine::ColumnTechnique;
+using engine::DropOutcome;
+using engine::Technique;
+
+class CursorChange final : public engine::OuterChange {
+public:
+    CursorChange(std::optional<int>& cursor, std::optional<int>& start) :
+        m_cursor(cursor), m_start(start), m_before{cursor, start}, m_after(m_before)
+    {
+    }
+    // Where the edit left them.
+    void settle() { m_after = {m_cursor, m_start}; }
+    void undo() override { put(m_before); }
+    void redo() override { put(m_after); }
+    bool changes() const override { return m_before != m_after; }
+
+private:
+    using Place = std::pair<std::optional<int>, std::optional<int>>;
+    void put(const Place& place)
+    {
+        m_cursor = place.first;
+        m_start = place.second;
+    }
+
+    std::optional<int>& m_cursor;
+    std::optional<int>& m_start;
+    Place m_before, m_after;
+};
+
+// A triplet of `column`'s first note; the other notes of a chord go to its last column.
+std::vector<Column> tripletOf(Column column)
+{
+    std::vector<Column> run(engine::kTripletColumns, column);
+    for (std::size_t part = 0; part < run.size(); ++part) {
+        Column& c = run[part];
+        c.technique = ColumnTechnique::Triplet;
+        c.tripletPart = static_cast<int>(part);
+        c.newLineBefore = part == 0 && column.newLineBefore;
+        if (part < 2)
+            c.notes.resize(1);
+    }
+    return run;
+}
+
+// A triplet as one column: its note, with the chord its last column made.
+Column collapsed(std::span<const Column> columns, std::size_t first)
+{
+    Column column = columns[first + 2];
+    column.tripletPart = column.tripletGroup = -1;
+    column.technique = ColumnTechnique::Plain;
+    column.newLineBefore = columns[first].newLineBefore;
+    return column;
+}
+
+// A hammer-on, pull-off or slide put at `first` needs the note column before it to have a
+// note on its string.
+bool playsFromNoteBefore(std::span<const Column> columns, std::size_t first, const Column& column)
+{
+    if (!engine::leansOnNoteBefore(column.technique))
+        return true;
+    for (std::size_t c = first; c-- > 0;) {
+        if (!columns[c].rest()) {
+            const Column pair[] = {columns[c], column};
+            return engine::hasNoteBefore(pair, 1);
+        }
+    }
+    return false;
+}
+
+DropOutcome refusal(const Column& column)
+{
+    return column.technique == ColumnTechnique::SlideUp ||
+                   column.technique == ColumnTechnique::SlideDown
+               ? DropOutcome::SlideRefused
+               : DropOutcome::NoNoteBefore;
+}
+
+std::vector<int> indices(const std::vector<std::size_t>& from)
+{
+    return {from.begin(), from.end()};
+}
+
+Column columnOf(const engine::Drop& drop)
+{
+    Column column;
+    column.notes = {{drop.row, drop.column}};
+    column.symbol = drop.symbol;
+    column.dotted = drop.dotted;
+    // A chord note has no column of its own to go in: it comes in as a note.
+    column.technique = engine::columnTechnique(drop.technique);
+    return column;
+}
+
+// Puts `column` (a whole triplet when it is one) in place of columns [first, last), refused
+// when it would play from no note; the number of columns put in.
+std::size_t putIn(engine::Staff& staff, engine::TabText& text, std::vector<Column>& columns,
+                  std::size_t first, std::size_t last, const Column& column,
+                  Document::Edited& result)
+{
+    if (!playsFromNoteBefore(columns, first, column)) {
+        result.outcome = refusal(column);
+        return 0;
+    }
+    std::vector<Column> run = column.technique == ColumnTechnique::Triplet
+                                  ? tripletOf(column)
+                                  : std::vector<Column>{column};
+    const std::size_t added = run.size();
+    result.turnedPlain = indices(
+        engine::spliceColumns(staff, text, columns, first, last, std::move(run)).turnedPlain);
+    return added;
+}
+
+} // namespace
+
+template <typename Edit>
+Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEndToo)
+{
+    Edited result;
+    m_history->settleText();
+    const std::size_t count = columns().size();
+    // Text typed by hand that no writer makes has no columns to edit.
+    const bool cursorOn = m_tabCursor && *m_tabCursor < static_cast<int>(count);
+    if (!m_columns.readable || (!cursorOn && !atEndToo)) {
+        result.outcome = DropOutcome::Ignored;
+        return result;
+    }
+    const std::size_t at = cursorOn ? static_cast<std::size_t>(*m_tabCursor) : count;
+    auto change = std::make_unique<CursorChange>(m_tabCursor, m_selectionStart);
+    CursorChange& cursor = *change;
+    engine::StepOptions options;
+    options.outer = std::move(change);
+    m_history->record(
+        label,
+        [&] {
+            try {
+                edit(m_columns.columns, at, result);
+            } catch (const std::exception&) {
+                // A list the engine cannot write (a paste made by hand): nothing was written.
+                result.outcome = DropOutcome::Ignored;
+                m_columns.readable = false;
+            }
+            cursor.settle();
+        },
+        std::move(options));
+    // The edit kept the columns as the text now reads; what it wrote needs no reading.
+    if (m_columns.readable) {
+        m_columns.revision = m_textChanges;
+        m_changedFrom = std::numeric_limits<int>::max();
+    } else {
+        m_columns.revision = ~std::uint64_t{0};
+    }
+    emit changed();
+    emit tabCursorMoved();
+    return result;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> Document::editedRange() const
+{
+    if (const auto selected = selection())
+        return std::pair<std::size_t, std::size_t>(selected->first, selected->second);
+    if (!m_tabCursor)
+        return std::nullopt;
+    const auto at = static_cast<std::size_t>(*m_tabCursor);
+    return engine::wholeTriplets(columns(), at, at + 1);
+}
+
+Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
+{
+    if (drop.row < 1 || drop.row > m_staff->state().stringCount.value() || drop.column < 0 ||
+        drop.column > instrument::kFrets)
+        return {DropOutcome::Ignored, {}, {}};
+    engine::requireDurationSymbol(drop.symbol);
+    const char* label = drop.technique == Technique::Chord ? "chord note" : "replace note";
+    return editColumns(label, [this, &drop](std::vector<Column>& columns, std::size_t at,
+                                            Edited& result) {
+        auto& staff = *m_staff;
+        const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
+        const bool triplet = columns[at].tripletPart >= 0;
+        if (drop.technique == Technique::Chord) {
+            // Only a triplet's last column takes chord notes, and never on its own string.
+            const std::size_t target = triplet ? first + 2 : at;
+            Column column = columns[target];
+            if (column.rest() || column.symbol != drop.symbol ||
+                (triplet && column.notes.front().string == drop.row)) {
+                result.outcome = DropOutcome::ChordRefused;
+                return;
+            }
+            const auto on = std::ranges::find(column.notes, drop.row, &engine::ColumnNote::string);
+            if (on != column.notes.end())
+                on->fret = drop.column;
+            else
+                column.notes.push_back({drop.row, drop.column});
+            if (triplet) {
+                std::vector<Column> run(columns.begin() + static_cast<long>(first),
+                                        columns.begin() + static_cast<long>(last));
+                run.back() = std::move(column);
+                engine::spliceColumns(staff, *m_text, columns, first, last, std::move(run));
+                return;
+            }
+            const engine::ColumnEdit done = engine::editColumn(staff, *m_text, columns, at, column);
+            result.outcome = done.outcome;
+            result.turnedPlain = indices(done.turnedPlain);
+            return;
+        }
+        Column column = columnOf(drop);
+        if (!triplet && column.technique != ColumnTechnique::Triplet) {
+            const engine::ColumnEdit done = engine::editColumn(staff, *m_text, columns, at, column);
+            result.outcome = done.outcome;
+            result.turnedPlain = indices(done.turnedPlain);
+            return;
+        }
+        if (putIn(staff, *m_text, columns, first, last, column, result) > 0)
+            m_tabCursor = static_cast<int>(first);
+    });
+}
+
+Document::Edited Document::restAtCursor(char symbol, bool dotted)
+{
+    engine::requireDurationSymbol(symbol);
+    return editColumns("rest", [this, symbol, dotted](std::vector<Column>& columns, std::size_t at,
+                                                      Edited& result) {
+        const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
+        Column rest;
+        rest.symbol = symbol;
+        rest.dotted = dotted;
+        if (columns[at].tripletPart < 0) {
+            result.turnedPlain =
+                indices(engine::editColumn(*m_staff, *m_text, columns, at, rest).turnedPlain);
+            return;
+        }
+        rest.newLineBefore = columns[first].newLineBefore;
+        result.turnedPlain = indices(
+            engine::spliceColumns(*m_staff, *m_text, columns, first, last, {rest}).turnedPlain);
+        m_tabCursor = static_cast<int>(first);
+    });
+}
+
+Document::Edited Document::durationAtCursor(char symbol, bool dotted)
+{
+    engine::requireDurationSymbol(symbol);
+    return editColumns(
+        "duration", [this, symbol, dotted](std::vector<Column>& columns, std::size_t at, Edited&) {
+            if (columns[at].tripletPart < 0) {
+                engine::changeDuration(*m_staff, *m_text, columns, at, symbol, dotted);
+                return;
+            }
+            const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
+            std::vector<Column> run(columns.begin() + static_cast<long>(first),
+                                    columns.begin() + static_cast<long>(last));
+            if (run.front().symbol == symbol && run.front().dotted == dotted)
+                return;
+            for (Column& column : run) {
+                column.symbol = symbol;
+                column.dotted = dotted;
+            }
+            engine::spliceColumns(*m_staff, *m_text, columns, first, last, std::move(run));
+        });
+}
+
+Document::Edited Document::techniqueAtCursor(Technique technique)
+{
+    if (technique == Technique::Chord)
+        return {DropOutcome::Ignored, {}, {}};
+    return editColumns("technique", [this, technique](std::vector<Column>& columns, std::size_t at,
+                                                      Edited& result) {
+        const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
+        const bool triplet = columns[at].tripletPart >= 0;
+        const ColumnTechnique wanted = engine::columnTechnique(technique);
+        if (columns[at].rest() || (triplet && wanted == ColumnTechnique::Triplet))
+            return;
+        if (!triplet && wanted != ColumnTechnique::Triplet) {
+            const engine::ColumnEdit done =
+                engine::changeTechnique(*m_staff, *m_text, columns, at, wanted);
+            result.outcome = done.outcome;
+            result.turnedPlain = indices(done.turnedPlain);
+            return;
+        }
+        Column column = triplet ? collapsed(columns, first) : columns[at];
+        column.technique = wanted;
+        if (putIn(*m_staff, *m_text, columns, first, last, column, result) > 0)
+            m_tabCursor = static_cast<int>(first);
+    });
+}
+
+Document::Edited Document::insertAtCursor(const engine::Drop& drop)
+{
+    if (!m_tabCursor)
+        return {placeNote(drop), {}, {}};
+    if (drop.row < 1 || drop.row > m_staff->state().stringCount.value() || drop.column < 0 ||
+        drop.column > instrument::kFrets)
+        return {DropOutcome::Ignored, {}, {}};
+    engine::requireDurationSymbol(drop.symbol);
+    return editColumns(
+        "insert note", [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {
+            // Before a triplet, never inside it.
+            const std::size_t first = engine::wholeTriplets(columns, at, at).first;
+            const std::size_t added =
+                putIn(*m_staff, *m_text, columns, first, first, columnOf(drop), result);
+            *m_tabCursor += static_cast<int>(added);
+            if (added > 0)
+                m_selectionStart.reset();
+        });
+}
+
+Document::Edited Document::deleteAtCursor(bool cut)
+{
+    const auto range = editedRange();
+    return editColumns(cut ? "cut" : "delete", [this, range](std::vector<Column>& columns,
+                                                             std::size_t, Edited& result) {
+        const auto [first, last] = *range;
+        result.turnedPlain =
+            indices(engine::spliceColumns(*m_staff, *m_text, columns, first, last, {}).turnedPlain);
+        m_selectionStart.reset();
+        if (first < columns.size())
+            m_tabCursor = static_cast<int>(first);
+        else
+            m_tabCursor.reset();
+    });
+}
+
+Document::Edited Document::deleteBeforeCursor()
+{
+    if (m_tabCursor.value_or(0) == 0)
+        return {DropOutcome::Ignored, {}, {}};
+    return editColumns("delete", [this](std::vector<Column>& columns, std::size_t at,
+                                        Edited& result) {
+        const auto [first, last] = engine::wholeTriplets(columns, at - 1, at);
+        result.turnedPlain =
+            indices(engine::spliceColumns(*m_staff, *m_text, columns, first, last, {}).turnedPlain);
+        *m_tabCursor -= static_cast<int>(last - first);
+        m_selectionStart.reset();
+    });
+}
+
+Document::Edited Document::paste(std::vector<Column> run)
+{
+    if (run.empty())
+        return {DropOutcome::Ignored, {}, {}};
+    return editColumns(
+        "paste",
+        [this, &run](std::vector<Column>& columns, std::size_t at, Edited& result) {
+            // While appending, at the end, as the next notes would have been typed.
+            const std::size_t first =
+                at < columns.size() ? engine::wholeTriplets(columns, at, at).first : at;
+            const auto added = static_cast<int>(run.size());
+            result.turnedPlain = indices(
+                engine::spliceColumns(*m_staff, *m_text, columns, first, first, std::move(run))
+                    .turnedPlain);
+            if (m_tabCursor)
+                *m_tabCursor += added;
+            m_selectionStart.reset();
+        },
+        true);
+}
+
+std::vector<Column> Document::copyAtCursor() const
+{
+    const auto range = editedRange();
+    if (!range)
+        return {};
+    return engine::copyColumns(columns(), range->first, range->second);
+}
+
+Document::Edited Document::transposeAtCursor(int semitones)
+{
+    const auto range = editedRange();
+    return editColumns("transpose", [this, range, semitones](std::vector<Column>& columns,
+                                                             std::size_t, Edited& result) {
+        const engine::EditingState& s = m_staff->state();
+        std::vector<int> open;
+        for (int string = 1; string <= s.stringCount.value(); ++string)
+            open.push_back(score::openPitch(string, s.stringCount, s.tuning.at(string)));
+        const engine::Transposition done = engine::transpose(
+            *m_staff, *m_text, columns, range->first, range->second, semitones, open);
+        result.misfits = done.misfits;
+        result.turnedPlain = indices(done.turnedPlain);
+    });
+}
+
+} // namespace quorlin::document
