@@ -4,6 +4,7 @@
 #include "ui/commands/CommandRouter.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/StatusTexts.h"
+#include "ui/common/TextMarks.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/neck/RestPanel.h"
 #include "ui/neck/Tunning/TTunningF.h"
@@ -182,10 +183,6 @@ void EntryFeature::moveTabCursor(Command command)
 void EntryFeature::showTabCursor()
 {
     const std::optional<int> at = m_document.tabCursor();
-    // While appending, notes come one after another: no marks to clear on each of them, and
-    // none of playback's following taken away.
-    if (!at && !m_marked)
-        return;
     QList<QTextEdit::ExtraSelection> marks;
     if (at) {
         const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
@@ -208,8 +205,7 @@ void EntryFeature::showTabCursor()
             marks << mark;
         }
     }
-    m_c.text->setExtraSelections(marks);
-    m_marked = !marks.isEmpty();
+    m_c.marks->set(TextMarks::Layer::TabCursor, std::move(marks));
 }
 
 std::optional<int> EntryFeature::columnAt(QPoint point) const

@@ -32,6 +32,7 @@ class CommandRouter;
 class NeckWidget;
 class Prompter;
 class RestPanel;
+class TextMarks;
 class TTunningF;
 
 // The controls of the designed area that choose and write notes.
@@ -52,6 +53,8 @@ struct EntryControls {
     QPushButton* back;
     // The tab itself: the tab cursor shows there, and Alt+click puts it on a column.
     QPlainTextEdit* text;
+    // The marks over it, which playback shares.
+    TextMarks* marks;
 };
 
 class EntryFeature : public QObject {
@@ -105,7 +108,6 @@ private:
     QRadioButton* m_triplet;
     TTunningF* m_tuningPopup = nullptr;
     char m_duration = 'q';
-    bool m_marked = false;
 };
 
 } // namespace quorlin::ui
