@@ -4,6 +4,7 @@
 #include "ui/commands/CommandRouter.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/StatusTexts.h"
+#include "ui/common/TextMarks.h"
 #include "ui/entry/ColumnClipboard.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/neck/RestPanel.h"
@@ -243,11 +244,12 @@ void EntryFeature::moveTabCursor(Command command)
 void EntryFeature::showTabCursor()
 {
     const std::optional<int> at = m_document.tabCursor();
-    // While appending, notes come one after another: no marks to clear on each of them, and
-    // none of playback's following taken away.
-    if (!at && !m_marked)
-        return;
     QList<QTextEdit::ExtraSelection> marks;
+    // While appending, notes come one after another: the columns are not read for them.
+    if (!at) {
+        m_c.marks->set(TextMarks::Layer::TabCursor, std::move(marks));
+        return;
+    }
     const std::vector<engine::Column>& columns = m_document.columns();
     const int lines = engine::blockLineCount(m_document.state().stringCount.value());
     QTextDocument& text = *m_c.text->document();
@@ -266,26 +268,23 @@ void EntryFeature::showTabCursor()
             marks << mark;
         }
     };
-    if (at) {
-        const QColor highlight = m_c.text->palette().color(QPalette::Highlight);
-        QTextCharFormat cursor;
-        cursor.setBackground(highlight);
-        cursor.setForeground(m_c.text->palette().color(QPalette::HighlightedText));
-        // The rest of a selection in a lighter shade, the cursor's column standing out.
-        QColor light = highlight;
-        light.setAlpha(80);
-        QTextCharFormat selected;
-        selected.setBackground(light);
-        if (const auto range = m_document.selection()) {
-            for (int c = range->first; c < range->second; ++c) {
-                if (c != *at)
-                    mark(columns.at(static_cast<std::size_t>(c)), selected);
-            }
+    const QColor highlight = m_c.text->palette().color(QPalette::Highlight);
+    QTextCharFormat cursor;
+    cursor.setBackground(highlight);
+    cursor.setForeground(m_c.text->palette().color(QPalette::HighlightedText));
+    // The rest of a selection in a lighter shade, the cursor's column standing out.
+    QColor light = highlight;
+    light.setAlpha(80);
+    QTextCharFormat selected;
+    selected.setBackground(light);
+    if (const auto range = m_document.selection()) {
+        for (int c = range->first; c < range->second; ++c) {
+            if (c != *at)
+                mark(columns.at(static_cast<std::size_t>(c)), selected);
         }
-        mark(columns.at(static_cast<std::size_t>(*at)), cursor);
     }
-    m_c.text->setExtraSelections(marks);
-    m_marked = !marks.isEmpty();
+    mark(columns.at(static_cast<std::size_t>(*at)), cursor);
+    m_c.marks->set(TextMarks::Layer::TabCursor, std::move(marks));
 }
 
 std::optional<int> EntryFeature::columnAt(QPoint point) const

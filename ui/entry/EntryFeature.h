@@ -29,6 +29,7 @@ class CommandRouter;
 class NeckWidget;
 class Prompter;
 class RestPanel;
+class TextMarks;
 class TTunningF;
 
 // The controls of the designed area that choose and write notes.
@@ -49,6 +50,8 @@ struct EntryControls {
     QPushButton* back;
     // The tab itself: the tab cursor shows there, and Alt+click puts it on a column.
     QPlainTextEdit* text;
+    // The marks over it, which playback shares.
+    TextMarks* marks;
 };
 
 class EntryFeature : public QObject {
@@ -110,7 +113,6 @@ private:
     QRadioButton* m_triplet;
     TTunningF* m_tuningPopup = nullptr;
     char m_duration = 'q';
-    bool m_marked = false;
 };
 
 } // namespace quorlin::ui

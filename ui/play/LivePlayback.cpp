@@ -4,6 +4,7 @@
 #include "engine/Staff.h"
 #include "platform/ExportJobs.h"
 #include "ui/common/LinesInView.h"
+#include "ui/common/TextMarks.h"
 #include "ui/neck/NeckWidget.h"
 
 #include <QApplication>
@@ -40,10 +41,12 @@ AudioDevices AudioDevices::real()
             [] { return audio::makeDeviceOutput(); }, &audio::checkFontOnce};
 }
 
-LivePlayback::LivePlayback(TabSource tab, NeckWidget& neck, QPlainTextEdit& text,
-                           AudioDevices devices, QObject* parent) :
+LivePlayback::LivePlayback(TabSource tab, CursorSource cursor, NeckWidget& neck,
+                           QPlainTextEdit& text, TextMarks& marks, AudioDevices devices,
+                           QObject* parent) :
     QObject(parent),
-    m_tab(std::move(tab)), m_neck(neck), m_text(text), m_devices(std::move(devices))
+    m_tab(std::move(tab)), m_cursor(std::move(cursor)), m_neck(neck), m_text(text), m_marks(marks),
+    m_devices(std::move(devices))
 {
     m_poll.setInterval(kPollMilliseconds);
     connect(&m_poll, &QTimer::timeout, this, &LivePlayback::poll);
@@ -197,15 +200,20 @@ void LivePlayback::start()
                          : QString::fromStdString(score::skippedText(m_score)));
         return;
     }
-    const auto [first, last] = chosenBlocks();
-    if (changed || first != m_firstBlock || last != m_lastBlock || m_dirty) {
+    // The tab cursor is where the user stands in the tab: it wins over the text's caret.
+    std::optional<TextPlace> from = m_cursor();
+    if (from && columnFrom(*from) < 0)
+        from.reset();
+    const auto [first, last] = from ? std::pair{0, -1} : chosenBlocks();
+    if (changed || from != m_from || first != m_firstBlock || last != m_lastBlock || m_dirty) {
+        m_from = from;
         m_firstBlock = first;
         m_lastBlock = last;
         m_skipped.clear();
         perform();
     }
     std::string error;
-    if (!m_player->play(m_score.blocks[static_cast<std::size_t>(m_firstBlock)].start, error)) {
+    if (!m_player->play(m_startTick, error)) {
         m_unavailable = QString::fromStdString(error);
         m_player.reset();
         emit soundChanged();
@@ -237,7 +245,12 @@ void LivePlayback::perform()
         m_score.blocks[static_cast<std::size_t>(std::clamp(m_firstBlock, 0, blocks - 1))];
     score::PerformOptions options;
     options.firstColumn = first.firstColumn;
-    if (m_lastBlock >= 0) {
+    m_startTick = first.start;
+    // An edit while playing may have taken the cursor's column away: then the blocks count.
+    if (const int column = m_from ? columnFrom(*m_from) : -1; column >= 0) {
+        options.firstColumn = static_cast<std::size_t>(column);
+        m_startTick = m_score.columns[options.firstColumn].start;
+    } else if (m_lastBlock >= 0) {
         const score::Block& last =
             m_score.blocks[static_cast<std::size_t>(std::clamp(m_lastBlock, 0, blocks - 1))];
         options.endColumn = std::max(last.firstColumn + last.columnCount, first.firstColumn);
@@ -305,7 +318,7 @@ void LivePlayback::show(std::int64_t tick)
             showLines(m_text, column.line, column.line + lines - 1);
     }
     m_neck.setSounding(cells);
-    m_text.setExtraSelections(marks);
+    m_marks.set(TextMarks::Layer::Playing, std::move(marks));
 }
 
 QString LivePlayback::positionText() const
@@ -339,7 +352,7 @@ void LivePlayback::stop()
     m_poll.stop();
     m_shownColumn = -2;
     m_neck.setSounding({});
-    m_text.setExtraSelections({});
+    m_marks.clear(TextMarks::Layer::Playing);
 }
 
 void LivePlayback::setLoop(bool on)
@@ -392,6 +405,15 @@ std::pair<int, int> LivePlayback::chosenBlocks() const
             last = static_cast<int>(b);
     }
     return {first, std::max(first, last)};
+}
+
+int LivePlayback::columnFrom(TextPlace place) const
+{
+    const auto& columns = m_score.columns;
+    const auto at = std::find_if(columns.begin(), columns.end(), [&](const score::Column& c) {
+        return TextPlace{c.line, c.offset} >= place;
+    });
+    return at == columns.end() ? -1 : static_cast<int>(at - columns.begin());
 }
 
 } // namespace quorlin::ui

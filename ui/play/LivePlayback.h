@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +33,7 @@ struct EditingState;
 namespace quorlin::ui {
 
 class NeckWidget;
+class TextMarks;
 
 // What makes the sound; tests give a fake synthesiser and a silent clock.
 struct AudioDevices {
@@ -45,14 +47,25 @@ struct AudioDevices {
 
 using TabSource = std::function<score::Score()>;
 
+// Where a column of the tab stands: its block's rhythm line and its first character.
+struct TextPlace {
+    int line = 0;
+    int character = 0;
+
+    auto operator<=>(const TextPlace&) const = default;
+};
+// The tab cursor's column; none while notes are appended.
+using CursorSource = std::function<std::optional<TextPlace>()>;
+
 class LivePlayback : public QObject {
     Q_OBJECT
 
 public:
     enum class State { Stopped, Playing, Paused };
 
-    LivePlayback(TabSource tab, NeckWidget& neck, QPlainTextEdit& text, AudioDevices devices,
-                 QObject* parent = nullptr);
+    // Play starts from the tab cursor's column when there is one.
+    LivePlayback(TabSource tab, CursorSource cursor, NeckWidget& neck, QPlainTextEdit& text,
+                 TextMarks& marks, AudioDevices devices, QObject* parent = nullptr);
     ~LivePlayback() override;
 
     // Loads the font in the background; an empty path takes the first installed one.
@@ -99,10 +112,14 @@ private:
     void setState(State state);
     // The blocks the text area's cursor or selection stands on, as score blocks [first, last].
     std::pair<int, int> chosenBlocks() const;
+    // The score column a play from `place` starts with, past any it could not read; -1 for none.
+    int columnFrom(TextPlace place) const;
 
     TabSource m_tab;
+    CursorSource m_cursor;
     NeckWidget& m_neck;
     QPlainTextEdit& m_text;
+    TextMarks& m_marks;
     AudioDevices m_devices;
     QString m_fontPath;
     QString m_playingFontPath; // the font of m_synth
@@ -120,6 +137,10 @@ private:
     // The blocks being played, first and last; the last is -1 for "to the end".
     int m_firstBlock = 0;
     int m_lastBlock = -1;
+    // Or, from the tab cursor, its column on to the end: the loop goes back to it too, to
+    // practise a passage.
+    std::optional<TextPlace> m_from;
+    std::int64_t m_startTick = 0;
     bool m_loop = false;
     bool m_metronome = false;
     bool m_follow = false;

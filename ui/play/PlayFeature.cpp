@@ -22,15 +22,29 @@ constexpr int kMessageMs = 6000;
 // The font loads in the background once the window is up, so start-up never waits for it.
 constexpr int kFontLoadDelayMs = 800;
 
+std::optional<TextPlace> cursorPlace(const document::Document& document)
+{
+    const std::optional<int> at = document.tabCursor();
+    if (!at)
+        return std::nullopt;
+    const std::vector<engine::Column>& columns = document.columns();
+    // A hand edit not taken in yet may have left fewer columns than the cursor's number.
+    if (*at < 0 || static_cast<std::size_t>(*at) >= columns.size())
+        return std::nullopt;
+    const engine::Column& column = columns[static_cast<std::size_t>(*at)];
+    return TextPlace{column.firstLine, column.character};
+}
+
 } // namespace
 
 PlayFeature::PlayFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
                          instrument::SettingsStore& store, NeckWidget& neck, QPlainTextEdit& text,
-                         AudioDevices devices) :
+                         TextMarks& marks, AudioDevices devices) :
     m_window(window),
     m_document(document), m_commands(router.commands()), m_store(store),
     m_transport(new TransportBar(router.commands(), &window)),
-    m_playback(new LivePlayback([&document] { return document.score(); }, neck, text,
+    m_playback(new LivePlayback([&document] { return document.score(); },
+                                [&document] { return cursorPlace(document); }, neck, text, marks,
                                 std::move(devices), this))
 {
     window.addToolBar(Qt::BottomToolBarArea, m_transport);

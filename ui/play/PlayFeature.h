@@ -26,6 +26,7 @@ class CommandRouter;
 class Commands;
 class NeckWidget;
 class Prompter;
+class TextMarks;
 class TransportBar;
 
 class PlayFeature : public QObject {
@@ -34,7 +35,7 @@ class PlayFeature : public QObject {
 public:
     PlayFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
                 instrument::SettingsStore& store, NeckWidget& neck, QPlainTextEdit& text,
-                AudioDevices devices);
+                TextMarks& marks, AudioDevices devices);
     ~PlayFeature() override;
 
     LivePlayback& playback() { return *m_playback; }

@@ -73,7 +73,40 @@ struct Window : ui::testing::QuietWindow {
         QTRY_VERIFY(area().hasFocus());
         action(Command::PlayPause).trigger();
     }
+    // The tab cursor on column `column` of the tab, or appending for -1.
+    void putTabCursor(int column)
+    {
+        action(Command::TabCursorEnd).trigger();
+        if (column >= 0)
+            action(Command::TabCursorFirst).trigger();
+        for (int i = 0; i < column; ++i)
+            action(Command::TabCursorRight).trigger();
+        QCOMPARE(form.tabCursor().value_or(-1), column);
+    }
+    // The text's marks as "line:first+length", in the order they are drawn.
+    QStringList marks() const
+    {
+        QStringList ranges;
+        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
+            const int line = mark.cursor.block().blockNumber();
+            const int first = mark.cursor.selectionStart() - mark.cursor.block().position();
+            ranges << QStringLiteral("%1:%2+%3")
+                          .arg(line)
+                          .arg(first)
+                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
+        }
+        return ranges;
+    }
 };
+
+// The cells of the first block's column at `character`, on all six lines of the block.
+QStringList firstBlockCells(int character)
+{
+    QStringList ranges;
+    for (int line = 0; line < 6; ++line)
+        ranges << QStringLiteral("%1:%2+3").arg(line).arg(character);
+    return ranges;
+}
 
 } // namespace
 
@@ -152,6 +185,60 @@ private slots:
             QCOMPARE(keys, heard);
             QCOMPARE(looping.playback().state(), ui::LivePlayback::State::Playing);
         }
+    }
+
+    // The tab cursor's column sounds first, at its own time, wherever the text's caret is (here
+    // in the second block); a loop goes back to it, to practise from there.
+    void startsFromTheTabCursorsColumn()
+    {
+        constexpr std::int64_t beat = score::kTicksPerBeat;
+        // The tab cursor's column (-1: none), loop, the keys heard and the first one's time.
+        const std::tuple<int, bool, std::vector<int>, std::int64_t> cases[] = {
+            {-1, false, {45}, 5 * beat},
+            {0, false, {43, 36, 40, 45}, 0},
+            {1, false, {40, 45}, 4 * beat},
+            {2, false, {45}, 5 * beat},
+            {1, true, {40, 45, 40, 45, 40}, 4 * beat}};
+        for (const auto& [column, loop, heard, tick] : cases) {
+            Window w;
+            w.setTempo(400);
+            if (loop)
+                w.action(Command::Loop).trigger();
+            w.putTabCursor(column);
+            w.playFromLine(8);
+            std::vector<int> keys;
+            QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
+            if (loop) {
+                keys.resize(heard.size());
+            } else {
+                QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+                keys = w.log->keysOn();
+            }
+            QCOMPARE(keys, heard);
+            const std::vector<score::Event> events = w.log->taken();
+            const auto first = std::find_if(events.begin(), events.end(), [](const auto& e) {
+                return e.kind == score::EventKind::NoteOn;
+            });
+            QVERIFY(first != events.end());
+            QCOMPARE(first->tick, tick);
+        }
+    }
+
+    // The tab cursor's mark and the sounding column's show together, the sounding one drawn
+    // over it; the cursor's stays when the tab has played to its end.
+    void theTabCursorAndTheSoundingColumnAreMarkedTogether()
+    {
+        Window w;
+        w.setTempo(20);
+        w.putTabCursor(1);
+        w.action(Command::PlayPause).trigger();
+        QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{7, 3}}));
+        QCOMPARE(w.marks(), firstBlockCells(5) + firstBlockCells(5));
+        w.putTabCursor(0);
+        QCOMPARE(w.marks(), firstBlockCells(2) + firstBlockCells(5));
+        w.setTempo(400);
+        QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+        QCOMPARE(w.marks(), firstBlockCells(2));
     }
 
     void anEditWhilePlayingIsHeardFromTheNextColumnOn()

@@ -10,6 +10,7 @@
 #include "ui/common/LinesInView.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/StatusTexts.h"
+#include "ui/common/TextMarks.h"
 #include "ui/convert/ConvertFeature.h"
 #include "ui/entry/EntryFeature.h"
 #include "ui/export/ExportFeature.h"
@@ -66,6 +67,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     m_document = std::make_unique<document::Document>(*m_ui->Tab->document());
     m_commands = std::make_unique<Commands>(*this, *m_ui->BassNeck);
     m_router = std::make_unique<CommandRouter>(*m_commands);
+    m_marks = std::make_unique<TextMarks>(*m_ui->Tab);
     buildStatusBar();
     sayNoHome();
     connect(m_document.get(), &document::Document::changed, this, &TBassForm::syncControls);
@@ -86,7 +88,8 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
                       m_ui->AbortLine,
                       m_ui->ButtonRep,
                       m_ui->ButtonBack,
-                      m_ui->Tab});
+                      m_ui->Tab,
+                      m_marks.get()});
     connect(m_entry.get(), &EntryFeature::choiceChanged, this,
             [this] { m_choiceStatus->setText(m_entry->choice()); });
     connect(m_entry.get(), &EntryFeature::message, this,
@@ -103,7 +106,7 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     connect(m_recovery.get(), &RecoveryFeature::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
     m_play = std::make_unique<PlayFeature>(*this, doc, *m_router, *m_store, *m_ui->BassNeck,
-                                           *m_ui->Tab, std::move(devices));
+                                           *m_ui->Tab, *m_marks, std::move(devices));
     m_export = std::make_unique<ExportFeature>(
         *this, doc, *m_router, *m_prompter, [this] { return m_play->playback().fontPath(); },
         *m_ui->Tab, *m_ui->Button1);

@@ -41,6 +41,7 @@ class PlayFeature;
 class Prompter;
 class RecoveryFeature;
 class TabExport;
+class TextMarks;
 class THeaderForm;
 class TTunningF;
 class UndoCommands;
@@ -107,6 +108,8 @@ private:
     std::unique_ptr<document::Document> m_document;
     std::unique_ptr<Commands> m_commands;
     std::unique_ptr<CommandRouter> m_router;
+    // The text area's marks, which the tab cursor and playback share.
+    std::unique_ptr<TextMarks> m_marks;
     // The features go before the widgets they work on.
     std::unique_ptr<EntryFeature> m_entry;
     std::unique_ptr<FileFeature> m_file;
