@@ -183,6 +183,8 @@ void Document::retuneString(int row, const std::string& name)
 
 void Document::clear()
 {
+    // Another tab: the next note is appended to it.
+    setTabCursor(std::nullopt);
     engine::StepOptions options;
     options.outer = pathChange(QString());
     act(
@@ -193,6 +195,7 @@ void Document::clear()
 
 void Document::load(const files::LoadedTab& tab, const QString& path, bool joinPrevious)
 {
+    setTabCursor(std::nullopt);
     engine::StepOptions options;
     options.joinPrevious = joinPrevious;
     if (tab.header)
@@ -212,6 +215,7 @@ void Document::load(const files::LoadedTab& tab, const QString& path, bool joinP
 
 void Document::replace(const NewTab& tab)
 {
+    setTabCursor(std::nullopt);
     engine::StepOptions options;
     if (tab.newDocument)
         options.outer = pathChange(QString());
@@ -235,6 +239,7 @@ void Document::replace(const NewTab& tab)
 
 void Document::restore(const files::Recovered& copy)
 {
+    setTabCursor(std::nullopt);
     engine::StepOptions options;
     options.outer = headerChange(copy.header);
     act(
@@ -374,8 +379,8 @@ const std::vector<engine::Column>& Document::columns() const
 
 void Document::setTabCursor(std::optional<int> column, bool extend)
 {
-    const int count = static_cast<int>(columns().size());
-    if (column && (*column < 0 || *column >= count))
+    // Leaving the columns reads none of them.
+    if (column && (*column < 0 || *column >= static_cast<int>(columns().size())))
         column.reset();
     std::optional<int> start;
     if (extend && column)
