@@ -129,9 +129,9 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
         seen();
         return;
     }
-    if (options.outer && !options.outer->changes())
-        options.outer.reset();
-    if (!textChanged && before == after && !options.outer) {
+    // An outer change that changed nothing makes no step alone, but goes with one: undo
+    // puts back what it holds as it was before the step.
+    if (!textChanged && before == after && !(options.outer && options.outer->changes())) {
         seen();
         return;
     }

@@ -63,6 +63,7 @@ public:
     const Commands& commands() const;
     // The column of the tab the tab cursor is on; none while notes are appended.
     std::optional<int> tabCursor() const;
+    const document::Document& document() const { return *m_document; }
     const CommandRouter& router() const { return *m_router; }
     PlayFeature& playback() { return *m_play; }
     TabExport& exporter();
