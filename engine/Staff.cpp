@@ -269,9 +269,13 @@ void Staff::retune(int string, std::string_view name)
 {
     if (string < 1 || string > stringCount())
         throw std::out_of_range("String " + std::to_string(string) + " is not on the neck");
-    // The name is the head of the string's lines.
-    std::string head(name.substr(0, kHeadLength));
-    head.resize(kHeadLength, ' ');
+    // The name is the head of the string's lines: as many characters as the head has, a
+    // letter of several bytes kept whole.
+    std::size_t end = 0;
+    for (std::size_t c = 0; c < kHeadLength && end < name.size(); ++c)
+        end = nextCharacter(name, end);
+    std::string head(name.substr(0, end));
+    head.append(kHeadLength - characterCount(head), ' ');
     m_state.tuning.set(string, std::move(head));
     LabelNeck();
 }
