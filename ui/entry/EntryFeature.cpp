@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSpinBox>
 
@@ -183,7 +184,10 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
         giveKeysToNeck();
     });
 
-    connect(&m_document, &document::Document::tabCursorMoved, this, &EntryFeature::showTabCursor);
+    connect(&m_document, &document::Document::tabCursorMoved, this, [this] {
+        showTabCursor();
+        revealTabCursor();
+    });
     connect(&m_document, &document::Document::changed, this, &EntryFeature::showTabCursor);
     m_c.text->viewport()->installEventFilter(this);
 }
@@ -285,6 +289,43 @@ void EntryFeature::showTabCursor()
     }
     mark(columns.at(static_cast<std::size_t>(*at)), cursor);
     m_c.marks->set(TextMarks::Layer::TabCursor, std::move(marks));
+}
+
+void EntryFeature::revealTabCursor()
+{
+    const std::optional<int> at = m_document.tabCursor();
+    if (!at)
+        return;
+    // The whole block of the column in sight, scrolled as little as it takes; the user's
+    // caret stays where it is. Worked out in lines and characters: blocks out of sight have
+    // no layout to ask.
+    const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
+    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    const QFontMetrics metrics = m_c.text->fontMetrics();
+    const QRect view = m_c.text->viewport()->rect();
+    // The vertical bar counts lines: its value is the first line in sight.
+    QScrollBar& vertical = *m_c.text->verticalScrollBar();
+    // A line's height as laid out: the top line in sight and the one under it.
+    const QTextCursor top = m_c.text->cursorForPosition(QPoint(0, 0));
+    QTextCursor under = top;
+    int lineHeight = metrics.lineSpacing();
+    if (under.movePosition(QTextCursor::NextBlock))
+        lineHeight = m_c.text->cursorRect(under).top() - m_c.text->cursorRect(top).top();
+    const int inSight = std::max(1, view.height() / std::max(1, lineHeight));
+    const int last = column.firstLine + lines - 1;
+    if (column.firstLine < vertical.value())
+        vertical.setValue(column.firstLine);
+    else if (last >= vertical.value() + inSight)
+        vertical.setValue(std::min(column.firstLine, last - inSight + 1));
+    QScrollBar& horizontal = *m_c.text->horizontalScrollBar();
+    const int advance = metrics.horizontalAdvance(QLatin1Char('-'));
+    const int left =
+        static_cast<int>(m_c.text->document()->documentMargin()) + column.character * advance;
+    const int right = left + static_cast<int>(engine::kCellWidth) * advance;
+    if (left < horizontal.value())
+        horizontal.setValue(left);
+    else if (right > horizontal.value() + view.width())
+        horizontal.setValue(right - view.width());
 }
 
 std::optional<int> EntryFeature::columnAt(QPoint point) const

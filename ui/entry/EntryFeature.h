@@ -101,6 +101,8 @@ private:
     void report(const document::Document::Edited& edited);
     // The tab cursor's column marked on every line of its block; nothing while appending.
     void showTabCursor();
+    // Scrolls the text area to the tab cursor's block.
+    void revealTabCursor();
     // The column whose cells hold the character at `point` of the text area's viewport.
     std::optional<int> columnAt(QPoint point) const;
 

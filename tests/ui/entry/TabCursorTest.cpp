@@ -197,6 +197,34 @@ private slots:
         QCOMPARE(w.form.tabCursor().value_or(-1), column);
         QCOMPARE(w.marks(), column < 0 ? QStringList() : columnMarks(column));
     }
+
+    // A long tab: the cursor's whole block is brought into sight, the caret left alone.
+    void theTextScrollsToTheCursorsBlock_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("block");
+        QTest::newRow("first column") << "Alt+Home" << 0;
+        QTest::newRow("down the tab") << "Alt+Home Alt+Down Alt+Down Alt+Down Alt+Down" << 4;
+        QTest::newRow("back to the last") << "Alt+Home Alt+End Alt+Left" << 19;
+        QTest::newRow("up from the end") << "Alt+Home Alt+End Alt+Up Alt+Up" << 17;
+    }
+    void theTextScrollsToTheCursorsBlock()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, block);
+        Tabbed w;
+        // Twenty blocks in all, far more than the text area shows.
+        for (int i = 0; i < 55; ++i)
+            w.type(QStringLiteral("Return"));
+        const int caret = w.area().textCursor().position();
+        w.type(keys);
+        const QRect view = w.area().viewport()->rect();
+        for (const int line : {block * kBlockLines, (block + 1) * kBlockLines - 1}) {
+            const QTextCursor place(w.area().document()->findBlockByNumber(line));
+            QVERIFY2(view.contains(w.area().cursorRect(place)), qPrintable(QString::number(line)));
+        }
+        QCOMPARE(w.area().textCursor().position(), caret);
+    }
 };
 
 QUORLIN_GUARDED_TEST_MAIN(TabCursorTest)
