@@ -169,8 +169,10 @@ private:
     void act(const char* label, Action&& action, engine::StepOptions options = {});
     // Runs `edit` on the columns as one step; it returns where the cursor goes and its result.
     // `atEndToo`: while appending, it runs with the index after the last column.
+    // `placed`: the note the user put there, which the neck's "X" then marks.
     template <typename Edit>
-    Edited editColumns(const char* label, Edit&& edit, bool atEndToo = false);
+    Edited editColumns(const char* label, Edit&& edit, bool atEndToo = false,
+                       const engine::Drop* placed = nullptr);
     // The range the edit keys work on: the selection, or the cursor's column, triplets whole.
     std::optional<std::pair<std::size_t, std::size_t>> editedRange() const;
     std::unique_ptr<engine::OuterChange> pathChange(const QString& after);

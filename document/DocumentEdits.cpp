@@ -129,7 +129,8 @@ std::size_t putIn(engine::Staff& staff, engine::TabText& text, std::vector<Colum
 } // namespace
 
 template <typename Edit>
-Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEndToo)
+Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEndToo,
+                                       const engine::Drop* placed)
 {
     Edited result;
     m_history->settleText();
@@ -148,6 +149,7 @@ Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEn
     m_history->record(
         label,
         [&] {
+            const engine::EditingState was = m_staff->state();
             try {
                 edit(m_columns.columns, at, result);
             } catch (const std::exception&) {
@@ -155,6 +157,12 @@ Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEn
                 result.outcome = DropOutcome::Ignored;
                 m_columns.readable = false;
             }
+            // The "X" marks the note the user placed last, not the notes a rewrite wrote.
+            engine::Staff::Snapshot now = m_staff->snapshot();
+            const bool written = placed != nullptr && result.outcome == DropOutcome::Written;
+            now.state.markCol = written ? placed->column : was.markCol;
+            now.state.markRow = written ? placed->row : was.markRow;
+            m_staff->restore(now);
             cursor.settle();
         },
         std::move(options));
@@ -187,47 +195,52 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
         return {DropOutcome::Ignored, {}, {}};
     engine::requireDurationSymbol(drop.symbol);
     const char* label = drop.technique == Technique::Chord ? "chord note" : "replace note";
-    return editColumns(label, [this, &drop](std::vector<Column>& columns, std::size_t at,
-                                            Edited& result) {
-        auto& staff = *m_staff;
-        const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
-        const bool triplet = columns[at].tripletPart >= 0;
-        if (drop.technique == Technique::Chord) {
-            // Only a triplet's last column takes chord notes, and never on its own string.
-            const std::size_t target = triplet ? first + 2 : at;
-            Column column = columns[target];
-            if (column.rest() || column.symbol != drop.symbol ||
-                (triplet && column.notes.front().string == drop.row)) {
-                result.outcome = DropOutcome::ChordRefused;
+    return editColumns(
+        label,
+        [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {
+            auto& staff = *m_staff;
+            const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
+            const bool triplet = columns[at].tripletPart >= 0;
+            if (drop.technique == Technique::Chord) {
+                // Only a triplet's last column takes chord notes, and never on its own string.
+                const std::size_t target = triplet ? first + 2 : at;
+                Column column = columns[target];
+                if (column.rest() || column.symbol != drop.symbol ||
+                    (triplet && column.notes.front().string == drop.row)) {
+                    result.outcome = DropOutcome::ChordRefused;
+                    return;
+                }
+                const auto on =
+                    std::ranges::find(column.notes, drop.row, &engine::ColumnNote::string);
+                if (on != column.notes.end())
+                    on->fret = drop.column;
+                else
+                    column.notes.push_back({drop.row, drop.column});
+                if (triplet) {
+                    std::vector<Column> run(columns.begin() + static_cast<long>(first),
+                                            columns.begin() + static_cast<long>(last));
+                    run.back() = std::move(column);
+                    engine::spliceColumns(staff, *m_text, columns, first, last, std::move(run));
+                    return;
+                }
+                const engine::ColumnEdit done =
+                    engine::editColumn(staff, *m_text, columns, at, column);
+                result.outcome = done.outcome;
+                result.turnedPlain = indices(done.turnedPlain);
                 return;
             }
-            const auto on = std::ranges::find(column.notes, drop.row, &engine::ColumnNote::string);
-            if (on != column.notes.end())
-                on->fret = drop.column;
-            else
-                column.notes.push_back({drop.row, drop.column});
-            if (triplet) {
-                std::vector<Column> run(columns.begin() + static_cast<long>(first),
-                                        columns.begin() + static_cast<long>(last));
-                run.back() = std::move(column);
-                engine::spliceColumns(staff, *m_text, columns, first, last, std::move(run));
+            Column column = columnOf(drop);
+            if (!triplet && column.technique != ColumnTechnique::Triplet) {
+                const engine::ColumnEdit done =
+                    engine::editColumn(staff, *m_text, columns, at, column);
+                result.outcome = done.outcome;
+                result.turnedPlain = indices(done.turnedPlain);
                 return;
             }
-            const engine::ColumnEdit done = engine::editColumn(staff, *m_text, columns, at, column);
-            result.outcome = done.outcome;
-            result.turnedPlain = indices(done.turnedPlain);
-            return;
-        }
-        Column column = columnOf(drop);
-        if (!triplet && column.technique != ColumnTechnique::Triplet) {
-            const engine::ColumnEdit done = engine::editColumn(staff, *m_text, columns, at, column);
-            result.outcome = done.outcome;
-            result.turnedPlain = indices(done.turnedPlain);
-            return;
-        }
-        if (putIn(staff, *m_text, columns, first, last, column, result) > 0)
-            m_tabCursor = static_cast<int>(first);
-    });
+            if (putIn(staff, *m_text, columns, first, last, column, result) > 0)
+                m_tabCursor = static_cast<int>(first);
+        },
+        false, &drop);
 }
 
 Document::Edited Document::restAtCursor(char symbol, bool dotted)
@@ -307,7 +320,8 @@ Document::Edited Document::insertAtCursor(const engine::Drop& drop)
         return {DropOutcome::Ignored, {}, {}};
     engine::requireDurationSymbol(drop.symbol);
     return editColumns(
-        "insert note", [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {
+        "insert note",
+        [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {
             // Before a triplet, never inside it.
             const std::size_t first = engine::wholeTriplets(columns, at, at).first;
             const std::size_t added =
@@ -315,7 +329,8 @@ Document::Edited Document::insertAtCursor(const engine::Drop& drop)
             *m_tabCursor += static_cast<int>(added);
             if (added > 0)
                 m_selectionStart.reset();
-        });
+        },
+        false, &drop);
 }
 
 Document::Edited Document::deleteAtCursor(bool cut)
