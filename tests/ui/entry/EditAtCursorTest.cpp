@@ -124,6 +124,8 @@ private slots:
         row("rest on the note a hammer-on plays from", "@0", "r", "q r G7 " + tail, 0,
             kPlain + "block 1, column 2: " + g7);
         row("duration", "@1", "e", "q G5 Shift+H e G7 Shift+D q " + tail);
+        row("duration of a rest", "@5", "w", "q G5 Shift+H G7 Shift+D D7 e A3 D5 w r q E0 G2");
+        row("dotted rest", ". @3", "r", "q G5 Shift+H G7 Shift+D D7 q . r . e D5 q r E0 G2");
         row("dot", "@3", ".", "q G5 Shift+H G7 Shift+D D7 e . A3 . D5 q r E0 G2");
         row("dot with the box already checked", ". @3", ".",
             "q G5 Shift+H G7 Shift+D D7 e . A3 . D5 q r E0 G2");
@@ -150,6 +152,10 @@ private slots:
         row("insert while appending", "Alt+End", "Ins:E2", kTab + " E2", -1);
         row("insert before a hammer-on", "@1", "Ins:D2", "q G5 D2 G7 " + tail, 2,
             kPlain + "block 1, column 3: " + g7);
+        row("insert a hammer-on", "Alt+End Shift+H @2", "Ins:G9",
+            "q G5 Shift+H G7 G9 Shift+D " + tail, 3);
+        refused("insert a hammer-on from another string", "Alt+End Shift+H @2", "Ins:D9", kTab,
+                hammer);
         row("delete", "@1", "Del", "q G5 D7 e A3 D5 q r E0 G2", 1);
         row("delete a selection across blocks", "@2 Shift+Alt+Right", "Del",
             "q G5 Shift+H G7 Shift+D e D5 q r E0 G2", 2);
@@ -179,8 +185,16 @@ private slots:
         row("plain in a triplet: one note", triplet + "@9", "Shift+D", kTab + " A5", 8);
         row("chord note on a triplet", triplet + "@10", "Shift+C E2",
             kTab + " Shift+T A5 Shift+C E2 Shift+D");
+        refused("chord on a triplet's own string", triplet + "@10", "Shift+C A2",
+                kTab + " Shift+T A5 Shift+D", chord);
+        row("copy into a triplet, paste at the end", triplet + "@7 Shift+Alt+Right Ctrl+C Alt+End",
+            "Ctrl+V", kTab + " Shift+T A5 Shift+D G2 Shift+T A5 Shift+D", -1);
         row("duration of a triplet", triplet + "@10", "e", kTab + " e Shift+T A5 Shift+D");
         row("delete in a triplet: all of it", triplet + "@9", "Del", kTab, -1);
+        row("cut into a triplet: all of it", triplet + "@7 Shift+Alt+Right", "Ctrl+X",
+            "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r E0", -1);
+        row("backspace after a triplet: all of it", triplet + "D3 @11", "Backspace", kTab + " D3",
+            8);
         row("insert in a triplet: before it", triplet + "@9", "Ins:E2",
             kTab + " E2 Shift+T A5 Shift+D", 10);
         row("paste in a triplet: before it", triplet + "@0 Ctrl+C @10", "Ctrl+V",
@@ -207,6 +221,8 @@ private slots:
         // C2 fits A3 (nearer fret 5 than E8), D2 A5 (not D0 or E10), A1 E5 (not A0).
         row("an octave down onto other strings", "@2 Shift+Alt+Left Shift+Alt+Left",
             "Ctrl+Shift+Down", "q A3 Shift+H A5 Shift+D E5 e A3 D5 q r E0 G2", 0);
+        row("the note a hammer-on plays from an octave down", "@0", "Ctrl+Shift+Down",
+            "q A3 G7 " + tail, 0, kPlain + "block 1, column 2: " + g7);
         row("a chord a semitone up", "@2 Shift+C A5 Alt+End Shift+D @2", "Ctrl+Up",
             "q G5 Shift+H G7 Shift+D D8 Shift+C A6 Shift+D e A3 D5 q r E0 G2", 2);
         refused("an octave up off the neck", "Alt+End G24 @8", "Ctrl+Shift+Up", kTab + " G24",
@@ -247,6 +263,15 @@ private slots:
         }
         w.appendAfter();
         QCOMPARE(w.tab(), expected.appended);
+        if (box.isEmpty()) {
+            // Undone, the tab appends as it did before the edit.
+            w.type(QStringLiteral("Ctrl+Z Ctrl+Z"));
+            w.appendAfter();
+            Window unedited;
+            unedited.type(kTab + ' ' + setup);
+            unedited.appendAfter();
+            QCOMPARE(w.tab(), unedited.tab());
+        }
     }
 
     // Tab text copied from elsewhere pastes as the columns it reads as.
