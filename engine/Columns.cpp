@@ -407,10 +407,11 @@ namespace {
 // Erases the lines from `keep` on and writes `tail` there, the engine standing where writing
 // the kept columns from the start left it: after `last`, with the block kept last full, so
 // the next column opens a block of its own. A "New line" the tab ended in stays at its end.
-void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail)
+void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail,
+               bool newLineAfter = false)
 {
     check(tail, staff.state().stringCount.value());
-    const bool newLineAfter = endsWithNewLine(text, staff.state());
+    newLineAfter = newLineAfter || endsWithNewLine(text, staff.state());
     text.eraseFrom(keep);
 
     Staff::Snapshot at = staff.snapshot();
@@ -762,7 +763,11 @@ Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, 
 
     const std::span<const Column> all(window);
     const int keep = from == 0 ? 0 : columns[from].firstLine;
-    writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base));
+    // Columns taken out up to the end leave their "New line" as the tab's end, where the next
+    // note typed goes after it.
+    const bool breakAtEnd = lineBreak && runAt == after && after == window.size();
+    writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base),
+              breakAtEnd);
     readColumnsFrom(text, staff.state(), keep, columns);
     return result;
 }

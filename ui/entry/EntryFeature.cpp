@@ -151,11 +151,13 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
                 report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
         });
     }
-    connect(m_commands[Command::Dot], &QAction::triggered, this, [this](bool dotted) {
+    // The column's own dot toggles: the box may have been checked for the next note.
+    connect(m_commands[Command::Dot], &QAction::triggered, this, [this] {
         const std::optional<int> at = m_document.tabCursor();
-        if (at)
-            report(m_document.durationAtCursor(
-                m_document.columns().at(static_cast<std::size_t>(*at)).symbol, dotted));
+        if (at) {
+            const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
+            report(m_document.durationAtCursor(column.symbol, !column.dotted));
+        }
     });
     using engine::Technique;
     for (const auto& [command, technique] :

@@ -4,11 +4,7 @@
 // before and after each key.
 
 #include "document/Document.h"
-#include "tests/ui/QuietWindow.h"
-#include "ui/neck/NeckWidget.h"
-
-#include <QApplication>
-#include <QSpinBox>
+#include "tests/ui/entry/TabWindow.h"
 
 using namespace quorlin;
 using ui::testing::child;
@@ -46,26 +42,12 @@ const Step kSteps[] = {
     {"Alt+Home Alt+Down Alt+Right Alt+Right", "Shift+S"},
 };
 
-struct Window : ui::testing::QuietWindow {
-    Window()
+struct Window : ui::testing::TabWindow {
+    // Three columns a block: the edits cross block boundaries.
+    Window() : TabWindow(11)
     {
-        form.show();
-        QApplication::setActiveWindow(&form);
-        if (!QTest::qWaitForWindowActive(&form))
-            qFatal("the window never became active");
-        // Three columns a block: the edits cross block boundaries.
-        child<QSpinBox>(form, "MaxLineLen")->setValue(11);
-        child<ui::NeckWidget>(form, "BassNeck")->setFocus();
         type("Down Down 5 Return 7 Return Shift+H 9 Return Shift+D 3 Return Up 5 Return "
              "Down 0 Return 2 Return");
-    }
-    void type(const QString& keys)
-    {
-        for (const QString& key : keys.split(u' ', Qt::SkipEmptyParts)) {
-            const QKeyCombination combination = QKeySequence(key)[0];
-            QTest::keyClick(QApplication::focusWidget(), combination.key(),
-                            combination.keyboardModifiers());
-        }
     }
     Seen seen() const
     {

@@ -1,13 +1,9 @@
 // The tab cursor: moved by keys on the neck and by Alt+click in the text, shown as a mark
 // across its column and named in the status bar, without touching the user's own caret.
 
-#include "tests/ui/QuietWindow.h"
-#include "ui/neck/NeckWidget.h"
+#include "tests/ui/entry/TabWindow.h"
 
-#include <QApplication>
 #include <QLabel>
-#include <QSpinBox>
-#include <QTextBlock>
 
 using namespace quorlin;
 using ui::testing::child;
@@ -29,15 +25,9 @@ const char* const kColumnTexts[] = {
     "block 2, column 2: q rest",
 };
 
-struct Tabbed : ui::testing::QuietWindow {
-    Tabbed()
+struct Tabbed : ui::testing::TabWindow {
+    Tabbed() : TabWindow(kWidth)
     {
-        form.show();
-        QApplication::setActiveWindow(&form);
-        if (!QTest::qWaitForWindowActive(&form))
-            qFatal("the window never became active");
-        child<QSpinBox>(form, "MaxLineLen")->setValue(kWidth);
-        neck().setFocus();
         type(kNotes);
         // The user's own selection in the text, which the tab cursor must leave alone.
         QTextCursor selection(area().document());
@@ -47,29 +37,7 @@ struct Tabbed : ui::testing::QuietWindow {
         appendingText = status();
     }
 
-    ui::NeckWidget& neck() const { return *child<ui::NeckWidget>(form, "BassNeck"); }
     QString status() const { return child<QLabel>(form, "CursorStatus")->text(); }
-    void type(const QString& keys)
-    {
-        for (const QString& key : keys.split(u' ', Qt::SkipEmptyParts)) {
-            const QKeyCombination combination = QKeySequence(key)[0];
-            QTest::keyClick(QApplication::focusWidget(), combination.key(),
-                            combination.keyboardModifiers());
-        }
-    }
-    // The marked ranges as "line:first+length", line by line.
-    QStringList marks() const
-    {
-        QStringList ranges;
-        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
-            const QTextBlock line = mark.cursor.block();
-            ranges << QStringLiteral("%1:%2+%3")
-                          .arg(line.blockNumber())
-                          .arg(mark.cursor.selectionStart() - line.position())
-                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
-        }
-        return ranges;
-    }
 
     QString appendingText;
 };
