@@ -560,9 +560,13 @@ std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> column
 {
     last = std::min(last, columns.size());
     first = std::min(first, last);
+    // An empty range, a place to put columns, goes before a triplet it falls inside.
+    const bool empty = first == last;
     if (first < columns.size() && columns[first].tripletPart > 0)
         first -= static_cast<std::size_t>(columns[first].tripletPart);
-    if (first < last && columns[last - 1].tripletPart >= 0)
+    if (empty)
+        return {first, first};
+    if (columns[last - 1].tripletPart >= 0)
         last += static_cast<std::size_t>(2 - columns[last - 1].tripletPart);
     return {first, last};
 }

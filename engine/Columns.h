@@ -128,7 +128,8 @@ bool leansOnNoteBefore(ColumnTechnique technique);
 // string of `at`'s first note, the one a hammer-on, pull-off or slide plays from.
 bool hasNoteBefore(std::span<const Column> columns, std::size_t at);
 
-// [first, last) grown to take in every triplet it cuts.
+// [first, last) grown to take in every triplet it cuts; an empty range inside a triplet moves
+// before it.
 std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> columns,
                                                   std::size_t first, std::size_t last);
 
