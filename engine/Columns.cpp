@@ -406,12 +406,11 @@ namespace {
 
 // Erases the lines from `keep` on and writes `tail` there, the engine standing where writing
 // the kept columns from the start left it: after `last`, with the block kept last full, so
-// the next column opens a block of its own. A "New line" the tab ended in stays at its end.
+// the next column opens a block of its own; then "New line" when asked.
 void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail,
-               bool newLineAfter = false)
+               bool newLineAfter)
 {
     check(tail, staff.state().stringCount.value());
-    newLineAfter = newLineAfter || endsWithNewLine(text, staff.state());
     text.eraseFrom(keep);
 
     Staff::Snapshot at = staff.snapshot();
@@ -456,7 +455,9 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
     const std::size_t from = rewriteStart(present, changed);
     const int keep = from == 0 ? 0 : present[from].firstLine;
     const std::span<const Column> rewritten(edited);
-    writeTail(staff, text, keep, lastWritten(rewritten, from), rewritten.subspan(from));
+    // A "New line" the tab ended in stays at its end.
+    writeTail(staff, text, keep, lastWritten(rewritten, from), rewritten.subspan(from),
+              endsWithNewLine(text, staff.state()));
     return keep;
 }
 
@@ -718,8 +719,10 @@ Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, 
     if (first == last && run.empty())
         return result;
 
-    // The user's "New line" stays before whatever stands where it stood.
-    const bool lineBreak = first < columns.size() && columns[first].newLineBefore;
+    // The user's "New line" stays before whatever stands where it stood; one the tab ends in
+    // stands before the place after the last column.
+    const bool endBreak = endsWithNewLine(text, staff.state());
+    const bool lineBreak = first < columns.size() ? columns[first].newLineBefore : endBreak;
     for (Column& column : run)
         column.tripletGroup = -1;
     if (!run.empty())
@@ -768,8 +771,10 @@ Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, 
     const std::span<const Column> all(window);
     const int keep = from == 0 ? 0 : columns[from].firstLine;
     // Columns taken out up to the end leave their "New line" as the tab's end, where the next
-    // note typed goes after it.
-    const bool breakAtEnd = lineBreak && runAt == after && after == window.size();
+    // note typed goes after it; columns put at the end take the one it ended in.
+    const bool appended = first == columns.size();
+    const bool removedToEnd = runAt == after && after == window.size();
+    const bool breakAtEnd = !appended && (endBreak || (removedToEnd && lineBreak));
     writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base),
               breakAtEnd);
     readColumnsFrom(text, staff.state(), keep, columns);
