@@ -147,6 +147,18 @@ std::size_t columnsEnd(std::string_view rhythm)
     return end;
 }
 
+bool isFill(const BlockLines& block, int strings, std::size_t p)
+{
+    const auto at = [&](std::string_view line, char fill) {
+        return p >= line.size() || line[p] == fill;
+    };
+    for (int k = 1; k <= strings; ++k) {
+        if (!at(block.string(k), kFill))
+            return false;
+    }
+    return at(block.rhythm(), ' ') && at(block.articulation(), ' ');
+}
+
 void readBlock(const BlockLines& block, int index, int start, const EditingState& state,
                std::vector<Column>& out)
 {
@@ -157,6 +169,11 @@ void readBlock(const BlockLines& block, int index, int start, const EditingState
     bool fill = false;
     for (std::size_t p = kHeadLength; p < rhythm.size();) {
         if (!rhythmCellAt(rhythm, p)) {
+            // Fill is blank above and below and dashes on the strings. "Repeat last" after a
+            // short fill copies part of a column and fill, which would read as other columns
+            // and lose a note.
+            if (!isFill(block, strings, p))
+                unreadable(start, "a column cut short");
             fill = true;
             ++p;
             continue;
@@ -189,9 +206,18 @@ void readBlock(const BlockLines& block, int index, int start, const EditingState
         if (c < 1 || holdsTripletMark(cells[c - 1]) || c + 1 >= cells.size() ||
             !holdsTripletMark(cells[c + 1]))
             unreadable(start, "a triplet cut short");
+        // "Repeat last" of three columns may copy the end of one triplet after a note: the
+        // marks then stand on columns that are no one triplet, which no list can hold.
+        const Column& opening = out[first + c - 1];
+        const Cells& lead = cells[c - 1];
         for (std::size_t part = 0; part < kTripletColumns; ++part) {
             Column& column = out[first + c - 1 + part];
-            if ((part > 0 && column.newLineBefore) || (part < 2 && column.chord()) || column.rest())
+            if ((part > 0 && column.newLineBefore) || (part < 2 && column.chord()) ||
+                column.rest() || column.symbol != opening.symbol ||
+                column.dotted != opening.dotted || column.notes.front() != opening.notes.front() ||
+                lead.strings[static_cast<std::size_t>(opening.notes.front().string - 1)].mark !=
+                    kPlainMark ||
+                lead.articulation != ' ')
                 unreadable(start, "a triplet broken up");
             column.tripletGroup = static_cast<int>(first + c - 1);
             column.tripletPart = static_cast<int>(part);
@@ -205,6 +231,32 @@ void readBlock(const BlockLines& block, int index, int start, const EditingState
 int widthOf(const Column& column)
 {
     return static_cast<int>(column.tripletPart == 0 ? kCellWidth * kTripletColumns : kCellWidth);
+}
+
+// Keeps "New line" only where writing the list shows it. Blocks that "<-" and "Repeat last"
+// leave, which no writer makes, may end in fill that reads as a "New line" the writers
+// would pass over (a block already past the width), and the list would not read back the
+// same once written. Follows the writers' block lengths, not the text's.
+void dropSilentNewLines(std::vector<Column>& columns, int width)
+{
+    long long length = -1; // no block yet
+    for (Column& column : columns) {
+        if (column.tripletPart > 0)
+            continue;
+        const long long columnWidth = widthOf(column);
+        if (column.newLineBefore) {
+            const bool fills = length >= 0 && length <= width;
+            column.newLineBefore = fills && (column.rest() || length + columnWidth <= width);
+            if (fills)
+                length = width + 1LL;
+        }
+        if (length < 0)
+            length = kHeadLength;
+        // Only a note opens a block for itself; a rest goes on past the width.
+        if (!column.rest() && length + columnWidth > width)
+            length = kHeadLength;
+        length += columnWidth;
+    }
 }
 
 } // namespace
@@ -228,35 +280,53 @@ void readColumnsFrom(const TabText& text, const EditingState& state, int from,
     columns.erase(kept, columns.end());
     std::size_t previousEnd = 0;
     std::size_t previousLength = 0;
-    if (from > 0) {
-        const BlockLines before = blockAt(text, from - lines, state);
+    // The last block before that holds a column tells whether "New line" came next.
+    for (int start = from - lines; start >= 0; start -= lines) {
+        const BlockLines before = blockAt(text, start, state);
         previousEnd = columnsEnd(before.rhythm());
         previousLength = before.rhythm().size();
+        if (previousEnd > kHeadLength)
+            break;
+        previousEnd = previousLength = 0;
     }
     for (int start = from, index = from / lines; start < text.count(); start += lines, ++index) {
         const BlockLines block = blockAt(text, start, state);
         const std::size_t first = columns.size();
         readBlock(block, index, start, state, columns);
+        // "<-" may leave a block with no column, which no list writes: it holds no music
+        // and is read as nothing, so the block before it still tells whether "New line"
+        // came before the next column.
+        if (columns.size() == first)
+            continue;
         // Fill that ends a block is "New line" only when the next column would have fit
         // before it; otherwise the engine filled the block itself on its way to a new one.
-        if (index > 0 && columns.size() > first && previousEnd < previousLength) {
+        // A rest goes after the fill of "New line" in the same block, so one opening a block
+        // (a copy that passed the width) came after no "New line".
+        if (previousLength != 0 && previousEnd < previousLength) {
             Column& column = columns[first];
             column.newLineBefore =
+                !column.rest() &&
                 static_cast<long long>(previousEnd) + widthOf(column) <= state.tabWidth;
         }
         previousEnd = columnsEnd(block.rhythm());
         previousLength = block.rhythm().size();
     }
+    dropSilentNewLines(columns, state.tabWidth);
 }
 
 bool endsWithNewLine(const TabText& text, const EditingState& state)
 {
+    // Blocks "<-" emptied at the end are passed over: the next column opens a block after
+    // the last one holding a column either way, which is what "New line" there writes.
+    // Fill ending that block, of "New line" or of an overflow, is the same fill.
     const int lines = blockLineCount(state.stringCount.value());
-    if (text.count() < lines)
-        return false;
-    const BlockLines block = blockAt(text, text.count() - lines, state);
-    const std::string_view rhythm = block.rhythm();
-    return columnsEnd(rhythm) > kHeadLength && columnsEnd(rhythm) < rhythm.size();
+    for (int start = text.count() - lines; start >= 0; start -= lines) {
+        const BlockLines block = blockAt(text, start, state);
+        const std::string_view rhythm = block.rhythm();
+        if (columnsEnd(rhythm) > kHeadLength)
+            return columnsEnd(rhythm) < rhythm.size();
+    }
+    return false;
 }
 
 namespace {
@@ -419,7 +489,10 @@ void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<c
     at.state.lastFret = last.fret;
     at.state.chordAvailable = last.string != 0;
     at.state.setupUnlocked = keep == 0;
-    at.needsBlock = at.strippedBlanks = false;
+    // A rest goes on past the width, so a block that a copy of rests opened would take
+    // them into the kept block's fill: the kept block is never written on again.
+    at.needsBlock = keep > 0;
+    at.strippedBlanks = false;
     staff.restore(at);
 
     writeColumns(staff, tail, newLineAfter);

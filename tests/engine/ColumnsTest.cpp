@@ -27,6 +27,11 @@ Step rest(char symbol, bool dotted = false)
     return [=](Staff& staff) { staff.setRest(symbol, dotted); };
 }
 const Step newLine = [](Staff& staff) { staff.JumpLine(); };
+const Step goBack = [](Staff& staff) { staff.GoBack(); };
+Step repeat(bool triplet)
+{
+    return [=](Staff& staff) { staff.RepeatLast(triplet); };
+}
 
 // Where the engine last wrote: the lines kept by a rewrite must not be written at all.
 class WatchedText final : public VectorTabText {
@@ -100,6 +105,8 @@ struct ReadCase {
     Steps steps;
     std::vector<std::string> columns;
     bool endsWithNewLine;
+    // What writing the columns types, when "<-" or "Repeat last" left what no list writes.
+    Steps written = {};
 };
 
 TEST(Columns, ReadBackWhatTheEngineWroteAndWriteItAgain)
@@ -142,6 +149,33 @@ TEST(Columns, ReadBackWhatTheEngineWroteAndWriteItAgain)
          {note(5, 3, 'q'), note(7, 3, 'q'), newLine, note(4, 1, 's', T::Triplet)},
          {"q - 3:5@0", "q - 3:7@0", "s T0 1:4@1", "s T1 1:4@1", "s T2 1:4@1"},
          false},
+        {"<- empties the last block: the New line before it stays",
+         80,
+         {note(5, 3, 'q'), newLine, note(7, 3, 'q'), goBack},
+         {"q - 3:5@0"},
+         true,
+         {note(5, 3, 'q'), newLine}},
+        {"<- empties a middle block, New line fills it: no New line before the next note",
+         11,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(4, 2, 'q'), goBack, newLine,
+          note(5, 2, 'q')},
+         {"q - 1:1@0", "q - 1:2@0", "q - 1:3@0", "q - 2:5@2"},
+         false,
+         {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(5, 2, 'q')}},
+        // Rests never pass the width one by one, so they stay in the first block.
+        {"a copy of three rests opens a block after no New line",
+         16,
+         {rest('q'), rest('q'), rest('q'), repeat(true)},
+         {"q r@0", "q r@0", "q r@0", "q r@1", "q r@1", "q r@1"},
+         false,
+         {rest('q'), rest('q'), rest('q'), rest('q'), rest('q'), rest('q')}},
+        // Written, the rest joins the full first block, where New line writes nothing.
+        {"New line after a copied rest that opened a block writes nothing once written",
+         13,
+         {rest('q'), rest('q'), rest('q'), repeat(false), newLine, note(1, 1, 'q')},
+         {"q r@0", "q r@0", "q r@0", "q r@1", "q - 1:1@2"},
+         false,
+         {rest('q'), rest('q'), rest('q'), rest('q'), note(1, 1, 'q')}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -155,7 +189,8 @@ TEST(Columns, ReadBackWhatTheEngineWroteAndWriteItAgain)
 
         Typed again(c.width);
         writeColumns(again.staff, columns, c.endsWithNewLine);
-        EXPECT_EQ(again.text.lines(), typed.text.lines());
+        EXPECT_EQ(again.text.lines(),
+                  c.written.empty() ? typed.text.lines() : Typed(c.width, c.written).text.lines());
     }
 }
 
@@ -178,6 +213,12 @@ TEST(Columns, TextNoWriterMakesIsRefused)
         {"|   q", "G -x5", "D ---", "A ---", "E ---", ">    "},
         {"|   q  q", "G --5~~5", "D ------", "A ------", "E ------", ">       "},
         {"|   q", "G ---"},
+        // "Repeat last" of three columns copied a triplet's end after the note that follows
+        // it: the marks follow a note that is not the triplet's.
+        {"|   e  e  e  e  e  e  e", "G ---------------------", "D --3~~3~~3--5~~3~~3--5",
+         "A ---------------------", "E ---------------------", ">                      "},
+        // A copy of the end of a short fill: a column cut short, whose note would be lost.
+        {"|  q  e", "G -5--3", "D -----", "A -----", "E -----", ">      "},
     };
     for (const Lines& lines : bad) {
         VectorTabText text(lines);
@@ -254,6 +295,12 @@ TEST(Columns, RewritingEqualsTypingTheEditedTab)
          {note(1, 1, 'q'), note(2, 1, 'q'), note(3, 1, 'q'), note(8, 4, 'q'), note(9, 4, 'q'),
           note(10, 4, 'q'), note(11, 4, 'q')},
          0},
+        {"a rest taken from a block that a copy of rests opened: the full block stays full",
+         16,
+         {rest('q'), rest('q'), rest('q'), repeat(true)},
+         erase(4, 1),
+         {rest('q'), rest('q'), rest('q'), repeat(true), goBack},
+         6},
         {"a New line taken out; the one at the end stays",
          80,
          {note(5, 3, 'q'), newLine, note(7, 3, 'q'), newLine},
