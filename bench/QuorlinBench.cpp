@@ -1,12 +1,13 @@
 // Times the real window: notes dropped and typed on tabs of several sizes, undo and redo,
-// loading and saving a big tab, and the memory a big tab and a long history cost. Prints
-// "name value" lines; run.sh makes the table.
+// notes replaced and inserted at the tab cursor, loading and saving a big tab, and the memory
+// a big tab and a long history cost. Prints "name value" lines; run.sh makes the table.
 
 #include "bench/EditScript.h"
 #include "bench/FrameClock.h"
 #include "bench/Measure.h"
 #include "bench/TabGenerator.h"
 #include "document/QtTabText.h"
+#include "engine/Columns.h"
 #include "files/MusicXml.h"
 #include "score/Retune.h"
 #include "score/Score.h"
@@ -32,7 +33,9 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -97,27 +100,65 @@ struct Window {
             qFatal("the neck did not get the keyboard");
     }
 
-    // Moves the note cursor and presses Return, as the keyboard would; the time runs from the
-    // press to the note written. Nothing is painted between the move and the press, as with
-    // the drag's last move and its drop.
-    double writeByKey(int i)
+    // Presses the key on the neck as the keyboard would; the time runs from the press until
+    // its handler returns, before anything is painted.
+    double pressOnNeck(Qt::Key key, const QString& text)
     {
         ui::NeckWidget& target = neck();
-        target.setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
-        const std::size_t before = steps();
         QElapsedTimer timer;
         timer.start();
         // A key sent rather than coming from the window system is still offered to the
-        // shortcuts first, so it reaches "Write note" as a real Return does.
-        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        // shortcuts first, so it reaches its command ("Write note", "Insert note") as a real
+        // key does.
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
         QApplication::sendEvent(&target, &press);
         const auto time = static_cast<double>(timer.nsecsElapsed());
-        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
         QApplication::sendEvent(&target, &release);
+        return time;
+    }
+
+    // Moves the note cursor and presses Return; the time runs from the press to the note
+    // written. Nothing is painted between the move and the press, as with the drag's last move
+    // and its drop.
+    double writeByKey(int i)
+    {
+        neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        const std::size_t before = steps();
+        const double time = pressOnNeck(Qt::Key_Return, QStringLiteral("\r"));
         if (steps() != before + 1)
             qFatal("Return wrote no note (key %d)", i);
         QCoreApplication::processEvents();
         return time;
+    }
+
+    // Alt+click in the middle of the column's cell on its first string line, as the user puts
+    // the tab cursor on a column; the neck then has the keys.
+    void altClick(const engine::Column& column, int index)
+    {
+        QPlainTextEdit& area = tab();
+        // The text area scrolls by lines: the column's block goes to the top of the view.
+        area.verticalScrollBar()->setValue(column.firstLine);
+        QCoreApplication::processEvents();
+        QTextCursor at(area.document()->findBlockByNumber(column.firstLine + 1));
+        at.setPosition(at.position() + column.character + 1);
+        const QRect left = area.cursorRect(at);
+        at.movePosition(QTextCursor::NextCharacter);
+        const QRect right = area.cursorRect(at);
+        const QPoint inside((left.x() + right.x()) / 2, left.center().y());
+        if (!area.viewport()->rect().contains(inside))
+            qFatal("column %d is out of the text area's view", index);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent click(type, inside, area.viewport()->mapToGlobal(inside), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::AltModifier);
+            QApplication::sendEvent(area.viewport(), &click);
+        }
+        QCoreApplication::processEvents();
+        if (form.tabCursor() != index)
+            qFatal("Alt+click put the tab cursor on %d, not on %d", form.tabCursor().value_or(-1),
+                   index);
+        giveKeysToNeck();
     }
 
     // Runs the button's whole action with the file dialog answered by `path`; the returned
@@ -248,6 +289,105 @@ double areaFloorMedian(const QPlainTextEdit& like)
     area.show();
     QCoreApplication::processEvents();
     return floorMedian(*area.document());
+}
+
+// The columns of a generated tab, as the window reads them once it has loaded the tab.
+std::vector<engine::Column> generatedColumns(long notes)
+{
+    engine::VectorTabText text;
+    engine::Staff staff(text);
+    bench::generateNotes(staff, notes);
+    return engine::readColumns(text, staff.state());
+}
+
+// Return with the tab cursor on columns near the middle of the tab, back and forth over fifty
+// of them: each press replaces its column's note, in place. Moving the cursor is not timed.
+double replaceMedian(Window& w, std::vector<engine::Column> columns)
+{
+    const int middle = static_cast<int>(columns.size() / 2);
+    w.altClick(columns[static_cast<std::size_t>(middle)], middle);
+    const ui::Commands& commands = w.form.commands();
+    int at = middle;
+    std::vector<double> times;
+    for (int i = 0; i < kDrops; ++i) {
+        const int to = middle + (i % 100 < 50 ? i % 100 : 100 - i % 100);
+        if (to != at)
+            commands[to > at ? ui::Command::TabCursorRight : ui::Command::TabCursorLeft]->trigger();
+        at = to;
+        if (w.form.tabCursor() != at)
+            qFatal("the tab cursor is on %d, not on %d", w.form.tabCursor().value_or(-1), at);
+        engine::Column& column = columns[static_cast<std::size_t>(at)];
+        const int string = i % 4 + 1;
+        int fret = i * 5 % 12 + 1;
+        // The same note again would change nothing and make no step.
+        if (column.notes == std::vector<engine::ColumnNote>{{string, fret}} &&
+            column.symbol == 'q' && !column.dotted)
+            fret = fret % 12 + 1;
+        w.neck().setCursorCell(fret, string);
+        const std::size_t before = w.steps();
+        times.push_back(w.pressOnNeck(Qt::Key_Return, QStringLiteral("\r")));
+        if (w.steps() != before + 1 || w.form.tabCursor() != at)
+            qFatal("Return replaced no note (key %d)", i);
+        column.notes = {{string, fret}};
+        column.symbol = 'q';
+        column.dotted = false;
+        QCoreApplication::processEvents();
+    }
+    return bench::median(times);
+}
+
+struct InsertTimes {
+    double wall;
+    double cpu; // this thread's processor time: without the ticks other processes took
+};
+
+// Ins with the tab cursor on the first column: the note goes in before it and the whole tab is
+// laid out again. Alt+Home, untimed, brings the cursor back to the first column each time.
+InsertTimes insertMedians(Window& w, int presses)
+{
+    QAction& first = *w.form.commands()[ui::Command::TabCursorFirst];
+    std::vector<double> walls, cpus;
+    for (int i = 0; i < presses; ++i) {
+        first.trigger();
+        if (w.form.tabCursor() != 0)
+            qFatal("Alt+Home left the tab cursor on %d", w.form.tabCursor().value_or(-1));
+        w.neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        const std::size_t before = w.steps();
+        const double cpu = bench::threadCpuNs();
+        walls.push_back(w.pressOnNeck(Qt::Key_Insert, QString()));
+        cpus.push_back(bench::threadCpuNs() - cpu);
+        if (w.steps() != before + 1 || w.form.tabCursor() != 1)
+            qFatal("Ins inserted no note (press %d)", i);
+        QCoreApplication::processEvents();
+    }
+    return {bench::median(walls), bench::median(cpus)};
+}
+
+// The edit keys at the tab cursor: Return on a column in the middle of tabs of several sizes,
+// and Ins at the start of the biggest, with the cost of each of its blocks laid out again.
+int edits(const QString& dir, int inserts)
+{
+    for (long size : {1000L, 10000L, 100000L}) {
+        const QString path = dir + QStringLiteral("/edits-%1.tab").arg(size);
+        bench::writeGeneratedTab(path.toStdString(), size);
+        const std::vector<engine::Column> columns = generatedColumns(size);
+        const QByteArray name = QByteArray::number(size);
+        {
+            Window w;
+            w.throughDialog("LoadTab", "OpenFile", path);
+            bench::report("replace_mid_" + name, replaceMedian(w, columns));
+        }
+        if (size == 100000) {
+            Window w;
+            w.throughDialog("LoadTab", "OpenFile", path);
+            w.giveKeysToNeck();
+            const InsertTimes times = insertMedians(w, inserts);
+            bench::report("insert_start_" + name, times.wall);
+            bench::report("insert_start_cpu_" + name, times.cpu);
+            bench::report("insert_start_blocks_" + name, columns.back().block + 1);
+        }
+    }
+    return 0;
 }
 
 int notes(const QString& dir)
@@ -734,6 +874,8 @@ int main(int argc, char** argv)
     }
     if (mode == QLatin1String("notes") && args.size() == 3)
         return notes(args[2]);
+    if (mode == QLatin1String("edits") && args.size() == 4)
+        return edits(args[2], args[3].toInt());
     if (mode == QLatin1String("playing") && args.size() == 3)
         return playing(args[2]);
     if (mode == QLatin1String("reaction") && args.size() == 3)
@@ -758,7 +900,7 @@ int main(int argc, char** argv)
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                         "rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                         "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
                          "score TAB N | playing DIR | reaction DIR | retune TAB N | "
                          "recovery DIR N | bare plain|undo|history | latency DIR PRESSES\n");
     return 2;

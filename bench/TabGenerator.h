@@ -13,10 +13,8 @@
 namespace quorlin::bench {
 
 // Notes walk over the four strings and a few frets in a fixed pattern, durations too.
-inline void writeGeneratedTab(const std::string& path, long notes)
+inline void generateNotes(engine::Staff& staff, long notes)
 {
-    engine::VectorTabText text;
-    engine::Staff staff(text);
     static constexpr char kSymbols[] = {'q', 'e', 's', 'h', 'e', 'q', 'w'};
     for (long i = 0; i < notes; ++i) {
         engine::Drop drop;
@@ -25,6 +23,13 @@ inline void writeGeneratedTab(const std::string& path, long notes)
         drop.symbol = kSymbols[i % 7];
         staff.Dropped(drop);
     }
+}
+
+inline void writeGeneratedTab(const std::string& path, long notes)
+{
+    engine::VectorTabText text;
+    engine::Staff staff(text);
+    generateNotes(staff, notes);
     std::ofstream out(path, std::ios::binary);
     files::writeTabFile(out, text, staff.state(), files::SongHeader());
 }

@@ -27,6 +27,9 @@ offscreen "$bin/quorlin_bench" notes "$work" >>"$figures"
 # floor making the same edits in a shown text area of the same look.
 offscreen "$bin/quorlin_bench" latency "$work" 1000 >>"$figures"
 offscreen "$bin/bench_floor" latency "$work" >>"$figures"
+# Return on a column in the middle of tabs of 1,000 to 100,000 notes, the tab cursor on it,
+# and Ins at the start of the biggest, which lays the whole tab out again.
+offscreen "$bin/quorlin_bench" edits "$work" 21 >>"$figures"
 offscreen "$bin/quorlin_bench" files "$work/big.tab" "$work" "$repeats" >>"$figures"
 offscreen "$bin/bench_floor" load "$work/big.tab" "$repeats" >>"$figures"
 offscreen "$bin/quorlin_bench" score "$work/big.tab" "$repeats" >>"$figures"
@@ -99,6 +102,16 @@ awk -v json="$build/bench.json" '
         row("note by key, 100,000 notes", f["notes_key_100000"], f["notes_floor_100000"], 1e3, "us", 2)
         row("  100,000 vs 1,000 notes", f["notes_key_100000"], f["notes_key_1000"], 1e3, "us", 1.2)
         row("  vs the drop", f["notes_key_100000"], f["notes_100000"], 1e3, "us", 0)
+        # Against the note written at the end of a tab of the same size.
+        row("replace mid-tab, 1,000", f["replace_mid_1000"], f["notes_key_1000"], 1e3, "us", 0)
+        row("replace mid-tab, 10,000", f["replace_mid_10000"], f["notes_key_10000"], 1e3, "us", 0)
+        row("replace mid-tab, 100,000", f["replace_mid_100000"], f["notes_key_100000"], 1e3, "us", 2)
+        row("  100,000 vs 1,000 notes", f["replace_mid_100000"], f["replace_mid_1000"], 1e3, "us", 1.2)
+        # Against a budget of a tenth of a second; beside it the processor time of the same
+        # presses, and the share of each block.
+        row("insert at start, 100,000", f["insert_start_100000"], 1e8, 1e6, "ms", 1)
+        row("  processor time", f["insert_start_cpu_100000"], 1e8, 1e6, "ms", 0)
+        row("  per block laid out", f["insert_start_100000"] / f["insert_start_blocks_100000"], 0, 1e3, "us", 0)
         # Wall time as the user waits; beside it the processor time of the same frames, which
         # leaves out the ticks the scheduler gave to other processes. On a busy machine those
         # ticks, not the program, decide the wall time of the slowest frames, so the goal for

@@ -474,11 +474,85 @@ void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAft
 
 namespace {
 
+// The text with new lines gathered after its end, handed over in one piece by `flush`. A
+// text area takes each note's cells as an edit of its own, so writing a whole tab again note
+// by note costs seconds where one insert of the lines costs milliseconds. After the flush the
+// lines are still read from here: a text area looks each one up again.
+class GatheredTail final : public TabText {
+public:
+    explicit GatheredTail(TabText& text) : m_text(text), m_kept(text.count()) {}
+
+    int count() const override { return m_kept + static_cast<int>(m_tail.size()); }
+    std::string line(int index) const override
+    {
+        if (index < m_kept)
+            return m_text.line(index);
+        const auto at = static_cast<std::size_t>(index - m_kept);
+        return at < m_tail.size() ? m_tail[at] : std::string();
+    }
+    void replace(int index, const std::string& text) override
+    {
+        ++m_revision;
+        if (index < m_kept)
+            m_text.replace(index, text);
+        else if (std::string* line = gathered(index))
+            *line = text;
+    }
+    void extend(int index, std::string_view tail) override
+    {
+        ++m_revision;
+        if (index < m_kept)
+            m_text.extend(index, tail);
+        else if (std::string* line = gathered(index))
+            line->append(tail);
+    }
+    void append(const std::string& text) override
+    {
+        ++m_revision;
+        m_tail.push_back(text);
+    }
+    void eraseAll() override { eraseFrom(0); }
+    void eraseFrom(int from) override
+    {
+        ++m_revision;
+        if (from < m_kept) {
+            m_text.eraseFrom(from);
+            m_kept = m_text.count();
+            m_tail.clear();
+        } else if (from < count()) {
+            m_tail.resize(static_cast<std::size_t>(from - m_kept));
+        }
+    }
+    std::uint64_t revision() const override { return m_text.revision() + m_revision; }
+    // Writing columns makes no undo levels of its own: the step around it does.
+    void beginGroup(bool joinPrevious) override { m_text.beginGroup(joinPrevious); }
+    void endGroup() override { m_text.endGroup(); }
+    void addEmptyLevel() override { m_text.addEmptyLevel(); }
+    int undoLevels() const override { return m_text.undoLevels(); }
+    void undoLevel() override { m_text.undoLevel(); }
+    void redoLevel() override { m_text.redoLevel(); }
+
+    // Only reading may follow.
+    void flush() { m_text.appendLines(m_tail); }
+
+private:
+    std::string* gathered(int index)
+    {
+        const auto at = static_cast<std::size_t>(index - m_kept);
+        return at < m_tail.size() ? &m_tail[at] : nullptr;
+    }
+
+    TabText& m_text;
+    int m_kept;
+    std::vector<std::string> m_tail;
+    std::uint64_t m_revision = 0;
+};
+
 // Erases the lines from `keep` on and writes `tail` there, the engine standing where writing
 // the kept columns from the start left it: after `last`, with the block kept last full, so
 // the next column opens a block of its own; then "New line" when asked.
-void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail,
-               bool newLineAfter)
+void writeTail(Staff& staff, GatheredTail& text, int keep, LastNote last,
+               std::span<const Column> tail, bool newLineAfter)
 {
     check(tail, staff.state().stringCount.value());
     text.eraseFrom(keep);
@@ -493,9 +567,22 @@ void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<c
     // them into the kept block's fill: the kept block is never written on again.
     at.needsBlock = keep > 0;
     at.strippedBlanks = false;
-    staff.restore(at);
 
-    writeColumns(staff, tail, newLineAfter);
+    // A staff of its own writes the lines aside; ours takes over where it stopped, even when a
+    // column is refused halfway, as if it had written into the text itself.
+    Staff writer(text);
+    writer.restore(at);
+    const auto handOver = [&] {
+        text.flush();
+        staff.restore(writer.snapshot());
+    };
+    try {
+        writeColumns(writer, tail, newLineAfter);
+    } catch (...) {
+        handOver();
+        throw;
+    }
+    handOver();
     staff.forgetPosition();
     staff.follow();
 }
@@ -529,8 +616,10 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
     const int keep = from == 0 ? 0 : present[from].firstLine;
     const std::span<const Column> rewritten(edited);
     // A "New line" the tab ended in stays at its end.
-    writeTail(staff, text, keep, lastWritten(rewritten, from), rewritten.subspan(from),
-              endsWithNewLine(text, staff.state()));
+    const bool newLineAfter = endsWithNewLine(text, staff.state());
+    GatheredTail gathered(text);
+    writeTail(staff, gathered, keep, lastWritten(rewritten, from), rewritten.subspan(from),
+              newLineAfter);
     return keep;
 }
 
@@ -848,9 +937,10 @@ Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, 
     const bool appended = first == columns.size();
     const bool removedToEnd = runAt == after && after == window.size();
     const bool breakAtEnd = !appended && (endBreak || (removedToEnd && lineBreak));
-    writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base),
+    GatheredTail gathered(text);
+    writeTail(staff, gathered, keep, lastWritten(all, from - base), all.subspan(from - base),
               breakAtEnd);
-    readColumnsFrom(text, staff.state(), keep, columns);
+    readColumnsFrom(gathered, staff.state(), keep, columns);
     return result;
 }
 
