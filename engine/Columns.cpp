@@ -711,9 +711,18 @@ bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
 {
     const int string = columns[at].notes.empty() ? 0 : columns[at].notes.front().string;
     for (std::size_t c = at; c-- > 0;) {
-        if (!columns[c].rest())
-            return std::ranges::find(columns[c].notes, string, &ColumnNote::string) !=
-                   columns[c].notes.end();
+        const Column& before = columns[c];
+        if (before.rest())
+            continue;
+        // A slide goes on from the chord note dropped last, and the note that carries a
+        // chord's technique is dropped first.
+        const bool marked = before.technique != ColumnTechnique::Plain &&
+                            before.technique != ColumnTechnique::Slap &&
+                            before.technique != ColumnTechnique::Pop;
+        if (slides(columns[at].technique) && marked && before.chord() &&
+            before.notes.front().string == string)
+            return false;
+        return std::ranges::find(before.notes, string, &ColumnNote::string) != before.notes.end();
     }
     return false;
 }
