@@ -150,7 +150,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             line.soundFont = *text;
         } else if (arg == kTime) {
             const auto text = value();
-            if (!text || !files::readTimeSignature(*text, line.musicXml))
+            line.time = text ? engine::readTimeSignature(*text) : std::nullopt;
+            if (!line.time)
                 return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
                                "1, 2, 4, 8, 16 or 32");
             musicXmlOption = true;
@@ -231,8 +232,8 @@ as plain text. With FILE, the window opens that tab as Load would.
                                 durations come from the spacing (sixteenth unless given)
   --tempo N                     beats per minute (20 to 400) instead of the tab's own
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
-  --time B/T                    the MusicXML score's time signature, 4/4 unless given:
-                                1 to 32 beats of a 1, 2, 4, 8, 16 or 32
+  --time B/T                    the MusicXML score's time signature instead of the tab's
+                                own: 1 to 32 beats of a 1, 2, 4, 8, 16 or 32
   --key K                       the MusicXML score's key, such as F, Bb, F#m or Dm, in
                                 which every note is spelled; found from the notes unless
                                 given
@@ -268,8 +269,12 @@ int runExport(const CommandLine& line)
 
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
+        files::MusicXmlOptions options = line.musicXml;
+        const engine::TimeSignature time = line.time.value_or(tab.state.time);
+        options.beats = time.beats;
+        options.beatType = time.beatType;
         if (!platform::exportMusicXml(score, tab.state.tuning,
-                                      tab.header.value_or(files::SongHeader()), line.musicXml,
+                                      tab.header.value_or(files::SongHeader()), options,
                                       line.output, problem))
             return fail(problem.toStdString());
         return 0;
@@ -303,6 +308,7 @@ int runImport(const CommandLine& line)
     state.stringCount = tab.strings;
     state.tuning = tab.tuning;
     state.tempo = line.tempo.value_or(engine::kDefaultTempo);
+    state.time = tab.time.value_or(engine::TimeSignature());
     const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
     const std::string bytes = files::tabFileText(lines, state, files::SongHeader());
     std::string problem;

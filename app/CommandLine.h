@@ -28,8 +28,10 @@ struct CommandLine {
     std::string output;
     std::optional<int> tempo;
     std::string soundFont;
-    // The time signature and the title, for MusicXML.
+    // The key and the title, for MusicXML.
     files::MusicXmlOptions musicXml;
+    // The MusicXML score's time signature when not the tab's own.
+    std::optional<engine::TimeSignature> time;
     // What the closest spacing of a web tab is worth: 's' or 'e'.
     char smallest = 's';
     // Why the line is invalid, in one line for stderr.

@@ -176,6 +176,13 @@ void Document::setTempo(int bpm)
         "tempo", [this, bpm] { m_staff->setTempo(bpm); }, std::move(merge));
 }
 
+void Document::setTimeSignature(engine::TimeSignature time)
+{
+    if (time == m_staff->state().time)
+        return;
+    act("time signature", [this, time] { m_staff->setTimeSignature(time); });
+}
+
 void Document::retuneString(int row, const std::string& name)
 {
     act("tuning", [this, row, &name] { m_staff->retune(row, name); });

@@ -71,6 +71,8 @@ History::State History::pack(const Staff::Snapshot& snapshot)
             s.markCol,
             s.markRow,
             static_cast<std::int16_t>(s.tempo),
+            static_cast<std::uint8_t>(s.time.beats),
+            static_cast<std::uint8_t>(s.time.beatType),
             static_cast<std::uint8_t>(s.stringCount.value()),
             s.setupUnlocked,
             s.chordAvailable,
@@ -90,6 +92,7 @@ Staff::Snapshot History::unpack(const State& state)
     s.markCol = state.markCol;
     s.markRow = state.markRow;
     s.tempo = state.tempo;
+    s.time = {state.beats, state.beatType};
     s.tuning = *state.tuning;
     s.stringCount = instrument::StringCount(state.strings);
     s.setupUnlocked = state.setupUnlocked;

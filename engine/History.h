@@ -86,6 +86,7 @@ private:
         std::int32_t blockStart = 0, lastString = 0, lastFret = 0, tabWidth = 0, markCol = 0,
                      markRow = 0;
         std::int16_t tempo = 0;
+        std::uint8_t beats = 0, beatType = 0;
         std::uint8_t strings = 0;
         bool setupUnlocked = false, chordAvailable = false, needsBlock = false,
              strippedBlanks = false;

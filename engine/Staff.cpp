@@ -235,6 +235,7 @@ void Staff::Clear()
     m_state.lastString = 0;
     m_state.tabWidth = kDefaultTabWidth;
     m_state.tempo = kDefaultTempo;
+    m_state.time = {};
     m_state.blockStart = 0;
     m_state.setupUnlocked = true;
     m_state.chordAvailable = false;
@@ -248,6 +249,11 @@ void Staff::setTabWidth(int width)
 void Staff::setTempo(int bpm)
 {
     m_state.tempo = std::clamp(bpm, kMinTempo, kMaxTempo);
+}
+
+void Staff::setTimeSignature(TimeSignature time)
+{
+    m_state.time = isValid(time) ? time : TimeSignature();
 }
 
 void Staff::setStringCount(int count)
@@ -303,6 +309,7 @@ void Staff::adoptLoaded(const std::vector<std::string>& lines, const LoadedState
     m_text.appendLines(lines);
     setTabWidth(loaded.tabWidth);
     setTempo(loaded.tempo);
+    setTimeSignature(loaded.time);
     restoreSetup(loaded.stringCount, loaded.tuning);
     takePositionFromText();
     m_state.setupUnlocked = false;

@@ -13,6 +13,7 @@
 #include "engine/Position.h"
 #include "engine/TabFormat.h"
 #include "engine/TabText.h"
+#include "engine/TimeSignature.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
 
@@ -58,8 +59,9 @@ struct EditingState {
     int lastString = 0;
     int lastFret = 0;
     int tabWidth = kDefaultTabWidth;
-    // Changes nothing in the text but is saved with it.
+    // Change nothing in the text but are saved with it.
     int tempo = kDefaultTempo;
+    TimeSignature time = {};
     // Neck cell holding the "X" marker; column 0 also means "no marker".
     int markCol = 0;
     int markRow = 0;
@@ -102,6 +104,7 @@ struct LoadedState {
     int tempo = kDefaultTempo;
     instrument::StringCount stringCount;
     instrument::Tuning tuning;
+    TimeSignature time = {};
 };
 
 class Staff {
@@ -149,6 +152,8 @@ public:
     void setTabWidth(int width);
     // Taken into kMinTempo..kMaxTempo. The tempo may change at any time.
     void setTempo(int bpm);
+    // Anything but a valid one is taken as 4/4, as in a file. It may change at any time.
+    void setTimeSignature(TimeSignature time);
     // Taken into 4..6; the tuning moves with a change to or from six strings.
     void setStringCount(int count);
     // The set-up kept from an earlier run: taken as it is, nothing shifts.

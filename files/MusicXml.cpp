@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdlib>
 #include <ostream>
 #include <stdexcept>
@@ -24,8 +23,6 @@ using score::Note;
 using score::Technique;
 
 constexpr std::int64_t kWhole = 4 * score::kTicksPerBeat;
-constexpr int kMaxBeats = 32;
-constexpr std::int64_t kMaxBeatType = 32;
 // Concurrent slurs and slides are told apart by the numbers 1 to 6.
 constexpr int kNumbers = 6;
 constexpr int kStaves = 2;
@@ -709,31 +706,6 @@ private:
 
 } // namespace
 
-bool validTimeSignature(int beats, int beatType)
-{
-    return beats >= 1 && beats <= kMaxBeats && beatType >= 1 && beatType <= kMaxBeatType &&
-           (beatType & (beatType - 1)) == 0;
-}
-
-bool readTimeSignature(std::string_view text, MusicXmlOptions& options)
-{
-    const std::size_t slash = text.find('/');
-    if (slash == std::string_view::npos)
-        return false;
-    int beats = 0, beatType = 0;
-    const auto number = [](std::string_view digits, int& value) {
-        const auto [end, error] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
-    };
-    if (!number(text.substr(0, slash), beats) || !number(text.substr(slash + 1), beatType) ||
-        !validTimeSignature(beats, beatType))
-        return false;
-    options.beats = beats;
-    options.beatType = beatType;
-    return true;
-}
-
 std::string commentTitle(const SongHeader& header)
 {
     for (const std::string& line : header.comments) {
@@ -746,7 +718,7 @@ std::string commentTitle(const SongHeader& header)
 std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,
                          const SongHeader& header, const MusicXmlOptions& options)
 {
-    if (!validTimeSignature(options.beats, options.beatType))
+    if (!engine::isValid({options.beats, options.beatType}))
         throw std::out_of_range("no such time signature: " + std::to_string(options.beats) + "/" +
                                 std::to_string(options.beatType));
     if (options.key && std::abs(options.key->fifths) > score::kMaxFifths)

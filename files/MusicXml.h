@@ -7,6 +7,7 @@
 // tied. pugixml builds every element, one measure at a time, so that the score of a long tab
 // never stands whole as a tree in memory. No Qt here.
 
+#include "engine/TimeSignature.h"
 #include "files/SongHeader.h"
 #include "score/Key.h"
 #include "score/Score.h"
@@ -19,6 +20,7 @@
 namespace quorlin::files {
 
 struct MusicXmlOptions {
+    // The measures: the tab's own time signature, unless the user gives another.
     int beats = 4;
     int beatType = 4;
     // The first comment line becomes the work title.
@@ -27,15 +29,10 @@ struct MusicXmlOptions {
     std::optional<score::Key> key;
 };
 
-// 1 to 32 beats of a whole, half, quarter... down to a thirty-second note.
-bool validTimeSignature(int beats, int beatType);
-// "3/4" into the options; false, leaving them, for anything else.
-bool readTimeSignature(std::string_view text, MusicXmlOptions& options);
-
 // The first comment line without its surrounding blanks; empty when there is none.
 std::string commentTitle(const SongHeader& header);
 
-// Throws std::out_of_range for a time signature validTimeSignature refuses, or a key of more
+// Throws std::out_of_range for a time signature engine::isValid refuses, or a key of more
 // than seven sharps or flats. An empty score
 // gives one measure of rest.
 std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,

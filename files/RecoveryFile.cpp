@@ -226,6 +226,11 @@ bool readFields(Reader& in, Recovered& r, std::string& problem, long long* lineC
         return fail("width");
     if (!line("tempo", intoInt(s.tempo)))
         return fail("tempo");
+    // Only a time signature other than 4/4 has its line, so that the copies of earlier
+    // versions read as they always did.
+    if (in.key("time") && !(in.separator(' ') && intoInt(s.time.beats)() && in.separator(' ') &&
+                            intoInt(s.time.beatType)() && in.end()))
+        return fail("time");
     if (!line("strings", intoInt(strings)))
         return fail("strings");
     if (!in.key("tuning"))
@@ -297,6 +302,9 @@ std::string rangeProblem(const Recovered& r)
     }
     if (s.tempo < engine::kMinTempo || s.tempo > engine::kMaxTempo)
         return outside("tempo", s.tempo, "20 to 400");
+    if (!engine::isValid(s.time))
+        return std::string(kDamaged) + "its time signature " + engine::timeSignatureText(s.time) +
+               " is none Quorlin knows.";
     // The width field takes any number up to the widest tab, zero and below included.
     if (s.tabWidth > engine::kMaxTabWidth)
         return outside("tab width", s.tabWidth, "the widest tab, 4096");
@@ -327,13 +335,21 @@ std::string recoveryFileText(const Recovered& r)
     out.key("source");
     out.bytes(r.sourcePath);
     out.end();
-    for (const auto& [name, value] : {std::pair<std::string_view, int>{"width", s.tabWidth},
-                                      {"tempo", s.tempo},
-                                      {"strings", s.stringCount.value()}}) {
+    for (const auto& [name, value] :
+         {std::pair<std::string_view, int>{"width", s.tabWidth}, {"tempo", s.tempo}}) {
         out.key(name);
         out.number(value);
         out.end();
     }
+    if (s.time != engine::TimeSignature()) {
+        out.key("time");
+        out.number(s.time.beats);
+        out.number(s.time.beatType);
+        out.end();
+    }
+    out.key("strings");
+    out.number(s.stringCount.value());
+    out.end();
     out.key("tuning");
     for (int k = 1; k <= instrument::kMaxStrings; ++k)
         out.bytes(s.tuning.at(k));

@@ -22,6 +22,8 @@ namespace quorlin::files {
 // rule.
 inline constexpr std::string_view kTabFileMark = "FTH";
 inline constexpr std::string_view kHeaderRule = "====================";
+// Ends the comments of the song header.
+inline constexpr std::string_view kCommentsEnd = "---";
 
 // The whole file, built in one string: a long tab is saved in one write.
 std::string tabFileText(std::span<const std::string_view> lines, const engine::EditingState& state,
@@ -42,6 +44,10 @@ struct LoadedTab {
     // Each thing that was odd in the file, with what was assumed or done instead.
     std::vector<std::string> problems;
 };
+
+// What a header's "Time: 3/4" line gives, read as a load reads it; nothing for another line or
+// a time signature that is no valid one.
+std::optional<engine::TimeSignature> savedTimeSignature(std::string_view line);
 
 // `strings` and `tuning` are the set-up before the load: kept for a file without a header
 // line, and for the strings a header line leaves unnamed.

@@ -936,8 +936,14 @@ private:
                                               " strings where the tab has " +
                                               std::to_string(chosen) + ": left out"});
         }
+        const std::size_t header = savedHeaderLines(lines);
+        // Its lines after the comments, where the save writes it.
+        for (std::size_t i = header; i > 0 && lines[i - 1].text != kCommentsEnd; --i) {
+            if (const auto time = savedTimeSignature(lines[i - 1].text))
+                m_tab.time = time;
+        }
         std::optional<WebTabProblem> rejected;
-        for (std::size_t i = savedHeaderLines(lines); i < lines.size(); ++i) {
+        for (std::size_t i = header; i < lines.size(); ++i) {
             if (inBlock[i] != 0)
                 continue;
             const std::optional<StringLine> line = readStringLine(lines[i], rejected);

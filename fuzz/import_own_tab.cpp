@@ -69,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     engine::Staff staff(text);
     staff.setStringCount(4 + input.pick(3));
     staff.setTabWidth(input.pick(100) - 4);
+    staff.setTimeSignature(input.pickFrom(engine::kTimeSignatureChoices));
     const int strings = staff.state().stringCount.value();
     for (int i = 0; i < kMaxActions && !input.empty(); ++i) {
         const char symbol = input.pickFrom(engine::kDurationSymbols);
@@ -108,6 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     QUORLIN_REQUIRE(tab.problems.size() == (how == 3 ? 1U : 0U));
     QUORLIN_REQUIRE(tab.strings == state.stringCount && tab.tuning == state.tuning);
+    // Only a saved file has a header to give it, and only one other than 4/4 writes it.
+    QUORLIN_REQUIRE(tab.time.value_or(engine::TimeSignature()) ==
+                    (how >= 2 ? state.time : engine::TimeSignature()));
     QUORLIN_REQUIRE(music(tab.lines, tab.strings, tab.tuning) == written);
     return 0;
 }

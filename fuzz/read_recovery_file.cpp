@@ -45,6 +45,7 @@ files::Recovered built(fuzz::FuzzInput& in)
     s.tempo = engine::kMinTempo + in.int32() % (engine::kMaxTempo - engine::kMinTempo + 1);
     if (s.tempo < engine::kMinTempo)
         s.tempo += engine::kMaxTempo - engine::kMinTempo + 1;
+    s.time = {1 + in.pick(engine::kMaxBeats), 1 << in.pick(6)};
     s.tabWidth = std::min(in.int32(), engine::kMaxTabWidth);
     s.blockStart = r.lines.empty() ? 0 : in.pick(static_cast<int>(r.lines.size()));
     s.lastString = in.pick(s.stringCount.value() + 1);

@@ -11,7 +11,8 @@ namespace quorlin::app {
 namespace {
 
 // The line, then what it decides as "mode input output tempo font", with the time signature
-// and whether the title comes from the comments for MusicXML, or "error: ...".
+// ("tab's" for the tab's own) and whether the title comes from the comments for MusicXML, or
+// "error: ...".
 std::string decided(std::vector<std::string_view> args)
 {
     const CommandLine line = parseCommandLine(args);
@@ -22,7 +23,7 @@ std::string decided(std::vector<std::string_view> args)
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
     if (line.mode == CommandLine::Mode::ExportMusicXml)
-        out << ' ' << line.musicXml.beats << '/' << line.musicXml.beatType
+        out << ' ' << (line.time ? engine::timeSignatureText(*line.time) : "tab's")
             << (line.musicXml.titleFromComments ? " title" : "")
             << (line.musicXml.key ? " in " + score::keyName(*line.musicXml.key) : "");
     if (line.mode == CommandLine::Mode::ImportTab)
@@ -70,7 +71,7 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
          "error: --soundfont goes with --export-wav only"},
         {{"--export-midi", "a.tab", "a.mid", "-x"}, "error: unknown option -x"},
         {{"--tempo", "90"}, "error: --tempo and --soundfont go with an export or an import"},
-        {{"--export-musicxml", "a.tab", "a.musicxml"}, "musicxml a.tab a.musicxml 0  4/4"},
+        {{"--export-musicxml", "a.tab", "a.musicxml"}, "musicxml a.tab a.musicxml 0  tab's"},
         {{"--time", "3/4", "--export-musicxml", "a.tab", "a.xml", "--title-from-comments",
           "--tempo", "90"},
          "musicxml a.tab a.xml 90  3/4 title"},
@@ -93,10 +94,12 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
          "error: --time, --key and --title-from-comments go with --export-musicxml only"},
         {{"--key", "F", "a.tab"},
          "error: --time, --key and --title-from-comments go with --export-musicxml only"},
-        {{"--export-musicxml", "a.tab", "a.xml", "--key", "F"}, "musicxml a.tab a.xml 0  4/4 in F"},
-        {{"--export-musicxml", "a.tab", "a.xml", "--key=Dm"}, "musicxml a.tab a.xml 0  4/4 in Dm"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key", "F"},
+         "musicxml a.tab a.xml 0  tab's in F"},
+        {{"--export-musicxml", "a.tab", "a.xml", "--key=Dm"},
+         "musicxml a.tab a.xml 0  tab's in Dm"},
         {{"--key", "Ebm", "--export-musicxml", "a.tab", "a.xml"},
-         "musicxml a.tab a.xml 0  4/4 in Ebm"},
+         "musicxml a.tab a.xml 0  tab's in Ebm"},
         {{"--export-musicxml", "a.tab", "a.xml", "--key", "d"}, badKey},
         {{"--export-musicxml", "a.tab", "a.xml", "--key", "D#"}, badKey},
         {{"--export-musicxml", "a.tab", "a.xml", "--key"}, badKey},

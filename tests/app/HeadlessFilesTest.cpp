@@ -126,14 +126,37 @@ TEST(HeadlessWriters, TakeNamesAsBytesAndFollowLinks)
     if (!sound)
         return;
     Folder folder;
-    ASSERT_EQ(::symlink(audio::installedSoundFonts().front().c_str(), (folder / "f\xe9.sf2").c_str()),
-              0);
+    ASSERT_EQ(
+        ::symlink(audio::installedSoundFonts().front().c_str(), (folder / "f\xe9.sf2").c_str()), 0);
     CommandLine line;
     line.mode = CommandLine::Mode::ExportWav;
     line.input = kTab;
     line.output = folder / "out.wav";
     line.soundFont = folder / "f\xe9.sf2";
     EXPECT_EQ(runExport(line), 0);
+}
+
+// The MusicXML score's measures are the tab's own unless the command line gives others.
+TEST(HeadlessMusicXml, TakesTheTabsTimeSignatureUnlessGiven)
+{
+    Folder folder;
+    std::string tab = slurp(kTab);
+    tab.insert(tab.find("Symbols"), "Time: 6/8\r\n");
+    put(folder / "song.tab", tab);
+    for (const auto& [given, written] :
+         {std::pair<std::optional<engine::TimeSignature>, const char*>{
+              std::nullopt, "<beats>6</beats><beat-type>8</beat-type>"},
+          {engine::TimeSignature{3, 4}, "<beats>3</beats><beat-type>4</beat-type>"}}) {
+        CommandLine line;
+        line.mode = CommandLine::Mode::ExportMusicXml;
+        line.input = folder / "song.tab";
+        line.output = folder / "song.musicxml";
+        line.time = given;
+        ASSERT_EQ(runExport(line), 0);
+        std::string xml = slurp(line.output);
+        std::erase_if(xml, [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+        EXPECT_NE(xml.find(written), std::string::npos) << written;
+    }
 }
 
 // A device takes the export in place, its errors counted. The sound file is written through a

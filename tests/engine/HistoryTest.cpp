@@ -99,6 +99,11 @@ const Case kCases[] = {
          }
      },
      "tempo"},
+    {"time signature, after notes", threeNotesInNarrowTab,
+     [](Fixture& f) {
+         f.history.record("time signature", [&] { f.staff.setTimeSignature({6, 8}); });
+     },
+     "time signature"},
     {"retuned string", nothing,
      [](Fixture& f) { f.history.record("tuning", [&] { f.staff.retune(2, "C#"); }); }, "tuning"},
     {"typing", threeNotesInNarrowTab,

@@ -79,6 +79,25 @@ TEST(RecoveryFile, readsBackExactly)
     }
 }
 
+// Only a time signature other than 4/4 has its line, so that copies of 4/4 tabs are the
+// copies earlier versions wrote and read.
+TEST(RecoveryFile, readsBackEveryTimeSignature)
+{
+    for (int beats = 1; beats <= 32; ++beats) {
+        for (const int beatType : {1, 2, 4, 8, 16, 32}) {
+            Recovered written = fiveStringTab();
+            written.snapshot.state.time = {beats, beatType};
+            const std::string text = recoveryFileText(written);
+            const bool fourFour = beats == 4 && beatType == 4;
+            EXPECT_EQ(text.find("\ntime "),
+                      fourFour ? std::string::npos : text.find("\ntempo 100\n") + 10)
+                << beats << "/" << beatType;
+            std::string problem;
+            EXPECT_EQ(readRecoveryFile(text, problem), written) << problem;
+        }
+    }
+}
+
 // The copy of `r` with `from` (the first occurrence) replaced and the check sum made right
 // again, as a writer with a fault would leave it.
 std::string rewritten(const Recovered& r, const std::string& from, const std::string& to)
@@ -112,6 +131,8 @@ std::vector<Damage> damages()
         text[good.find(near) + offset] = to;
         return text;
     };
+    Recovered waltz = fiveStringTab();
+    waltz.snapshot.state.time = {3, 4};
     std::string upperSum = good;
     for (std::size_t i = upperSum.rfind("end ") + 4; i < upperSum.size(); ++i)
         upperSum[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(upperSum[i])));
@@ -131,6 +152,11 @@ std::vector<Damage> damages()
         {"tempo_high",
          withState([](Recovered& r) { r.snapshot.state.tempo = engine::kMaxTempo + 1; }),
          "tempo 401"},
+        {"time_signature_odd", withState([](Recovered& r) {
+             r.snapshot.state.time = {3, 5};
+         }),
+         "time signature 3/5"},
+        {"time_signature_as_text", rewritten(waltz, "time 3 4", "time 3/4"), "\"time\""},
         {"too_wide",
          withState([](Recovered& r) { r.snapshot.state.tabWidth = engine::kMaxTabWidth + 1; }),
          "tab width"},

@@ -138,6 +138,65 @@ TEST(TabFile, WritesATempoOtherThanTheDefaultAfterTheStringsLineAndReadsItBack)
         100);
 }
 
+// Every time signature comes back. Only one other than 4/4 has its line, after the tempo's,
+// so a 4/4 tab is saved byte for byte as before: the example file.
+TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
+{
+    const engine::VectorTabText text({"|   q", "G ---", "D --5", "A ---", "E ---", ">    "});
+    const SongHeader header{
+        "Tab writer", "Some band", "Bass player", {"Intro only", "Play softly"}};
+    const std::string example = dataFile("example.tab");
+    const std::string strings = "Strings: E ,A ,D ,G \r\n";
+    const auto saved = [&](engine::EditingState state) {
+        std::ostringstream file;
+        writeTabFile(file, text, state, header);
+        return file.str();
+    };
+    const auto withLines = [&](const std::string& lines) {
+        std::string bytes = example;
+        return bytes.insert(bytes.find(strings) + strings.size(), lines);
+    };
+    for (int beats = 1; beats <= 32; ++beats) {
+        for (const int beatType : {1, 2, 4, 8, 16, 32}) {
+            engine::EditingState state;
+            state.time = {beats, beatType};
+            const std::string line =
+                "Time: " + std::to_string(beats) + "/" + std::to_string(beatType) + "\r\n";
+            const std::string bytes = saved(state);
+            EXPECT_EQ(bytes, beats == 4 && beatType == 4 ? example : withLines(line)) << line;
+            const LoadedTab loaded = read(bytes);
+            EXPECT_EQ(std::tuple(loaded.state.time, loaded.lines, joined(loaded.problems)),
+                      std::tuple(state.time, text.lines(), ""))
+                << line;
+        }
+    }
+    engine::EditingState both;
+    both.tempo = 90;
+    both.time = {6, 8};
+    EXPECT_EQ(saved(both), withLines("Tempo: 90\r\nTime: 6/8\r\n"));
+
+    // Read as the tempo line is: nonsense gives 4/4 and says so.
+    const std::string odd = "The time signature line gives no time signature of 1 to 32 beats of "
+                            "a 1, 2, 4, 8, 16 or 32: Quorlin assumed 4/4.";
+    const std::tuple<std::string, engine::TimeSignature, std::string> lines[] = {
+        {"Time: 3/5", {}, odd},   {"Time: 0/4", {}, odd},
+        {"Time: 33/4", {}, odd},  {"Time: 4/64", {}, odd},
+        {"Time: -3/4", {}, odd},  {"Time: 3", {}, odd},
+        {"Time: waltz", {}, odd}, {"Time:  6 / 8 feel", {6, 8}, ""},
+        {"time: 3/4", {}, ""}};
+    for (const auto& [line, time, problem] : lines) {
+        const LoadedTab loaded = read(withLines(line + "\r\n"));
+        EXPECT_EQ(std::tuple(loaded.state.time, joined(loaded.problems)), std::tuple(time, problem))
+            << line;
+    }
+    // Not among the comments, nor in the tab.
+    std::string comment = example;
+    comment.insert(comment.find("---"), "Time: 3/4\r\n");
+    EXPECT_EQ(read(comment).state.time, engine::TimeSignature());
+    EXPECT_EQ(read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Time: 3/4\r\n").state.time,
+              engine::TimeSignature());
+}
+
 TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)
 {
     // The header line, the set-up read from it, and the complaint after "The header line ".

@@ -355,6 +355,8 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
         int width;
         std::vector<Act> acts;
         const char* columns; // as `describe` gives them, from the rules
+        // Saved with the tab; the import takes it from the file's header.
+        engine::TimeSignature time = {};
     };
     const std::vector<Row> rows = {
         {"hammer-on, slides, slap, pop and rests",
@@ -380,7 +382,8 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
           {'j'},
           {'n', 'w', 4, 12, Technique::Default, true},
           {'n', 'h', 4, 14, Technique::Slide}},
-         "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h"},
+         "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h",
+         {7, 8}},
         {"six strings, two-digit frets, a pop chord and a block starting with a pull-off",
          6,
          30,
@@ -391,7 +394,8 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
           {'n', 'e', 6, 5, Technique::HammerOn},
           {'j'},
           {'n', 'e', 2, 7, Technique::PullOff}},
-         "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe"},
+         "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe",
+         {12, 8}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -407,6 +411,7 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
         engine::EditingState state;
         state.stringCount = instrument::StringCount(row.strings);
         state.tuning = tuning;
+        state.time = row.time;
         std::string stripped;
         for (const std::string& line : lines)
             stripped += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
@@ -431,6 +436,9 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
                 EXPECT_EQ(music(read), music(original));
                 const bool wide = std::string_view(how) == "saved as UTF-16";
                 EXPECT_EQ(tab.problems.size(), wide ? 1U : 0U);
+                const bool file = wide || std::string_view(how) == "saved";
+                EXPECT_EQ(tab.time.value_or(engine::TimeSignature()),
+                          file ? row.time : engine::TimeSignature());
             }
         }
     }

@@ -156,7 +156,8 @@ std::optional<NewTab> TabConversions::importText(std::string_view text,
     }
     NewTab tab;
     tab.lines = imported.lines;
-    tab.setup = {now.tabWidth, now.tempo, imported.strings, imported.tuning};
+    tab.setup = {now.tabWidth, now.tempo, imported.strings, imported.tuning,
+                 imported.time.value_or(now.time)};
     tab.label = label;
     tab.report = QString::fromStdString(files::importSummary(imported));
     tab.newDocument = true;
@@ -206,7 +207,7 @@ std::optional<NewTab> TabConversions::changeTuning(std::span<const std::string_v
 
     NewTab tab;
     tab.lines = std::move(retuned.lines);
-    tab.setup = {now.tabWidth, now.tempo, to.strings, to.tuning};
+    tab.setup = {now.tabWidth, now.tempo, to.strings, to.tuning, now.time};
     tab.label = "Change tuning";
     tab.report = retuned.unplaced.empty()
                      ? QStringLiteral("Retuned: every note kept its pitch.")

@@ -29,7 +29,8 @@ ExportFeature::ExportFeature(QMainWindow& window, document::Document& document,
         window, prompter, [&document] { return document.score(); }, std::move(soundFont)))
 {
     m_export->setDetails([&document] {
-        return TabDetails{document.state().tuning, document.header(), document.path()};
+        return TabDetails{document.state().tuning, document.header(), document.path(),
+                          document.state().time};
     });
     router.handle(Command::ExportMidi, this,
                   [this] { m_export->exportFile(platform::ExportFormat::Midi); });

@@ -4,21 +4,19 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLabel>
 #include <QPushButton>
 
 namespace quorlin::ui {
 
-MusicXmlDialog::MusicXmlDialog(QWidget* parent, const QString& time, bool hasComment) :
+MusicXmlDialog::MusicXmlDialog(QWidget* parent, engine::TimeSignature time, bool hasComment) :
     QDialog(parent)
 {
     setObjectName(QStringLiteral("MusicXmlDialog"));
     setWindowTitle(QStringLiteral("Export MusicXML"));
-    m_time = new QComboBox(this);
-    m_time->setObjectName(QStringLiteral("TimeSignature"));
-    m_time->addItems({QStringLiteral("4/4"), QStringLiteral("3/4"), QStringLiteral("2/4"),
-                      QStringLiteral("2/2"), QStringLiteral("5/4"), QStringLiteral("6/8"),
-                      QStringLiteral("7/8"), QStringLiteral("9/8"), QStringLiteral("12/8")});
-    m_time->setCurrentText(time);
+    auto* timeShown = new QLabel(QString::fromStdString(engine::timeSignatureText(time)), this);
+    timeShown->setObjectName(QStringLiteral("TimeSignature"));
+    timeShown->setToolTip(QStringLiteral("The tab's own, chosen beside the tempo"));
     m_key = new QComboBox(this);
     m_key->setObjectName(QStringLiteral("Key"));
     m_key->addItem(QStringLiteral("Found from the notes"));
@@ -45,15 +43,10 @@ MusicXmlDialog::MusicXmlDialog(QWidget* parent, const QString& time, bool hasCom
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto* layout = new QFormLayout(this);
-    layout->addRow(QStringLiteral("Time &signature:"), m_time);
+    layout->addRow(QStringLiteral("Time signature:"), timeShown);
     layout->addRow(QStringLiteral("&Key:"), m_key);
     layout->addRow(m_title);
     layout->addRow(buttons);
-}
-
-QString MusicXmlDialog::time() const
-{
-    return m_time->currentText();
 }
 
 std::optional<score::Key> MusicXmlDialog::key() const

@@ -53,12 +53,12 @@ void TabExport::exportMusicXml()
     if (busy())
         return;
     const TabDetails details = m_details ? m_details() : TabDetails();
-    MusicXmlDialog ask(&m_window, m_musicXmlTime, !files::commentTitle(details.header).empty());
+    MusicXmlDialog ask(&m_window, details.time, !files::commentTitle(details.header).empty());
     if (ask.exec() != QDialog::Accepted)
         return;
-    m_musicXmlTime = ask.time();
     files::MusicXmlOptions options;
-    files::readTimeSignature(m_musicXmlTime.toStdString(), options);
+    options.beats = details.time.beats;
+    options.beatType = details.time.beatType;
     options.titleFromComments = ask.titleFromComments();
     options.key = ask.key();
     // Beside the tab, named after it.

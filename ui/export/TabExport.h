@@ -3,6 +3,7 @@
 // File > Export MIDI, Export WAV and Export MusicXML: the name, then the file written off the
 // window's thread when it takes a while, with a progress bar that can cancel it.
 
+#include "engine/TimeSignature.h"
 #include "platform/ExportJobs.h"
 #include "score/Score.h"
 
@@ -27,6 +28,7 @@ struct TabDetails {
     files::SongHeader header;
     // The tab's own file, whose name the score takes; empty until it is saved.
     QString path;
+    engine::TimeSignature time;
 };
 
 class TabExport : public QObject {
@@ -43,7 +45,7 @@ public:
     bool busy() const { return m_worker.joinable(); }
 
     void setDetails(std::function<TabDetails()> details) { m_details = std::move(details); }
-    // The time signature and title first, then the name.
+    // The key and title first, then the name.
     void exportMusicXml();
     void exportMusicXmlTo(const QString& path, const files::MusicXmlOptions& options);
 
@@ -69,8 +71,6 @@ private:
     std::function<score::Score()> m_read;
     std::function<QString()> m_soundFont;
     std::function<TabDetails()> m_details;
-    // The time signature asked last, for this session.
-    QString m_musicXmlTime = QStringLiteral("4/4");
     QPointer<QFileDialog> m_dialog;
     std::thread m_worker;
     std::atomic<bool> m_cancel = false;

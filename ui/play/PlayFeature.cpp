@@ -8,6 +8,7 @@
 #include "ui/play/TransportBar.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMainWindow>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -65,6 +66,8 @@ PlayFeature::PlayFeature(QMainWindow& window, document::Document& document, Comm
 
     connect(&m_transport->tempo(), &QSpinBox::valueChanged, &document,
             &document::Document::setTempo);
+    connect(&m_transport->timeSignature(), &QComboBox::currentIndexChanged, this,
+            [this] { m_document.setTimeSignature(m_transport->chosenTimeSignature()); });
     connect(&document, &document::Document::changed, this, &PlayFeature::tabChanged);
     connect(m_playback, &LivePlayback::stateChanged, this, [this] {
         m_transport->showPlaying(m_playback->state() == LivePlayback::State::Playing);
@@ -87,6 +90,7 @@ PlayFeature::~PlayFeature() = default;
 void PlayFeature::tabChanged()
 {
     m_transport->showTempo(m_document.state().tempo);
+    m_transport->showTimeSignature(m_document.state().time);
     m_playback->tabChanged();
 }
 

@@ -4,9 +4,12 @@
 #include "ui/commands/Commands.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSpinBox>
+
+#include <iterator>
 
 namespace quorlin::ui {
 
@@ -32,6 +35,17 @@ TransportBar::TransportBar(const Commands& commands, QWidget* parent) :
     label->setBuddy(m_tempo);
     addWidget(label);
     addWidget(m_tempo);
+
+    auto* timeLabel = new QLabel(QStringLiteral(" Time "), this);
+    m_time = new QComboBox(this);
+    m_time->setObjectName(QStringLiteral("TimeSignatureField"));
+    for (const engine::TimeSignature time : engine::kTimeSignatureChoices)
+        m_time->addItem(QString::fromStdString(engine::timeSignatureText(time)));
+    m_time->setToolTip(
+        QStringLiteral("The time signature, saved with the tab: the bars of the MusicXML score"));
+    timeLabel->setBuddy(m_time);
+    addWidget(timeLabel);
+    addWidget(m_time);
     addSeparator();
     addAction(commands[Command::Loop]);
     addAction(commands[Command::Metronome]);
@@ -55,6 +69,26 @@ void TransportBar::showTempo(int bpm)
         return;
     const QSignalBlocker quiet(m_tempo);
     m_tempo->setValue(bpm);
+}
+
+engine::TimeSignature TransportBar::chosenTimeSignature() const
+{
+    return engine::readTimeSignature(m_time->currentText().toStdString())
+        .value_or(engine::TimeSignature());
+}
+
+void TransportBar::showTimeSignature(engine::TimeSignature time)
+{
+    if (chosenTimeSignature() == time)
+        return;
+    const QSignalBlocker quiet(m_time);
+    const int offered = static_cast<int>(std::size(engine::kTimeSignatureChoices));
+    while (m_time->count() > offered)
+        m_time->removeItem(offered);
+    const QString text = QString::fromStdString(engine::timeSignatureText(time));
+    if (m_time->findText(text) < 0)
+        m_time->addItem(text);
+    m_time->setCurrentText(text);
 }
 
 void TransportBar::showPosition(const QString& text)

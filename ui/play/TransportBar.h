@@ -1,10 +1,13 @@
 #pragma once
 
-// The transport below the designed area: play and stop, the tempo, loop, the metronome,
-// following in the tab, and where playback is.
+// The transport below the designed area: play and stop, the tempo and time signature, loop,
+// the metronome, following in the tab, and where playback is.
+
+#include "engine/TimeSignature.h"
 
 #include <QToolBar>
 
+class QComboBox;
 class QLabel;
 class QSpinBox;
 
@@ -21,12 +24,19 @@ public:
     QSpinBox& tempo() const { return *m_tempo; }
     // Shows the tempo without reporting a change.
     void showTempo(int bpm);
+    QComboBox& timeSignature() const { return *m_time; }
+    // The one chosen; 4/4 for none.
+    engine::TimeSignature chosenTimeSignature() const;
+    // Shows it without reporting a change; one the list does not offer (a file's) is added
+    // to it until another is shown.
+    void showTimeSignature(engine::TimeSignature time);
     void showPosition(const QString& text);
     void showPlaying(bool playing);
 
 private:
     const Commands& m_commands;
     QSpinBox* m_tempo;
+    QComboBox* m_time;
     QLabel* m_position;
 };
 
