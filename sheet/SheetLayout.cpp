@@ -433,18 +433,20 @@ private:
             const float left = fret.box.x;
             const float right = fret.box.right();
             LastNote& last = m_last[static_cast<std::size_t>(note.string)];
-            const bool before = last.system >= 0;
-            const float from = before && last.system == system ? last.right : content - kBarLead;
-            if (p.tiedFromBefore && before) {
-                if (from + 1 < left - 1)
+            // Back to the note before on the string, from the system's start when that note
+            // is on an earlier system; the string's first note reaches back to nothing.
+            const float from = last.system == system ? last.right : content - kBarLead;
+            const bool reaches = last.system >= 0 && from + 1 < left - 1;
+            if (p.tiedFromBefore) {
+                if (reaches)
                     arc(MarkKind::Tie, {from + 1, y + 1}, {left - 1, y + 1}, y + kLineGap * 0.45f);
-            } else if (!p.tiedFromBefore && score::isLegato(note.technique)) {
-                if (from + 1 < left - 1)
+            } else if (score::isLegato(note.technique)) {
+                if (reaches)
                     arc(MarkKind::Slur, {from + 1, y - 1}, {left - 1, y - 1}, y - kLineGap * 0.45f);
                 const char letter = note.technique == score::Technique::HammerOn ? 'H' : 'P';
                 if (letters.find(letter) == std::string::npos)
                     letters += letter;
-            } else if (!p.tiedFromBefore && score::isSlide(note.technique) && from + 1 < left - 1) {
+            } else if (score::isSlide(note.technique) && reaches) {
                 const bool up = note.technique == score::Technique::SlideUp;
                 line(MarkKind::Slide, {from + 1, up ? y + 2 : y - 2},
                      {left - 1, up ? y - 2 : y + 2}, 0)

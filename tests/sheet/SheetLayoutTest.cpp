@@ -424,6 +424,16 @@ TEST(SheetLayout, TechniquesMarkedBetweenOrOverTheirNotes)
     }
 }
 
+TEST(SheetLayout, AStringsFirstNoteReachesBackToNothing)
+{
+    for (const char* cell : {"H-7", "P-3", "\\-9", "/-2"}) {
+        const Page page =
+            lay(4, std::vector<Col>{{"  q", {{1, "--5"}}}, {"  q", {{2, cell}}}}).sheet.pages[0];
+        EXPECT_TRUE(marksOf(page, MarkKind::Slur).empty()) << cell;
+        EXPECT_TRUE(marksOf(page, MarkKind::Slide).empty()) << cell;
+    }
+}
+
 TEST(SheetLayout, ANoteOverABarLineIsSplitAndTied)
 {
     // The fret numbers left to right, and the ties between them.
