@@ -127,6 +127,9 @@ private:
                     std::min(before.value.level, p->value.level) - kEighthLevel + 1);
         }
         groupTuplets(bar);
+        // A bar with nothing but a rest shows the whole rest, whatever its length.
+        if (bar.pieceCount == 1 && first->kind == Piece::Kind::Rest)
+            first->value = {kWholeLevel, false, false};
     }
 
     // Three in the time of two of the first one's value, or fewer where the run stops.

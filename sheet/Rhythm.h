@@ -72,7 +72,8 @@ struct Rhythm {
 };
 
 // Time no column holds (a column the reader skipped) is a blank piece; the last bar is filled
-// with rests. Linear in the score's columns.
+// with rests, and a bar of nothing but a rest takes the whole rest. Linear in the score's
+// columns.
 Rhythm measureScore(const score::Score& score, TimeSignature time);
 
 } // namespace quorlin::sheet

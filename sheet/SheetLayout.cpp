@@ -352,6 +352,7 @@ private:
 
         float x = content - kBarLead;
         for (const Slice& slice : slices) {
+            const float barStart = x;
             if (slice.opensBar)
                 x += kBarLead;
             for (std::size_t i = slice.first; i < slice.first + slice.count; ++i) {
@@ -360,6 +361,10 @@ private:
             }
             if (slice.closesBar) {
                 x += kBarTrail;
+                // A bar's rest stands in its middle.
+                if (slice.opensBar && slice.count == 1 &&
+                    m_rhythm.pieces[slice.first].kind == Piece::Kind::Rest)
+                    m_x[slice.first] = (barStart + x) / 2;
                 const bool final = slice.bar + 1 == m_rhythm.bars.size();
                 line(MarkKind::BarLine, {x, staffTop}, {x, staffBottom}, kBarLineWidth).value =
                     final ? 1 : 0;

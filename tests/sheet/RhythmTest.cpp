@@ -74,6 +74,8 @@ TEST(Rhythm, BarsSplitTiedAndFilled)
          damaged,
          {4, 4},
          "0+480 q, 480+480 b, 960+480 q, 1440+480 qr"},
+        {"a bar of rest takes the whole rest", {{" h.", {}, 'r'}}, {3, 4}, "0+1440 wr"},
+        {"a quarter's rest fills a 3/4 bar", notes({"  q"}), {3, 4}, "0+480 q, 480+960 hr"},
         {"a signature no bar can count falls back to 4/4", notes({"  w"}), {3, 5}, "0+1920 w"},
     };
     for (const auto& [what, cols, time, expected] : rows)

@@ -298,46 +298,52 @@ TEST(SheetLayout, BeamsStayInsideOneBeat)
 TEST(SheetLayout, EveryValueItsStemFlagDotOrRest)
 {
     enum Stem { None, Closed, Open };
-    // One column in a bar of its own length: its stem, flag level (-1 none), dots and rest
-    // level (-1 none).
-    const std::tuple<const char*, Col, TimeSignature, Stem, int, int, int> rows[] = {
-        {"whole", {"  w", {{1, "--5"}}}, {4, 4}, None, -1, 0, -1},
-        {"half", {"  h", {{1, "--5"}}}, {2, 4}, Open, -1, 0, -1},
-        {"quarter", {"  q", {{1, "--5"}}}, {1, 4}, Closed, -1, 0, -1},
-        {"eighth", {"  e", {{1, "--5"}}}, {1, 8}, Closed, 3, 0, -1},
-        {"sixteenth", {"  s", {{1, "--5"}}}, {1, 16}, Closed, 4, 0, -1},
-        {"dotted half", {" h.", {{1, "--5"}}}, {3, 4}, Open, -1, 1, -1},
-        {"dotted quarter", {" q.", {{1, "--5"}}}, {3, 8}, Closed, -1, 1, -1},
-        {"dotted eighth", {" e.", {{1, "--5"}}}, {3, 16}, Closed, 3, 1, -1},
-        {"dotted sixteenth", {" s.", {{1, "--5"}}}, {3, 32}, Closed, 4, 1, -1},
-        {"whole rest", {"  w", {}, 'r'}, {4, 4}, None, -1, 0, 0},
-        {"half rest", {"  h", {}, 'r'}, {2, 4}, None, -1, 0, 1},
-        {"quarter rest", {"  q", {}, 'r'}, {1, 4}, None, -1, 0, 2},
-        {"dotted eighth rest", {" e.", {}, 'r'}, {3, 16}, None, -1, 1, 3},
-        {"sixteenth rest", {"  s", {}, 'r'}, {1, 16}, None, -1, 0, 4},
+    const Col quarter{"  q", {{1, "--5"}}};
+    // Columns that fill a bar: the stem, flag level (-1 none), dots and rest level (-1 none)
+    // of the page. A rest short of the bar shares it with a quarter note.
+    const std::tuple<const char*, std::vector<Col>, TimeSignature, Stem, int, int, int> rows[] = {
+        {"whole", {{"  w", {{1, "--5"}}}}, {4, 4}, None, -1, 0, -1},
+        {"half", {{"  h", {{1, "--5"}}}}, {2, 4}, Open, -1, 0, -1},
+        {"quarter", {quarter}, {1, 4}, Closed, -1, 0, -1},
+        {"eighth", {{"  e", {{1, "--5"}}}}, {1, 8}, Closed, 3, 0, -1},
+        {"sixteenth", {{"  s", {{1, "--5"}}}}, {1, 16}, Closed, 4, 0, -1},
+        {"dotted half", {{" h.", {{1, "--5"}}}}, {3, 4}, Open, -1, 1, -1},
+        {"dotted quarter", {{" q.", {{1, "--5"}}}}, {3, 8}, Closed, -1, 1, -1},
+        {"dotted eighth", {{" e.", {{1, "--5"}}}}, {3, 16}, Closed, 3, 1, -1},
+        {"dotted sixteenth", {{" s.", {{1, "--5"}}}}, {3, 32}, Closed, 4, 1, -1},
+        {"a bar of rest", {{"  w", {}, 'r'}}, {4, 4}, None, -1, 0, 0},
+        {"a bar of dotted half rest", {{" h.", {}, 'r'}}, {3, 4}, None, -1, 0, 0},
+        {"half rest", {{"  h", {}, 'r'}, quarter}, {3, 4}, Closed, -1, 0, 1},
+        {"quarter rest", {{"  q", {}, 'r'}, quarter}, {2, 4}, Closed, -1, 0, 2},
+        {"dotted eighth rest", {{" e.", {}, 'r'}, quarter}, {7, 16}, Closed, -1, 1, 3},
+        {"sixteenth rest", {{"  s", {}, 'r'}, quarter}, {5, 16}, Closed, -1, 0, 4},
     };
-    for (const auto& [what, col, time, stem, flag, dots, rest] : rows) {
-        const Laid laid = lay(4, std::vector<Col>{col}, time);
+    for (const auto& [what, cols, time, stem, flag, dots, rest] : rows) {
+        const Laid laid = lay(4, cols, time);
         expectNoOverlap(laid.sheet, what);
         const Page& page = laid.sheet.pages[0];
-        const auto atColumn = [&](MarkKind kind) { return marksOf(page, kind); };
-        const auto stems = atColumn(MarkKind::Stem);
+        const auto stems = marksOf(page, MarkKind::Stem);
         ASSERT_EQ(stems.size(), stem == None ? 0u : 1u) << what;
         if (stem != None) {
             EXPECT_EQ(stems[0]->value, stem == Open ? 1 : 0) << what;
         }
-        const auto flags = atColumn(MarkKind::Flag);
+        const auto flags = marksOf(page, MarkKind::Flag);
         ASSERT_EQ(flags.size(), flag < 0 ? 0u : 1u) << what;
         if (flag >= 0) {
             EXPECT_EQ(flags[0]->value, flag) << what;
         }
-        EXPECT_EQ(atColumn(MarkKind::Dot).size(), static_cast<std::size_t>(dots)) << what;
-        const auto rests = atColumn(MarkKind::Rest);
+        EXPECT_EQ(marksOf(page, MarkKind::Dot).size(), static_cast<std::size_t>(dots)) << what;
+        const auto rests = marksOf(page, MarkKind::Rest);
         ASSERT_EQ(rests.size(), rest < 0 ? 0u : 1u) << what;
-        if (rest >= 0) {
-            EXPECT_EQ(rests[0]->value, rest) << what;
-            EXPECT_TRUE(marksOf(page, MarkKind::Text, FontRole::Fret).empty()) << what;
-        }
+        if (rest < 0)
+            continue;
+        EXPECT_EQ(rests[0]->value, rest) << what;
+        EXPECT_TRUE(near(centreX(*rests[0]), laid.sheet.columns[0].x)) << what;
+        // A bar's rest stands in its middle, between the clef and the bar line.
+        const float clef = marksOf(page, MarkKind::Text, FontRole::Clef)[0]->box.right();
+        const float end = marksOf(page, MarkKind::BarLine).back()->from.x;
+        const float middle = (clef + end) / 2;
+        EXPECT_EQ(std::abs(centreX(*rests[0]) - middle) < 4, cols.size() == 1) << what;
     }
 }
 
