@@ -3,12 +3,15 @@
 // Shared by the fuzz targets: a reader that takes the input front to back, so seeds can be
 // written by hand, and the check that turns a broken invariant into a crash libFuzzer keeps.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorlin::fuzz {
 
@@ -24,6 +27,19 @@ namespace quorlin::fuzz {
         if (!(condition))                                                                          \
             ::quorlin::fuzz::fail(#condition, __FILE__, __LINE__);                                 \
     } while (false)
+
+// The text's lines as the editor has them, split at each '\n'.
+inline std::vector<std::string_view> splitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t from = 0;
+    while (from <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', from), text.size());
+        lines.push_back(text.substr(from, end - from));
+        from = end + 1;
+    }
+    return lines;
+}
 
 class FuzzInput {
 public:

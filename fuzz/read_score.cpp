@@ -25,18 +25,6 @@ using namespace quorlin;
 
 namespace {
 
-std::vector<std::string_view> splitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    std::size_t from = 0;
-    while (from <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', from), text.size());
-        lines.push_back(text.substr(from, end - from));
-        from = end + 1;
-    }
-    return lines;
-}
-
 std::int64_t writtenTicks(const score::Column& c)
 {
     std::int64_t ticks = 0;
@@ -262,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (options >> 4 != 0)
         key = score::Key{(options >> 4) - 8, metronome};
     const std::string text = input.rest();
-    const std::vector<std::string_view> lines = splitLines(text);
+    const std::vector<std::string_view> lines = fuzz::splitLines(text);
 
     const score::Score s = score::readScore(lines, strings, tuning, tempo);
     QUORLIN_REQUIRE(s.tempo == score::clampTempo(tempo) && s.strings == strings.value());
