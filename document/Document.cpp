@@ -106,10 +106,28 @@ void Document::follow()
 void Document::followHandEdits()
 {
     m_followPending = false;
+    // The columns as they were before the hands changed the text, while the list still
+    // holds them: the tab cursor goes on standing on its note.
+    std::optional<std::pair<int, std::size_t>> standing;
+    if (m_tabCursor && m_columns.readable && m_columns.revision != m_textChanges &&
+        *m_tabCursor < static_cast<int>(m_columns.columns.size()))
+        standing = {m_columns.columns[static_cast<std::size_t>(*m_tabCursor)].firstLine,
+                    m_columns.columns.size()};
+    const int changedFrom = m_changedFrom;
     const bool wasFree = m_staff->state().setupUnlocked;
     m_history->settleText();
     if (wasFree && !m_staff->state().setupUnlocked)
         emit setupLockedByHand();
+    // A change in the blocks before the cursor's moves its column's number by the columns
+    // it added or took away; a change in its own block or after leaves the number.
+    if (standing && standing->first > changedFrom) {
+        const auto count = static_cast<long long>(columns().size());
+        const long long moved = *m_tabCursor + count - static_cast<long long>(standing->second);
+        m_tabCursor =
+            moved >= 0 && moved < count ? std::optional(static_cast<int>(moved)) : std::nullopt;
+        m_selectionStart.reset();
+        emit tabCursorMoved();
+    }
     emit changed();
 }
 

@@ -166,6 +166,20 @@ private slots:
         QCOMPARE(w.marks(), column < 0 ? QStringList() : columnMarks(column));
     }
 
+    // The first block deleted by hand: the cursor on the next block stays on its note.
+    void aHandEditBeforeTheCursorKeepsItOnItsNote()
+    {
+        Tabbed w;
+        w.type("Alt+Home Alt+Right Alt+Right Alt+Right");
+        QCOMPARE(w.status(), QString(kColumnTexts[3]));
+        QTextCursor edit(w.area().document());
+        edit.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, kBlockLines);
+        edit.removeSelectedText();
+        QTRY_COMPARE(w.status(), QStringLiteral("block 1, column 1: e. on D fret 3, A fret 2"));
+        QCOMPARE(w.form.tabCursor(), std::optional(0));
+        QCOMPARE(w.marks(), columnMarks(0));
+    }
+
     // A long tab: the cursor's whole block is brought into sight, the caret left alone.
     void theTextScrollsToTheCursorsBlock_data()
     {
