@@ -461,11 +461,14 @@ void EntryFeature::transpose(int semitones)
 void EntryFeature::report(const document::Document::Edited& edited)
 {
     const engine::EditingState& s = m_document.state();
-    const std::vector<engine::Column>& columns = m_document.columns();
+    // Read only when a column is named: every note appended passes here.
+    const auto columns = [this]() -> const std::vector<engine::Column>& {
+        return m_document.columns();
+    };
     const auto place = [&](std::size_t at, const engine::ColumnNote& note) {
         engine::Column column;
-        if (at < columns.size())
-            column = columns[at];
+        if (at < columns().size())
+            column = columns()[at];
         column.notes = {note};
         return columnText(s, column);
     };
@@ -497,8 +500,8 @@ void EntryFeature::report(const document::Document::Edited& edited)
     if (!edited.turnedPlain.empty()) {
         QStringList where;
         for (const int at : edited.turnedPlain) {
-            if (at >= 0 && at < static_cast<int>(columns.size()))
-                where << columnText(s, columns[static_cast<std::size_t>(at)]);
+            if (at >= 0 && at < static_cast<int>(columns().size()))
+                where << columnText(s, columns()[static_cast<std::size_t>(at)]);
         }
         emit message((where.size() == 1 ? QStringLiteral("A plain note now, with no note before "
                                                          "it on its string: ")
