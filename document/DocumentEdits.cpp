@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <tuple>
 
 namespace quorlin::document {
 
@@ -142,6 +143,18 @@ Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEn
         return result;
     }
     const std::size_t at = cursorOn ? static_cast<std::size_t>(*m_tabCursor) : count;
+    // Where the cursor's column stands in the text: the cursor has moved when that changed.
+    const auto standing = [this] {
+        std::tuple<std::optional<int>, std::optional<int>, int, int> place{
+            m_tabCursor, m_selectionStart, -1, -1};
+        if (m_tabCursor && *m_tabCursor < static_cast<int>(m_columns.columns.size())) {
+            const Column& column = m_columns.columns[static_cast<std::size_t>(*m_tabCursor)];
+            std::get<2>(place) = column.firstLine;
+            std::get<3>(place) = column.character;
+        }
+        return place;
+    };
+    const auto before = standing();
     auto change = std::make_unique<CursorChange>(m_tabCursor, m_selectionStart);
     CursorChange& cursor = *change;
     engine::StepOptions options;
@@ -174,7 +187,8 @@ Document::Edited Document::editColumns(const char* label, Edit&& edit, bool atEn
         m_columns.revision = ~std::uint64_t{0};
     }
     emit changed();
-    emit tabCursorMoved();
+    if (standing() != before)
+        emit tabCursorMoved();
     return result;
 }
 
