@@ -92,7 +92,10 @@ int exportSheet(const CommandLine& line, const score::Score& score, const files:
     if (!QCoreApplication::instance()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         // The toolkit's chatter (no runtime folder...) is no problem of the export's.
-        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& what) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "quorlin: %s\n", what.toLocal8Bit().constData());
+        });
         application.emplace(argc, argv);
     }
     const sheet::SheetInput input = sheetInput(line, score, tab);

@@ -98,11 +98,10 @@ private slots:
                                     {"  h", {{2, "--9"}}}};
         QTest::newRow("beamed riff with rests, serif") << riff << ui::SheetTypeface::Serif;
         QTest::newRow("beamed riff with rests, sans") << riff << ui::SheetTypeface::Sans;
-        QTest::newRow("lone eighth flagged, rests of several lengths")
-            << std::vector<Col>{{"  e", {{3, "-11"}}},
-                                {"  q", {}, 'r'},
-                                {" h.", {}, 'r'},
-                                {"  w", {}, 'r'}}
+        QTest::newRow("lone eighth flagged, rests, bracketed triplet")
+            << std::vector<Col>{{"  e", {{3, "-11"}}}, {"  q", {}, 'r'},      {" h.", {}, 'r'},
+                                {"  w", {}, 'r'},      {"  q", {{1, "--5"}}}, {"  q", {{1, "~~5"}}},
+                                {"  q", {{1, "~~7"}}}}
             << ui::SheetTypeface::Serif;
     }
     void marksAreDrawnInTheirPlaces()
@@ -110,8 +109,6 @@ private slots:
         QFETCH(std::vector<Col>, cols);
         QFETCH(ui::SheetTypeface, face);
         const Drawn drawn = draw(cols, face);
-        if (qEnvironmentVariableIsSet("SHEET_PNG"))
-            drawn.image.save(qEnvironmentVariable("SHEET_PNG"));
         const sheet::Page& page = drawn.sheet.pages.front();
         std::vector<float> lines;
         for (const sheet::Mark& m : page.marks)
