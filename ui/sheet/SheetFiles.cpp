@@ -115,6 +115,8 @@ bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setTitle(qt(document.title));
+        if (!document.author.empty())
+            svg.setDescription(qt(document.author));
         svg.setResolution(72);
         svg.setSize(QSize(qRound(sheet.size.width), qRound(sheet.size.height)));
         svg.setViewBox(QRectF(0, 0, sheet.size.width, sheet.size.height));
