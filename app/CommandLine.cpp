@@ -6,10 +6,14 @@
 #include "score/Performance.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
+#include "ui/sheet/SheetFiles.h"
+
+#include <QGuiApplication>
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace quorlin::app {
@@ -19,6 +23,9 @@ namespace {
 constexpr std::string_view kExportMidi = "--export-midi";
 constexpr std::string_view kExportWav = "--export-wav";
 constexpr std::string_view kExportMusicXml = "--export-musicxml";
+constexpr std::string_view kExportPdf = "--export-pdf";
+constexpr std::string_view kExportSvg = "--export-svg";
+constexpr std::string_view kPage = "--page";
 constexpr std::string_view kTime = "--time";
 constexpr std::string_view kKey = "--key";
 constexpr std::string_view kTitleFromComments = "--title-from-comments";
@@ -74,6 +81,37 @@ std::optional<std::string> readInput(const CommandLine& line, long long largest 
     return std::move(file.bytes);
 }
 
+// The pages laid out with the fonts they are drawn in. Fonts need an application object,
+// and a display is none of its business: the offscreen platform draws without one.
+int exportSheet(const CommandLine& line, const score::Score& score, const files::LoadedTab& tab)
+{
+    std::optional<QGuiApplication> application;
+    int argc = 1;
+    char name[] = "quorlin";
+    char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The toolkit's chatter (no runtime folder...) is no problem of the export's.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& what) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                std::fprintf(stderr, "quorlin: %s\n", what.toLocal8Bit().constData());
+        });
+        application.emplace(argc, argv);
+    }
+    const sheet::SheetInput input = sheetInput(line, score, tab);
+    ui::SheetDocument document;
+    document.title = input.title;
+    document.author = input.artist;
+    const ui::QtTextMeasure measure(document.face);
+    const sheet::Sheet sheet = sheet::layoutSheet(score, input, measure);
+
+    std::string problem;
+    const bool written = line.mode == CommandLine::Mode::ExportPdf
+                             ? ui::writeSheetPdf(sheet, document, line.output, problem)
+                             : ui::writeSheetSvg(sheet, document, line.output, problem);
+    return written ? 0 : fail(problem);
+}
+
 } // namespace
 
 bool isToolkitOption(std::string_view name, bool& takesValue)
@@ -93,7 +131,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
     CommandLine line;
     bool help = false, version = false, optionsEnd = false, musicXmlOption = false,
-         smallestOption = false;
+         smallestOption = false, timeOption = false;
     std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
@@ -125,7 +163,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
         } else if (arg == "--version") {
             version = true;
         } else if (arg == kExportMidi || arg == kExportWav || arg == kExportMusicXml ||
-                   arg == kImportTab) {
+                   arg == kExportPdf || arg == kExportSvg || arg == kImportTab) {
             if (line.mode != CommandLine::Mode::Window)
                 return invalid("only one export or import at a time");
             if (attached || i + 2 >= args.size())
@@ -133,6 +171,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             line.mode = arg == kExportMidi       ? CommandLine::Mode::ExportMidi
                         : arg == kExportWav      ? CommandLine::Mode::ExportWav
                         : arg == kExportMusicXml ? CommandLine::Mode::ExportMusicXml
+                        : arg == kExportPdf      ? CommandLine::Mode::ExportPdf
+                        : arg == kExportSvg      ? CommandLine::Mode::ExportSvg
                                                  : CommandLine::Mode::ImportTab;
             line.input = args[++i];
             line.output = args[++i];
@@ -154,7 +194,16 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             if (!line.time)
                 return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
                                "1, 2, 4, 8, 16 or 32");
-            musicXmlOption = true;
+            timeOption = true;
+        } else if (arg == kPage) {
+            const auto text = value();
+            if (text == "a4" || text == "A4") {
+                line.paper = sheet::Paper::A4;
+            } else if (text == "letter") {
+                line.paper = sheet::Paper::Letter;
+            } else {
+                return invalid("--page needs a4 or letter");
+            }
         } else if (arg == kKey) {
             const auto text = value();
             line.musicXml.key = text ? score::readKey(*text) : std::nullopt;
@@ -193,8 +242,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
         return invalid("--tempo and --soundfont go with an export or an import");
     if (!line.soundFont.empty() && line.mode != CommandLine::Mode::ExportWav)
         return invalid("--soundfont goes with --export-wav only");
-    if (musicXmlOption && line.mode != CommandLine::Mode::ExportMusicXml)
+    const bool sheetExport =
+        line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg;
+    if ((musicXmlOption || (timeOption && !sheetExport)) &&
+        line.mode != CommandLine::Mode::ExportMusicXml)
         return invalid("--time, --key and --title-from-comments go with --export-musicxml only");
+    if (line.paper && !sheetExport)
+        return invalid("--page goes with --export-pdf or --export-svg only");
     if (smallestOption && line.mode != CommandLine::Mode::ImportTab)
         return invalid("--smallest goes with --import-tab only");
     if (files.size() > 1)
@@ -208,7 +262,9 @@ std::string usageLine()
 {
     return "usage: quorlin [FILE] | --export-midi IN.tab OUT.mid [--tempo N] | --export-wav "
            "IN.tab OUT.wav [--tempo N] [--soundfont FILE] | --export-musicxml IN.tab "
-           "OUT.musicxml [--tempo N] [--time B/T] [--key K] [--title-from-comments] | --import-tab "
+           "OUT.musicxml [--tempo N] [--time B/T] [--key K] [--title-from-comments] | --export-pdf "
+           "IN.tab OUT.pdf [--time B/T] [--page a4|letter] | --export-svg IN.tab OUT.svg [--time "
+           "B/T] [--page a4|letter] | --import-tab "
            "IN.txt "
            "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --help | --version";
 }
@@ -225,6 +281,11 @@ as plain text. With FILE, the window opens that tab as Load would.
   --export-musicxml IN.tab OUT.musicxml
                                 write the tab as a MusicXML score for notation programs:
                                 standard notation and tablature of the same notes
+  --export-pdf IN.tab OUT.pdf   print the tab with its rhythm to a PDF file, page by page
+  --export-svg IN.tab OUT.svg   the same pages as SVG: OUT-1.svg, OUT-2.svg... when there
+                                are several
+  --page a4|letter              the paper of the PDF or SVG pages; Letter in the US and
+                                Canada, A4 elsewhere, unless given
   --import-tab IN.txt OUT.tab   write a tab as posted on the web (a line of dashes and
                                 frets per string) as a Quorlin tab; what cannot be read
                                 is listed on stderr as IN.txt:LINE:COLUMN
@@ -232,8 +293,8 @@ as plain text. With FILE, the window opens that tab as Load would.
                                 durations come from the spacing (sixteenth unless given)
   --tempo N                     beats per minute (20 to 400) instead of the tab's own
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
-  --time B/T                    the MusicXML score's time signature instead of the tab's
-                                own: 1 to 32 beats of a 1, 2, 4, 8, 16 or 32
+  --time B/T                    the time signature of the MusicXML score or the printed
+                                pages instead of the tab's own: 1 to 32 beats of a 1, 2, 4, 8, 16 or 32
   --key K                       the MusicXML score's key, such as F, Bb, F#m or Dm, in
                                 which every note is spelled; found from the notes unless
                                 given
@@ -249,6 +310,22 @@ Exit status: 0 on success, 1 when an export or import fails, 2 for a wrong comma
 std::string versionText()
 {
     return std::string("quorlin ") + QUORLIN_VERSION + "\n";
+}
+
+sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
+                             const files::LoadedTab& tab)
+{
+    const files::SongHeader header = tab.header.value_or(files::SongHeader());
+    sheet::SheetInput input;
+    input.title = header.comments.empty() ? std::string() : header.comments.front();
+    input.artist = header.artist;
+    input.tabBy = header.from;
+    input.bassPerformer = header.bassPerf;
+    input.tempo = score.tempo;
+    input.tuning = tab.state.tuning;
+    input.time = line.time.value_or(tab.state.time);
+    input.paper = line.paper.value_or(ui::localPaper());
+    return input;
 }
 
 int runExport(const CommandLine& line)
@@ -267,6 +344,8 @@ int runExport(const CommandLine& line)
         std::fprintf(stderr, "quorlin: warning: %s: %s of the tab as the window shows it\n",
                      line.input.c_str(), skipped.c_str());
 
+    if (line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg)
+        return exportSheet(line, score, tab);
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
         files::MusicXmlOptions options = line.musicXml;

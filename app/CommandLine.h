@@ -3,6 +3,8 @@
 // What the command line asks for, decided before any window or application object exists.
 
 #include "files/MusicXml.h"
+#include "files/TabFile.h"
+#include "sheet/SheetLayout.h"
 
 #include <optional>
 #include <span>
@@ -17,6 +19,8 @@ struct CommandLine {
         ExportMidi,
         ExportWav,
         ExportMusicXml,
+        ExportPdf,
+        ExportSvg,
         ImportTab,
         Help,
         Version,
@@ -30,10 +34,12 @@ struct CommandLine {
     std::string soundFont;
     // The key and the title, for MusicXML.
     files::MusicXmlOptions musicXml;
-    // The MusicXML score's time signature when not the tab's own.
+    // The MusicXML score's or the sheet's time signature when not the tab's own.
     std::optional<engine::TimeSignature> time;
     // What the closest spacing of a web tab is worth: 's' or 'e'.
     char smallest = 's';
+    // The sheet's paper when not the locale's.
+    std::optional<sheet::Paper> paper;
     // Why the line is invalid, in one line for stderr.
     std::string error;
 };
@@ -49,6 +55,9 @@ std::string versionText();
 
 // Runs an export without a window: 0 on success, else a one-line message on stderr.
 int runExport(const CommandLine& line);
+// What the printed pages show besides the notes: the title is the first comment line.
+sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
+                             const files::LoadedTab& tab);
 // Writes a web tab as a tab file: 0 when notes were found, each problem on stderr.
 int runImport(const CommandLine& line);
 

@@ -29,6 +29,8 @@ int main(int argc, char** argv)
     case CommandLine::Mode::ExportMidi:
     case CommandLine::Mode::ExportWav:
     case CommandLine::Mode::ExportMusicXml:
+    case CommandLine::Mode::ExportPdf:
+    case CommandLine::Mode::ExportSvg:
         return quorlin::app::runExport(line);
     case CommandLine::Mode::ImportTab:
         return quorlin::app::runImport(line);

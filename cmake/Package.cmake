@@ -15,8 +15,8 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt, FluidSynth and the C++ runtime come from dpkg-shlibdeps; the sound font is read at
-# run time, so no library names it.
+# Qt (libqt6svg6 for the SVG pages too), FluidSynth and the C++ runtime come from
+# dpkg-shlibdeps; the sound font is read at run time, so no library names it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS fluid-soundfont-gm)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for bass guitar tablature")

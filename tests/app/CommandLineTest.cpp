@@ -18,10 +18,16 @@ std::string decided(std::vector<std::string_view> args)
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi", "wav", "musicxml", "import", "help", "version"};
+    const char* modes[] = {"window", "midi",   "wav",  "musicxml", "pdf",
+                           "svg",    "import", "help", "version"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
+    if (line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg)
+        out << ' ' << (line.time ? engine::timeSignatureText(*line.time) : "tab's") << ' '
+            << (!line.paper                           ? "locale's"
+                : *line.paper == sheet::Paper::Letter ? "letter"
+                                                      : "a4");
     if (line.mode == CommandLine::Mode::ExportMusicXml)
         out << ' ' << (line.time ? engine::timeSignatureText(*line.time) : "tab's")
             << (line.musicXml.titleFromComments ? " title" : "")
@@ -111,6 +117,15 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--import-tab", "web.txt", "a.tab", "b.tab"}, "error: unexpected b.tab after the import"},
         {{"--export-midi", "a.tab", "a.mid", "--smallest", "e"},
          "error: --smallest goes with --import-tab only"},
+        {{"--export-pdf", "a.tab", "a.pdf"}, "pdf a.tab a.pdf 0  tab's locale's"},
+        {{"--page=letter", "--export-pdf", "a.tab", "a.pdf", "--time", "6/8"},
+         "pdf a.tab a.pdf 0  6/8 letter"},
+        {{"--export-svg", "a.tab", "a.svg", "--page", "a4"}, "svg a.tab a.svg 0  tab's a4"},
+        {{"--export-svg", "a.tab", "a.svg", "--page", "a5"}, "error: --page needs a4 or letter"},
+        {{"--export-pdf", "a.tab", "a.pdf", "--key", "F"},
+         "error: --time, --key and --title-from-comments go with --export-musicxml only"},
+        {{"--export-wav", "a.tab", "a.wav", "--page", "a4"},
+         "error: --page goes with --export-pdf or --export-svg only"},
     };
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(decided(args), expected) << ::testing::PrintToString(args);

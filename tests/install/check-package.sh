@@ -22,7 +22,7 @@ fi
 # What the program loads or reads at run time, each by its Debian package.
 depends=$(dpkg-deb -f "$deb" Depends)
 names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
-for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libfluidsynth3 \
+for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6svg6 libfluidsynth3 \
               libsndfile1 libpugixml1v5 fluid-soundfont-gm; do
     grep -Fxq "$needed" <<<"$names" || fail "Depends lacks $needed: $depends"
 done

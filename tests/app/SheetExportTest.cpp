@@ -1,0 +1,142 @@
+// The printed pages from the command line: a PDF of as many pages as the layout made, SVG
+// pages one file each, and nothing written for a tab that cannot be printed.
+
+#include "app/CommandLine.h"
+#include "score/Score.h"
+#include "storage/AtomicFile.h"
+#include "storage/RegularFile.h"
+#include "ui/sheet/QtTextMeasure.h"
+
+#include "tests/sheet/Tabs.h"
+#include "tests/storage/ScratchFolder.h"
+
+#include <QGuiApplication>
+#include <QXmlStreamReader>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace quorlin::app {
+namespace {
+
+bool exists(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+std::string slurp(const std::string& path)
+{
+    return storage::readRegularFile(path).bytes;
+}
+
+// The page objects, not the one page tree ("/Type /Pages").
+std::size_t pageObjects(const std::string& pdf)
+{
+    const std::string key = "/Type /Page";
+    std::size_t n = 0;
+    for (std::size_t at = pdf.find(key); at != std::string::npos; at = pdf.find(key, at + 1))
+        n += pdf.compare(at + key.size(), 1, "s") != 0;
+    return n;
+}
+
+// A tab of `quarters` notes, a header with a title, saved as the window saves it.
+std::string tabFile(int quarters)
+{
+    const std::vector<std::string> lines =
+        sheet::test::block(4, sheet::test::notes(std::vector<std::string>(quarters, "  q")));
+    const std::vector<std::string_view> views(lines.begin(), lines.end());
+    engine::EditingState state;
+    state.stringCount = instrument::StringCount(4);
+    state.tuning = sheet::test::tuningFor(4);
+    files::SongHeader header;
+    header.artist = "The Band";
+    header.comments = {"Long Song"};
+    return files::tabFileText(views, state, header);
+}
+
+// The pages the layout makes of the file, laid out as the export lays them out.
+std::size_t pagesOf(const CommandLine& line, const std::string& file)
+{
+    const files::LoadedTab tab =
+        files::readTabFile(file, instrument::StringCount(), instrument::Tuning());
+    const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
+    const score::Score score =
+        score::readScore(lines, tab.state.stringCount, tab.state.tuning, tab.state.tempo);
+    return sheet::layoutSheet(score, sheetInput(line, score, tab), ui::QtTextMeasure())
+        .pages.size();
+}
+
+TEST(SheetExport, WritesEveryPageOrNothing)
+{
+    int argc = 1;
+    char name[] = "app_tests";
+    char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const QGuiApplication application(argc, argv);
+
+    struct Row {
+        const char* what;
+        CommandLine::Mode mode;
+        int quarters; // -1: no such input file
+        std::optional<sheet::Paper> paper;
+        int status;
+    };
+    const Row rows[] = {
+        {"one-page PDF", CommandLine::Mode::ExportPdf, 8, std::nullopt, 0},
+        {"long PDF on Letter", CommandLine::Mode::ExportPdf, 600, sheet::Paper::Letter, 0},
+        {"one SVG page", CommandLine::Mode::ExportSvg, 8, sheet::Paper::A4, 0},
+        {"SVG pages", CommandLine::Mode::ExportSvg, 600, std::nullopt, 0},
+        {"PDF of no notes", CommandLine::Mode::ExportPdf, 0, std::nullopt, 1},
+        {"SVG of no file", CommandLine::Mode::ExportSvg, -1, std::nullopt, 1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        tests::ScratchFolder folder;
+        const bool pdf = row.mode == CommandLine::Mode::ExportPdf;
+        CommandLine line;
+        line.mode = row.mode;
+        line.input = folder / "song.tab";
+        line.output = folder / (pdf ? "song.pdf" : "song.svg");
+        line.paper = row.paper;
+        const std::string file = row.quarters >= 0 ? tabFile(row.quarters) : std::string();
+        if (row.quarters >= 0) {
+            std::string problem;
+            ASSERT_TRUE(storage::writeFile(line.input, file, {}, problem)) << problem;
+        }
+        EXPECT_EQ(runExport(line), row.status);
+        if (row.status != 0) {
+            EXPECT_FALSE(exists(line.output));
+            EXPECT_FALSE(exists(folder / "song-1.svg"));
+            continue;
+        }
+        const std::size_t pages = pagesOf(line, file);
+        EXPECT_EQ(pages > 1, row.quarters > 100);
+        if (pdf) {
+            const std::string bytes = slurp(line.output);
+            EXPECT_TRUE(bytes.starts_with("%PDF"));
+            EXPECT_EQ(pageObjects(bytes), pages);
+            EXPECT_NE(bytes.find("Long Song"), std::string::npos);
+            continue;
+        }
+        if (pages == 1)
+            EXPECT_FALSE(exists(folder / "song-1.svg"));
+        for (std::size_t page = 1; page <= pages + 1; ++page) {
+            const std::string svg = pages == 1 && page == 1
+                                        ? line.output
+                                        : folder / ("song-" + std::to_string(page) + ".svg");
+            // One file a page, and none after the last.
+            ASSERT_EQ(exists(svg), page <= pages) << svg;
+            if (page > pages)
+                break;
+            QXmlStreamReader xml(QByteArray::fromStdString(slurp(svg)));
+            while (!xml.atEnd())
+                xml.readNext();
+            EXPECT_FALSE(xml.hasError()) << svg << ' ' << xml.errorString().toStdString();
+        }
+    }
+}
+
+} // namespace
+} // namespace quorlin::app

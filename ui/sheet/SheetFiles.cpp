@@ -1,0 +1,145 @@
+#include "ui/sheet/SheetFiles.h"
+
+#include "storage/AtomicFile.h"
+#include "ui/sheet/SheetPainter.h"
+
+#include <QBuffer>
+#include <QLocale>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QSvgGenerator>
+
+#include <cstdio>
+
+namespace quorlin::ui {
+
+namespace {
+
+QString qt(const std::string& text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string bytesOf(const QBuffer& buffer)
+{
+    return {buffer.data().constData(), static_cast<std::size_t>(buffer.data().size())};
+}
+
+// The title and author as XMP, which PDF readers show: this Qt's writer has no author field.
+QByteArray xmp(const SheetDocument& document)
+{
+    const QString title = qt(document.title).toHtmlEscaped();
+    const QString author = qt(document.author).toHtmlEscaped();
+    QString text = QStringLiteral(
+        "<?xpacket begin='' id='W5M0MpCehiHzreSzNTczkc9d'?>\n"
+        "<x:xmpmeta xmlns:x='adobe:ns:meta/'>\n"
+        "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>\n"
+        "<rdf:Description rdf:about='' xmlns:dc='http://purl.org/dc/elements/1.1/'>\n"
+        "<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>%1</rdf:li></rdf:Alt></dc:title>\n");
+    text = text.arg(title);
+    if (!author.isEmpty())
+        text += QStringLiteral("<dc:creator><rdf:Seq><rdf:li>%1</rdf:li></rdf:Seq></dc:creator>\n")
+                    .arg(author);
+    text += QStringLiteral("</rdf:Description>\n</rdf:RDF>\n</x:xmpmeta>\n"
+                           "<?xpacket end='w'?>");
+    return text.toUtf8();
+}
+
+} // namespace
+
+sheet::Paper localPaper()
+{
+    const QLocale::Territory where = QLocale::system().territory();
+    return where == QLocale::UnitedStates || where == QLocale::Canada ? sheet::Paper::Letter
+                                                                      : sheet::Paper::A4;
+}
+
+bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
+                   const std::string& target, std::string& problem)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(qt(document.title));
+        pdf.setCreator(QStringLiteral("Quorlin"));
+        pdf.setDocumentXmpMetadata(xmp(document));
+        pdf.setPageSize(QPageSize(QSizeF(sheet.size.width, sheet.size.height), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF());
+        // At 72 to the inch a device unit is the layout's point.
+        pdf.setResolution(72);
+        QPainter painter;
+        if (!painter.begin(&pdf)) {
+            problem = "cannot write " + target + ": the PDF writer did not start";
+            return false;
+        }
+        for (std::size_t i = 0; i < sheet.pages.size(); ++i) {
+            if (i > 0)
+                pdf.newPage();
+            paintSheetPage(painter, sheet.pages[i], document.face);
+        }
+        painter.end();
+    }
+    std::string why;
+    if (!storage::writeFile(target, bytesOf(buffer), {}, why)) {
+        problem = "cannot write " + target + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::string> svgPageNames(const std::string& target, std::size_t pages)
+{
+    if (pages == 1)
+        return {target};
+    const std::size_t slash = target.rfind('/');
+    const std::size_t dot = target.rfind('.');
+    const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    const std::string stem = extension ? target.substr(0, dot) : target;
+    const std::string tail = extension ? target.substr(dot) : std::string();
+    std::vector<std::string> names;
+    for (std::size_t i = 1; i <= pages; ++i)
+        names.push_back(stem + '-' + std::to_string(i) + tail);
+    return names;
+}
+
+bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
+                   const std::string& target, std::string& problem)
+{
+    const std::vector<std::string> names = svgPageNames(target, sheet.pages.size());
+    std::vector<std::string> files;
+    for (const sheet::Page& page : sheet.pages) {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setTitle(qt(document.title));
+        if (!document.author.empty())
+            svg.setDescription(qt(document.author));
+        svg.setResolution(72);
+        svg.setSize(QSize(qRound(sheet.size.width), qRound(sheet.size.height)));
+        svg.setViewBox(QRectF(0, 0, sheet.size.width, sheet.size.height));
+        QPainter painter;
+        if (!painter.begin(&svg)) {
+            problem = "cannot write " + target + ": the SVG writer did not start";
+            return false;
+        }
+        painter.fillRect(QRectF(0, 0, sheet.size.width, sheet.size.height), Qt::white);
+        paintSheetPage(painter, page, document.face);
+        painter.end();
+        files.push_back(bytesOf(buffer));
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        std::string why;
+        if (!storage::writeFile(names[i], files[i], {}, why)) {
+            for (std::size_t k = 0; k < i; ++k)
+                std::remove(names[k].c_str());
+            problem = "cannot write " + names[i] + ": " + why;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace quorlin::ui

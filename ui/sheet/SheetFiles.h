@@ -1,0 +1,33 @@
+#pragma once
+
+// The laid-out sheet as a PDF file, or as one SVG file per page, written whole or not at all.
+// Needs a QGuiApplication for its fonts, not a display.
+
+#include "sheet/SheetLayout.h"
+#include "ui/sheet/QtTextMeasure.h"
+
+#include <string>
+#include <vector>
+
+namespace quorlin::ui {
+
+struct SheetDocument {
+    std::string title;
+    std::string author;
+    SheetTypeface face = SheetTypeface::Serif;
+};
+
+// Letter where the locale's country uses it (the US and Canada), else A4.
+sheet::Paper localPaper();
+
+bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
+                   const std::string& target, std::string& problem);
+
+// "OUT.svg" for one page, else "OUT-1.svg", "OUT-2.svg"...: the names the pages go to.
+std::vector<std::string> svgPageNames(const std::string& target, std::size_t pages);
+
+// Every page or none: when one cannot be written, those written before are removed.
+bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
+                   const std::string& target, std::string& problem);
+
+} // namespace quorlin::ui
