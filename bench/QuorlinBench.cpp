@@ -11,6 +11,7 @@
 #include "files/MusicXml.h"
 #include "score/Retune.h"
 #include "score/Score.h"
+#include "sheet/SheetLayout.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/commands/Commands.h"
@@ -19,6 +20,7 @@
 #include "ui/neck/NeckWidget.h"
 #include "ui/play/PlayFeature.h"
 #include "ui/recovery/RecoveryDialog.h"
+#include "ui/sheet/QtTextMeasure.h"
 #include "ui/shell/BassU1/TBassForm.h"
 #include "ui/shell/GuardedApplication.h"
 
@@ -719,6 +721,75 @@ int retuneTab(const QString& tab, int repeats)
     return 0;
 }
 
+// The bars a laid-out sheet holds: a bar split over systems counts once.
+double sheetBars(const sheet::Sheet& laid)
+{
+    if (laid.systems.empty())
+        return 0;
+    const sheet::SystemPlace& last = laid.systems.back();
+    return static_cast<double>(last.firstBar + last.barCount);
+}
+
+// A tab read as music and laid out as pages, A4 as the command line would with the fonts;
+// the median over `repeats` of each, in ns.
+struct SheetTimes {
+    double read = 0;
+    double layout = 0;
+    double bars = 0;
+    double pages = 0;
+};
+
+SheetTimes timeSheet(const QString& path, const sheet::TextMeasure& measure, int repeats)
+{
+    std::vector<double> reads, layouts;
+    SheetTimes times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        std::ifstream in(path.toStdString(), std::ios::binary);
+        const files::LoadedTab tab = files::readTabFile(in, {}, {});
+        const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
+        const score::Score read =
+            score::readScore(lines, tab.state.stringCount, tab.state.tuning, tab.state.tempo);
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()));
+        sheet::SheetInput input;
+        input.tempo = read.tempo;
+        input.tuning = tab.state.tuning;
+        input.time = tab.state.time;
+        timer.restart();
+        const sheet::Sheet laid = sheet::layoutSheet(read, input, measure);
+        layouts.push_back(static_cast<double>(timer.nsecsElapsed()));
+        times.bars = sheetBars(laid);
+        times.pages = static_cast<double>(laid.pages.size());
+        if (read.columns.empty() || laid.pages.empty())
+            qFatal("%s did not lay out", qPrintable(path));
+    }
+    times.read = bench::median(reads);
+    times.layout = bench::median(layouts);
+    return times;
+}
+
+// The big tab laid out with the estimated widths and with the fonts', the small one for the
+// time per bar, and the pages the PDF tab comes to with the fonts, as its export has them.
+int sheetLayout(const QString& big, const QString& small, const QString& pdfTab, int repeats)
+{
+    const sheet::EstimatedTextMeasure estimated;
+    const ui::QtTextMeasure fonts;
+    const SheetTimes bigEstimated = timeSheet(big, estimated, repeats);
+    const SheetTimes bigFonts = timeSheet(big, fonts, repeats);
+    const SheetTimes smallEstimated = timeSheet(small, estimated, repeats);
+    bench::report("sheet_read", bigEstimated.read);
+    bench::report("sheet_layout_est", bigEstimated.read + bigEstimated.layout);
+    bench::report("sheet_layout_qt", bigFonts.read + bigFonts.layout);
+    bench::report("sheet_bars", bigEstimated.bars);
+    bench::report("sheet_pages", bigEstimated.pages);
+    bench::report("sheet_bar_big", bigEstimated.layout / bigEstimated.bars);
+    bench::report("sheet_bar_small", smallEstimated.layout / smallEstimated.bars);
+    bench::report("sheet_small_bars", smallEstimated.bars);
+    bench::report("pdf_pages", timeSheet(pdfTab, fonts, 1).pages);
+    return 0;
+}
+
 using TimedApplication = bench::FrameClock<ui::GuardedApplication>;
 
 // Return pressed on the neck of a 100,000-note tab, until the frame in which the tab area has
@@ -892,6 +963,8 @@ int main(int argc, char** argv)
         return scoreRead(args[2], args[3].toInt());
     if (mode == QLatin1String("retune") && args.size() == 4)
         return retuneTab(args[2], args[3].toInt());
+    if (mode == QLatin1String("sheet") && args.size() == 6)
+        return sheetLayout(args[2], args[3], args[4], args[5].toInt());
     if (mode == QLatin1String("recovery") && args.size() == 4)
         return recovery(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
@@ -902,6 +975,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                          "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
                          "score TAB N | playing DIR | reaction DIR | retune TAB N | "
-                         "recovery DIR N | bare plain|undo|history | latency DIR PRESSES\n");
+                         "recovery DIR N | sheet BIG_TAB SMALL_TAB PDF_TAB N | bare "
+                         "plain|undo|history | latency DIR PRESSES\n");
     return 2;
 }

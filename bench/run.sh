@@ -41,6 +41,18 @@ offscreen "$bin/quorlin_bench" reaction "$work" >>"$figures"
 # Another tuning for a tab of 10,000 notes, against a budget of one second.
 offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
 offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
+# The tab as printed pages: the 10 MB one read and laid out with the estimated widths and with
+# the fonts', and one a tenth its size for the time per bar. 9,750 notes come to 100 A4 pages,
+# which the command line writes as PDF, timed as a process against a budget of a second.
+offscreen "$bin/quorlin_bench" gen "$work/tenth.tab" 52000
+offscreen "$bin/quorlin_bench" gen "$work/pages.tab" 9750
+offscreen "$bin/quorlin_bench" sheet "$work/big.tab" "$work/tenth.tab" "$work/pages.tab" "$repeats" >>"$figures"
+for _ in $(seq "$repeats"); do
+    begin=$(date +%s%N)
+    "$bin/quorlin" --export-pdf "$work/pages.tab" "$work/pages.pdf" --page a4 >/dev/null 2>&1
+    echo $(($(date +%s%N) - begin))
+done | median | sed 's/^/pdf_export /' >>"$figures"
+echo "pdf_bytes $(stat -c %s "$work/pages.pdf")" >>"$figures"
 # A recovery copy whose first line is 5 MB: offered against a budget of a tenth of a second,
 # restored against the same tab put into a bare text area.
 offscreen "$bin/quorlin_bench" recovery "$work" "$repeats" >>"$figures"
@@ -141,6 +153,15 @@ awk -v json="$build/bench.json" '
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
         row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
+        # Read and laid out, against the read alone; a bar of the big tab against one of the
+        # tab a tenth its size, both with the estimated widths.
+        row("sheet layout, 10 MB", f["sheet_layout_est"], f["sheet_read"], 1e6, "ms", 0)
+        row("  widths from the fonts", f["sheet_layout_qt"], f["sheet_read"], 1e6, "ms", 0)
+        row("  a bar, vs a tenth the size", f["sheet_bar_big"], f["sheet_bar_small"], 1, "ns", 1.2)
+        row("  its bars", f["sheet_bars"], 0, 1, "", 0)
+        row("PDF of 100 pages, command line", f["pdf_export"], 1e9, 1e6, "ms", 1)
+        row("  its pages", f["pdf_pages"], 0, 1, "", 0)
+        row("  its size", f["pdf_bytes"], 0, 1048576, "MB", 0)
         row("recovery offer, 5 MB line", f["recovery_offer_5mb"], 1e8, 1e6, "ms", 1)
         row("  the copy read whole", f["recovery_offer_floor"], 0, 1e6, "ms", 0)
         row("recovery restore, 5 MB line", f["recovery_restore_5mb"], f["recovery_restore_floor"], 1e6, "ms", 1.2)
