@@ -3,6 +3,8 @@
 #include <QFontMetricsF>
 #include <QString>
 
+#include <functional>
+
 namespace quorlin::ui {
 
 QFont sheetFont(sheet::FontRole role, float size, SheetTypeface face, double dpi)
@@ -22,13 +24,24 @@ QFont sheetFont(sheet::FontRole role, float size, SheetTypeface face, double dpi
     return font;
 }
 
+std::size_t QtTextMeasure::KeyHash::operator()(const Key& key) const
+{
+    return std::hash<std::string>()(key.text) ^
+           (std::hash<float>()(key.size) * 31 + static_cast<std::size_t>(key.role));
+}
+
 float QtTextMeasure::width(std::string_view text, sheet::FontRole role, float size) const
 {
+    Key key{std::string(text), role, size};
+    if (const auto known = m_widths.find(key); known != m_widths.end())
+        return known->second;
     const QFontMetricsF metrics(sheetFont(role, size, m_face));
     // Metrics at the screen's resolution; the page counts 72 to the inch.
     const double perPoint = metrics.fontDpi() / 72.0;
     const QString string = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return static_cast<float>(metrics.horizontalAdvance(string) / perPoint);
+    const auto width = static_cast<float>(metrics.horizontalAdvance(string) / perPoint);
+    m_widths.emplace(std::move(key), width);
+    return width;
 }
 
 } // namespace quorlin::ui

@@ -7,6 +7,9 @@
 
 #include <QFont>
 
+#include <string>
+#include <unordered_map>
+
 namespace quorlin::ui {
 
 enum class SheetTypeface : std::uint8_t { Serif, Sans };
@@ -22,6 +25,18 @@ public:
 
 private:
     SheetTypeface m_face;
+    // A page asks the same few fret numbers thousands of times, and shaping each anew is
+    // most of the layout's time.
+    struct Key {
+        std::string text;
+        sheet::FontRole role;
+        float size;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const;
+    };
+    mutable std::unordered_map<Key, float, KeyHash> m_widths;
 };
 
 } // namespace quorlin::ui
