@@ -44,7 +44,7 @@ xdotool key ctrl+s
 type_until_listed 'Save Tab' "$e2e_dir/riff"
 xdotool key Return
 wait_gone '^Save Tab$'
-[ -f "$e2e_dir/riff.tab" ] || fail "Return did not save riff.tab"
+wait_file "$e2e_dir/riff.tab" || fail "Return did not save riff.tab"
 [ "$(cat "$e2e_dir/riff2.tab")" = old ] || fail "the other file was touched"
 
 # Loaded by its whole path while the list shows it.

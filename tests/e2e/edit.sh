@@ -119,6 +119,7 @@ block3=(
 )
 press ctrl+s
 answer_file_dialog "Save Tab" "$e2e_dir/edited"
+wait_file "$e2e_dir/edited.tab" || fail "the tab was not saved"
 printf '%s\r\n' '' "${block1[@]}" '' "${block2[@]}" '' "${block3[@]}" '' >"$e2e_dir/expected"
 # The tab follows the header, which ends with its second rule line.
 awk '/^====================\r$/ { rules++; next } rules >= 2' "$e2e_dir/edited.tab" >"$e2e_dir/got"

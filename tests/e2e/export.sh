@@ -16,7 +16,7 @@ for keys in "Down Down 5 Return" "e period 7 Return" "period w shift+a Down 3 Re
 done
 xdotool key ctrl+s
 answer_file_dialog "Save Tab" "$e2e_dir/song"
-[ -f "$e2e_dir/song.tab" ] || fail "the tab was not saved"
+wait_file "$e2e_dir/song.tab" || fail "the tab was not saved"
 focus_window '^Quorlin v1\.0$'
 xdotool key ctrl+q
 wait_exit

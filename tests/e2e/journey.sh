@@ -199,6 +199,7 @@ printf '%s\r\n' "${header[@]}" "${block1_filled[@]}" '' "${block2[@]}" '' "${blo
 # Saved under a name typed without its extension, cleared and loaded back.
 click_at "$win" "${BUTTON_SAVE[@]}"
 answer_file_dialog "Save Tab" "$e2e_dir/song"
+wait_file "$e2e_dir/song.tab" || fail "the tab was not saved"
 [ ! -e "$e2e_dir/song" ] || fail "the tab was saved without its extension"
 cmp "$e2e_dir/expected.tab" "$e2e_dir/song.tab" >&2 || fail "the saved file differs"
 
@@ -214,6 +215,7 @@ expect_tab "the loaded tab" "$tab"
 
 click_at "$win" "${BUTTON_SAVE[@]}"
 answer_file_dialog "Save Tab" "$e2e_dir/again.tab"
+wait_file "$e2e_dir/again.tab" || fail "the tab was not saved again"
 # The header came back with the tab: saving again writes the same bytes.
 cmp "$e2e_dir/expected.tab" "$e2e_dir/again.tab" >&2 || fail "the loaded tab saves differently"
 

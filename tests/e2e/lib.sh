@@ -115,6 +115,16 @@ drag() {
     sleep 0.2
 }
 
+# Waits for a file the program writes once a dialog has closed: the dialog goes first, the
+# write after it, which a slow build (the sanitizers') makes visible.
+wait_file() {
+    local deadline=$((SECONDS + 10))
+    until [ -f "$1" ]; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
+}
+
 # Waits until no visible window has a name that matches.
 wait_gone() {
     local pattern=$1 deadline=$((SECONDS + 10))
