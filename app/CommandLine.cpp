@@ -315,17 +315,9 @@ std::string versionText()
 sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
                              const files::LoadedTab& tab)
 {
-    const files::SongHeader header = tab.header.value_or(files::SongHeader());
-    sheet::SheetInput input;
-    input.title = header.comments.empty() ? std::string() : header.comments.front();
-    input.artist = header.artist;
-    input.tabBy = header.from;
-    input.bassPerformer = header.bassPerf;
-    input.tempo = score.tempo;
-    input.tuning = tab.state.tuning;
-    input.time = line.time.value_or(tab.state.time);
-    input.paper = line.paper.value_or(ui::localPaper());
-    return input;
+    return ui::sheetInput(tab.header.value_or(files::SongHeader()), tab.state.tuning,
+                          line.time.value_or(tab.state.time), score.tempo,
+                          line.paper.value_or(ui::localPaper()));
 }
 
 int runExport(const CommandLine& line)

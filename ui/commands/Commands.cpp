@@ -15,7 +15,7 @@ namespace quorlin::ui {
 
 namespace {
 
-enum class Menu { File, Edit, Note, Play, Help };
+enum class Menu { File, Edit, View, Note, Play, Help };
 // Neck: the key works only while the neck has the focus. Toggle is a neck key that is checked
 // on and off, Check a choice of the whole window.
 enum class Kind { Plain, Neck, Duration, Technique, Toggle, Check };
@@ -43,10 +43,18 @@ const Entry kEntries[] = {
      Kind::Plain},
     {Command::ExportMusicXml, Menu::File, "Export Music&XML...", QKeySequence::UnknownKey,
      "Ctrl+Alt+E", Kind::Plain},
+    {Command::ExportPdf, Menu::File, "Export P&DF...", QKeySequence::UnknownKey, "Ctrl+Alt+P",
+     Kind::Plain},
+    {Command::ExportSvg, Menu::File, "Export SV&G...", QKeySequence::UnknownKey, "", Kind::Plain},
     {Command::ImportTab, Menu::File, "&Import ASCII tab...", QKeySequence::UnknownKey, "Ctrl+I",
      Kind::Plain},
     {Command::Copy, Menu::File, "&Copy tab to clipboard", QKeySequence::UnknownKey, "Ctrl+Shift+C",
      Kind::Plain, true},
+    {Command::PageSetup, Menu::File, "Page set&up...", QKeySequence::UnknownKey, "", Kind::Plain,
+     true},
+    {Command::PrintPreview, Menu::File, "Print pre&view...", QKeySequence::UnknownKey,
+     "Ctrl+Shift+P", Kind::Plain},
+    {Command::Print, Menu::File, "&Print...", QKeySequence::Print, "", Kind::Plain},
     {Command::Exit, Menu::File, "E&xit", QKeySequence::Quit, "Ctrl+Q", Kind::Plain, true},
     {Command::Undo, Menu::Edit, "&Undo", QKeySequence::Undo, "", Kind::Plain},
     {Command::Redo, Menu::Edit, "&Redo", QKeySequence::Redo, "Ctrl+Shift+Z; Ctrl+Y", Kind::Plain},
@@ -69,6 +77,7 @@ const Entry kEntries[] = {
      "Ctrl+Shift+V", Kind::Plain, true},
     {Command::ChangeTuning, Menu::Edit, "Change &tuning or strings...", QKeySequence::UnknownKey,
      "Ctrl+T", Kind::Plain},
+    {Command::ViewSheet, Menu::View, "&Sheet", QKeySequence::UnknownKey, "F4", Kind::Check},
     {Command::RepeatLast, Menu::Edit, "Repeat &last", QKeySequence::UnknownKey, "Ctrl+D",
      Kind::Neck, true},
     {Command::DeleteLast, Menu::Edit, "&Delete last", QKeySequence::UnknownKey, "Backspace",
@@ -153,10 +162,10 @@ QList<QKeySequence> keysOf(const Entry& entry)
 Commands::Commands(QMainWindow& window, QWidget& neck)
 {
     QMenuBar& bar = *window.menuBar();
-    const std::array<QMenu*, 5> menus{
+    const std::array<QMenu*, 6> menus{
         bar.addMenu(QStringLiteral("&File")), bar.addMenu(QStringLiteral("&Edit")),
-        bar.addMenu(QStringLiteral("&Note")), bar.addMenu(QStringLiteral("&Play")),
-        bar.addMenu(QStringLiteral("&Help"))};
+        bar.addMenu(QStringLiteral("&View")), bar.addMenu(QStringLiteral("&Note")),
+        bar.addMenu(QStringLiteral("&Play")), bar.addMenu(QStringLiteral("&Help"))};
     auto* durations = new QActionGroup(&window);
     auto* techniques = new QActionGroup(&window);
     for (const Entry& entry : kEntries) {

@@ -295,8 +295,11 @@ void LivePlayback::show(std::int64_t tick)
     m_shownColumn = index;
     QList<QPoint> cells;
     QList<QTextEdit::ExtraSelection> marks;
+    if (index < 0)
+        emit columnPlaying(-1, 0);
     if (index >= 0) {
         const score::Column& column = m_score.columns[static_cast<std::size_t>(index)];
+        emit columnPlaying(column.line, column.offset);
         for (const score::Note& note : column.notes)
             cells << QPoint(note.fret, note.string);
         // The whole column, rhythm line to articulation line, without the user's cursor.
@@ -351,6 +354,7 @@ void LivePlayback::stop()
         m_player->stop();
     m_poll.stop();
     m_shownColumn = -2;
+    emit columnPlaying(-1, 0);
     m_neck.setSounding({});
     m_marks.clear(TextMarks::Layer::Playing);
 }

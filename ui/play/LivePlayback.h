@@ -98,6 +98,9 @@ signals:
     // Loading finished, well or not; unavailable() says which.
     void soundChanged();
     void positionChanged(const QString& text);
+    // The sounding column by its rhythm line and first character in the text; line -1 when
+    // none sounds.
+    void columnPlaying(int line, int offset);
     // Something to say once in the status bar.
     void message(const QString& text);
 

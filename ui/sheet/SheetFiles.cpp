@@ -1,5 +1,6 @@
 #include "ui/sheet/SheetFiles.h"
 
+#include "files/MusicXml.h"
 #include "storage/AtomicFile.h"
 #include "ui/sheet/SheetPainter.h"
 
@@ -53,6 +54,22 @@ sheet::Paper localPaper()
     const QLocale::Territory where = QLocale::system().territory();
     return where == QLocale::UnitedStates || where == QLocale::Canada ? sheet::Paper::Letter
                                                                       : sheet::Paper::A4;
+}
+
+sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::Tuning& tuning,
+                             engine::TimeSignature time, int tempo, sheet::Paper paper,
+                             const std::string& title)
+{
+    sheet::SheetInput input;
+    input.title = title.empty() ? files::commentTitle(header) : title;
+    input.artist = header.artist;
+    input.tabBy = header.from;
+    input.bassPerformer = header.bassPerf;
+    input.tempo = tempo;
+    input.tuning = tuning;
+    input.time = time;
+    input.paper = paper;
+    return input;
 }
 
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,

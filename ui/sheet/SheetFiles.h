@@ -3,6 +3,8 @@
 // The laid-out sheet as a PDF file, or as one SVG file per page, written whole or not at all.
 // Needs a QGuiApplication for its fonts, not a display.
 
+#include "engine/TimeSignature.h"
+#include "files/SongHeader.h"
 #include "sheet/SheetLayout.h"
 #include "ui/sheet/QtTextMeasure.h"
 
@@ -19,6 +21,12 @@ struct SheetDocument {
 
 // Letter where the locale's country uses it (the US and Canada), else A4.
 sheet::Paper localPaper();
+
+// What the page shows of the tab beside its notes: the title is the first comment line
+// unless `title` gives another.
+sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::Tuning& tuning,
+                             engine::TimeSignature time, int tempo, sheet::Paper paper,
+                             const std::string& title = {});
 
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
                    const std::string& target, std::string& problem);

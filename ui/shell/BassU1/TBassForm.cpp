@@ -17,6 +17,7 @@
 #include "ui/file/FileFeature.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/play/PlayFeature.h"
+#include "ui/print/PrintFeature.h"
 #include "ui/recovery/RecoveryFeature.h"
 #include "ui/shell/ElidedLabel.h"
 #include "ui/shell/GiveWayLayout.h"
@@ -111,6 +112,9 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         *this, doc, *m_router, *m_prompter, [this] { return m_play->playback().fontPath(); },
         *m_ui->Tab, *m_ui->Button1);
     m_convert = std::make_unique<ConvertFeature>(*this, doc, *m_router, *m_prompter);
+    m_print = std::make_unique<PrintFeature>(*this, doc, *m_router, *m_prompter, *m_store);
+    connect(&m_play->playback(), &LivePlayback::columnPlaying, m_print.get(),
+            &PrintFeature::showPlaying);
 
     // A fret number being typed on the neck is finished by any command.
     for (int i = 0; i < static_cast<int>(Command::Count); ++i)

@@ -38,6 +38,7 @@ class ExportFeature;
 class FileFeature;
 class HelpCommands;
 class PlayFeature;
+class PrintFeature;
 class Prompter;
 class RecoveryFeature;
 class TabExport;
@@ -67,6 +68,7 @@ public:
     const CommandRouter& router() const { return *m_router; }
     PlayFeature& playback() { return *m_play; }
     TabExport& exporter();
+    PrintFeature& printing() { return *m_print; }
     void setHelpFile(const QString& path);
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup);
@@ -119,6 +121,7 @@ private:
     std::unique_ptr<ConvertFeature> m_convert;
     std::unique_ptr<PlayFeature> m_play;
     std::unique_ptr<ExportFeature> m_export;
+    std::unique_ptr<PrintFeature> m_print;
     std::unique_ptr<RecoveryFeature> m_recovery;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;

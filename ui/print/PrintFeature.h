@@ -1,0 +1,43 @@
+#pragma once
+
+// The printed page in the window: View > Sheet beside the designed area, File > Page setup,
+// Print preview and Print, and the PDF and SVG exports.
+
+#include <QObject>
+
+#include <memory>
+
+class QMainWindow;
+
+namespace quorlin::document {
+class Document;
+}
+namespace quorlin::instrument {
+class SettingsStore;
+}
+
+namespace quorlin::ui {
+
+class CommandRouter;
+class Prompter;
+class SheetSource;
+
+class PrintFeature : public QObject {
+    Q_OBJECT
+
+public:
+    PrintFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
+                 Prompter& prompter, instrument::SettingsStore& store);
+    ~PrintFeature() override;
+
+    SheetSource& source() { return *m_source; }
+
+public slots:
+    // The column playback sounds, by its rhythm line and first character; line -1 for none.
+    void showPlaying(int line, int offset);
+
+private:
+    std::unique_ptr<SheetSource> m_source;
+};
+
+} // namespace quorlin::ui
