@@ -330,13 +330,16 @@ int runExport(const CommandLine& line)
     const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
     const score::Score score = score::readScore(lines, tab.state.stringCount, tab.state.tuning,
                                                 line.tempo.value_or(tab.state.tempo));
-    if (score.columns.empty())
+    const bool sheet =
+        line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg;
+    // A page with the title block alone is still a page; a sound or score of nothing is not.
+    if (score.columns.empty() && !sheet)
         return fail(line.input + " holds no note or rest to export");
     if (const std::string skipped = score::skippedText(score); !skipped.empty())
         std::fprintf(stderr, "quorlin: warning: %s: %s of the tab as the window shows it\n",
                      line.input.c_str(), skipped.c_str());
 
-    if (line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg)
+    if (sheet)
         return exportSheet(line, score, tab);
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
