@@ -44,6 +44,7 @@ enum class MarkKind : std::uint8_t {
     Rest,          // a rest glyph filling its box; value the note level (0 whole..6)
     BarLine,       // from -> to; value 1 for the final bar line
     TupletBracket, // one half of a bracket, from -> to, with its hook at the outer end
+    QuarterNote,   // the tempo mark's note: a head at the box's bottom left, its stem up
 };
 
 enum class FontRole : std::uint8_t {
@@ -59,6 +60,7 @@ enum class FontRole : std::uint8_t {
     BarNumber,
     Tuplet, // the 3 of a triplet
     PageNumber,
+    TimeSignature, // a number of the time signature, the beats over the beat's value
 };
 
 // Note levels: 0 whole, 1 half, 2 quarter, 3 eighth, 4 sixteenth, 5 32nd, 6 64th.

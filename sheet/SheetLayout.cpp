@@ -38,6 +38,9 @@ constexpr float kSystemGap = 16;
 constexpr float kTextGap = 1.5f;
 constexpr float kBarLead = 6;
 constexpr float kBarTrail = 3;
+// The final bar line, thin and thick, is this wide: its bar leaves the room for it.
+constexpr float kFinalBarWidth = 4.5f;
+constexpr float kReachBack = 16;
 constexpr float kClefGap = 6;
 // A sixteenth's room; each longer value gets 0.7 of it more per doubling.
 constexpr float kSpacingUnit = 10;
@@ -198,6 +201,18 @@ private:
         m_y += size * 1.3f;
     }
 
+    // The note is drawn, not set in type: the fonts' own note glyphs differ in width and
+    // some readers of the SVG pages lack them.
+    void tempoMark()
+    {
+        constexpr float size = 10;
+        const Rect note{kMargin, m_y, size * 0.55f, size * 1.05f};
+        add(MarkKind::QuarterNote, note);
+        text("= " + std::to_string(score::clampTempo(m_input.tempo)), FontRole::Tempo, size,
+             note.right() + size * 0.3f, m_y + size * 0.65f, Align::Left);
+        m_y += size * 1.3f;
+    }
+
     void titleBlock()
     {
         titleLine(m_input.title, FontRole::Title, 20, Align::Centre);
@@ -209,8 +224,7 @@ private:
             titleLine("Bass: " + m_input.bassPerformer, FontRole::Credit, 9, Align::Left);
         titleLine("Tuning: " + tuningText(m_input.tuning, m_strings), FontRole::Credit, 9,
                   Align::Left);
-        titleLine("\u2669 = " + std::to_string(score::clampTempo(m_input.tempo)), FontRole::Tempo,
-                  10, Align::Left);
+        tempoMark();
         m_y += 8;
     }
 
@@ -257,9 +271,33 @@ private:
         return kMargin + (names > 0 ? names + 3 : 0);
     }
 
-    float contentStart(float staff) const
+    // The first system shows the time signature after the clef.
+    float contentStart(float staff, bool first) const
     {
-        return staff + 2 + widthOf("T", FontRole::Clef, kClefSize) + kClefGap;
+        const float clef = staff + 2 + widthOf("T", FontRole::Clef, kClefSize) + kClefGap;
+        return first ? clef + timeWidth() + kClefGap : clef;
+    }
+
+    float timeSize() const { return m_staffHeight / 2 - 0.5f; }
+
+    float timeWidth() const
+    {
+        return std::max(widthOf(std::to_string(checkedSignature(m_input.time).beats),
+                                FontRole::TimeSignature, timeSize()),
+                        widthOf(std::to_string(checkedSignature(m_input.time).beatType),
+                                FontRole::TimeSignature, timeSize()));
+    }
+
+    void timeSignature(float x, float staffTop)
+    {
+        const float centre = x + timeWidth() / 2;
+        const float quarter = m_staffHeight / 4;
+        text(std::to_string(checkedSignature(m_input.time).beats), FontRole::TimeSignature,
+             timeSize(), centre, staffTop + quarter, Align::Centre)
+            .knockout = true;
+        text(std::to_string(checkedSignature(m_input.time).beatType), FontRole::TimeSignature,
+             timeSize(), centre, staffTop + 3 * quarter, Align::Centre)
+            .knockout = true;
     }
 
     void systems()
@@ -269,11 +307,12 @@ private:
         std::vector<Slice> system;
         float used = 0;
         const auto room = [this] {
-            return m_right - contentStart(staffStart(m_sheet.systems.empty()));
+            const bool first = m_sheet.systems.empty();
+            return m_right - contentStart(staffStart(first), first);
         };
         for (std::size_t b = 0; b < m_rhythm.bars.size(); ++b) {
             const Bar& bar = m_rhythm.bars[b];
-            float width = kBarLead + kBarTrail;
+            float width = kBarLead + trailOf(b);
             for (std::size_t i = 0; i < bar.pieceCount; ++i)
                 width += m_width[bar.firstPiece + i];
             if (used + width <= room()) {
@@ -294,7 +333,7 @@ private:
             // Only a bar wider than any system is cut, between two of its pieces.
             Slice slice{b, bar.firstPiece, 0, true, false, kBarLead};
             for (std::size_t i = bar.firstPiece; i < bar.firstPiece + bar.pieceCount; ++i) {
-                if (slice.count > 0 && slice.width + m_width[i] + kBarTrail > room()) {
+                if (slice.count > 0 && slice.width + m_width[i] + trailOf(b) > room()) {
                     place({slice}, false);
                     slice = {b, i, 0, false, false, 0};
                 }
@@ -302,11 +341,16 @@ private:
                 ++slice.count;
             }
             slice.closesBar = true;
-            slice.width += kBarTrail;
+            slice.width += trailOf(b);
             system.push_back(slice);
             used = slice.width;
         }
         place(system, true);
+    }
+
+    float trailOf(std::size_t bar) const
+    {
+        return bar + 1 == m_rhythm.bars.size() ? kBarTrail + kFinalBarWidth : kBarTrail;
     }
 
     void place(const std::vector<Slice>& slices, bool last)
@@ -319,7 +363,7 @@ private:
         const float staffTop = top + kStaffTop;
         const float staffBottom = staffTop + m_staffHeight;
         const float staff = staffStart(first);
-        const float content = contentStart(staff);
+        const float content = contentStart(staff, first);
         const int pageIndex = static_cast<int>(m_sheet.pages.size()) - 1;
         m_systemFirst = slices.front().first;
         m_systemEnd = slices.back().first + slices.back().count;
@@ -331,11 +375,13 @@ private:
             for (std::size_t i = slice.first; i < slice.first + slice.count; ++i)
                 weights += m_weight[i];
         }
-        const float room = m_right - content;
+        // The first bar's lead is already in `content`: the bars start that much before it.
+        const float start = content - kBarLead;
+        const float room = m_right - start;
         float stretch = 0;
         if (natural < room && weights > 0 && (!last || natural >= kStretchLastFrom * room))
             stretch = (room - natural) / weights;
-        const float end = stretch > 0 ? m_right : std::min(m_right, content + natural);
+        const float end = stretch > 0 ? m_right : std::min(m_right, start + natural);
 
         for (int s = 0; s < m_strings; ++s) {
             const float y = staffTop + static_cast<float>(s) * kLineGap;
@@ -345,12 +391,14 @@ private:
                      y, Align::Left);
         }
         clef(staff, staffTop);
+        if (first)
+            timeSignature(contentStart(staff, false), staffTop);
         line(MarkKind::BarLine, {staff, staffTop}, {staff, staffBottom}, kBarLineWidth);
         if (slices.front().opensBar && slices.front().bar > 0)
             text(std::to_string(slices.front().bar + 1), FontRole::BarNumber, kSmallSize, staff,
                  top + kSmallSize / 2, Align::Left);
 
-        float x = content - kBarLead;
+        float x = start;
         for (const Slice& slice : slices) {
             const float barStart = x;
             if (slice.opensBar)
@@ -360,14 +408,18 @@ private:
                 x += m_width[i] + stretch * m_weight[i];
             }
             if (slice.closesBar) {
-                x += kBarTrail;
+                x += trailOf(slice.bar);
                 // A bar's rest stands in its middle.
                 if (slice.opensBar && slice.count == 1 &&
                     m_rhythm.pieces[slice.first].kind == Piece::Kind::Rest)
                     m_x[slice.first] = (barStart + x) / 2;
-                const bool final = slice.bar + 1 == m_rhythm.bars.size();
-                line(MarkKind::BarLine, {x, staffTop}, {x, staffBottom}, kBarLineWidth).value =
-                    final ? 1 : 0;
+                Mark& bar = line(MarkKind::BarLine, {x, staffTop}, {x, staffBottom}, kBarLineWidth);
+                if (slice.bar + 1 == m_rhythm.bars.size()) {
+                    // Thin and thick, ending where the staff ends.
+                    bar.value = 1;
+                    bar.box.x = x - kFinalBarWidth;
+                    bar.box.width = kFinalBarWidth;
+                }
             }
         }
 
@@ -440,7 +492,11 @@ private:
             LastNote& last = m_last[static_cast<std::size_t>(note.string)];
             // Back to the note before on the string, from the system's start when that note
             // is on an earlier system; the string's first note reaches back to nothing.
-            const float from = last.system == system ? last.right : content - kBarLead;
+            // A mark from a note on an earlier system starts a little before this one, not at
+            // the clef: it only says where it comes from.
+            const float from = last.system == system
+                                   ? last.right
+                                   : std::max(content - kBarLead, left - kReachBack);
             const bool reaches = last.system >= 0 && from + 1 < left - 1;
             if (p.tiedFromBefore) {
                 if (reaches)
@@ -472,11 +528,14 @@ private:
             text(letters, FontRole::Technique, kSmallSize, at, letterY, Align::Centre);
         }
 
+        // A half note's stem is half as long, so that it reads apart from a quarter's.
+        const bool half = p.value.level == kHalfLevel;
         if (p.value.level > kWholeLevel)
-            line(MarkKind::Stem, {x, laneTop}, {x, stemEnd}, kStemWidth).value =
-                p.value.level == kHalfLevel ? 1 : 0;
+            line(MarkKind::Stem, {x, half ? laneTop + kStemLength / 2 : laneTop}, {x, stemEnd},
+                 kStemWidth)
+                .value = half ? 1 : 0;
         if (p.value.dotted)
-            add(MarkKind::Dot, {x + 6, laneTop + 1, kDotSize, kDotSize});
+            add(MarkKind::Dot, {x + 3, laneTop + 2, kDotSize, kDotSize});
         beams(i, stemEnd);
     }
 

@@ -318,6 +318,9 @@ TEST(SheetLayout, EveryValueItsStemFlagDotOrRest)
         {"dotted eighth rest", {{" e.", {}, 'r'}, quarter}, {7, 16}, Closed, -1, 1, 3},
         {"sixteenth rest", {{"  s", {}, 'r'}, quarter}, {5, 16}, Closed, -1, 0, 4},
     };
+    const auto stemLength = [](const Mark& m) { return m.to.y - m.from.y; };
+    const float quarterStem =
+        stemLength(*marksOf(lay(4, notes({"  q"})).sheet.pages[0], MarkKind::Stem).at(0));
     for (const auto& [what, cols, time, stem, flag, dots, rest] : rows) {
         const Laid laid = lay(4, cols, time);
         expectNoOverlap(laid.sheet, what);
@@ -326,6 +329,8 @@ TEST(SheetLayout, EveryValueItsStemFlagDotOrRest)
         ASSERT_EQ(stems.size(), stem == None ? 0u : 1u) << what;
         if (stem != None) {
             EXPECT_EQ(stems[0]->value, stem == Open ? 1 : 0) << what;
+            // An open stem is told from a closed one by its length too.
+            EXPECT_EQ(stemLength(*stems[0]) < quarterStem * 0.75f, stem == Open) << what;
         }
         const auto flags = marksOf(page, MarkKind::Flag);
         ASSERT_EQ(flags.size(), flag < 0 ? 0u : 1u) << what;
@@ -339,10 +344,11 @@ TEST(SheetLayout, EveryValueItsStemFlagDotOrRest)
             continue;
         EXPECT_EQ(rests[0]->value, rest) << what;
         EXPECT_TRUE(near(centreX(*rests[0]), laid.sheet.columns[0].x)) << what;
-        // A bar's rest stands in its middle, between the clef and the bar line.
-        const float clef = marksOf(page, MarkKind::Text, FontRole::Clef)[0]->box.right();
-        const float end = marksOf(page, MarkKind::BarLine).back()->from.x;
-        const float middle = (clef + end) / 2;
+        // A bar's rest stands in its middle, between the time signature and the bar line.
+        const float signature =
+            marksOf(page, MarkKind::Text, FontRole::TimeSignature)[0]->box.right();
+        const float end = marksOf(page, MarkKind::BarLine).back()->box.x;
+        const float middle = (signature + end) / 2;
         EXPECT_EQ(std::abs(centreX(*rests[0]) - middle) < 4, cols.size() == 1) << what;
     }
 }
@@ -479,6 +485,22 @@ TEST(SheetLayout, SystemsJustifiedAndSpacedByDuration)
     EXPECT_GT(right, sheet.size.width * 0.85f);
     for (std::size_t s = 0; s + 1 < sheet.systems.size(); ++s)
         EXPECT_TRUE(near(sheet.systems[s].staff.right(), right)) << s;
+    // The staff ends at its system's last bar line, and only the piece's last is the final one.
+    std::size_t finals = 0;
+    for (std::size_t s = 0; s < sheet.systems.size(); ++s) {
+        const SystemPlace& system = sheet.systems[s];
+        const Mark* last = nullptr;
+        for (const Mark* m :
+             marksOf(sheet.pages[static_cast<std::size_t>(system.page)], MarkKind::BarLine)) {
+            if (near(m->from.y, system.staff.y) && (last == nullptr || m->from.x > last->from.x))
+                last = m;
+        }
+        ASSERT_NE(last, nullptr) << s;
+        EXPECT_NEAR(last->box.right(), system.staff.right(), 0.5f) << s;
+        finals += last->value == 1;
+        EXPECT_EQ(last->value == 1, s + 1 == sheet.systems.size()) << s;
+    }
+    EXPECT_EQ(finals, 1u);
     // In each system: after a half more room than after a quarter, than after a sixteenth.
     for (std::size_t c = 0; c + 2 < laid.score.columns.size(); c += cols.size()) {
         const auto gap = [&](std::size_t k) {
@@ -572,9 +594,9 @@ TEST(SheetLayout, TitleBlockAloneForAnEmptyTab)
         std::vector<std::string> texts;
         for (const Mark* m : marksOf(page, MarkKind::Text))
             texts.emplace_back(page.textOf(*m));
-        EXPECT_EQ(texts,
-                  (std::vector<std::string>{"Low Road", "The Fretless", "Tab by Ann", "Bass: Bo",
-                                            "Tuning: B E A D G", "\u2669 = 132"}));
+        EXPECT_EQ(texts, (std::vector<std::string>{"Low Road", "The Fretless", "Tab by Ann",
+                                                   "Bass: Bo", "Tuning: B E A D G", "= 132"}));
+        EXPECT_EQ(marksOf(page, MarkKind::QuarterNote).size(), 1u);
         expectNoOverlap(sheet, "title block");
     }
 }

@@ -13,13 +13,14 @@ QFont sheetFont(sheet::FontRole role, float size, SheetTypeface face, double dpi
     // The numbers and the clef stay upright sans whatever the face: they must read at a glance.
     const bool sans = face == SheetTypeface::Sans || role == FontRole::Fret ||
                       role == FontRole::Clef || role == FontRole::BarNumber ||
-                      role == FontRole::PageNumber;
+                      role == FontRole::PageNumber || role == FontRole::TimeSignature;
     QFont font(sans ? QStringLiteral("Liberation Sans") : QStringLiteral("Liberation Serif"));
     font.setStyleHint(sans ? QFont::SansSerif : QFont::Serif);
     // Unhinted, so that widths scale with the size and the page measures as it prints.
     font.setHintingPreference(QFont::PreferNoHinting);
     font.setPointSizeF(size * 72.0 / dpi);
-    font.setBold(role == FontRole::Title || role == FontRole::Clef || role == FontRole::Tuplet);
+    font.setBold(role == FontRole::Title || role == FontRole::Clef || role == FontRole::Tuplet ||
+                 role == FontRole::TimeSignature);
     font.setItalic(role == FontRole::Tempo);
     return font;
 }

@@ -34,6 +34,34 @@ double lineWidth(const Mark& mark)
     return 0.6;
 }
 
+// A tilted filled head and a stem up its right side.
+void quarterNote(QPainter& painter, const Mark& mark)
+{
+    const QRectF box = rect(mark.box);
+    const double headHeight = box.width() * 0.7;
+    const QPointF head(box.left() + box.width() * 0.45, box.bottom() - headHeight / 2);
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::black);
+    painter.translate(head);
+    painter.rotate(-20);
+    painter.drawEllipse(QPointF(), box.width() * 0.45, headHeight / 2);
+    painter.restore();
+    const double stem = box.width() * 0.09;
+    painter.fillRect(QRectF(box.right() - stem, box.top(), stem, box.height() - headHeight / 2),
+                     Qt::black);
+}
+
+// A thin line and a thick one that ends the box: the end of the piece.
+void finalBarLine(QPainter& painter, const Mark& mark)
+{
+    constexpr double thin = 0.8;
+    const double thick = mark.box.width * 0.5;
+    painter.fillRect(QRectF(mark.box.x, mark.box.y, thin, mark.box.height), Qt::black);
+    painter.fillRect(QRectF(mark.box.right() - thick, mark.box.y, thick, mark.box.height),
+                     Qt::black);
+}
+
 void strokeLine(QPainter& painter, const Mark& mark, double width)
 {
     painter.setPen(QPen(Qt::black, width, Qt::SolidLine, Qt::FlatCap));
@@ -171,9 +199,14 @@ void paintSheetPage(QPainter& painter, const sheet::Page& page, SheetTypeface fa
         if (mark.knockout)
             painter.fillRect(rect(mark.box), Qt::white);
         switch (mark.kind) {
+        case MarkKind::BarLine:
+            if (mark.value == 1) {
+                finalBarLine(painter, mark);
+                break;
+            }
+            [[fallthrough]];
         case MarkKind::StaffLine:
         case MarkKind::Stem:
-        case MarkKind::BarLine:
         case MarkKind::Slide:
             strokeLine(painter, mark, lineWidth(mark));
             break;
@@ -205,6 +238,9 @@ void paintSheetPage(QPainter& painter, const sheet::Page& page, SheetTypeface fa
             break;
         case MarkKind::Rest:
             rest(painter, mark);
+            break;
+        case MarkKind::QuarterNote:
+            quarterNote(painter, mark);
             break;
         case MarkKind::TupletBracket: {
             // Along from -> to, the hook up at `from`, the outer end, to the box's top.
