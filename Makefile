@@ -7,6 +7,7 @@
 #   make fuzz-replay each libFuzzer target once over the inputs kept in fuzz/ (seconds)
 # and for the README's picture of the window:
 #   make screenshot  docs/screenshot.png taken from the real program on a private Xvfb
+#   make sheet-comparison  docs/sheet-quorlin.png beside the same tab printed by MuseScore 3
 # and for speed and memory against their floors:
 #   make bench       Release build, one table, and the figures in build-bench/bench.json
 BUILD_DIR := build
@@ -16,7 +17,7 @@ BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file retune import_web_tab import_own_tab edit_columns edit_sequence layout_sheet
 
-.PHONY: all deps configure build run screenshot test test-asan fuzz fuzz-replay bench install package test-clean-install clean
+.PHONY: all deps configure build run screenshot sheet-comparison test test-asan fuzz fuzz-replay bench install package test-clean-install clean
 
 all: build
 
@@ -39,6 +40,9 @@ test: build
 
 screenshot: build
 	scripts/screenshot $(BUILD_DIR) docs/screenshot.png
+
+sheet-comparison: build
+	scripts/sheet-comparison $(BUILD_DIR) docs/walking-on-eighths.tab docs
 
 $(ASAN_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset asan
