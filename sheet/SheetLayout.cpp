@@ -493,10 +493,10 @@ private:
             // Back to the note before on the string, from the system's start when that note
             // is on an earlier system; the string's first note reaches back to nothing.
             // A mark from a note on an earlier system starts a little before this one, not at
-            // the clef: it only says where it comes from.
+            // the clef, and never over it: it only says where it comes from.
             const float from = last.system == system
                                    ? last.right
-                                   : std::max(content - kBarLead, left - kReachBack);
+                                   : std::max(content - kClefGap + 1, left - kReachBack);
             const bool reaches = last.system >= 0 && from + 1 < left - 1;
             if (p.tiedFromBefore) {
                 if (reaches)
