@@ -18,7 +18,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt (libqt6svg6 for the SVG pages too), FluidSynth and the C++ runtime come from
 # dpkg-shlibdeps; the sound font is read at run time, so no library names it.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS fluid-soundfont-gm)
+# The printed pages are measured and drawn in Liberation Serif and Sans.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fluid-soundfont-gm, fonts-liberation2")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for bass guitar tablature")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Quorlin writes bass tablature as plain ASCII text. Drag a duration onto the
