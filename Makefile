@@ -42,7 +42,7 @@ screenshot: build
 	scripts/screenshot $(BUILD_DIR) docs/screenshot.png
 
 sheet-comparison: build
-	scripts/sheet-comparison $(BUILD_DIR) docs/walking-on-eighths.tab docs
+	HELP_PICTURE=app/sheet-page.png scripts/sheet-comparison $(BUILD_DIR) docs/walking-on-eighths.tab docs
 
 $(ASAN_DIR)/build.ninja: CMakeLists.txt CMakePresets.json | deps
 	cmake --preset asan

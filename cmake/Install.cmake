@@ -23,7 +23,8 @@ install(TARGETS quorlin-sound LIBRARY DESTINATION lib/quorlin/modules
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 # Beside the module, where the program looks for it: a font is tried there first.
 install(TARGETS quorlin-sound-check RUNTIME DESTINATION lib/quorlin/modules)
-install(FILES ${PROJECT_SOURCE_DIR}/app/Quorlin.hlp DESTINATION ${CMAKE_INSTALL_DATADIR}/quorlin)
+install(FILES ${PROJECT_SOURCE_DIR}/app/Quorlin.hlp ${PROJECT_SOURCE_DIR}/app/sheet-page.png
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/quorlin)
 install(FILES ${quorlin_desktop}/quorlin.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${quorlin_desktop}/io.github.quorlin.Quorlin.metainfo.xml

@@ -30,6 +30,9 @@ done
 # The lookup the program does: <exe dir>/../share/quorlin/Quorlin.hlp.
 help=$(dirname "$prefix/bin/quorlin")/../share/quorlin/Quorlin.hlp
 cmp -s "$help" "$source/app/Quorlin.hlp" || fail "no help file at $help"
+# Its pictures beside it, where the help viewer looks for them.
+cmp -s "$(dirname "$help")/sheet-page.png" "$source/app/sheet-page.png" ||
+    fail "no picture of the printed page beside $help"
 
 "$prefix/bin/quorlin" --export-midi "$source/tests/files/data/example.tab" "$root/example.mid" ||
     fail "the installed program could not export"

@@ -118,6 +118,8 @@ bool HelpViewer::openAt(const QString& helpFilePath, int contextNumber)
 {
     QFile file(helpFilePath);
     const bool readable = file.open(QIODevice::ReadOnly);
+    // The pictures the topics show lie beside the file.
+    m_page->setSearchPaths({QFileInfo(helpFilePath).absolutePath()});
     m_topics = readable ? parseHelpTopics(QString::fromUtf8(file.readAll())) : QList<HelpTopic>{};
 
     {

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -293,13 +294,17 @@ private slots:
         }
     }
 
-    // "Help" reads the file afresh and opens the overview, which is not the first topic.
+    // "Help" reads the file afresh and opens the overview, which is not the first topic; its
+    // pictures lie beside it.
     void helpButton()
     {
         Window w;
         const QString path = w.path("Quorlin.hlp");
-        ui::testing::writeFile(path, "@topic 7 Tuning\nRight-click a name.\n"
+        ui::testing::writeFile(path, "@topic 7 Tuning\nRight-click a name.\n![neck](neck.png)\n"
                                      "@topic 1 Overview\nsee [tuning](#topic-7)\n");
+        QImage picture(4, 4, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(w.path("neck.png")));
         w.form.setHelpFile(path);
         w.click("Help");
         auto* viewer = w.form.findChild<ui::HelpViewer*>();
@@ -312,6 +317,9 @@ private slots:
         QTest::mouseClick(page->viewport(), Qt::LeftButton, {}, page->cursorRect(link).center());
         QCOMPARE(list->currentRow(), 0);
         QVERIFY(page->toPlainText().contains("Right-click a name."));
+        // A topic's picture is found beside the help file, wherever the program runs from.
+        const QVariant loaded = page->loadResource(QTextDocument::ImageResource, QUrl("neck.png"));
+        QCOMPARE(QImage::fromData(loaded.toByteArray()).pixelColor(0, 0), QColor(Qt::red));
 
         QFile::remove(path);
         w.click("Help");
