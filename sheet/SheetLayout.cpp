@@ -165,6 +165,13 @@ private:
     void newPage()
     {
         m_sheet.pages.emplace_back();
+        // Pages of one tab are much alike: a page sized as the one before is filled without
+        // growing, which a long tab would otherwise pay for in copies and fresh memory.
+        if (m_sheet.pages.size() > 1) {
+            const Page& before = m_sheet.pages[m_sheet.pages.size() - 2];
+            m_sheet.pages.back().marks.reserve(before.marks.size() + before.marks.size() / 16);
+            m_sheet.pages.back().texts.reserve(before.texts.size() + before.texts.size() / 16);
+        }
         m_page = m_sheet.pages.size() - 1;
         m_y = kMargin;
     }
