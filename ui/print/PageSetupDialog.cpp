@@ -17,11 +17,11 @@ PageSetupDialog::PageSetupDialog(QWidget* parent, const PageSetup& setup,
     m_title->setObjectName(QStringLiteral("Title"));
     // What an empty field prints, so that nobody types the title the header already gives.
     m_title->setPlaceholderText(commentTitle.isEmpty()
-                                    ? QStringLiteral("None: the song header has no comment line")
+                                    ? QStringLiteral("None: the header has no comment line")
                                     : commentTitle);
     m_title->setToolTip(QStringLiteral("Left empty, the first comment line of the song header"));
     m_title->setClearButtonEnabled(true);
-    m_title->setMinimumWidth(m_title->fontMetrics().averageCharWidth() * 40);
+    m_title->setMinimumWidth(m_title->fontMetrics().averageCharWidth() * 48);
     m_paper = new QComboBox(this);
     m_paper->setObjectName(QStringLiteral("Paper"));
     m_paper->addItem(QStringLiteral("A4 (210 × 297 mm)"), static_cast<int>(sheet::Paper::A4));

@@ -14,8 +14,11 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QScreen>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace quorlin::ui {
 
@@ -80,8 +83,11 @@ QPrinter& SheetOutput::printer()
     if (m_printer == nullptr)
         m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     m_printer->setPageSize(pageSizeOf(m_source.setup().paper));
+    // The range, copies and order are the one print's, not the session's.
     m_printer->setPrintRange(QPrinter::AllPages);
     m_printer->setFromTo(0, 0);
+    m_printer->setCopyCount(1);
+    m_printer->setPageOrder(QPrinter::FirstPageFirst);
     return *m_printer;
 }
 
@@ -119,13 +125,29 @@ int SheetOutput::paint(QPrinter& printer, const sheet::Sheet& sheet, const std::
     const double scale =
         std::min(paper.width() / sheet.size.width, paper.height() / sheet.size.height);
     const double left = (paper.width() - sheet.size.width * scale) / 2;
-    for (int page = first; page <= last; ++page) {
-        if (page > first)
+    // The copies and their order as the dialog asked, where the printer does not make them
+    // itself (a PDF file, for one).
+    std::vector<int> range;
+    for (int page = first; page <= last; ++page)
+        range.push_back(page);
+    if (printer.pageOrder() == QPrinter::LastPageFirst)
+        std::reverse(range.begin(), range.end());
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(printer.copyCount(), 1);
+    std::vector<int> sequence;
+    if (printer.collateCopies()) {
+        for (int copy = 0; copy < copies; ++copy)
+            sequence.insert(sequence.end(), range.begin(), range.end());
+    } else {
+        for (const int page : range)
+            sequence.insert(sequence.end(), static_cast<std::size_t>(copies), page);
+    }
+    for (std::size_t i = 0; i < sequence.size(); ++i) {
+        if (i > 0)
             printer.newPage();
         painter.save();
         painter.translate(left, 0);
         painter.scale(scale, scale);
-        paintSheetPage(painter, sheet.pages[static_cast<std::size_t>(page - 1)]);
+        paintSheetPage(painter, sheet.pages[static_cast<std::size_t>(sequence[i] - 1)]);
         painter.restore();
     }
     painter.end();
@@ -137,6 +159,12 @@ void SheetOutput::printPreview()
     QPrintPreviewDialog preview(&printer(), &m_window);
     preview.setObjectName(QStringLiteral("PrintPreview"));
     preview.setWindowTitle(QStringLiteral("Print preview"));
+    // Tall enough to read a whole page: the window's own size shows it as a stamp.
+    if (const QScreen* screen = m_window.screen()) {
+        const QRect room = screen->availableGeometry();
+        const int height = room.height() * 9 / 10;
+        preview.resize(std::min(room.width() * 9 / 10, height * 4 / 5), height);
+    }
     // Asked again whenever the paper changes in the preview's own page setup.
     connect(&preview, &QPrintPreviewDialog::paintRequested, this,
             [this](QPrinter* target) { printTo(*target); });
@@ -152,6 +180,8 @@ void SheetOutput::print()
     sheet::SheetInput input = m_source.input(score);
     input.paper = layoutPaper(target.pageLayout().pageSize());
     sheet::Sheet sheet = sheet::layoutSheet(score, input, QtTextMeasure());
+    // The dialog names a file to print to after the document.
+    target.setDocName(qt(input.title));
     QPrintDialog dialog(&target, &m_window);
     dialog.setObjectName(QStringLiteral("PrintDialog"));
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |

@@ -320,14 +320,17 @@ private slots:
         QTest::addColumn<bool>("letter"); // the layout's paper
         QTest::addColumn<int>("from");    // 0: all pages
         QTest::addColumn<int>("to");
-        QTest::newRow("A4") << -1 << int(QPageSize::A4) << false << 0 << 0;
-        QTest::newRow("Letter") << -1 << int(QPageSize::Letter) << true << 0 << 0;
+        QTest::addColumn<int>("copies");
+        QTest::newRow("A4") << -1 << int(QPageSize::A4) << false << 0 << 0 << 1;
+        QTest::newRow("Letter") << -1 << int(QPageSize::Letter) << true << 0 << 0 << 1;
         // 8.5 x 14 in, longer than either: A4's shape is the nearer.
-        QTest::newRow("Legal") << -1 << int(QPageSize::Legal) << false << 0 << 0;
+        QTest::newRow("Legal") << -1 << int(QPageSize::Legal) << false << 0 << 0 << 1;
         // 7.25 x 10.5 in, between the two shapes, nearer Letter's.
-        QTest::newRow("Executive") << -1 << int(QPageSize::Executive) << true << 0 << 0;
-        QTest::newRow("pages 2 to 3") << 40 << int(QPageSize::A4) << false << 2 << 3;
-        QTest::newRow("the empty tab") << 0 << int(QPageSize::Letter) << true << 0 << 0;
+        QTest::newRow("Executive") << -1 << int(QPageSize::Executive) << true << 0 << 0 << 1;
+        QTest::newRow("pages 2 to 3") << 40 << int(QPageSize::A4) << false << 2 << 3 << 1;
+        // A PDF printer makes no copies itself: each page is printed again.
+        QTest::newRow("pages 2 to 3, twice") << 40 << int(QPageSize::A4) << false << 2 << 3 << 2;
+        QTest::newRow("the empty tab") << 0 << int(QPageSize::Letter) << true << 0 << 0 << 1;
     }
     void printsThePagesLaidOutForThePaper()
     {
@@ -336,6 +339,7 @@ private slots:
         QFETCH(bool, letter);
         QFETCH(int, from);
         QFETCH(int, to);
+        QFETCH(int, copies);
         const QByteArray file = blocks < 0   ? paperTellingTab()
                                 : blocks > 0 ? tabFile(blocks)
                                              : QByteArray();
@@ -350,6 +354,7 @@ private slots:
             printer.setPrintRange(QPrinter::PageRange);
             printer.setFromTo(from, to);
         }
+        printer.setCopyCount(copies);
         const std::size_t laidOut =
             blocks != 0 ? layoutPages(file, letter ? sheet::Paper::Letter : sheet::Paper::A4) : 1;
         QVERIFY(blocks == 0 || laidOut >= 3);
@@ -357,7 +362,7 @@ private slots:
 
         QCOMPARE(w.output().printTo(printer), expected);
         const Pdf printed = readPdf(pdf);
-        QCOMPARE(printed.pages.size(), expected);
+        QCOMPARE(printed.pages.size(), expected * copies);
         const QSizeF points = size.size(QPageSize::Point);
         for (const QSizeF& page : printed.pages)
             QCOMPARE(page, points);
