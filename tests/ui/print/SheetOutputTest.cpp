@@ -98,7 +98,7 @@ Pdf readPdf(const QString& path)
     }
     static const QRegularExpression title(
         QStringLiteral("<dc:title><rdf:Alt><rdf:li[^>]*>([^<]*)</rdf:li>"));
-    pdf.title = QString::fromUtf8(title.match(QString::fromUtf8(bytes)).captured(1).toUtf8());
+    pdf.title = title.match(QString::fromUtf8(bytes)).captured(1);
     return pdf;
 }
 
@@ -130,10 +130,8 @@ struct Window : ui::testing::QuietWindow {
     QString tabPath() const { return path("song.tab"); }
     ui::SheetOutput& output() { return form.printing().output(); }
     QString message() const { return form.statusBar()->currentMessage(); }
-    QStringList files() const
-    {
-        return QDir(dir.path()).entryList({QStringLiteral("song*")}, QDir::Files | QDir::Hidden);
-    }
+    // Every file in the folder, a writer's hidden temporary one too.
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
     // File > Page setup... answered: the placeholder it showed is returned.
     QString pageSetup(const QString& title, sheet::Paper paper)
     {
