@@ -183,7 +183,6 @@ private slots:
         QTest::addColumn<bool>("letter");
         QTest::newRow("one page, A4, the comment's title") << 1 << "" << false;
         QTest::newRow("pages, Letter, a title given") << 40 << "Live at Home" << true;
-        QTest::newRow("pages, A4, a title given") << 40 << "Live at Home" << false;
         QTest::newRow("the empty tab: the title block alone") << 0 << "" << true;
     }
     void exportsThePdfAsSetUp()
@@ -281,31 +280,46 @@ private slots:
         QVERIFY(w.prompter.asked.isEmpty());
     }
 
-    // The tab's own file, by its name or through a link, is never an export's target.
-    void theTabsOwnFileIsRefused_data()
+    // The tab's own file, by its name or through a link, is never an export's target; a
+    // target that cannot be written is said in a box. Either way no file is left.
+    void aTargetRefusedIsSaidAndLeftAlone_data()
     {
         QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("link");
-        QTest::newRow("PDF, same name") << static_cast<int>(Format::Pdf) << false;
-        QTest::newRow("SVG, through a link") << static_cast<int>(Format::Svg) << true;
+        QTest::addColumn<QString>("target"); // in the window's folder; "" for the tab
+        QTest::addColumn<QString>("said");
+        QTest::newRow("PDF, the tab's name") << static_cast<int>(Format::Pdf) << ""
+                                             << "is the tab's own file";
+        QTest::newRow("SVG, a link to the tab") << static_cast<int>(Format::Svg) << "song-link.svg"
+                                                << "is the tab's own file";
+        QTest::newRow("PDF, no such folder") << static_cast<int>(Format::Pdf) << "none/song.pdf"
+                                             << "cannot write";
+        QTest::newRow("SVG pages, no such folder")
+            << static_cast<int>(Format::Svg) << "none/song.svg"
+            << "cannot write";
     }
-    void theTabsOwnFileIsRefused()
+    void aTargetRefusedIsSaidAndLeftAlone()
     {
         QFETCH(int, format);
-        QFETCH(bool, link);
-        const QByteArray file = tabFile(1);
+        QFETCH(QString, target);
+        QFETCH(QString, said);
+        // Long enough for several SVG pages.
+        const QByteArray file = tabFile(40);
         Window w(file);
-        QString target = w.tabPath();
-        if (link) {
-            target = w.path("song-link.svg");
+        if (target.isEmpty())
+            target = w.tabPath();
+        else
+            target = w.dir.filePath(target);
+        if (target.endsWith(QLatin1String("link.svg")))
             QVERIFY(QFile::link(w.tabPath(), target));
-        }
         w.output().exportTo(static_cast<Format>(format), target);
         w.waitForExport();
         QCOMPARE(w.prompter.asked.size(), 1);
-        QVERIFY2(w.prompter.asked.constFirst().contains("is the tab's own file"),
+        QVERIFY2(w.prompter.asked.constFirst().startsWith(QLatin1String("(error) ")) &&
+                     w.prompter.asked.constFirst().contains(said),
                  qPrintable(w.prompter.asked.constFirst()));
         QCOMPARE(ui::testing::readFile(w.tabPath()), file);
+        QCOMPARE(w.files().filter(QStringLiteral("song.")),
+                 QStringList{QStringLiteral("song.tab")});
     }
 
     // Printed, the pages are laid out for the printer's paper: A4 and Letter as they are,
