@@ -337,7 +337,7 @@ private slots:
         QTest::newRow("Letter") << -1 << int(QPageSize::Letter) << true << 0 << 0 << 1;
         // 8.5 x 14 in, longer than either: A4's shape is the nearer.
         QTest::newRow("Legal") << -1 << int(QPageSize::Legal) << false << 0 << 0 << 1;
-        // 7.25 x 10.5 in, between the two shapes, nearer Letter's.
+        // 7.5 x 10 in, squarer than A4: the nearer shape is Letter's.
         QTest::newRow("Executive") << -1 << int(QPageSize::Executive) << true << 0 << 0 << 1;
         QTest::newRow("pages 2 to 3") << 40 << int(QPageSize::A4) << false << 2 << 3 << 1;
         // A PDF printer makes no copies itself: each page is printed again.
