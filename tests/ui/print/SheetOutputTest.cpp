@@ -268,7 +268,9 @@ private slots:
     void aCancelledExportWritesNothing()
     {
         QFETCH(int, format);
-        Window w(tabFile(200));
+        // A hundred pages and more: the worker is far from done when the cancel comes, even
+        // on a machine busy elsewhere.
+        Window w(tabFile(1500));
         w.output().exportTo(static_cast<Format>(format), w.path("song.out"));
         auto* progress = w.form.findChild<QProgressDialog*>(QStringLiteral("ExportProgress"));
         QVERIFY(progress != nullptr);
