@@ -6,7 +6,6 @@
 #include "engine/TimeSignature.h"
 #include "platform/ExportJobs.h"
 #include "score/Score.h"
-
 #include "ui/common/BackgroundJob.h"
 #include "ui/common/ExportName.h"
 
