@@ -6,16 +6,14 @@
 #include "engine/TimeSignature.h"
 #include "platform/ExportJobs.h"
 #include "score/Score.h"
+#include "ui/common/BackgroundJob.h"
+#include "ui/common/ExportName.h"
 
 #include <QObject>
-#include <QPointer>
 
-#include <atomic>
 #include <functional>
 #include <optional>
-#include <thread>
 
-class QFileDialog;
 class QWidget;
 
 namespace quorlin::ui {
@@ -42,7 +40,7 @@ public:
     void exportFile(platform::ExportFormat format);
     // Writes without asking for a name; what the menu does once it has one.
     void exportTo(platform::ExportFormat format, const QString& path);
-    bool busy() const { return m_worker.joinable(); }
+    bool busy() const { return m_job.busy(); }
 
     void setDetails(std::function<TabDetails()> details) { m_details = std::move(details); }
     // The key and title first, then the name.
@@ -55,26 +53,21 @@ signals:
     void finished();
 
 private:
-    // Empty when the user cancels.
-    QString askName(const QString& title, const QString& filter, const QString& suffix,
-                    const QString& suggested);
     // The tab, or nothing with the reason said when it holds nothing to export or `path` is
     // the tab's own file, which the export would destroy.
     std::optional<score::Score> readToExport(const QString& path);
     void report(bool written, const QString& path, const QString& problem);
     // Writes the file on the worker thread behind a window-modal progress bar, then reports.
-    using Job = std::function<bool(const platform::ExportProgress&, QString& problem)>;
-    void inBackground(const QString& title, const QString& path, bool cancellable, Job job);
+    void inBackground(const QString& title, const QString& path, bool cancellable,
+                      BackgroundJob::Job job);
 
     QWidget& m_window;
     Prompter& m_prompter;
     std::function<score::Score()> m_read;
     std::function<QString()> m_soundFont;
     std::function<TabDetails()> m_details;
-    QPointer<QFileDialog> m_dialog;
-    std::thread m_worker;
-    std::atomic<bool> m_cancel = false;
-    std::atomic<int> m_progress = 0;
+    ExportName m_name;
+    BackgroundJob m_job;
     QString m_skipped;
 };
 

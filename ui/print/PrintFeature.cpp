@@ -2,27 +2,38 @@
 
 #include "document/Document.h"
 #include "ui/commands/CommandRouter.h"
+#include "ui/print/SheetOutput.h"
 #include "ui/print/SheetSource.h"
 
 #include <QMainWindow>
+#include <QStatusBar>
 
 namespace quorlin::ui {
 
+namespace {
+
+// Long enough to be read, as the other exports say theirs.
+constexpr int kOutputMessageMs = 6000;
+
+} // namespace
+
 PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
                            Prompter& prompter, instrument::SettingsStore& store) :
-    m_source(std::make_unique<SheetSource>(document, store))
+    m_source(std::make_unique<SheetSource>(document, store)),
+    m_output(std::make_unique<SheetOutput>(window, *m_source, prompter))
 {
-    (void)window;
-    (void)prompter;
+    connect(m_output.get(), &SheetOutput::message, this, [&window](const QString& text) {
+        window.statusBar()->showMessage(text, kOutputMessageMs);
+    });
     const auto on = [this, &router](Command command, auto handler) {
         router.handle(command, this, handler);
     };
     on(Command::ViewSheet, [](bool) {});
-    on(Command::PageSetup, [] {});
-    on(Command::PrintPreview, [] {});
-    on(Command::Print, [] {});
-    on(Command::ExportPdf, [] {});
-    on(Command::ExportSvg, [] {});
+    on(Command::PageSetup, [this] { m_output->pageSetup(); });
+    on(Command::PrintPreview, [this] { m_output->printPreview(); });
+    on(Command::Print, [this] { m_output->print(); });
+    on(Command::ExportPdf, [this] { m_output->exportSheet(SheetOutput::Format::Pdf); });
+    on(Command::ExportSvg, [this] { m_output->exportSheet(SheetOutput::Format::Svg); });
 }
 
 PrintFeature::~PrintFeature() = default;

@@ -20,6 +20,7 @@ namespace quorlin::ui {
 
 class CommandRouter;
 class Prompter;
+class SheetOutput;
 class SheetSource;
 
 class PrintFeature : public QObject {
@@ -31,6 +32,7 @@ public:
     ~PrintFeature() override;
 
     SheetSource& source() { return *m_source; }
+    SheetOutput& output() { return *m_output; }
 
 public slots:
     // The column playback sounds, by its rhythm line and first character; line -1 for none.
@@ -38,6 +40,7 @@ public slots:
 
 private:
     std::unique_ptr<SheetSource> m_source;
+    std::unique_ptr<SheetOutput> m_output;
 };
 
 } // namespace quorlin::ui

@@ -47,6 +47,15 @@ QByteArray xmp(const SheetDocument& document)
     return text.toUtf8();
 }
 
+// False when the writer is told to stop; stopping is no problem to report.
+bool goOn(const SheetProgress& progress, std::size_t drawn, std::size_t pages, std::string& problem)
+{
+    if (!progress || progress(drawn, pages))
+        return true;
+    problem.clear();
+    return false;
+}
+
 } // namespace
 
 sheet::Paper localPaper()
@@ -73,7 +82,7 @@ sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::
 }
 
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
-                   const std::string& target, std::string& problem)
+                   const std::string& target, std::string& problem, const SheetProgress& progress)
 {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
@@ -95,6 +104,8 @@ bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
             if (i > 0)
                 pdf.newPage();
             paintSheetPage(painter, sheet.pages[i], document.face);
+            if (!goOn(progress, i + 1, sheet.pages.size(), problem))
+                return false;
         }
         painter.end();
     }
@@ -122,7 +133,7 @@ std::vector<std::string> svgPageNames(const std::string& target, std::size_t pag
 }
 
 bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
-                   const std::string& target, std::string& problem)
+                   const std::string& target, std::string& problem, const SheetProgress& progress)
 {
     const std::vector<std::string> names = svgPageNames(target, sheet.pages.size());
     std::vector<std::string> files;
@@ -146,6 +157,8 @@ bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
         paintSheetPage(painter, page, document.face);
         painter.end();
         files.push_back(bytesOf(buffer));
+        if (!goOn(progress, files.size(), sheet.pages.size(), problem))
+            return false;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         std::string why;

@@ -8,6 +8,7 @@
 #include "sheet/SheetLayout.h"
 #include "ui/sheet/QtTextMeasure.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,14 +29,20 @@ sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::
                              engine::TimeSignature time, int tempo, sheet::Paper paper,
                              const std::string& title = {});
 
+// Told after each page is drawn, before anything is written: the pages drawn so far and all
+// of them. False stops the write, which then writes nothing and fails with an empty problem.
+using SheetProgress = std::function<bool(std::size_t drawn, std::size_t pages)>;
+
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
-                   const std::string& target, std::string& problem);
+                   const std::string& target, std::string& problem,
+                   const SheetProgress& progress = {});
 
 // "OUT.svg" for one page, else "OUT-1.svg", "OUT-2.svg"...: the names the pages go to.
 std::vector<std::string> svgPageNames(const std::string& target, std::size_t pages);
 
 // Every page or none: when one cannot be written, those written before are removed.
 bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
-                   const std::string& target, std::string& problem);
+                   const std::string& target, std::string& problem,
+                   const SheetProgress& progress = {});
 
 } // namespace quorlin::ui
