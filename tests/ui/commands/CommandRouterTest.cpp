@@ -2,6 +2,8 @@
 #include "tests/ui/QuietWindow.h"
 
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 
 #include <stdexcept>
@@ -20,6 +22,32 @@ private slots:
         for (ui::Command command : w.form.router().unhandled())
             left += w.form.commands()[command]->text() + u' ';
         QCOMPARE(left, QString());
+    }
+
+    // Alt and a letter reaches one item of a menu, and one menu of the bar.
+    void mnemonicsAreUnique()
+    {
+        QMainWindow window;
+        QWidget neck;
+        const ui::Commands commands(window, neck);
+        const auto letterOf = [](const QString& text) {
+            const qsizetype at = text.indexOf(u'&');
+            return at < 0 || at + 1 >= text.size() ? QChar() : text[at + 1].toLower();
+        };
+        const auto unique = [&](const QList<QAction*>& actions, const QString& where) {
+            QMap<QChar, QString> taken;
+            for (const QAction* action : actions) {
+                const QChar letter = letterOf(action->text());
+                if (letter.isNull())
+                    continue;
+                QVERIFY2(!taken.contains(letter),
+                         qPrintable(where + ": " + taken[letter] + " and " + action->text()));
+                taken[letter] = action->text();
+            }
+        };
+        unique(window.menuBar()->actions(), "the menu bar");
+        for (const QAction* title : window.menuBar()->actions())
+            unique(title->menu()->actions(), title->text());
     }
 
     // A second handler, by trigger or by choice, is refused before it is connected.
