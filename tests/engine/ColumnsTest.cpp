@@ -3,6 +3,7 @@
 #include "engine/Columns.h"
 #include "engine/VectorTabText.h"
 #include "score/Score.h"
+#include "tests/engine/TypedSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -17,38 +18,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Steps as the user takes them, in the words `describe` reads back: "e.H3:7" a dotted eighth
-// hammered on string 3 at fret 7 (marks H, P, S for a slide, + slap, O pop, C chord, T triplet);
-// "rq." a dotted quarter rest; "|" New line; "<" "<-"; "R" and "R3" "Repeat last" of one column
-// and of three.
-void type(Staff& staff, std::string_view steps)
-{
-    std::istringstream in{std::string(steps)};
-    for (std::string s; in >> s;) {
-        if (s == "|") {
-            staff.JumpLine();
-        } else if (s == "<") {
-            staff.GoBack();
-        } else if (s[0] == 'R') {
-            staff.RepeatLast(s == "R3");
-        } else if (s[0] == 'r') {
-            staff.setRest(s[1], s.size() > 2);
-        } else {
-            Drop drop{0, 0, s[0]};
-            std::size_t at = 1;
-            drop.dotted = s[at] == '.';
-            at += drop.dotted ? 1 : 0;
-            static const std::string marks = "-HPS+OCT";
-            if (const std::size_t mark = marks.find(s[at]); mark != std::string::npos) {
-                drop.technique = static_cast<Technique>(mark);
-                ++at;
-            }
-            drop.row = std::stoi(s.substr(at));
-            drop.column = std::stoi(s.substr(s.find(':') + 1));
-            staff.Dropped(drop);
-        }
-    }
-}
+using testing::type;
 
 // Where the engine last wrote: the lines kept by a rewrite must not be written at all.
 class WatchedText final : public VectorTabText {
