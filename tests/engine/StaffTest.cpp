@@ -245,7 +245,8 @@ TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
 }
 
 // The user changed the text behind the engine: the next note still lands whole, in the last
-// block or in a new block after the foreign lines. The journey undoes a block's first note.
+// block or in a new block after the foreign lines. A block's first note undone is the
+// history's ("note into a new block").
 TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
 {
     // The width and the notes before (string 1, frets 1, 2, ...); what the text is then made
