@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Edits in the middle of a narrow tab, by keys on the neck alone: a note replaced, one
-# inserted, one deleted, a selection over a block boundary copied and pasted across another,
-# a transposition that moves a note to another string, undone and redone, a duration changed
-# at the restored cursor, and a note appended at the end. The saved file holds the result.
+# inserted, one deleted, a selection over a block boundary copied through the X clipboard
+# and pasted across another. Every other edit at the cursor, and its undo and redo, is the
+# widget test's (EditAtCursorTest), which needs no real window.
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -62,13 +62,9 @@ timeout 5 xclip -o -selection clipboard -t TARGETS | grep -qx 'application/x-quo
 import -window root "$shots/edit-selection.png"
 
 # Pasted before A7e, the third column: the run spans the first block's end and the second's
-# start. The cursor stays on A7e; A7e, D2 and A24 after it are selected and go a semitone up:
-# A24 has no fret 25, and D20 is nearer its fret than G15.
+# start.
 press alt+Home alt+Right alt+Right
 press ctrl+v
-press shift+alt+Right shift+alt+Right
-press ctrl+Up
-press ctrl+z
 block1=(
     '|   q  q  q  q '
     'G -------------'
@@ -92,37 +88,5 @@ pasted=(
     '>    '
 )
 got=$(tab_text "$win")
-[ "$got" = "$(lines "${block1[@]}" "${pasted[@]}")" ] || fail "after the undone transposition:"$'\n'"$got"
-# The neck takes the keys again, the tab cursor where the undo put it.
-press Escape
-
-# The redo puts the cursor back on the moved note, which becomes a half; the palette keeps
-# the half for the note appended after E5.
-press ctrl+shift+z
-press h
-press alt+End Return
-block2=(
-    '|   q  e  q  h '
-    'G -------------'
-    'D --------3-20-'
-    'A -----8-------'
-    'E --5----------'
-    '>              '
-)
-block3=(
-    '|   q  h'
-    'G ------'
-    'D -----2'
-    'A ------'
-    'E --5---'
-    '>       '
-)
-press ctrl+s
-answer_file_dialog "Save Tab" "$e2e_dir/edited"
-wait_file "$e2e_dir/edited.tab" || fail "the tab was not saved"
-printf '%s\r\n' '' "${block1[@]}" '' "${block2[@]}" '' "${block3[@]}" '' >"$e2e_dir/expected"
-# The tab follows the header, which ends with its second rule line.
-awk '/^====================\r$/ { rules++; next } rules >= 2' "$e2e_dir/edited.tab" >"$e2e_dir/got"
-head -n1 "$e2e_dir/edited.tab" | grep -q '^FTH14:G D A E ' || fail "the file's width or tuning"
-cmp "$e2e_dir/expected" "$e2e_dir/got" >&2 || fail "the saved tab:"$'\n'"$(cat "$e2e_dir/got")"
+[ "$got" = "$(lines "${block1[@]}" "${pasted[@]}")" ] || fail "after the paste:"$'\n'"$got"
 echo "e2e edit: passed in ${SECONDS}s"

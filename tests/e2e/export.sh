@@ -107,14 +107,12 @@ refuse 1 "$out" --export-midi "$e2e_dir/none.tab" "$out"
 refuse 1 "$out" --export-midi "$e2e_dir" "$out"
 refuse 1 "$e2e_dir/no/such/dir/out.mid" --export-midi "$e2e_dir/song.tab" "$e2e_dir/no/such/dir/out.mid"
 refuse 1 "$e2e_dir/out.wav" --export-wav "$e2e_dir/song.tab" "$e2e_dir/out.wav" --soundfont "$e2e_dir/song.tab"
-# Damaged fonts: cut short, and with the bytes of its compressed sample inverted.
+# A damaged font, the bytes of its compressed sample inverted: each kind of damage is the
+# font check's (FontCheckTest); here the one line the command line makes of it.
 fonts=$(dirname "$0")/../audio/make_font.py
 /usr/bin/python3 "$fonts" "$e2e_dir/song-good.sf3" --sf3
-head -c 3000 "$e2e_dir/song-good.sf3" >"$e2e_dir/song-short.sf3"
 /usr/bin/python3 "$fonts" "$e2e_dir/song-flipped.sf3" --sf3 --flip
-for font in short flipped; do
-    refuse 1 "$e2e_dir/out.wav" --export-wav "$e2e_dir/song.tab" "$e2e_dir/out.wav" --soundfont "$e2e_dir/song-$font.sf3"
-done
+refuse 1 "$e2e_dir/out.wav" --export-wav "$e2e_dir/song.tab" "$e2e_dir/out.wav" --soundfont "$e2e_dir/song-flipped.sf3"
 export_cli --export-wav "$e2e_dir/song.tab" "$e2e_dir/100.wav" --soundfont "$e2e_dir/song-good.sf3" ||
     fail "the undamaged font was refused"
 refuse 2 "$out" --export-midi "$e2e_dir/song.tab" "$out" --tempo 500

@@ -57,6 +57,7 @@ void threeNotesInNarrowTab(Fixture& f)
 
 const Case kCases[] = {
     {"chord note", threeNotesInNarrowTab, [](Fixture& f) { f.note(7, 1, 'q', T::Chord); }, "note"},
+    {"note into a new block", threeNotesInNarrowTab, [](Fixture& f) { f.note(5, 2); }, "note"},
     {"rest", nothing,
      [](Fixture& f) { f.history.record("rest", [&] { f.staff.setRest('h', true); }); }, "rest"},
     {"refused slide that filled the block", threeNotesInNarrowTab,

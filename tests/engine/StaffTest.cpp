@@ -123,9 +123,8 @@ TEST(LabelNeck, CoversTheMarkerWhereANameIsWrittenOrItsStringGoes)
 {
     struct Case {
         const char* name;
-        Drop drop;
+        int fret, string; // the note dropped, and the cell looked at afterwards
         std::function<void(Staff&)> then;
-        std::pair<int, int> cell;
         const char* shown;
     };
     const auto fourThenFive = [](Staff& s) {
@@ -133,39 +132,31 @@ TEST(LabelNeck, CoversTheMarkerWhereANameIsWrittenOrItsStringGoes)
         s.setStringCount(5);
     };
     const Case cases[] = {
-        {"retuned open string", {0, 2}, [](Staff& s) { s.retune(2, "C#"); }, {0, 2}, "C#"},
-        {"open string, same name again", {0, 2}, [](Staff& s) { s.retune(2, "D"); }, {0, 2}, "D "},
-        {"a name cut between letters of several bytes",
-         {0, 2},
-         [](Staff& s) { s.retune(2, "F\u266fm"); },
-         {0, 2},
-         "F\u266f"},
-        {"a letter of several bytes padded as one",
-         {0, 2},
-         [](Staff& s) { s.retune(2, "\u266d"); },
-         {0, 2},
+        {"retuned open string", 0, 2, [](Staff& s) { s.retune(2, "C#"); }, "C#"},
+        {"open string, same name again", 0, 2, [](Staff& s) { s.retune(2, "D"); }, "D "},
+        {"a name cut between letters of several bytes", 0, 2,
+         [](Staff& s) { s.retune(2, "F\u266fm"); }, "F\u266f"},
+        {"a letter of several bytes padded as one", 0, 2, [](Staff& s) { s.retune(2, "\u266d"); },
          "\u266d "},
-        {"fret of a retuned string", {6, 2}, [](Staff& s) { s.retune(2, "C#"); }, {6, 2}, "X"},
-        {"string taken away and back", {7, 5}, fourThenFive, {7, 5}, ""},
-        {"another string taken away", {7, 3}, fourThenFive, {7, 3}, "X"},
-        {"restored after a relabelling",
-         {0, 2},
+        {"fret of a retuned string", 6, 2, [](Staff& s) { s.retune(2, "C#"); }, "X"},
+        {"string taken away and back", 7, 5, fourThenFive, ""},
+        {"another string taken away", 7, 3, fourThenFive, "X"},
+        {"restored after a relabelling", 0, 2,
          [](Staff& s) {
              const Staff::Snapshot marked = s.snapshot();
              s.LabelNeck();
              s.restore(marked);
          },
-         {0, 2},
          "X"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Fixture f;
         f.staff.setStringCount(5);
-        EXPECT_EQ(f.staff.Dropped(c.drop), O::Written);
+        EXPECT_EQ(f.drop(c.fret, c.string), O::Written);
         f.staff.Clear();
         c.then(f.staff);
-        EXPECT_EQ(f.shown(c.cell.first, c.cell.second), c.shown);
+        EXPECT_EQ(f.shown(c.fret, c.string), c.shown);
     }
 }
 
@@ -254,7 +245,8 @@ TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
 }
 
 // The user changed the text behind the engine: the next note still lands whole, in the last
-// block or in a new block after the foreign lines. The journey undoes a block's first note.
+// block or in a new block after the foreign lines. A block's first note undone is the
+// history's ("note into a new block").
 TEST(TextChangedBehind, EveryNoteLandsWholeWhereTheUserSeesIt)
 {
     // The width and the notes before (string 1, frets 1, 2, ...); what the text is then made

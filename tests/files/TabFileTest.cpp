@@ -117,29 +117,10 @@ TEST(TabFile, WritesATempoOtherThanTheDefaultAfterTheStringsLineAndReadsItBack)
         EXPECT_EQ(std::tuple(loaded.state.tempo, loaded.lines, joined(loaded.problems)),
                   std::tuple(back, std::vector<std::string>(std::begin(tab), std::end(tab)), ""));
     }
-
-    // A tempo line is taken only between the comments and the rule; nonsense gives 100.
-    const std::string odd = "The tempo line gives no tempo from 20 to 400: Quorlin assumed 100.";
-    const std::tuple<std::string, int, std::string> lines[] = {{"Tempo: 19", 100, odd},
-                                                               {"Tempo: 401", 100, odd},
-                                                               {"Tempo: fast", 100, odd},
-                                                               {"Tempo:  60 bpm", 60, ""},
-                                                               {"tempo: 60", 100, ""}};
-    for (const auto& [line, tempo, problem] : lines) {
-        std::string bytes = plain;
-        bytes.insert(bytes.find("Symbols"), line + "\r\n");
-        const LoadedTab loaded = read(bytes);
-        EXPECT_EQ(std::tuple(loaded.state.tempo, joined(loaded.problems)),
-                  std::tuple(tempo, problem))
-            << line;
-    }
-    EXPECT_EQ(
-        read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Tempo: 60\r\n").state.tempo,
-        100);
 }
 
 // Every time signature comes back. Only one other than 4/4 has its line, after the tempo's,
-// so a 4/4 tab is saved byte for byte as before: the example file.
+// so a 4/4 tab is saved byte for byte as before: the example file. Odd tempo and time lines.
 TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
 {
     const engine::VectorTabText text({"|   q", "G ---", "D --5", "A ---", "E ---", ">    "});
@@ -175,26 +156,35 @@ TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
     both.time = {6, 8};
     EXPECT_EQ(saved(both), withLines("Tempo: 90\r\nTime: 6/8\r\n"));
 
-    // Read as the tempo line is: nonsense gives 4/4 and says so.
-    const std::string odd = "The time signature line gives no time signature of 1 to 32 beats of "
-                            "a 1, 2, 4, 8, 16 or 32: Quorlin assumed 4/4.";
-    const std::tuple<std::string, engine::TimeSignature, std::string> lines[] = {
-        {"Time: 3/5", {}, odd},   {"Time: 0/4", {}, odd},
-        {"Time: 33/4", {}, odd},  {"Time: 4/64", {}, odd},
-        {"Time: -3/4", {}, odd},  {"Time: 3", {}, odd},
-        {"Time: waltz", {}, odd}, {"Time:  6 / 8 feel", {6, 8}, ""},
-        {"time: 3/4", {}, ""}};
-    for (const auto& [line, time, problem] : lines) {
+    // A tempo or time line is taken only between the comments and the rule; nonsense gives 100
+    // or 4/4 and says so.
+    const std::string noTempo =
+        "The tempo line gives no tempo from 20 to 400: Quorlin assumed 100.";
+    const std::string noTime = "The time signature line gives no time signature of 1 to 32 "
+                               "beats of a 1, 2, 4, 8, 16 or 32: Quorlin assumed 4/4.";
+    const std::tuple<std::string, int, const char*, std::string> lines[] = {
+        {"Tempo: 19", 100, "4/4", noTempo},    {"Tempo: 401", 100, "4/4", noTempo},
+        {"Tempo: fast", 100, "4/4", noTempo},  {"Tempo:  60 bpm", 60, "4/4", ""},
+        {"tempo: 60", 100, "4/4", ""},         {"Time: 3/5", 100, "4/4", noTime},
+        {"Time: 0/4", 100, "4/4", noTime},     {"Time: 33/4", 100, "4/4", noTime},
+        {"Time: 4/64", 100, "4/4", noTime},    {"Time: -3/4", 100, "4/4", noTime},
+        {"Time: 3", 100, "4/4", noTime},       {"Time: waltz", 100, "4/4", noTime},
+        {"Time:  6 / 8 feel", 100, "6/8", ""}, {"time: 3/4", 100, "4/4", ""}};
+    for (const auto& [line, tempo, time, problem] : lines) {
         const LoadedTab loaded = read(withLines(line + "\r\n"));
-        EXPECT_EQ(std::tuple(loaded.state.time, joined(loaded.problems)), std::tuple(time, problem))
+        EXPECT_EQ(std::tuple(loaded.state.tempo, engine::timeSignatureText(loaded.state.time),
+                             joined(loaded.problems)),
+                  std::tuple(tempo, time, problem))
             << line;
     }
     // Not among the comments, nor in the tab.
     std::string comment = example;
     comment.insert(comment.find("---"), "Time: 3/4\r\n");
     EXPECT_EQ(read(comment).state.time, engine::TimeSignature());
-    EXPECT_EQ(read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Time: 3/4\r\n").state.time,
-              engine::TimeSignature());
+    const LoadedTab inTab =
+        read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Tempo: 60\r\nTime: 3/4\r\n");
+    EXPECT_EQ(std::tuple(inTab.state.tempo, inTab.state.time),
+              std::tuple(100, engine::TimeSignature()));
 }
 
 TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)

@@ -6,6 +6,7 @@
 #include "engine/VectorTabText.h"
 #include "files/TabFile.h"
 #include "score/Score.h"
+#include "tests/engine/TypedSteps.h"
 
 #include <gtest/gtest.h>
 
@@ -286,40 +287,13 @@ TEST(ImportWebTab, RandomTabsReadBackNoteForNote)
     }
 }
 
-// One user action: 'n' a note ('c' a chord note), 't' a triplet, 'r' a rest, 'j' New line.
-struct Act {
-    char kind = 'n';
-    char symbol = 'q';
-    int string = 1;
-    int fret = 0;
-    engine::Technique technique = engine::Technique::Default;
-    bool dotted = false;
-};
-
-std::vector<std::string> written(int strings, int width, const std::vector<Act>& acts)
+std::vector<std::string> written(int strings, int width, const char* steps)
 {
     engine::VectorTabText text;
     engine::Staff staff(text);
     staff.setStringCount(strings);
     staff.setTabWidth(width);
-    for (const Act& a : acts) {
-        switch (a.kind) {
-        case 'r':
-            staff.setRest(a.symbol, a.dotted);
-            break;
-        case 'j':
-            staff.JumpLine();
-            break;
-        case 't':
-            staff.WriteTriplet(a.string, a.fret, a.symbol, a.dotted);
-            break;
-        default:
-            EXPECT_EQ(
-                staff.Dropped({a.fret, a.string, a.symbol,
-                               a.kind == 'c' ? engine::Technique::Chord : a.technique, a.dotted}),
-                engine::DropOutcome::Written);
-        }
-    }
+    EXPECT_TRUE(engine::testing::type(staff, steps)) << steps;
     return text.lines();
 }
 
@@ -348,58 +322,29 @@ music(const score::Score& read)
 // techniques, rests and triplets it had, however it travelled.
 TEST(ImportWebTab, OwnTabsComeBackAsWritten)
 {
-    using engine::Technique;
     struct Row {
         const char* name;
         int strings;
         int width;
-        std::vector<Act> acts;
+        const char* steps;
         const char* columns; // as `describe` gives them, from the rules
         // Saved with the tab; the import takes it from the file's header.
         engine::TimeSignature time = {};
     };
     const std::vector<Row> rows = {
-        {"hammer-on, slides, slap, pop and rests",
-         4,
-         80,
-         {{'n', 'q', 3, 0},
-          {'n', 'e', 3, 3, Technique::HammerOn},
-          {'n', 'e', 3, 5, Technique::Slide},
-          {'n', 'e', 3, 3, Technique::Slide},
-          {'r', 'q'},
-          {'n', 'q', 2, 7, Technique::Slap},
-          {'n', 'e', 1, 5, Technique::Pop, true},
-          {'n', 's', 1, 3, Technique::PullOff},
-          {'r', 'h', 0, 0, Technique::Default, true}},
+        {"hammer-on, slides, slap, pop and rests", 4, 80,
+         "q3:0 eH3:3 eS3:5 eS3:3 rq q+2:7 e.O1:5 sP1:3 rh.",
          "33q 36He 38\\e 36/e r:q 45+q 48.e. 46Ps r:h."},
-        {"a rest first, a triplet and a chord over two blocks",
-         5,
-         20,
-         {{'r', 'e'},
-          {'t', 'e', 2, 5},
-          {'n', 'q', 5, 0, Technique::Slap},
-          {'c', 'q', 3, 2},
-          {'j'},
-          {'n', 'w', 4, 12, Technique::Default, true},
-          {'n', 'h', 4, 14, Technique::Slide}},
-         "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h",
-         {7, 8}},
-        {"six strings, two-digit frets, a pop chord and a block starting with a pull-off",
-         6,
-         30,
-         {{'n', 's', 1, 10},
-          {'n', 's', 6, 24, Technique::Pop},
-          {'c', 's', 1, 22},
-          {'t', 'q', 6, 3, Technique::Default, true},
-          {'n', 'e', 6, 5, Technique::HammerOn},
-          {'j'},
-          {'n', 'e', 2, 7, Technique::PullOff}},
-         "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe",
-         {12, 8}},
+        {"a rest first, a triplet and a chord over two blocks", 5, 20,
+         "re eT2:5 q+5:0 qC3:2 | w.4:12 hS4:14", "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h",
+         engine::TimeSignature(7, 8)},
+        {"six strings, two-digit frets, a pop chord and a block starting with a pull-off", 6, 30,
+         "s1:10 sO6:24 sC1:22 q.T6:3 eH6:5 | eP2:7", "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe",
+         engine::TimeSignature(12, 8)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::vector<std::string> lines = written(row.strings, row.width, row.acts);
+        const std::vector<std::string> lines = written(row.strings, row.width, row.steps);
         const std::vector<std::string_view> views(lines.begin(), lines.end());
         instrument::Tuning tuning;
         if (row.strings == 6)

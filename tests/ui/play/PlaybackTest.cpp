@@ -161,16 +161,10 @@ private slots:
         QVERIFY(w.neck().sounding().isEmpty());
     }
 
-    void startsFromTheTextCursorsBlockAndLoopsTheChosenOnes()
+    // Loop on: the blocks a selection touches, from its first line to its last, repeat. From
+    // the text cursor's block alone is the tab cursor test's first row.
+    void loopsTheBlocksTheTextSelectionTouches()
     {
-        Window w;
-        w.setTempo(400);
-        w.playFromLine(8);
-        QTRY_VERIFY(!w.log->keysOn().empty());
-        QCOMPARE(w.log->keysOn().front(), 45);
-        QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
-
-        // Loop on: the blocks a selection touches, from its first line to its last, repeat.
         const std::tuple<int, int, std::vector<int>> selections[] = {
             {7, 9, {45, 45, 45}}, {5, 7, {43, 36, 40, 45, 43, 36, 40, 45}}};
         for (const auto& [from, to, heard] : selections) {
