@@ -2,9 +2,19 @@
 
 #include "document/Document.h"
 #include "ui/commands/CommandRouter.h"
+#include "ui/print/DockRoom.h"
+#include "ui/print/LiveSheet.h"
+#include "ui/print/SheetDock.h"
 #include "ui/print/SheetSource.h"
 
 #include <QMainWindow>
+
+namespace {
+
+// The sheet's first width beside the window: a page at about nine tenths of its printed size.
+constexpr int kSheetWidth = 560;
+
+} // namespace
 
 namespace quorlin::ui {
 
@@ -17,7 +27,15 @@ PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, Co
     const auto on = [this, &router](Command command, auto handler) {
         router.handle(command, this, handler);
     };
-    on(Command::ViewSheet, [](bool) {});
+    m_sheetDock = new SheetDock(&window);
+    window.addDockWidget(Qt::RightDockWidgetArea, m_sheetDock);
+    m_sheetDock->hide();
+    m_live = std::make_unique<LiveSheet>(document, *m_source, m_sheetDock->view(),
+                                         m_sheetDock->skipped());
+    m_sheetRoom = std::make_unique<DockRoom>(window, *m_sheetDock, kSheetWidth);
+    on(Command::ViewSheet, [this](bool shown) { m_sheetRoom->setShown(shown); });
+    connect(m_sheetDock, &SheetDock::closed, this,
+            [this, &router] { router[Command::ViewSheet]->setChecked(false); });
     on(Command::PageSetup, [] {});
     on(Command::PrintPreview, [] {});
     on(Command::Print, [] {});
@@ -29,8 +47,7 @@ PrintFeature::~PrintFeature() = default;
 
 void PrintFeature::showPlaying(int line, int offset)
 {
-    (void)line;
-    (void)offset;
+    m_live->showPlaying(line, offset);
 }
 
 } // namespace quorlin::ui

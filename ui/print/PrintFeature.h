@@ -19,7 +19,10 @@ class SettingsStore;
 namespace quorlin::ui {
 
 class CommandRouter;
+class DockRoom;
+class LiveSheet;
 class Prompter;
+class SheetDock;
 class SheetSource;
 
 class PrintFeature : public QObject {
@@ -31,6 +34,7 @@ public:
     ~PrintFeature() override;
 
     SheetSource& source() { return *m_source; }
+    LiveSheet& liveSheet() { return *m_live; }
 
 public slots:
     // The column playback sounds, by its rhythm line and first character; line -1 for none.
@@ -38,6 +42,10 @@ public slots:
 
 private:
     std::unique_ptr<SheetSource> m_source;
+    // View > Sheet.
+    SheetDock* m_sheetDock = nullptr;
+    std::unique_ptr<LiveSheet> m_live;
+    std::unique_ptr<DockRoom> m_sheetRoom;
 };
 
 } // namespace quorlin::ui
