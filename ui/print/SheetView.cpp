@@ -243,16 +243,22 @@ void SheetView::paintEvent(QPaintEvent* event)
     }
 }
 
+QRectF SheetView::shownRect(const Marked& mark) const
+{
+    if (mark.page < 0)
+        return {};
+    const double s = scale();
+    return {pageOrigin(mark.page) + mark.rect.topLeft() * s, mark.rect.size() * s};
+}
+
 void SheetView::showColumn(int column)
 {
     const Marked mark = columnMark(column);
     if (mark.page < 0)
         return;
-    const double s = scale();
-    // Where the mark is in the whole scrolled content, in pixels.
-    const QPointF origin = pageOrigin(mark.page) +
-                           QPointF(horizontalScrollBar()->value(), verticalScrollBar()->value());
-    const QRectF wanted(origin + mark.rect.topLeft() * s, mark.rect.size() * s);
+    // Where the mark is in the whole scrolled content.
+    const QRectF wanted =
+        shownRect(mark).translated(horizontalScrollBar()->value(), verticalScrollBar()->value());
     const auto bring = [](QScrollBar* bar, double low, double high, int room) {
         const int margin = static_cast<int>(kGap);
         if (low < bar->value())

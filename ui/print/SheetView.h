@@ -37,6 +37,9 @@ public:
     };
     Marked cursorMark() const { return columnMark(m_cursor); }
     Marked playingMark() const { return columnMark(m_playing); }
+    Marked columnMark(std::optional<int> column) const;
+    // Where a mark shows in the viewport, in pixels.
+    QRectF shownRect(const Marked& mark) const;
 
     // Pixels per point.
     double scale() const;
@@ -49,7 +52,6 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    Marked columnMark(std::optional<int> column) const;
     // The band over a system between two x positions, in points.
     QRectF systemBand(const sheet::SystemPlace& system, float left, float right) const;
     void paintSelection(QPainter& painter, int page) const;
