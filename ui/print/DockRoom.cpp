@@ -32,6 +32,11 @@ DockRoom::DockRoom(QMainWindow& window, QDockWidget& dock, int width) :
     connect(&m_growWait, &QTimer::timeout, this, &DockRoom::open);
 }
 
+bool DockRoom::filling() const
+{
+    return m_window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
+}
+
 bool DockRoom::docked() const
 {
     return !m_dock.isHidden() && !m_dock.isFloating();
@@ -46,18 +51,22 @@ void DockRoom::setShown(bool shown)
     }
     if (!m_dock.isHidden() || m_growWait.isActive())
         return;
-    const bool maximised = m_window.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
-    if (m_dock.isFloating() || maximised || !m_window.isVisible()) {
+    if (m_dock.isFloating() || filling() || !m_window.isVisible()) {
         m_dock.show();
         return;
     }
-    // The window grows first, so that the dock then takes its room from what the central
-    // widget was given. A window manager may grow it later: the dock opens when it has.
     const int separator =
         m_window.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &m_window);
+    makeRoom(m_width + separator);
+}
+
+void DockRoom::makeRoom(int extra)
+{
+    // The window grows first, so that the dock then takes its room from what the central
+    // widget was given. A window manager may grow it later: the dock opens when it has.
     const int before = m_window.width();
     m_growWait.start();
-    m_window.resize(before + m_width + separator, m_window.height());
+    m_window.resize(before + extra, m_window.height());
     if (m_window.width() != before)
         open();
 }
@@ -105,10 +114,18 @@ bool DockRoom::eventFilter(QObject* watched, QEvent* event)
 void DockRoom::settle()
 {
     m_settling = false;
-    if (m_growWait.isActive())
+    // A window filling the screen cannot grow: there the dock takes its room from the area.
+    if (m_growWait.isActive() || filling())
         return;
+    const bool redocked = docked() && !m_docked;
     m_docked = docked();
     const int grow = m_keep - m_window.centralWidget()->width();
+    // Put back from floating, the dock comes as narrow as Qt makes it: it gets the width it
+    // had, and the window the room for it.
+    if (redocked && m_dock.width() < m_width) {
+        makeRoom(grow + m_width - m_dock.width());
+        return;
+    }
     if (grow == 0)
         return;
     m_window.resize(m_window.width() + grow, m_window.height());

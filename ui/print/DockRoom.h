@@ -26,6 +26,9 @@ protected:
 
 private:
     bool docked() const;
+    // Maximised or full screen.
+    bool filling() const;
+    void makeRoom(int extra);
     void open();
     void settleSoon();
     // The window's width made to give the central widget its kept width again.

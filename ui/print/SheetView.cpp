@@ -28,9 +28,9 @@ constexpr float kBelowStems = 2;
 
 const QColor kDesk(0x8c, 0x8c, 0x8c);
 const QColor kShadowColour(0x55, 0x55, 0x55);
-const QColor kCursorColour(30, 110, 230, 80);
+const QColor kCursorColour(30, 110, 230, 120);
 const QColor kPlayingColour(235, 120, 0, 110);
-const QColor kSelectionColour(100, 160, 255, 50);
+const QColor kSelectionColour(100, 160, 255, 60);
 
 } // namespace
 
