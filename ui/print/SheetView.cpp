@@ -40,7 +40,8 @@ SheetView::SheetView(QWidget* parent) : QAbstractScrollArea(parent)
     // Always there, so that fitting the width never makes it come and go.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setFocusPolicy(Qt::ClickFocus);
+    // The neck keeps the keys while the user scrolls the pages: writing goes on.
+    setFocusPolicy(Qt::NoFocus);
     verticalScrollBar()->setSingleStep(24);
     horizontalScrollBar()->setSingleStep(24);
     // Anywhere in the window that shows the pages: the keys are for reading while writing.
@@ -114,7 +115,8 @@ void SheetView::updateScrollBars()
     down->setPageStep(viewport()->height());
     down->setRange(0, std::max(0, static_cast<int>(std::ceil(height)) - viewport()->height()));
     down->setValue(static_cast<int>(std::lround(pagesAbove * step)));
-    const double width = m_sheet.size.width * scale() + 2 * kGap;
+    // Fitting, the page is as wide as the view: no rounding may make it scroll by a pixel.
+    const double width = m_fit ? 0 : m_sheet.size.width * scale() + 2 * kGap;
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(
         0, std::max(0, static_cast<int>(std::ceil(width)) - viewport()->width()));

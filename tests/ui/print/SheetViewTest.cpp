@@ -10,6 +10,8 @@
 
 #include <QDockWidget>
 #include <QLabel>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -214,6 +216,47 @@ private slots:
         w.type(QStringLiteral("G9"));
         w.settle();
         QVERIFY(inSight(0));
+    }
+
+    // The zoom keys reach the pages from anywhere in the window; Ctrl+0 fits the width again.
+    void zoomKeysAndWheel_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("notches"); // of the wheel with Ctrl, after the keys
+        QTest::addColumn<int>("larger");  // 1 larger than fitting the width, -1 smaller, 0 the same
+        QTest::newRow("in") << "Ctrl++" << 0 << 1;
+        QTest::newRow("out") << "Ctrl+-" << 0 << -1;
+        QTest::newRow("in and back") << "Ctrl++ Ctrl++ Ctrl+0" << 0 << 0;
+        QTest::newRow("wheel up") << "" << 1 << 1;
+        QTest::newRow("wheel down") << "" << -2 << -1;
+        QTest::newRow("wheel after fitting") << "Ctrl+- Ctrl+0" << 1 << 1;
+    }
+
+    void zoomKeysAndWheel()
+    {
+        QFETCH(QString, keys);
+        QFETCH(int, notches);
+        QFETCH(int, larger);
+        SheetWindow w;
+        w.showSheet();
+        w.type(QStringLiteral("G5"));
+        w.settle();
+        ui::SheetView& view = w.view();
+        const double fit = view.scale();
+        w.type(keys);
+        QVERIFY(w.neck().hasFocus());
+        if (notches != 0) {
+            const QPoint at = view.viewport()->rect().center();
+            QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), {}, {0, 120 * notches},
+                              Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(view.viewport(), &wheel);
+        }
+        const double scale = view.scale();
+        QCOMPARE(scale > fit * 1.01 ? 1 : scale < fit * 0.99 ? -1 : 0, larger);
+        if (larger == 0)
+            QCOMPARE(scale, fit);
+        // The page is painted at that scale: wider than the view when zoomed in.
+        QCOMPARE(view.horizontalScrollBar()->maximum() > 0, larger > 0);
     }
 
     // Columns the score could not read are named once, below the pages.
