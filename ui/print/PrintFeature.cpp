@@ -9,13 +9,6 @@
 
 #include <QMainWindow>
 
-namespace {
-
-// The sheet's first width beside the window: a page at about nine tenths of its printed size.
-constexpr int kSheetWidth = 560;
-
-} // namespace
-
 namespace quorlin::ui {
 
 PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
@@ -32,7 +25,7 @@ PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, Co
     m_sheetDock->hide();
     m_live = std::make_unique<LiveSheet>(document, *m_source, m_sheetDock->view(),
                                          m_sheetDock->skipped());
-    m_sheetRoom = std::make_unique<DockRoom>(window, *m_sheetDock, kSheetWidth);
+    m_sheetRoom = std::make_unique<DockRoom>(window, *m_sheetDock, SheetDock::kFirstWidth);
     on(Command::ViewSheet, [this](bool shown) { m_sheetRoom->setShown(shown); });
     connect(m_sheetDock, &SheetDock::closed, this,
             [this, &router] { router[Command::ViewSheet]->setChecked(false); });

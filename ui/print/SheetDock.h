@@ -15,6 +15,9 @@ class SheetDock : public QDockWidget {
     Q_OBJECT
 
 public:
+    // Docked the first time: a page at about nine tenths of its printed size.
+    static constexpr int kFirstWidth = 560;
+
     explicit SheetDock(QWidget* parent = nullptr);
 
     SheetView& view() const { return *m_view; }

@@ -116,7 +116,8 @@ void SheetView::updateScrollBars()
     down->setRange(0, std::max(0, static_cast<int>(std::ceil(height)) - viewport()->height()));
     down->setValue(static_cast<int>(std::lround(pagesAbove * step)));
     // Fitting, the page is as wide as the view: no rounding may make it scroll by a pixel.
-    const double width = m_fit ? 0 : m_sheet.size.width * scale() + 2 * kGap;
+    const double width =
+        m_fit && scale() > kLeastScale ? 0 : m_sheet.size.width * scale() + 2 * kGap;
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(
         0, std::max(0, static_cast<int>(std::ceil(width)) - viewport()->width()));
