@@ -5,12 +5,21 @@
 #include "ui/print/SheetSource.h"
 #include "ui/print/SheetView.h"
 
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 
 #include <algorithm>
 
 namespace quorlin::ui {
+
+namespace {
+
+// A frame at 60 Hz, and the pause in the typing a longer layout waits for.
+constexpr qint64 kFrameMs = 16;
+constexpr int kPauseMs = 250;
+
+} // namespace
 
 LiveSheet::LiveSheet(const document::Document& document, SheetSource& source, SheetView& view,
                      QLabel& skipped) :
@@ -19,13 +28,11 @@ LiveSheet::LiveSheet(const document::Document& document, SheetSource& source, Sh
 {
     // After the rest of the turn's events: a paste or an undo of many steps lays out once.
     m_soon.setSingleShot(true);
-    m_soon.setInterval(0);
     connect(&m_soon, &QTimer::timeout, this, &LiveSheet::layOut);
     connect(&document, &document::Document::changed, this, &LiveSheet::changed);
     connect(&source, &SheetSource::setupChanged, this, [this] {
         m_stale = true;
-        if (m_view.isVisible())
-            m_soon.start();
+        layOutSoon();
     });
     connect(&document, &document::Document::tabCursorMoved, this, [this] {
         // A layout on its way marks the cursor with the columns it reads.
@@ -40,15 +47,23 @@ void LiveSheet::changed()
 {
     m_stale = true;
     m_edited = true;
-    if (m_view.isVisible())
-        m_soon.start();
+    layOutSoon();
+}
+
+void LiveSheet::layOutSoon()
+{
+    if (!m_view.isVisible())
+        return;
+    // A tab so long that its layout takes more than a frame waits for a pause in the typing,
+    // so the keys are not held up by a layout after each of them.
+    m_soon.start(m_lastLayoutMs > kFrameMs ? kPauseMs : 0);
 }
 
 bool LiveSheet::eventFilter(QObject* watched, QEvent* event)
 {
     // Nothing is laid out while the view is out of sight; it catches up when it shows.
     if (watched == &m_view && event->type() == QEvent::Show && m_stale)
-        m_soon.start();
+        m_soon.start(0);
     return QObject::eventFilter(watched, event);
 }
 
@@ -66,11 +81,14 @@ void LiveSheet::layOut()
         return;
     m_stale = false;
     ++m_layouts;
+    QElapsedTimer took;
+    took.start();
     const score::Score score = m_source.score();
     m_starts.resize(score.columns.size());
     std::transform(score.columns.begin(), score.columns.end(), m_starts.begin(),
                    [](const score::Column& c) { return std::pair(c.line, c.offset); });
     m_view.setSheet(sheet::layoutSheet(score, m_source.input(score), m_measure));
+    m_lastLayoutMs = took.elapsed();
     const QString skipped = QString::fromStdString(score::skippedText(score));
     m_skipped.setText(skipped);
     m_skipped.setVisible(!skipped.isEmpty());

@@ -45,6 +45,7 @@ protected:
 
 private:
     void changed();
+    void layOutSoon();
     void layOut();
     void showCursor(bool scroll);
     // The score column that starts at `line`, `offset` of the text, if the score read one.
@@ -63,6 +64,7 @@ private:
     bool m_stale = true;
     bool m_edited = false;
     int m_layouts = 0;
+    qint64 m_lastLayoutMs = 0;
     std::pair<int, int> m_playing{-1, 0};
 };
 
