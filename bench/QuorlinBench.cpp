@@ -19,6 +19,10 @@
 #include "ui/neck/DurationDrag.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/play/PlayFeature.h"
+#include "ui/print/LiveSheet.h"
+#include "ui/print/PrintFeature.h"
+#include "ui/print/SheetSource.h"
+#include "ui/print/SheetView.h"
 #include "ui/recovery/RecoveryDialog.h"
 #include "ui/sheet/QtTextMeasure.h"
 #include "ui/shell/BassU1/TBassForm.h"
@@ -790,6 +794,69 @@ int sheetLayout(const QString& big, const QString& small, const QString& pdfTab,
     return 0;
 }
 
+// Notes a generated tab needs for 1,000 bars of 4/4: its seven durations come to 2.3125 bars.
+constexpr long kThousandBarNotes = 3030;
+
+// View > Sheet shown beside a 1,000-bar tab, and Return on the neck: the time from the key to
+// the sheet laid out again and the part in sight painted, the layout run at once rather than on
+// the next turn of the event loop. Beside it, the parts of the same update one by one: the
+// note itself, the tab read as music, its layout and the paint.
+int sheetView(const QString& dir, int presses)
+{
+    const QString path = dir + QStringLiteral("/sheet-view.tab");
+    bench::writeGeneratedTab(path.toStdString(), kThousandBarNotes);
+    Window w;
+    w.throughDialog("LoadTab", "OpenFile", path);
+    w.form.commands()[ui::Command::ViewSheet]->trigger();
+    auto* view = child<ui::SheetView>(w.form, "SheetView");
+    ui::LiveSheet& live = w.form.printing().liveSheet();
+    QCoreApplication::processEvents();
+    live.flush();
+    if (!view->isVisible() || live.layouts() == 0)
+        qFatal("View > Sheet showed no sheet");
+    const int layoutsBefore = live.layouts();
+    w.giveKeysToNeck();
+    std::vector<double> totals, notes, paints;
+    for (int i = 0; i < presses; ++i) {
+        w.neck().setCursorCell(i * 5 % 12 + 1, i % 4 + 1);
+        QElapsedTimer timer;
+        timer.start();
+        const double note = w.pressOnNeck(Qt::Key_Return, QStringLiteral("\r"));
+        live.flush();
+        const double laid = static_cast<double>(timer.nsecsElapsed());
+        view->viewport()->repaint();
+        totals.push_back(static_cast<double>(timer.nsecsElapsed()));
+        notes.push_back(note);
+        paints.push_back(totals.back() - laid);
+        QCoreApplication::processEvents();
+    }
+    if (live.layouts() != layoutsBefore + presses)
+        qFatal("%d layouts for %d notes", live.layouts() - layoutsBefore, presses);
+
+    ui::SheetSource& source = w.form.printing().source();
+    const ui::QtTextMeasure measure;
+    std::vector<double> reads, layouts;
+    double bars = 0;
+    for (int i = 0; i < presses; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const score::Score read = source.score();
+        reads.push_back(static_cast<double>(timer.nsecsElapsed()));
+        timer.restart();
+        const sheet::Sheet laid = sheet::layoutSheet(read, source.input(read), measure);
+        layouts.push_back(static_cast<double>(timer.nsecsElapsed()));
+        bars = sheetBars(laid);
+    }
+    bench::report("sheet_view_note", bench::median(totals));
+    bench::report("sheet_view_note_worst", *std::max_element(totals.begin(), totals.end()));
+    bench::report("sheet_view_action", bench::median(notes));
+    bench::report("sheet_view_read", bench::median(reads));
+    bench::report("sheet_view_layout", bench::median(layouts));
+    bench::report("sheet_view_paint", bench::median(paints));
+    bench::report("sheet_view_bars", bars);
+    return 0;
+}
+
 using TimedApplication = bench::FrameClock<ui::GuardedApplication>;
 
 // Return pressed on the neck of a 100,000-note tab, until the frame in which the tab area has
@@ -965,6 +1032,8 @@ int main(int argc, char** argv)
         return retuneTab(args[2], args[3].toInt());
     if (mode == QLatin1String("sheet") && args.size() == 6)
         return sheetLayout(args[2], args[3], args[4], args[5].toInt());
+    if (mode == QLatin1String("sheetview") && args.size() == 4)
+        return sheetView(args[2], args[3].toInt());
     if (mode == QLatin1String("recovery") && args.size() == 4)
         return recovery(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
@@ -972,10 +1041,11 @@ int main(int argc, char** argv)
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
-    std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                         "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | playing DIR | reaction DIR | retune TAB N | "
-                         "recovery DIR N | sheet BIG_TAB SMALL_TAB PDF_TAB N | bare "
-                         "plain|undo|history | latency DIR PRESSES\n");
+    std::fprintf(stderr,
+                 "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
+                 "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                 "score TAB N | playing DIR | reaction DIR | retune TAB N | "
+                 "recovery DIR N | sheet BIG_TAB SMALL_TAB PDF_TAB N | sheetview DIR NOTES | bare "
+                 "plain|undo|history | latency DIR PRESSES\n");
     return 2;
 }

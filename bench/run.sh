@@ -53,6 +53,9 @@ for _ in $(seq "$repeats"); do
     echo $(($(date +%s%N) - begin))
 done | median | sed 's/^/pdf_export /' >>"$figures"
 echo "pdf_bytes $(stat -c %s "$work/pages.pdf")" >>"$figures"
+# View > Sheet beside a 1,000-bar tab: Return on the neck until the sheet is laid out again
+# and painted, fifty times, against a frame of 16 ms.
+offscreen "$bin/quorlin_bench" sheetview "$work" 50 >>"$figures"
 # A recovery copy whose first line is 5 MB: offered against a budget of a tenth of a second,
 # restored against the same tab put into a bare text area.
 offscreen "$bin/quorlin_bench" recovery "$work" "$repeats" >>"$figures"
@@ -162,6 +165,13 @@ awk -v json="$build/bench.json" '
         row("PDF of 100 pages, command line", f["pdf_export"], 1e9, 1e6, "ms", 1)
         row("  its pages", f["pdf_pages"], 0, 1, "", 0)
         row("  its size", f["pdf_bytes"], 0, 1048576, "MB", 0)
+        row("sheet view after a note", f["sheet_view_note"], 16e6, 1e6, "ms", 1)
+        row("  the slowest of 50", f["sheet_view_note_worst"], 16e6, 1e6, "ms", 1)
+        row("  the note itself", f["sheet_view_action"], 0, 1e6, "ms", 0)
+        row("  the tab read as music", f["sheet_view_read"], 0, 1e6, "ms", 0)
+        row("  its layout", f["sheet_view_layout"], 0, 1e6, "ms", 0)
+        row("  the paint of the view", f["sheet_view_paint"], 0, 1e6, "ms", 0)
+        row("  its bars", f["sheet_view_bars"], 0, 1, "", 0)
         row("recovery offer, 5 MB line", f["recovery_offer_5mb"], 1e8, 1e6, "ms", 1)
         row("  the copy read whole", f["recovery_offer_floor"], 0, 1e6, "ms", 0)
         row("recovery restore, 5 MB line", f["recovery_restore_5mb"], f["recovery_restore_floor"], 1e6, "ms", 1.2)

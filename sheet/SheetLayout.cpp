@@ -439,7 +439,8 @@ private:
         m_sheet.systems.push_back({pageIndex,
                                    {staff, staffTop, end - staff, m_staffHeight},
                                    slices.front().bar,
-                                   slices.size()});
+                                   slices.size(),
+                                   staffBottom + kStemGap + kStemLength});
         m_y = top + m_systemHeight + kSystemGap;
     }
 

@@ -44,6 +44,8 @@ struct SystemPlace {
     Rect staff;
     std::size_t firstBar = 0;
     std::size_t barCount = 0;
+    // Where the stems end: the bottom of the rhythm below the staff.
+    float stemsBottom = 0;
 };
 
 // Where a score column is printed: its system and the x of its stem and fret numbers. A

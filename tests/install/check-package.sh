@@ -23,7 +23,8 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
 for needed in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6 libqt6svg6 libfluidsynth3 \
-              libsndfile1 libpugixml1v5 fluid-soundfont-gm fonts-liberation2; do
+              libsndfile1 libpugixml1v5 fluid-soundfont-gm fonts-liberation2 \
+              libqt6printsupport6; do
     grep -Fxq "$needed" <<<"$names" || fail "Depends lacks $needed: $depends"
 done
 

@@ -2,6 +2,9 @@
 
 #include "document/Document.h"
 #include "ui/commands/CommandRouter.h"
+#include "ui/print/DockRoom.h"
+#include "ui/print/LiveSheet.h"
+#include "ui/print/SheetDock.h"
 #include "ui/print/SheetOutput.h"
 #include "ui/print/SheetSource.h"
 
@@ -28,7 +31,15 @@ PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, Co
     const auto on = [this, &router](Command command, auto handler) {
         router.handle(command, this, handler);
     };
-    on(Command::ViewSheet, [](bool) {});
+    m_sheetDock = new SheetDock(&window);
+    window.addDockWidget(Qt::RightDockWidgetArea, m_sheetDock);
+    m_sheetDock->hide();
+    m_live = std::make_unique<LiveSheet>(document, *m_source, m_sheetDock->view(),
+                                         m_sheetDock->skipped());
+    m_sheetRoom = std::make_unique<DockRoom>(window, *m_sheetDock, SheetDock::kFirstWidth);
+    on(Command::ViewSheet, [this](bool shown) { m_sheetRoom->setShown(shown); });
+    connect(m_sheetDock, &SheetDock::closed, this,
+            [this, &router] { router[Command::ViewSheet]->setChecked(false); });
     on(Command::PageSetup, [this] { m_output->pageSetup(); });
     on(Command::PrintPreview, [this] { m_output->printPreview(); });
     on(Command::Print, [this] { m_output->print(); });
@@ -40,8 +51,7 @@ PrintFeature::~PrintFeature() = default;
 
 void PrintFeature::showPlaying(int line, int offset)
 {
-    (void)line;
-    (void)offset;
+    m_live->showPlaying(line, offset);
 }
 
 } // namespace quorlin::ui

@@ -19,8 +19,11 @@ class SettingsStore;
 namespace quorlin::ui {
 
 class CommandRouter;
+class DockRoom;
+class LiveSheet;
 class Prompter;
 class SheetOutput;
+class SheetDock;
 class SheetSource;
 
 class PrintFeature : public QObject {
@@ -33,6 +36,7 @@ public:
 
     SheetSource& source() { return *m_source; }
     SheetOutput& output() { return *m_output; }
+    LiveSheet& liveSheet() { return *m_live; }
 
 public slots:
     // The column playback sounds, by its rhythm line and first character; line -1 for none.
@@ -41,6 +45,10 @@ public slots:
 private:
     std::unique_ptr<SheetSource> m_source;
     std::unique_ptr<SheetOutput> m_output;
+    // View > Sheet.
+    SheetDock* m_sheetDock = nullptr;
+    std::unique_ptr<LiveSheet> m_live;
+    std::unique_ptr<DockRoom> m_sheetRoom;
 };
 
 } // namespace quorlin::ui

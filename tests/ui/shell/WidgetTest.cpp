@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QDockWidget>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -709,6 +710,48 @@ private slots:
         QCOMPARE(child(w.form, "BassNeck")->geometry(), neck);
         w.form.resize(300, 200);
         QTRY_COMPARE(area->size(), QSize(653, 408));
+    }
+
+    // View > Sheet opens beside the designed area: the window grows by the panel and the area
+    // and every control in it keep their size and place. Closing the panel gives the room
+    // back, and so does floating it.
+    void sheetBesideTheArea()
+    {
+        Window w;
+        w.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.form));
+        const QWidget* area = w.form.centralWidget();
+        const auto places = [&] {
+            QList<QRect> found{area->geometry()};
+            for (const QWidget* control : area->findChildren<QWidget*>())
+                found << QRect(control->mapTo(&w.form, QPoint()), control->size());
+            return found;
+        };
+        const QList<QRect> before = places();
+        const int width = w.form.width();
+        QAction* shown = w.form.commands()[ui::Command::ViewSheet];
+        auto* dock = child<QDockWidget>(w.form, "SheetDock");
+        const auto grown = [&] { return w.form.width() > width + dock->width() / 2; };
+
+        shown->trigger();
+        QVERIFY(shown->isChecked());
+        QTRY_VERIFY(dock->isVisible() && grown());
+        QVERIFY(dock->x() > area->geometry().right());
+        QVERIFY(dock->width() > 300);
+        QTRY_COMPARE(places(), before);
+        dock->close();
+        QVERIFY(!shown->isChecked());
+        QTRY_COMPARE(w.form.width(), width);
+        QCOMPARE(places(), before);
+
+        shown->trigger();
+        QTRY_VERIFY(grown());
+        dock->setFloating(true);
+        QTRY_COMPARE(w.form.width(), width);
+        QCOMPARE(places(), before);
+        dock->setFloating(false);
+        QTRY_VERIFY(grown());
+        QTRY_COMPARE(places(), before);
     }
 
     // What the status bar says as keys move the cursor and choose the next note.
