@@ -234,6 +234,13 @@ std::vector<NoteValue> valuesOf(std::int64_t ticks, bool triplet)
 Rhythm measureScore(const score::Score& score, TimeSignature time)
 {
     Rhythm rhythm;
+    // A piece a column and a few more where notes cross bar lines; grown once, not doubled.
+    rhythm.pieces.reserve(score.columns.size() + score.columns.size() / 8 + 8);
+    if (const std::int64_t bar = barTicks(time); bar > 0 && score.length > 0)
+        rhythm.bars.reserve(
+            static_cast<std::size_t>(std::min<std::int64_t>(
+                score.length / bar, static_cast<std::int64_t>(score.columns.size()))) +
+            2);
     Measurer measurer(rhythm, time);
     std::int64_t at = 0;
     for (std::size_t i = 0; i < score.columns.size(); ++i) {
