@@ -1,0 +1,32 @@
+#pragma once
+
+// Where on the neck to play notes a file gives only as pitches: the string and fret of each.
+// Retuning, importing and transcribing share it. No Qt here.
+
+#include <span>
+#include <vector>
+
+namespace quorlin::score {
+
+// A note to place: its pitch, and the chord it sounds in (notes of one chord share `chord`,
+// notes one after another have rising numbers).
+struct ToPlace {
+    int pitch = 0; // MIDI key
+    int chord = 0;
+};
+
+struct Place {
+    int string = 0; // 1 the highest; 0 when no string of the set-up reaches the pitch
+    int fret = -1;
+
+    bool operator==(const Place&) const = default;
+};
+
+inline constexpr int kHighestFret = 24;
+
+// One place per note, in order. `openPitches` are the strings' open pitches, string 1 (the
+// highest) first. A chord's notes go on strings of their own.
+std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<const int> openPitches,
+                                   int highestFret = kHighestFret);
+
+} // namespace quorlin::score
