@@ -394,12 +394,20 @@ const std::vector<engine::Column>& Document::columns() const
     try {
         engine::readColumnsFrom(*m_text, s, from, m_columns.columns);
         m_columns.readable = true;
-    } catch (const std::exception&) {
+        m_columns.problem.clear();
+    } catch (const std::exception& e) {
         // Hand-typed text has no columns to stand on; the cursor goes back to appending.
         m_columns.columns.clear();
         m_columns.readable = false;
+        m_columns.problem = e.what();
     }
     return m_columns.columns;
+}
+
+const std::string& Document::columnsProblem() const
+{
+    columns();
+    return m_columns.problem;
 }
 
 void Document::setTabCursor(std::optional<int> column, bool extend)

@@ -115,6 +115,9 @@ public:
     // The tab read as columns, read again only after the text or the set-up changed; empty
     // while the text holds what the engine never writes (a line typed by hand).
     const std::vector<engine::Column>& columns() const;
+    // Why the text cannot be read as columns ("Line 14: a cell no writer makes"); empty when
+    // it can.
+    const std::string& columnsProblem() const;
     // The column the tab cursor is on; none while the next note is appended. Not a step: it
     // moves nothing in the tab.
     std::optional<int> tabCursor() const { return m_tabCursor; }
@@ -200,6 +203,7 @@ private:
         int strings = 0;
         int width = 0;
         bool readable = false;
+        std::string problem;
         std::vector<engine::Column> columns;
     };
     mutable ReadColumns m_columns;

@@ -198,6 +198,13 @@ void EntryFeature::moveTabCursor(Command command)
 {
     const std::vector<engine::Column>& columns = m_document.columns();
     const int count = static_cast<int>(columns.size());
+    if (count == 0 && !m_document.columnsProblem().empty()) {
+        // Else the keys would do nothing, and nothing would say why.
+        emit message(QStringLiteral("The tab cursor needs the tab as Quorlin writes it: %1. Notes "
+                                    "are added at the end.")
+                         .arg(QString::fromStdString(m_document.columnsProblem())));
+        return;
+    }
     // A hand edit not taken in yet may have left fewer columns than the cursor's number.
     std::optional<int> at = m_document.tabCursor();
     if (at && *at >= count)

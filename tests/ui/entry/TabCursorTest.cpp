@@ -4,6 +4,7 @@
 #include "tests/ui/entry/TabWindow.h"
 
 #include <QLabel>
+#include <QStatusBar>
 
 using namespace quorlin;
 using ui::testing::child;
@@ -164,6 +165,13 @@ private slots:
         QTRY_COMPARE(w.status(), column < 0 ? w.appendingText : status);
         QCOMPARE(w.form.tabCursor().value_or(-1), column);
         QCOMPARE(w.marks(), column < 0 ? QStringList() : columnMarks(column));
+        if (column < 0) {
+            // The keys say why the cursor cannot stand there, rather than do nothing.
+            w.type("Alt+Left");
+            QVERIFY(!w.form.tabCursor());
+            QVERIFY(w.form.statusBar()->currentMessage().startsWith(
+                "The tab cursor needs the tab as Quorlin writes it: Line "));
+        }
     }
 
     // The first block deleted by hand: the cursor on the next block stays on its note.
