@@ -8,6 +8,7 @@
 #include "bench/TabGenerator.h"
 #include "document/QtTabText.h"
 #include "engine/Columns.h"
+#include "files/MidiImport.h"
 #include "files/MusicXml.h"
 #include "score/Retune.h"
 #include "score/Score.h"
@@ -725,6 +726,75 @@ int retuneTab(const QString& tab, int repeats)
     return 0;
 }
 
+// A Standard MIDI File written here from the format's rules: a conductor track with a tempo
+// and a time signature change, then four tracks on their own channels (one of them drums) of
+// 2,500 notes each, eighths with running status and note-offs as velocity 0.
+std::string midiOfTenThousandNotes()
+{
+    const auto chunk = [](std::string_view kind, const std::string& body) {
+        std::string out(kind);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>(body.size() >> shift & 0xFF);
+        return out + body;
+    };
+    const std::string end("\x00\xFF\x2F\x00", 4);
+    std::string file = chunk("MThd", std::string("\x00\x01\x00\x05\x01\xE0", 6));
+    file += chunk("MTrk", std::string("\x00\xFF\x51\x03\x07\xA1\x20\x00\xFF\x58\x04\x04\x02\x18\x08"
+                                      "\x8F\x00\xFF\x58\x04\x03\x02\x18\x08",
+                                      24) +
+                              end);
+    for (int channel : {0, 1, 2, 9}) {
+        std::string body = std::string("\x00\xFF\x03\x04Part", 8);
+        body += {'\x00', static_cast<char>(0xC0 | channel), 33, '\x00',
+                 static_cast<char>(0x90 | channel)};
+        for (int i = 0; i < 2500; ++i) {
+            const char key = static_cast<char>(28 + (i * 7 + channel) % 24);
+            // On, then off 240 ticks (an eighth) later as a note-on of velocity 0.
+            body += {key, 100, '\x81', '\x70', key, '\x00', '\x00'};
+        }
+        body.pop_back();
+        file += chunk("MTrk", body + end);
+    }
+    return file;
+}
+
+// The longest any file can take: the largest file read, one track of running-status
+// controller changes, each read and none kept.
+std::string midiOfControllerStream()
+{
+    std::string body("\x00\xB0\x07\x64", 4);
+    while (body.size() + 3 + 100 < files::kLargestSongFile)
+        body.append("\x00\x07\x64", 3);
+    std::string file("MThd\x00\x00\x00\x06\x00\x00\x00\x01\x01\xE0MTrk", 18);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        file += static_cast<char>(body.size() >> shift & 0xFF);
+    return file + body;
+}
+
+double medianRead(const std::string& file, int repeats, std::size_t notes)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const files::SongReading reading = files::readMidiSong(file);
+        times.push_back(static_cast<double>(timer.nsecsElapsed()));
+        std::size_t read = 0;
+        for (const files::SongTrack& t : reading.song.tracks)
+            read += t.notes.size();
+        if (!reading.ok() || read != notes)
+            qFatal("the MIDI file read as %zu notes: %s", read, reading.error.c_str());
+    }
+    return bench::median(times);
+}
+
+int midiImport(int repeats)
+{
+    bench::report("midi_import_10000", medianRead(midiOfTenThousandNotes(), repeats, 10000));
+    bench::report("midi_stream_64mb", medianRead(midiOfControllerStream(), repeats, 0));
+    return 0;
+}
+
 // The bars a laid-out sheet holds: a bar split over systems counts once.
 double sheetBars(const sheet::Sheet& laid)
 {
@@ -1030,6 +1100,8 @@ int main(int argc, char** argv)
         return scoreRead(args[2], args[3].toInt());
     if (mode == QLatin1String("retune") && args.size() == 4)
         return retuneTab(args[2], args[3].toInt());
+    if (mode == QLatin1String("midi") && args.size() == 3)
+        return midiImport(args[2].toInt());
     if (mode == QLatin1String("sheet") && args.size() == 6)
         return sheetLayout(args[2], args[3], args[4], args[5].toInt());
     if (mode == QLatin1String("sheetview") && args.size() == 4)
@@ -1044,7 +1116,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
                  "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
                  "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                 "score TAB N | playing DIR | reaction DIR | retune TAB N | "
+                 "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | "
                  "recovery DIR N | sheet BIG_TAB SMALL_TAB PDF_TAB N | sheetview DIR NOTES | bare "
                  "plain|undo|history | latency DIR PRESSES\n");
     return 2;

@@ -41,6 +41,9 @@ offscreen "$bin/quorlin_bench" reaction "$work" >>"$figures"
 # Another tuning for a tab of 10,000 notes, against a budget of one second.
 offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
 offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
+# A MIDI file of 10,000 notes the bench writes itself, read as a song, against a budget of a
+# tenth of a second; the largest file, 64 MB of running status, against a second.
+offscreen "$bin/quorlin_bench" midi "$repeats" >>"$figures"
 # The tab as printed pages: the 10 MB one read and laid out with the estimated widths and with
 # the fonts', and one a tenth its size for the time per bar. 9,750 notes come to 100 A4 pages,
 # which the command line writes as PDF, timed as a process against a budget of a second.
@@ -156,6 +159,8 @@ awk -v json="$build/bench.json" '
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
         row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
+        row("MIDI import, 10,000 notes", f["midi_import_10000"], 1e8, 1e6, "ms", 1)
+        row("  64 MB of running status", f["midi_stream_64mb"], 1e9, 1e6, "ms", 1)
         # Read and laid out, against the read alone; a bar of the big tab against one of the
         # tab a tenth its size, both with the estimated widths.
         row("sheet layout, 10 MB", f["sheet_layout_est"], f["sheet_read"], 1e6, "ms", 0)
