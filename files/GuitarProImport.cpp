@@ -191,6 +191,12 @@ public:
             readTrack(static_cast<int>(i));
         if (m_version >= kGp500)
             m_in.skip(m_version == kGp500 ? 2 : 1);
+        // Each bar of each track holds at least its count of beats (two voices and a line break
+        // in Guitar Pro 5), so a file that cannot is refused before it is walked.
+        const std::size_t smallestBar = m_version >= kGp500 ? 9 : 4;
+        if (bars * tracks > m_in.remaining() / smallestBar)
+            throw Refusal{"says it holds " + std::to_string(bars) + " bars of " +
+                          std::to_string(tracks) + " tracks, more than the file has room for"};
         m_strings.assign(tracks, {});
         for (std::size_t bar = 0; bar < bars; ++bar) {
             for (std::size_t track = 0; track < tracks; ++track) {
@@ -361,12 +367,13 @@ private:
                 m_in.intByteSizeString();
             }
         }
-        const int slot = (port - 1) * 16 + (channel - 1);
-        const bool known = port >= 1 && port <= 4 && channel >= 1 && channel <= 16;
         track.percussion = (flags & 0x01) || channel == 10;
-        if (known && !track.percussion && m_programs[static_cast<std::size_t>(slot)] >= 0 &&
-            m_programs[static_cast<std::size_t>(slot)] < 128)
-            track.midiProgram = m_programs[static_cast<std::size_t>(slot)];
+        if (port >= 1 && port <= 4 && channel >= 1 && channel <= 16 && !track.percussion) {
+            const int program =
+                m_programs[static_cast<std::size_t>((port - 1) * 16 + (channel - 1))];
+            if (program >= 0 && program < 128)
+                track.midiProgram = program;
+        }
         TrackInfo info;
         info.strings = strings;
         info.percussion = track.percussion;

@@ -434,7 +434,7 @@ def write_song(song, v, version_text):
         write_track(o, v, song, i)
     if v >= 500:
         o.raw(bytes(2 if v == 500 else 1))
-    for b in range(len(song['bars'])):
+    for b in range(0 if song.get('no_measures') else len(song['bars'])):
         for t in range(len(song['tracks'])):
             voices = song['beats'][t][b]
             for voice in range(2 if v >= 500 else 1):
@@ -628,6 +628,9 @@ def hostile():
     yield 'million-bars.gp4', 4, dict(small(), claim_bars=1_000_000)
     yield 'million-beats.gp3', 3, dict(small(), claim_beats=1_000_000)
     yield 'negative-beats.gp5', 500, dict(small(), claim_beats=-1)
+    # Every bar's and track's heading present, and not a byte of their beats.
+    yield 'crowded.gp3', 3, dict(tracks=[dict(name='Bass', tuning=BASS4)] * 100,
+                                 bars=[{}] * 20000, no_measures=True)
 
 
 def main():
