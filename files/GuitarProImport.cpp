@@ -282,11 +282,8 @@ private:
         if (flags & 0x08)
             bar.repeatEnd =
                 m_in.u8() + (m_version >= kGp500 ? 0 : 1); // older files count the returns
-        if (m_version < kGp500 && (flags & 0x10)) {
-            const int ending = m_in.u8(); // one ending, by its number
-            if (ending >= 1 && ending <= 32)
-                bar.endings = 1u << (ending - 1);
-        }
+        if (m_version < kGp500 && (flags & 0x10))
+            bar.endings = endingsUpTo(m_in.u8());
         if (flags & 0x20) {
             m_in.intByteSizeString(); // a marker's name: the section, not a direction
             m_in.skip(4);             // and its colour
@@ -303,6 +300,20 @@ private:
             m_in.skip(1); // triplet feel
         }
         m_song.bars.push_back(bar);
+    }
+
+    // An older file numbers the last ending a bar belongs to: the bar takes every ending up to
+    // it that no bar since the repeat's start has taken.
+    std::uint32_t endingsUpTo(int number) const
+    {
+        std::uint32_t taken = 0;
+        for (auto bar = m_song.bars.rbegin(); bar != m_song.bars.rend(); ++bar) {
+            taken |= bar->endings;
+            if (bar->repeatStart)
+                break;
+        }
+        const std::uint64_t upTo = (std::uint64_t{1} << std::clamp(number, 0, 32)) - 1;
+        return static_cast<std::uint32_t>(upTo) & ~taken;
     }
 
     void placeDirections(const std::array<int, 19>& directions)

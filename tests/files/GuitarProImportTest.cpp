@@ -166,6 +166,25 @@ protected:
         return {};
     }
 
+    // alphaTab's reading, where it departs from the format's rules replaced by what they say:
+    // a third ending in an older file, numbered 3 after bars of the first and second, is the
+    // third ending alone, where alphaTab also plays it the first time through.
+    static std::vector<std::string> peerReading(const fs::path& file)
+    {
+        static const std::map<std::string, std::pair<std::string, std::string>> kDepartures = {
+            {"endings", {"bar\t4\t4/4\t0\t0\t5", "bar\t4\t4/4\t0\t0\t4"}},
+        };
+        std::vector<std::string> lines = s_peer[file.string()];
+        const auto departure = kDepartures.find(file.stem().stem().string());
+        if (departure != kDepartures.end()) {
+            const auto line = std::find(lines.begin(), lines.end(), departure->second.first);
+            EXPECT_NE(line, lines.end()) << "alphaTab no longer departs there";
+            if (line != lines.end())
+                *line = departure->second.second;
+        }
+        return lines;
+    }
+
     static inline fs::path s_dir;
     static inline bool s_written = false;
     static inline std::map<std::string, std::vector<std::string>> s_peer;
@@ -180,9 +199,10 @@ TEST_F(GuitarProFixtures, EveryFixtureMadeItsFilesAndTheirVersions)
     std::map<std::string, int> versions;
     for (const fs::path& expected : fixtures())
         ++versions[fileOf(expected).extension().string()];
-    // Each song in Guitar Pro 3, 4, 5.00 and 5.10; a second voice only in 5.
-    EXPECT_EQ(versions[".gp3"], 8);
-    EXPECT_EQ(versions[".gp4"], 8);
+    // Each song in Guitar Pro 3, 4, 5.00 and 5.10; a second voice only in 5, an ending by
+    // its number only before.
+    EXPECT_EQ(versions[".gp3"], 9);
+    EXPECT_EQ(versions[".gp4"], 9);
     EXPECT_EQ(versions[".gp5"], 18);
 }
 
@@ -191,7 +211,7 @@ TEST_F(GuitarProFixtures, AlphaTabReadsTheNotesTheWriterMeant)
 {
     for (const fs::path& expected : fixtures()) {
         SCOPED_TRACE(expected.filename().string());
-        EXPECT_EQ(s_peer[fileOf(expected).string()], linesOf(slurp(expected)));
+        EXPECT_EQ(peerReading(fileOf(expected)), linesOf(slurp(expected)));
     }
 }
 
@@ -203,7 +223,7 @@ TEST_F(GuitarProFixtures, QuorlinReadsWhatAlphaTabReads)
         SCOPED_TRACE(file.filename().string());
         const SongReading reading = readGuitarProSong(slurp(file));
         ASSERT_TRUE(reading.ok()) << reading.error;
-        EXPECT_EQ(describe(reading.song), s_peer[file.string()]);
+        EXPECT_EQ(describe(reading.song), peerReading(file));
         EXPECT_TRUE(reading.song.problems.empty());
     }
 }
