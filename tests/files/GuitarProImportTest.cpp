@@ -13,6 +13,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 namespace quorlin::files {
 namespace {
@@ -279,6 +280,26 @@ TEST_F(GuitarProFixtures, HostileFilesAreRefusedWithTheirReason)
         const SongReading reading = readGuitarProSong(slurp(s_dir / "hostile" / name));
         EXPECT_NE(reading.error.find(reason), std::string::npos) << reading.error;
     }
+}
+
+TEST_F(GuitarProFixtures, WhatCannotBeTakenIsListed)
+{
+    const SongReading reading = readGuitarProSong(slurp(s_dir / "hostile" / "odd-notes.gp4"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    ASSERT_EQ(reading.song.problems.size(), 2u);
+    const SongProblem& string = reading.song.problems[0];
+    EXPECT_EQ(
+        std::tuple(string.bar, string.beat, string.what),
+        std::tuple(1, 1.0, std::string("a note on string 5 of a track of 4 strings left out")));
+    const SongProblem& tuplet = reading.song.problems[1];
+    EXPECT_EQ(std::tuple(tuplet.bar, tuplet.beat, tuplet.what),
+              std::tuple(1, 3.0, std::string("a 4-tuplet played as written without it")));
+    // The notes around them keep their times: an eighth played as written, then the rest.
+    std::vector<std::pair<std::int64_t, std::int64_t>> times;
+    for (const SongNote& note : reading.song.tracks.at(0).notes)
+        times.emplace_back(note.start, note.length);
+    EXPECT_EQ(times, (std::vector<std::pair<std::int64_t, std::int64_t>>{
+                         {7680, 1920}, {9600, 1920}, {11520, 7680}}));
 }
 
 TEST(GuitarProVersions, OtherVersionsAndFormatsAreNamed)

@@ -639,6 +639,10 @@ def hostile():
     yield 'million-bars.gp4', 4, dict(small(), claim_bars=1_000_000)
     yield 'million-beats.gp3', 3, dict(small(), claim_beats=1_000_000)
     yield 'negative-beats.gp5', 500, dict(small(), claim_beats=-1)
+    # Read, with what could not be taken listed: a note on a fifth string of a four-string
+    # track, and a quadruplet, which has no place among the tuplets.
+    yield 'odd-notes.gp4', 4, one_track([{}], [[q(5, 3, -1), dict(q(4, 2, 1), tuplet=4), q(4, 0, 1),
+                                                 q(4, 0, -1)]])
     # Every bar's and track's heading present, and not a byte of their beats.
     yield 'crowded.gp3', 3, dict(tracks=[dict(name='Bass', tuning=BASS4)] * 100,
                                  bars=[{}] * 20000, no_measures=True)
