@@ -202,9 +202,9 @@ TEST_F(GuitarProFixtures, EveryFixtureMadeItsFilesAndTheirVersions)
         ++versions[fileOf(expected).extension().string()];
     // Each song in Guitar Pro 3, 4, 5.00 and 5.10; a second voice only in 5, an ending by
     // its number only before.
-    EXPECT_EQ(versions[".gp3"], 9);
-    EXPECT_EQ(versions[".gp4"], 9);
-    EXPECT_EQ(versions[".gp5"], 18);
+    EXPECT_EQ(versions[".gp3"], 10);
+    EXPECT_EQ(versions[".gp4"], 10);
+    EXPECT_EQ(versions[".gp5"], 20);
 }
 
 // alphaTab finds what the writer meant: the fixtures say what they are thought to say.

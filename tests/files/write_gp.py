@@ -262,11 +262,26 @@ def write_mix_table(o, v, tempo):
             o.raw(bytes(4))
         else:
             o.raw(bytes(4))
-    for _ in range(6):
-        o.i8(-1)
+    values = [-1] * 6
+    if not tempo:
+        values[0:2] = [12, 7]  # volume and balance, without a tempo
+    for value in values:
+        o.i8(value)
     if v >= 500:
         o.int_byte_string('')
-    o.i32(tempo)
+    o.i32(tempo or -1)
+    for value in values:
+        if value >= 0:
+            o.u8(1)  # over one beat
+    if not tempo:
+        if v >= 4:
+            o.u8(0x03)
+        if v >= 500:
+            o.i8(-1)
+            if v >= 510:
+                o.int_byte_string('')
+                o.int_byte_string('')
+        return
     o.u8(0)  # tempo change over no beats
     if v >= 510:
         o.u8(0)  # tempo shown
@@ -279,21 +294,30 @@ def write_mix_table(o, v, tempo):
             o.int_byte_string('')
 
 
-def write_beat_effects(o, v, beat, notes_written):
-    stroke = beat.get('slap')
-    harmonic_beat = v == 3 and any(n.get('harmonic') for n in beat.get('notes', []))
-    vib_beat = v == 3 and any(n.get('vibrato') for n in beat.get('notes', []))
+def write_beat_effects(o, v, beat):
+    slap = beat.get('slap')
+    notes = beat.get('notes', [])
+    whammy = beat.get('whammy')
+    stroke = 0x40 if beat.get('stroke') else 0
     if v == 3:
-        f = (0x20 if stroke else 0) | (0x04 if harmonic_beat else 0) | (0x01 if vib_beat else 0)
-        o.u8(f)
-        if stroke:
-            o.u8({'tap': 1, 'slap': 2, 'pop': 3}[stroke])
-            o.i32(0)
-        return
-    o.u8(0x20 if stroke else 0)
-    o.u8(0)
+        harmonic = 0x04 if any(n.get('harmonic') for n in notes) else 0
+        vibrato = 0x01 if any(n.get('vibrato') for n in notes) else 0
+        o.u8((0x20 if slap or whammy else 0) | harmonic | vibrato | stroke)
+        if slap or whammy:
+            o.u8({'tap': 1, 'slap': 2, 'pop': 3}[slap] if slap else 0)
+            o.i32(-50 if whammy else 0)  # a tremolo bar's dip, in quarter tones
+    else:
+        o.u8((0x20 if slap else 0) | stroke)
+        o.u8((0x04 if whammy else 0) | (0x02 if beat.get('pickstroke') else 0))
+        if slap:
+            o.u8({'tap': 1, 'slap': 2, 'pop': 3}[slap])
+        if whammy:
+            write_bend(o)
     if stroke:
-        o.u8({'tap': 1, 'slap': 2, 'pop': 3}[stroke])
+        o.u8(2)  # down, over a sixteenth
+        o.u8(0)
+    if v >= 4 and beat.get('pickstroke'):
+        o.i8(1)
 
 
 def note_marks(v, note):
@@ -318,12 +342,21 @@ def write_note(o, v, note):
     effects2 = sum(bit for name, bit in second.items() if name in on)
     flags = 0x20 | (0x08 if effects1 or effects2 else 0) | (0x04 if 'ghost' in marks else 0)
     flags |= (0x40 if 'accent' in marks else 0) | (0x10 if note.get('velocity') else 0)
+    flags |= (0x80 if note.get('fingers') else 0) | (0x01 if note.get('own_length') else 0)
     o.u8(flags)
     o.u8(2 if note.get('tie') else 3 if note.get('dead') else 1)
+    if v < 500 and flags & 0x01:
+        o.i8(0)  # a quarter, in no tuplet
+        o.i8(0)
     if flags & 0x10:
         o.i8(note['velocity'])
     o.i8(note['fret'])
+    if flags & 0x80:
+        o.i8(1)  # left hand: index finger
+        o.i8(-1)
     if v >= 500:
+        if flags & 0x01:
+            o.f64(1.0)
         o.u8(0)  # flags2
     if not flags & 0x08:
         return
@@ -344,7 +377,12 @@ def write_note(o, v, note):
     if effects2 & 0x08:
         o.u8(1 if v < 500 else 0x01)  # a shift slide to the next note
     if effects2 & 0x10:
-        o.u8(1)  # natural harmonic
+        kind = note['harmonic'] if v >= 500 and note['harmonic'] in (2, 3) else 1
+        o.u8(kind)
+        if kind == 2:
+            o.raw(bytes([0, 1, 0]))  # artificial: C, sharp, an octave up
+        elif kind == 3:
+            o.u8(note['fret'] + 12)  # tapped twelve frets up
     if effects2 & 0x20:
         o.u8(note['fret'] + 2)
         o.u8(1)
@@ -359,11 +397,11 @@ def write_beat(o, v, beat):
         flags |= 0x02
     if beat.get('text'):
         flags |= 0x04
-    needs_effects = beat.get('slap') or (v == 3 and any(
-        n.get('harmonic') or n.get('vibrato') for n in notes))
+    needs_effects = any(beat.get(k) for k in ('slap', 'whammy', 'stroke', 'pickstroke')) or (
+        v == 3 and any(n.get('harmonic') or n.get('vibrato') for n in notes))
     if needs_effects:
         flags |= 0x08
-    if beat.get('tempo'):
+    if 'tempo' in beat:
         flags |= 0x10
     if beat.get('tuplet', 1) != 1:
         flags |= 0x20
@@ -380,7 +418,7 @@ def write_beat(o, v, beat):
     if flags & 0x04:
         o.int_byte_string(beat['text'])
     if flags & 0x08:
-        write_beat_effects(o, v, beat, notes)
+        write_beat_effects(o, v, beat)
     if flags & 0x10:
         write_mix_table(o, v, beat['tempo'])
     mask = 0
@@ -390,7 +428,9 @@ def write_beat(o, v, beat):
     for n in sorted(notes, key=lambda n: n['string']):
         write_note(o, v, n)
     if v >= 500:
-        o.i16(0)
+        o.i16(0x0800 if beat.get('break_beams') else 0)
+        if beat.get('break_beams'):
+            o.u8(2)
 
 
 def write_song(song, v, version_text):
@@ -606,6 +646,15 @@ def songs():
         [[q(4, 0, -1, ), dict(q(4, 2, -1), tempo=140)],
          [dict(q(3, 0, -2), tempo=70)],
          [q(3, 2, 0), q(3, 4, 0), dict(q(3, 5, 0), tempo=180), q(3, 7, 0)]], tempo=100)
+    # What the reader reads past: strokes, tremolo bars, fingering, a note's own length,
+    # harmonics of other kinds, mixer changes, broken beams and chord diagrams.
+    yield 'rarities', one_track(
+        [{}, {}],
+        [[dict(q(4, 3, 0, fingers=True), stroke=True, pickstroke=True),
+          dict(q(3, 5, 0, own_length=True), whammy=True),
+          dict(q(2, 7, 0, harmonic=2), tempo=None, break_beams=True),
+          dict(q(1, 5, 0, harmonic=3), chord='old')],
+         [dict(q(4, 0, -1, velocity=4), chord='old'), q(3, 2, -1, fingers=True)]])
     yield 'endings', one_track(
         [{'repeat_start': True}, {'endings': 1, 'repeat_end': 3}, {'endings': 2, 'repeat_end': 3},
          {'endings': 4}], [[q(4, f, -2)] for f in (1, 3, 5, 7)])
