@@ -9,6 +9,7 @@
 #include "document/QtTabText.h"
 #include "engine/Columns.h"
 #include "files/MidiImport.h"
+#include "files/GuitarProImport.h"
 #include "files/MusicXml.h"
 #include "score/Retune.h"
 #include "score/Score.h"
@@ -795,6 +796,26 @@ int midiImport(int repeats)
     return 0;
 }
 
+// A four-track Guitar Pro 5 file of 1,000 bars (tests/files/write_gp.py --bench) read into a
+// song, against a budget of a tenth of a second.
+int guitarProRead(const QString& path, int repeats)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const files::SongReading reading = files::readGuitarProSong(bytes);
+        times.push_back(static_cast<double>(timer.nsecsElapsed()));
+        if (!reading.ok() || reading.song.bars.size() != 1000 || reading.song.tracks.size() != 4 ||
+            reading.song.tracks[0].notes.size() != 8000)
+            qFatal("%s did not read: %s", qPrintable(path), reading.error.c_str());
+    }
+    bench::report("gp5_import_1000", bench::median(times));
+    return 0;
+}
+
 // The bars a laid-out sheet holds: a bar split over systems counts once.
 double sheetBars(const sheet::Sheet& laid)
 {
@@ -1106,6 +1127,8 @@ int main(int argc, char** argv)
         return sheetLayout(args[2], args[3], args[4], args[5].toInt());
     if (mode == QLatin1String("sheetview") && args.size() == 4)
         return sheetView(args[2], args[3].toInt());
+    if (mode == QLatin1String("guitarpro") && args.size() == 4)
+        return guitarProRead(args[2], args[3].toInt());
     if (mode == QLatin1String("recovery") && args.size() == 4)
         return recovery(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
@@ -1113,11 +1136,11 @@ int main(int argc, char** argv)
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
-    std::fprintf(stderr,
-                 "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                 "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                 "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | "
-                 "recovery DIR N | sheet BIG_TAB SMALL_TAB PDF_TAB N | sheetview DIR NOTES | bare "
-                 "plain|undo|history | latency DIR PRESSES\n");
+    std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
+                         "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                         "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | "
+                         "recovery DIR N | guitarpro GP5 N | sheet BIG_TAB SMALL_TAB PDF_TAB N | "
+                         "sheetview DIR NOTES | bare "
+                         "plain|undo|history | latency DIR PRESSES\n");
     return 2;
 }

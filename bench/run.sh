@@ -62,6 +62,9 @@ offscreen "$bin/quorlin_bench" sheetview "$work" 50 >>"$figures"
 # A recovery copy whose first line is 5 MB: offered against a budget of a tenth of a second,
 # restored against the same tab put into a bare text area.
 offscreen "$bin/quorlin_bench" recovery "$work" "$repeats" >>"$figures"
+# A four-track Guitar Pro 5 file of 1,000 bars read into a song, against 100 ms.
+python3 "$root/tests/files/write_gp.py" --bench "$work/bench.gp5" 1000
+offscreen "$bin/quorlin_bench" guitarpro "$work/bench.gp5" "$repeats" >>"$figures"
 # The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
 "$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
@@ -177,6 +180,7 @@ awk -v json="$build/bench.json" '
         row("  its layout", f["sheet_view_layout"], 0, 1e6, "ms", 0)
         row("  the paint of the view", f["sheet_view_paint"], 0, 1e6, "ms", 0)
         row("  its bars", f["sheet_view_bars"], 0, 1, "", 0)
+        row("Guitar Pro 5, 1,000 bars", f["gp5_import_1000"], 1e8, 1e6, "ms", 1)
         row("recovery offer, 5 MB line", f["recovery_offer_5mb"], 1e8, 1e6, "ms", 1)
         row("  the copy read whole", f["recovery_offer_floor"], 0, 1e6, "ms", 0)
         row("recovery restore, 5 MB line", f["recovery_restore_5mb"], f["recovery_restore_floor"], 1e6, "ms", 1.2)
