@@ -41,6 +41,8 @@ offscreen "$bin/quorlin_bench" reaction "$work" >>"$figures"
 # Another tuning for a tab of 10,000 notes, against a budget of one second.
 offscreen "$bin/quorlin_bench" gen "$work/retune.tab" 10000
 offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
+# Strings and frets chosen for a line of pitches of 1,000, 10,000 and 100,000 notes.
+offscreen "$bin/quorlin_bench" fingering "$repeats" >>"$figures"
 # The tab as printed pages: the 10 MB one read and laid out with the estimated widths and with
 # the fonts', and one a tenth its size for the time per bar. 9,750 notes come to 100 A4 pages,
 # which the command line writes as PDF, timed as a process against a budget of a second.
@@ -156,6 +158,15 @@ awk -v json="$build/bench.json" '
         row("  vs the engine alone", f["webtab_import_10000"], f["webtab_engine_10000"], 1e6, "ms", 0)
         row("  a line, vs 1,000 lines", f["webtab_import_10000"] / 10, f["webtab_import_1000"], 1e6, "ms", 1.2)
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
+        # Against a budget of 50 ms; then the processor time per note at each length, and the
+        # longest line against the shortest, near one as the path grows linearly (wall time
+        # on a busy machine gives the ticks of a long run to other processes, as with key frames).
+        row("fingering, 10,000 notes", f["fingering_10000"], 5e7, 1e6, "ms", 1)
+        row("  processor time", f["fingering_cpu_10000"], 5e7, 1e6, "ms", 0)
+        row("  a note, of 1,000", f["fingering_cpu_1000"] / 1e3, 0, 1, "ns", 0)
+        row("  a note, of 10,000", f["fingering_cpu_10000"] / 1e4, 0, 1, "ns", 0)
+        row("  a note, of 100,000", f["fingering_cpu_100000"] / 1e5, 0, 1, "ns", 0)
+        row("  100,000 vs 1,000 notes", f["fingering_cpu_100000"] / 100, f["fingering_cpu_1000"], 1e6, "ms", 1.2)
         # Read and laid out, against the read alone; a bar of the big tab against one of the
         # tab a tenth its size, both with the estimated widths.
         row("sheet layout, 10 MB", f["sheet_layout_est"], f["sheet_read"], 1e6, "ms", 0)

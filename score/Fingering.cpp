@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <tuple>
 
@@ -26,6 +27,7 @@ constexpr int kHigh = 2;
 constexpr int kHighPosition = 9;
 constexpr int kWidePosition = 9; // where the hand starts to cover five frets
 
+constexpr std::uint32_t kNoTrail = UINT32_MAX;
 constexpr int kNoHand = 0; // before the first fretted note: the hand goes wherever it is best
 constexpr std::size_t kMostChord = 6;
 constexpr std::size_t kMostOptions = 24; // the easiest ways to play a chord, kept for the path
@@ -64,19 +66,20 @@ struct Option {
     int height = 0;
 };
 
-// A note or a chord: the notes from `first`, and the ways to play them.
-struct Step {
-    std::size_t first = 0;
-    std::vector<Option> options;
-};
-
-// The cheapest way found to reach one option of a step with the hand at one fret.
+// The cheapest way found to one option of a step with the hand at one fret.
 struct State {
     int option = 0;
     int hand = kNoHand;
     int last = 0; // the lowest fret of the last step that stopped a string
+    unsigned mask = 0;
     Cost cost;
-    std::size_t before = 0; // the state of the step before
+    std::uint32_t trail = kNoTrail;
+};
+
+// What the way back needs of a state, kept for every step: the path costs a few bytes a note.
+struct Trail {
+    std::uint32_t before = kNoTrail;
+    std::uint8_t option = 0;
 };
 
 // Every way to put a step's notes on strings of their own that places as many of them as can
@@ -100,7 +103,7 @@ std::vector<Option> listOptions(std::span<const ToPlace> notes, std::span<const 
         }
         const ToPlace& note = notes[n];
         const auto kept = static_cast<std::size_t>(note.string);
-        const bool pinned = kept >= 1 && kept <= open.size() &&
+        const bool pinned = kept >= 1 && kept <= open.size() && (used >> kept & 1u) == 0 &&
                             fretOn(note.pitch, open[kept - 1], highestFret) >= 0;
         for (std::size_t s = 1; s <= open.size(); ++s) {
             if ((used >> s & 1u) != 0 || (pinned && s != kept) ||
@@ -165,102 +168,103 @@ std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<con
     std::vector<Place> places(notes.size());
     const auto open = openPitches.first(std::min(openPitches.size(), kMostStrings));
     highestFret = std::min(highestFret, 4 * kHighestFret); // hands are counted by fret
-
-    std::vector<Step> steps;
-    for (std::size_t i = 0; i < notes.size();) {
-        std::size_t end = i + 1;
-        while (end < notes.size() && notes[end].chord == notes[i].chord)
-            ++end;
-        std::vector<Option> options = listOptions(notes.subspan(i, end - i), open, highestFret);
-        if (!options.empty())
-            steps.push_back({i, std::move(options)});
-        i = end;
-    }
-    if (steps.empty())
+    if (highestFret < 0)
         return places;
+    const auto stepAt = [&](std::size_t first) {
+        std::size_t end = first + 1;
+        while (end < notes.size() && notes[end].chord == notes[first].chord)
+            ++end;
+        return notes.subspan(first, end - first);
+    };
 
     // The shortest path over the steps' options (Viterbi), the hand's fret part of the state:
     // where the hand goes next follows from where it was, as it moves no further than it must.
     const std::size_t hands = static_cast<std::size_t>(highestFret) + 1;
-    std::vector<State> states{State{}}; // a start with the hand nowhere yet
-    std::size_t from = 0;
-    std::size_t to = 1;
+    std::vector<State> was{State{}}; // a start with the hand nowhere yet
+    std::vector<State> now;
+    std::vector<Trail> trails;
+    std::vector<std::size_t> firsts; // the steps something of which is placed
     std::vector<std::size_t> slot;
-    for (std::size_t j = 0; j < steps.size(); ++j) {
-        const std::vector<Option>& options = steps[j].options;
-        slot.assign(options.size() * hands, 0);
+    for (std::size_t first = 0; first < notes.size();) {
+        const std::span<const ToPlace> step = stepAt(first);
+        const std::vector<Option> options = listOptions(step, open, highestFret);
+        if (options.empty()) {
+            first += step.size();
+            continue;
+        }
         // Open strings carry the last stopped fret on: their states are told apart by it too.
-        const auto reachState = [&](int option, int hand, int last, Cost cost, std::size_t before) {
-            std::size_t& first =
+        now.clear();
+        slot.assign(options.size() * hands, 0);
+        const auto reach = [&](int option, int hand, int last, Cost cost, const State& from) {
+            std::size_t& at =
                 slot[static_cast<std::size_t>(option) * hands + static_cast<std::size_t>(hand)];
-            std::size_t same = first;
-            if (same != 0 && states[same - 1].last != last) {
+            std::size_t same = at;
+            if (same != 0 && now[same - 1].last != last) {
                 same = 0;
-                for (std::size_t s = first; s < states.size() && same == 0; ++s) {
-                    if (states[s].option == option && states[s].hand == hand &&
-                        states[s].last == last)
+                for (std::size_t s = at; s < now.size() && same == 0; ++s) {
+                    if (now[s].option == option && now[s].hand == hand && now[s].last == last)
                         same = s + 1;
                 }
             }
             if (same == 0) {
-                states.push_back({option, hand, last, cost, before});
-                if (first == 0)
-                    first = states.size();
-            } else if (cost < states[same - 1].cost) {
-                states[same - 1].cost = cost;
-                states[same - 1].before = before;
+                const auto mask = options[static_cast<std::size_t>(option)].mask;
+                now.push_back(
+                    {option, hand, last, mask, cost, static_cast<std::uint32_t>(trails.size())});
+                trails.push_back({from.trail, static_cast<std::uint8_t>(option)});
+                if (at == 0)
+                    at = now.size();
+            } else if (cost < now[same - 1].cost) {
+                now[same - 1].cost = cost;
+                trails[now[same - 1].trail].before = from.trail;
             }
         };
-        for (std::size_t b = from; b < to; ++b) {
-            const State was = states[b];
+        for (const State& from : was) {
             for (std::size_t k = 0; k < options.size(); ++k) {
                 const Option& o = options[k];
-                Cost cost = was.cost;
+                Cost cost = from.cost;
                 cost.height += o.height;
                 cost.effort += kStretch * o.stretch + kOpen * o.open;
-                if (j > 0) {
-                    const unsigned mask =
-                        steps[j - 1].options[static_cast<std::size_t>(was.option)].mask;
-                    cost.effort += kCrossing * std::min(1, crossing(mask, o.mask));
-                }
+                if (from.mask != 0)
+                    cost.effort += kCrossing * std::min(1, crossing(from.mask, o.mask));
                 const int option = static_cast<int>(k);
                 if (o.high == 0) {
-                    reachState(option, was.hand, was.last, cost, b);
+                    reach(option, from.hand, from.last, cost, from);
                     continue;
                 }
-                if (was.last != 0)
-                    cost.effort += kFinger * std::abs(o.low - was.last);
+                if (from.last != 0)
+                    cost.effort += kFinger * std::abs(o.low - from.last);
                 const int lowest = std::min(lowestHandFor(o.high), o.low);
-                if (was.hand == kNoHand) {
+                if (from.hand == kNoHand) {
                     for (int hand = lowest; hand <= o.low; ++hand)
-                        reachState(option, hand, o.low, withHandAt(cost, hand), b);
+                        reach(option, hand, o.low, withHandAt(cost, hand), from);
                     continue;
                 }
-                const int hand = std::clamp(was.hand, lowest, o.low);
-                if (hand != was.hand)
-                    cost.effort += kShift + kShiftFret * std::abs(hand - was.hand);
-                reachState(option, hand, o.low, withHandAt(cost, hand), b);
+                const int hand = std::clamp(from.hand, lowest, o.low);
+                if (hand != from.hand)
+                    cost.effort += kShift + kShiftFret * std::abs(hand - from.hand);
+                reach(option, hand, o.low, withHandAt(cost, hand), from);
             }
         }
-        from = to;
-        to = states.size();
+        std::swap(was, now);
+        firsts.push_back(first);
+        first += step.size();
     }
+    if (firsts.empty())
+        return places;
 
-    std::size_t best = from;
-    for (std::size_t b = from; b < to; ++b) {
-        if (states[b].cost < states[best].cost)
-            best = b;
-    }
-    for (std::size_t j = steps.size(); j-- > 0;) {
-        const Option& o = steps[j].options[static_cast<std::size_t>(states[best].option)];
+    // Back along the cheapest path, each step's options listed again.
+    std::uint32_t trail = std::ranges::min(was, {}, [](const State& s) { return s.cost; }).trail;
+    for (std::size_t j = firsts.size(); j-- > 0;) {
+        const std::vector<Option> options = listOptions(stepAt(firsts[j]), open, highestFret);
+        const Option& o = options[trails[trail].option];
         for (std::size_t n = 0; n < kMostChord; ++n) {
             const auto s = static_cast<std::size_t>(o.strings[n]);
             if (s == 0)
                 continue;
-            const std::size_t i = steps[j].first + n;
+            const std::size_t i = firsts[j] + n;
             places[i] = {static_cast<int>(s), notes[i].pitch - open[s - 1]};
         }
-        best = states[best].before;
+        trail = trails[trail].before;
     }
     return places;
 }

@@ -13,7 +13,7 @@ namespace quorlin::score {
 struct ToPlace {
     int pitch = 0; // MIDI key
     int chord = 0;
-    int string = 0; // when not 0, the string it stays on if that string reaches it
+    int string = 0; // when not 0, the string it stays on if that string reaches it and is free
 };
 
 struct Place {
