@@ -1,5 +1,7 @@
 #include "score/Fingering.h"
 
+#include "instrument/Tuning.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -12,7 +14,7 @@ namespace {
 
 // The effort of playing a step after the one before it. A shift of the hand costs more than the
 // frets it travels, so the hand stays in one place while it can; fingers reaching across the hand
-// cost a fret each; going to another string costs a little, skipping strings no more (an octave
+// cost a fret each; leaving the strings of the step before costs a little, however far (an octave
 // shape skips one); a chord stretched past the hand costs a lot, but still sounds.
 constexpr int kShift = 12;
 constexpr int kShiftFret = 4;
@@ -31,7 +33,7 @@ constexpr std::uint32_t kNoTrail = UINT32_MAX;
 constexpr int kNoHand = 0; // before the first fretted note: the hand goes wherever it is best
 constexpr std::size_t kMostChord = 6;
 constexpr std::size_t kMostOptions = 24; // the easiest ways to play a chord, kept for the path
-constexpr std::size_t kMostStrings = 31; // strings as bits of an unsigned
+constexpr auto kMostStrings = static_cast<std::size_t>(instrument::kMaxStrings);
 
 // The hand covers four frets from its first finger's, one finger a fret, and five from the
 // ninth up, where the frets are narrower: the lowest first-finger fret still covering `fret`.
@@ -42,8 +44,8 @@ int lowestHandFor(int fret)
 
 int fretOn(int pitch, int open, int highestFret)
 {
-    const int fret = pitch - open;
-    return fret >= 0 && fret <= highestFret ? fret : -1;
+    const long long fret = static_cast<long long>(pitch) - open;
+    return fret >= 0 && fret <= highestFret ? static_cast<int>(fret) : -1;
 }
 
 // Compared as a whole: the effort, then the frets played, so that of two ways as easy the one
@@ -83,7 +85,7 @@ struct Trail {
 };
 
 // Every way to put a step's notes on strings of their own that places as many of them as can
-// be, the easiest first.
+// be; of many, the easiest.
 std::vector<Option> listOptions(std::span<const ToPlace> notes, std::span<const int> open,
                                 int highestFret)
 {
@@ -151,15 +153,6 @@ Cost withHandAt(Cost cost, int hand)
     return cost;
 }
 
-// How many strings lie between the nearest strings of two steps.
-int crossing(unsigned from, unsigned to)
-{
-    for (int d = 0;; ++d) {
-        if ((from & (to << d)) != 0 || (from & (to >> d)) != 0)
-            return d;
-    }
-}
-
 } // namespace
 
 std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<const int> openPitches,
@@ -224,8 +217,8 @@ std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<con
                 Cost cost = from.cost;
                 cost.height += o.height;
                 cost.effort += kStretch * o.stretch + kOpen * o.open;
-                if (from.mask != 0)
-                    cost.effort += kCrossing * std::min(1, crossing(from.mask, o.mask));
+                if (from.mask != 0 && (from.mask & o.mask) == 0)
+                    cost.effort += kCrossing;
                 const int option = static_cast<int>(k);
                 if (o.high == 0) {
                     reach(option, from.hand, from.last, cost, from);

@@ -26,11 +26,11 @@ struct Place {
 inline constexpr int kHighestFret = 24;
 
 // One place per note, in order. `openPitches` are the strings' open pitches, string 1 (the
-// highest) first. The places are the ones a bassist would play, chosen over the whole line: the
-// hand (its first finger's fret) covers four frets low on the neck and five from the ninth up,
-// shifting costs more than crossing strings, open strings sound from anywhere. A chord's notes go
-// on strings of their own, within one hand where they can; more notes than strings, or notes no
-// string reaches, are left at string 0.
+// highest) first, six at most. The places are the ones a bassist would play, chosen over the whole
+// line: the hand (its first finger's fret) covers four frets low on the neck and five from the
+// ninth up, shifting costs more than crossing strings, open strings sound from anywhere. A chord's
+// notes go on strings of their own, within one hand where they can; more notes than strings, or
+// notes no string reaches, are left at string 0.
 std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<const int> openPitches,
                                    int highestFret = kHighestFret);
 
