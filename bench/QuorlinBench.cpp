@@ -8,9 +8,10 @@
 #include "bench/TabGenerator.h"
 #include "document/QtTabText.h"
 #include "engine/Columns.h"
-#include "files/MidiImport.h"
 #include "files/GuitarProImport.h"
+#include "files/MidiImport.h"
 #include "files/MusicXml.h"
+#include "score/Fingering.h"
 #include "score/Retune.h"
 #include "score/Score.h"
 #include "sheet/SheetLayout.h"
@@ -57,6 +58,7 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <random>
 #include <string_view>
 #include <unistd.h>
 
@@ -704,7 +706,7 @@ int scoreRead(const QString& big, int repeats)
 }
 
 // The tab to five strings with a high C: the notes low on the G string have no place on the C
-// string and look for the fret nearest the hand, the others stay on their strings.
+// string and go where the fingering chooser plays them, the others stay on their strings.
 int retuneTab(const QString& tab, int repeats)
 {
     std::ifstream in(tab.toStdString(), std::ios::binary);
@@ -813,6 +815,47 @@ int guitarProRead(const QString& path, int repeats)
             qFatal("%s did not read: %s", qPrintable(path), reading.error.c_str());
     }
     bench::report("gp5_import_1000", bench::median(times));
+    return 0;
+}
+
+// A bass line of `count` pitches the way a file gives them: steps and leaps within two octaves
+// and a half, every eighth step a fifth on top.
+std::vector<score::ToPlace> pitchLine(std::size_t count)
+{
+    std::mt19937 random(11);
+    const int moves[] = {-12, -7, -5, -3, -2, -1, 1, 2, 3, 5, 7, 12};
+    std::vector<score::ToPlace> notes;
+    int pitch = 40;
+    for (int step = 0; notes.size() < count; ++step) {
+        pitch = std::clamp(pitch + moves[random() % std::size(moves)], 28, 60);
+        notes.push_back({pitch, step});
+        if (step % 8 == 7 && notes.size() < count)
+            notes.push_back({pitch + 7, step});
+    }
+    return notes;
+}
+
+// The fingering chooser over the whole line, at three lengths to show its time per note stays.
+int fingering(int repeats)
+{
+    const int open[] = {43, 38, 33, 28, 23};
+    for (const std::size_t count : {1000u, 10000u, 100000u}) {
+        const std::vector<score::ToPlace> notes = pitchLine(count);
+        std::vector<double> walls, cpus;
+        for (int i = 0; i < repeats; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            const double cpu = bench::threadCpuNs();
+            const std::vector<score::Place> places = score::chooseFingering(notes, open);
+            cpus.push_back(bench::threadCpuNs() - cpu);
+            walls.push_back(static_cast<double>(timer.nsecsElapsed()));
+            if (std::ranges::count(places, 0, &score::Place::string) != 0)
+                qFatal("the chooser left out notes every string reaches");
+        }
+        const std::string name = std::to_string(count);
+        bench::report(("fingering_" + name).c_str(), bench::median(walls));
+        bench::report(("fingering_cpu_" + name).c_str(), bench::median(cpus));
+    }
     return 0;
 }
 
@@ -1119,6 +1162,8 @@ int main(int argc, char** argv)
         return loadedTab(args[2], args[3]);
     if (mode == QLatin1String("score") && args.size() == 4)
         return scoreRead(args[2], args[3].toInt());
+    if (mode == QLatin1String("fingering") && args.size() == 3)
+        return fingering(args[2].toInt());
     if (mode == QLatin1String("retune") && args.size() == 4)
         return retuneTab(args[2], args[3].toInt());
     if (mode == QLatin1String("midi") && args.size() == 3)
@@ -1136,11 +1181,12 @@ int main(int argc, char** argv)
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
-    std::fprintf(stderr, "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
-                         "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
-                         "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | "
-                         "recovery DIR N | guitarpro GP5 N | sheet BIG_TAB SMALL_TAB PDF_TAB N | "
-                         "sheetview DIR NOTES | bare "
-                         "plain|undo|history | latency DIR PRESSES\n");
+    std::fprintf(stderr,
+                 "usage: quorlin_bench gen FILE NOTES | notes DIR | files TAB DIR N | "
+                 "edits DIR INSERTS | rss TAB | history SAVED_TAB | loaded TAB SMALL_TAB | "
+                 "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | fingering N | "
+                 "recovery DIR N | guitarpro GP5 N | sheet BIG_TAB SMALL_TAB PDF_TAB N | "
+                 "sheetview DIR NOTES | bare "
+                 "plain|undo|history | latency DIR PRESSES\n");
     return 2;
 }

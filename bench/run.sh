@@ -44,6 +44,8 @@ offscreen "$bin/quorlin_bench" retune "$work/retune.tab" "$repeats" >>"$figures"
 # A MIDI file of 10,000 notes the bench writes itself, read as a song, against a budget of a
 # tenth of a second; the largest file, 64 MB of running status, against a second.
 offscreen "$bin/quorlin_bench" midi "$repeats" >>"$figures"
+# Strings and frets chosen for a line of pitches of 1,000, 10,000 and 100,000 notes.
+offscreen "$bin/quorlin_bench" fingering "$repeats" >>"$figures"
 # The tab as printed pages: the 10 MB one read and laid out with the estimated widths and with
 # the fonts', and one a tenth its size for the time per bar. 9,750 notes come to 100 A4 pages,
 # which the command line writes as PDF, timed as a process against a budget of a second.
@@ -164,6 +166,15 @@ awk -v json="$build/bench.json" '
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
         row("MIDI import, 10,000 notes", f["midi_import_10000"], 1e8, 1e6, "ms", 1)
         row("  64 MB of running status", f["midi_stream_64mb"], 1e9, 1e6, "ms", 1)
+        # Against a budget of 50 ms; then the processor time per note at each length, and the
+        # longest line against the shortest, near one as the path grows linearly (wall time
+        # on a busy machine gives the ticks of a long run to other processes, as with key frames).
+        row("fingering, 10,000 notes", f["fingering_10000"], 5e7, 1e6, "ms", 1)
+        row("  processor time", f["fingering_cpu_10000"], 5e7, 1e6, "ms", 0)
+        row("  a note, of 1,000", f["fingering_cpu_1000"] / 1e3, 0, 1, "ns", 0)
+        row("  a note, of 10,000", f["fingering_cpu_10000"] / 1e4, 0, 1, "ns", 0)
+        row("  a note, of 100,000", f["fingering_cpu_100000"] / 1e5, 0, 1, "ns", 0)
+        row("  100,000 vs 1,000 notes", f["fingering_cpu_100000"] / 100, f["fingering_cpu_1000"], 1e6, "ms", 1.2)
         # Read and laid out, against the read alone; a bar of the big tab against one of the
         # tab a tenth its size, both with the estimated widths.
         row("sheet layout, 10 MB", f["sheet_layout_est"], f["sheet_read"], 1e6, "ms", 0)

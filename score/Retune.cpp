@@ -4,6 +4,7 @@
 #include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
+#include "score/Fingering.h"
 
 #include <algorithm>
 #include <array>
@@ -67,7 +68,7 @@ private:
 
 // What a choice of strings for one column is worth, compared in this order: notes placed,
 // notes kept on the string of the note they follow, notes left at their own place, less the
-// hand's travel, less the frets (so the lower fret wins what is left of a tie).
+// way from where the chooser plays them, less the frets (the lower fret wins what is left).
 using Worth = std::array<int, 5>;
 
 Worth add(Worth a, const Worth& b)
@@ -124,6 +125,7 @@ public:
 
     void run()
     {
+        chooseAway();
         m_cells.resize(m_score.columns.size());
         for (std::size_t c = 0; c < m_score.columns.size(); ++c)
             placeColumn(c);
@@ -169,6 +171,7 @@ private:
         return m_rows[static_cast<std::size_t>(string)][static_cast<std::size_t>(column.offset)];
     }
 
+    void chooseAway();
     void placeColumn(std::size_t index);
     void listChoices(Job& job) const;
     void search(std::size_t i, unsigned used, const Worth& sum);
@@ -189,8 +192,8 @@ private:
     std::array<int, kMax + 1> m_oldLast{};
     std::array<int, kMax + 1> m_newLast{};
     int m_nextId = 0;
-    // The fret the hand last stopped a string at; open strings leave it where it was.
-    int m_hand = kNone;
+    // By note id, where the chooser puts it, the notes that can stay home kept there.
+    std::vector<Place> m_chosen;
     std::vector<std::array<Cell, kMax>> m_cells; // by column, new string - 1
     std::size_t m_nextSkip = 0;
     // The old string lines of one block as the reader saw them.
@@ -207,17 +210,37 @@ private:
     Worth m_best{};
 };
 
+// The notes that cannot stay home go where the chooser puts them over the whole tab, around the
+// ones that stay.
+void Retuner::chooseAway()
+{
+    std::vector<ToPlace> notes;
+    for (std::size_t c = 0; c < m_score.columns.size(); ++c) {
+        unsigned kept = 0;
+        for (const Note& note : m_score.columns[c].notes) {
+            const int t = home(note);
+            const int fret = t == 0 ? kNone : note.pitch - m_open[static_cast<std::size_t>(t)];
+            const bool stays = fret >= 0 && fret <= instrument::kFrets && (kept & 1u << t) == 0;
+            if (stays)
+                kept |= 1u << t;
+            notes.push_back({note.pitch, static_cast<int>(c), stays ? t : 0});
+        }
+    }
+    const std::vector<int> open(m_open.begin() + 1, m_open.begin() + 1 + m_to);
+    m_chosen = chooseFingering(notes, open, instrument::kFrets);
+}
+
 void Retuner::listChoices(Job& job) const
 {
     job.choiceCount = 0;
-    const int reference = m_hand != kNone ? m_hand : job.note->fret;
+    const Place& chosen = m_chosen[static_cast<std::size_t>(job.id)];
     for (int t = 1; t <= m_to; ++t) {
         const int fret = job.note->pitch - m_open[static_cast<std::size_t>(t)];
         if (fret < 0 || fret > instrument::kFrets)
             continue;
-        // An open string needs no hand; a stretch up costs a little more than one down.
+        // Away from the chooser's place, the nearer its fret the better.
         const int travel =
-            fret == 0 ? 0 : 2 * std::abs(fret - reference) + (fret > reference ? 1 : 0);
+            chosen.string == 0 || chosen.string == t ? 0 : 1 + std::abs(fret - chosen.fret);
         const bool followed =
             job.follows != kNone && m_newLast[static_cast<std::size_t>(t)] == job.follows;
         job.choices[job.choiceCount++] = {
@@ -332,18 +355,13 @@ void Retuner::placeColumn(std::size_t index)
     }
 
     std::array<Cell, kMax>& cells = m_cells[index];
-    int lowest = kNone;
     for (std::size_t n = 0; n < m_jobCount; ++n) {
         if (marks[n] == 0)
             continue;
         const Choice& choice = m_jobs[n].choices[static_cast<std::size_t>(m_bestPicks[n])];
         cells[static_cast<std::size_t>(choice.string - 1)] = {marks[n], choice.fret};
         m_newLast[static_cast<std::size_t>(choice.string)] = m_jobs[n].id;
-        if (choice.fret > 0 && (lowest == kNone || choice.fret < lowest))
-            lowest = choice.fret;
     }
-    if (lowest != kNone)
-        m_hand = lowest;
     for (std::size_t n = 0; n < m_jobCount; ++n)
         m_oldLast[static_cast<std::size_t>(column.notes[n].string)] = m_jobs[n].id;
     m_nextId += static_cast<int>(m_jobCount);

@@ -52,9 +52,9 @@ struct Retuned {
 
 // Notes stay on their string while it can play them: the string tuned to the note theirs was
 // (the nearest to its place; of two as near, the upper), else the one at the same place (G D A E B,
-// the high C). Otherwise they go to the playable fret nearest the hand. Ties follow the note before
-// them, a triplet's notes the first. Throws std::invalid_argument when a string of `to` has a name
-// that is no note.
+// the high C). Otherwise they go where `chooseFingering` plays them, over the whole tab around the
+// notes that stay. Ties follow the note before them, a triplet's notes the first. Throws
+// std::invalid_argument when a string of `to` has a name that is no note.
 Retuned retune(std::span<const std::string_view> lines, const Setup& from, const Setup& to);
 
 // "B0", "F#2": sharps only, as the neck names notes.

@@ -111,15 +111,15 @@ TEST(Retune, NotesMoveToKeepTheirPitch)
          {"|   q", "C ---", "G --5", "D ---", "A ---", "E ---", "B ---", ">    "},
          {"|   q", "F --7", "C ---", "G ---", "D ---", ">    "},
          {}},
-        {"six to four: the high C down a string, a chord that needs another string, an open "
-         "string before the fret at the hand; a triplet keeps its string from a chord note at "
-         "home there",
+        {"six to four: the high C down a string, a chord that needs another string, the fret "
+         "under the hand rather than an open string; a triplet keeps its string from a chord "
+         "note at home there",
          kSix,
          kStandard,
          {"|   q  q  q", "C --0------", "G ---------", "D ---------", "A ---------", "E -----5---",
           "B -----5-10", ">          ", "|   e  e  e", "C --2~~2~~2", "G --------3", "D ---------",
           "A ---------", "E ---------", "B ---------", ">          "},
-         {"|   q  q  q", "G --5------", "D ---------", "A -----0--0", "E -----0---", ">          ",
+         {"|   q  q  q", "G --5------", "D ---------", "A -----0---", "E -----0--5", ">          ",
           "|   e  e  e", "G --7~~7~~7", "D --------8", "A ---------", "E ---------", ">          "},
          {}},
     };
