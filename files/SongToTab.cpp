@@ -31,6 +31,10 @@ constexpr std::array kBassFive = {43, 38, 33, 28, 23};
 // The General MIDI basses, 0-based: acoustic to synth bass 2.
 constexpr int kFirstBassProgram = 32;
 constexpr int kLastBassProgram = 39;
+// What a tab is made of at most, so that a crafted song cannot make one without end: a
+// bar of 64 whole notes, a song of 100,000 bars of four beats.
+constexpr Ticks kLongestBar = 256 * kSongTicksPerQuarter;
+constexpr Ticks kLongestSong = static_cast<Ticks>(kMostSongBars) * 4 * kSongTicksPerQuarter;
 // A place a mark was found is listed for this many; the rest are counted.
 constexpr std::size_t kPlacesListed = 3;
 
@@ -263,6 +267,11 @@ private:
 
         // The tempo first in the song; the readers list the tempos in time order.
         std::vector<SongTempo> tempos = m_song.tempos;
+        for (SongTempo& tempo : tempos) {
+            if (!std::isfinite(tempo.quartersPerMinute) || tempo.quartersPerMinute <= 0)
+                tempo.quartersPerMinute = 120;
+            tempo.quartersPerMinute = std::min(tempo.quartersPerMinute, 1e6);
+        }
         std::stable_sort(tempos.begin(), tempos.end(), [](const SongTempo& a, const SongTempo& b) {
             return std::tie(a.bar, a.start) < std::tie(b.bar, b.start);
         });
@@ -357,13 +366,13 @@ private:
                 note.start < 0)
                 continue;
             Hit hit;
-            hit.start = note.start;
-            hit.end = note.start + std::max<Ticks>(note.length, 0);
+            hit.start = std::min(note.start, kLongestBar);
+            hit.end = hit.start + std::clamp<Ticks>(note.length, 0, kLongestBar);
             hit.pitch = note.pitch;
             hit.technique = note.technique;
             hit.tied = note.tiedToNext;
             hit.bar = note.bar;
-            hit.inBar = note.start;
+            hit.inBar = hit.start;
             if (note.voice != 0) {
                 count(m_otherVoices, hit);
                 continue;
@@ -494,13 +503,19 @@ private:
         std::vector<Hit> hits;
         Ticks at = 0;
         for (const std::size_t b : order()) {
+            // A crafted song must not make a tab without end: its bars or repeats stop here.
+            if (hits.size() + byBar[b].size() > kMostSongNotes || at > kLongestSong) {
+                problem(static_cast<int>(b) + 1, 1,
+                        "the song as played is longer than Quorlin writes: the rest is left out");
+                break;
+            }
             for (const Hit* hit : byBar[b]) {
                 Hit played = *hit;
                 played.start += at;
                 played.end += at;
                 hits.push_back(played);
             }
-            at += std::max<Ticks>(m_song.bars[b].length, 0);
+            at += std::clamp<Ticks>(m_song.bars[b].length, 0, kLongestBar);
         }
         m_end = at;
         std::stable_sort(hits.begin(), hits.end(),

@@ -5,6 +5,7 @@
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
 
+#include "tests/files/HandSongs.h"
 #include "tests/storage/ScratchFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,27 +19,14 @@ constexpr std::int64_t Q = files::kSongTicksPerQuarter;
 // the second a fifth of a beat late.
 files::SongReading twoTracks(std::string_view)
 {
-    files::SongReading reading;
-    files::Song& song = reading.song;
-    song.title = "Night Walk";
-    song.artist = "The Band";
-    files::SongBar bar;
-    bar.length = 4 * Q;
-    song.bars = {bar};
-    song.tempos = {{0, 0, 96}};
     files::SongTrack piano;
     piano.name = "Piano";
     piano.midiProgram = 0;
     for (int i = 0; i < 4; ++i)
         piano.notes.push_back({i * Q, Q, 0, 60 + i});
-    files::SongTrack bass;
-    bass.name = "Bass";
-    bass.tuning = {43, 38, 33, 28};
-    const int frets[] = {3, 5, 7, 5};
-    for (int i = 0; i < 4; ++i)
-        bass.notes.push_back({i * Q + (i == 1 ? Q / 5 : 0), Q - (i == 1 ? Q / 5 : 0), 0,
-                              33 + frets[i], 3, frets[i]});
-    song.tracks = {piano, bass};
+    files::SongReading reading =
+        files::testing::nightWalk({piano, files::testing::bassQuarters(Q / 5)});
+    reading.song.tempos = {{0, 0, 96}};
     return reading;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -273,6 +274,57 @@ TEST(SongToTab, WritesTheTabByTheRules)
         for (const score::Column& column : read.columns)
             notes += static_cast<int>(column.notes.size());
         EXPECT_EQ(notes, tab.tab.notes);
+    }
+}
+
+// Songs no reader would make tidy: any onset, length, string, technique, mark, repeat and
+// ending. The tab is always one the engine wrote, read back whole with every note counted.
+TEST(SongToTab, AnySongGivesATabThatReadsBackWhole)
+{
+    std::mt19937 random(20261208);
+    const auto pick = [&random](int from, int to) {
+        return std::uniform_int_distribution<int>(from, to)(random);
+    };
+    for (int round = 0; round < 300; ++round) {
+        Song song = bars(pick(1, 6), pick(1, 7), 1 << pick(1, 4));
+        for (SongBar& bar : song.bars) {
+            bar.repeatStart = pick(0, 3) == 0;
+            bar.repeatEnd = pick(0, 4) == 0 ? pick(1, 3) : 0;
+            bar.endings = pick(0, 3) == 0 ? static_cast<std::uint32_t>(pick(1, 3)) : 0;
+        }
+        std::vector<SongNote> notes;
+        for (int n = pick(0, 40); n > 0; --n) {
+            const int bar = pick(0, static_cast<int>(song.bars.size()) - 1);
+            const std::int64_t unit = pick(0, 1) == 0 ? S : Q / 3;
+            SongNote made =
+                pick(0, 3) == 0
+                    ? pitch(bar, pick(0, 16) * unit / pick(1, 5), pick(0, 8) * unit, pick(20, 70))
+                    : note(bar, pick(0, 16) * unit / pick(1, 2), pick(0, 8) * unit, pick(1, 4),
+                           pick(0, 24), static_cast<SongTechnique>(pick(0, 5)));
+            made.marks = pick(0, 5) == 0 ? 1u << pick(0, 11) : 0;
+            made.voice = pick(0, 9) == 0 ? 1 : 0;
+            made.tiedToNext = pick(0, 9) == 0;
+            notes.push_back(made);
+        }
+        std::ranges::stable_sort(notes, {}, [](const SongNote& n) {
+            return std::pair{n.bar, n.start};
+        });
+        song.tracks.push_back(track(notes, pick(0, 3) == 0 ? std::vector<int>{} : kBass));
+        SongTabOptions options;
+        options.repeatsOnce = pick(0, 1) == 0;
+        options.tabWidth = pick(20, 90);
+        SCOPED_TRACE(round);
+        const SongTab tab = songToTab(song, 0, options);
+        const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
+        const score::Score read =
+            score::readScore(lines, tab.tab.strings, tab.tab.tuning, score::kDefaultTempo);
+        EXPECT_TRUE(read.skipped.empty());
+        int written = 0;
+        for (const score::Column& column : read.columns)
+            written += static_cast<int>(column.notes.size());
+        EXPECT_EQ(written, tab.tab.notes);
+        for (const SongProblem& p : tab.problems)
+            EXPECT_EQ(p.what.find("could not be written"), std::string::npos) << p.what;
     }
 }
 
