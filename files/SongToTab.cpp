@@ -74,10 +74,9 @@ std::string pieceName(const Piece& piece)
     return std::string(piece.dotted ? "a dotted " : "a ") + names.at(piece.symbol);
 }
 
+// A time on the sixteenths.
 std::string lengthWords(Ticks ticks)
 {
-    if (ticks % kSixteenth != 0)
-        return "a time between sixteenths";
     const Ticks n = ticks / kSixteenth;
     return n == 1 ? "a sixteenth" : std::to_string(n) + " sixteenths";
 }
@@ -783,9 +782,10 @@ private:
                     best = &piece;
             }
             column(event, *best);
-            const Ticks sounded = std::min(event.end - event.start, gap);
-            if (!slot.moved && best->length != sounded)
-                problemAt(event.notes.front(), "held " + lengthWords(sounded) + ": written as " +
+            // Held to the nearest sixteenth as its start is: a note a little short of its
+            // value, as MIDI files play them, is that value and no problem.
+            if (best->length != held)
+                problemAt(event.notes.front(), "held " + lengthWords(held) + ": written as " +
                                                    pieceName(*best) +
                                                    (best->length < gap ? " and a rest" : ""));
             at = slot.start + best->length;
