@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "files/SongToTab.h"
 #include "files/TabFile.h"
 #include "files/WebTabImport.h"
 #include "platform/ExportJobs.h"
@@ -31,6 +32,10 @@ constexpr std::string_view kKey = "--key";
 constexpr std::string_view kTitleFromComments = "--title-from-comments";
 constexpr std::string_view kImportTab = "--import-tab";
 constexpr std::string_view kSmallest = "--smallest";
+constexpr std::string_view kImport = "--import";
+constexpr std::string_view kListTracks = "--list-tracks";
+constexpr std::string_view kTrack = "--track";
+constexpr std::string_view kRepeatsOnce = "--repeats-once";
 constexpr std::string_view kTempo = "--tempo";
 constexpr std::string_view kSoundFont = "--soundfont";
 
@@ -60,7 +65,8 @@ int fail(const std::string& message)
 
 // The input's bytes, with the names kept as given: a name need not be valid text. Nothing
 // when it cannot be read or is the output itself, which writing would destroy; said on stderr.
-std::optional<std::string> readInput(const CommandLine& line, long long largest = -1)
+std::optional<std::string> readInput(const CommandLine& line, long long largest = -1,
+                                     const std::string& tooLarge = files::tooLong())
 {
     if (storage::sameFile(line.input, line.output)) {
         fail("cannot write " + line.output + ": it is the input " + line.input +
@@ -69,7 +75,7 @@ std::optional<std::string> readInput(const CommandLine& line, long long largest 
     }
     storage::FileContent file = storage::readRegularFile(line.input, largest);
     if (file.tooLarge) {
-        fail(line.input + ' ' + files::tooLong());
+        fail(line.input + ' ' + tooLarge);
         return std::nullopt;
     }
     if (!file.ok) {
@@ -131,7 +137,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
     CommandLine line;
     bool help = false, version = false, optionsEnd = false, musicXmlOption = false,
-         smallestOption = false, timeOption = false;
+         smallestOption = false, timeOption = false, songOption = false;
     std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
@@ -176,6 +182,30 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
                                                  : CommandLine::Mode::ImportTab;
             line.input = args[++i];
             line.output = args[++i];
+        } else if (arg == kImport || arg == kListTracks) {
+            if (line.mode != CommandLine::Mode::Window)
+                return invalid("only one export or import at a time");
+            const bool import = arg == kImport;
+            if (attached || i + (import ? 2 : 1) >= args.size())
+                return invalid(import ? "--import needs a song file and an output tab"
+                                      : "--list-tracks needs a song file");
+            line.mode = import ? CommandLine::Mode::ImportSong : CommandLine::Mode::ListTracks;
+            line.input = args[++i];
+            if (import)
+                line.output = args[++i];
+        } else if (arg == kTrack) {
+            const auto text = value();
+            int track = 0;
+            const auto [end, error] =
+                text ? std::from_chars(text->data(), text->data() + text->size(), track)
+                     : std::from_chars_result{nullptr, std::errc::invalid_argument};
+            if (!text || error != std::errc() || end != text->data() + text->size() || track < 1)
+                return invalid("--track needs a track number from 1, as --list-tracks shows");
+            line.track = track;
+            songOption = true;
+        } else if (arg == kRepeatsOnce && !attached) {
+            line.repeatsOnce = true;
+            songOption = true;
         } else if (arg == kTempo) {
             const auto text = value();
             line.tempo = text ? readTempo(*text) : std::nullopt;
@@ -237,7 +267,15 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
     const bool exporting = line.mode != CommandLine::Mode::Window;
     if (exporting && !files.empty())
         return invalid("unexpected " + std::string(files.front()) + " after the " +
-                       (line.mode == CommandLine::Mode::ImportTab ? "import" : "export"));
+                       (line.mode == CommandLine::Mode::ImportTab ||
+                                line.mode == CommandLine::Mode::ImportSong ||
+                                line.mode == CommandLine::Mode::ListTracks
+                            ? "import"
+                            : "export"));
+    if (songOption && line.mode != CommandLine::Mode::ImportSong)
+        return invalid("--track and --repeats-once go with --import only");
+    if (line.tempo && line.mode == CommandLine::Mode::ListTracks)
+        return invalid("--tempo goes with an export or an import, not --list-tracks");
     if (!exporting && (line.tempo || !line.soundFont.empty()))
         return invalid("--tempo and --soundfont go with an export or an import");
     if (!line.soundFont.empty() && line.mode != CommandLine::Mode::ExportWav)
@@ -266,7 +304,8 @@ std::string usageLine()
            "IN.tab OUT.pdf [--time B/T] [--page a4|letter] | --export-svg IN.tab OUT.svg [--time "
            "B/T] [--page a4|letter] | --import-tab "
            "IN.txt "
-           "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --help | --version";
+           "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --import FILE OUT.tab [--track N] "
+           "[--repeats-once] [--tempo N] | --list-tracks FILE | --help | --version";
 }
 
 std::string helpText()
@@ -291,6 +330,14 @@ as plain text. With FILE, the window opens that tab as Load would.
                                 is listed on stderr as IN.txt:LINE:COLUMN
   --smallest sixteenth|eighth   what the closest spacing of the web tab is worth: the
                                 durations come from the spacing (sixteenth unless given)
+  --import FILE OUT.tab         write a track of a Guitar Pro (.gp3 to .gp), MusicXML or
+                                MIDI file as a Quorlin tab; what does not come across as
+                                written is listed on stderr as FILE:BAR:BEAT
+  --track N                     the track to import, as --list-tracks numbers them; the
+                                first bass track unless given
+  --repeats-once                keep repeats written once instead of playing them out
+  --list-tracks FILE            list the file's tracks: number, name, strings, tuning
+                                (lowest string first) and notes, a line each
   --tempo N                     beats per minute (20 to 400) instead of the tab's own
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
   --time B/T                    the time signature of the MusicXML score or the printed
@@ -389,6 +436,81 @@ int runImport(const CommandLine& line)
     if (!storage::writeFile(line.output, bytes, {}, problem))
         return fail("cannot write " + line.output + ": " + problem);
     std::fprintf(stderr, "quorlin: %s\n", files::importSummary(tab).c_str());
+    return 0;
+}
+
+namespace {
+
+void sayProblems(const std::string& file, const std::vector<files::SongProblem>& problems)
+{
+    // Each place as compilers give theirs; the whole file's without one.
+    for (const files::SongProblem& problem : problems) {
+        if (problem.bar > 0)
+            std::fprintf(stderr, "%s:%d:%s: %s\n", file.c_str(), problem.bar,
+                         files::beatText(problem.beat).c_str(), problem.what.c_str());
+        else
+            std::fprintf(stderr, "%s: %s\n", file.c_str(), problem.what.c_str());
+    }
+}
+
+int wrong(const std::string& message)
+{
+    std::fprintf(stderr, "quorlin: %s\n", message.c_str());
+    return 2;
+}
+
+} // namespace
+
+int runSongImport(const CommandLine& line, const files::SongReaders& readers)
+{
+    const std::string tooLarge = "is larger than " +
+                                 std::to_string(files::kLargestSongFile / (1024 * 1024)) +
+                                 " MB, more than any song: not read";
+    const std::optional<std::string> file =
+        readInput(line, static_cast<long long>(files::kLargestSongFile), tooLarge);
+    if (!file)
+        return 1;
+    const files::SongReading reading = files::readSong(*file, line.input, readers);
+    if (!reading.ok())
+        return fail(line.input + ' ' + reading.error);
+    const std::vector<files::TrackSummary> tracks = files::listTracks(reading.song);
+    if (line.mode == CommandLine::Mode::ListTracks) {
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            const files::TrackSummary& t = tracks[i];
+            std::printf("%zu\t%s\t%s\t%s\t%d\n", i + 1, t.name.c_str(),
+                        t.strings > 0 ? std::to_string(t.strings).c_str() : "", t.tuning.c_str(),
+                        t.notes);
+        }
+        return 0;
+    }
+    const int track = line.track ? *line.track - 1 : files::defaultTrack(reading.song);
+    if (track < 0)
+        return wrong(line.input + " has no track Quorlin can import: " +
+                     (tracks.empty() ? std::string("none at all") : tracks.front().whyNot));
+    if (static_cast<std::size_t>(track) >= tracks.size())
+        return wrong(line.input + " has " + std::to_string(tracks.size()) +
+                     (tracks.size() == 1 ? " track" : " tracks") + ", not " +
+                     std::to_string(track + 1));
+    if (!tracks[static_cast<std::size_t>(track)].choosable)
+        return wrong("track " + std::to_string(track + 1) + " of " + line.input +
+                     " cannot be imported: " + tracks[static_cast<std::size_t>(track)].whyNot);
+
+    files::SongTabOptions options;
+    options.repeatsOnce = line.repeatsOnce;
+    const files::SongTab tab = files::songToTab(reading.song, track, options);
+    sayProblems(line.input, tab.problems);
+
+    engine::EditingState state;
+    state.stringCount = tab.tab.strings;
+    state.tuning = tab.tab.tuning;
+    state.tempo = line.tempo.value_or(tab.tempo);
+    state.time = tab.tab.time.value_or(engine::TimeSignature());
+    const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
+    const std::string bytes = files::tabFileText(lines, state, tab.header);
+    std::string problem;
+    if (!storage::writeFile(line.output, bytes, {}, problem))
+        return fail("cannot write " + line.output + ": " + problem);
+    std::fprintf(stderr, "quorlin: %s\n", files::songSummary(tab).c_str());
     return 0;
 }
 

@@ -3,6 +3,7 @@
 // What the command line asks for, decided before any window or application object exists.
 
 #include "files/MusicXml.h"
+#include "files/SongReaders.h"
 #include "files/TabFile.h"
 #include "sheet/SheetLayout.h"
 
@@ -24,6 +25,8 @@ struct CommandLine {
         ImportTab,
         Help,
         Version,
+        ImportSong, // a Guitar Pro, MusicXML or MIDI file's track as a tab
+        ListTracks,
         Invalid
     };
     Mode mode = Mode::Window;
@@ -40,6 +43,9 @@ struct CommandLine {
     char smallest = 's';
     // The sheet's paper when not the locale's.
     std::optional<sheet::Paper> paper;
+    // The song's track to import, from 1; the one the window would choose when not given.
+    std::optional<int> track;
+    bool repeatsOnce = false;
     // Why the line is invalid, in one line for stderr.
     std::string error;
 };
@@ -60,5 +66,10 @@ sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
                              const files::LoadedTab& tab);
 // Writes a web tab as a tab file: 0 when notes were found, each problem on stderr.
 int runImport(const CommandLine& line);
+// Writes a track of a song file as a tab (--import) or lists the tracks (--list-tracks): 0
+// when done, 1 when the file cannot be read, 2 when the track asked for cannot be imported.
+// Each problem goes on stderr as FILE:BAR:BEAT: what.
+int runSongImport(const CommandLine& line,
+                  const files::SongReaders& readers = files::builtInReaders());
 
 } // namespace quorlin::app

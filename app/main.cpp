@@ -34,6 +34,9 @@ int main(int argc, char** argv)
         return quorlin::app::runExport(line);
     case CommandLine::Mode::ImportTab:
         return quorlin::app::runImport(line);
+    case CommandLine::Mode::ImportSong:
+    case CommandLine::Mode::ListTracks:
+        return quorlin::app::runSongImport(line);
     case CommandLine::Mode::Window:
         break;
     }

@@ -242,11 +242,15 @@ void Document::replace(const NewTab& tab)
 {
     setTabCursor(std::nullopt);
     engine::StepOptions options;
+    if (tab.header)
+        options.outer = headerChange(*tab.header);
     if (tab.newDocument)
-        options.outer = pathChange(QString());
+        options.outer = engine::bothChanges(std::move(options.outer), pathChange(QString()));
     act(
         tab.label,
         [this, &tab] {
+            if (tab.header)
+                putHeader(*tab.header);
             // Nothing to rewrite: the set-up of an empty tab simply changes.
             if (tab.lines.empty()) {
                 m_staff->restoreSetup(tab.setup.stringCount, tab.setup.tuning);

@@ -44,6 +44,8 @@ struct NewTab {
     QString report;
     // An imported tab is a new one: saving it must not overwrite the file the old one was.
     bool newDocument = false;
+    // A song from another program's file brings its header along, in the same step.
+    std::optional<files::SongHeader> header;
 };
 
 class Document : public QObject {

@@ -18,8 +18,8 @@ std::string decided(std::vector<std::string_view> args)
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi",   "wav",  "musicxml", "pdf",
-                           "svg",    "import", "help", "version"};
+    const char* modes[] = {"window", "midi", "wav",     "musicxml", "pdf",   "svg",
+                           "import", "help", "version", "song",     "tracks"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
@@ -34,6 +34,8 @@ std::string decided(std::vector<std::string_view> args)
             << (line.musicXml.key ? " in " + score::keyName(*line.musicXml.key) : "");
     if (line.mode == CommandLine::Mode::ImportTab)
         out << ' ' << line.smallest;
+    if (line.mode == CommandLine::Mode::ImportSong)
+        out << " track " << line.track.value_or(0) << (line.repeatsOnce ? " once" : "");
     return out.str();
 }
 
@@ -117,6 +119,24 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
         {{"--import-tab", "web.txt", "a.tab", "b.tab"}, "error: unexpected b.tab after the import"},
         {{"--export-midi", "a.tab", "a.mid", "--smallest", "e"},
          "error: --smallest goes with --import-tab only"},
+        {{"--import", "a.gp5", "a.tab"}, "song a.gp5 a.tab 0  track 0"},
+        {{"--import", "a.mid", "a.tab", "--track", "3", "--repeats-once", "--tempo=90"},
+         "song a.mid a.tab 90  track 3 once"},
+        {{"--track=2", "--import", "a.mid", "a.tab"}, "song a.mid a.tab 0  track 2"},
+        {{"--import", "a.mid", "a.tab", "--track", "0"},
+         "error: --track needs a track number from 1, as --list-tracks shows"},
+        {{"--import", "a.mid", "a.tab", "--track", "2x"},
+         "error: --track needs a track number from 1, as --list-tracks shows"},
+        {{"--import", "a.mid"}, "error: --import needs a song file and an output tab"},
+        {{"--list-tracks", "a.gp"}, "tracks a.gp  0 "},
+        {{"--list-tracks"}, "error: --list-tracks needs a song file"},
+        {{"--list-tracks", "a.gp", "--track", "1"},
+         "error: --track and --repeats-once go with --import only"},
+        {{"--export-midi", "a.tab", "a.mid", "--repeats-once"},
+         "error: --track and --repeats-once go with --import only"},
+        {{"--import", "a.gp", "a.tab", "--import-tab", "b.txt", "b.tab"},
+         "error: only one export or import at a time"},
+        {{"--list-tracks", "a.gp", "b.gp"}, "error: unexpected b.gp after the import"},
         {{"--export-pdf", "a.tab", "a.pdf"}, "pdf a.tab a.pdf 0  tab's locale's"},
         {{"--page=letter", "--export-pdf", "a.tab", "a.pdf", "--time", "6/8"},
          "pdf a.tab a.pdf 0  6/8 letter"},

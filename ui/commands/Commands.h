@@ -26,6 +26,7 @@ enum class Command {
     ExportMusicXml,
     ExportPdf,
     ExportSvg,
+    Import,
     ImportTab,
     Copy,
     PageSetup,

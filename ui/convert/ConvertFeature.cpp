@@ -36,6 +36,12 @@ void ConvertFeature::importFile()
     replaceTab(m_conversions->importFile(m_document.state(), m_document.isEmpty()));
 }
 
+void ConvertFeature::importWebTab(const QString& path)
+{
+    m_document.follow();
+    replaceTab(m_conversions->importPath(path, m_document.state(), m_document.isEmpty()));
+}
+
 void ConvertFeature::pasteTabAsNotes()
 {
     m_document.follow();

@@ -5,6 +5,8 @@
 
 #include <QObject>
 
+#include <QString>
+
 #include <memory>
 
 class QMainWindow;
@@ -27,6 +29,9 @@ public:
     ConvertFeature(QMainWindow& window, document::Document& document, CommandRouter& router,
                    Prompter& prompter);
     ~ConvertFeature() override;
+
+    // Imports the web tab at `path`, chosen in File > Import...
+    void importWebTab(const QString& path);
 
 private:
     void importFile();

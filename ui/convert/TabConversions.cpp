@@ -75,7 +75,12 @@ std::optional<NewTab> TabConversions::importFile(const engine::EditingState& now
     }
     if (m_dialog->exec() != QDialog::Accepted || m_dialog->selectedFiles().isEmpty())
         return std::nullopt;
-    const QString path = m_dialog->selectedFiles().constFirst();
+    return importPath(m_dialog->selectedFiles().constFirst(), now, tabEmpty);
+}
+
+std::optional<NewTab> TabConversions::importPath(const QString& path,
+                                                 const engine::EditingState& now, bool tabEmpty)
+{
     const platform::FileRead file =
         platform::readRegularFile(path, static_cast<qint64>(files::kLargestWebTab));
     if (file.tooLarge) {

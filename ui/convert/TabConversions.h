@@ -32,6 +32,9 @@ public:
     // Nothing when the user cancelled, or when there was nothing to import (said so). `now`
     // gives the width the notes are written to and the tempo, which stays.
     std::optional<NewTab> importFile(const engine::EditingState& now, bool tabEmpty);
+    // The web tab at `path`, chosen elsewhere (File > Import... for a text file).
+    std::optional<NewTab> importPath(const QString& path, const engine::EditingState& now,
+                                     bool tabEmpty);
     std::optional<NewTab> importText(std::string_view text, const engine::EditingState& now,
                                      bool tabEmpty, const char* label);
     // Nothing when cancelled, unchanged, or refused by the user for the notes it would drop.

@@ -105,7 +105,7 @@ void FileFeature::LoadDaTab()
     const bool cleared = m_document.history().position() != before;
     const QString path =
         choose(m_openFile, "OpenFile", QStringLiteral("Load Tab"), QFileDialog::AcceptOpen);
-    if (path.isEmpty())
+    if (path.isEmpty() || (m_songOpener && m_songOpener(path)))
         return;
     if (const std::optional<files::LoadedTab> tab = read(path))
         adopt(*tab, path, cleared);
@@ -147,12 +147,22 @@ void FileFeature::adopt(const files::LoadedTab& tab, const QString& path, bool c
 
 void FileFeature::openAtStart(const QString& path)
 {
+    if (m_songOpener && m_songOpener(path))
+        return;
     if (const std::optional<files::LoadedTab> tab = read(path))
         adopt(*tab, path, false);
 }
 
+void FileFeature::rememberRecent(const QString& path)
+{
+    m_opening->recent().add(path);
+}
+
 bool FileFeature::openFile(const QString& path)
 {
+    // An import is a step of its own, which Undo takes back: no question about unsaved work.
+    if (m_songOpener && m_songOpener(path))
+        return true;
     if (!maybeSave())
         return false;
     const std::optional<files::LoadedTab> tab = read(path);

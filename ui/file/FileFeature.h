@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -59,6 +60,13 @@ public:
                 const platform::SettingsFileStore* ownStore, FileControls controls);
 
     void setHeaderForm(THeaderForm* header) { m_header = header; }
+    // Files of other programs' formats that open by being imported: true when it took one.
+    void setSongOpener(std::function<bool(const QString& path)> open)
+    {
+        m_songOpener = std::move(open);
+    }
+    // A file imported elsewhere goes on the recent files too.
+    void rememberRecent(const QString& path);
     // Opens the tab named on the command line; the tab is empty then, so nothing is asked.
     void openAtStart(const QString& path);
     // Opens a tab chosen outside the Load dialog, asking about unsaved work first. False
@@ -101,6 +109,7 @@ private:
     TabFileDialog* m_saveFile = nullptr;
     TabFileDialog* m_openFile = nullptr;
     bool m_leaving = false;
+    std::function<bool(const QString& path)> m_songOpener;
 };
 
 } // namespace quorlin::ui

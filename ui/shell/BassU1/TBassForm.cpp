@@ -15,6 +15,7 @@
 #include "ui/entry/EntryFeature.h"
 #include "ui/export/ExportFeature.h"
 #include "ui/file/FileFeature.h"
+#include "ui/importing/ImportingFeature.h"
 #include "ui/neck/NeckWidget.h"
 #include "ui/play/PlayFeature.h"
 #include "ui/print/PrintFeature.h"
@@ -113,6 +114,14 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
         *m_ui->Tab, *m_ui->Button1);
     m_convert = std::make_unique<ConvertFeature>(*this, doc, *m_router, *m_prompter);
     m_print = std::make_unique<PrintFeature>(*this, doc, *m_router, *m_prompter, *m_store);
+    // File > Import... takes every format: a song it makes a tab itself, any other file goes
+    // to the web-tab import. A song opened as a tab (a drop, Open Recent, the command line)
+    // is imported instead.
+    m_importing = std::make_unique<ImportingFeature>(*this, doc, *m_router, *m_prompter);
+    m_importing->setWebTabImport([this](const QString& path) { m_convert->importWebTab(path); });
+    m_file->setSongOpener([this](const QString& path) { return m_importing->openIfSong(path); });
+    connect(m_importing.get(), &ImportingFeature::imported, m_file.get(),
+            &FileFeature::rememberRecent);
     connect(&m_play->playback(), &LivePlayback::columnPlaying, m_print.get(),
             &PrintFeature::showPlaying);
 

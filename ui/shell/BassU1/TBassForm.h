@@ -36,6 +36,7 @@ class ConvertFeature;
 class EntryFeature;
 class ExportFeature;
 class FileFeature;
+class ImportingFeature;
 class HelpCommands;
 class PlayFeature;
 class PrintFeature;
@@ -69,6 +70,7 @@ public:
     PlayFeature& playback() { return *m_play; }
     TabExport& exporter();
     PrintFeature& printing() { return *m_print; }
+    ImportingFeature& importing() { return *m_importing; }
     void setHelpFile(const QString& path);
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup);
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<ExportFeature> m_export;
     std::unique_ptr<PrintFeature> m_print;
     std::unique_ptr<RecoveryFeature> m_recovery;
+    std::unique_ptr<ImportingFeature> m_importing;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;
