@@ -910,6 +910,12 @@ private:
             r.note.voice = voices[{r.staff, r.voice}];
             track.notes.push_back(r.note);
         }
+        // A chord low to high, after the grace notes before it.
+        std::stable_sort(track.notes.begin(), track.notes.end(),
+                         [](const SongNote& a, const SongNote& b) {
+                             return std::tuple(a.bar, a.start, a.voice, a.length > 0, a.pitch) <
+                                    std::tuple(b.bar, b.start, b.voice, b.length > 0, b.pitch);
+                         });
         track.percussion = track.percussion || s.percussion;
     }
 
@@ -992,21 +998,38 @@ private:
     }
 
     // Notation and tablature of the same music give each note once: the tablature's, which
-    // has its string and fret. A note of the notation the tablature lacks is kept.
+    // has its string and fret. A note of the notation the tablature lacks is kept, in the
+    // voice of the tablature its twins were in, so that it sounds in their chords.
     static void dropNotationTwins(std::vector<RawNote>& raw, int tab)
     {
-        std::map<std::tuple<int, std::int64_t, int>, int> onTab; // bar, start, pitch
+        struct Twins {
+            int count = 0;
+            int voice = 0;
+        };
+        std::map<std::tuple<int, std::int64_t, int>, Twins> onTab; // bar, start, pitch
         for (const RawNote& r : raw) {
-            if (!r.dropped && r.staff == tab)
-                ++onTab[{r.note.bar, r.note.start, r.note.pitch}];
+            if (!r.dropped && r.staff == tab) {
+                Twins& twins = onTab[{r.note.bar, r.note.start, r.note.pitch}];
+                ++twins.count;
+                twins.voice = r.voice;
+            }
         }
+        std::map<std::pair<int, int>, int> tabVoice; // by staff and voice
         for (RawNote& r : raw) {
             if (r.dropped || r.staff == tab)
                 continue;
             const auto twin = onTab.find({r.note.bar, r.note.start, r.note.pitch});
-            if (twin != onTab.end() && twin->second > 0) {
-                --twin->second;
+            if (twin != onTab.end() && twin->second.count > 0) {
+                --twin->second.count;
                 r.dropped = true;
+                tabVoice.emplace(std::pair(r.staff, r.voice), twin->second.voice);
+            }
+        }
+        for (RawNote& r : raw) {
+            const auto voice = tabVoice.find({r.staff, r.voice});
+            if (!r.dropped && r.staff != tab && voice != tabVoice.end()) {
+                r.staff = tab;
+                r.voice = voice->second;
             }
         }
     }

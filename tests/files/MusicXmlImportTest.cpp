@@ -291,6 +291,23 @@ const std::vector<Case>& cases()
                  "mute</words></direction-type></direction>" +
                  note("A1", 2) + note("A1", 2))),
          "0:0 1 E1 pm; 0:1 1 E1 pm; 0:2 1 G1; 0:3 1/2 A1 pm; 0:7/2 1/2 A1"},
+        {"rests only, one of them a whole measure's",
+         partwise(measure(1, std::string(kFourFour) +
+                                 "<note><rest measure=\"yes\"/><duration>16</duration></note>") +
+                  measure(2, note("r", 8) + note("r", 8))),
+         "", "4/4 4/4"},
+        {"notation above its tab: each note once, from the tab; one the tab lacks is kept",
+         partwise(measure(1, "<attributes><divisions>1</divisions><time><beats>2</beats>"
+                             "<beat-type>4</beat-type></time><staves>2</staves><clef number=\"1\">"
+                             "<sign>F</sign></clef><clef number=\"2\"><sign>TAB</sign></clef>"
+                             "</attributes>" +
+                                 note("A1", 1, "<voice>1</voice><staff>1</staff>") +
+                                 note("E2", 1, "<voice>1</voice><staff>1</staff>", "<chord/>") +
+                                 note("D2", 1, "<voice>1</voice><staff>1</staff>") +
+                                 "<backup><duration>2</duration></backup>" +
+                                 note("A1", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 0)) +
+                                 note("D2", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 5)))),
+         "0:0 1 A1 3/0; 0:0 1 E2; 0:1 1 D2 3/5", "2/4"},
     };
     return all;
 }
@@ -653,6 +670,20 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
         ASSERT_TRUE(rewritten.ok()) << rewritten.error;
         EXPECT_EQ(describeSong(rewritten.song), describeSong(original.song));
     }
+}
+
+// A file in UTF-16, as some writers save it, reads as its UTF-8 twin.
+TEST(MusicXmlImport, Utf16ReadsAsUtf8)
+{
+    std::string utf8 = slurp(kGroove);
+    const std::string declared = "encoding=\"UTF-8\"";
+    utf8.replace(utf8.find(declared), declared.size(), "encoding=\"UTF-16\"");
+    std::string utf16 = "\xFF\xFE"; // little-endian; the file is ASCII
+    for (const char c : utf8)
+        utf16 += std::string{c, '\0'};
+    const SongReading reading = readMusicXmlSong(utf16);
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    EXPECT_EQ(describeSong(reading.song), describeSong(readMusicXmlSong(slurp(kGroove)).song));
 }
 
 // Files that are damaged or made to hurt: refused with a reason, or read with what is wrong
