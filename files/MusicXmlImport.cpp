@@ -179,6 +179,7 @@ struct BarInfo {
 struct MeasureRef {
     pugi::xml_node measure;
     pugi::xml_node music;
+    int index = 0; // of the bar, counted from 0
 };
 
 struct PartEntry {
@@ -198,8 +199,8 @@ public:
             return error;
         std::vector<PartState> states(parts.size());
         for (std::size_t i = 0; i < parts.size(); ++i) {
-            for (std::size_t m = 0; m < parts[i].measures.size(); ++m) {
-                readMeasure(states[i], static_cast<int>(m), parts[i].measures[m]);
+            for (const MeasureRef& measure : parts[i].measures) {
+                readMeasure(states[i], measure);
                 if (m_noteCount > kMostSongNotes)
                     return "holds more than " + std::to_string(kMostSongNotes) +
                            " notes, more than Quorlin reads";
@@ -304,24 +305,23 @@ private:
                 for (const pugi::xml_node measure : part.children("measure")) {
                     if (parts[*index].measures.size() >= kMostSongBars)
                         return tooManyBars;
-                    parts[*index].measures.push_back({measure, measure});
+                    std::vector<MeasureRef>& measures = parts[*index].measures;
+                    measures.push_back({measure, measure, static_cast<int>(measures.size())});
                 }
             }
         } else {
-            std::size_t count = 0;
+            int count = 0;
             for (const pugi::xml_node measure : root.children("measure")) {
-                if (++count > kMostSongBars)
+                if (static_cast<std::size_t>(++count) > kMostSongBars)
                     return tooManyBars;
                 for (const pugi::xml_node part : measure.children("part")) {
                     const auto index = partIndex(part.attribute("id").value());
                     if (!index)
                         return tooManyParts;
-                    // A part missing from a measure before still keeps its measures in line.
+                    // A part twice in one measure: the first is read.
                     std::vector<MeasureRef>& measures = parts[*index].measures;
-                    if (measures.size() >= count)
-                        continue; // a part twice in one measure: the first is read
-                    measures.resize(count - 1, MeasureRef{});
-                    measures.push_back({measure, part});
+                    if (measures.empty() || measures.back().index != count - 1)
+                        measures.push_back({measure, part, count - 1});
                 }
             }
         }
@@ -397,8 +397,7 @@ private:
     {
         if (position < 0) {
             problem(c.bar, ticks(s, c.position),
-                    "a backup goes back before the measure: "
-                    "taken back to its start");
+                    "a backup goes back before the measure: taken back to its start");
             position = 0;
         }
         if (position > longest(s)) {
@@ -409,11 +408,10 @@ private:
         c.end = std::max(c.end, position);
     }
 
-    void readMeasure(PartState& s, int index, const MeasureRef& ref)
+    void readMeasure(PartState& s, const MeasureRef& ref)
     {
+        const int index = ref.index;
         SongBar& songBar = bar(index);
-        if (!ref.music)
-            return;
         if (s.endingOpen)
             songBar.endings |= s.endingBits;
         Cursor c;
@@ -453,9 +451,7 @@ private:
             if (!value || std::llround(*value) < 1 || *value > kMostDivisions) {
                 problem(c.bar, at,
                         "divisions of " + std::string(textOf(node)) +
-                            " are no measure of time: "
-                            "kept at " +
-                            std::to_string(s.divisions));
+                            " are no measure of time: kept at " + std::to_string(s.divisions));
             } else {
                 const std::int64_t divisions = std::llround(*value);
                 // Where the measure stands is kept in time when the unit changes within it.
