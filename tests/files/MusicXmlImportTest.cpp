@@ -663,8 +663,15 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
     for (const char* kind : {"musicxml", "mxl"}) {
         SCOPED_TRACE(kind);
         const fs::path out = folder / (std::string("rewritten.") + kind);
-        const std::string command = "QT_QPA_PLATFORM=offscreen mscore3 -o '" + out.string() +
-                                    "' '" + kGroove.string() + "' >/dev/null 2>&1";
+        // MuseScore keeps settings in the home folder: it gets one of its own.
+        const std::string home = (folder / "home").string();
+        const std::string command = "mkdir -p -m 700 '" + home + "/runtime' && HOME='" + home +
+                                    "' XDG_CONFIG_HOME='" + home + "/config' XDG_DATA_HOME='" +
+                                    home + "/data' XDG_CACHE_HOME='" + home +
+                                    "/cache' XDG_RUNTIME_DIR='" + home +
+                                    "/runtime' QT_QPA_PLATFORM=offscreen timeout 60 "
+                                    "mscore3 -o '" +
+                                    out.string() + "' '" + kGroove.string() + "' >/dev/null 2>&1";
         ASSERT_EQ(std::system(command.c_str()), 0);
         const SongReading rewritten = readMusicXmlSong(slurp(out));
         ASSERT_TRUE(rewritten.ok()) << rewritten.error;
