@@ -1,6 +1,6 @@
 #include "files/MusicXmlImport.h"
 
-#include "files/ZipMember.h"
+#include "files/ZipArchive.h"
 
 #include <pugixml.hpp>
 

@@ -1,4 +1,4 @@
-#include "files/ZipMember.h"
+#include "files/ZipArchive.h"
 
 #include <zip.h>
 
