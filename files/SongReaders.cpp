@@ -97,6 +97,7 @@ SongReaders builtInReaders()
 {
     SongReaders readers;
     readers.midi = readMidiSong;
+    readers.musicXml = readMusicXmlSong;
     readers.guitarPro = readGuitarProSong;
     return readers;
 }
