@@ -2,6 +2,7 @@
 
 #include "engine/Columns.h"
 #include "engine/VectorTabText.h"
+#include "files/MidiImport.h"
 #include "instrument/NoteCycle.h"
 #include "score/Fingering.h"
 #include "score/Retune.h"
@@ -129,7 +130,11 @@ TrackSummary summarize(const SongTrack& track)
 {
     TrackSummary summary;
     summary.name = track.name;
-    summary.instrument = track.instrument;
+    // A file that names no instrument still says its program, as the General MIDI names go.
+    summary.instrument = !track.instrument.empty() ? track.instrument
+                         : track.percussion
+                             ? std::string("Percussion")
+                             : std::string(generalMidiProgramName(track.midiProgram));
     summary.strings = static_cast<int>(track.tuning.size());
     for (auto pitch = track.tuning.rbegin(); pitch != track.tuning.rend(); ++pitch)
         summary.tuning += (summary.tuning.empty() ? "" : " ") + score::pitchName(*pitch);

@@ -420,6 +420,9 @@ TEST(SongToTab, ListsTracksAndChoosesTheBass)
     }
     EXPECT_EQ(list[1].tuning, "E2 A2 D3 G3 B3 E4");
     EXPECT_EQ(list[1].strings, 6);
+    // Unnamed instruments by their General MIDI program (39 counted from 1), drums as such.
+    EXPECT_EQ(list[3].instrument, "Synth Bass 1");
+    EXPECT_EQ(list[0].instrument, "Percussion");
     EXPECT_EQ(defaultTrack(song), 3);
     EXPECT_EQ(trackOrder(song), (std::vector<int>{3, 4, 0, 1, 2}));
 
