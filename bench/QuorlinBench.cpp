@@ -11,6 +11,7 @@
 #include "files/GuitarProImport.h"
 #include "files/MidiImport.h"
 #include "files/MusicXml.h"
+#include "files/SongToTab.h"
 #include "score/Fingering.h"
 #include "score/Retune.h"
 #include "score/Score.h"
@@ -730,9 +731,9 @@ int retuneTab(const QString& tab, int repeats)
 }
 
 // A Standard MIDI File written here from the format's rules: a conductor track with a tempo
-// and a time signature change, then four tracks on their own channels (one of them drums) of
-// 2,500 notes each, eighths with running status and note-offs as velocity 0.
-std::string midiOfTenThousandNotes()
+// and a time signature change, then a track on each channel (9 is the drums) of `perTrack`
+// bass notes, eighths with running status and note-offs as velocity 0.
+std::string midiOfNotes(std::initializer_list<int> channels, int perTrack)
 {
     const auto chunk = [](std::string_view kind, const std::string& body) {
         std::string out(kind);
@@ -741,16 +742,17 @@ std::string midiOfTenThousandNotes()
         return out + body;
     };
     const std::string end("\x00\xFF\x2F\x00", 4);
-    std::string file = chunk("MThd", std::string("\x00\x01\x00\x05\x01\xE0", 6));
+    std::string file = chunk("MThd", std::string("\x00\x01\x00", 3) +
+                                         static_cast<char>(channels.size() + 1) + "\x01\xE0");
     file += chunk("MTrk", std::string("\x00\xFF\x51\x03\x07\xA1\x20\x00\xFF\x58\x04\x04\x02\x18\x08"
                                       "\x8F\x00\xFF\x58\x04\x03\x02\x18\x08",
                                       24) +
                               end);
-    for (int channel : {0, 1, 2, 9}) {
+    for (const int channel : channels) {
         std::string body = std::string("\x00\xFF\x03\x04Part", 8);
         body += {'\x00', static_cast<char>(0xC0 | channel), 33, '\x00',
                  static_cast<char>(0x90 | channel)};
-        for (int i = 0; i < 2500; ++i) {
+        for (int i = 0; i < perTrack; ++i) {
             const char key = static_cast<char>(28 + (i * 7 + channel) % 24);
             // On, then off 240 ticks (an eighth) later as a note-on of velocity 0.
             body += {key, 100, '\x81', '\x70', key, '\x00', '\x00'};
@@ -791,15 +793,38 @@ double medianRead(const std::string& file, int repeats, std::size_t notes)
     return bench::median(times);
 }
 
+// The whole import: the file read, its default track made a tab.
+template <typename Read>
+double medianImport(const std::string& file, Read read, int repeats, int notes)
+{
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const files::SongReading reading = read(file);
+        const files::SongTab tab =
+            files::songToTab(reading.song, files::defaultTrack(reading.song), {});
+        times.push_back(static_cast<double>(timer.nsecsElapsed()));
+        if (!reading.ok() || tab.tab.notes != notes)
+            qFatal("the import wrote %d notes: %s", tab.tab.notes, reading.error.c_str());
+    }
+    return bench::median(times);
+}
+
 int midiImport(int repeats)
 {
-    bench::report("midi_import_10000", medianRead(midiOfTenThousandNotes(), repeats, 10000));
+    const std::string four = midiOfNotes({0, 1, 2, 9}, 2500);
+    bench::report("midi_import_10000", medianRead(four, repeats, 10000));
+    bench::report("midi_song_tab_10000", medianImport(four, files::readMidiSong, repeats, 2500));
+    // One bass track holding all 10,000: the fingering chooser places every one.
+    bench::report("midi_song_tab_bass_10000",
+                  medianImport(midiOfNotes({0}, 10000), files::readMidiSong, repeats, 10000));
     bench::report("midi_stream_64mb", medianRead(midiOfControllerStream(), repeats, 0));
     return 0;
 }
 
 // A four-track Guitar Pro 5 file of 1,000 bars (tests/files/write_gp.py --bench) read into a
-// song, against a budget of a tenth of a second.
+// song, and read with its bass track made a tab, each against a budget of a tenth of a second.
 int guitarProRead(const QString& path, int repeats)
 {
     std::ifstream in(path.toStdString(), std::ios::binary);
@@ -815,6 +840,8 @@ int guitarProRead(const QString& path, int repeats)
             qFatal("%s did not read: %s", qPrintable(path), reading.error.c_str());
     }
     bench::report("gp5_import_1000", bench::median(times));
+    bench::report("gp5_song_tab_1000",
+                  medianImport(bytes, files::readGuitarProSong, repeats, 8000));
     return 0;
 }
 

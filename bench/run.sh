@@ -166,6 +166,10 @@ awk -v json="$build/bench.json" '
         row("retune, 10,000 notes", f["retune_10000"], 1e9, 1e6, "ms", 1)
         row("MIDI import, 10,000 notes", f["midi_import_10000"], 1e8, 1e6, "ms", 1)
         row("  64 MB of running status", f["midi_stream_64mb"], 1e9, 1e6, "ms", 1)
+        # The whole import, the file read and its default track made a tab: four tracks of
+        # 2,500 (the first bass track made a tab), and one bass track of 10,000 the chooser places.
+        row("MIDI to a tab, 10,000 notes", f["midi_song_tab_10000"], 1e8, 1e6, "ms", 1)
+        row("  one bass track of 10,000", f["midi_song_tab_bass_10000"], 1e8, 1e6, "ms", 1)
         # Against a budget of 50 ms; then the processor time per note at each length, and the
         # longest line against the shortest, near one as the path grows linearly (wall time
         # on a busy machine gives the ticks of a long run to other processes, as with key frames).
@@ -192,6 +196,7 @@ awk -v json="$build/bench.json" '
         row("  the paint of the view", f["sheet_view_paint"], 0, 1e6, "ms", 0)
         row("  its bars", f["sheet_view_bars"], 0, 1, "", 0)
         row("Guitar Pro 5, 1,000 bars", f["gp5_import_1000"], 1e8, 1e6, "ms", 1)
+        row("  made a tab, its bass track", f["gp5_song_tab_1000"], 1e8, 1e6, "ms", 1)
         row("recovery offer, 5 MB line", f["recovery_offer_5mb"], 1e8, 1e6, "ms", 1)
         row("  the copy read whole", f["recovery_offer_floor"], 0, 1e6, "ms", 0)
         row("recovery restore, 5 MB line", f["recovery_restore_5mb"], f["recovery_restore_floor"], 1e6, "ms", 1.2)

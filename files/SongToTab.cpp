@@ -622,9 +622,16 @@ private:
                         ? before.start + 3 * (before.events[1].start - before.events[0].start)
                         : before.start + kSixteenth;
                 if (start < beforeEnd) {
-                    if (before.triplet || !joinInto(before.events.front(), event))
-                        problemAt(event.notes.front(),
-                                  "no room between the notes around it: left out");
+                    if (!before.triplet && joinInto(before.events.front(), event))
+                        continue;
+                    // A note on its own time keeps it: a note only moved there gives way.
+                    if (!moved && before.moved && !before.triplet) {
+                        for (const Hit& hit : before.events.front().notes)
+                            problemAt(hit, "no room between the notes around it: left out");
+                        before = {start, {std::move(event)}, 0, false};
+                        continue;
+                    }
+                    problemAt(event.notes.front(), "no room between the notes around it: left out");
                     continue;
                 }
             }

@@ -4,6 +4,8 @@
 
 #include "files/GuitarProImport.h"
 
+#include "tests/files/PeerRun.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,23 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string run(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (const std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing::run;
+using testing::slurp;
 
 std::vector<std::string> linesOf(const std::string& text)
 {
