@@ -388,6 +388,8 @@ private:
                 continue;
             }
             const std::int64_t length = rhythmTicks(beat, index, onset);
+            if (length == 0)
+                continue;
             readBeat(beat, track, index, v, onset, length, graceStrings);
             graceStrings.clear();
             onset += length;

@@ -70,7 +70,8 @@ def bcfz(data):
 
     while i < len(data):
         best = (0, 0)
-        for start in seen.get(data[i:i + 4], [])[-8:]:
+        found = seen.get(data[i:i + 4], [])
+        for start in found[:4] + found[-4:]:
             offset = i - start
             if offset >= 1 << 15:
                 continue
