@@ -66,7 +66,7 @@ TEST_F(GpifFixtures, EverySongWasWrittenAndPackedAsAlphaTabReadsIt)
 {
     ASSERT_TRUE(s_written) << "tex-to-gp.mjs or write_gpx.py failed";
     EXPECT_EQ(s_stems, (std::vector<std::string>{"repeats", "rests", "techniques", "tempos", "ties",
-                                                 "tracks", "tuplets"}));
+                                                 "tracks", "tuplets", "voices"}));
     for (const std::string& stem : s_stems) {
         SCOPED_TRACE(stem);
         const std::vector<std::string>& gp = s_peer[file(stem, ".gp").string()];
@@ -107,6 +107,12 @@ TEST_F(GpifFixtures, SongTextAndDirectionsComeAcross)
     // The capo sounds: string 1 tuned to C3 (48), fret 1 above a capo at 2.
     const SongNote& capoed = tracks.song.tracks.at(2).notes.at(1);
     EXPECT_EQ(std::tuple(capoed.string, capoed.fret, capoed.pitch), std::tuple(1, 1, 51));
+
+    // The first voice plays on the top string alone, the second below it.
+    const SongReading voices = read(file("voices", ".gpx"));
+    ASSERT_TRUE(voices.ok()) << voices.error;
+    for (const SongNote& note : voices.song.tracks.at(0).notes)
+        EXPECT_EQ(note.voice, note.string == 1 ? 0 : 1) << note.bar << " " << note.start;
 
     const SongReading repeats = read(file("repeats", ".gp"));
     ASSERT_TRUE(repeats.ok()) << repeats.error;
