@@ -17,6 +17,9 @@ namespace {
 
 using namespace peer;
 
+// The same score as Guitar Pro 6 lays out its tracks.
+constexpr const char* kOlder = "-older.gpx";
+
 class GpifFixtures : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -30,16 +33,20 @@ protected:
         std::string files;
         for (const auto& entry : fs::directory_iterator(QUORLIN_GP7_TEX)) {
             const fs::path gp = s_dir / entry.path().filename().replace_extension(".gp");
-            fs::path gpx = gp;
-            gpx.replace_extension(".gpx");
+            const fs::path gpx = file(gp.stem().string(), ".gpx");
+            const fs::path older = file(gp.stem().string(), kOlder);
             s_written =
                 s_written &&
                 std::system(("node '" + (peers / "tex-to-gp.mjs").string() + "' '" +
                              entry.path().string() + "' '" + gp.string() + "'")
                                 .c_str()) == 0 &&
-                std::system((packer + "'" + gp.string() + "' '" + gpx.string() + "'").c_str()) == 0;
+                std::system((packer + "'" + gp.string() + "' '" + gpx.string() + "'").c_str()) ==
+                    0 &&
+                std::system(
+                    (packer + "--older '" + gp.string() + "' '" + older.string() + "'").c_str()) ==
+                    0;
             s_stems.push_back(gp.stem().string());
-            files += " '" + gp.string() + "' '" + gpx.string() + "'";
+            files += " '" + gp.string() + "' '" + gpx.string() + "' '" + older.string() + "'";
         }
         std::sort(s_stems.begin(), s_stems.end());
         s_peer = alphaTabReadings(QUORLIN_GP_NOTES, files);
@@ -72,14 +79,16 @@ TEST_F(GpifFixtures, EverySongWasWrittenAndPackedAsAlphaTabReadsIt)
         const std::vector<std::string>& gp = s_peer[file(stem, ".gp").string()];
         EXPECT_GT(gp.size(), 3u);
         EXPECT_EQ(s_peer[file(stem, ".gpx").string()], gp);
+        EXPECT_EQ(s_peer[file(stem, kOlder).string()], gp);
     }
 }
 
-// Each song, as a .gp and as a .gpx, read through the format's detection and its reader.
+// Each song, as a .gp and as a .gpx in both layouts, read through the format's detection and its
+// reader.
 TEST_F(GpifFixtures, QuorlinReadsWhatAlphaTabReads)
 {
     for (const std::string& stem : s_stems) {
-        for (const char* extension : {".gp", ".gpx"}) {
+        for (const char* extension : {".gp", ".gpx", kOlder}) {
             const fs::path path = file(stem, extension);
             SCOPED_TRACE(path.filename().string());
             const SongReading reading = read(path);

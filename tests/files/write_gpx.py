@@ -3,9 +3,13 @@
 description: a file system of 4096-byte sectors ("BCFS"), packed by a bit-level LZ77 scheme
 ("BCFZ"). Independent of Quorlin's reader, so the two can be checked against alphaTab.
 
-  write_gpx.py IN.gp OUT.gpx [--plain]   the score of a Guitar Pro 7 file, packed (or not)
+  write_gpx.py IN.gp OUT.gpx [--plain] [--older]
+      the score of a Guitar Pro 7 file, packed (or not); --older moves each track's tuning
+      and capo from its staff to the track and names its program and channel as General
+      MIDI, as Guitar Pro 6 writes them
   write_gpx.py --hostile DIR             damaged and crafted containers
 """
+import re
 import struct
 import sys
 import zipfile
@@ -98,6 +102,22 @@ def bcfz(data):
     return b'BCFZ' + struct.pack('<I', len(data)) + out.bytes()
 
 
+def older_track(match):
+    track = match.group(0)
+    staff = re.search(r'<Staves><Staff>(<Properties>.*?</Properties>)</Staff></Staves>', track, re.S)
+    program = re.search(r'<Program>(\d+)</Program>', track).group(1)
+    channel = re.search(r'<PrimaryChannel>(\d+)</PrimaryChannel>', track).group(1)
+    track = track.replace(staff.group(0), '')
+    track = re.sub(r'<MidiConnection>.*?</MidiConnection>|<Sounds>.*?</Sounds>', '', track, flags=re.S)
+    midi = ('<GeneralMidi table="Instrument"><Program>%s</Program><Port>0</Port>'
+            '<PrimaryChannel>%s</PrimaryChannel></GeneralMidi>' % (program, channel))
+    return track.replace('</Track>', staff.group(1) + midi + '</Track>')
+
+
+def older(score):
+    return re.sub(r'<Track id="\d+">.*?</Track>', older_track, score.decode(), flags=re.S).encode()
+
+
 def hostile(folder):
     import os
     os.makedirs(folder, exist_ok=True)
@@ -158,11 +178,14 @@ def main():
     if sys.argv[1] == '--hostile':
         hostile(sys.argv[2])
         return
-    with zipfile.ZipFile(sys.argv[1]) as gp:
+    source, target = [arg for arg in sys.argv[1:] if not arg.startswith('--')]
+    with zipfile.ZipFile(source) as gp:
         score = gp.read('Content/score.gpif')
+    if '--older' in sys.argv:
+        score = older(score)
     # Another member before the score, as the program's own files hold several.
     image = bcfs([('misc.xml', b'<misc/>'), ('score.gpif', score)])
-    with open(sys.argv[2], 'wb') as f:
+    with open(target, 'wb') as f:
         f.write(image if '--plain' in sys.argv else bcfz(image))
 
 
