@@ -1,5 +1,8 @@
 #include "files/GuitarProImport.h"
 
+#include "files/GpifImport.h"
+#include "files/ZipArchive.h"
+
 #include "files/TextEncoding.h"
 
 #include <algorithm>
@@ -734,11 +737,6 @@ private:
 // The version the file names in its first 31 bytes, or why it cannot be read.
 Version versionOf(std::string_view bytes)
 {
-    if (bytes.substr(0, 4) == "BCFZ" || bytes.substr(0, 4) == "BCFS")
-        throw Refusal{"is a Guitar Pro 6 file (.gpx), which this reader does not take"};
-    if (bytes.substr(0, 2) == "PK")
-        throw Refusal{
-            "is a zip archive (a Guitar Pro 7 or 8 file?), which this reader does not take"};
     if (bytes.size() < 31)
         throw Refusal{"is too short to be a Guitar Pro file"};
     const std::size_t length = std::min<std::size_t>(static_cast<std::uint8_t>(bytes[0]), 30);
@@ -772,6 +770,11 @@ SongReading readGuitarProSong(std::string_view bytes)
                         " MB, more than a Guitar Pro song can be";
         return reading;
     }
+    // The newer versions keep their score as XML in a container of their own.
+    if (bytes.substr(0, 4) == "BCFZ" || bytes.substr(0, 4) == "BCFS")
+        return readGuitarPro6Song(bytes);
+    if (looksLikeZip(bytes))
+        return readGuitarPro7Song(bytes);
     try {
         reading.song = GuitarProReader(bytes, versionOf(bytes)).read();
     } catch (const Refusal& refusal) {

@@ -11,6 +11,7 @@
 
 namespace quorlin::files {
 
+// Guitar Pro 6 to 8 files (.gpx, .gp) are handed on to files/GpifImport.h.
 SongReading readGuitarProSong(std::string_view bytes);
 
 } // namespace quorlin::files

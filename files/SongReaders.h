@@ -31,7 +31,7 @@ std::string formatName(SongFormat format);
 // bytes are the whole file; the format above told which reader takes them.
 SongReading readMidiSong(std::string_view bytes);
 SongReading readMusicXmlSong(std::string_view bytes);  // plain and compressed
-SongReading readGuitarProSong(std::string_view bytes); // versions 3 to 8
+SongReading readGuitarProSong(std::string_view bytes); // versions 3 to 8 (.gp3 to .gp, .gpx)
 
 using SongReader = SongReading (*)(std::string_view bytes);
 

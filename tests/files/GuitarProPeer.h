@@ -1,0 +1,123 @@
+#pragma once
+
+// What the Guitar Pro import tests share: running the alphaTab peer, and a song described in
+// the words tests/peers/gp-notes.mjs prints, so that the two readings compare line by line.
+
+#include "files/Song.h"
+#include "tests/files/PeerRun.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace quorlin::files::peer {
+
+namespace fs = std::filesystem;
+
+using testing::run;
+using testing::slurp;
+
+inline std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+inline std::string techniques(const SongNote& note)
+{
+    std::vector<std::string> names;
+    switch (note.technique) {
+    case SongTechnique::HammerOn:
+        names.push_back("hammer");
+        break;
+    case SongTechnique::PullOff:
+        names.push_back("pull");
+        break;
+    case SongTechnique::Slide:
+        names.push_back("slide");
+        break;
+    case SongTechnique::Slap:
+        names.push_back("slap");
+        break;
+    case SongTechnique::Pop:
+        names.push_back("pop");
+        break;
+    case SongTechnique::Plain:
+        break;
+    }
+    const std::pair<SongMark, const char*> marks[] = {
+        {kDeadNote, "dead"},     {kGhostNote, "ghost"}, {kBend, "bend"},
+        {kHarmonic, "harmonic"}, {kVibrato, "vibrato"}, {kPalmMute, "palmmute"},
+        {kLetRing, "letring"},   {kGraceNote, "grace"}, {kAccent, "accent"},
+        {kTrill, "trill"},       {kTremolo, "tremolo"}, {kStaccato, "staccato"},
+    };
+    for (const auto& [mark, name] : marks)
+        if (note.marks & mark)
+            names.push_back(name);
+    std::sort(names.begin(), names.end());
+    std::string joined;
+    for (const auto& name : names)
+        joined += (joined.empty() ? "" : ",") + name;
+    return joined.empty() ? "-" : joined;
+}
+
+// The song in the words tests/peers/gp-notes.mjs prints, sorted as it sorts them.
+inline std::vector<std::string> describe(const Song& song)
+{
+    std::vector<std::string> lines;
+    const auto tab = [](auto... parts) {
+        std::ostringstream out;
+        bool first = true;
+        ((out << (first ? "" : "\t") << parts, first = false), ...);
+        return out.str();
+    };
+    for (std::size_t i = 0; i < song.bars.size(); ++i) {
+        const SongBar& bar = song.bars[i];
+        lines.push_back(tab("bar", i + 1,
+                            std::to_string(bar.beats) + "/" + std::to_string(bar.beatType),
+                            bar.repeatStart ? 1 : 0, bar.repeatEnd, bar.endings));
+    }
+    for (const SongTempo& tempo : song.tempos)
+        lines.push_back(tab("tempo", tempo.bar + 1, tempo.start, tempo.quartersPerMinute));
+    for (std::size_t t = 0; t < song.tracks.size(); ++t) {
+        const SongTrack& track = song.tracks[t];
+        std::string tuning;
+        for (const int pitch : track.tuning)
+            tuning += (tuning.empty() ? "" : ",") + std::to_string(pitch);
+        lines.push_back(
+            tab("track", t + 1, track.name, track.tuning.size(), tuning, track.percussion ? 1 : 0));
+        for (const SongNote& note : track.notes)
+            lines.push_back(tab("note", t + 1, note.bar + 1, note.start, note.string,
+                                track.percussion ? note.pitch : note.fret, note.length,
+                                techniques(note)));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// One run of node for all the files (each quoted, after a space): alphaTab's reading of each.
+inline std::map<std::string, std::vector<std::string>> alphaTabReadings(const std::string& script,
+                                                                        const std::string& files)
+{
+    std::map<std::string, std::vector<std::string>> readings;
+    std::string current;
+    for (const std::string& line : linesOf(run("node '" + script + "'" + files))) {
+        if (line.starts_with("file\t"))
+            current = line.substr(5);
+        else
+            readings[current].push_back(line);
+    }
+    return readings;
+}
+
+} // namespace quorlin::files::peer
