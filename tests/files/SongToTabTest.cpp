@@ -41,7 +41,9 @@ SongNote note(int bar, std::int64_t start, std::int64_t length, int string, int 
     n.length = length;
     n.string = string;
     n.fret = fret;
-    n.pitch = kBass[static_cast<std::size_t>(string - 1)] + fret;
+    // On the bass's strings; withNotes sounds it on the track's own tuning.
+    if (string >= 1 && static_cast<std::size_t>(string) <= kBass.size())
+        n.pitch = kBass[static_cast<std::size_t>(string - 1)] + fret;
     n.technique = technique;
     n.marks = marks;
     return n;
@@ -93,6 +95,10 @@ struct Case {
 
 Song withNotes(Song song, std::vector<SongNote> notes, std::vector<int> tuning = kBass)
 {
+    for (SongNote& n : notes) {
+        if (n.string >= 1 && static_cast<std::size_t>(n.string) <= tuning.size())
+            n.pitch = tuning[static_cast<std::size_t>(n.string - 1)] + n.fret;
+    }
     song.tracks.push_back(track(std::move(notes), std::move(tuning)));
     return song;
 }
