@@ -1,6 +1,7 @@
 #include "files/GpifImport.h"
 
 #include "files/GpxContainer.h"
+#include "files/TextEncoding.h"
 #include "files/ZipArchive.h"
 
 #include <pugixml.hpp>
@@ -28,18 +29,9 @@ constexpr std::size_t kMostStrings = 16;
 constexpr std::size_t kMostBeatVisits = kMostSongNotes;
 constexpr std::int64_t kWhole = 4 * kSongTicksPerQuarter;
 
-std::string trimmed(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const std::size_t last = text.find_last_not_of(" \t\r\n");
-    return std::string(text.substr(first, last - first + 1));
-}
-
 std::string textOf(pugi::xml_node node)
 {
-    return trimmed(node.text().get());
+    return std::string(trimmed(node.text().get()));
 }
 
 // Whitespace-separated whole numbers; anything else in the list ends it.
@@ -315,8 +307,8 @@ private:
     {
         std::vector<std::string> words;
         const pugi::xml_node section = master.child("Section");
-        const std::string section_ =
-            trimmed(textOf(section.child("Letter")) + " " + textOf(section.child("Text")));
+        const std::string section_ = std::string(
+            trimmed(textOf(section.child("Letter")) + " " + textOf(section.child("Text"))));
         if (!section_.empty())
             words.push_back(section_);
         for (const pugi::xml_node direction : master.child("Directions").children())

@@ -1,5 +1,6 @@
 #include "files/MusicXml.h"
 
+#include "files/TextEncoding.h"
 #include "score/Performance.h"
 #include "score/Retune.h"
 
@@ -106,16 +107,6 @@ void splitIntoValues(std::int64_t ticks, bool triplet, bool cut, std::vector<Ato
         out.push_back(*value);
         ticks -= value->ticks;
     }
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
 }
 
 // Valid UTF-8 without the control characters XML forbids: a byte that starts no character

@@ -1,5 +1,6 @@
 #include "files/MusicXmlImport.h"
 
+#include "files/TextEncoding.h"
 #include "files/ZipArchive.h"
 
 #include <pugixml.hpp>
@@ -31,16 +32,6 @@ constexpr std::size_t kLongestDirection = 200;
 // Unfinished ties kept waiting per staff and pitch: a file of ties that never stop must not
 // make every later note search them all.
 constexpr std::size_t kMostOpenTies = 8;
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 std::string lowered(std::string_view text)
 {

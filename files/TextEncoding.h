@@ -15,6 +15,16 @@ inline bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Without the blanks and line ends around it, as XML text and header fields are read.
+inline std::string_view trimmed(std::string_view text)
+{
+    constexpr std::string_view blanks = " \t\r\n";
+    const std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(blanks) + 1 - first);
+}
+
 bool isValidUtf8(std::string_view bytes);
 std::string windows1252ToUtf8(std::string_view bytes);
 // Valid UTF-8 is kept as it is; anything else is taken as Windows-1252 and converted.
