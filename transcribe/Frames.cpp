@@ -18,6 +18,11 @@ constexpr int kYinSpan = kYinWindow + kMaxLag;
 constexpr std::size_t kYinFft = 1024;
 constexpr int kSpectrumWindow = 512;
 constexpr std::size_t kFluxLag = 3; // frames: 12 ms
+// Attacks are looked for under 2 kHz, where a bass's own sound is.
+constexpr std::size_t kFluxBins = 2000 * kSpectrumWindow / kAnalysisRate;
+constexpr float kFloorRise = 1.0005f; // a bin's noise floor rises 0.5 dB a second at most
+constexpr float kOverFloor = 4;
+constexpr float kSmoothing = 0.1f;
 constexpr double kYinThreshold = 0.15;
 // A dip at twice the period this much deeper means the first dip was the second harmonic.
 constexpr double kOctaveBelowRatio = 0.3;
@@ -45,7 +50,8 @@ public:
         m_head(kYinFft, 0.0f), m_spanBins(kYinFft / 2 + 1), m_headBins(kYinFft / 2 + 1),
         m_corr(kYinFft), m_diff(kMaxLag + 2), m_hann(kSpectrumWindow), m_short(kSpectrumWindow),
         m_shortBins(kSpectrumWindow / 2 + 1),
-        m_logs(kFluxLag + 1, std::vector<float>(kSpectrumWindow / 2 + 1, 0.0f))
+        m_logs(kFluxLag + 1, std::vector<float>(kSpectrumWindow / 2 + 1, 0.0f)),
+          m_floor(kSpectrumWindow / 2 + 1, 0.0f), m_smooth(kSpectrumWindow / 2 + 1, 0.0f)
     {
         for (int i = 0; i < kSpectrumWindow; ++i)
             m_hann[i] = static_cast<float>(
@@ -81,7 +87,14 @@ private:
         double high = 0;
         for (std::size_t k = 0; k < m_shortBins.size(); ++k) {
             const float power = std::norm(m_shortBins[k]);
-            now[k] = std::log1p(100.0f * std::sqrt(power));
+            // Steady noise is followed from below and taken off, so that its own flicker does
+            // not pass for attacks.
+            float& smooth = m_smooth[k];
+            smooth = index == 0 ? power : smooth + kSmoothing * (power - smooth);
+            float& floor = m_floor[k];
+            floor = index == 0 || smooth < floor ? smooth : floor * kFloorRise;
+            const float above = std::max(0.0f, power - kOverFloor * floor);
+            now[k] = k < kFluxBins ? std::log1p(100.0f * std::sqrt(above)) : 0.0f;
             if (index >= kFluxLag) {
                 flux += std::max(0.0f, now[k] - before[k]);
                 net += now[k] - before[k];
@@ -195,6 +208,8 @@ private:
     std::vector<float> m_hann, m_short;
     std::vector<std::complex<float>> m_shortBins;
     std::vector<std::vector<float>> m_logs;
+    std::vector<float> m_floor; // each bin's noise power
+    std::vector<float> m_smooth; // each bin's power over the last few tens of milliseconds
 };
 
 } // namespace

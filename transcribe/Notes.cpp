@@ -13,7 +13,7 @@ constexpr std::size_t kAttackRadius = 5;  // 20 ms: an attack is the largest flu
 constexpr std::size_t kMedianRadius = 25; // 100 ms of flux for the local background
 constexpr std::size_t kClosestAttacks = 10;
 constexpr double kAttackShare = 0.25;   // of the way from the typical flux to the busiest
-constexpr double kOverLocal = 3;        // times the flux around it
+constexpr double kOverLocal = 2.0;        // times the flux around it
 constexpr std::size_t kLegatoLook = 8;  // frames each side of an attack for its rise
 constexpr float kLegatoRise = 1;        // dB an attack at least adds to a ringing string
 constexpr float kUnbroken = 0.3f;       // aperiodicity a legato change stays under
@@ -26,7 +26,7 @@ constexpr float kFall = 9;               // dB in that time: a string let go
 // Under this share of the first two harmonics, the period found is that of several notes.
 constexpr double kChordPartials = 0.12;
 constexpr int kSlapPopSplit = 43;  // G2: popped notes sit high, slapped ones low
-constexpr float kPercussive = -14; // dB of brightness over the level at a slap's attack
+constexpr float kPercussive = -18; // dB of brightness over the level at a slap's attack
 
 double percentile(std::vector<float> values, double share)
 {
