@@ -39,8 +39,7 @@ sf_count_t sourceSeek(sf_count_t offset, int whence, void* user)
     else if (whence != SEEK_SET)
         return -1;
     // Headers hand over any offset they like.
-    if ((offset > 0 && base > std::numeric_limits<sf_count_t>::max() - offset) ||
-        base + offset < 0)
+    if ((offset > 0 && base > std::numeric_limits<sf_count_t>::max() - offset) || base + offset < 0)
         return -1;
     source->position = base + offset;
     return source->position;
@@ -59,9 +58,9 @@ sf_count_t sourceRead(void* ptr, sf_count_t count, void* user)
         done = wanted;
     } else {
         while (done < wanted) {
-            const ssize_t got = ::pread(source->fd, out + done,
-                                        static_cast<std::size_t>(wanted - done),
-                                        static_cast<off_t>(source->position + done));
+            const ssize_t got =
+                ::pread(source->fd, out + done, static_cast<std::size_t>(wanted - done),
+                        static_cast<off_t>(source->position + done));
             if (got > 0)
                 done += got;
             else if (got == 0 || errno != EINTR)
@@ -95,8 +94,7 @@ public:
 
     bool open(std::string& error)
     {
-        static SF_VIRTUAL_IO io{&sourceLength, &sourceSeek, &sourceRead, &sourceWrite,
-                                &sourceTell};
+        static SF_VIRTUAL_IO io{&sourceLength, &sourceSeek, &sourceRead, &sourceWrite, &sourceTell};
         m_file = sf_open_virtual(&io, SFM_READ, &m_info, &m_source);
         if (!m_file) {
             error = sf_strerror(nullptr);

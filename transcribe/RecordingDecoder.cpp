@@ -68,7 +68,8 @@ std::string clockTime(double seconds)
     const long long tenths = std::llround(std::clamp(seconds, 0.0, kFarthest) * 10);
     const long long minutes = tenths / 600;
     const long long secs = tenths % 600 / 10;
-    std::string said = std::to_string(minutes) + ":" + (secs < 10 ? "0" : "") + std::to_string(secs);
+    std::string said =
+        std::to_string(minutes) + ":" + (secs < 10 ? "0" : "") + std::to_string(secs);
     if (tenths % 10 != 0)
         said += "." + std::to_string(tenths % 10);
     return said;
@@ -121,7 +122,8 @@ RecordingReading decodeRecording(audio::SoundFileReader& reader, const Span& spa
     recording.fileChannels = channels;
     recording.start = static_cast<double>(startFrame) / rate;
     // No more than the hour the limit allows, whatever the header says.
-    const auto mostOutputs = static_cast<std::int64_t>(std::ceil(kLongestRecording * kAnalysisRate));
+    const auto mostOutputs =
+        static_cast<std::int64_t>(std::ceil(kLongestRecording * kAnalysisRate));
     if (span.end || claimKnown) {
         const std::int64_t last = std::min(endFrame, claimKnown ? claimed : kNoEnd);
         recording.samples.reserve(

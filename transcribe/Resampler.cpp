@@ -58,7 +58,8 @@ Resampler::Resampler(int inRate, int outRate, std::int64_t origin) :
             // Tap j reads input sample (place - m_half + 1 + j), this far before the place.
             const double d = static_cast<double>(p) / m_phases + m_half - 1 - j;
             const double x = d / m_half;
-            const double window = std::abs(x) >= 1 ? 0 : besselI0(beta * std::sqrt(1 - x * x)) / edge;
+            const double window =
+                std::abs(x) >= 1 ? 0 : besselI0(beta * std::sqrt(1 - x * x)) / edge;
             const double t = 2 * cutoff * d;
             const double sinc = t == 0 ? 1 : std::sin(M_PI * t) / (M_PI * t);
             values[static_cast<std::size_t>(j)] = 2 * cutoff * sinc * window;

@@ -32,12 +32,12 @@ private:
     int m_in;
     int m_out;
     std::int64_t m_origin;
-    int m_half;                          // taps each side of an output's place
-    std::int64_t m_phases = 1;           // rows of m_taps
-    std::vector<float> m_taps;           // m_phases rows of 2 * m_half
-    std::vector<float> m_window;         // the input from m_windowStart on
+    int m_half;                  // taps each side of an output's place
+    std::int64_t m_phases = 1;   // rows of m_taps
+    std::vector<float> m_taps;   // m_phases rows of 2 * m_half
+    std::vector<float> m_window; // the input from m_windowStart on
     std::int64_t m_windowStart = 0;
-    std::size_t m_next = 0;              // the next output's number
+    std::size_t m_next = 0; // the next output's number
 };
 
 } // namespace quorlin::transcribe
