@@ -181,7 +181,7 @@ void TranscribeFeature::put(const Heard& heard, const QString& path)
     if (const QString doubts = doubtList(heard); !doubts.isEmpty())
         m_prompter.inform(QStringLiteral("%1\rThese notes are in doubt; listen to them again:\r%2")
                               .arg(tab.report, doubts),
-                          kTitle);
+                          QStringLiteral("Doubtful notes"));
 }
 
 } // namespace quorlin::ui
