@@ -11,13 +11,7 @@ here=$(dirname "$(readlink -f "$0")")
 line="33 36 38 40 43 40 38 36"
 /usr/bin/python3 "$here/../app/render_line.py" "$e2e_dir/line.wav" 90 $line
 
-start_app "$app"
-win=$(wait_window '^Quorlin v1\.0$')
-focus_window '^Quorlin v1\.0$'
-xdotool key Down Down 7 Return
-sleep 0.3
-before=$(tab_text "$win")
-[ -n "$before" ] || fail "the note typed first is not in the tab"
+start_with_a_note "$app"
 
 # The dialog and the question share the caption.
 focus_window '^Quorlin v1\.0$'

@@ -165,16 +165,9 @@ void TranscribeFeature::put(const Heard& heard, const QString& path)
     }
     files::SongTabOptions options;
     options.tabWidth = m_document.state().tabWidth;
-    const files::SongTab made = files::songToTab(heardLine.song, 0, options);
-    const engine::EditingState& now = m_document.state();
-    document::NewTab tab;
-    tab.lines = made.tab.lines;
-    tab.setup = {now.tabWidth, made.tempo, made.tab.strings, made.tab.tuning,
-                 made.tab.time.value_or(now.time)};
-    tab.label = "Transcribe";
-    tab.report = QString::fromStdString(transcribe::transcriptionSummary(heardLine));
-    tab.newDocument = true;
-    tab.header = made.header;
+    const document::NewTab tab = document::songNewTab(
+        files::songToTab(heardLine.song, 0, options), m_document.state(), "Transcribe",
+        QString::fromStdString(transcribe::transcriptionSummary(heardLine)));
     m_document.replace(tab);
     m_window.statusBar()->showMessage(tab.report, kMessageMs);
     emit transcribed(QFileInfo(path).absoluteFilePath());
