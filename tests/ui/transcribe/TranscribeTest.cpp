@@ -43,6 +43,7 @@ ui::Heard quartersHeard(double start = 0)
     for (const double onset : {0.0, 2.4, 2.9, 3.4})
         t.notes.push_back({onset, onset + 0.5, 36, 0.9});
     t.notes[1].doubt = "octave";
+    t.remarks = {"1 double stop written as its lower note"};
     t.tempo = 96;
     return heard;
 }
@@ -182,7 +183,8 @@ private slots:
         QVERIFY2(w.prompter.asked[0].contains(QStringLiteral("not saved")),
                  qPrintable(w.prompter.asked[0]));
         QVERIFY2(w.prompter.asked[1].contains(QStringLiteral("0:12.4")) &&
-                     w.prompter.asked[1].contains(QStringLiteral("octave")),
+                     w.prompter.asked[1].contains(QStringLiteral("octave")) &&
+                     w.prompter.asked[1].contains(QStringLiteral("double stop")),
                  qPrintable(w.prompter.asked[1]));
         QVERIFY(!w.message().isEmpty());
 
