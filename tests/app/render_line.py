@@ -5,13 +5,13 @@ transcription's end-to-end tests: what the recording holds is known from how it 
 usage: render_line.py OUT.wav TEMPO PITCH... (MIDI keys, one quarter note each, played for
 nine tenths of the beat; the line starts on its first beat at 0)"""
 
-import os
 import subprocess
 import sys
 
 import mido
 
-FONTS = ["/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2"]
+# The font scripts/install-deps installs (fluid-soundfont-gm).
+FONT = "/usr/share/sounds/sf2/FluidR3_GM.sf2"
 FINGERED_BASS = 33  # General MIDI's electric bass (finger), counted from 0
 
 out, tempo, pitches = sys.argv[1], int(sys.argv[2]), [int(p) for p in sys.argv[3:]]
@@ -29,6 +29,5 @@ for pitch in pitches:
 track.append(mido.MetaMessage("end_of_track", time=gap + 480))
 mid = out[:-4] + ".mid"
 midi.save(mid)
-font = next(f for f in FONTS if os.path.exists(f))
 subprocess.run(["fluidsynth", "-ni", "-q", "-R", "0", "-C", "0", "-g", "0.8", "-r", "44100",
-                "-F", out, font, mid], check=True, stdout=subprocess.DEVNULL)
+                "-F", out, FONT, mid], check=True, stdout=subprocess.DEVNULL)
