@@ -17,7 +17,8 @@ constexpr int kMinLag = static_cast<int>(kAnalysisRate / kHighestHz);
 constexpr int kYinSpan = kYinWindow + kMaxLag;
 constexpr std::size_t kYinFft = 1024;
 constexpr int kSpectrumWindow = 512;
-constexpr std::size_t kFluxLag = 3; // frames: 12 ms
+constexpr std::size_t kFluxLag = 3;      // frames: 12 ms
+constexpr std::size_t kFluxHistory = 11; // 40 ms back: a B0's period and more
 // Attacks are looked for under 2 kHz, where a bass's own sound is.
 constexpr std::size_t kFluxBins = 2000 * kSpectrumWindow / kAnalysisRate;
 constexpr float kFloorRise = 1.0005f; // a bin's noise floor rises 0.5 dB a second at most
@@ -50,8 +51,8 @@ public:
         m_head(kYinFft, 0.0f), m_spanBins(kYinFft / 2 + 1), m_headBins(kYinFft / 2 + 1),
         m_corr(kYinFft), m_diff(kMaxLag + 2), m_hann(kSpectrumWindow), m_short(kSpectrumWindow),
         m_shortBins(kSpectrumWindow / 2 + 1),
-        m_logs(kFluxLag + 1, std::vector<float>(kSpectrumWindow / 2 + 1, 0.0f)),
-          m_floor(kSpectrumWindow / 2 + 1, 0.0f), m_smooth(kSpectrumWindow / 2 + 1, 0.0f)
+        m_logs(kFluxHistory, std::vector<float>(kSpectrumWindow / 2 + 1, 0.0f)),
+        m_floor(kSpectrumWindow / 2 + 1, 0.0f), m_smooth(kSpectrumWindow / 2 + 1, 0.0f)
     {
         for (int i = 0; i < kSpectrumWindow; ++i)
             m_hann[i] = static_cast<float>(
@@ -81,8 +82,7 @@ private:
         }
         f.level = static_cast<float>(decibels(square / kSpectrumWindow));
         m_spectrum.forward(m_short.data(), m_shortBins.data());
-        std::vector<float>& now = m_logs[index % (kFluxLag + 1)];
-        const std::vector<float>& before = m_logs[(index + 1) % (kFluxLag + 1)];
+        std::vector<float>& now = m_logs[index % kFluxHistory];
         double flux = 0, net = 0;
         double high = 0;
         for (std::size_t k = 0; k < m_shortBins.size(); ++k) {
@@ -95,10 +95,14 @@ private:
             floor = index == 0 || smooth < floor ? smooth : floor * kFloorRise;
             const float above = std::max(0.0f, power - kOverFloor * floor);
             now[k] = k < kFluxBins ? std::log1p(100.0f * std::sqrt(above)) : 0.0f;
-            if (index >= kFluxLag) {
-                flux += std::max(0.0f, now[k] - before[k]);
-                net += now[k] - before[k];
-            }
+            // Against the loudest of the frames a low note's period back, so that its own
+            // waveform beating in the window does not rise like an attack. Before the first
+            // frame the ring holds silence.
+            float before = 0;
+            for (std::size_t back = kFluxLag; back < kFluxHistory; ++back)
+                before = std::max(before, m_logs[(index + kFluxHistory - back) % kFluxHistory][k]);
+            flux += std::max(0.0f, now[k] - before);
+            net += now[k] - m_logs[(index + kFluxHistory - kFluxLag) % kFluxHistory][k];
             if (static_cast<int>(k) >= kHighBin)
                 high += power;
         }
@@ -208,7 +212,7 @@ private:
     std::vector<float> m_hann, m_short;
     std::vector<std::complex<float>> m_shortBins;
     std::vector<std::vector<float>> m_logs;
-    std::vector<float> m_floor; // each bin's noise power
+    std::vector<float> m_floor;  // each bin's noise power
     std::vector<float> m_smooth; // each bin's power over the last few tens of milliseconds
 };
 

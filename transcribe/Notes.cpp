@@ -12,8 +12,12 @@ constexpr float kVoiced = 0.3f;           // aperiodicity under which a frame ha
 constexpr std::size_t kAttackRadius = 5;  // 20 ms: an attack is the largest flux this near
 constexpr std::size_t kMedianRadius = 25; // 100 ms of flux for the local background
 constexpr std::size_t kClosestAttacks = 10;
-constexpr double kAttackShare = 0.25;   // of the way from the typical flux to the busiest
-constexpr double kOverLocal = 2.0;        // times the flux around it
+constexpr double kAttackShare = 0.25; // of the way from the typical flux to the busiest
+constexpr double kOverLocal = 2.0;
+constexpr std::size_t kLongestRise = 8; // frames an attack's flux may take to peak
+constexpr float kRiseShare = 0.25f;     // of the peak where the rise is taken to begin
+// The window sees an attack coming a little before it sounds.
+constexpr double kRiseToAttack = 0.008; // times the flux around it
 constexpr std::size_t kLegatoLook = 8;  // frames each side of an attack for its rise
 constexpr float kLegatoRise = 1;        // dB an attack at least adds to a ringing string
 constexpr float kUnbroken = 0.3f;       // aperiodicity a legato change stays under
@@ -102,6 +106,7 @@ std::vector<std::size_t> attacks(const std::vector<Frame>& frames, const Loudnes
     const double busy = percentile(flux, 0.97);
     const double minimum = typical + kAttackShare * (busy - typical);
     std::vector<float> local;
+    double strongest = 0; // the flux of the last attack found
     for (std::size_t i = 2; i < n; ++i) {
         const std::size_t from = i > kAttackRadius ? i - kAttackRadius : 0;
         const std::size_t to = std::min(n, i + kAttackRadius + 1);
@@ -138,12 +143,20 @@ std::vector<std::size_t> attacks(const std::vector<Frame>& frames, const Loudnes
             after = std::max(after, double(frames[j].level));
         if (after < loud.floor)
             continue;
+        // A slow attack starts before its flux peaks: back to where the rise began.
+        std::size_t start = i;
+        const float peak =
+            std::max({frames[i - 1].flux, frames[i].flux, i + 1 < n ? frames[i + 1].flux : 0.0f});
+        while (start > 1 && i - start < kLongestRise && frames[start - 1].flux >= kRiseShare * peak)
+            --start;
         if (!found.empty() && i - found.back() < kClosestAttacks) {
-            if (flux[i] > flux[found.back()])
-                found.back() = i;
+            if (flux[i] > strongest)
+                found.back() = start;
+            strongest = std::max(strongest, double(flux[i]));
             continue;
         }
-        found.push_back(i);
+        found.push_back(start);
+        strongest = flux[i];
     }
     return found;
 }
@@ -270,7 +283,7 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
                 continue;
             HeardNote note;
             note.pitch = run.semitone;
-            note.onset = first ? frameTime(at) : frameTime((before->to + run.from) / 2);
+            note.onset = first ? frameTime(at) + kRiseToAttack : frameTime(before->to);
             note.offset = frameTime(end);
             if (first) {
                 if (percussive)
