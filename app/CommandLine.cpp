@@ -620,8 +620,6 @@ int runTranscribe(const CommandLine& line)
     if (!writeSongTab(line, files::songToTab(heard.song, 0, {})))
         return 1;
     std::fprintf(stderr, "quorlin: %s\n", transcribe::transcriptionSummary(heard).c_str());
-    for (const std::string& remark : heard.remarks)
-        std::fprintf(stderr, "%s: %s\n", line.input.c_str(), remark.c_str());
     // Placed in the file, not in the part listened to, so that a player can go there.
     transcribe::Transcription inFile;
     inFile.notes = heard.notes;

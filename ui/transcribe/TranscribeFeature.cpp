@@ -171,13 +171,11 @@ void TranscribeFeature::put(const Heard& heard, const QString& path)
     m_document.replace(tab);
     m_window.statusBar()->showMessage(tab.report, kMessageMs);
     emit transcribed(QFileInfo(path).absoluteFilePath());
-    QStringList said{tab.report};
-    for (const std::string& remark : heardLine.remarks)
-        said << QString::fromStdString(remark);
+    // The summary names the remarks (double stops...) too.
     if (const QString doubts = doubtList(heard); !doubts.isEmpty())
-        said << QStringLiteral("These notes are in doubt; listen to them again:") << doubts;
-    if (said.size() > 1)
-        m_prompter.inform(said.join(QLatin1Char('\r')), QStringLiteral("Doubtful notes"));
+        m_prompter.inform(QStringLiteral("%1.\rThese notes are in doubt; listen to them again:\r%2")
+                              .arg(tab.report, doubts),
+                          QStringLiteral("Doubtful notes"));
 }
 
 } // namespace quorlin::ui
