@@ -67,7 +67,9 @@ double roughPeriod(const std::vector<double>& onsets)
         double s = 0;
         for (std::size_t i = 0; i + lag < bins; ++i)
             s += train[i] * train[i + lag];
-        corr[lag] = s / double(bins - lag);
+        // Over the whole train: the few pairs a long lag has in a short recording count for
+        // no more than they are.
+        corr[lag] = s / double(bins);
     }
     auto at = [&](double seconds) {
         const double x = seconds / kStep;

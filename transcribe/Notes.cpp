@@ -31,13 +31,17 @@ constexpr std::size_t kSkipAttack = 6;  // 24 ms of attack before the pitch sett
 constexpr std::size_t kShortestRun = 6; // a steady pitch lasts at least 24 ms
 constexpr std::size_t kShortestLegato = 10;
 constexpr std::size_t kSlideFrames = 14;
-constexpr double kOvershootCents = 20;  // 56 ms between two steady pitches
+constexpr double kOvershootCents = 20;
+constexpr int kGlideFrames =
+    3; // frames between two pitches a slide passes through  // 56 ms between two steady pitches
 constexpr std::size_t kFallFrames = 10; // 40 ms
 constexpr float kFall = 9;              // dB in that time: a string let go
 // Under this share of the first two harmonics, the period found is that of several notes.
 constexpr double kChordPartials = 0.12;
-constexpr int kSlapPopSplit = 43;  // G2: popped notes sit high, slapped ones low
-constexpr float kPercussive = -18; // dB of brightness over the level at a slap's attack
+constexpr int kPopAbove = 5;       // semitones over the usual slapped note
+constexpr float kPercussive = -21; // dB of brightness over the level at a slap's attack
+constexpr float kClickRise = 6;    // dB the brightness rises at it
+constexpr std::size_t kClickLook = 8;
 
 double percentile(std::vector<float> values, double share)
 {
@@ -257,6 +261,51 @@ bool glides(const Run& a, const Run& b)
     return b.from >= a.to + kSlideFrames;
 }
 
+// The note before still sounding into this one, and the pitch passing from it to this one
+// through the semitones between, with no louder attack: a slide the spectrum took for one.
+bool slidInto(const std::vector<Frame>& frames, const std::vector<HeardNote>& notes, std::size_t at,
+              const Run& run, double tuning)
+{
+    if (notes.empty())
+        return false;
+    const HeardNote& before = notes.back();
+    const int low = std::min(before.pitch, run.semitone),
+              high = std::max(before.pitch, run.semitone);
+    if (high - low < 2 || frameTime(at) - before.offset > kFrameSeconds * 2)
+        return false;
+    const std::size_t from = at > kLegatoLook ? at - kLegatoLook : 0;
+    float quiet = frames[from].level, loud = -120;
+    int between = 0;
+    for (std::size_t i = from; i < run.from; ++i) {
+        if (i < at)
+            quiet = std::min(quiet, frames[i].level);
+        else
+            loud = std::max(loud, frames[i].level);
+        if (frames[i].hz <= 0)
+            continue;
+        const double m = midiOf(frames[i].hz) - tuning;
+        if (m > low + 0.5 && m < high - 0.5)
+            ++between;
+    }
+    return between >= kGlideFrames && loud - quiet < kLegatoRise;
+}
+
+// The thumb slaps the low strings and the fingers pop the high ones: of the struck notes,
+// those well above the line's usual slapped pitch are popped.
+void popsAboveSlaps(std::vector<HeardNote>& notes)
+{
+    std::vector<float> struck;
+    for (const HeardNote& n : notes)
+        if (n.technique == files::SongTechnique::Slap)
+            struck.push_back(static_cast<float>(n.pitch));
+    if (struck.empty())
+        return;
+    const double usual = percentile(struck, 0.5);
+    for (HeardNote& n : notes)
+        if (n.technique == files::SongTechnique::Slap && n.pitch >= usual + kPopAbove)
+            n.technique = files::SongTechnique::Pop;
+}
+
 std::size_t soundingEnd(const std::vector<Frame>& frames, std::size_t from, std::size_t to,
                         const Loudness& loud)
 {
@@ -307,11 +356,15 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
             pitched += r.to - r.from;
 
         float bright = -120, level = -120;
-        for (std::size_t i = at; i < std::min(end, at + 4); ++i) {
+        for (std::size_t i = at; i < std::min(end, at + kClickLook); ++i) {
             bright = std::max(bright, frames[i].bright);
             level = std::max(level, frames[i].level);
         }
-        const bool percussive = bright - level > kPercussive;
+        // Bright for its loudness, and brighter than just before: a click, not hiss.
+        float brightBefore = -120;
+        for (std::size_t i = at > kClickLook ? at - kClickLook : 0; i + 1 < at; ++i)
+            brightBefore = std::max(brightBefore, frames[i].bright);
+        const bool percussive = bright - level > kPercussive && bright - brightBefore > kClickRise;
 
         // The attacked note, then each later steady pitch long enough to be a note of its own.
         const Run* before = nullptr;
@@ -325,8 +378,9 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
             note.offset = frameTime(end);
             if (first) {
                 if (percussive)
-                    note.technique = note.pitch >= kSlapPopSplit ? files::SongTechnique::Pop
-                                                                 : files::SongTechnique::Slap;
+                    note.technique = files::SongTechnique::Slap; // popped ones found below
+                else if (slidInto(frames, notes, at, run, loud.tuning))
+                    note.technique = files::SongTechnique::Slide;
             } else {
                 notes.back().offset = note.onset;
                 if (run.semitone == before->semitone)
@@ -358,6 +412,7 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
             before = &run;
         }
     }
+    popsAboveSlaps(notes);
     return notes;
 }
 

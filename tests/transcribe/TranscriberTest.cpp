@@ -84,6 +84,13 @@ void expectNotes(const Transcription& heard, const std::vector<Pluck>& made,
                  const std::string& what)
 {
     ASSERT_EQ(heard.notes.size(), made.size()) << what << ": " << heard.noBassLine;
+    // The song has the heard notes, each on a place of its own.
+    const auto& song = heard.song.tracks.at(0).notes;
+    ASSERT_EQ(song.size(), made.size()) << what;
+    for (std::size_t i = 1; i < song.size(); ++i)
+        EXPECT_LT(std::pair(song[i - 1].bar, song[i - 1].start),
+                  std::pair(song[i].bar, song[i].start))
+            << what << " note " << i;
     for (std::size_t i = 0; i < made.size(); ++i) {
         EXPECT_EQ(heard.notes[i].pitch, made[i].key) << what << " note " << i;
         EXPECT_NEAR(heard.notes[i].onset, made[i].at, 0.025) << what << " note " << i;
