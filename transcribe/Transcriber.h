@@ -24,7 +24,7 @@ struct TranscribeOptions {
 struct HeardNote {
     double onset = 0; // seconds from the start of the span
     double offset = 0;
-    int pitch = 0; // MIDI key
+    int pitch = 0;         // MIDI key
     double confidence = 0; // 0 to 1
     files::SongTechnique technique = files::SongTechnique::Plain;
     // Empty when sure; else what is in doubt ("pitch", "octave", "onset", "double stop").
