@@ -1,12 +1,17 @@
 // A sound file from anywhere, decoded as the sound module decodes it (libsndfile over the
 // bytes in memory), then mixed and brought to 8 kHz. It is read or refused with a reason;
 // what is read is no longer than the part asked for, every sample finite and bounded, and it
-// starts where the part does.
+// starts where the part does. What is read is then heard with the default options: a bass
+// line or the reason there is none, every note inside the part and on the strings, and the
+// song made a tab as the song import makes one.
 
 #include "audio/SoundFile.h"
+#include "files/SongToTab.h"
 #include "fuzz/FuzzInput.h"
 #include "transcribe/RecordingDecoder.h"
+#include "transcribe/Transcriber.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace quorlin;
@@ -53,5 +58,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // under twice that.
     for (const float v : r.samples)
         QUORLIN_REQUIRE(std::isfinite(v) && std::abs(v) <= 2000);
+
+    const transcribe::TranscribeOptions options;
+    const transcribe::Transcription heard = transcribe::transcribe(r, options, {});
+    QUORLIN_REQUIRE(!heard.cancelled && !transcribe::transcriptionSummary(heard).empty());
+    if (!heard.noBassLine.empty()) {
+        QUORLIN_REQUIRE(heard.notes.empty());
+        return 0;
+    }
+    const double seconds = double(r.samples.size()) / transcribe::kAnalysisRate;
+    const int lowest = *std::min_element(options.openPitches.begin(), options.openPitches.end());
+    QUORLIN_REQUIRE(!heard.notes.empty());
+    QUORLIN_REQUIRE(std::isfinite(heard.tempo) && heard.tempo > 0);
+    QUORLIN_REQUIRE(std::isfinite(heard.firstBeat));
+    for (const transcribe::HeardNote& n : heard.notes) {
+        QUORLIN_REQUIRE(n.onset >= 0 && n.onset < n.offset && n.offset <= seconds + 0.05);
+        QUORLIN_REQUIRE(n.pitch >= lowest && n.pitch < 128);
+        QUORLIN_REQUIRE(n.confidence >= 0 && n.confidence <= 1);
+    }
+    QUORLIN_REQUIRE(heard.song.tracks.size() == 1);
+    const files::SongTrack& track = heard.song.tracks[0];
+    QUORLIN_REQUIRE(track.notes.size() == heard.notes.size() &&
+                    track.tuning == options.openPitches);
+    for (std::size_t i = 0; i < track.notes.size(); ++i) {
+        const files::SongNote& n = track.notes[i];
+        QUORLIN_REQUIRE(n.pitch == heard.notes[i].pitch && n.length > 0);
+        QUORLIN_REQUIRE(n.bar >= 0 && std::size_t(n.bar) < heard.song.bars.size());
+        QUORLIN_REQUIRE(n.start >= 0 && n.start < heard.song.bars[std::size_t(n.bar)].length);
+    }
+    // Every note heard is one the strings reach, so each is written.
+    const files::SongTab tab = files::songToTab(heard.song, 0, {});
+    QUORLIN_REQUIRE(!tab.tab.lines.empty() && tab.tab.notes == int(heard.notes.size()));
     return 0;
 }
