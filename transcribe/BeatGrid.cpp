@@ -161,7 +161,7 @@ BeatGrid findBeat(const std::vector<HeardNote>& notes, std::optional<double> tem
     if (tempo && *tempo > 0)
         grid.period = 60 / *tempo;
     else if (onsets.size() >= 4)
-        grid.period = finePeriod(onsets, metricalLevel(onsets, roughPeriod(onsets)));
+        grid.period = finePeriod(onsets, roughPeriod(onsets));
     if (onsets.empty())
         return grid;
     // The sixteenths' phase, then the beat among the four sixteenths that most onsets fall on.

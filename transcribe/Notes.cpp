@@ -2,13 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numbers>
 #include <numeric>
 
 namespace quorlin::transcribe {
 
 namespace {
 
-constexpr float kVoiced = 0.3f;           // aperiodicity under which a frame has a pitch
+constexpr float kVoiced = 0.3f; // aperiodicity under which a frame has a pitch
+constexpr double kClearerShare = 0.3;
+constexpr double kClearerOver = 1.6;
+constexpr double kMostUnclear = 0.6;
+constexpr double kUnclearButPitched = 0.75;
 constexpr std::size_t kAttackRadius = 5;  // 20 ms: an attack is the largest flux this near
 constexpr std::size_t kMedianRadius = 25; // 100 ms of flux for the local background
 constexpr std::size_t kClosestAttacks = 10;
@@ -24,9 +30,10 @@ constexpr float kUnbroken = 0.3f;       // aperiodicity a legato change stays un
 constexpr std::size_t kSkipAttack = 6;  // 24 ms of attack before the pitch settles
 constexpr std::size_t kShortestRun = 6; // a steady pitch lasts at least 24 ms
 constexpr std::size_t kShortestLegato = 10;
-constexpr std::size_t kSlideFrames = 14; // 56 ms between two steady pitches
-constexpr std::size_t kFallFrames = 10;  // 40 ms
-constexpr float kFall = 9;               // dB in that time: a string let go
+constexpr std::size_t kSlideFrames = 14;
+constexpr double kOvershootCents = 20;  // 56 ms between two steady pitches
+constexpr std::size_t kFallFrames = 10; // 40 ms
+constexpr float kFall = 9;              // dB in that time: a string let go
 // Under this share of the first two harmonics, the period found is that of several notes.
 constexpr double kChordPartials = 0.12;
 constexpr int kSlapPopSplit = 43;  // G2: popped notes sit high, slapped ones low
@@ -56,9 +63,9 @@ bool harmonicSlip(int semitones)
     return d == 7 || d == 12 || d == 19 || d == 24;
 }
 
-int roundedSemitone(const Frame& f)
+int roundedSemitone(const Frame& f, double tuning)
 {
-    return static_cast<int>(std::lround(midiOf(f.hz)));
+    return static_cast<int>(std::lround(midiOf(f.hz) - tuning));
 }
 
 } // namespace
@@ -75,17 +82,32 @@ Loudness loudness(const std::vector<Frame>& frames)
     loud.peak = *std::max_element(levels.begin(), levels.end());
     const double quiet = percentile(levels, 0.1);
     loud.floor = std::min(std::max(loud.peak - 45, quiet + 3), loud.peak - 25);
+    // A room's reverberation keeps every note mixed with the ones before: how clear a frame
+    // must be to count follows how clear the recording's clearer frames are.
+    std::vector<float> clarity;
+    for (const Frame& f : frames)
+        if (f.level >= loud.floor && f.hz > 0)
+            clarity.push_back(f.aperiodicity);
+    loud.clear = std::clamp(kClearerOver * percentile(clarity, kClearerShare), double(kVoiced),
+                            kMostUnclear);
     double sounding = 0, voiced = 0, energy = 0, high = 0;
     for (const Frame& f : frames) {
         if (f.level < loud.floor)
             continue;
         ++sounding;
-        if (f.hz > 0 && f.aperiodicity < kVoiced)
+        if (f.hz > 0 && f.aperiodicity < loud.clear)
             ++voiced;
         energy += std::pow(10.0, f.level / 10);
         high += std::pow(10.0, f.bright / 10);
     }
     loud.voiced = sounding > 0 ? voiced / sounding : 0;
+    // The mean of the pitches' fractions as angles, so that +0.49 and -0.49 agree.
+    std::complex<double> fractions;
+    for (const Frame& f : frames)
+        if (f.level >= loud.floor && f.hz > 0 && f.aperiodicity < loud.clear)
+            fractions += std::polar(1.0, 2 * std::numbers::pi * midiOf(f.hz));
+    if (std::abs(fractions) > 0)
+        loud.tuning = std::arg(fractions) / (2 * std::numbers::pi);
     loud.lowShare = energy > 0 ? std::clamp(1 - high / energy, 0.0, 1.0) : 1;
     return loud;
 }
@@ -165,12 +187,13 @@ namespace {
 
 // The steady pitches between `from` and `to`, each a run of one semitone, octave slips of a
 // few frames folded into the pitch around them.
-std::vector<Run> runs(const std::vector<Frame>& frames, std::size_t from, std::size_t to)
+std::vector<Run> runs(const std::vector<Frame>& frames, std::size_t from, std::size_t to,
+                      double tuning, double clear)
 {
     std::vector<int> semis(to - from, 0);
     for (std::size_t i = from; i < to; ++i) {
         const Frame& f = frames[i];
-        semis[i - from] = f.hz > 0 && f.aperiodicity < kVoiced ? roundedSemitone(f) : 0;
+        semis[i - from] = f.hz > 0 && f.aperiodicity < clear ? roundedSemitone(f, tuning) : 0;
     }
     std::vector<Run> result;
     std::size_t i = 0;
@@ -195,7 +218,7 @@ std::vector<Run> runs(const std::vector<Frame>& frames, std::size_t from, std::s
             for (std::size_t k = run.from; k < run.to; ++k) {
                 if (semis[k - from] != run.semitone)
                     continue;
-                cents.push_back(static_cast<float>(midiOf(frames[k].hz) - run.semitone));
+                cents.push_back(static_cast<float>(midiOf(frames[k].hz) - tuning - run.semitone));
                 ap += frames[k].aperiodicity;
                 partials += frames[k].lowPartials;
             }
@@ -261,9 +284,24 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
         const std::size_t end = soundingEnd(frames, at, next, loud);
         if (end <= at + kSkipAttack)
             continue;
-        const std::vector<Run> steady = runs(frames, at + kSkipAttack, end);
+        std::vector<Run> steady = runs(frames, at + kSkipAttack, end, loud.tuning, loud.clear);
+        // A clear attack with no clear pitch after it (a slap's first tenth of a second is
+        // mostly click): the pitch the unclear frames agree on, said to be in doubt.
+        bool unclear = false;
+        if (steady.empty()) {
+            steady = runs(frames, at + kSkipAttack, end, loud.tuning, kUnclearButPitched);
+            unclear = true;
+        }
         if (steady.empty())
             continue;
+        // A string struck hard goes sharp and settles: a first pitch a semitone off the next,
+        // between the two or shorter than it, is that overshoot, not a note of its own.
+        if (steady.size() >= 2 && std::abs(steady[0].semitone - steady[1].semitone) == 1 &&
+            (std::abs(steady[0].cents) > kOvershootCents ||
+             steady[0].to - steady[0].from < steady[1].to - steady[1].from)) {
+            steady[1].from = steady[0].from;
+            steady.erase(steady.begin());
+        }
         std::size_t pitched = 0;
         for (const Run& r : steady)
             pitched += r.to - r.from;
@@ -300,11 +338,14 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
             const double share =
                 double(run.to - run.from) / double(std::max<std::size_t>(pitched, 1));
             const double steadiness = std::clamp(1 - std::abs(run.cents) / 50, 0.0, 1.0);
-            const double clarity = std::clamp(1 - run.aperiodicity / kVoiced, 0.0, 1.0);
+            const double clarity = std::clamp(1 - run.aperiodicity / loud.clear, 0.0, 1.0);
             note.confidence = std::clamp(0.4 * (first ? std::max(share, 0.5) : 1.0) +
                                              0.3 * steadiness + 0.3 * clarity,
                                          0.0, 1.0);
-            if (run.lowPartials < kChordPartials) {
+            if (unclear) {
+                note.doubt = "pitch unclear";
+                note.confidence = std::min(note.confidence, 0.35);
+            } else if (run.lowPartials < kChordPartials) {
                 note.doubt = kSeveralNotes;
                 note.confidence = std::min(note.confidence, 0.3);
             } else if (std::abs(run.cents) > 35)

@@ -19,6 +19,11 @@ struct Loudness {
     double floor = -120; // the level below which nothing is a note
     double voiced = 0;   // share of the frames above the floor that have a clear pitch
     double lowShare = 1; // share of the energy of sounding frames below 1.2 kHz
+    // Semitones the instrument is tuned away from A at 440 Hz (within half a semitone), so
+    // that a bass tuned a little sharp is not heard a semitone off note by note.
+    double tuning = 0;
+    // The aperiodicity under which a frame has a pitch.
+    double clear = 0.3;
 };
 
 Loudness loudness(const std::vector<Frame>& frames);

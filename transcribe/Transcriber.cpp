@@ -15,7 +15,8 @@ namespace {
 constexpr double kSilent = -60;       // dB: a loudest frame under this is silence
 constexpr double kLeastVoiced = 0.25; // share of sounding frames with a pitch, for a bass line
 constexpr double kLeastLow = 0.5;     // share of the energy under 1.2 kHz, for a bass alone
-constexpr double kMostDoubtful = 0.5;
+constexpr double kMostChords = 0.5;
+constexpr double kMostDoubtful = 0.75;
 constexpr std::size_t kFewestToJudge = 4;
 constexpr std::int64_t kBar = 4 * files::kSongTicksPerQuarter;
 

@@ -1,6 +1,6 @@
 // Prints what Quorlin hears in a recording as JSON, for the test set's scorer and the bench:
 // each note as heard (seconds, pitch) and as the tab writes it (length, string, fret).
-// Usage: transcribe-notes IN [--tempo N] [--tuning "E1 A1 D2 G2"]
+// Usage: transcribe-notes IN [--tempo N] [--strings N] [--tuning "E1 A1 D2 G2"]
 
 #include "files/SongToTab.h"
 #include "score/Score.h"
@@ -56,7 +56,9 @@ const char* techniqueName(files::SongTechnique t)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: transcribe-notes IN [--tempo N] [--tuning \"E1 A1 D2 G2\"]\n");
+    std::fprintf(
+        stderr,
+        "usage: transcribe-notes IN [--tempo N] [--strings N] [--tuning \"E1 A1 D2 G2\"]\n");
     return 2;
 }
 
@@ -67,11 +69,21 @@ int main(int argc, char** argv)
     if (argc < 2)
         return usage();
     transcribe::TranscribeOptions options;
+    bool tuned = false;
     for (int i = 2; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (i + 1 >= argc)
             return usage();
-        if (arg == "--tempo") {
+        if (arg == "--strings") {
+            // The standard tuning of that many strings, unless --tuning says otherwise.
+            const int strings = std::atoi(argv[++i]);
+            if (strings < 4 || strings > 6)
+                return usage();
+            static const std::vector<std::vector<int>> standard = {
+                {43, 38, 33, 28}, {43, 38, 33, 28, 23}, {48, 43, 38, 33, 28, 23}};
+            if (!tuned)
+                options.openPitches = standard[static_cast<std::size_t>(strings - 4)];
+        } else if (arg == "--tempo") {
             options.tempo = std::atof(argv[++i]);
         } else if (arg == "--tuning") {
             std::istringstream names(argv[++i]);
@@ -82,6 +94,7 @@ int main(int argc, char** argv)
                 open.insert(open.begin(), keyOf(name));
             }
             options.openPitches = open;
+            tuned = true;
         } else {
             return usage();
         }
