@@ -15,7 +15,7 @@ ASAN_DIR := build-asan
 FUZZ_DIR := build-fuzz
 BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file retune import_web_tab import_own_tab edit_columns edit_sequence layout_sheet read_midi_song read_guitar_pro_song read_musicxml_song read_gpif_song read_gpx_container
+FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file retune import_web_tab import_own_tab edit_columns edit_sequence layout_sheet read_midi_song read_guitar_pro_song read_musicxml_song read_gpif_song read_gpx_container read_recording
 
 .PHONY: all deps configure build run screenshot sheet-comparison test test-asan fuzz fuzz-replay bench install package test-clean-install clean
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,6 +82,25 @@ sf_count_t sourceTell(void* user)
     return static_cast<ByteSource*>(user)->position;
 }
 
+// The containers recordings come in: WAV (and RF64, BW64, W64), AIFF, AU, CAF, FLAC, Ogg and
+// MP3. libsndfile knows twenty more that nobody records to today; a file of bytes from
+// anywhere reaches none of their parsers.
+bool carriesRecording(ByteSource& source)
+{
+    unsigned char head[4] = {};
+    const sf_count_t got = sourceRead(head, 4, &source);
+    source.position = 0;
+    if (got < 4)
+        return false;
+    const std::string_view tag(reinterpret_cast<const char*>(head), 4);
+    for (const char* known :
+         {"RIFF", "RIFX", "RF64", "BW64", "riff", "FORM", ".snd", "dns.", "caff", "fLaC", "OggS"})
+        if (tag == known)
+            return true;
+    // An ID3 tag, or an MPEG audio frame's sync.
+    return tag.substr(0, 3) == "ID3" || (head[0] == 0xff && (head[1] & 0xe0) == 0xe0);
+}
+
 class LibsndfileReader final : public SoundFileReader {
 public:
     explicit LibsndfileReader(const ByteSource& source) : m_source(source) {}
@@ -132,8 +152,12 @@ private:
     SNDFILE* m_file = nullptr;
 };
 
-std::unique_ptr<SoundFileReader> openSource(const ByteSource& source, std::string& error)
+std::unique_ptr<SoundFileReader> openSource(ByteSource source, std::string& error)
 {
+    if (!carriesRecording(source)) {
+        error = "not a recording's container";
+        return nullptr;
+    }
     auto reader = std::make_unique<LibsndfileReader>(source);
     if (!reader->open(error))
         return nullptr;

@@ -228,6 +228,14 @@ std::vector<Placed> placeOnGrid(const std::vector<HeardNote>& notes, const BeatG
 
     for (std::size_t i = 0; i < notes.size(); ++i)
         placed[i].start = tickOf(notes[i].onset, nullptr);
+    // Onsets closer than the grid's step would share a start and leave the first no length:
+    // the later one moves on by a step, as the tab writes none shorter.
+    for (std::size_t i = 1; i < notes.size(); ++i) {
+        bool triplet = false;
+        tickOf(notes[i - 1].onset, &triplet);
+        const std::int64_t step = triplet ? kTripletEighth : kSixteenth;
+        placed[i].start = std::max(placed[i].start, placed[i - 1].start + step);
+    }
     for (std::size_t i = 0; i < notes.size(); ++i) {
         const std::int64_t next =
             i + 1 < notes.size() ? placed[i + 1].start : std::numeric_limits<std::int64_t>::max();

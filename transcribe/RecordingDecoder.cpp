@@ -139,7 +139,15 @@ RecordingReading decodeRecording(audio::SoundFileReader& reader, const Span& spa
     const bool sought = from > 0 && reader.seek(from);
     if (sought)
         position = from;
-    const double goal = static_cast<double>(span.end ? stopAt : claimKnown ? claimed : 0);
+    // The share told runs over what is read, from where reading begins to the part's end or
+    // the file's; with neither known it stays at 0 until the end.
+    const std::int64_t goal = std::min(span.end ? stopAt : kNoEnd, claimKnown ? claimed : kNoEnd);
+    const std::int64_t first = position;
+    const auto share = [&] {
+        if (goal == kNoEnd || goal <= first)
+            return 0.0;
+        return std::clamp(double(position - first) / double(goal - first), 0.0, 1.0);
+    };
 
     Resampler resampler(rate, kAnalysisRate, lead);
     const std::int64_t blockFrames = std::max<std::int64_t>(1, kBlockSamples / channels);
@@ -165,7 +173,7 @@ RecordingReading decodeRecording(audio::SoundFileReader& reader, const Span& spa
         position += got;
         if (!span.end && static_cast<std::int64_t>(recording.samples.size()) > mostOutputs)
             return refuse(kTooLong);
-        if (progress && !progress(goal > 0 ? std::min(1.0, position / goal) : 0.0)) {
+        if (progress && !progress(share())) {
             result.recording = {};
             result.cancelled = true;
             return result;
@@ -182,6 +190,9 @@ RecordingReading decodeRecording(audio::SoundFileReader& reader, const Span& spa
     const auto total = static_cast<std::size_t>(outputsFor(end - startFrame, rate));
     resampler.finish(total, recording.samples);
     recording.samples.resize(total);
+    // A header that promised more than the file held leaves no room held for it.
+    if (recording.samples.capacity() > 2 * total + kAnalysisRate)
+        recording.samples.shrink_to_fit();
     const std::int64_t fileFrames = atEnd || !claimKnown ? position : std::max(claimed, position);
     recording.fileSeconds = static_cast<double>(fileFrames) / rate;
     if (progress && !progress(1.0)) {

@@ -1,5 +1,6 @@
 #include "transcribe/Transcriber.h"
 
+#include "score/Fingering.h"
 #include "transcribe/BeatGrid.h"
 #include "transcribe/Frames.h"
 #include "transcribe/Notes.h"
@@ -57,20 +58,26 @@ files::Song songOf(const std::vector<HeardNote>& notes, const BeatGrid& grid, do
     return song;
 }
 
-// Notes the strings cannot reach are an octave off, or not the bass at all.
+// Notes the strings cannot reach are an octave off, or not the bass at all: below the lowest
+// open string, or above the highest string's last fret.
 void keepPlayable(std::vector<HeardNote>& notes, const std::vector<int>& open)
 {
     if (open.empty())
         return;
     const int lowest = *std::min_element(open.begin(), open.end());
+    const int highest = *std::max_element(open.begin(), open.end()) + score::kHighestFret;
+    const auto octave = [](HeardNote& n, int step) {
+        n.pitch += step;
+        n.doubt = "octave";
+        n.confidence = std::min(n.confidence, 0.4);
+    };
     for (HeardNote& n : notes) {
-        while (n.pitch < lowest && n.pitch + 12 <= lowest + 24) {
-            n.pitch += 12;
-            n.doubt = "octave";
-            n.confidence = std::min(n.confidence, 0.4);
-        }
+        while (n.pitch < lowest && n.pitch + 12 <= lowest + 24)
+            octave(n, 12);
+        while (n.pitch > highest && n.pitch - 12 >= lowest)
+            octave(n, -12);
     }
-    std::erase_if(notes, [&](const HeardNote& n) { return n.pitch < lowest; });
+    std::erase_if(notes, [&](const HeardNote& n) { return n.pitch < lowest || n.pitch > highest; });
 }
 
 // Two notes on one place of the grid are one note heard in two pieces (a tab column holds

@@ -120,3 +120,31 @@ TEST(BeatGrid, FindsTheTempoOrItsHalfOrDouble)
     }
     EXPECT_GE(double(right) / all, 0.8) << wrong;
 }
+
+// Onsets closer than a sixteenth (a grace note, an attack heard twice) must each keep a start
+// of their own and a length: the song and the tab need every note heard.
+TEST(BeatGrid, CrowdedOnsetsEachKeepAPlaceAndALength)
+{
+    const std::vector<std::vector<double>> crowds = {
+        {0.548, 0.628, 0.82}, {0.5, 0.51, 0.52, 0.53, 1.0}, {0.25, 0.26}, {1.0, 1.0, 1.0}};
+    for (const double bpm : {73.0, 120.0}) {
+        for (const auto& onsets : crowds) {
+            std::vector<HeardNote> notes;
+            for (std::size_t i = 0; i < onsets.size(); ++i) {
+                HeardNote n;
+                n.onset = onsets[i];
+                n.offset = i + 1 < onsets.size() ? onsets[i + 1] : onsets[i] + 0.3;
+                notes.push_back(n);
+            }
+            const std::vector<Placed> placed = placeOnGrid(notes, findBeat(notes, bpm));
+            ASSERT_EQ(placed.size(), notes.size());
+            for (std::size_t i = 0; i < placed.size(); ++i) {
+                // No shorter than a sixteenth or an eighth triplet, the least a tab writes.
+                EXPECT_GE(placed[i].length, Q / 4) << bpm << " bpm, note " << i;
+                if (i > 0)
+                    EXPECT_GE(placed[i].start, placed[i - 1].start + placed[i - 1].length)
+                        << bpm << " bpm, note " << i;
+            }
+        }
+    }
+}

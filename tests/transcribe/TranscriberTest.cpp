@@ -137,6 +137,30 @@ TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
     }
 }
 
+// Above the highest string's last fret (G4 on a bass tuned E1 to G2) a pitch is written an
+// octave down and doubted, so that the tab has every note heard.
+TEST(Transcriber, NotesAboveTheNeckComeDownAnOctave)
+{
+    struct Case {
+        std::vector<int> open;
+        int key;
+        int written;
+    };
+    for (const Case& c : {Case{{43, 38, 33, 28}, 67, 67}, Case{{43, 38, 33, 28}, 68, 56},
+                          Case{{43, 38, 33, 28, 23}, 68, 56}, Case{{38, 33, 28, 23}, 63, 51}}) {
+        Recording r;
+        r.samples = render({{0.2, 0.8, c.key}}, 1.4);
+        TranscribeOptions options;
+        options.openPitches = c.open;
+        const Transcription heard = transcribe(r, options, {});
+        const std::string what = "key " + std::to_string(c.key);
+        ASSERT_EQ(heard.notes.size(), 1u) << what << ": " << heard.noBassLine;
+        EXPECT_EQ(heard.notes[0].pitch, c.written) << what;
+        EXPECT_EQ(heard.notes[0].doubt, c.written == c.key ? "" : "octave") << what;
+        EXPECT_EQ(quorlin::files::songToTab(heard.song, 0, {}).tab.notes, 1) << what;
+    }
+}
+
 TEST(Transcriber, ANewPitchWithoutAnAttackIsAHammerOnPullOffOrSlide)
 {
     struct Case {
