@@ -63,25 +63,40 @@ export function readWav(bytes) {
     throw new Error('WAV without data');
 }
 
-// Windowed-sinc resampling, cut off below the lower Nyquist frequency.
+// Windowed-sinc resampling, cut off below the lower Nyquist frequency. The taps depend only on
+// where an output sample falls between input samples, a whole number of places for whole rates,
+// so each place's taps are worked out once.
 export function resample(samples, from, to) {
     if (from === to) return samples;
     const ratio = to / from;
     const cutoff = Math.min(1, ratio) * 0.95;
     const half = 32;
+    const reach = Math.ceil(half / cutoff);
+    const kernels = new Map();
+    const kernelAt = (place) => {
+        let taps = kernels.get(place);
+        if (!taps) {
+            const fraction = place / to;
+            taps = new Float64Array(2 * reach + 1);
+            for (let k = -reach; k <= reach; ++k) {
+                const x = (k - fraction) * cutoff;
+                const sinc = x === 0 ? 1 : Math.sin(Math.PI * x) / (Math.PI * x);
+                const window = Math.abs(x) < half ? 0.5 + 0.5 * Math.cos((Math.PI * x) / half) : 0;
+                taps[k + reach] = sinc * window * cutoff;
+            }
+            kernels.set(place, taps);
+        }
+        return taps;
+    };
     const out = new Float32Array(Math.floor(samples.length * ratio));
     for (let i = 0; i < out.length; ++i) {
-        const centre = i / ratio;
-        const first = Math.ceil(centre - half / cutoff);
-        const last = Math.floor(centre + half / cutoff);
+        const whole = Math.floor((i * from) / to);
+        const taps = kernelAt(i * from - whole * to);
         let sum = 0;
-        for (let j = Math.max(0, first); j <= Math.min(samples.length - 1, last); ++j) {
-            const x = (j - centre) * cutoff;
-            const sinc = x === 0 ? 1 : Math.sin(Math.PI * x) / (Math.PI * x);
-            const window = 0.5 + 0.5 * Math.cos((Math.PI * x) / half);
-            sum += samples[j] * sinc * window;
-        }
-        out[i] = sum * cutoff;
+        const first = Math.max(0, whole - reach);
+        const last = Math.min(samples.length - 1, whole + reach);
+        for (let j = first; j <= last; ++j) sum += samples[j] * taps[j - whole + reach];
+        out[i] = sum;
     }
     return out;
 }

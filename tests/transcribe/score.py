@@ -36,7 +36,9 @@ def hz(pitches):
 
 
 def arrays(notes):
-    intervals = np.array([[n["onset"], max(n["offset"], n["onset"] + 1e-3)] for n in notes], dtype=float)
+    # mir_eval refuses negative and empty intervals, which only offsets would make here.
+    onsets = [max(0.0, n["onset"]) for n in notes]
+    intervals = np.array([[t, max(n["offset"], t + 1e-3)] for t, n in zip(onsets, notes)], dtype=float)
     return intervals.reshape(-1, 2), hz([n["pitch"] for n in notes])
 
 
