@@ -3,7 +3,7 @@
 
 import unittest
 
-from score import Tally, match, tempo_right
+from score import Tally, goals_met, match, tempo_right
 
 QUARTER = 3840
 TEMPO = 120  # half a second a quarter
@@ -119,6 +119,24 @@ class Tempo(unittest.TestCase):
         tally.add(dict(tempo=TEMPO, notes=LINE), dict(tempo=TEMPO * 1.5, notes=LINE), dict(tempo=TEMPO, notes=LINE))
         tally.add(dict(tempo=TEMPO, notes=LINE), dict(tempo=TEMPO / 2, notes=LINE), None)
         self.assertEqual(tally.figures()["tempo"], 0.5)
+
+
+class Goals(unittest.TestCase):
+    def test_thresholds_and_peers(self):
+        # our F clean, noisy, values, tempo, the peer's F clean: which goals fail
+        rows = [((0.96, 0.86, 0.91, 0.95, 0.5), set()),
+                ((0.94, 0.86, 0.91, 0.95, 0.5), {("f", "tuning clean"), ("f_tempo_given", "tuning clean")}),
+                ((0.96, 0.84, 0.91, 0.95, 0.5), {("f", "tuning noisy"), ("f_tempo_given", "tuning noisy")}),
+                ((0.96, 0.86, 0.89, 0.95, 0.5), {("durations", "tuning clean"), ("durations", "tuning noisy")}),
+                ((0.96, 0.86, 0.91, 0.85, 0.5), {("tempo", "tuning clean"), ("tempo", "tuning noisy")}),
+                ((0.96, 0.86, 0.91, 0.95, 0.97), {("f over peer", "tuning clean")})]
+        for (clean, noisy, values, tempo, peer), failing in rows:
+            with self.subTest(row=(clean, noisy, values, tempo, peer)):
+                ours = {f"tuning {g}": dict(f=f, f_tempo_given=f, durations=values, tempo=tempo)
+                        for g, f in (("clean", clean), ("noisy", noisy))}
+                theirs = {"tuning clean": dict(f=peer), "tuning noisy": dict(f=0.5)}
+                rows_out = goals_met({"ours": ours, "peer": theirs}, {"f", "durations", "tempo", "peers"}, ["peer"])
+                self.assertEqual({(goal, group) for goal, group, _, _, met in rows_out if not met}, failing)
 
 
 if __name__ == "__main__":
