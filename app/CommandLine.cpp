@@ -7,14 +7,17 @@
 #include "score/Performance.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
+#include "transcribe/Transcriber.h"
 #include "ui/sheet/SheetFiles.h"
 
 #include <QGuiApplication>
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace quorlin::app {
@@ -38,6 +41,11 @@ constexpr std::string_view kTrack = "--track";
 constexpr std::string_view kRepeatsOnce = "--repeats-once";
 constexpr std::string_view kTempo = "--tempo";
 constexpr std::string_view kSoundFont = "--soundfont";
+constexpr std::string_view kTranscribe = "--transcribe";
+constexpr std::string_view kStart = "--start";
+constexpr std::string_view kEnd = "--end";
+constexpr std::string_view kStrings = "--strings";
+constexpr std::string_view kTuning = "--tuning";
 
 CommandLine invalid(std::string why)
 {
@@ -53,6 +61,18 @@ std::optional<int> readTempo(std::string_view text)
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < score::kMinTempo ||
         value > score::kMaxTempo)
+        return std::nullopt;
+    return value;
+}
+
+// Seconds into a recording: a plain decimal number, never negative.
+std::optional<double> readSeconds(std::string_view text)
+{
+    double value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value) || value < 0)
         return std::nullopt;
     return value;
 }
@@ -137,7 +157,9 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
 {
     CommandLine line;
     bool help = false, version = false, optionsEnd = false, musicXmlOption = false,
-         smallestOption = false, timeOption = false, songOption = false;
+         smallestOption = false, timeOption = false, songOption = false, recordingOption = false;
+    std::optional<instrument::StringCount> strings;
+    std::optional<std::pair<instrument::StringCount, instrument::Tuning>> tuning;
     std::vector<std::string_view> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string_view arg = args[i];
@@ -193,6 +215,34 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             line.input = args[++i];
             if (import)
                 line.output = args[++i];
+        } else if (arg == kTranscribe) {
+            if (line.mode != CommandLine::Mode::Window)
+                return invalid("only one export or import at a time");
+            if (attached || i + 2 >= args.size())
+                return invalid("--transcribe needs a recording and an output tab");
+            line.mode = CommandLine::Mode::Transcribe;
+            line.input = args[++i];
+            line.output = args[++i];
+        } else if (arg == kStart || arg == kEnd) {
+            const auto text = value();
+            const std::optional<double> seconds = text ? readSeconds(*text) : std::nullopt;
+            if (!seconds)
+                return invalid(std::string(arg) + " needs a time in seconds, such as 12.5");
+            (arg == kStart ? line.start : line.end) = seconds;
+            recordingOption = true;
+        } else if (arg == kStrings) {
+            const auto text = value();
+            if (text != "4" && text != "5" && text != "6")
+                return invalid("--strings needs 4, 5 or 6");
+            strings = instrument::StringCount(text->front() - '0');
+            recordingOption = true;
+        } else if (arg == kTuning) {
+            const auto text = value();
+            tuning = text ? instrument::readTuningText(*text) : std::nullopt;
+            if (!tuning)
+                return invalid("--tuning needs 4 to 6 note names, lowest string first, such as "
+                               "\"E A D G\" or \"B E A D G\"");
+            recordingOption = true;
         } else if (arg == kTrack) {
             const auto text = value();
             int track = 0;
@@ -271,7 +321,20 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
                                 line.mode == CommandLine::Mode::ImportSong ||
                                 line.mode == CommandLine::Mode::ListTracks
                             ? "import"
-                            : "export"));
+                        : line.mode == CommandLine::Mode::Transcribe ? "transcription"
+                                                                     : "export"));
+    if (recordingOption && line.mode != CommandLine::Mode::Transcribe)
+        return invalid("--start, --end, --strings and --tuning go with --transcribe only");
+    if (line.start && line.end && *line.end <= *line.start)
+        return invalid("--end must come after --start");
+    if (strings && tuning && tuning->first != *strings)
+        return invalid("--tuning names " + std::to_string(tuning->first.value()) +
+                       " strings, --strings " + std::to_string(strings->value()) +
+                       ": they must agree");
+    if (tuning)
+        std::tie(line.strings, line.tuning) = *tuning;
+    else if (strings)
+        line.tuning = instrument::standardTuning(line.strings = *strings);
     if (songOption && line.mode != CommandLine::Mode::ImportSong)
         return invalid("--track and --repeats-once go with --import only");
     if (line.tempo && line.mode == CommandLine::Mode::ListTracks)
@@ -305,7 +368,10 @@ std::string usageLine()
            "B/T] [--page a4|letter] | --import-tab "
            "IN.txt "
            "OUT.tab [--smallest sixteenth|eighth] [--tempo N] | --import FILE OUT.tab [--track N] "
-           "[--repeats-once] [--tempo N] | --list-tracks FILE | --help | --version";
+           "[--repeats-once] [--tempo N] | --list-tracks FILE | --transcribe IN OUT.tab [--tempo "
+           "N] "
+           "[--strings 4|5|6] [--tuning \"E A D G\"] [--start SECONDS] [--end SECONDS] | --help | "
+           "--version";
 }
 
 std::string helpText()
@@ -313,7 +379,8 @@ std::string helpText()
     return usageLine() + R"(
 
 Quorlin writes bass tablature: drag a duration onto the neck, or type it, and the tab grows
-as plain text. With FILE, the window opens that tab as Load would.
+as plain text. With FILE, the window opens that tab as Load would; a song file is
+imported and a recording (.wav, .flac, .ogg, .oga, .mp3) transcribed.
 
   --export-midi IN.tab OUT.mid  write the tab as a Standard MIDI File, without a window
   --export-wav IN.tab OUT.wav   write the tab's sound as a 44.1 kHz 16-bit WAV file
@@ -338,7 +405,16 @@ as plain text. With FILE, the window opens that tab as Load would.
   --repeats-once                keep repeats written once instead of playing them out
   --list-tracks FILE            list the file's tracks: number, name, strings, tuning
                                 (lowest string first) and notes, a line each
-  --tempo N                     beats per minute (20 to 400) instead of the tab's own
+  --transcribe IN OUT.tab       write the bass line heard in a recording (WAV, FLAC,
+                                Ogg/Vorbis or MP3) as a Quorlin tab; the doubtful notes
+                                are listed on stderr as IN:M:SS.s
+  --start SECONDS               where in the recording to begin listening (0 unless given)
+  --end SECONDS                 where to stop (the end of the recording unless given)
+  --strings 4|5|6               the bass the notes are fingered on (4 unless given)
+  --tuning "E A D G"            its open strings, lowest first; the usual tuning of the
+                                string count unless given (5: B E A D G, 6: B E A D G C)
+  --tempo N                     beats per minute (20 to 400) instead of the tab's own; for
+                                --transcribe, instead of the tempo heard
   --soundfont FILE              the .sf2 or .sf3 sound font for the WAV file
   --time B/T                    the time signature of the MusicXML score or the printed
                                 pages instead of the tab's own: 1 to 32 beats of a 1, 2, 4, 8, 16 or 32
@@ -349,7 +425,8 @@ as plain text. With FILE, the window opens that tab as Load would.
   --help                        show this help and exit
   --version                     show the version and exit
 
-Exit status: 0 on success, 1 when an export or import fails, 2 for a wrong command line,
+Exit status: 0 on success, 1 when an export, import or transcription fails (a recording
+with no bass line too), 2 for a wrong command line,
 128 + the signal when interrupted (130 for Ctrl+C), the partial output removed.
 )";
 }
@@ -453,6 +530,25 @@ void sayProblems(const std::string& file, const std::vector<files::SongProblem>&
     }
 }
 
+// The tab written whole or not at all, with the tempo given or the song's own; each problem
+// said on stderr first.
+bool writeSongTab(const CommandLine& line, const files::SongTab& tab)
+{
+    sayProblems(line.input, tab.problems);
+    engine::EditingState state;
+    state.stringCount = tab.tab.strings;
+    state.tuning = tab.tab.tuning;
+    state.tempo = line.tempo.value_or(tab.tempo);
+    state.time = tab.tab.time.value_or(engine::TimeSignature());
+    const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
+    const std::string bytes = files::tabFileText(lines, state, tab.header);
+    std::string problem;
+    if (storage::writeFile(line.output, bytes, {}, problem))
+        return true;
+    fail("cannot write " + line.output + ": " + problem);
+    return false;
+}
+
 int wrong(const std::string& message)
 {
     std::fprintf(stderr, "quorlin: %s\n", message.c_str());
@@ -498,19 +594,44 @@ int runSongImport(const CommandLine& line, const files::SongReaders& readers)
     files::SongTabOptions options;
     options.repeatsOnce = line.repeatsOnce;
     const files::SongTab tab = files::songToTab(reading.song, track, options);
-    sayProblems(line.input, tab.problems);
-
-    engine::EditingState state;
-    state.stringCount = tab.tab.strings;
-    state.tuning = tab.tab.tuning;
-    state.tempo = line.tempo.value_or(tab.tempo);
-    state.time = tab.tab.time.value_or(engine::TimeSignature());
-    const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
-    const std::string bytes = files::tabFileText(lines, state, tab.header);
-    std::string problem;
-    if (!storage::writeFile(line.output, bytes, {}, problem))
-        return fail("cannot write " + line.output + ": " + problem);
+    if (!writeSongTab(line, tab))
+        return 1;
     std::fprintf(stderr, "quorlin: %s\n", files::songSummary(tab).c_str());
+    return 0;
+}
+
+int runTranscribe(const CommandLine& line)
+{
+    if (storage::sameFile(line.input, line.output))
+        return fail("cannot write " + line.output + ": it is the input " + line.input +
+                    ", which it would destroy; give another output file");
+    storage::removePartialFilesOnSignals();
+    const transcribe::RecordingReading reading =
+        transcribe::readRecording(line.input, {line.start.value_or(0), line.end}, {});
+    if (!reading.ok())
+        return fail(line.input + ' ' + reading.error);
+    transcribe::TranscribeOptions options;
+    if (line.tempo)
+        options.tempo = *line.tempo;
+    options.openPitches = score::openPitches(line.strings, line.tuning);
+    const transcribe::Transcription heard = transcribe::transcribe(reading.recording, options, {});
+    if (!heard.noBassLine.empty())
+        return fail(line.input + ": no bass line found: " + heard.noBassLine);
+    if (!writeSongTab(line, files::songToTab(heard.song, 0, {})))
+        return 1;
+    std::fprintf(stderr, "quorlin: %s\n", transcribe::transcriptionSummary(heard).c_str());
+    // Placed in the file, not in the part listened to, so that a player can go there.
+    transcribe::Transcription inFile;
+    inFile.notes = heard.notes;
+    for (transcribe::HeardNote& note : inFile.notes) {
+        note.onset += reading.recording.start;
+        note.offset += reading.recording.start;
+    }
+    for (const std::string& doubt : transcribe::doubtfulNotes(inFile)) {
+        const std::size_t space = std::min(doubt.find(' '), doubt.size());
+        std::fprintf(stderr, "%s:%s: %s\n", line.input.c_str(), doubt.substr(0, space).c_str(),
+                     doubt.substr(std::min(space + 1, doubt.size())).c_str());
+    }
     return 0;
 }
 

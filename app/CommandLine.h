@@ -5,6 +5,7 @@
 #include "files/MusicXml.h"
 #include "files/SongReaders.h"
 #include "files/TabFile.h"
+#include "instrument/Tuning.h"
 #include "sheet/SheetLayout.h"
 
 #include <optional>
@@ -27,6 +28,7 @@ struct CommandLine {
         Version,
         ImportSong, // a Guitar Pro, MusicXML or MIDI file's track as a tab
         ListTracks,
+        Transcribe, // a bass recording heard and written as a tab
         Invalid
     };
     Mode mode = Mode::Window;
@@ -46,6 +48,12 @@ struct CommandLine {
     // The song's track to import, from 1; the one the window would choose when not given.
     std::optional<int> track;
     bool repeatsOnce = false;
+    // The part of the recording to transcribe, in seconds; the whole file when not given.
+    std::optional<double> start;
+    std::optional<double> end;
+    // The strings the heard notes are fingered on: given, or the usual four.
+    instrument::StringCount strings;
+    instrument::Tuning tuning;
     // Why the line is invalid, in one line for stderr.
     std::string error;
 };
@@ -71,5 +79,9 @@ int runImport(const CommandLine& line);
 // Each problem goes on stderr as FILE:BAR:BEAT: what.
 int runSongImport(const CommandLine& line,
                   const files::SongReaders& readers = files::builtInReaders());
+// Writes the bass line heard in a recording as a tab: 0 when written, 1 when the recording
+// cannot be read or holds no bass line. The summary and each doubtful note go on stderr, the
+// note as FILE:M:SS.s: what.
+int runTranscribe(const CommandLine& line);
 
 } // namespace quorlin::app

@@ -37,6 +37,8 @@ int main(int argc, char** argv)
     case CommandLine::Mode::ImportSong:
     case CommandLine::Mode::ListTracks:
         return quorlin::app::runSongImport(line);
+    case CommandLine::Mode::Transcribe:
+        return quorlin::app::runTranscribe(line);
     case CommandLine::Mode::Window:
         break;
     }

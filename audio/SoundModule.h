@@ -5,6 +5,7 @@
 // window maps none of them.
 
 #include "audio/AudioOutput.h"
+#include "audio/SoundFile.h"
 #include "audio/Synth.h"
 
 #include <memory>
@@ -30,6 +31,8 @@ struct SoundPorts {
                                     std::string& error);
     std::unique_ptr<AudioOutput> (*device)(const DeviceSettings& settings);
     std::unique_ptr<WavWriter> (*wav)(int fd, std::string& error);
+    // WAV, FLAC, Ogg (Vorbis, Opus), MP3 and the like, told by their bytes.
+    std::unique_ptr<SoundFileReader> (*soundFile)(int fd, std::string& error);
 };
 
 inline constexpr const char* kSoundModuleFile = "quorlin-sound.so";

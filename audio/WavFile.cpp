@@ -63,6 +63,6 @@ quorlin_sound_ports()
 {
     using namespace quorlin::audio;
     static const SoundPorts ports{&module::openFluidSynth, &module::openDevice,
-                                  &module::openWavFile};
+                                  &module::openWavFile, &module::openSoundFile};
     return &ports;
 }

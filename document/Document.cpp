@@ -1,6 +1,7 @@
 #include "document/Document.h"
 
 #include "files/RecoveryFile.h"
+#include "files/SongToTab.h"
 #include "files/TabFile.h"
 
 #include <QFileInfo>
@@ -236,6 +237,20 @@ void Document::load(const files::LoadedTab& tab, const QString& path, bool joinP
         std::move(options));
     emit setupReplaced();
     markSaved(path);
+}
+
+NewTab songNewTab(const files::SongTab& made, const engine::EditingState& now, const char* label,
+                  QString report)
+{
+    NewTab tab;
+    tab.lines = made.tab.lines;
+    tab.setup = {now.tabWidth, made.tempo, made.tab.strings, made.tab.tuning,
+                 made.tab.time.value_or(now.time)};
+    tab.label = label;
+    tab.report = std::move(report);
+    tab.newDocument = true;
+    tab.header = made.header;
+    return tab;
 }
 
 void Document::replace(const NewTab& tab)

@@ -30,6 +30,7 @@ class QTextDocument;
 namespace quorlin::files {
 struct LoadedTab;
 struct Recovered;
+struct SongTab;
 } // namespace quorlin::files
 
 namespace quorlin::document {
@@ -47,6 +48,11 @@ struct NewTab {
     // A song from another program's file brings its header along, in the same step.
     std::optional<files::SongHeader> header;
 };
+
+// A song's track made a tab, as a new tab in place of `now`: the song's strings, tuning,
+// tempo, header and time signature (else the present one), the present width.
+NewTab songNewTab(const files::SongTab& made, const engine::EditingState& now, const char* label,
+                  QString report);
 
 class Document : public QObject {
     Q_OBJECT

@@ -1,7 +1,10 @@
 #include "instrument/Tuning.h"
 
+#include "instrument/NoteCycle.h"
+
 #include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 namespace quorlin::instrument {
 
@@ -38,6 +41,49 @@ void Tuning::followStringCount(int from, int to)
         std::shift_left(m_names.begin(), m_names.end(), 1);
         m_names[kMaxStrings - 1] = m_names[kMaxStrings - 2];
     }
+}
+
+Tuning standardTuning(StringCount strings)
+{
+    Tuning tuning;
+    tuning.followStringCount(kMinStrings, strings.value());
+    return tuning;
+}
+
+std::string tuningText(StringCount strings, const Tuning& tuning)
+{
+    std::string text;
+    for (int s = strings.value(); s >= 1; --s) {
+        const std::string& name = tuning.at(s);
+        text.append(text.empty() ? "" : " ").append(name.substr(0, name.find_last_not_of(' ') + 1));
+    }
+    return text;
+}
+
+std::optional<std::pair<StringCount, Tuning>> readTuningText(std::string_view text)
+{
+    std::vector<std::string> names;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" ,\t", at)) != std::string_view::npos) {
+        const std::size_t end = std::min(text.find_first_of(" ,\t", at), text.size());
+        std::string name(text.substr(at, end - at));
+        at = end;
+        if (name.size() == 2 && name[1] == 'b' && name[0] >= 'A' && name[0] <= 'G')
+            name = noteBelow(std::string(1, name[0]) + ' ');
+        else if (name.size() == 1)
+            name += ' ';
+        if (!isNoteName(name))
+            return std::nullopt;
+        names.push_back(std::move(name));
+    }
+    const int count = static_cast<int>(names.size());
+    if (count < kMinStrings || count > kMaxStrings)
+        return std::nullopt;
+    const StringCount strings(count);
+    Tuning tuning = standardTuning(strings);
+    for (int s = 1; s <= count; ++s)
+        tuning.set(s, names[static_cast<std::size_t>(count - s)]);
+    return std::pair{strings, tuning};
 }
 
 } // namespace quorlin::instrument

@@ -5,7 +5,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace quorlin::instrument {
 
@@ -49,5 +52,15 @@ public:
 private:
     std::uint8_t m_value = kMinStrings;
 };
+
+// The usual tuning of a string count: E A D G, a low B below on five, a high C above on six.
+Tuning standardTuning(StringCount strings);
+
+// "B E A D G": the names lowest string first, as the tab's tuning line shows them, a natural
+// without its blank.
+std::string tuningText(StringCount strings, const Tuning& tuning);
+// Read back from the names lowest first, apart by blanks or commas; a flat is taken as the
+// sharp the cycle names it by. Nothing when a name is no note or there are not 4 to 6.
+std::optional<std::pair<StringCount, Tuning>> readTuningText(std::string_view text);
 
 } // namespace quorlin::instrument

@@ -228,6 +228,14 @@ int openPitch(int string, instrument::StringCount strings, std::string_view name
     return up < 6 ? place + up : place + up - 12;
 }
 
+std::vector<int> openPitches(instrument::StringCount strings, const instrument::Tuning& tuning)
+{
+    std::vector<int> pitches;
+    for (int s = 1; s <= strings.value(); ++s)
+        pitches.push_back(openPitch(s, strings, tuning.at(s)));
+    return pitches;
+}
+
 Score readScore(std::span<const std::string_view> lines, instrument::StringCount strings,
                 const instrument::Tuning& tuning, int tempo)
 {

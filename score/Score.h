@@ -119,6 +119,8 @@ struct Score {
 // The MIDI key a string sounds open: the pitch of its name nearest to the default pitch of
 // its place (the lower one on a tie). -1 for a name that is no note.
 int openPitch(int string, instrument::StringCount strings, std::string_view name);
+// Every string's, string 1 (the highest) first, as a song's track keeps its tuning.
+std::vector<int> openPitches(instrument::StringCount strings, const instrument::Tuning& tuning);
 
 // Reads every staff block of the lines. Nothing the lines hold can make it fail: what it
 // cannot understand is skipped and listed.

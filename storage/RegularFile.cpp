@@ -25,8 +25,10 @@ std::string openProblem(const std::string& path, int error)
     return errorText(error);
 }
 
-// The handle, looked at after opening: the name may have changed hands since any earlier look.
-int openRegular(const std::string& path, std::string& problem, bool* missing = nullptr)
+} // namespace
+
+// The handle is looked at after opening: the name may have changed hands since any earlier look.
+int openRegularFile(const std::string& path, std::string& problem, bool* missing)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
@@ -45,8 +47,6 @@ int openRegular(const std::string& path, std::string& problem, bool* missing = n
     }
     return fd;
 }
-
-} // namespace
 
 std::string errorText(int error)
 {
@@ -69,7 +69,7 @@ std::string kindProblem(mode_t mode)
 FileContent readRegularFile(const std::string& path, long long largest)
 {
     FileContent result;
-    const int fd = openRegular(path, result.problem, &result.missing);
+    const int fd = openRegularFile(path, result.problem, &result.missing);
     if (fd < 0)
         return result;
     struct stat info {};
@@ -100,7 +100,7 @@ FileContent readRegularFile(const std::string& path, long long largest)
 std::string regularFileProblem(const std::string& path)
 {
     std::string problem;
-    const int fd = openRegular(path, problem);
+    const int fd = openRegularFile(path, problem);
     if (fd >= 0)
         ::close(fd);
     return problem;

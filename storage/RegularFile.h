@@ -30,6 +30,10 @@ struct FileContent : ReadOutcome {
 // when that is given, is refused unread.
 FileContent readRegularFile(const std::string& path, long long largest = -1);
 
+// The file opened for reading, without blocking, once its handle shows a regular file; -1 with
+// `problem` set otherwise. The caller closes it.
+int openRegularFile(const std::string& path, std::string& problem, bool* missing = nullptr);
+
 // Why `path` is no regular file that can be read (missing, a pipe, a folder...); empty when
 // it is one.
 std::string regularFileProblem(const std::string& path);

@@ -18,8 +18,8 @@ std::string decided(std::vector<std::string_view> args)
     const CommandLine line = parseCommandLine(args);
     if (line.mode == CommandLine::Mode::Invalid)
         return "error: " + line.error;
-    const char* modes[] = {"window", "midi", "wav",     "musicxml", "pdf",   "svg",
-                           "import", "help", "version", "song",     "tracks"};
+    const char* modes[] = {"window", "midi", "wav",     "musicxml", "pdf",    "svg",
+                           "import", "help", "version", "song",     "tracks", "transcribe"};
     std::ostringstream out;
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
@@ -36,6 +36,9 @@ std::string decided(std::vector<std::string_view> args)
         out << ' ' << line.smallest;
     if (line.mode == CommandLine::Mode::ImportSong)
         out << " track " << line.track.value_or(0) << (line.repeatsOnce ? " once" : "");
+    if (line.mode == CommandLine::Mode::Transcribe)
+        out << " from " << line.start.value_or(-1) << " to " << line.end.value_or(-1) << " on "
+            << instrument::tuningText(line.strings, line.tuning);
     return out.str();
 }
 
@@ -146,6 +149,35 @@ TEST(CommandLine, DecidesTheExportOrLeavesEverythingToTheWindow)
          "error: --time, --key and --title-from-comments go with --export-musicxml only"},
         {{"--export-wav", "a.tab", "a.wav", "--page", "a4"},
          "error: --page goes with --export-pdf or --export-svg only"},
+        // Without --strings or --tuning the usual four strings; either alone decides.
+        {{"--transcribe", "a.wav", "a.tab"}, "transcribe a.wav a.tab 0  from -1 to -1 on E A D G"},
+        {{"--transcribe", "a.flac", "a.tab", "--strings", "5", "--start=1.5", "--end", "30"},
+         "transcribe a.flac a.tab 0  from 1.5 to 30 on B E A D G"},
+        {{"--strings=6", "--transcribe", "a.wav", "a.tab", "--tempo", "96"},
+         "transcribe a.wav a.tab 96  from -1 to -1 on B E A D G C"},
+        {{"--transcribe", "a.wav", "a.tab", "--tuning", "D A D G"},
+         "transcribe a.wav a.tab 0  from -1 to -1 on D A D G"},
+        {{"--transcribe", "a.wav", "a.tab", "--tuning=B,E,A,D,G", "--strings", "5"},
+         "transcribe a.wav a.tab 0  from -1 to -1 on B E A D G"},
+        {{"--transcribe", "a.wav", "a.tab", "--tuning", "B E A D G", "--strings", "4"},
+         "error: --tuning names 5 strings, --strings 4: they must agree"},
+        {{"--transcribe", "a.wav", "a.tab", "--tuning", "E A D"},
+         "error: --tuning needs 4 to 6 note names, lowest string first, such as \"E A D G\" or "
+         "\"B E A D G\""},
+        {{"--transcribe", "a.wav", "a.tab", "--strings", "7"}, "error: --strings needs 4, 5 or 6"},
+        {{"--transcribe", "a.wav", "a.tab", "--start", "-1"},
+         "error: --start needs a time in seconds, such as 12.5"},
+        {{"--transcribe", "a.wav", "a.tab", "--end", "1e3"},
+         "error: --end needs a time in seconds, such as 12.5"},
+        {{"--transcribe", "a.wav", "a.tab", "--start", "20", "--end", "20"},
+         "error: --end must come after --start"},
+        {{"--transcribe", "a.wav"}, "error: --transcribe needs a recording and an output tab"},
+        {{"--transcribe", "a.wav", "a.tab", "b.wav"},
+         "error: unexpected b.wav after the transcription"},
+        {{"--import", "a.mid", "a.tab", "--strings", "5"},
+         "error: --start, --end, --strings and --tuning go with --transcribe only"},
+        {{"--start", "3", "a.wav"},
+         "error: --start, --end, --strings and --tuning go with --transcribe only"},
     };
     for (const auto& [args, expected] : cases)
         EXPECT_EQ(decided(args), expected) << ::testing::PrintToString(args);

@@ -26,30 +26,12 @@ with open(sys.argv[2], 'wb') as f:
     f.write(gp.write_song(song, 510, gp.VERSIONS['gp510'][1]))
 PY
 
-start_app "$app"
-win=$(wait_window '^Quorlin v1\.0$')
-focus_window '^Quorlin v1\.0$'
-# A tab of its own first, for Undo to bring back: one A on fret 7.
-xdotool key Down Down 7 Return
-sleep 0.3
-before=$(tab_text "$win")
-[ -n "$before" ] || fail "the note typed first is not in the tab"
+start_with_a_note "$app"
 
 # Each step's window is called "Import": the file dialog, the question, the track list.
 # Each is answered once it is there and a new one is waited for by its id.
 answer_import() {
-    local id
-    for _ in $(seq 1 200); do
-        id=$(timeout 5 xdotool search --onlyvisible --name '^Import$' 2>/dev/null | head -n1) || true
-        [ -n "$id" ] && [ "$id" != "$1" ] && break
-        id=
-        sleep 0.05
-    done
-    [ -n "$id" ] || fail "no window named Import after the $2"
-    sleep 0.3
-    xdotool windowfocus "$id" 2>/dev/null || true
-    sleep 0.1
-    echo "$id"
+    next_window '^Import$' "$@"
 }
 focus_window '^Quorlin v1\.0$'
 xdotool key ctrl+i

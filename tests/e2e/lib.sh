@@ -94,6 +94,35 @@ wait_window() {
     fail "no window named '$pattern' after ${timeout}s"
 }
 
+# Starts the program and types a tab of its own, one A on fret 7, for Undo to bring back:
+# sets `win` and `before`, the tab's text.
+start_with_a_note() {
+    start_app "$1"
+    win=$(wait_window '^Quorlin v1\.0$')
+    focus_window '^Quorlin v1\.0$'
+    xdotool key Down Down 7 Return
+    sleep 0.3
+    before=$(tab_text "$win")
+    [ -n "$before" ] || fail "the note typed first is not in the tab"
+}
+
+# Steps whose windows share one name: prints the id of the visible window named like $1 that
+# is not $2 (the step before's), focused; $3 names that step for the failure.
+next_window() {
+    local id
+    for _ in $(seq 1 200); do
+        id=$(timeout 5 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1) || true
+        [ -n "$id" ] && [ "$id" != "$2" ] && break
+        id=
+        sleep 0.05
+    done
+    [ -n "$id" ] || fail "no window named $1 after the $3"
+    sleep 0.3
+    xdotool windowfocus "$id" 2>/dev/null || true
+    sleep 0.1
+    echo "$id"
+}
+
 # Clicks at a point given in the window's client coordinates.
 click_at() {
     xdotool mousemove --window "$1" "$2" "$3" click 1

@@ -38,6 +38,40 @@ TEST(Tuning, NamesMoveOnlyWhenSixStringsComeOrGoAndNothingReachesPastSix)
         EXPECT_EQ(StringCount(given).value(), taken) << given;
 }
 
+TEST(TuningText, ReadLowestFirstAsTheTuningLineShowsThemAndWrittenBack)
+{
+    // Typed, then the count and strings 1.. as read ("" when refused), then as written back.
+    const std::tuple<const char*, int, const char*, const char*> rows[] = {
+        {"E A D G", 4, "G D A E ", "E A D G"},
+        {" B, E,A D  G ", 5, "G D A E B ", "B E A D G"},
+        {"B E A D G C", 6, "C G D A E B ", "B E A D G C"},
+        {"D A D G", 4, "G D A D ", "D A D G"},
+        {"Eb Ab Db Gb", 4, "F#C#G#D#", "D# G# C# F#"},
+        {"C# F# B E", 4, "E B F#C#", "C# F# B E"},
+        {"Cb Fb Bb Eb", 4, "D#A#E B ", "B E A# D#"},
+        {"E A D", 0, "", ""},
+        {"B E A D G C F", 0, "", ""},
+        {"e a d g", 0, "", ""},
+        {"E# A D G", 0, "", ""},
+        {"E A D Gx", 0, "", ""},
+        {"", 0, "", ""},
+    };
+    for (const auto& [typed, count, read, written] : rows) {
+        const auto tuning = readTuningText(typed);
+        ASSERT_EQ(tuning.has_value(), count > 0) << typed;
+        if (!tuning)
+            continue;
+        EXPECT_EQ(tuning->first.value(), count) << typed;
+        EXPECT_EQ(names(tuning->second).substr(0, 2 * static_cast<std::size_t>(count)), read)
+            << typed;
+        EXPECT_EQ(tuningText(tuning->first, tuning->second), written) << typed;
+    }
+    // The usual tuning of each count is what a bassist tunes to.
+    for (const auto& [count, usual] :
+         {std::pair{4, "E A D G"}, {5, "B E A D G"}, {6, "B E A D G C"}})
+        EXPECT_EQ(tuningText(StringCount(count), standardTuning(StringCount(count))), usual);
+}
+
 TEST(NoteCycle, StepsOneSemitoneAndStepsOddNamesOntoTheCycle)
 {
     std::string walked = "A ";

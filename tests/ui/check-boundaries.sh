@@ -5,7 +5,7 @@
 # Usage: check-boundaries.sh SOURCE_ROOT
 root=$1
 shared="commands common neck"
-features="entry file convert export print play recovery importing"
+features="entry file convert export print play recovery importing transcribe"
 status=0
 for folder in $shared $features; do
     for other in $features shell; do

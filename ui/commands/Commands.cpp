@@ -47,6 +47,8 @@ const Entry kEntries[] = {
      Kind::Plain},
     {Command::ExportSvg, Menu::File, "Export SV&G...", QKeySequence::UnknownKey, "", Kind::Plain},
     {Command::Import, Menu::File, "&Import...", QKeySequence::UnknownKey, "Ctrl+I", Kind::Plain},
+    {Command::Transcribe, Menu::File, "Transcribe r&ecording...", QKeySequence::UnknownKey, "",
+     Kind::Plain},
     {Command::ImportTab, Menu::File, "Import we&b tab...", QKeySequence::UnknownKey, "",
      Kind::Plain},
     {Command::Copy, Menu::File, "&Copy tab to clipboard", QKeySequence::UnknownKey, "Ctrl+Shift+C",

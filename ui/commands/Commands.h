@@ -27,6 +27,7 @@ enum class Command {
     ExportPdf,
     ExportSvg,
     Import,
+    Transcribe,
     ImportTab,
     Copy,
     PageSetup,

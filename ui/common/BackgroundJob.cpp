@@ -22,12 +22,11 @@ BackgroundJob::~BackgroundJob()
         m_worker.join();
 }
 
-void BackgroundJob::start(const QString& title, const QString& path, bool cancellable, Job job,
+void BackgroundJob::start(const QString& title, const QString& text, bool cancellable, Job job,
                           Done done)
 {
-    auto* progress =
-        new QProgressDialog(QStringLiteral("Writing %1...").arg(path), QStringLiteral("Cancel"), 0,
-                            cancellable ? kProgressSteps : 0, &m_window);
+    auto* progress = new QProgressDialog(text, QStringLiteral("Cancel"), 0,
+                                         cancellable ? kProgressSteps : 0, &m_window);
     progress->setObjectName(QStringLiteral("ExportProgress"));
     progress->setWindowTitle(title);
     progress->setWindowModality(Qt::WindowModal);

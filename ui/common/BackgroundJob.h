@@ -1,7 +1,7 @@
 #pragma once
 
-// A file written off the window's thread behind a window-modal progress bar that can cancel
-// it: a long export must neither freeze the window nor hold it hostage.
+// A file written (or a recording heard) off the window's thread behind a window-modal progress
+// bar that can cancel it: long work must neither freeze the window nor hold it hostage.
 
 #include "platform/ExportJobs.h"
 
@@ -31,9 +31,9 @@ public:
     ~BackgroundJob() override;
 
     bool busy() const { return m_worker.joinable(); }
-    // `title` captions the progress bar, which names `path`; without `cancellable` the bar
-    // only says the window is busy.
-    void start(const QString& title, const QString& path, bool cancellable, Job job, Done done);
+    // `title` captions the progress bar and `text` says what is done ("Writing song.wav...");
+    // without `cancellable` the bar only says the window is busy.
+    void start(const QString& title, const QString& text, bool cancellable, Job job, Done done);
 
 private:
     QWidget& m_window;

@@ -116,7 +116,7 @@ void TabExport::inBackground(const QString& title, const QString& path, bool can
                              BackgroundJob::Job job)
 {
     m_job.start(
-        title, path, cancellable, std::move(job),
+        title, QStringLiteral("Writing %1...").arg(path), cancellable, std::move(job),
         [this, path](bool written, const QString& problem) { report(written, path, problem); });
 }
 

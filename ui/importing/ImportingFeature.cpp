@@ -130,15 +130,8 @@ void ImportingFeature::importSong(const QString& path, const QByteArray& bytes)
         options.repeatsOnce = dialog.repeatsOnce();
     }
     const files::SongTab made = files::songToTab(song, track, options);
-    const engine::EditingState& now = m_document.state();
-    document::NewTab tab;
-    tab.lines = made.tab.lines;
-    tab.setup = {now.tabWidth, made.tempo, made.tab.strings, made.tab.tuning,
-                 made.tab.time.value_or(now.time)};
-    tab.label = "Import";
-    tab.report = QString::fromStdString(files::songSummary(made));
-    tab.newDocument = true;
-    tab.header = made.header;
+    const document::NewTab tab = document::songNewTab(
+        made, m_document.state(), "Import", QString::fromStdString(files::songSummary(made)));
     m_document.replace(tab);
     m_window.statusBar()->showMessage(tab.report, kMessageMs);
     emit imported(QFileInfo(path).absoluteFilePath());

@@ -235,7 +235,8 @@ void SheetOutput::exportTo(Format format, const QString& path)
     auto pages = std::make_shared<std::size_t>(0);
     const bool pdf = format == Format::Pdf;
     m_job.start(
-        pdf ? QStringLiteral("Export PDF") : QStringLiteral("Export SVG"), path, true,
+        pdf ? QStringLiteral("Export PDF") : QStringLiteral("Export SVG"),
+        QStringLiteral("Writing %1...").arg(path), true,
         [score, input, document, pages, pdf, target = bytes(path)](const auto& progress,
                                                                    QString& problem) {
             const sheet::Sheet sheet =

@@ -25,6 +25,7 @@
 #include "ui/shell/PopupKeys.h"
 #include "ui/shell/UndoCommands.h"
 #include "ui/shell/UndoKeys.h"
+#include "ui/transcribe/TranscribeFeature.h"
 #include "ui_BassU1.h"
 
 #include <QCloseEvent>
@@ -117,10 +118,16 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     // File > Import... takes every format: a song it makes a tab itself, any other file goes
     // to the web-tab import. A song opened as a tab (a drop, Open Recent, the command line)
     // is imported instead.
+    // A recording opened the same ways is transcribed.
     m_importing = std::make_unique<ImportingFeature>(*this, doc, *m_router, *m_prompter);
     m_importing->setWebTabImport([this](const QString& path) { m_convert->importWebTab(path); });
-    m_file->setSongOpener([this](const QString& path) { return m_importing->openIfSong(path); });
+    m_transcribe = std::make_unique<TranscribeFeature>(*this, doc, *m_router, *m_prompter);
+    m_file->setSongOpener([this](const QString& path) {
+        return m_importing->openIfSong(path) || m_transcribe->openIfRecording(path);
+    });
     connect(m_importing.get(), &ImportingFeature::imported, m_file.get(),
+            &FileFeature::rememberRecent);
+    connect(m_transcribe.get(), &TranscribeFeature::transcribed, m_file.get(),
             &FileFeature::rememberRecent);
     connect(&m_play->playback(), &LivePlayback::columnPlaying, m_print.get(),
             &PrintFeature::showPlaying);

@@ -46,6 +46,7 @@ class TabExport;
 class TextMarks;
 class THeaderForm;
 class TTunningF;
+class TranscribeFeature;
 class UndoCommands;
 
 class TBassForm : public QMainWindow {
@@ -71,6 +72,7 @@ public:
     TabExport& exporter();
     PrintFeature& printing() { return *m_print; }
     ImportingFeature& importing() { return *m_importing; }
+    TranscribeFeature& transcribing() { return *m_transcribe; }
     void setHelpFile(const QString& path);
     // The pop-up that a right-click on a string name opens; it lives as long as the window.
     void setTuningPopup(TTunningF* popup);
@@ -126,6 +128,7 @@ private:
     std::unique_ptr<PrintFeature> m_print;
     std::unique_ptr<RecoveryFeature> m_recovery;
     std::unique_ptr<ImportingFeature> m_importing;
+    std::unique_ptr<TranscribeFeature> m_transcribe;
     QLabel* m_cursorStatus = nullptr;
     QLabel* m_choiceStatus = nullptr;
     QLabel* m_placeStatus = nullptr;

@@ -1,0 +1,188 @@
+// The analysis heard on sounds made here from their recipe: plucked tones of known pitch and
+// time, glides, chords and noise. What each holds comes from how it was made, never from the
+// analysis itself.
+
+#include "transcribe/Transcriber.h"
+#include "transcribe/BeatGrid.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace quorlin::transcribe;
+using quorlin::files::SongTechnique;
+
+namespace {
+
+constexpr double kRate = kAnalysisRate;
+
+double hzOf(double key)
+{
+    return 440 * std::pow(2.0, (key - 69) / 12);
+}
+
+struct Pluck {
+    double at = 0;     // seconds
+    double length = 0; // seconds until let go
+    int key = 40;
+    // Where the pitch goes without a new attack, and how long it takes to get there.
+    int toKey = 0;
+    double toAt = 0;
+    double glide = 0;
+};
+
+// Harmonic amplitudes: a round bass tone, and one whose second harmonic outweighs the first.
+const std::vector<double> kRound = {1, 0.5, 0.33, 0.25, 0.2, 0.16};
+const std::vector<double> kWeakFundamental = {0.35, 1, 0.6, 0.3, 0.2, 0.1};
+
+// A plucked string: a 3 ms rise, a slow ring-down, a 20 ms fall when let go.
+std::vector<float> render(const std::vector<Pluck>& plucks, double seconds,
+                          const std::vector<double>& harmonics = kRound, double gain = 0.3)
+{
+    std::vector<float> out(static_cast<std::size_t>(seconds * kRate), 0.0f);
+    for (const Pluck& p : plucks) {
+        double phase = 0;
+        const auto from = static_cast<std::size_t>(p.at * kRate);
+        const auto to =
+            std::min(out.size(), static_cast<std::size_t>((p.at + p.length + 0.1) * kRate));
+        for (std::size_t i = from; i < to; ++i) {
+            const double t = double(i) / kRate - p.at;
+            double key = p.key;
+            if (p.toKey) {
+                const double into = (t - (p.toAt - p.at)) / std::max(p.glide, 1e-9);
+                key = p.key + (p.toKey - p.key) * std::clamp(into, 0.0, 1.0);
+            }
+            phase += 2 * std::numbers::pi * hzOf(key) / kRate;
+            double envelope = std::min(1.0, t / 0.003) * std::exp(-t / 1.5);
+            if (t > p.length)
+                envelope *= std::exp(-(t - p.length) / 0.02);
+            double v = 0;
+            for (std::size_t h = 0; h < harmonics.size(); ++h)
+                v += harmonics[h] * std::sin(double(h + 1) * phase);
+            out[i] += static_cast<float>(gain * envelope * v);
+        }
+    }
+    return out;
+}
+
+Transcription hear(const std::vector<float>& samples, std::optional<double> tempo = {})
+{
+    Recording r;
+    r.samples = samples;
+    TranscribeOptions options;
+    options.tempo = tempo;
+    options.openPitches = {43, 38, 33, 28, 23};
+    return transcribe(r, options, {});
+}
+
+// Each made note heard once, at its time (within 25 ms) and on its key.
+void expectNotes(const Transcription& heard, const std::vector<Pluck>& made,
+                 const std::string& what)
+{
+    ASSERT_EQ(heard.notes.size(), made.size()) << what << ": " << heard.noBassLine;
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(heard.notes[i].pitch, made[i].key) << what << " note " << i;
+        EXPECT_NEAR(heard.notes[i].onset, made[i].at, 0.025) << what << " note " << i;
+    }
+}
+
+} // namespace
+
+TEST(Transcriber, HearsEveryPitchOfTheNeckOnEitherTone)
+{
+    // B0 to G4, each tone alone and with a second harmonic stronger than its fundamental.
+    for (const int key : {23, 26, 28, 31, 33, 36, 40, 43, 47, 52, 55, 60, 64, 67}) {
+        for (const auto* tone : {&kRound, &kWeakFundamental}) {
+            const std::vector<Pluck> made = {{0.2, 0.8, key}};
+            expectNotes(hear(render(made, 1.4, *tone)), made,
+                        "key " + std::to_string(key) + (tone == &kRound ? "" : " weak"));
+        }
+    }
+}
+
+TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
+{
+    struct Case {
+        const char* name;
+        std::vector<Pluck> plucks;
+    };
+    const std::vector<Case> cases = {
+        {"one key repeated, legato",
+         {{0.1, 0.25, 33}, {0.35, 0.25, 33}, {0.6, 0.25, 33}, {0.85, 0.25, 33}}},
+        {"octave leaps", {{0.1, 0.2, 28}, {0.3, 0.2, 40}, {0.5, 0.2, 28}, {0.7, 0.2, 40}}},
+        {"sixteenths at 140",
+         {{0.1, 0.107, 31},
+          {0.207, 0.107, 33},
+          {0.314, 0.107, 35},
+          {0.421, 0.107, 36},
+          {0.528, 0.107, 38},
+          {0.635, 0.107, 36}}},
+        {"rests between", {{0.1, 0.3, 45}, {0.8, 0.3, 40}, {1.6, 0.3, 35}}},
+        {"low B and high G", {{0.1, 0.5, 23}, {0.6, 0.5, 67}, {1.1, 0.5, 24}}},
+    };
+    for (const Case& c : cases) {
+        const double end = c.plucks.back().at + c.plucks.back().length + 0.5;
+        expectNotes(hear(render(c.plucks, end)), c.plucks, c.name);
+    }
+}
+
+TEST(Transcriber, ANewPitchWithoutAnAttackIsAHammerOnPullOffOrSlide)
+{
+    struct Case {
+        const char* name;
+        Pluck pluck;
+        SongTechnique technique;
+    };
+    const std::vector<Case> cases = {
+        {"hammer-on", {0.1, 0.6, 33, 35, 0.4, 0}, SongTechnique::HammerOn},
+        {"pull-off", {0.1, 0.6, 38, 36, 0.4, 0}, SongTechnique::PullOff},
+        {"slide up", {0.1, 0.6, 33, 38, 0.4, 0.08}, SongTechnique::Slide},
+        {"slide down", {0.1, 0.6, 45, 40, 0.4, 0.08}, SongTechnique::Slide},
+    };
+    for (const Case& c : cases) {
+        const Transcription heard = hear(render({c.pluck}, 1.2));
+        ASSERT_EQ(heard.notes.size(), 2u) << c.name;
+        EXPECT_EQ(heard.notes[0].pitch, c.pluck.key) << c.name;
+        EXPECT_EQ(heard.notes[1].pitch, c.pluck.toKey) << c.name;
+        EXPECT_EQ(heard.notes[0].technique, SongTechnique::Plain) << c.name;
+        EXPECT_EQ(heard.notes[1].technique, c.technique) << c.name;
+        EXPECT_NEAR(heard.notes[1].onset, c.pluck.toAt + c.pluck.glide / 2, 0.04) << c.name;
+    }
+}
+
+TEST(Transcriber, SaysWhyThereIsNoBassLine)
+{
+    std::mt19937 random(7);
+    std::normal_distribution<float> noise(0, 0.1f);
+    std::vector<float> hiss(8000 * 3);
+    for (float& s : hiss)
+        s = noise(random);
+    // C major in the fourth octave, struck and held four times: the period the three share is
+    // a C two octaves down that nothing plays.
+    std::vector<Pluck> triads;
+    for (int i = 0; i < 6; ++i)
+        for (const int key : {60, 64, 67})
+            triads.push_back({0.1 + 0.5 * i, 0.4, key});
+    struct Case {
+        const char* name;
+        std::vector<float> samples;
+        const char* says;
+    };
+    const std::vector<Case> cases = {
+        {"empty", {}, "silent"},
+        {"digital silence", std::vector<float>(8000 * 2, 0.0f), "silent"},
+        {"a hiss under the floor", std::vector<float>(8000 * 2, 1e-5f), "silent"},
+        {"white noise", hiss, "clear pitch"},
+        {"chords", render(triads, 3.5, {1, 0.3}), "chords"},
+    };
+    for (const Case& c : cases) {
+        const Transcription heard = hear(c.samples);
+        EXPECT_NE(heard.noBassLine.find(c.says), std::string::npos)
+            << c.name << ": \"" << heard.noBassLine << "\"";
+        EXPECT_TRUE(heard.notes.empty()) << c.name;
+    }
+}
