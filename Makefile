@@ -10,6 +10,9 @@
 #   make sheet-comparison  docs/sheet-quorlin.png beside the same tab printed by MuseScore 3
 # and for speed and memory against their floors:
 #   make bench       Release build, one table, and the figures in build-bench/bench.json
+# and for transcribing bass recordings:
+#   make test-transcribe  the whole test set rendered, transcribed by Quorlin and its peers,
+#                    scored against the goals (build/transcribe-set/report-full.json)
 BUILD_DIR := build
 ASAN_DIR := build-asan
 FUZZ_DIR := build-fuzz
@@ -17,7 +20,7 @@ BENCH_DIR := build-bench
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := read_tab_file save_tab_header load_settings engine_actions read_score read_recovery_file retune import_web_tab import_own_tab edit_columns edit_sequence layout_sheet read_midi_song read_guitar_pro_song read_musicxml_song read_gpif_song read_gpx_container read_recording
 
-.PHONY: all deps configure build run screenshot sheet-comparison test test-asan fuzz fuzz-replay bench install package test-clean-install clean
+.PHONY: all deps configure build run screenshot sheet-comparison test test-transcribe test-asan fuzz fuzz-replay bench install package test-clean-install clean
 
 all: build
 
@@ -37,6 +40,9 @@ run: build
 
 test: build
 	ctest --preset default
+
+test-transcribe: build
+	tests/transcribe/run-set.sh $(BUILD_DIR) full --check
 
 screenshot: build
 	scripts/screenshot $(BUILD_DIR) docs/screenshot.png

@@ -69,6 +69,8 @@ python3 "$root/tests/files/write_gp.py" --bench "$work/bench.gp5" 1000
 offscreen "$bin/quorlin_bench" guitarpro "$work/bench.gp5" "$repeats" >>"$figures"
 # The synthesiser: a three-minute tab to WAV against the fluidsynth command on our MIDI export.
 "$bin/bench_audio" 2>/dev/null | tee "$work/audio" | grep -v '^audio: ' >>"$figures"
+# Three minutes of bass transcribed on one core, and Basic Pitch on the same audio.
+"$root/bench/transcribe-bench.sh" "$build" >>"$figures"
 # Runs a command that prints "name value" `repeats` times; the figure is the median value.
 repeated() {
     local name=$1
@@ -203,6 +205,10 @@ awk -v json="$build/bench.json" '
         row("drop while playing, 100,000", f["notes_playing_100000"], f["notes_still_100000"], 1e3, "us", 1.2)
         row("  the tab read again", f["playing_reread"], 0, 1e6, "ms", 0)
         row("WAV of three minutes", f["wav_ours"], f["wav_cli"], 1e6, "ms", 1.2)
+        # Against a fiftieth of the audio: at least 50 times faster than real time.
+        if ("transcribe_3min" in f)
+            row("transcribe 3 min of bass", f["transcribe_3min"], 180e9 / 50, 1e6, "ms", 1)
+        row("  Basic Pitch, same audio", f["transcribe_basic_pitch_3min"], 180e9 / 50, 1e6, "ms", 0)
         row("memory with the font", f["font_rss_kb"], f["font_floor_kb"], 1024, "MB", 0)
         row("  window playing 100,000", f["playing_rss_kb"], 0, 1024, "MB", 0)
         row("audio buffer latency", f["latency"], 0, 1e6, "ms", 0)
