@@ -17,7 +17,8 @@ namespace {
 constexpr double kSlowest = 38, kFastest = 200; // beats a minute looked at
 constexpr double kLikeliest = 105;              // where a tempo prior is centred
 constexpr double kPriorWidth = 0.9;             // octaves
-constexpr double kClearlySimpler = 0.05;
+constexpr double kClearlyOnBeats = 1.5;
+constexpr double kOnBeatsMargin = 0.1;
 constexpr std::size_t kOnsetsForTempo = 4000; // the first ones say enough
 constexpr double kStep = 0.004;               // seconds: the onset train's resolution
 constexpr std::int64_t kSixteenth = files::kSongTicksPerQuarter / 4;
@@ -109,49 +110,30 @@ double finePeriod(const std::vector<double>& onsets, double rough)
     return best;
 }
 
-// How simply the onsets read with this beat: on the beat best, then eighths, sixteenths and
-// eighth triplets, anything else not at all; the phase taken from one of the first onsets.
-double simplicity(const std::vector<double>& onsets, double period)
+// How well the longer notes fall on the beats of `period`: each onset's phasor weighted by
+// the time to the next one, since a line's long notes sit on its beats.
+double longNotesOnBeats(const std::vector<double>& onsets, double period)
 {
-    constexpr std::array<std::pair<double, double>, 7> kPlaces = {
-        {{0, 1}, {1, 1}, {0.5, 0.8}, {0.25, 0.6}, {0.75, 0.6}, {1.0 / 3, 0.75}, {2.0 / 3, 0.75}}};
-    constexpr double kTolerance = 0.03;
-    double best = 0;
-    for (std::size_t start = 0; start < std::min<std::size_t>(onsets.size(), 4); ++start) {
-        double sum = 0;
-        for (double t : onsets) {
-            double in = std::fmod(t - onsets[start], period) / period;
-            if (in < 0)
-                in += 1;
-            double w = 0;
-            for (const auto& [place, weight] : kPlaces)
-                if (std::abs(in - place) * period < kTolerance)
-                    w = std::max(w, weight);
-            sum += w;
-        }
-        best = std::max(best, sum / double(onsets.size()));
+    std::complex<double> sum;
+    double weights = 0;
+    for (std::size_t i = 0; i + 1 < onsets.size(); ++i) {
+        const double w = std::min(onsets[i + 1] - onsets[i], 2 * period);
+        sum += w * std::polar(1.0, 2 * std::numbers::pi * onsets[i] / period);
+        weights += w;
     }
-    return best;
+    return weights > 0 ? std::abs(sum) / weights : 0;
 }
 
-// The autocorrelation's choice, or a reading of the line at a neighbouring level of its metre
-// (a dotted or a triplet pulse taken for the beat) that reads more simply. Half and double
-// are left to the autocorrelation: both read a line as simply.
-double metricalLevel(const std::vector<double>& onsets, double period)
+// A line of triplets read with its triplet quarter as the beat: the reading a half slower,
+// when the long notes fall on its beats clearly better.
+double beatOfLongNotes(const std::vector<double>& onsets, double period)
 {
-    constexpr std::array<double, 5> kRatios = {1, 1.5, 2.0 / 3, 4.0 / 3, 0.75};
-    double best = period, bestScore = -1;
-    for (const double r : kRatios) {
-        const double p = period * r;
-        if (60 / p < kSlowest || 60 / p > kFastest)
-            continue;
-        const double score = simplicity(onsets, p);
-        if (score > bestScore + kClearlySimpler) {
-            bestScore = score;
-            best = p;
-        }
-    }
-    return best;
+    const double slower = period * 1.5;
+    if (60 / slower < kSlowest)
+        return period;
+    const bool better = longNotesOnBeats(onsets, slower) >
+                        kClearlyOnBeats * longNotesOnBeats(onsets, period) + kOnBeatsMargin;
+    return better ? slower : period;
 }
 
 } // namespace
@@ -163,7 +145,7 @@ BeatGrid findBeat(const std::vector<HeardNote>& notes, std::optional<double> tem
     if (tempo && *tempo > 0)
         grid.period = 60 / *tempo;
     else if (onsets.size() >= 4)
-        grid.period = finePeriod(onsets, roughPeriod(onsets));
+        grid.period = finePeriod(onsets, beatOfLongNotes(onsets, roughPeriod(onsets)));
     if (onsets.empty())
         return grid;
     // The sixteenths' phase, then the beat among the four sixteenths that most onsets fall on.

@@ -100,9 +100,9 @@ TEST(BeatGrid, GivenTheTempoEveryNoteGetsItsWrittenStartAndLength)
 
 TEST(BeatGrid, FindsTheTempoOrItsHalfOrDouble)
 {
-    // Right within 2 %, or at half or double, on at least four lines in five of these short
-    // loops: a syncopated loop or one of triplets may be heard with another pulse as its beat
-    // (a dotted or a triplet quarter). The whole test set's lines are held to nine in ten.
+    // Right within 2 %, or at half or double, on at least 85 % of these short loops: a
+    // syncopated loop may be heard with a dotted pulse as its beat, a slow one of triplets with
+    // its triplet eighths. The test set's whole lines are held to nine in ten.
     int right = 0, all = 0;
     std::string wrong;
     for (const Rhythm& r : kRhythms) {
@@ -118,7 +118,7 @@ TEST(BeatGrid, FindsTheTempoOrItsHalfOrDouble)
             ++all;
         }
     }
-    EXPECT_GE(double(right) / all, 0.8) << wrong;
+    EXPECT_GE(double(right) / all, 0.85) << wrong;
 }
 
 // Onsets closer than a sixteenth (a grace note, an attack heard twice) must each keep a start

@@ -64,6 +64,27 @@ def tempo_right(found, truth):
     return any(abs(found / (truth * k) - 1.0) <= TEMPO_TOLERANCE for k in (0.5, 1.0, 2.0))
 
 
+def writable(notes):
+    """Which truth notes a Quorlin tab can write with their value: all but triplets of different
+    notes, since the tab writes a triplet as one note struck three times."""
+    ok = [True] * len(notes)
+    i = 0
+    while i < len(notes):
+        if not notes[i].get("triplet"):
+            i += 1
+            continue
+        j = i
+        while j < len(notes) and notes[j].get("triplet"):
+            j += 1
+        for start in range(i, j, 3):
+            group = notes[start:min(start + 3, j)]
+            if len(group) < 3 or len({n["pitch"] for n in group}) > 1:
+                for k in range(start, min(start + 3, j)):
+                    ok[k] = False
+        i = j
+    return ok
+
+
 def same_value(truth_note, found_note):
     return written_of(truth_note["ticks"]) == written_of(found_note.get("ticks", 0) or 0)
 
@@ -77,6 +98,7 @@ class Tally:
         self.p, self.r = [], []
         self.matched = self.truth = self.found = 0
         self.value_pairs = self.value_right = 0
+        self.tab_pairs = self.tab_right = 0
         self.place_right = self.technique_right = 0
         self.tempo_lines = self.tempo_right = 0
         self.techniques = {t: {"truth": 0, "found": 0, "false": 0} for t in TECHNIQUES}
@@ -101,11 +123,15 @@ class Tally:
             if t["technique"] in self.techniques:
                 self.techniques[t["technique"]]["truth"] += 1
         right_of = {}
+        can_write = writable(truth["notes"])
         for ti, fi in pairs:
             t, n = truth["notes"][ti], detail["notes"][fi]
             right_of[fi] = t
             self.value_pairs += 1
             self.value_right += same_value(t, n)
+            if can_write[ti]:
+                self.tab_pairs += 1
+                self.tab_right += same_value(t, n)
             self.place_right += (t["string"], t["fret"]) == (n.get("string"), n.get("fret"))
             self.technique_right += t["technique"] == n.get("technique", "plain")
         for fi, n in enumerate(detail["notes"]):
@@ -123,7 +149,9 @@ class Tally:
         return {
             "renders": len(self.f), "truth_notes": self.truth,
             "precision": mean(self.p), "recall": mean(self.r), "f": mean(self.f), "f_tempo_given": mean(self.f_tempo),
-            "durations": share(self.value_right, self.value_pairs),
+            "values": share(self.value_right, self.value_pairs),
+            # The goal: of the notes whose value a tab can hold.
+            "durations": share(self.tab_right, self.tab_pairs),
             "string_fret": share(self.place_right, self.value_pairs),
             "techniques": share(self.technique_right, self.value_pairs),
             "tempo": share(self.tempo_right, self.tempo_lines),
@@ -204,11 +232,12 @@ def table(results, missing):
     for system, groups in results.items():
         lines.append(f"{system}" + (f"  ({missing[system]} renders without a transcription)" if missing[system] else ""))
         lines.append(f"  {'group':<16}{'renders':>8}{'notes':>7}{'P':>8}{'R':>8}{'F':>8}{'F tempo':>9}"
-                     f"{'values':>8}{'places':>8}{'techn.':>8}{'tempo':>8}")
+                     f"{'values':>8}{'in tab':>8}{'places':>8}{'techn.':>8}{'tempo':>8}")
         for name, f in groups.items():
             lines.append(f"  {name:<16}{f['renders']:>8}{f['truth_notes']:>7}{percent(f['precision']):>8}"
                          f"{percent(f['recall']):>8}{percent(f['f']):>8}{percent(f['f_tempo_given']):>9}"
-                         f"{percent(f['durations']):>8}{percent(f['string_fret']):>8}{percent(f['techniques']):>8}"
+                         f"{percent(f['values']):>8}{percent(f['durations']):>8}{percent(f['string_fret']):>8}"
+                         f"{percent(f['techniques']):>8}"
                          f"{percent(f['tempo']):>8}")
         every = groups.get(group_name(None, None))
         if every and any(v["found"] or v["false"] for v in every["per_technique"].values()):

@@ -9,9 +9,9 @@ QUARTER = 3840
 TEMPO = 120  # half a second a quarter
 
 
-def note(onset, pitch, ticks=QUARTER, string=3, fret=0, technique="plain"):
+def note(onset, pitch, ticks=QUARTER, string=3, fret=0, technique="plain", triplet=False):
     return dict(onset=onset, offset=onset + ticks / QUARTER * 60 / TEMPO, pitch=pitch, ticks=ticks,
-                string=string, fret=fret, technique=technique)
+                string=string, fret=fret, technique=technique, triplet=triplet)
 
 
 # A bar from a quarter of a second in: a quarter, a hammer-on, a dotted quarter, an eighth and
@@ -77,7 +77,18 @@ class Values(unittest.TestCase):
             with self.subTest(truth=truth_ticks, read=read):
                 truth = [note(0.0, 33, ticks=truth_ticks)]
                 f = figures([dict(truth[0], ticks=read)], truth)
-                self.assertEqual(f["durations"], 1.0 if right else 0.0)
+                self.assertEqual(f["values"], 1.0 if right else 0.0)
+
+    def test_triplets_of_different_notes_are_left_out_of_what_a_tab_holds(self):
+        # A tab writes a triplet as one note struck three times: three different notes are
+        # counted among all values but not among those a tab could hold.
+        rows = [((33, 33, 33), 1.0), ((33, 35, 36), None)]
+        for pitches, in_tab in rows:
+            with self.subTest(pitches=pitches):
+                truth = [note(0.2 * i, p, ticks=1280, triplet=True) for i, p in enumerate(pitches)]
+                f = figures([dict(n, ticks=1280) for n in truth], truth)
+                self.assertEqual(f["values"], 1.0)
+                self.assertEqual(f["durations"], in_tab)
 
     def test_place_needs_string_and_fret(self):
         rows = [((3, 2), True), ((4, 7), False), ((3, 3), False), ((2, 2), False)]
