@@ -57,6 +57,11 @@ void BackgroundJob::start(const QString& title, const QString& text, bool cancel
                         return;
                     poll->stop();
                     m_worker.join();
+                    // Hidden now, its timer to show itself stopped (reset): a box `done`
+                    // opens runs its own event loop, in which the deferred deletion does not
+                    // happen, and the bar would show over the box.
+                    progress->reset();
+                    progress->hide();
                     progress->deleteLater();
                     done(*written == 1, *problem);
                     return;
