@@ -231,11 +231,6 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"Folder", nullptr, "cannot be read: it is a folder"},
         BadFile{"NoFrames", [] { return wavFile(1, 8000, 16, false, ""); }, "holds no sound"},
         BadFile{"OneSample", [] { return wavFile(1, 8000, 16, false, pcm16({0.5f})); }, "", 1},
-        BadFile{"OneSampleAt48k",
-                [] {
-                    return wavFile(2, 48000, 16, false, pcm16({0.5f, 0.5f}));
-                },
-                "", 1},
         BadFile{"Truncated", [] { return wavFile(1, 8000, 16, false, pcm16(kSecond), 16000 * 10); },
                 "", 8000},
         BadFile{"TruncatedMidFrame",
@@ -245,8 +240,6 @@ INSTANTIATE_TEST_SUITE_P(
                 [] { return wavFile(1, 8000, 16, false, pcm16(kSecond), 0xffffffffLL); }, "", 8000},
         BadFile{"ClaimsTwoBillionFrames",
                 [] { return wavFile(1, 8000, 16, false, pcm16(kSecond), 0xfffffff0LL); }, "", 8000},
-        BadFile{"NonNumbers", [] { return wavFile(1, 8000, 32, true, float32(withNonNumbers())); },
-                "", 8000},
         BadFile{"RateTooLow", [] { return wavFile(1, 500, 16, false, pcm16(kSecond)); },
                 "is sampled at 500 Hz"},
         BadFile{"RateAbsurd", [] { return wavFile(1, 2000000000, 16, false, pcm16(kSecond)); },
