@@ -145,12 +145,13 @@ Transcription transcribe(const Recording& recording, const TranscribeOptions& op
                                        [](const HeardNote& n) { return n.doubt == kSeveralNotes; });
     const auto doubtful = std::count_if(result.notes.begin(), result.notes.end(),
                                         [](const HeardNote& n) { return !n.doubt.empty(); });
-    const double most = kMostDoubtful * double(result.notes.size());
-    if (result.notes.size() >= kFewestToJudge &&
-        (double(several) > most || double(doubtful) > most)) {
-        result.noBassLine = double(several) > most
-                                ? "it holds chords, not a bass line alone"
-                                : "most of what it holds has no single clear pitch";
+    const double count = double(result.notes.size());
+    // Chords say so however few the notes; doubt alone needs a few notes to judge by.
+    const bool chords = double(several) > kMostChords * count;
+    if (chords ||
+        (result.notes.size() >= kFewestToJudge && double(doubtful) > kMostDoubtful * count)) {
+        result.noBassLine = chords ? "it holds chords, not a bass line alone"
+                                   : "most of what it holds has no single clear pitch";
         result.notes.clear();
         return result;
     }

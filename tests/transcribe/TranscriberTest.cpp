@@ -209,6 +209,8 @@ TEST(Transcriber, SaysWhyThereIsNoBassLine)
         {"a hiss under the floor", std::vector<float>(8000 * 2, 1e-5f), "silent"},
         {"white noise", hiss, "clear pitch"},
         {"chords", render(triads, 3.5, {1, 0.3}), "chords"},
+        {"one chord", render({{0.1, 1.5, 60}, {0.1, 1.5, 64}, {0.1, 1.5, 67}}, 2, {1, 0.3}),
+         "chords"},
     };
     for (const Case& c : cases) {
         const Transcription heard = hear(c.samples);
