@@ -152,7 +152,7 @@ std::string wavFile(int channels, int rate, int bits, bool isFloat, const std::s
     const int frameBytes = channels * bits / 8;
     return "RIFF" + le(36 + size, 4) + "WAVEfmt " + le(16, 4) + le(isFloat ? 3 : 1, 2) +
            le(static_cast<std::uint32_t>(channels), 2) + le(static_cast<std::uint32_t>(rate), 4) +
-           le(static_cast<std::uint32_t>(rate * frameBytes), 4) +
+           le(static_cast<std::uint32_t>(std::int64_t{rate} * frameBytes), 4) +
            le(static_cast<std::uint32_t>(frameBytes), 2) + le(static_cast<std::uint32_t>(bits), 2) +
            "data" + le(size, 4) + data;
 }
