@@ -170,8 +170,8 @@ LINES = [
 ]
 
 
-def split_of(index, spec):
-    if spec["small"]:
+def split_of(index, plan):
+    if plan["small"]:
         return "tuning"
     return "heldout" if index % 4 == 3 else "tuning"
 
@@ -204,22 +204,22 @@ def parse_value(text):
     return ticks_of(letter, parts[0].endswith("."), len(parts) > 1 and parts[1] == "t")
 
 
-def roots_of(spec):
-    key = NAMES[spec["key"]]
-    lowest = TUNINGS[spec["strings"]][-1]
-    chords = PROGRESSIONS[spec["form"]]
+def roots_of(plan):
+    key = NAMES[plan["key"]]
+    lowest = TUNINGS[plan["strings"]][-1]
+    chords = PROGRESSIONS[plan["form"]]
     out = []
-    for bar in range(spec["bars"]):
+    for bar in range(plan["bars"]):
         offset, quality = chords[bar % len(chords)]
-        root = spec["low"] + (key + offset - spec["low"]) % 12
+        root = plan["low"] + (key + offset - plan["low"]) % 12
         out.append((fit(root, lowest), quality))
     return out
 
 
-def bars_of_tokens(spec, dice, choose):
+def bars_of_tokens(plan, dice, choose):
     """Notes from bars written as degree:value tokens; `choose(bar)` gives the bar's tokens."""
-    lowest = TUNINGS[spec["strings"]][-1]
-    roots = roots_of(spec)
+    lowest = TUNINGS[plan["strings"]][-1]
+    roots = roots_of(plan)
     events, previous = [], roots[0][0]
     for bar, (root, quality) in enumerate(roots):
         next_root = roots[(bar + 1) % len(roots)][0]
@@ -239,10 +239,10 @@ def bars_of_tokens(spec, dice, choose):
     return events
 
 
-def eighths_of(spec, dice, patterns, step):
+def eighths_of(plan, dice, patterns, step):
     """Notes from bars of one token a step: a degree, '-' holds, '.' rests."""
-    lowest = TUNINGS[spec["strings"]][-1]
-    roots = roots_of(spec)
+    lowest = TUNINGS[plan["strings"]][-1]
+    roots = roots_of(plan)
     events, previous = [], roots[0][0]
     for bar, (root, quality) in enumerate(roots):
         next_root = roots[(bar + 1) % len(roots)][0]
@@ -264,16 +264,16 @@ def eighths_of(spec, dice, patterns, step):
     return events
 
 
-def walking(spec, dice):
-    lowest = TUNINGS[spec["strings"]][-1]
-    roots = roots_of(spec)
+def walking(plan, dice):
+    lowest = TUNINGS[plan["strings"]][-1]
+    roots = roots_of(plan)
     events = []
     quarter = TICKS_PER_QUARTER
     for bar, (root, quality) in enumerate(roots):
         next_root = roots[(bar + 1) % len(roots)][0]
         third, fifth, seventh = QUALITY[quality]
         middle = [dice.pick([third, fifth, 12]), dice.pick([fifth, 9, third, seventh])]
-        if spec["beats"] == 3:
+        if plan["beats"] == 3:
             middle = middle[:1]
         tones = [root] + [root + m for m in middle]
         approach = dice.pick([next_root - 1, next_root + 1, next_root - 5])
@@ -282,7 +282,7 @@ def walking(spec, dice):
         split = dice.next() % len(tones) if dice.chance(0.3) else -1
         for beat, tone in enumerate(tones):
             pitch = fit(tone, lowest)
-            if spec["strings"] == 5 and beat == 0 and dice.chance(0.3):
+            if plan["strings"] == 5 and beat == 0 and dice.chance(0.3):
                 pitch = fit(pitch - 12, lowest)
             if beat == split:
                 second = fit(pitch + dice.pick([12, 2, -1]), lowest)
@@ -292,9 +292,9 @@ def walking(spec, dice):
     return events
 
 
-def funk(spec, dice):
-    lowest = TUNINGS[spec["strings"]][-1]
-    roots = roots_of(spec)
+def funk(plan, dice):
+    lowest = TUNINGS[plan["strings"]][-1]
+    roots = roots_of(plan)
     events = []
     sixteenth = TICKS_PER_QUARTER // 4
     for bar, (root, quality) in enumerate(roots):
@@ -319,24 +319,24 @@ def funk(spec, dice):
     return events
 
 
-def generate_events(spec, index):
+def generate_events(plan, index):
     dice = Dice(1000 + index)
-    beats = spec["beats"]
-    style = spec["style"]
+    beats = plan["beats"]
+    style = plan["style"]
     if style == "walking":
-        return walking(spec, dice)
+        return walking(plan, dice)
     if style == "funk":
-        return funk(spec, dice)
+        return funk(plan, dice)
     if style == "rock":
-        return eighths_of(spec, dice, lambda bar: dice.pick(ROCK[beats]).split(), TICKS_PER_QUARTER // 2)
+        return eighths_of(plan, dice, lambda bar: dice.pick(ROCK[beats]).split(), TICKS_PER_QUARTER // 2)
     if style == "ballad":
         def choose(bar):
-            if spec["high"] and bar % 4 == 0 and bar > 0:
+            if plan["high"] and bar % 4 == 0 and bar > 0:
                 return dice.pick(BALLAD_HIGH[beats])
             return dice.pick(BALLAD[beats])
-        return bars_of_tokens(spec, dice, choose)
+        return bars_of_tokens(plan, dice, choose)
     table = {"reggae": REGGAE, "latin": LATIN, "triplet": TRIPLET.get(beats)}[style]
-    return bars_of_tokens(spec, dice, lambda bar: dice.pick(table))
+    return bars_of_tokens(plan, dice, lambda bar: dice.pick(table))
 
 
 def add_legato(events, dice, share=0.06):
@@ -431,12 +431,12 @@ def fingering(notes, tuning):
 
 # --- the truth --------------------------------------------------------------------------------
 
-def truth_of(spec, index):
-    events = generate_events(spec, index)
-    if spec["style"] != "funk":
+def truth_of(plan, index):
+    events = generate_events(plan, index)
+    if plan["style"] != "funk":
         events = add_legato(events, Dice(7000 + index))
-    tuning = TUNINGS[spec["strings"]]
-    seconds_per_tick = 60.0 / spec["tempo"] / TICKS_PER_QUARTER
+    tuning = TUNINGS[plan["strings"]]
+    seconds_per_tick = 60.0 / plan["tempo"] / TICKS_PER_QUARTER
     notes, tick = [], 0
     for pitch, ticks, technique in events:
         if pitch is not None:
@@ -447,11 +447,11 @@ def truth_of(spec, index):
                               string=0, fret=0, technique=technique))
         tick += ticks
     fingering(notes, tuning)
-    bar_ticks = spec["beats"] * TICKS_PER_QUARTER
-    if tick != spec["bars"] * bar_ticks:
-        raise ValueError(f"{spec['name']}: bars add up to {tick} ticks, not {spec['bars'] * bar_ticks}")
-    return dict(name=spec["name"], style=spec["style"], tempo=spec["tempo"], beats_per_bar=spec["beats"],
-                strings=spec["strings"], tuning=tuning, split=split_of(index, spec), small=spec["small"],
+    bar_ticks = plan["beats"] * TICKS_PER_QUARTER
+    if tick != plan["bars"] * bar_ticks:
+        raise ValueError(f"{plan['name']}: bars add up to {tick} ticks, not {plan['bars'] * bar_ticks}")
+    return dict(name=plan["name"], style=plan["style"], tempo=plan["tempo"], beats_per_bar=plan["beats"],
+                strings=plan["strings"], tuning=tuning, split=split_of(index, plan), small=plan["small"],
                 length=round(tick * seconds_per_tick, 6), notes=notes)
 
 
@@ -540,12 +540,12 @@ def font_presets(path):
     raise ValueError(f"{path}: no preset headers")
 
 
-def renders_of(spec, index):
+def renders_of(plan, index):
     """The clean render and one degraded render, each through its own font and preset."""
     clean_font = FONT_ORDER[index % 3]
     noisy_font = FONT_ORDER[(index + 1) % 3]
     variant = NOISY_VARIANTS[index % len(NOISY_VARIANTS)]
-    programs = spec["programs"]
+    programs = plan["programs"]
     return [dict(kind="clean", variant="clean", font=clean_font, program=programs[0]),
             dict(kind="noisy", variant=variant, font=noisy_font, program=programs[1 % len(programs)])]
 
@@ -668,25 +668,25 @@ def main():
         latencies = json.loads(latency_file.read_text())
     manifest = dict(part=args.part, lines=[], renders=[])
     jobs = []
-    for index, spec in chosen:
-        truth = truth_of(spec, index)
+    for index, plan in chosen:
+        truth = truth_of(plan, index)
         stamp = digest(VERSION, truth)
-        (out / "truth" / f"{spec['name']}.json").write_text(json.dumps(truth, indent=1) + "\n")
-        midi_path = out / "truth" / f"{spec['name']}-{stamp}.mid"
+        (out / "truth" / f"{plan['name']}.json").write_text(json.dumps(truth, indent=1) + "\n")
+        midi_path = out / "truth" / f"{plan['name']}-{stamp}.mid"
         if not midi_path.exists():
-            midi_of(truth, spec["programs"][0], index).save(midi_path)
-        manifest["lines"].append(dict(name=spec["name"], truth=f"truth/{spec['name']}.json",
+            midi_of(truth, plan["programs"][0], index).save(midi_path)
+        manifest["lines"].append(dict(name=plan["name"], truth=f"truth/{plan['name']}.json",
                                       split=truth["split"], notes=len(truth["notes"]), length=truth["length"]))
-        for r in renders_of(spec, index):
+        for r in renders_of(plan, index):
             key = f"{r['font']}-{r['program']}"
             if key not in latencies:
                 latencies.update(attack_latencies(r["font"], work))
                 latency_file.write_text(json.dumps(latencies, indent=1) + "\n")
             r["latency"] = latencies[key]
-            name = f"{spec['name']}-{r['kind']}-{digest(stamp, r)}"
+            name = f"{plan['name']}-{r['kind']}-{digest(stamp, r)}"
             wav = out / "audio" / f"{name}.wav"
             group = "clean" if r["kind"] == "clean" else "noisy"
-            manifest["renders"].append(dict(name=name, line=spec["name"], audio=f"audio/{name}.wav",
+            manifest["renders"].append(dict(name=name, line=plan["name"], audio=f"audio/{name}.wav",
                                             split=truth["split"], group=group, tempo=truth["tempo"],
                                             strings=truth["strings"],
                                             tuning=" ".join(note_name(p) for p in reversed(truth["tuning"])), **r))
@@ -695,7 +695,7 @@ def main():
                 midi_of(truth, r["program"], index).save(midi_render)
                 jobs.append((midi_render, r, wav, truth["length"] + 1.0, r["latency"]))
     wanted = {r["audio"] for r in manifest["renders"]}
-    prefixes = tuple(spec["name"] + "-" for _, spec in chosen)
+    prefixes = tuple(plan["name"] + "-" for _, plan in chosen)
     for stale in (out / "audio").glob("*.wav"):
         if stale.name.startswith(prefixes) and f"audio/{stale.name}" not in wanted:
             stale.unlink()

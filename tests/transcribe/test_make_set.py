@@ -11,7 +11,7 @@ import make_set
 from notevalues import TICKS_PER_QUARTER, written_of
 
 OPEN = {4: [43, 38, 33, 28], 5: [43, 38, 33, 28, 23]}  # E A D G and B E A D G, highest first
-TRUTHS = [(spec, make_set.truth_of(spec, i)) for i, spec in enumerate(make_set.LINES)]
+TRUTHS = [(plan, make_set.truth_of(plan, i)) for i, plan in enumerate(make_set.LINES)]
 
 
 def read_back(truth, program=33):
@@ -33,32 +33,32 @@ def read_back(truth, program=33):
 
 class Truth(unittest.TestCase):
     def test_every_note_lies_on_its_string_and_fret(self):
-        for spec, truth in TRUTHS:
-            with self.subTest(line=spec["name"]):
-                self.assertEqual(truth["tuning"], OPEN[spec["strings"]])
+        for plan, truth in TRUTHS:
+            with self.subTest(line=plan["name"]):
+                self.assertEqual(truth["tuning"], OPEN[plan["strings"]])
                 for n in truth["notes"]:
-                    self.assertTrue(1 <= n["string"] <= spec["strings"])
+                    self.assertTrue(1 <= n["string"] <= plan["strings"])
                     self.assertTrue(0 <= n["fret"] <= 24)
-                    self.assertEqual(OPEN[spec["strings"]][n["string"] - 1] + n["fret"], n["pitch"])
+                    self.assertEqual(OPEN[plan["strings"]][n["string"] - 1] + n["fret"], n["pitch"])
                     self.assertTrue(23 <= n["pitch"] <= 67)
 
     def test_times_follow_the_written_values(self):
-        for spec, truth in TRUTHS:
-            with self.subTest(line=spec["name"]):
-                seconds = 60.0 / spec["tempo"] / TICKS_PER_QUARTER
+        for plan, truth in TRUTHS:
+            with self.subTest(line=plan["name"]):
+                seconds = 60.0 / plan["tempo"] / TICKS_PER_QUARTER
                 end = 0.0
                 for n in truth["notes"]:
                     self.assertEqual(written_of(n["ticks"]), (n["letter"], n["dotted"], n["triplet"]))
                     self.assertAlmostEqual(n["offset"] - n["onset"], n["ticks"] * seconds, places=5)
                     self.assertGreaterEqual(n["onset"], end - 1e-6)  # one note at a time
                     end = n["offset"]
-                bar = spec["beats"] * TICKS_PER_QUARTER * seconds
-                self.assertAlmostEqual(truth["length"], spec["bars"] * bar, places=4)
+                bar = plan["beats"] * TICKS_PER_QUARTER * seconds
+                self.assertAlmostEqual(truth["length"], plan["bars"] * bar, places=4)
 
     def test_legato_stays_on_the_string_with_no_gap(self):
-        for spec, truth in TRUTHS:
+        for plan, truth in TRUTHS:
             notes = truth["notes"]
-            with self.subTest(line=spec["name"]):
+            with self.subTest(line=plan["name"]):
                 for before, n in zip(notes, notes[1:]):
                     if n["technique"] in ("hammer", "pull", "slide"):
                         self.assertEqual(before["string"], n["string"])
@@ -96,8 +96,8 @@ class Truth(unittest.TestCase):
 
 class Midi(unittest.TestCase):
     def test_struck_notes_and_bends_where_the_truth_says(self):
-        for spec, truth in TRUTHS:
-            with self.subTest(line=spec["name"]):
+        for plan, truth in TRUTHS:
+            with self.subTest(line=plan["name"]):
                 ons, bends, controls = read_back(truth)
                 self.assertEqual(controls[:4], [(101, 0), (100, 0), (6, 12), (38, 0)])  # bend range 12
                 struck = [n for n in truth["notes"] if n["technique"] not in ("hammer", "pull", "slide")]

@@ -12,9 +12,9 @@ from pathlib import Path
 
 PEERS = Path(__file__).resolve().parent.parent / "peers"
 
-spec = importlib.util.spec_from_file_location("aubio_notes", PEERS / "aubio-notes.py")
-aubio_notes = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(aubio_notes)
+loader = importlib.util.spec_from_file_location("aubio_notes", PEERS / "aubio-notes.py")
+aubio_notes = importlib.util.module_from_spec(loader)
+loader.loader.exec_module(aubio_notes)
 
 # Reads a WAV as basic-pitch-notes.mjs does and prints the rate, the length at 22050 Hz, the RMS
 # and the frequency counted by upward zero crossings.
