@@ -83,7 +83,7 @@ private:
         f.level = static_cast<float>(decibels(square / kSpectrumWindow));
         m_spectrum.forward(m_short.data(), m_shortBins.data());
         std::vector<float>& now = m_logs[index % kFluxHistory];
-        double flux = 0, net = 0;
+        double flux = 0;
         double high = 0;
         for (std::size_t k = 0; k < m_shortBins.size(); ++k) {
             const float power = std::norm(m_shortBins[k]);
@@ -102,12 +102,10 @@ private:
             for (std::size_t back = kFluxLag; back < kFluxHistory; ++back)
                 before = std::max(before, m_logs[(index + kFluxHistory - back) % kFluxHistory][k]);
             flux += std::max(0.0f, now[k] - before);
-            net += now[k] - m_logs[(index + kFluxHistory - kFluxLag) % kFluxHistory][k];
             if (static_cast<int>(k) >= kHighBin)
                 high += power;
         }
         f.flux = static_cast<float>(flux);
-        f.netFlux = static_cast<float>(net);
         f.bright = static_cast<float>(decibels(2 * high / (kSpectrumWindow * kSpectrumWindow)));
     }
 

@@ -22,10 +22,7 @@ struct Frame {
     float aperiodicity = 1; // YIN's normalised difference at that period: 0 for a pure tone
     float level = -120;     // dB of the mean square, full scale 0 dB
     float flux = 0;         // log-spectral rise since a few frames before
-    // The rise less the fall: a new attack adds to the spectrum, a new pitch on a ringing
-    // string only moves it.
-    float netFlux = 0;
-    float bright = -120; // dB of what lies above 1.2 kHz
+    float bright = -120;    // dB of what lies above 1.2 kHz
     // The share of the first two harmonics among the first eight of the pitch found: a bass
     // note has it high; a chord's common period has it near nothing.
     float lowPartials = 1;

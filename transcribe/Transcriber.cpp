@@ -80,30 +80,6 @@ void keepPlayable(std::vector<HeardNote>& notes, const std::vector<int>& open)
     std::erase_if(notes, [&](const HeardNote& n) { return n.pitch < lowest || n.pitch > highest; });
 }
 
-// Two notes on one place of the grid are one note heard in two pieces (a tab column holds
-// one note of a line): the surer pitch stays, from the first onset to the last offset.
-void onePerPlace(std::vector<HeardNote>& notes, const BeatGrid& grid)
-{
-    const std::vector<Placed> placed = placeOnGrid(notes, grid);
-    std::vector<HeardNote> kept;
-    std::int64_t last = -1;
-    for (std::size_t i = 0; i < notes.size(); ++i) {
-        if (!kept.empty() && placed[i].start == last) {
-            HeardNote& before = kept.back();
-            const double onset = before.onset;
-            const double offset = std::max(before.offset, notes[i].offset);
-            if (notes[i].confidence > before.confidence)
-                before = notes[i];
-            before.onset = onset;
-            before.offset = offset;
-            continue;
-        }
-        kept.push_back(notes[i]);
-        last = placed[i].start;
-    }
-    notes = std::move(kept);
-}
-
 } // namespace
 
 Transcription transcribe(const Recording& recording, const TranscribeOptions& options,
@@ -159,7 +135,6 @@ Transcription transcribe(const Recording& recording, const TranscribeOptions& op
         result.remarks.push_back(std::to_string(several) + (several == 1 ? " place" : " places") +
                                  " with several notes at once, written as one");
     const BeatGrid grid = findBeat(result.notes, options.tempo);
-    onePerPlace(result.notes, grid);
     result.tempo = options.tempo ? *options.tempo : 60 / grid.period;
     result.firstBeat = grid.first;
     result.song = songOf(result.notes, grid, std::round(result.tempo), options);

@@ -3,6 +3,7 @@
 // Usage: transcribe-notes IN [--tempo N] [--strings N] [--tuning "E1 A1 D2 G2"]
 
 #include "files/SongToTab.h"
+#include "instrument/Tuning.h"
 #include "score/Score.h"
 #include "transcribe/Recording.h"
 #include "transcribe/Transcriber.h"
@@ -79,10 +80,9 @@ int main(int argc, char** argv)
             const int strings = std::atoi(argv[++i]);
             if (strings < 4 || strings > 6)
                 return usage();
-            static const std::vector<std::vector<int>> standard = {
-                {43, 38, 33, 28}, {43, 38, 33, 28, 23}, {48, 43, 38, 33, 28, 23}};
+            const instrument::StringCount count(strings);
             if (!tuned)
-                options.openPitches = standard[static_cast<std::size_t>(strings - 4)];
+                options.openPitches = score::openPitches(count, instrument::standardTuning(count));
         } else if (arg == "--tempo") {
             options.tempo = std::atof(argv[++i]);
         } else if (arg == "--tuning") {
