@@ -67,7 +67,8 @@ std::string usageLine();
 std::string helpText();
 std::string versionText();
 
-// Runs an export without a window: 0 on success, else a one-line message on stderr.
+// Runs an export without a window: 0 on success, else a one-line message on stderr. A tab
+// longer than the web-tab import takes is refused unread.
 int runExport(const CommandLine& line);
 // What the printed pages show besides the notes: the title is the first comment line.
 sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
