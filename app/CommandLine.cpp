@@ -457,8 +457,9 @@ imported and a recording (.wav, .flac, .ogg, .oga, .mp3) transcribed.
   --help                        show this help and exit
   --version                     show the version and exit
 
-Exit status: 0 on success, 1 when an export, import or transcription fails (a recording
-with no bass line too), 2 for a wrong command line,
+Exit status: 0 on success, 1 when an export, import or transcription fails (a file with no
+note or no track Quorlin can import, a recording with no bass line too), 2 for a wrong
+command line (a --track the file does not have, or cannot give while another would do),
 128 + the signal when interrupted (130 for Ctrl+C), the partial output removed.
 )";
 }
@@ -616,17 +617,23 @@ int runSongImport(const CommandLine& line, const files::SongReaders& readers)
         }
         return 0;
     }
-    const int track = line.track ? *line.track - 1 : files::defaultTrack(reading.song);
+    // A file with no track to import is the file's fault (1); a track it does not have, or
+    // one it cannot give while another would do, is the command line's (2).
+    const int chosen = files::defaultTrack(reading.song);
+    const int track = line.track ? *line.track - 1 : chosen;
     if (track < 0)
-        return wrong(line.input + " has no track Quorlin can import: " +
-                     (tracks.empty() ? std::string("none at all") : tracks.front().whyNot));
+        return fail(line.input + " has no track Quorlin can import: " +
+                    (tracks.empty() ? std::string("none at all") : tracks.front().whyNot));
     if (static_cast<std::size_t>(track) >= tracks.size())
         return wrong(line.input + " has " + std::to_string(tracks.size()) +
                      (tracks.size() == 1 ? " track" : " tracks") + ", not " +
                      std::to_string(track + 1));
-    if (!tracks[static_cast<std::size_t>(track)].choosable)
-        return wrong("track " + std::to_string(track + 1) + " of " + line.input +
-                     " cannot be imported: " + tracks[static_cast<std::size_t>(track)].whyNot);
+    if (!tracks[static_cast<std::size_t>(track)].choosable) {
+        const std::string why =
+            "track " + std::to_string(track + 1) + " of " + line.input +
+            " cannot be imported: " + tracks[static_cast<std::size_t>(track)].whyNot;
+        return chosen < 0 ? fail(why) : wrong(why);
+    }
 
     files::SongTabOptions options;
     options.repeatsOnce = line.repeatsOnce;
