@@ -12,7 +12,10 @@
 #include <QSvgGenerator>
 
 #include <cstdio>
+#include <map>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace quorlin::ui {
 
@@ -159,10 +162,21 @@ bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
                    const std::string& target, std::string& problem, const SheetProgress& progress)
 {
     const std::vector<std::string> names = svgPageNames(target, sheet.pages.size());
-    for (const std::string& name : names) {
-        if (!document.tabFile.empty() && storage::sameFile(name, document.tabFile)) {
-            problem = "cannot write " + name + ": it is the tab " + document.tabFile +
+    // Through links two names may be one file, which the later page would take from the
+    // earlier.
+    std::map<std::pair<dev_t, ino_t>, std::size_t> existing;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!document.tabFile.empty() && storage::sameFile(names[i], document.tabFile)) {
+            problem = "cannot write " + names[i] + ": it is the tab " + document.tabFile +
                       " the pages come from, which it would destroy; give another name";
+            return false;
+        }
+        struct stat info {};
+        if (::stat(names[i].c_str(), &info) != 0 || S_ISCHR(info.st_mode))
+            continue;
+        if (const auto [at, added] = existing.try_emplace({info.st_dev, info.st_ino}, i); !added) {
+            problem = "cannot write " + names[i] + ": it is " + names[at->second] +
+                      ", another page; give another name";
             return false;
         }
     }

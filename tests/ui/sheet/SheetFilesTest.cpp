@@ -6,6 +6,7 @@
 #include "storage/AtomicFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +59,27 @@ private slots:
         QCOMPARE(told.size(), static_cast<std::size_t>(stopAfter) * 2);
         QCOMPARE(files, QStringList());
         QCOMPARE(problem, std::string());
+    }
+
+    // A page whose name leads to another page's file would take it over: nothing is written.
+    void pagesThatAreOneFileWriteNothing()
+    {
+        sheet::Sheet sheet;
+        sheet.size = sheet::pageSize(sheet::Paper::A4);
+        sheet.pages.resize(3);
+        QTemporaryDir dir;
+        const QDir folder(dir.path());
+        QFile first(folder.filePath("out-1.svg"));
+        QVERIFY(first.open(QIODevice::WriteOnly) && first.write("kept") == 4);
+        first.close();
+        QVERIFY(QFile::link(folder.filePath("out-1.svg"), folder.filePath("out-3.svg")));
+        std::string problem;
+        QVERIFY(!ui::writeSheetSvg(sheet, {}, folder.filePath("out.svg").toStdString(), problem));
+        QVERIFY2(problem.find("out-3.svg: it is ") != std::string::npos, problem.c_str());
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (QStringList{"out-1.svg", "out-3.svg"}));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), QByteArray("kept"));
     }
 
     // As the command line runs them: Ctrl+C once some pages are drawn, of more pages than a
