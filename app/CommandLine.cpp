@@ -649,6 +649,8 @@ int runTranscribe(const CommandLine& line)
     if (storage::sameFile(line.input, line.output))
         return fail("cannot write " + line.output + ": it is the input " + line.input +
                     ", which it would destroy; give another output file");
+    if (const std::string why = outputProblem(line.output); !why.empty())
+        return fail("cannot write " + line.output + ": " + why);
     storage::removePartialFilesOnSignals();
     const transcribe::RecordingReading reading =
         transcribe::readRecording(line.input, {line.start.value_or(0), line.end}, {});

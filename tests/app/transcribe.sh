@@ -58,6 +58,12 @@ run --transcribe "$dir/cut.mp3" "$dir/cut.tab"
 [ "$(wc -l <"$dir/err")" -eq 1 ] && grep -q "^quorlin: $dir/cut.mp3 " "$dir/err" ||
     fail "cut MP3: $(cat "$dir/err")"
 
+# Said before the listening, which would end in the same words.
+run --transcribe "$dir/line.wav" "$dir/none/line.tab"
+[ $? -eq 1 ] || fail "a tab into a missing folder did not exit with 1"
+grep -qx "quorlin: cannot write $dir/none/line.tab: No such file or directory" "$dir/err" ||
+    fail "missing folder: $(cat "$dir/err")"
+
 run --transcribe "$dir/line.wav" "$dir/wrong.tab" --strings 5 --tuning "E A D G"
 [ $? -eq 2 ] || fail "strings and tuning that disagree did not exit with 2"
 [ -e "$dir/wrong.tab" ] && fail "a tab was written for a wrong line"
