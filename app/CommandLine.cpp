@@ -13,12 +13,16 @@
 #include <QGuiApplication>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
 #include <tuple>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace quorlin::app {
 
@@ -83,14 +87,41 @@ int fail(const std::string& message)
     return 1;
 }
 
+// Why no file can be made where `path` names one: its folder missing, no folder or not
+// writable; empty when one can. Told before the work, which could take minutes to fail alike.
+std::string outputProblem(const std::string& path)
+{
+    struct stat info {};
+    // A device is written in place, whatever its folder allows.
+    if (::stat(path.c_str(), &info) == 0 && S_ISCHR(info.st_mode))
+        return {};
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : path.substr(0, slash);
+    if (::stat(folder.c_str(), &info) != 0)
+        return storage::errorText(errno);
+    if (!S_ISDIR(info.st_mode))
+        return storage::errorText(ENOTDIR);
+    if (::access(folder.c_str(), W_OK | X_OK) != 0)
+        return storage::errorText(errno);
+    return {};
+}
+
 // The input's bytes, with the names kept as given: a name need not be valid text. Nothing
-// when it cannot be read or is the output itself, which writing would destroy; said on stderr.
-std::optional<std::string> readInput(const CommandLine& line, long long largest = -1,
+// when it cannot be read or is the output itself, which writing would destroy, or when the
+// output cannot be written; said on stderr.
+std::optional<std::string> readInput(const CommandLine& line, long long largest,
                                      const std::string& tooLarge = files::tooLong())
 {
     if (storage::sameFile(line.input, line.output)) {
         fail("cannot write " + line.output + ": it is the input " + line.input +
              ", which it would destroy; give another output file");
+        return std::nullopt;
+    }
+    if (const std::string why = line.output.empty() ? "" : outputProblem(line.output);
+        !why.empty()) {
+        fail("cannot write " + line.output + ": " + why);
         return std::nullopt;
     }
     storage::FileContent file = storage::readRegularFile(line.input, largest);
@@ -128,6 +159,7 @@ int exportSheet(const CommandLine& line, const score::Score& score, const files:
     ui::SheetDocument document;
     document.title = input.title;
     document.author = input.artist;
+    document.tabFile = line.input;
     const ui::QtTextMeasure measure(document.face);
     const sheet::Sheet sheet = sheet::layoutSheet(score, input, measure);
 
@@ -425,8 +457,9 @@ imported and a recording (.wav, .flac, .ogg, .oga, .mp3) transcribed.
   --help                        show this help and exit
   --version                     show the version and exit
 
-Exit status: 0 on success, 1 when an export, import or transcription fails (a recording
-with no bass line too), 2 for a wrong command line,
+Exit status: 0 on success, 1 when an export, import or transcription fails (a file with no
+note or no track Quorlin can import, a recording with no bass line too), 2 for a wrong
+command line (a --track the file does not have, or cannot give while another would do),
 128 + the signal when interrupted (130 for Ctrl+C), the partial output removed.
 )";
 }
@@ -446,7 +479,9 @@ sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
 
 int runExport(const CommandLine& line)
 {
-    const std::optional<std::string> file = readInput(line);
+    // The import's limit: no tab is that long, and its pages would run to thousands.
+    const std::optional<std::string> file =
+        readInput(line, static_cast<long long>(files::kLargestWebTab));
     if (!file)
         return 1;
     const files::LoadedTab tab =
@@ -456,12 +491,15 @@ int runExport(const CommandLine& line)
                                                 line.tempo.value_or(tab.state.tempo));
     const bool sheet =
         line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg;
-    // A page with the title block alone is still a page; a sound or score of nothing is not.
-    if (score.columns.empty() && !sheet)
-        return fail(line.input + " holds no note or rest to export");
+    // Said first, so that "holds no note" below has its reason.
     if (const std::string skipped = score::skippedText(score); !skipped.empty())
         std::fprintf(stderr, "quorlin: warning: %s: %s of the tab as the window shows it\n",
                      line.input.c_str(), skipped.c_str());
+    // A saved tab's page with the title block alone is still a page; a sound or score of
+    // nothing is not, nor a page of a file that is no tab at all (a picture, an empty file).
+    if (score.columns.empty() && !(sheet && tab.hasHeader))
+        return fail(line.input + (tab.hasHeader || !sheet ? "" : " is no Quorlin tab and") +
+                    " holds no note or rest to export");
 
     if (sheet)
         return exportSheet(line, score, tab);
@@ -579,17 +617,23 @@ int runSongImport(const CommandLine& line, const files::SongReaders& readers)
         }
         return 0;
     }
-    const int track = line.track ? *line.track - 1 : files::defaultTrack(reading.song);
+    // A file with no track to import is the file's fault (1); a track it does not have, or
+    // one it cannot give while another would do, is the command line's (2).
+    const int chosen = files::defaultTrack(reading.song);
+    const int track = line.track ? *line.track - 1 : chosen;
     if (track < 0)
-        return wrong(line.input + " has no track Quorlin can import: " +
-                     (tracks.empty() ? std::string("none at all") : tracks.front().whyNot));
+        return fail(line.input + " has no track Quorlin can import: " +
+                    (tracks.empty() ? std::string("none at all") : tracks.front().whyNot));
     if (static_cast<std::size_t>(track) >= tracks.size())
         return wrong(line.input + " has " + std::to_string(tracks.size()) +
                      (tracks.size() == 1 ? " track" : " tracks") + ", not " +
                      std::to_string(track + 1));
-    if (!tracks[static_cast<std::size_t>(track)].choosable)
-        return wrong("track " + std::to_string(track + 1) + " of " + line.input +
-                     " cannot be imported: " + tracks[static_cast<std::size_t>(track)].whyNot);
+    if (!tracks[static_cast<std::size_t>(track)].choosable) {
+        const std::string why =
+            "track " + std::to_string(track + 1) + " of " + line.input +
+            " cannot be imported: " + tracks[static_cast<std::size_t>(track)].whyNot;
+        return chosen < 0 ? fail(why) : wrong(why);
+    }
 
     files::SongTabOptions options;
     options.repeatsOnce = line.repeatsOnce;
@@ -605,6 +649,8 @@ int runTranscribe(const CommandLine& line)
     if (storage::sameFile(line.input, line.output))
         return fail("cannot write " + line.output + ": it is the input " + line.input +
                     ", which it would destroy; give another output file");
+    if (const std::string why = outputProblem(line.output); !why.empty())
+        return fail("cannot write " + line.output + ": " + why);
     storage::removePartialFilesOnSignals();
     const transcribe::RecordingReading reading =
         transcribe::readRecording(line.input, {line.start.value_or(0), line.end}, {});

@@ -67,7 +67,8 @@ std::string usageLine();
 std::string helpText();
 std::string versionText();
 
-// Runs an export without a window: 0 on success, else a one-line message on stderr.
+// Runs an export without a window: 0 on success, else a one-line message on stderr. A tab
+// longer than the web-tab import takes is refused unread.
 int runExport(const CommandLine& line);
 // What the printed pages show besides the notes: the title is the first comment line.
 sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
@@ -75,7 +76,8 @@ sheet::SheetInput sheetInput(const CommandLine& line, const score::Score& score,
 // Writes a web tab as a tab file: 0 when notes were found, each problem on stderr.
 int runImport(const CommandLine& line);
 // Writes a track of a song file as a tab (--import) or lists the tracks (--list-tracks): 0
-// when done, 1 when the file cannot be read, 2 when the track asked for cannot be imported.
+// when done, 1 when the file cannot be read or has no track to import, 2 when the track asked
+// for is not in the file, or cannot be imported while another could.
 // Each problem goes on stderr as FILE:BAR:BEAT: what.
 int runSongImport(const CommandLine& line,
                   const files::SongReaders& readers = files::builtInReaders());

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <mutex>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -101,11 +104,54 @@ bool carriesRecording(ByteSource& source)
     return tag.substr(0, 3) == "ID3" || (head[0] == 0xff && (head[1] & 0xe0) == 0xe0);
 }
 
+// libsndfile decodes MP3 through libmpg123, which prints its notes on a damaged stream ("a
+// one-frame stream? Duh...") straight to stderr, and libsndfile gives no way to quiet it. The
+// command line promises one line of its own, and libsndfile's own error already says what
+// failed: while it works, stderr goes nowhere (another thread's line in that moment too). One
+// reader at a time, since two threads would each put back what the other had put there.
+class QuietStderr {
+public:
+    explicit QuietStderr(bool quiet)
+    {
+        if (!quiet)
+            return;
+        m_lock = std::unique_lock(mutex());
+        static const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        std::fflush(stderr);
+        m_saved = nowhere < 0 ? -1 : ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (m_saved >= 0 && ::dup2(nowhere, STDERR_FILENO) < 0) {
+            ::close(m_saved);
+            m_saved = -1;
+        }
+    }
+    ~QuietStderr()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+    }
+    QuietStderr(const QuietStderr&) = delete;
+    QuietStderr& operator=(const QuietStderr&) = delete;
+
+private:
+    static std::mutex& mutex()
+    {
+        static std::mutex one;
+        return one;
+    }
+    std::unique_lock<std::mutex> m_lock;
+    int m_saved = -1;
+};
+
 class LibsndfileReader final : public SoundFileReader {
 public:
-    explicit LibsndfileReader(const ByteSource& source) : m_source(source) {}
+    // `quiet` for the program; the fuzz target keeps stderr for what its sanitizers say.
+    LibsndfileReader(const ByteSource& source, bool quiet) : m_source(source), m_quiet(quiet) {}
     ~LibsndfileReader() override
     {
+        const QuietStderr quiet(m_quiet);
         if (m_file)
             sf_close(m_file);
     }
@@ -115,6 +161,7 @@ public:
     bool open(std::string& error)
     {
         static SF_VIRTUAL_IO io{&sourceLength, &sourceSeek, &sourceRead, &sourceWrite, &sourceTell};
+        const QuietStderr quiet(m_quiet);
         m_file = sf_open_virtual(&io, SFM_READ, &m_info, &m_source);
         if (!m_file) {
             error = sf_strerror(nullptr);
@@ -131,11 +178,13 @@ public:
 
     bool seek(std::int64_t frame) override
     {
+        const QuietStderr quiet(m_quiet);
         return m_info.seekable && sf_seek(m_file, frame, SEEK_SET) == frame;
     }
 
     std::int64_t read(float* out, std::int64_t count, std::string& error) override
     {
+        const QuietStderr quiet(m_quiet);
         const sf_count_t got = sf_readf_float(m_file, out, count);
         if (got > 0)
             return got;
@@ -148,17 +197,18 @@ public:
 
 private:
     ByteSource m_source;
+    bool m_quiet;
     SF_INFO m_info{};
     SNDFILE* m_file = nullptr;
 };
 
-std::unique_ptr<SoundFileReader> openSource(ByteSource source, std::string& error)
+std::unique_ptr<SoundFileReader> openSource(ByteSource source, bool quiet, std::string& error)
 {
     if (!carriesRecording(source)) {
         error = "not a recording's container";
         return nullptr;
     }
-    auto reader = std::make_unique<LibsndfileReader>(source);
+    auto reader = std::make_unique<LibsndfileReader>(source, quiet);
     if (!reader->open(error))
         return nullptr;
     return reader;
@@ -176,7 +226,7 @@ std::unique_ptr<SoundFileReader> module::openSoundFile(int fd, std::string& erro
     ByteSource source;
     source.fd = fd;
     source.size = info.st_size;
-    return openSource(source, error);
+    return openSource(source, true, error);
 }
 
 std::unique_ptr<SoundFileReader> module::openSoundBytes(const unsigned char* data, std::size_t size,
@@ -185,7 +235,7 @@ std::unique_ptr<SoundFileReader> module::openSoundBytes(const unsigned char* dat
     ByteSource source;
     source.data = data;
     source.size = static_cast<sf_count_t>(size);
-    return openSource(source, error);
+    return openSource(source, false, error);
 }
 
 } // namespace quorlin::audio

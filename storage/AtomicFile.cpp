@@ -13,36 +13,46 @@
 
 namespace quorlin::storage {
 
+// The new files being written, for a signal handler to remove: a list that only grows, its
+// entries reused once free, since the handler may read nothing but lock-free atomics. An
+// export of many pages keeps many at once.
+struct PartialName {
+    std::atomic<const char*> name{nullptr};
+    PartialName* next = nullptr;
+};
+
 namespace {
 
 std::atomic<int> g_failWrites{0};
 
-// The new files being written, for a signal handler to remove: plain pointers, since only a
-// lock-free atomic may be read there.
-constexpr int kSlots = 8;
-std::atomic<const char*> g_partial[kSlots];
+std::atomic<PartialName*> g_partial{nullptr};
 
-int remember(const std::string& temp)
+PartialName* remember(const std::string& temp)
 {
-    for (int slot = 0; slot < kSlots; ++slot) {
+    for (PartialName* entry = g_partial.load(); entry; entry = entry->next) {
         const char* none = nullptr;
-        if (g_partial[slot].compare_exchange_strong(none, temp.c_str()))
-            return slot;
+        if (entry->name.compare_exchange_strong(none, temp.c_str()))
+            return entry;
     }
-    return -1;
+    auto* entry = new PartialName;
+    entry->name.store(temp.c_str());
+    entry->next = g_partial.load();
+    while (!g_partial.compare_exchange_weak(entry->next, entry)) {
+    }
+    return entry;
 }
 
-void forget(int& slot)
+void forget(PartialName*& partial)
 {
-    if (slot >= 0)
-        g_partial[slot].store(nullptr);
-    slot = -1;
+    if (partial)
+        partial->name.store(nullptr);
+    partial = nullptr;
 }
 
 extern "C" void removePartialAndExit(int signal)
 {
-    for (auto& partial : g_partial) {
-        if (const char* name = partial.load())
+    for (const PartialName* entry = g_partial.load(); entry; entry = entry->next) {
+        if (const char* name = entry->name.load())
             ::unlink(name);
     }
     ::_exit(128 + signal);
@@ -65,7 +75,7 @@ std::string nameOf(const std::string& path)
 // Beside the target, so that the rename at the end stays on one file system; hidden, and named
 // after the target, so that whoever finds one left by a crash knows what it was. The name is
 // in `slot` before the file exists: a signal that comes while open() returns finds it there.
-int createTemp(const std::string& target, mode_t mode, std::string& temp, int& slot)
+int createTemp(const std::string& target, mode_t mode, std::string& temp, PartialName*& slot)
 {
     static std::atomic<unsigned> counter{0};
     const std::string folder = parentOf(target);
@@ -154,7 +164,7 @@ bool AtomicFile::open(const std::string& path, const WriteOptions& options, std:
     const mode_t mode = options.privateFile               ? 0600
                         : exists && S_ISREG(info.st_mode) ? info.st_mode & 07777
                                                           : 0666;
-    m_fd = createTemp(m_target, mode, m_temp, m_slot);
+    m_fd = createTemp(m_target, mode, m_temp, m_partial);
     if (m_fd < 0) {
         problem = errorText(errno);
         m_temp.clear();
@@ -194,13 +204,17 @@ bool AtomicFile::write(std::string_view bytes, std::string& problem)
 
 bool AtomicFile::commit(std::string& problem)
 {
+    return close(problem) && rename(false, problem);
+}
+
+bool AtomicFile::close(std::string& problem)
+{
     if (m_fd < 0) {
         problem = errorText(EBADF);
         return false;
     }
-    const bool inPlace = m_temp.empty();
     // A device cannot be synced (EINVAL), and its writes were checked one by one.
-    if (!inPlace && ::fsync(m_fd) != 0) {
+    if (!m_temp.empty() && ::fsync(m_fd) != 0) {
         problem = errorText(errno);
         abandon();
         return false;
@@ -211,14 +225,32 @@ bool AtomicFile::commit(std::string& problem)
         abandon();
         return false;
     }
-    if (inPlace)
-        return true;
+    m_closed = true;
+    return true;
+}
+
+bool AtomicFile::moveIntoPlace(std::string& problem)
+{
+    return rename(true, problem);
+}
+
+bool AtomicFile::rename(bool keepRemembered, std::string& problem)
+{
+    if (!std::exchange(m_closed, false)) {
+        problem = errorText(EBADF);
+        return false;
+    }
+    if (m_temp.empty())
+        return true; // written in place
     if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
         problem = errorText(errno);
         abandon();
         return false;
     }
-    forget(m_slot);
+    if (keepRemembered && m_partial)
+        m_partial->name.store(m_target.c_str());
+    else
+        forget(m_partial);
     m_temp.clear();
     // The rename itself lasts only once the folder is synced.
     const int folder = ::open(parentOf(m_target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -233,11 +265,12 @@ void AtomicFile::abandon()
 {
     if (m_fd >= 0)
         ::close(std::exchange(m_fd, -1));
-    if (!m_temp.empty()) {
+    if (!m_temp.empty())
         ::unlink(m_temp.c_str());
-        forget(m_slot);
-        m_temp.clear();
-    }
+    m_temp.clear();
+    // A file moved into place is the caller's to keep or remove.
+    forget(m_partial);
+    m_closed = false;
 }
 
 bool writeFile(const std::string& path, std::string_view bytes, const WriteOptions& options,

@@ -14,6 +14,9 @@
 
 namespace quorlin::storage {
 
+// A name the signal handler removes; kept in AtomicFile.cpp.
+struct PartialName;
+
 struct WriteOptions {
     // Quorlin's own state (settings, recent files, recovery copies): readable by the user
     // alone, and a link standing at its name is replaced rather than written through, so
@@ -37,6 +40,13 @@ public:
     bool write(std::string_view bytes, std::string& problem);
     // Syncs, closes and renames into place; on failure nothing of the new file is left.
     bool commit(std::string& problem);
+    // For files that go into place together (the pages of one export): syncs and closes the
+    // new file, which waits beside the target until moveIntoPlace().
+    bool close(std::string& problem);
+    // Renames the closed file over the target. Until this object is abandoned or destroyed, a
+    // signal removes the file there as it would the new one: an interrupted set of files
+    // leaves none of them.
+    bool moveIntoPlace(std::string& problem);
     // Closes and removes the new file; the target stays as it was.
     void abandon();
 
@@ -44,7 +54,10 @@ private:
     std::string m_target;
     std::string m_temp; // empty when written in place
     int m_fd = -1;
-    int m_slot = -1;
+    PartialName* m_partial = nullptr;
+    bool m_closed = false;
+
+    bool rename(bool keepRemembered, std::string& problem);
 };
 
 // The whole of `bytes` at `path`, or nothing changed there.

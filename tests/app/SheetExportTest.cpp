@@ -1,8 +1,9 @@
 // The printed pages from the command line: a PDF of as many pages as the layout made, SVG
 // pages one file each, the title block alone for a tab of no notes, and nothing written for
-// a file that cannot be read.
+// a file that cannot be read, is no tab, or whose pages would replace it.
 
 #include "app/CommandLine.h"
+#include "files/WebTabImport.h"
 #include "score/Score.h"
 #include "storage/AtomicFile.h"
 #include "storage/RegularFile.h"
@@ -15,6 +16,8 @@
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include <sys/stat.h>
 
@@ -43,10 +46,10 @@ std::size_t pageObjects(const std::string& pdf)
 }
 
 // A tab of `quarters` notes, a header with a title, saved as the window saves it.
-std::string tabFile(int quarters)
+std::string tabFile(int quarters, const std::string& rhythm = "  q")
 {
     const std::vector<std::string> lines =
-        sheet::test::block(4, sheet::test::notes(std::vector<std::string>(quarters, "  q")));
+        sheet::test::block(4, sheet::test::notes(std::vector<std::string>(quarters, rhythm)));
     const std::vector<std::string_view> views(lines.begin(), lines.end());
     engine::EditingState state;
     state.stringCount = instrument::StringCount(4);
@@ -77,21 +80,98 @@ TEST(SheetExport, WritesEveryPageOrNothing)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     const QGuiApplication application(argc, argv);
 
+    // The first bytes of a PNG file: no tab, and no column in it.
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24);
     struct Row {
         const char* what;
         CommandLine::Mode mode;
-        int quarters; // -1: no such input file
+        int quarters;                     // -1: the bytes below instead of a tab
+        std::optional<std::string> bytes; // none: no such input file
+        const char* input;
+        const char* output;
         std::optional<sheet::Paper> paper;
         int status;
+        const char* said; // on stderr, when the export fails
     };
     const Row rows[] = {
-        {"one-page PDF", CommandLine::Mode::ExportPdf, 8, std::nullopt, 0},
-        {"long PDF on Letter", CommandLine::Mode::ExportPdf, 600, sheet::Paper::Letter, 0},
-        {"one SVG page", CommandLine::Mode::ExportSvg, 8, sheet::Paper::A4, 0},
-        {"SVG pages", CommandLine::Mode::ExportSvg, 600, std::nullopt, 0},
-        {"PDF of no notes: the title block alone", CommandLine::Mode::ExportPdf, 0, std::nullopt,
-         0},
-        {"SVG of no file", CommandLine::Mode::ExportSvg, -1, std::nullopt, 1},
+        {"one-page PDF",
+         CommandLine::Mode::ExportPdf,
+         8,
+         {},
+         "song.tab",
+         "song.pdf",
+         std::nullopt,
+         0,
+         ""},
+        {"long PDF on Letter",
+         CommandLine::Mode::ExportPdf,
+         600,
+         {},
+         "song.tab",
+         "song.pdf",
+         sheet::Paper::Letter,
+         0,
+         ""},
+        {"one SVG page",
+         CommandLine::Mode::ExportSvg,
+         8,
+         {},
+         "song.tab",
+         "song.svg",
+         sheet::Paper::A4,
+         0,
+         ""},
+        {"SVG pages",
+         CommandLine::Mode::ExportSvg,
+         600,
+         {},
+         "song.tab",
+         "song.svg",
+         std::nullopt,
+         0,
+         ""},
+        {"PDF of no notes: the title block alone",
+         CommandLine::Mode::ExportPdf,
+         0,
+         {},
+         "song.tab",
+         "song.pdf",
+         std::nullopt,
+         0,
+         ""},
+        {"SVG of no file", CommandLine::Mode::ExportSvg, -1, std::nullopt, "song.tab", "song.svg",
+         std::nullopt, 1, "cannot read"},
+        // The second page's own name is the input's.
+        {"SVG pages over their tab",
+         CommandLine::Mode::ExportSvg,
+         600,
+         {},
+         "song-2.tab",
+         "song.tab",
+         std::nullopt,
+         1,
+         "song-2.tab: it is the tab"},
+        {"PDF of a picture", CommandLine::Mode::ExportPdf, -1, png, "song.png", "song.pdf",
+         std::nullopt, 1, "song.png is no Quorlin tab and holds no note or rest to export"},
+        {"SVG of an empty file", CommandLine::Mode::ExportSvg, -1, std::string(), "song.tab",
+         "song.svg", std::nullopt, 1, "is no Quorlin tab and holds no note"},
+        {"PDF into a missing folder",
+         CommandLine::Mode::ExportPdf,
+         8,
+         {},
+         "song.tab",
+         "none/song.pdf",
+         std::nullopt,
+         1,
+         "none/song.pdf: No such file or directory"},
+        // The reason first, then that nothing is left.
+        {"MIDI of columns that cannot be read", CommandLine::Mode::ExportMidi, -1,
+         tabFile(2, "  z"), "song.tab", "song.mid", std::nullopt, 1,
+         "song.tab: 2 columns could not be read, line 1 of the tab as the window shows it\n"
+         "quorlin: "},
+        {"PDF of a tab longer than any", CommandLine::Mode::ExportPdf, -1,
+         std::string(files::kLargestWebTab + 1, '\n'), "song.tab", "song.pdf", std::nullopt, 1,
+         "is longer than 2 MB"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -99,21 +179,31 @@ TEST(SheetExport, WritesEveryPageOrNothing)
         const bool pdf = row.mode == CommandLine::Mode::ExportPdf;
         CommandLine line;
         line.mode = row.mode;
-        line.input = folder / "song.tab";
-        line.output = folder / (pdf ? "song.pdf" : "song.svg");
+        line.input = folder / row.input;
+        line.output = folder / row.output;
         line.paper = row.paper;
-        const std::string file = row.quarters >= 0 ? tabFile(row.quarters) : std::string();
-        if (row.quarters >= 0) {
+        const std::optional<std::string> file =
+            row.quarters >= 0 ? std::optional(tabFile(row.quarters)) : row.bytes;
+        if (file) {
             std::string problem;
-            ASSERT_TRUE(storage::writeFile(line.input, file, {}, problem)) << problem;
+            ASSERT_TRUE(storage::writeFile(line.input, *file, {}, problem)) << problem;
         }
+        testing::internal::CaptureStderr();
         EXPECT_EQ(runExport(line), row.status);
+        const std::string said = testing::internal::GetCapturedStderr();
         if (row.status != 0) {
-            EXPECT_FALSE(exists(line.output));
-            EXPECT_FALSE(exists(folder / "song-1.svg"));
+            EXPECT_NE(said.find(row.said), std::string::npos) << said;
+            // Nothing beside the input, which is as it was.
+            std::size_t entries = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+                entries += entry.path().filename() != row.input;
+            EXPECT_EQ(entries, 0u);
+            if (file) {
+                EXPECT_EQ(slurp(line.input), *file);
+            }
             continue;
         }
-        const std::size_t pages = pagesOf(line, file);
+        const std::size_t pages = pagesOf(line, *file);
         EXPECT_GE(pages, 1u);
         EXPECT_EQ(pages > 1, row.quarters > 100);
         if (pdf) {

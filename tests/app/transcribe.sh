@@ -2,7 +2,7 @@
 # The command-line transcription as a user meets it: a bass line rendered by FluidSynth from a
 # MIDI file written here comes back as a tab that plays the same pitches (read back through the
 # MIDI export), a part of it only the notes of that part; a silent recording and a file that is
-# no sound say why and write nothing; strings and tuning that disagree are a wrong line.
+# no sound say why, in one line of their own, and write nothing; strings and tuning that disagree are a wrong line.
 set -u
 app=$1
 here=$(dirname "$0")
@@ -49,6 +49,20 @@ run --transcribe "$dir/tab.wav" "$dir/tab.tab"
 [ $? -eq 1 ] || fail "a tab named .wav did not exit with 1"
 grep -q "^quorlin: $dir/tab.wav " "$dir/err" || fail "no sound: $(cat "$dir/err")"
 [ -e "$dir/tab.tab" ] && fail "a tab was written for a file that is no sound"
+
+# An MP3 cut off after its first frame: libmpg123's own note stays off stderr, ours alone is
+# there.
+sox "$dir/line.wav" "$dir/line.mp3" && head -c 200 "$dir/line.mp3" >"$dir/cut.mp3"
+run --transcribe "$dir/cut.mp3" "$dir/cut.tab"
+[ $? -eq 1 ] || fail "a cut MP3 did not exit with 1"
+[ "$(wc -l <"$dir/err")" -eq 1 ] && grep -q "^quorlin: $dir/cut.mp3 " "$dir/err" ||
+    fail "cut MP3: $(cat "$dir/err")"
+
+# Said before the listening, which would end in the same words.
+run --transcribe "$dir/line.wav" "$dir/none/line.tab"
+[ $? -eq 1 ] || fail "a tab into a missing folder did not exit with 1"
+grep -qx "quorlin: cannot write $dir/none/line.tab: No such file or directory" "$dir/err" ||
+    fail "missing folder: $(cat "$dir/err")"
 
 run --transcribe "$dir/line.wav" "$dir/wrong.tab" --strings 5 --tuning "E A D G"
 [ $? -eq 2 ] || fail "strings and tuning that disagree did not exit with 2"

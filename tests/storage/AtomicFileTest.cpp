@@ -9,6 +9,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -385,6 +386,41 @@ TEST_P(Interrupted, RemovesThePartialFileAndExitsWith128PlusTheSignal)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 128 + stop.signals.back());
     EXPECT_EQ(entries(folder.path()), std::set<std::string>());
+}
+
+// The pages of one export, more than were ever written at once before: closed under their
+// new names, half of them moved into place, then stopped. None is left, moved or not, and a
+// file that was there stays only until one of them replaces it.
+TEST(InterruptedSet, RemovesEveryFileMovedOrNot)
+{
+    Folder folder;
+    put(folder / "page-19", kOld);
+    put(folder / "other", kOld);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        removePartialFilesOnSignals();
+        std::vector<std::unique_ptr<AtomicFile>> pages;
+        std::string problem;
+        for (int i = 0; i < 20; ++i) {
+            auto& page = pages.emplace_back(std::make_unique<AtomicFile>());
+            if (!page->open(folder / ("page-" + std::to_string(i)), {}, problem) ||
+                !page->write(kNew, problem) || !page->close(problem))
+                ::_exit(99);
+        }
+        for (int i = 0; i < 10; ++i) {
+            if (!pages[static_cast<std::size_t>(i)]->moveIntoPlace(problem))
+                ::_exit(98);
+        }
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
+    EXPECT_EQ(entries(folder.path()), (std::set<std::string>{"other", "page-19"}));
+    EXPECT_EQ(slurp(folder / "page-19"), kOld);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, Interrupted,

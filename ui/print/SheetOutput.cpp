@@ -230,7 +230,8 @@ void SheetOutput::exportTo(Format format, const QString& path)
     // The document is the window's: read here, laid out and written on the worker.
     auto score = std::make_shared<const score::Score>(m_source.score());
     const sheet::SheetInput input = m_source.input(*score);
-    const SheetDocument document = m_source.fileDocument(input);
+    SheetDocument document = m_source.fileDocument(input);
+    document.tabFile = bytes(m_source.document().path());
     m_skipped = qt(score::skippedText(*score));
     auto pages = std::make_shared<std::size_t>(0);
     const bool pdf = format == Format::Pdf;

@@ -4,7 +4,7 @@
 #include "storage/AtomicFile.h"
 #include "ui/sheet/SheetPainter.h"
 
-#include <QBuffer>
+#include <QIODevice>
 #include <QLocale>
 #include <QPageSize>
 #include <QPainter>
@@ -12,6 +12,10 @@
 #include <QSvgGenerator>
 
 #include <cstdio>
+#include <map>
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace quorlin::ui {
 
@@ -22,10 +26,28 @@ QString qt(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-std::string bytesOf(const QBuffer& buffer)
-{
-    return {buffer.data().constData(), static_cast<std::size_t>(buffer.data().size())};
-}
+// The writers' output straight into a file written whole or not at all; the first problem is
+// kept, since the writers only see that a write failed.
+class AtomicDevice final : public QIODevice {
+public:
+    explicit AtomicDevice(storage::AtomicFile& file) : m_file(file) { open(WriteOnly); }
+    bool isSequential() const override { return true; }
+    bool failed() const { return !m_problem.empty(); }
+    const std::string& problem() const { return m_problem; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        if (failed() || !m_file.write({data, static_cast<std::size_t>(size)}, m_problem))
+            return -1;
+        return size;
+    }
+
+private:
+    storage::AtomicFile& m_file;
+    std::string m_problem;
+};
 
 // The title and author as XMP, which PDF readers show: this Qt's writer has no author field.
 QByteArray xmp(const SheetDocument& document)
@@ -84,10 +106,15 @@ sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
                    const std::string& target, std::string& problem, const SheetProgress& progress)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
+    storage::AtomicFile file;
+    std::string why;
+    if (!file.open(target, {}, why)) {
+        problem = "cannot write " + target + ": " + why;
+        return false;
+    }
+    AtomicDevice device(file);
     {
-        QPdfWriter pdf(&buffer);
+        QPdfWriter pdf(&device);
         pdf.setTitle(qt(document.title));
         pdf.setCreator(QStringLiteral("Quorlin"));
         pdf.setDocumentXmpMetadata(xmp(document));
@@ -100,7 +127,7 @@ bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
             problem = "cannot write " + target + ": the PDF writer did not start";
             return false;
         }
-        for (std::size_t i = 0; i < sheet.pages.size(); ++i) {
+        for (std::size_t i = 0; i < sheet.pages.size() && !device.failed(); ++i) {
             if (i > 0)
                 pdf.newPage();
             paintSheetPage(painter, sheet.pages[i], document.face);
@@ -109,9 +136,8 @@ bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
         }
         painter.end();
     }
-    std::string why;
-    if (!storage::writeFile(target, bytesOf(buffer), {}, why)) {
-        problem = "cannot write " + target + ": " + why;
+    if (device.failed() || !file.commit(why)) {
+        problem = "cannot write " + target + ": " + (device.failed() ? device.problem() : why);
         return false;
     }
     return true;
@@ -136,12 +162,36 @@ bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
                    const std::string& target, std::string& problem, const SheetProgress& progress)
 {
     const std::vector<std::string> names = svgPageNames(target, sheet.pages.size());
-    std::vector<std::string> files;
-    for (const sheet::Page& page : sheet.pages) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
+    // Through links two names may be one file, which the later page would take from the
+    // earlier.
+    std::map<std::pair<dev_t, ino_t>, std::size_t> existing;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!document.tabFile.empty() && storage::sameFile(names[i], document.tabFile)) {
+            problem = "cannot write " + names[i] + ": it is the tab " + document.tabFile +
+                      " the pages come from, which it would destroy; give another name";
+            return false;
+        }
+        struct stat info {};
+        if (::stat(names[i].c_str(), &info) != 0 || S_ISCHR(info.st_mode))
+            continue;
+        if (const auto [at, added] = existing.try_emplace({info.st_dev, info.st_ino}, i); !added) {
+            problem = "cannot write " + names[i] + ": it is " + names[at->second] +
+                      ", another page; give another name";
+            return false;
+        }
+    }
+    // Each waits beside its name until the last is written; dropped, they leave nothing.
+    std::vector<std::unique_ptr<storage::AtomicFile>> files;
+    for (std::size_t i = 0; i < sheet.pages.size(); ++i) {
+        auto& file = files.emplace_back(std::make_unique<storage::AtomicFile>());
+        std::string why;
+        if (!file->open(names[i], {}, why)) {
+            problem = "cannot write " + names[i] + ": " + why;
+            return false;
+        }
+        AtomicDevice device(*file);
         QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
+        svg.setOutputDevice(&device);
         svg.setTitle(qt(document.title));
         if (!document.author.empty())
             svg.setDescription(qt(document.author));
@@ -150,19 +200,23 @@ bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
         svg.setViewBox(QRectF(0, 0, sheet.size.width, sheet.size.height));
         QPainter painter;
         if (!painter.begin(&svg)) {
-            problem = "cannot write " + target + ": the SVG writer did not start";
+            problem = "cannot write " + names[i] + ": the SVG writer did not start";
             return false;
         }
         painter.fillRect(QRectF(0, 0, sheet.size.width, sheet.size.height), Qt::white);
-        paintSheetPage(painter, page, document.face);
+        paintSheetPage(painter, sheet.pages[i], document.face);
         painter.end();
-        files.push_back(bytesOf(buffer));
-        if (!goOn(progress, files.size(), sheet.pages.size(), problem))
+        if (device.failed() || !file->close(why)) {
+            problem =
+                "cannot write " + names[i] + ": " + (device.failed() ? device.problem() : why);
+            return false;
+        }
+        if (!goOn(progress, i + 1, sheet.pages.size(), problem))
             return false;
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
         std::string why;
-        if (!storage::writeFile(names[i], files[i], {}, why)) {
+        if (!files[i]->moveIntoPlace(why)) {
             for (std::size_t k = 0; k < i; ++k)
                 std::remove(names[k].c_str());
             problem = "cannot write " + names[i] + ": " + why;

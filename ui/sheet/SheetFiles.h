@@ -1,7 +1,8 @@
 #pragma once
 
 // The laid-out sheet as a PDF file, or as one SVG file per page, written whole or not at all.
-// Needs a QGuiApplication for its fonts, not a display.
+// Each page goes to the file as it is drawn, so that no more than one is held. Needs a
+// QGuiApplication for its fonts, not a display.
 
 #include "engine/TimeSignature.h"
 #include "files/SongHeader.h"
@@ -18,6 +19,9 @@ struct SheetDocument {
     std::string title;
     std::string author;
     SheetTypeface face = SheetTypeface::Serif;
+    // The tab the pages come from, which no page may replace by any name: an SVG page's own
+    // name ("OUT-2.svg") may be the tab's. Empty when it has no file.
+    std::string tabFile;
 };
 
 // Letter where the locale's country uses it (the US and Canada), else A4.
@@ -29,8 +33,8 @@ sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::
                              engine::TimeSignature time, int tempo, sheet::Paper paper,
                              const std::string& title = {});
 
-// Told after each page is drawn, before anything is written: the pages drawn so far and all
-// of them. False stops the write, which then writes nothing and fails with an empty problem.
+// Told after each page is drawn: the pages drawn so far and all of them. False stops the
+// write, which then leaves nothing and fails with an empty problem.
 using SheetProgress = std::function<bool(std::size_t drawn, std::size_t pages)>;
 
 bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
@@ -40,7 +44,9 @@ bool writeSheetPdf(const sheet::Sheet& sheet, const SheetDocument& document,
 // "OUT.svg" for one page, else "OUT-1.svg", "OUT-2.svg"...: the names the pages go to.
 std::vector<std::string> svgPageNames(const std::string& target, std::size_t pages);
 
-// Every page or none: when one cannot be written, those written before are removed.
+// Every page or none: each is written beside its name and all are moved into place at the
+// end, so that a failure leaves nothing and a signal (storage::removePartialFilesOnSignals)
+// removes them all. Refused before anything is written when a page's name is the tab's file.
 bool writeSheetSvg(const sheet::Sheet& sheet, const SheetDocument& document,
                    const std::string& target, std::string& problem,
                    const SheetProgress& progress = {});

@@ -282,27 +282,38 @@ private slots:
         QVERIFY(w.prompter.asked.isEmpty());
     }
 
-    // The tab's own file, by its name or through a link, is never an export's target; a
-    // target that cannot be written is said in a box. Either way no file is left.
+    // The tab's own file, by its name or through a link, is never an export's target, nor
+    // the name of one of its pages; a target that cannot be written is said in a box. Either
+    // way no file is left.
     void aTargetRefusedIsSaidAndLeftAlone_data()
     {
         QTest::addColumn<int>("format");
         QTest::addColumn<QString>("target"); // in the window's folder; "" for the tab
+        QTest::addColumn<QString>("link");   // a name made a link to the tab
         QTest::addColumn<QString>("said");
         QTest::newRow("PDF, the tab's name") << static_cast<int>(Format::Pdf) << ""
+                                             << ""
                                              << "is the tab's own file";
         QTest::newRow("SVG, a link to the tab") << static_cast<int>(Format::Svg) << "song-link.svg"
+                                                << "song-link.svg"
                                                 << "is the tab's own file";
+        QTest::newRow("SVG pages, the second a link to the tab")
+            << static_cast<int>(Format::Svg) << "song.svg"
+            << "song-2.svg"
+            << "song-2.svg: it is the tab";
         QTest::newRow("PDF, no such folder") << static_cast<int>(Format::Pdf) << "none/song.pdf"
+                                             << ""
                                              << "cannot write";
         QTest::newRow("SVG pages, no such folder")
             << static_cast<int>(Format::Svg) << "none/song.svg"
+            << ""
             << "cannot write";
     }
     void aTargetRefusedIsSaidAndLeftAlone()
     {
         QFETCH(int, format);
         QFETCH(QString, target);
+        QFETCH(QString, link);
         QFETCH(QString, said);
         // Long enough for several SVG pages.
         const QByteArray file = tabFile(40);
@@ -311,8 +322,8 @@ private slots:
             target = w.tabPath();
         else
             target = w.dir.filePath(target);
-        if (target.endsWith(QLatin1String("link.svg")))
-            QVERIFY(QFile::link(w.tabPath(), target));
+        if (!link.isEmpty())
+            QVERIFY(QFile::link(w.tabPath(), w.dir.filePath(link)));
         w.output().exportTo(static_cast<Format>(format), target);
         w.waitForExport();
         QCOMPARE(w.prompter.asked.size(), 1);

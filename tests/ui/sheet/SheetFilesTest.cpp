@@ -1,11 +1,18 @@
-// The PDF and SVG writers told to stop: whichever page they are stopped after, even the last,
-// nothing is written; left to run, they report every page once, in order.
+// The PDF and SVG writers told to stop, or interrupted by a signal: whichever page they are
+// stopped after, even the last, nothing is left; left to run, they report every page once, in
+// order.
 
 #include "ui/sheet/SheetFiles.h"
+#include "storage/AtomicFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quorlin;
 
@@ -52,6 +59,70 @@ private slots:
         QCOMPARE(told.size(), static_cast<std::size_t>(stopAfter) * 2);
         QCOMPARE(files, QStringList());
         QCOMPARE(problem, std::string());
+    }
+
+    // A page whose name leads to another page's file would take it over: nothing is written.
+    void pagesThatAreOneFileWriteNothing()
+    {
+        sheet::Sheet sheet;
+        sheet.size = sheet::pageSize(sheet::Paper::A4);
+        sheet.pages.resize(3);
+        QTemporaryDir dir;
+        const QDir folder(dir.path());
+        QFile first(folder.filePath("out-1.svg"));
+        QVERIFY(first.open(QIODevice::WriteOnly) && first.write("kept") == 4);
+        first.close();
+        QVERIFY(QFile::link(folder.filePath("out-1.svg"), folder.filePath("out-3.svg")));
+        std::string problem;
+        QVERIFY(!ui::writeSheetSvg(sheet, {}, folder.filePath("out.svg").toStdString(), problem));
+        QVERIFY2(problem.find("out-3.svg: it is ") != std::string::npos, problem.c_str());
+        QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 (QStringList{"out-1.svg", "out-3.svg"}));
+        QVERIFY(first.open(QIODevice::ReadOnly));
+        QCOMPARE(first.readAll(), QByteArray("kept"));
+    }
+
+    // As the command line runs them: Ctrl+C once some pages are drawn, of more pages than a
+    // handful of files written at once.
+    void interruptedAtAnyPageLeavesNothing_data()
+    {
+        QTest::addColumn<bool>("pdf");
+        QTest::addColumn<int>("stopAfter");
+        for (const bool pdf : {true, false}) {
+            QTest::addRow("%s, after the first page", pdf ? "PDF" : "SVG") << pdf << 1;
+            QTest::addRow("%s, after the last page", pdf ? "PDF" : "SVG") << pdf << 12;
+        }
+    }
+    void interruptedAtAnyPageLeavesNothing()
+    {
+        QFETCH(bool, pdf);
+        QFETCH(int, stopAfter);
+        sheet::Sheet sheet;
+        sheet.size = sheet::pageSize(sheet::Paper::A4);
+        sheet.pages.resize(12);
+        QTemporaryDir dir;
+        const std::string target = QDir(dir.path()).filePath("out.svg").toStdString();
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            storage::removePartialFilesOnSignals();
+            const ui::SheetProgress progress = [&](std::size_t drawn, std::size_t) {
+                if (static_cast<int>(drawn) == stopAfter)
+                    ::raise(SIGINT);
+                return true;
+            };
+            std::string problem;
+            if (pdf)
+                ui::writeSheetPdf(sheet, {}, target, problem, progress);
+            else
+                ui::writeSheetSvg(sheet, {}, target, problem, progress);
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 128 + SIGINT);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 };
 
