@@ -128,16 +128,21 @@ TEST_F(GpifFixtures, SongTextAndDirectionsComeAcross)
     EXPECT_EQ(repeats.song.bars.at(4).direction, "B Bridge, D.C. al Fine");
 }
 
-// Cut short anywhere, a file is refused with a reason, never read past its end.
-TEST_F(GpifFixtures, TruncatedFilesAreRefused)
+// Cut short anywhere, a file is refused with a reason, never read past its end; a .gpx that
+// lost only the padding after its score (Guitar Pro 6 itself writes them a byte short)
+// reads as the whole file does, never with a note lost.
+TEST_F(GpifFixtures, TruncatedFilesAreRefusedOrReadWhole)
 {
     for (const char* extension : {".gp", ".gpx"}) {
         const std::string bytes = slurp(file("techniques", extension));
+        const std::vector<std::string> whole = describe(readGuitarProSong(bytes).song);
         SCOPED_TRACE(extension);
         for (std::size_t size = 0; size < bytes.size(); size += 7) {
             const SongReading reading = readGuitarProSong(std::string_view(bytes).substr(0, size));
-            EXPECT_FALSE(reading.ok()) << "cut at " << size;
-            EXPECT_FALSE(reading.error.empty());
+            if (reading.ok())
+                EXPECT_EQ(describe(reading.song), whole) << "cut at " << size;
+            else
+                EXPECT_FALSE(reading.error.empty());
         }
     }
 }
