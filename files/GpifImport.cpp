@@ -30,7 +30,7 @@ constexpr std::size_t kMostBeatNotes = 128;
 // Beats and notes visited, rests included: bars may share voices and voices beats, so a small
 // file could otherwise ask for a very long walk. A real score names each beat and note at
 // least once in a few bytes of its own, so the walk it may ask for grows with its size.
-constexpr std::size_t kLeastVisitBudget = 100'000;
+constexpr std::size_t kLeastVisitBudget = 10'000;
 constexpr std::size_t kBytesPerVisit = 2;
 // Elements and attributes, each at least a few bytes of text and tens of bytes once parsed:
 // a score of more is refused before it is parsed at all.
