@@ -487,9 +487,10 @@ private:
         std::int64_t onset = 0;
         std::uint32_t graceStrings = 0; // bits of the strings, as the file counts them
         // Guitar Pro writes bars far too full (a whole, a half and so on down to a 64th in one
-        // bar of four), but never with more beats than twice the 256ths the bar could hold.
+        // bar of four), but never with more beats than twice the 256ths the bar could hold, or
+        // than a bar of four could where the bar is shorter.
         const std::vector<const BeatFacts*>& beats = beatsOf(voice, index);
-        const auto most = static_cast<std::size_t>(2 * barLength / kShortest);
+        const auto most = static_cast<std::size_t>(2 * std::max(barLength, kWhole) / kShortest);
         if (beats.size() > most)
             throw Refusal{"has a bar (bar " + std::to_string(index + 1) + " of track " +
                           std::to_string(track + 1) + ") of " + std::to_string(beats.size()) +
