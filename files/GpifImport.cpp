@@ -10,6 +10,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <sstream>
 #include <tuple>
 #include <unordered_map>
@@ -24,10 +25,18 @@ struct Refusal {
 
 // More strings than any fretted instrument has: a longer tuning is a damaged file.
 constexpr std::size_t kMostStrings = 16;
-// Beats visited, rests included: bars may share one voice, so a small file could otherwise
-// ask for a very long walk.
-constexpr std::size_t kMostBeatVisits = kMostSongNotes;
+// More notes on one beat than any instrument sounds at once: a damaged file.
+constexpr std::size_t kMostBeatNotes = 128;
+// Beats and notes visited, rests included: bars may share voices and voices beats, so a small
+// file could otherwise ask for a very long walk. A real score names each beat and note at
+// least once in a few bytes of its own, so the walk it may ask for grows with its size.
+constexpr std::size_t kLeastVisitBudget = 10'000;
+constexpr std::size_t kBytesPerVisit = 2;
+// Elements and attributes, each at least a few bytes of text and tens of bytes once parsed:
+// a score of more is refused before it is parsed at all.
+constexpr std::size_t kMostMarkup = kLargestSongFile / 16;
 constexpr std::int64_t kWhole = 4 * kSongTicksPerQuarter;
+constexpr std::int64_t kShortest = kWhole / 256;
 
 std::string textOf(pugi::xml_node node)
 {
@@ -58,6 +67,18 @@ std::vector<long> numbers(std::string_view text)
 std::vector<long> numbersOf(pugi::xml_node node)
 {
     return numbers(node.text().get());
+}
+
+// A whole number within [lowest, highest], or `otherwise` when the text holds none that is.
+long numberIn(pugi::xml_node node, long lowest, long highest, long otherwise)
+{
+    const std::string_view text = trimmed(node.text().get());
+    long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
+        value > highest)
+        return otherwise;
+    return value;
 }
 
 // A named <Property> under <Properties>.
@@ -131,6 +152,37 @@ std::string directionWords(std::string_view name)
 struct StringState {
     int note = -1; // index in the track's notes
     bool slideOut = false;
+    bool hopoOut = false;
+};
+
+// A note as the file describes it, read once however many beats name it.
+struct NoteFacts {
+    long string = -1; // as the file counts them, from the lowest; -1 where none is given
+    int fret = 0;
+    int midi = -1;
+    int articulation = -1;
+    std::uint32_t marks = 0;
+    bool tieOrigin = false;
+    bool tieDestination = false;
+    bool slideOut = false;
+    bool hopoOrigin = false;
+    bool hopoDestination = false;
+    bool slapped = false;
+    bool popped = false;
+};
+
+// A beat, read once however many voices name it.
+struct BeatFacts {
+    bool grace = false;
+    bool rhythm = false;
+    std::int64_t ticks = 0;
+    int tupletNum = 0; // of a tuplet that cannot be played, else 0
+    int tupletDen = 0;
+    std::uint32_t marks = 0;
+    bool slapped = false;
+    bool popped = false;
+    std::vector<const NoteFacts*> notes;
+    bool missingNotes = false;
 };
 
 struct TrackInfo {
@@ -143,7 +195,10 @@ struct TrackInfo {
 
 class GpifReader {
 public:
-    explicit GpifReader(pugi::xml_node root) : m_root(root) {}
+    GpifReader(pugi::xml_node root, std::size_t size) :
+        m_root(root), m_visitBudget(kLeastVisitBudget + size / kBytesPerVisit)
+    {
+    }
 
     Song read()
     {
@@ -151,9 +206,9 @@ public:
         readTracks();
         m_bars = byId(m_root.child("Bars"), "Bar");
         m_voices = byId(m_root.child("Voices"), "Voice");
-        m_beats = byId(m_root.child("Beats"), "Beat");
-        m_notes = byId(m_root.child("Notes"), "Note");
         m_rhythms = byId(m_root.child("Rhythms"), "Rhythm");
+        readNotes();
+        readBeats();
         readMasterBars();
         readTempos();
         for (SongTrack& track : m_song.tracks)
@@ -330,19 +385,76 @@ private:
         }
     }
 
-    std::int64_t rhythmTicks(pugi::xml_node beat, int index, std::int64_t onset)
+    void readNotes()
     {
-        const auto found = m_rhythms.find(beat.child("Rhythm").attribute("ref").as_llong(-1));
-        if (found == m_rhythms.end()) {
-            problem(index + 1, beatOf(index, onset), "a beat without a length left out");
-            return 0;
+        for (const pugi::xml_node node : m_root.child("Notes").children("Note")) {
+            const auto [at, added] = m_notes.try_emplace(node.attribute("id").as_llong(-1));
+            if (!added)
+                continue;
+            NoteFacts& note = at->second;
+            note.string = numberIn(property(node, "String").child("String"), 0,
+                                   std::numeric_limits<long>::max(), -1);
+            note.fret = static_cast<int>(numberIn(property(node, "Fret").child("Fret"), 0, 99, 0));
+            if (const pugi::xml_node midi = property(node, "Midi").child("Number"))
+                note.midi =
+                    static_cast<int>(std::clamp<long long>(midi.text().as_llong(0), 0, 127));
+            note.articulation =
+                static_cast<int>(numberIn(node.child("InstrumentArticulation"), 0, 1 << 20, -1));
+            note.marks = marksOf(node);
+            const pugi::xml_node tie = node.child("Tie");
+            note.tieOrigin = tie.attribute("origin").as_bool();
+            note.tieDestination = tie.attribute("destination").as_bool();
+            note.slideOut = slideOut(node);
+            note.hopoOrigin = hasProperty(node, "HopoOrigin");
+            note.hopoDestination = hasProperty(node, "HopoDestination");
+            note.slapped = hasProperty(node, "Slapped");
+            note.popped = hasProperty(node, "Popped");
         }
+    }
+
+    void readBeats()
+    {
+        for (const pugi::xml_node node : m_root.child("Beats").children("Beat")) {
+            const auto [at, added] = m_beats.try_emplace(node.attribute("id").as_llong(-1));
+            if (!added)
+                continue;
+            BeatFacts& beat = at->second;
+            beat.grace = static_cast<bool>(node.child("GraceNotes"));
+            readRhythm(node, beat);
+            if (node.child("Tremolo"))
+                beat.marks |= kTremolo;
+            if (node.child("Vibrato") || hasProperty(node, "VibratoWTremBar"))
+                beat.marks |= kVibrato;
+            beat.slapped = hasProperty(node, "Slapped");
+            beat.popped = hasProperty(node, "Popped");
+            const std::vector<long> ids = numbersOf(node.child("Notes"));
+            if (ids.size() > kMostBeatNotes)
+                throw Refusal{"has a beat of " + std::to_string(ids.size()) +
+                              " notes, more than any instrument plays at once"};
+            for (const long id : ids) {
+                const auto found = m_notes.find(id);
+                if (found == m_notes.end())
+                    beat.missingNotes = true;
+                else
+                    beat.notes.push_back(&found->second);
+            }
+        }
+    }
+
+    void readRhythm(pugi::xml_node node, BeatFacts& beat)
+    {
+        const auto found = m_rhythms.find(node.child("Rhythm").attribute("ref").as_llong(-1));
+        if (found == m_rhythms.end())
+            return;
         const pugi::xml_node rhythm = found->second;
         std::int64_t ticks = noteValueTicks(textOf(rhythm.child("NoteValue")));
-        const int dots =
-            std::clamp(rhythm.child("AugmentationDot").attribute("count").as_int(0), 0, 4);
+        if (ticks == 0)
+            return;
+        beat.rhythm = true;
+        const long dotCount = std::clamp<long long>(
+            rhythm.child("AugmentationDot").attribute("count").as_llong(0), 0, 4);
         std::int64_t add = ticks;
-        for (int i = 0; i < dots; ++i) {
+        for (long i = 0; i < dotCount; ++i) {
             add /= 2;
             ticks += add;
         }
@@ -350,86 +462,110 @@ private:
             const pugi::xml_node tuplet = rhythm.child(name);
             if (!tuplet)
                 continue;
-            const int num = tuplet.attribute("num").as_int(1);
-            const int den = tuplet.attribute("den").as_int(1);
-            if (num >= 1 && num <= 64 && den >= 1 && den <= 64)
+            const long long num = tuplet.attribute("num").as_llong(1);
+            const long long den = tuplet.attribute("den").as_llong(1);
+            if (num >= 1 && num <= 64 && den >= 1 && den <= 64) {
                 ticks = (ticks * den + num / 2) / num;
-            else
-                problem(index + 1, beatOf(index, onset),
-                        "a tuplet of " + std::to_string(num) + ":" + std::to_string(den) +
-                            " played as written without it");
+            } else {
+                beat.tupletNum = static_cast<int>(std::clamp<long long>(num, -999999, 999999));
+                beat.tupletDen = static_cast<int>(std::clamp<long long>(den, -999999, 999999));
+            }
         }
-        return ticks;
+        beat.ticks = std::max<std::int64_t>(ticks, 1);
+    }
+
+    void visit()
+    {
+        if (++m_visits > m_visitBudget)
+            throw Refusal{"asks for more than " + std::to_string(m_visitBudget) +
+                          " beats and notes to be read, more than a score of its size holds"};
     }
 
     void readVoice(pugi::xml_node voice, int track, int index, int v)
     {
+        const std::int64_t barLength = m_song.bars[static_cast<std::size_t>(index)].length;
         std::int64_t onset = 0;
-        std::vector<int> graceStrings;
-        for (const pugi::xml_node beat : beatsOf(voice)) {
-            if (++m_beatVisits > kMostBeatVisits)
-                throw Refusal{"has more than " + std::to_string(kMostBeatVisits) + " beats"};
-            // A grace beat takes no time of its own: its main note carries the mark.
-            if (beat.child("GraceNotes")) {
-                for (const long note : numbersOf(beat.child("Notes"))) {
-                    const auto n = m_notes.find(note);
-                    if (n != m_notes.end())
-                        graceStrings.push_back(
-                            property(n->second, "String").child("String").text().as_int(-1));
+        std::uint32_t graceStrings = 0; // bits of the strings, as the file counts them
+        // Guitar Pro writes bars far too full (a whole, a half and so on down to a 64th in one
+        // bar of four), but never with more beats than twice the 256ths the bar could hold, or
+        // than a bar of four could where the bar is shorter.
+        const std::vector<const BeatFacts*>& beats = beatsOf(voice, index);
+        const auto most = static_cast<std::size_t>(2 * std::max(barLength, kWhole) / kShortest);
+        if (beats.size() > most)
+            throw Refusal{"has a bar (bar " + std::to_string(index + 1) + " of track " +
+                          std::to_string(track + 1) + ") of " + std::to_string(beats.size()) +
+                          " beats, more than it can hold"};
+        for (const BeatFacts* beat : beats) {
+            visit();
+            // A grace beat takes no time of its own: its main note carries the mark, and a
+            // slide or a hammer-on from it leads into that note.
+            if (beat->grace) {
+                for (const NoteFacts* note : beat->notes) {
+                    visit();
+                    if (note->string < 0 || note->string >= static_cast<long>(kMostStrings))
+                        continue;
+                    graceStrings |= 1u << note->string;
+                    StringState& state = stateOf(track, v, static_cast<int>(note->string));
+                    state.slideOut = state.slideOut || note->slideOut;
+                    state.hopoOut = state.hopoOut || note->hopoOrigin;
                 }
                 continue;
             }
-            const std::int64_t length = rhythmTicks(beat, index, onset);
-            if (length == 0)
+            if (!beat->rhythm) {
+                problem(index + 1, beatOf(index, onset), "a beat without a length left out");
                 continue;
-            readBeat(beat, track, index, v, onset, length, graceStrings);
-            graceStrings.clear();
-            onset += length;
+            }
+            if (beat->tupletNum != 0 || beat->tupletDen != 0)
+                problem(index + 1, beatOf(index, onset),
+                        "a tuplet of " + std::to_string(beat->tupletNum) + ":" +
+                            std::to_string(beat->tupletDen) + " played as written without it");
+            if (beat->missingNotes)
+                problem(index + 1, beatOf(index, onset),
+                        "a beat names a note the file does not hold");
+            readBeat(*beat, track, index, v, onset, beat->ticks, graceStrings);
+            graceStrings = 0;
+            onset += beat->ticks;
         }
     }
 
     // A voice's beats, looked up once however many bars share the voice.
-    const std::vector<pugi::xml_node>& beatsOf(pugi::xml_node voice)
+    const std::vector<const BeatFacts*>& beatsOf(pugi::xml_node voice, int index)
     {
         const auto [at, added] = m_voiceBeats.try_emplace(voice.internal_object());
-        if (added)
+        if (added) {
+            bool missing = false;
             for (const long id : numbersOf(voice.child("Beats"))) {
                 const auto found = m_beats.find(id);
                 if (found != m_beats.end())
-                    at->second.push_back(found->second);
+                    at->second.push_back(&found->second);
+                else
+                    missing = true;
             }
+            if (missing)
+                problem(index + 1, 0, "a voice names a beat the file does not hold");
+        }
         return at->second;
     }
 
-    void readBeat(pugi::xml_node beat, int track, int index, int v, std::int64_t onset,
-                  std::int64_t length, const std::vector<int>& graceStrings)
+    void readBeat(const BeatFacts& beat, int track, int index, int v, std::int64_t onset,
+                  std::int64_t length, std::uint32_t graceStrings)
     {
         TrackInfo& info = m_tracks[static_cast<std::size_t>(track)];
         SongTrack& song = m_song.tracks[static_cast<std::size_t>(track)];
-        std::uint32_t beatMarks = 0;
-        if (beat.child("Tremolo"))
-            beatMarks |= kTremolo;
-        if (beat.child("Vibrato"))
-            beatMarks |= kVibrato;
-        const bool slapped = hasProperty(beat, "Slapped");
-        const bool popped = hasProperty(beat, "Popped");
-        for (const long id : numbersOf(beat.child("Notes"))) {
-            const auto found = m_notes.find(id);
-            if (found == m_notes.end())
-                continue;
-            const pugi::xml_node node = found->second;
+        for (const NoteFacts* facts : beat.notes) {
+            visit();
+            const NoteFacts& node = *facts;
             SongNote note;
             note.bar = index;
             note.start = onset;
             note.length = length;
             note.voice = v;
-            note.marks = beatMarks | marksOf(node);
+            note.marks = beat.marks | node.marks;
             if (song.percussion) {
-                const int articulation = node.child("InstrumentArticulation").text().as_int(-1);
-                note.pitch = articulation >= 0 &&
-                                     static_cast<std::size_t>(articulation) < info.drumKeys.size()
-                                 ? info.drumKeys[static_cast<std::size_t>(articulation)]
-                                 : property(node, "Midi").child("Number").text().as_int(-1);
+                note.pitch = node.articulation >= 0 && static_cast<std::size_t>(node.articulation) <
+                                                           info.drumKeys.size()
+                                 ? info.drumKeys[static_cast<std::size_t>(node.articulation)]
+                                 : node.midi;
                 if (note.pitch < 0 || note.pitch > 127) {
                     problem(index + 1, beatOf(index, onset), "a drum note of no key left out");
                     continue;
@@ -437,48 +573,50 @@ private:
                 addNote(song, note);
                 continue;
             }
-            const int string = property(node, "String").child("String").text().as_int(-1);
-            if (string < 0 || string >= info.strings) {
+            if (node.string < 0 || node.string >= info.strings) {
                 problem(index + 1, beatOf(index, onset),
-                        "a note on string " + std::to_string(string + 1) + " of a track of " +
-                            std::to_string(info.strings) + " strings left out");
+                        "a note on string " + std::to_string(std::int64_t{node.string} + 1) +
+                            " of a track of " + std::to_string(info.strings) + " strings left out");
                 continue;
             }
+            const int string = static_cast<int>(node.string);
             note.string = info.strings - string;
-            note.fret = std::clamp(property(node, "Fret").child("Fret").text().as_int(0), 0, 99);
-            const pugi::xml_node midi = property(node, "Midi").child("Number");
-            note.pitch = midi ? std::clamp(midi.text().as_int(0), 0, 127)
-                              : std::clamp(info.lowestFirst[static_cast<std::size_t>(string)] +
-                                               info.capo + note.fret,
-                                           0, 127);
-            if (std::find(graceStrings.begin(), graceStrings.end(), string) != graceStrings.end())
+            note.fret = node.fret;
+            note.pitch = node.midi >= 0
+                             ? node.midi
+                             : std::clamp(info.lowestFirst[static_cast<std::size_t>(string)] +
+                                              info.capo + note.fret,
+                                          0, 127);
+            if (graceStrings & (1u << string))
                 note.marks |= kGraceNote;
             StringState& state = stateOf(track, v, string);
-            const pugi::xml_node tie = node.child("Tie");
-            if (tie.attribute("destination").as_bool() && state.note >= 0) {
+            if (node.tieDestination && state.note >= 0) {
                 SongNote& origin = song.notes[static_cast<std::size_t>(state.note)];
                 const std::int64_t end =
                     m_barStarts[static_cast<std::size_t>(index)] + onset + length;
                 origin.length =
                     end - m_barStarts[static_cast<std::size_t>(origin.bar)] - origin.start;
-                origin.tiedToNext = tie.attribute("origin").as_bool();
-                state.slideOut = slideOut(node);
+                origin.tiedToNext = node.tieOrigin;
+                state.slideOut = node.slideOut;
+                state.hopoOut = node.hopoOrigin;
                 continue;
             }
-            if (hasProperty(node, "HopoDestination") && state.note >= 0)
+            // Guitar Pro 6 marks only the first note of a hammer-on or pull-off.
+            if ((node.hopoDestination || state.hopoOut) && state.note >= 0)
                 note.technique =
                     note.pitch >= song.notes[static_cast<std::size_t>(state.note)].pitch
                         ? SongTechnique::HammerOn
                         : SongTechnique::PullOff;
             else if (state.slideOut && state.note >= 0)
                 note.technique = SongTechnique::Slide;
-            else if (slapped || hasProperty(node, "Slapped"))
+            else if (beat.slapped || node.slapped)
                 note.technique = SongTechnique::Slap;
-            else if (popped || hasProperty(node, "Popped"))
+            else if (beat.popped || node.popped)
                 note.technique = SongTechnique::Pop;
-            note.tiedToNext = tie.attribute("origin").as_bool();
+            note.tiedToNext = node.tieOrigin;
             state.note = static_cast<int>(song.notes.size());
-            state.slideOut = slideOut(node);
+            state.slideOut = node.slideOut;
+            state.hopoOut = node.hopoOrigin;
             addNote(song, note);
         }
     }
@@ -486,7 +624,9 @@ private:
     // A shift or legato slide leads into the next note on the string.
     static bool slideOut(pugi::xml_node note)
     {
-        return (property(note, "Slide").child("Flags").text().as_int(0) & 3) != 0;
+        return (numberIn(property(note, "Slide").child("Flags"), 0,
+                         std::numeric_limits<long>::max(), 0) &
+                3) != 0;
     }
 
     static std::uint32_t marksOf(pugi::xml_node note)
@@ -510,12 +650,12 @@ private:
         if (note.child("Trill"))
             marks |= kTrill;
         // Accent bits: 1 staccato, 4 heavy accent, 8 accent; the rest are other marks.
-        const int accent = note.child("Accent").text().as_int(0);
+        const long accent = numberIn(note.child("Accent"), 0, std::numeric_limits<long>::max(), 0);
         if (accent & 1)
             marks |= kStaccato;
         if (accent & 12)
             marks |= kAccent;
-        if ((accent & ~13) != 0 || hasProperty(note, "Tapped"))
+        if ((accent & ~13L) != 0 || hasProperty(note, "Tapped"))
             marks |= kOtherMark;
         return marks;
     }
@@ -553,8 +693,8 @@ private:
             const double qpm = perMinute * quarters;
             if (!(qpm > 0 && qpm < 10000))
                 continue;
-            const double ratio =
-                std::clamp(automation.child("Position").text().as_double(0), 0.0, 1.0);
+            const double position = automation.child("Position").text().as_double(0);
+            const double ratio = std::isfinite(position) ? std::clamp(position, 0.0, 1.0) : 0.0;
             const std::int64_t start = std::llround(
                 ratio * static_cast<double>(m_song.bars[static_cast<std::size_t>(bar)].length));
             const SongTempo tempo{bar, start, qpm};
@@ -588,11 +728,14 @@ private:
     std::vector<TrackInfo> m_tracks;
     // Per track: per voice, per string (from the lowest, as the file counts them).
     std::vector<std::array<StringState, 4 * kMostStrings>> m_states;
-    std::unordered_map<long, pugi::xml_node> m_bars, m_voices, m_beats, m_notes, m_rhythms;
-    std::unordered_map<pugi::xml_node_struct*, std::vector<pugi::xml_node>> m_voiceBeats;
+    std::unordered_map<long, pugi::xml_node> m_bars, m_voices, m_rhythms;
+    std::unordered_map<long, NoteFacts> m_notes;
+    std::unordered_map<long, BeatFacts> m_beats;
+    std::unordered_map<pugi::xml_node_struct*, std::vector<const BeatFacts*>> m_voiceBeats;
     std::vector<std::int64_t> m_barStarts;
     std::size_t m_noteCount = 0;
-    std::size_t m_beatVisits = 0;
+    std::size_t m_visits = 0;
+    std::size_t m_visitBudget;
 };
 
 SongReading refused(std::string error)
@@ -608,6 +751,11 @@ SongReading readGpifSong(std::string_view xml)
 {
     if (xml.size() > kLargestSongFile)
         return refused("holds a score larger than any song");
+    const auto markup = static_cast<std::size_t>(std::count(xml.begin(), xml.end(), '<') +
+                                                 std::count(xml.begin(), xml.end(), '='));
+    if (markup > kMostMarkup)
+        return refused("holds a score of more than " + std::to_string(kMostMarkup) +
+                       " elements and attributes, more than any song");
     pugi::xml_document doc;
     // No doctype parsing: entities stay unexpanded, whatever the file declares.
     const pugi::xml_parse_result parsed = doc.load_buffer(xml.data(), xml.size());
@@ -619,7 +767,7 @@ SongReading readGpifSong(std::string_view xml)
         return refused("holds no Guitar Pro score (no GPIF element)");
     SongReading reading;
     try {
-        reading.song = GpifReader(root).read();
+        reading.song = GpifReader(root, xml.size()).read();
     } catch (const Refusal& refusal) {
         return refused(refusal.what);
     }

@@ -118,6 +118,19 @@ def older(score):
     return re.sub(r'<Track id="\d+">.*?</Track>', older_track, score.decode(), flags=re.S).encode()
 
 
+def bass_score(voice, beats, tie=''):
+    """A score of one four-string bass, one bar of 4/4 and one voice, its note on string 1."""
+    return ('<GPIF><Tracks><Track id="0"><Staves><Staff><Properties><Property name="Tuning">'
+            '<Pitches>28 33 38 43</Pitches></Property></Properties></Staff></Staves></Track>'
+            '</Tracks><MasterBars><MasterBar><Time>4/4</Time><Bars>0</Bars></MasterBar>'
+            '</MasterBars><Bars><Bar id="0"><Voices>0 -1 -1 -1</Voices></Bar></Bars>'
+            '<Voices><Voice id="0"><Beats>%s</Beats></Voice></Voices><Beats>%s</Beats>'
+            '<Notes><Note id="0">%s<Properties><Property name="String"><String>0</String>'
+            '</Property><Property name="Fret"><Fret>3</Fret></Property></Properties></Note></Notes>'
+            '<Rhythms><Rhythm id="0"><NoteValue>Quarter</NoteValue></Rhythm></Rhythms></GPIF>'
+            % (voice, beats, tie))
+
+
 def hostile(folder):
     import os
     os.makedirs(folder, exist_ok=True)
@@ -155,6 +168,19 @@ def hostile(folder):
         '<Voices><Voice id="0"><Beats>%s</Beats></Voice></Voices><Beats>%s</Beats>'
         '<Rhythms><Rhythm id="0"><NoteValue>Quarter</NoteValue></Rhythm></Rhythms></GPIF>'
         % ("<MasterBar><Time>4/4</Time><Bars>0</Bars></MasterBar>" * 20000, "0 " * 200, rest),
+        # One voice of a million tied beats in a bar of four quarters.
+        'tied-beats.gp': bass_score('0 ' * 1000000, '<Beat id="0"><Rhythm ref="0"/><Notes>0</Notes>'
+                                    '</Beat>', '<Tie origin="true" destination="true"/>'),
+        # A beat of a million notes the file does not hold, named a million times.
+        'missing-notes.gp': bass_score('0 ' * 1000000, '<Beat id="0"><Rhythm ref="0"/><Notes>%s'
+                                       '</Notes></Beat>' % ('1 ' * 1000000)),
+        # Ten thousand grace beats of a hundred thousand notes each.
+        'grace-notes.gp': bass_score('0 ' * 10000 + '1', '<Beat id="0"><GraceNotes>BeforeBeat'
+                                     '</GraceNotes><Rhythm ref="0"/><Notes>%s</Notes></Beat>'
+                                     '<Beat id="1"><Rhythm ref="0"/><Notes>0</Notes></Beat>'
+                                     % ('0 ' * 100000)),
+        # 63 MB of empty elements, within the size limit.
+        'markup.gp': '<GPIF>%s</GPIF>' % ('<a/>' * (63 << 18)),
         # Entities declared are never expanded.
         'entities.gp': '<?xml version="1.0"?><!DOCTYPE GPIF [<!ENTITY a "aaaaaaaaaa">'
         '<!ENTITY b "&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;"><!ENTITY c "&b;&b;&b;&b;&b;&b;&b;&b;&b;">]>'
