@@ -159,7 +159,7 @@ struct MarkWords {
     const char* many;
 };
 
-constexpr std::array<MarkWords, 13> kMarkWords = {{
+constexpr std::array<MarkWords, 17> kMarkWords = {{
     {kDeadNote, "dead note written as a rest", "dead notes written as rests"},
     {kGhostNote, "ghost note played plain", "ghost notes played plain"},
     {kBend, "bend played plain", "bends played plain"},
@@ -172,8 +172,25 @@ constexpr std::array<MarkWords, 13> kMarkWords = {{
     {kTrill, "trill played as its first note", "trills played as their first note"},
     {kTremolo, "tremolo played as one note", "tremolos played as one note each"},
     {kStaccato, "staccato played as written", "staccatos played as written"},
+    {kTapping, "tapped note played plain", "tapped notes played plain"},
+    {kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
+    {kSlideInOrOut, "slide into or out of a note left out", "slides into or out of notes left out"},
+    {kGraceBefore, "grace note left out, the note after it played",
+     "grace notes left out, the notes after them played"},
     {kOtherMark, "other mark left out", "other marks left out"},
 }};
+
+// A file's own text quoted in a problem: a line of it, not the whole of a crafted one.
+std::string shortened(const std::string& text)
+{
+    constexpr std::size_t kLongest = 200;
+    if (text.size() <= kLongest)
+        return text;
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return text.substr(0, cut) + "...";
+}
 
 // Dead and grace notes take no column of their own.
 constexpr std::uint32_t kLeftOut = kDeadNote | kGraceNote;
@@ -499,7 +516,7 @@ private:
         for (std::size_t b = 0; b < m_song.bars.size(); ++b) {
             if (!m_song.bars[b].direction.empty())
                 problem(static_cast<int>(b) + 1, 1,
-                        "\"" + m_song.bars[b].direction + "\": not followed");
+                        "\"" + shortened(m_song.bars[b].direction) + "\": not followed");
         }
         std::vector<std::vector<const Hit*>> byBar(m_song.bars.size());
         for (const Hit& hit : written)

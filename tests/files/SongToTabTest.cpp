@@ -400,6 +400,13 @@ TEST(SongToTab, TakesTheHeaderTempoAndTime)
         bars.push_back(p.bar);
     // The tempo out of reach, then at bar 2 the new tempo, time signature and direction.
     EXPECT_EQ(bars, (std::vector<int>{1, 2, 2, 2}));
+    // A crafted file's direction of megabytes is quoted in part, whole characters.
+    song.bars[1].direction = std::string(199, 'x') + "\u00e9" + std::string(20'000'000, 'y');
+    const SongTab crafted = songToTab(song, 0, {});
+    const auto quoted = std::ranges::find_if(
+        crafted.problems, [](const auto& p) { return p.what.ends_with("not followed"); });
+    ASSERT_NE(quoted, crafted.problems.end());
+    EXPECT_EQ(quoted->what, "\"" + std::string(199, 'x') + "...\": not followed");
 }
 
 TEST(SongToTab, ListsTracksAndChoosesTheBass)

@@ -484,7 +484,8 @@ def write_song(song, v, version_text):
                 o.i32(song.get('claim_beats', len(beats)))
                 for beat in beats:
                     write_beat(o, v, beat)
-            if v >= 500:
+            # A line break ends each bar but the song's last, as Guitar Pro 5 writes them.
+            if v >= 500 and (b, t) != (len(song['bars']) - 1, len(song['tracks']) - 1):
                 o.u8(0)
     return bytes(o.b)
 
@@ -658,6 +659,12 @@ def songs():
     yield 'endings', one_track(
         [{'repeat_start': True}, {'endings': 1, 'repeat_end': 3}, {'endings': 2, 'repeat_end': 3},
          {'endings': 4}], [[q(4, f, -2)] for f in (1, 3, 5, 7)])
+    # Grace notes leading into notes on their string, some tied on: the notes after them stay.
+    yield 'graces', one_track(
+        [{}, {}],
+        [[q(3, 5, 1, grace=3), q(3, 5, 1, tie=True), q(4, 3, 1, grace=1), q(4, 5, 1, grace=3),
+          q(2, 7, 0, grace=5), q(1, 2, 0, grace=0)],
+         [q(3, 7, 0, grace=5), q(3, 7, 0, tie=True), q(4, 0, -1, grace=2)]])
     two = one_track([{}, {}], [[q(4, 0, -2)], [q(4, 3, -1), q(4, 5, -1)]])
     two['beats'][0][0].append([q(1, 5, 0), q(1, 7, 0), rest(-1)])
     two['beats'][0][1].append([rest(-1), q(2, 9, -1)])
@@ -692,6 +699,8 @@ def hostile():
     # track, and a quadruplet, which has no place among the tuplets.
     yield 'odd-notes.gp4', 4, one_track([{}], [[q(5, 3, -1), dict(q(4, 2, 1), tuplet=4), q(4, 0, 1),
                                                  q(4, 0, -1)]])
+    # A problem on every beat: the list stops at a thousand.
+    yield 'many-tuplets.gp4', 4, one_track([{}], [[dict(q(4, 0, 4), tuplet=4)] * 3000])
     # Every bar's and track's heading present, and not a byte of their beats.
     yield 'crowded.gp3', 3, dict(tracks=[dict(name='Bass', tuning=BASS4)] * 100,
                                  bars=[{}] * 20000, no_measures=True)
