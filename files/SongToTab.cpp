@@ -26,6 +26,7 @@ constexpr Ticks kSongPerTab = kSongTicksPerQuarter / engine::kTicksPerBeat;
 static_assert(kSongPerTab * engine::kTicksPerBeat == kSongTicksPerQuarter);
 
 constexpr int kLowestGuitarPitch = 40; // E2: a fretted track reaching below it is a bass
+constexpr int kHighestBassString = 58; // a string above it is a guitar's, whatever its name
 constexpr int kBassLowE = 28;          // E1: below it a five-string bass is set up
 constexpr std::array kBassFour = {43, 38, 33, 28};
 constexpr std::array kBassFive = {43, 38, 33, 28, 23};
@@ -111,11 +112,16 @@ bool isBass(const SongTrack& track)
 {
     if (track.percussion)
         return false;
+    const bool bassProgram =
+        track.midiProgram >= kFirstBassProgram && track.midiProgram <= kLastBassProgram;
+    // A guitar's top string makes a guitar, dropped low or named "Bassy" as it may be.
+    if (fretted(track) &&
+        *std::max_element(track.tuning.begin(), track.tuning.end()) > kHighestBassString)
+        return bassProgram;
     if (fretted(track) &&
         *std::min_element(track.tuning.begin(), track.tuning.end()) < kLowestGuitarPitch)
         return true;
-    return namesBass(track.instrument) || namesBass(track.name) ||
-           (track.midiProgram >= kFirstBassProgram && track.midiProgram <= kLastBassProgram);
+    return namesBass(track.instrument) || namesBass(track.name) || bassProgram;
 }
 
 // "A#", "E ": a string's name as the tuning keeps it.
@@ -408,9 +414,19 @@ private:
                 const int open = m_open[static_cast<std::size_t>(note.string - 1)];
                 hit.string = note.string;
                 hit.fret = note.fret >= 0 ? note.fret : note.pitch - open;
-                if (hit.fret < 0 || hit.fret > instrument::kFrets) {
-                    problemAt(hit, "fret " + std::to_string(hit.fret) + " on string " +
-                                       std::to_string(note.string) + ": off the neck, left out");
+                // A fret worked out from the pitch is no fret the file wrote: say the pitch.
+                if (note.fret < 0 && hit.fret < 0) {
+                    problemAt(hit, score::pitchName(note.pitch) + " on string " +
+                                       std::to_string(note.string) +
+                                       ": below its open note, left out");
+                    continue;
+                }
+                if (hit.fret > instrument::kFrets) {
+                    problemAt(hit, (note.fret >= 0 ? "fret " + std::to_string(hit.fret)
+                                                   : score::pitchName(note.pitch)) +
+                                       " on string " + std::to_string(note.string) +
+                                       ": past the neck's " + std::to_string(instrument::kFrets) +
+                                       " frets, left out");
                     continue;
                 }
             } else if (m_keepPlaces && note.string != 0) {

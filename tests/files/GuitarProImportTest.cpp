@@ -172,9 +172,12 @@ TEST_F(GuitarProFixtures, TruncatedFilesAreRefused)
 TEST_F(GuitarProFixtures, HostileFilesAreRefusedWithTheirReason)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"huge-text.gp5", "longer than the file"}, {"million-tracks.gp5", "1000000 tracks"},
-        {"million-bars.gp4", "1000000 bars"},      {"million-beats.gp3", "1000000 beats"},
-        {"negative-beats.gp5", "-1 beats"},        {"crowded.gp3", "20000 bars of 100 tracks"},
+        {"huge-text.gp5", "longer than the file"},
+        {"million-tracks.gp5", "1000000 tracks"},
+        {"million-bars.gp4", "1000000 bars"},
+        {"million-beats.gp3", "1000000 beats"},
+        {"negative-beats.gp5", "-1 beats, and a count cannot be below zero"},
+        {"crowded.gp3", "20000 bars of 100 tracks"},
     };
     for (const auto& [name, reason] : cases) {
         SCOPED_TRACE(name);

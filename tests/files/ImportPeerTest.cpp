@@ -177,6 +177,16 @@ void PrintTo(const Row& row, std::ostream* out)
     *out << row.file << " track " << row.track;
 }
 
+std::string rowName(const ::testing::TestParamInfo<Row>& info)
+{
+    std::string name =
+        fs::path(info.param.file).stem().string() + "_" + std::to_string(info.param.track);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
 class ImportPeer : public ::testing::TestWithParam<Row> {
 protected:
     static void SetUpTestSuite()
@@ -243,10 +253,16 @@ TEST_P(ImportPeer, TheTabPlaysWhatAlphaTabReadsOrSaysWhy)
             what << "missing: bar " << note.bar + 1 << " beat " << beatText(beat) << " string "
                  << note.string << " fret " << note.fret << " (" << note.techniques << ")";
             differences.push_back(what.str());
-            // The grace is left out, never the note it leads into.
-            if (note.techniques.find("grace") != std::string::npos)
+            // The grace is left out, never the note it leads into; a dead note is a rest,
+            // counted with the others past the places their problem lists.
+            const bool dead = note.techniques.find("dead") != std::string::npos;
+            if (!dead && note.techniques.find("grace") != std::string::npos)
                 ADD_FAILURE() << "the note after a grace note lost: " << what.str();
-            if (!listed(tab.problems, note.bar + 1, beat, true))
+            const bool counted =
+                dead && std::ranges::any_of(tab.problems, [](const auto& p) {
+                    return p.what.find("dead notes written as rests") != std::string::npos;
+                });
+            if (!counted && !listed(tab.problems, note.bar + 1, beat, true))
                 ADD_FAILURE() << "not listed: " << what.str();
         }
     }
@@ -287,14 +303,17 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"tracks.gp510.gp5", 5, "Bass 6", 6}, Row{"tracks.gp510.gp5", 1, "Lead", 6},
         Row{"musicxml/groove.musicxml", 0, "Bass", 5},
         Row{"musicxml/offbeat.musicxml", 0, "Bass", 4}),
-    [](const ::testing::TestParamInfo<Row>& info) {
-        std::string name =
-            fs::path(info.param.file).stem().string() + "_" + std::to_string(info.param.track);
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    rowName);
+
+// Files Guitar Pro 5 wrote itself: the bass the import chooses, a six-string bass, guitars.
+INSTANTIATE_TEST_SUITE_P(RealGp5, ImportPeer,
+                         ::testing::Values(Row{"real/guitarpro5-canon.gp5", 0, "Track 8", 4},
+                                           Row{"real/guitarpro5-canon.gp5", 2, "Low Bassy Sound",
+                                               6},
+                                           Row{"real/guitarpro5-canon.gp5", 1, "Guitar Player", 6},
+                                           Row{"real/guitarpro5-effects.gp5", 1, "Track 1", 6},
+                                           Row{"real/guitarpro5-hammer.gp5", 1, "Track 1", 6}),
+                         rowName);
 
 } // namespace
 } // namespace quorlin::files
