@@ -25,6 +25,8 @@ constexpr Ticks kSixteenth = kSongTicksPerQuarter / 4;
 constexpr Ticks kSongPerTab = kSongTicksPerQuarter / engine::kTicksPerBeat;
 static_assert(kSongPerTab * engine::kTicksPerBeat == kSongTicksPerQuarter);
 
+// As many as the readers list at most.
+constexpr std::size_t kMostProblems = 1000;
 constexpr int kLowestGuitarPitch = 40; // E2: a fretted track reaching below it is a bass
 constexpr int kHighestBassString = 58; // a string above it is a guitar's, whatever its name
 constexpr int kBassLowE = 28;          // E1: below it a five-string bass is set up
@@ -894,6 +896,25 @@ private:
                                               a.what == b.what;
                                    }),
                        problems.end());
+        // A crafted song can make a problem of every note: the counted kinds, then the first
+        // of the rest by place, are listed, and the others counted.
+        if (problems.size() > kMostProblems) {
+            std::erase_if(problems, [](const SongProblem& p) {
+                return p.bar == 0 && p.what == "more problems than these, not listed";
+            });
+            std::stable_partition(problems.begin(), problems.end(), [this](const SongProblem& p) {
+                return std::ranges::any_of(m_result.marks, [&](const std::string& mark) {
+                    return p.what.starts_with(mark + " (");
+                });
+            });
+            m_result.unlisted = static_cast<int>(problems.size() - kMostProblems);
+            problems.resize(kMostProblems);
+            std::stable_sort(problems.begin(), problems.end(),
+                             [](const SongProblem& a, const SongProblem& b) {
+                                 return std::tie(a.bar, a.beat) < std::tie(b.bar, b.beat);
+                             });
+            problems.push_back({0, 0, "more problems than these, not listed"});
+        }
     }
 
     const Song& m_song;
@@ -968,8 +989,10 @@ std::string songSummary(const SongTab& tab)
                                     : std::to_string(notes) + " notes imported";
     for (const std::string& mark : tab.marks)
         text += "; " + mark;
-    const std::size_t others =
-        tab.problems.size() - std::min(tab.problems.size(), tab.marks.size());
+    // The line saying more are not listed is none of them.
+    const std::size_t others = tab.problems.size() -
+                               std::min(tab.problems.size(), tab.marks.size()) +
+                               static_cast<std::size_t>(tab.unlisted) - (tab.unlisted > 0 ? 1 : 0);
     if (others == 0)
         return text;
     int first = 0;
@@ -983,6 +1006,9 @@ std::string songSummary(const SongTab& tab)
     text += "; " + std::to_string(others) + (others == 1 ? " other problem" : " other problems");
     if (first == 0)
         return text;
+    // Past the listed ones the last bar is not known.
+    if (tab.unlisted > 0)
+        return text + ", from bar " + std::to_string(first);
     return text + (first == last
                        ? ", bar " + std::to_string(first)
                        : ", bars " + std::to_string(first) + " to " + std::to_string(last));

@@ -395,6 +395,22 @@ TEST(SongToTab, NotesOffTheNeckAreNamedAsTheFileGivesThem)
     }
 }
 
+// A problem on every note: a thousand listed, the others counted.
+TEST(SongToTab, ListsAThousandProblemsAndCountsTheRest)
+{
+    Song song = bars(1500);
+    std::vector<SongNote> notes;
+    for (int b = 0; b < 1500; ++b)
+        notes.push_back(note(b, 0, Q, 2, 30));
+    notes.push_back(note(0, Q, Q, 3, 5, SongTechnique::Plain, kBend));
+    song.tracks.push_back(track(notes));
+    const SongTab tab = songToTab(song, 0, {});
+    ASSERT_EQ(tab.problems.size(), 1001u);
+    EXPECT_EQ(tab.problems.back().what, "more problems than these, not listed");
+    EXPECT_EQ(songSummary(tab), "1 note imported; 1 bend played plain; 1500 other problems, "
+                                "from bar 1");
+}
+
 TEST(SongToTab, TakesTheHeaderTempoAndTime)
 {
     Song song = bars(2, 6, 8);
