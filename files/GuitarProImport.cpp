@@ -147,7 +147,12 @@ struct TrackInfo {
 
 class GuitarProReader {
 public:
-    GuitarProReader(std::string_view bytes, Version version) : m_in(bytes), m_version(version) {}
+    GuitarProReader(std::string_view bytes, Version version) :
+        m_in(bytes), m_version(version),
+        // From 4.06 on, the short chord diagram holds a seventh string.
+        m_shortChordStrings(version > kGp4 || (version == kGp4 && bytes[24] >= '6') ? 7 : 6)
+    {
+    }
 
     Song read()
     {
@@ -495,11 +500,12 @@ private:
 
     void skipChord()
     {
-        const bool newer = m_in.u8() != 0;
+        // Guitar Pro 5 writes only the long form, whatever its first byte says.
+        const bool newer = m_in.u8() != 0 || m_version >= kGp500;
         if (!newer) {
             m_in.intByteSizeString();
-            if (m_in.i32() != 0) // the first fret; none means no frets follow
-                m_in.skip(6 * 4);
+            if (m_in.i32() > 0) // the first fret; none means no frets follow
+                m_in.skip(static_cast<std::size_t>(m_shortChordStrings) * 4);
         } else {
             // Fixed-size diagrams: the name, root, kind, frets, barres and fingering.
             m_in.skip(m_version == kGp3 ? 124 : 106);
@@ -757,6 +763,7 @@ private:
 
     Bytes m_in;
     Version m_version;
+    int m_shortChordStrings;
     Song m_song;
     std::array<int, kChannels> m_programs{};
     std::vector<TrackInfo> m_tracks;

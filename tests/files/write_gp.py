@@ -237,11 +237,11 @@ def write_chord(o, v, form):
         o.raw(bytes(7))  # omissions
         o.u8(0)
         return
-    if v == 3:
-        o.u8(0)  # the older, short diagram
+    if (v == 3 and form != 'new') or (v == 4 and form == 'old'):
+        o.u8(0)  # the older, short diagram: six strings, seven from 4.06 on
         o.int_byte_string('E5')
         o.i32(1)
-        for fret in (-1, -1, -1, 2, 2, 0):
+        for fret in (-1, -1, -1, 2, 2, 0) + ((-1,) if v == 4 else ()):
             o.i32(fret)
         return
     o.u8(1)
