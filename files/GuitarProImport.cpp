@@ -114,7 +114,10 @@ private:
     std::size_t textSize()
     {
         const int size = i32();
-        if (size < 0 || static_cast<std::size_t>(size) > remaining())
+        if (size < 0)
+            throw Refusal{"has a text of " + std::to_string(size) + " bytes " + m_place +
+                          ", and a size cannot be below zero"};
+        if (static_cast<std::size_t>(size) > remaining())
             throw Refusal{"has a text of " + std::to_string(size) + " bytes " + m_place +
                           ", longer than the file"};
         return static_cast<std::size_t>(size);

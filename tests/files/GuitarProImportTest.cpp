@@ -177,6 +177,7 @@ TEST_F(GuitarProFixtures, HostileFilesAreRefusedWithTheirReason)
         {"million-bars.gp4", "1000000 bars"},
         {"million-beats.gp3", "1000000 beats"},
         {"negative-beats.gp5", "-1 beats, and a count cannot be below zero"},
+        {"negative-text.gp3", "-5 bytes in its header, and a size cannot be below zero"},
         {"crowded.gp3", "20000 bars of 100 tracks"},
     };
     for (const auto& [name, reason] : cases) {

@@ -75,8 +75,8 @@ def beat_ticks(beat):
 
 
 def write_info(o, v, song):
-    if song.get('huge_title'):
-        o.i32(0x7FFFFFFF)
+    if song.get('huge_title') or song.get('negative_title'):
+        o.i32(-5 if song.get('negative_title') else 0x7FFFFFFF)
         o.u8(5)
         o.raw(b'Title')
     else:
@@ -691,6 +691,7 @@ def hostile():
     def small():
         return one_track([{}], [[q(4, 3, -2)]])
     yield 'huge-text.gp5', 510, dict(small(), huge_title=True)
+    yield 'negative-text.gp3', 3, dict(small(), negative_title=True)
     yield 'million-tracks.gp5', 510, dict(small(), claim_tracks=1_000_000)
     yield 'million-bars.gp4', 4, dict(small(), claim_bars=1_000_000)
     yield 'million-beats.gp3', 3, dict(small(), claim_beats=1_000_000)
