@@ -23,6 +23,8 @@ struct Refusal {
 enum Version { kGp3 = 300, kGp4 = 400, kGp500 = 500, kGp510 = 510 };
 
 constexpr int kChannels = 64;
+// A file that is one problem over must not list millions of them.
+constexpr std::size_t kMostProblems = 1000;
 constexpr int kMostStrings = 7;
 
 // The smallest a beat can be in the file: its flags, its length and its strings.
@@ -69,7 +71,10 @@ public:
     std::size_t count(const char* what, std::size_t smallest)
     {
         const int n = i32();
-        if (n < 0 || static_cast<std::size_t>(n) > remaining() / std::max<std::size_t>(smallest, 1))
+        if (n < 0)
+            throw Refusal{"says it holds " + std::to_string(n) + " " + what +
+                          ", and a count cannot be below zero"};
+        if (static_cast<std::size_t>(n) > remaining() / std::max<std::size_t>(smallest, 1))
             throw Refusal{"says it holds " + std::to_string(n) + " " + what +
                           ", more than the file has room for"};
         return static_cast<std::size_t>(n);
@@ -109,7 +114,10 @@ private:
     std::size_t textSize()
     {
         const int size = i32();
-        if (size < 0 || static_cast<std::size_t>(size) > remaining())
+        if (size < 0)
+            throw Refusal{"has a text of " + std::to_string(size) + " bytes " + m_place +
+                          ", and a size cannot be below zero"};
+        if (static_cast<std::size_t>(size) > remaining())
             throw Refusal{"has a text of " + std::to_string(size) + " bytes " + m_place +
                           ", longer than the file"};
         return static_cast<std::size_t>(size);
@@ -127,7 +135,8 @@ private:
 
 // A note's string, for the techniques that join it to the next note there.
 struct StringState {
-    int lastNote = -1; // index into the track's notes
+    int lastNote = -1;     // index into the track's notes
+    std::int64_t beat = 0; // its beat, counted through the voice
     bool hammerToNext = false;
     bool slideToNext = false;
 };
@@ -141,7 +150,12 @@ struct TrackInfo {
 
 class GuitarProReader {
 public:
-    GuitarProReader(std::string_view bytes, Version version) : m_in(bytes), m_version(version) {}
+    GuitarProReader(std::string_view bytes, Version version) :
+        m_in(bytes), m_version(version),
+        // From 4.06 on, the short chord diagram holds a seventh string.
+        m_shortChordStrings(version > kGp4 || (version == kGp4 && bytes[24] >= '6') ? 7 : 6)
+    {
+    }
 
     Song read()
     {
@@ -195,12 +209,15 @@ public:
         if (m_version >= kGp500)
             m_in.skip(m_version == kGp500 ? 2 : 1);
         // Each bar of each track holds at least its count of beats (two voices and a line break
-        // in Guitar Pro 5), so a file that cannot is refused before it is walked.
+        // in Guitar Pro 5, whose last bar has none), so a file that cannot is refused before it
+        // is walked.
         const std::size_t smallestBar = m_version >= kGp500 ? 9 : 4;
-        if (bars * tracks > m_in.remaining() / smallestBar)
+        const std::size_t room = m_in.remaining() + (m_version >= kGp500 ? 1 : 0);
+        if (bars * tracks > room / smallestBar)
             throw Refusal{"says it holds " + std::to_string(bars) + " bars of " +
                           std::to_string(tracks) + " tracks, more than the file has room for"};
         m_strings.assign(tracks, {});
+        m_beats.assign(tracks, {});
         for (std::size_t bar = 0; bar < bars; ++bar) {
             for (std::size_t track = 0; track < tracks; ++track) {
                 m_in.setPlace("in bar " + std::to_string(bar + 1) + " of track " +
@@ -208,8 +225,10 @@ public:
                 const int voices = m_version >= kGp500 ? 2 : 1;
                 for (int voice = 0; voice < voices; ++voice)
                     readVoice(static_cast<int>(bar), static_cast<int>(track), voice);
-                if (m_version >= kGp500)
-                    m_in.skip(1); // line break
+                // Guitar Pro 5 ends each bar with its line break, but for the song's last.
+                const bool last = bar + 1 == bars && track + 1 == tracks;
+                if (m_version >= kGp500 && (!last || m_in.remaining() > 0))
+                    m_in.skip(1);
             }
         }
         std::stable_sort(m_song.tempos.begin(), m_song.tempos.end(),
@@ -468,6 +487,7 @@ private:
             effects = readBeatEffects();
         if (flags & 0x10)
             readMixTable(bar, start);
+        ++m_beats[static_cast<std::size_t>(track)][static_cast<std::size_t>(voice)];
         const std::uint8_t strings = m_in.u8();
         for (int s = 1; s <= kMostStrings; ++s) {
             if (strings & (1 << (7 - s)))
@@ -483,11 +503,12 @@ private:
 
     void skipChord()
     {
-        const bool newer = m_in.u8() != 0;
+        // Guitar Pro 5 writes only the long form, whatever its first byte says.
+        const bool newer = m_in.u8() != 0 || m_version >= kGp500;
         if (!newer) {
             m_in.intByteSizeString();
-            if (m_in.i32() != 0) // the first fret; none means no frets follow
-                m_in.skip(6 * 4);
+            if (m_in.i32() > 0) // the first fret; none means no frets follow
+                m_in.skip(static_cast<std::size_t>(m_shortChordStrings) * 4);
         } else {
             // Fixed-size diagrams: the name, root, kind, frets, barres and fingering.
             m_in.skip(m_version == kGp3 ? 124 : 106);
@@ -499,7 +520,8 @@ private:
         BeatEffects effects;
         const std::uint8_t first = m_in.u8();
         const std::uint8_t second = m_version >= kGp4 ? m_in.u8() : 0;
-        if (first & 0x03)
+        // The newer versions keep the first bit for no vibrato of their own.
+        if (first & (m_version == kGp3 ? 0x03 : 0x02))
             effects.marks |= kVibrato;
         if (m_version == kGp3 && (first & 0x0C))
             effects.marks |= kHarmonic;
@@ -509,14 +531,16 @@ private:
                 effects.technique = SongTechnique::Slap;
             else if (kind == 3)
                 effects.technique = SongTechnique::Pop;
-            else
-                effects.marks |= kOtherMark; // tapping, or an old file's tremolo bar
+            else if (kind == 1)
+                effects.marks |= kTapping;
+            else if (kind == 0 && m_version == kGp3)
+                effects.marks |= kTremoloBar; // the old files' tremolo bar
             if (m_version == kGp3)
                 m_in.skip(4);
         }
         if (second & 0x04) {
             skipBend();
-            effects.marks |= kOtherMark; // tremolo bar
+            effects.marks |= kTremoloBar;
         }
         if (first & 0x40)
             m_in.skip(2); // strum up and down
@@ -616,17 +640,26 @@ private:
                         std::to_string(info.strings) + " strings left out");
             return;
         }
-        if (fret < 0 || fret > 127) {
-            problem(bar, start, "a note at fret " + std::to_string(fret) + " left out");
+        if (fret < 0) {
+            problem(bar, start,
+                    "a note on string " + std::to_string(string) + " without a fret left out");
             return;
         }
         SongTrack& out = m_song.tracks[static_cast<std::size_t>(track)];
         StringState& state =
             m_strings[static_cast<std::size_t>(track)][static_cast<std::size_t>(voice)]
                      [static_cast<std::size_t>(string - 1)];
-        if (kind == 2 && state.lastNote >= 0) {
+        // A tie, hammer-on or slide joins the note before on the string only from the beat
+        // before (a bar may be written short or long); after a rest or other strings' notes
+        // this note starts afresh.
+        std::int64_t& beatCount =
+            m_beats[static_cast<std::size_t>(track)][static_cast<std::size_t>(voice)];
+        const bool follows = state.lastNote >= 0 && state.beat + 1 == beatCount;
+        const std::int64_t at = barStart(bar) + start;
+        if (kind == 2 && follows) {
             SongNote& tied = out.notes[static_cast<std::size_t>(state.lastNote)];
-            tied.length = barStart(bar) + start + length - barStart(tied.bar) - tied.start;
+            tied.length = at + length - barStart(tied.bar) - tied.start;
+            state.beat = beatCount;
             state.hammerToNext = hammer;
             state.slideToNext = slide;
             return;
@@ -645,14 +678,14 @@ private:
             note.pitch = info.pitches[static_cast<std::size_t>(string - 1)] + fret;
         }
         note.technique = beat.technique;
-        if (state.lastNote >= 0 && state.hammerToNext) {
+        if (follows && state.hammerToNext) {
             const int before = out.notes[static_cast<std::size_t>(state.lastNote)].pitch;
             note.technique =
                 note.pitch >= before ? SongTechnique::HammerOn : SongTechnique::PullOff;
-        } else if (state.lastNote >= 0 && state.slideToNext) {
+        } else if (follows && state.slideToNext) {
             note.technique = SongTechnique::Slide;
         }
-        state = {static_cast<int>(out.notes.size()), hammer, slide};
+        state = {static_cast<int>(out.notes.size()), beatCount, hammer, slide};
         out.notes.push_back(note);
     }
 
@@ -670,8 +703,10 @@ private:
             marks |= kBend;
         }
         if (first & 0x10) {
-            m_in.skip(m_version >= kGp500 ? 5 : 4); // fret, loudness, transition, length
-            marks |= kGraceNote;
+            // Its fret, loudness, transition and length: the grace itself is left out, and the
+            // note it leads into played in full at its time.
+            m_in.skip(m_version >= kGp500 ? 5 : 4);
+            marks |= kGraceBefore;
         }
         if (second & 0x01)
             marks |= kStaccato;
@@ -688,7 +723,7 @@ private:
             // Shift and legato slides lead to the next note; the rest slide in or out of nowhere.
             slide = m_version >= kGp500 ? (kind & 0x03) != 0 : kind == 1 || kind == 2;
             if (!slide)
-                marks |= kOtherMark;
+                marks |= kSlideInOrOut;
         }
         if (second & 0x10) {
             const int kind = m_in.u8();
@@ -716,6 +751,12 @@ private:
 
     void problem(int bar, std::int64_t start, std::string what)
     {
+        if (m_song.problems.size() > kMostProblems)
+            return;
+        if (m_song.problems.size() == kMostProblems) {
+            m_song.problems.push_back({0, 0, "more problems than these, not listed"});
+            return;
+        }
         m_song.problems.push_back(
             {bar + 1,
              1 + static_cast<double>(start) * m_song.bars[static_cast<std::size_t>(bar)].beatType /
@@ -725,12 +766,15 @@ private:
 
     Bytes m_in;
     Version m_version;
+    int m_shortChordStrings;
     Song m_song;
     std::array<int, kChannels> m_programs{};
     std::vector<TrackInfo> m_tracks;
     // Per track, per voice, per string.
     std::vector<std::array<std::array<StringState, kMostStrings>, 2>> m_strings;
     std::vector<std::int64_t> m_barStarts;
+    // Per track and voice, the beats read so far and one: the beat being read.
+    std::vector<std::array<std::int64_t, 2>> m_beats;
     std::size_t m_noteCount = 0;
 };
 

@@ -41,6 +41,11 @@ enum SongMark : std::uint32_t {
     kTrill = 1u << 9,
     kTremolo = 1u << 10,
     kStaccato = 1u << 11,
+    kTapping = 1u << 12,
+    kTremoloBar = 1u << 13,
+    kSlideInOrOut = 1u << 14, // from or to no note
+    // A grace note leads into this note: the grace is left out, this note played.
+    kGraceBefore = 1u << 15,
     kOtherMark = 1u << 31,
 };
 

@@ -25,7 +25,10 @@ constexpr Ticks kSixteenth = kSongTicksPerQuarter / 4;
 constexpr Ticks kSongPerTab = kSongTicksPerQuarter / engine::kTicksPerBeat;
 static_assert(kSongPerTab * engine::kTicksPerBeat == kSongTicksPerQuarter);
 
+// As many as the readers list at most.
+constexpr std::size_t kMostProblems = 1000;
 constexpr int kLowestGuitarPitch = 40; // E2: a fretted track reaching below it is a bass
+constexpr int kHighestBassString = 58; // a string above it is a guitar's, whatever its name
 constexpr int kBassLowE = 28;          // E1: below it a five-string bass is set up
 constexpr std::array kBassFour = {43, 38, 33, 28};
 constexpr std::array kBassFive = {43, 38, 33, 28, 23};
@@ -111,11 +114,16 @@ bool isBass(const SongTrack& track)
 {
     if (track.percussion)
         return false;
+    const bool bassProgram =
+        track.midiProgram >= kFirstBassProgram && track.midiProgram <= kLastBassProgram;
+    // A guitar's top string makes a guitar, dropped low or named "Bassy" as it may be.
+    if (fretted(track) &&
+        *std::max_element(track.tuning.begin(), track.tuning.end()) > kHighestBassString)
+        return bassProgram;
     if (fretted(track) &&
         *std::min_element(track.tuning.begin(), track.tuning.end()) < kLowestGuitarPitch)
         return true;
-    return namesBass(track.instrument) || namesBass(track.name) ||
-           (track.midiProgram >= kFirstBassProgram && track.midiProgram <= kLastBassProgram);
+    return namesBass(track.instrument) || namesBass(track.name) || bassProgram;
 }
 
 // "A#", "E ": a string's name as the tuning keeps it.
@@ -159,7 +167,7 @@ struct MarkWords {
     const char* many;
 };
 
-constexpr std::array<MarkWords, 13> kMarkWords = {{
+constexpr std::array<MarkWords, 17> kMarkWords = {{
     {kDeadNote, "dead note written as a rest", "dead notes written as rests"},
     {kGhostNote, "ghost note played plain", "ghost notes played plain"},
     {kBend, "bend played plain", "bends played plain"},
@@ -172,8 +180,25 @@ constexpr std::array<MarkWords, 13> kMarkWords = {{
     {kTrill, "trill played as its first note", "trills played as their first note"},
     {kTremolo, "tremolo played as one note", "tremolos played as one note each"},
     {kStaccato, "staccato played as written", "staccatos played as written"},
+    {kTapping, "tapped note played plain", "tapped notes played plain"},
+    {kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
+    {kSlideInOrOut, "slide into or out of a note left out", "slides into or out of notes left out"},
+    {kGraceBefore, "grace note left out, the note after it played",
+     "grace notes left out, the notes after them played"},
     {kOtherMark, "other mark left out", "other marks left out"},
 }};
+
+// A file's own text quoted in a problem: a line of it, not the whole of a crafted one.
+std::string shortened(const std::string& text)
+{
+    constexpr std::size_t kLongest = 200;
+    if (text.size() <= kLongest)
+        return text;
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a character
+    return text.substr(0, cut) + "...";
+}
 
 // Dead and grace notes take no column of their own.
 constexpr std::uint32_t kLeftOut = kDeadNote | kGraceNote;
@@ -391,9 +416,19 @@ private:
                 const int open = m_open[static_cast<std::size_t>(note.string - 1)];
                 hit.string = note.string;
                 hit.fret = note.fret >= 0 ? note.fret : note.pitch - open;
-                if (hit.fret < 0 || hit.fret > instrument::kFrets) {
-                    problemAt(hit, "fret " + std::to_string(hit.fret) + " on string " +
-                                       std::to_string(note.string) + ": off the neck, left out");
+                // A fret worked out from the pitch is no fret the file wrote: say the pitch.
+                if (note.fret < 0 && hit.fret < 0) {
+                    problemAt(hit, score::pitchName(note.pitch) + " on string " +
+                                       std::to_string(note.string) +
+                                       ": below its open note, left out");
+                    continue;
+                }
+                if (hit.fret > instrument::kFrets) {
+                    problemAt(hit, (note.fret >= 0 ? "fret " + std::to_string(hit.fret)
+                                                   : score::pitchName(note.pitch)) +
+                                       " on string " + std::to_string(note.string) +
+                                       ": past the neck's " + std::to_string(instrument::kFrets) +
+                                       " frets, left out");
                     continue;
                 }
             } else if (m_keepPlaces && note.string != 0) {
@@ -499,7 +534,7 @@ private:
         for (std::size_t b = 0; b < m_song.bars.size(); ++b) {
             if (!m_song.bars[b].direction.empty())
                 problem(static_cast<int>(b) + 1, 1,
-                        "\"" + m_song.bars[b].direction + "\": not followed");
+                        "\"" + shortened(m_song.bars[b].direction) + "\": not followed");
         }
         std::vector<std::vector<const Hit*>> byBar(m_song.bars.size());
         for (const Hit& hit : written)
@@ -861,6 +896,25 @@ private:
                                               a.what == b.what;
                                    }),
                        problems.end());
+        // A crafted song can make a problem of every note: the counted kinds, then the first
+        // of the rest by place, are listed, and the others counted.
+        if (problems.size() > kMostProblems) {
+            std::erase_if(problems, [](const SongProblem& p) {
+                return p.bar == 0 && p.what == "more problems than these, not listed";
+            });
+            std::stable_partition(problems.begin(), problems.end(), [this](const SongProblem& p) {
+                return std::ranges::any_of(m_result.marks, [&](const std::string& mark) {
+                    return p.what.starts_with(mark + " (");
+                });
+            });
+            m_result.unlisted = static_cast<int>(problems.size() - kMostProblems);
+            problems.resize(kMostProblems);
+            std::stable_sort(problems.begin(), problems.end(),
+                             [](const SongProblem& a, const SongProblem& b) {
+                                 return std::tie(a.bar, a.beat) < std::tie(b.bar, b.beat);
+                             });
+            problems.push_back({0, 0, "more problems than these, not listed"});
+        }
     }
 
     const Song& m_song;
@@ -935,8 +989,10 @@ std::string songSummary(const SongTab& tab)
                                     : std::to_string(notes) + " notes imported";
     for (const std::string& mark : tab.marks)
         text += "; " + mark;
-    const std::size_t others =
-        tab.problems.size() - std::min(tab.problems.size(), tab.marks.size());
+    // The line saying more are not listed is none of them.
+    const std::size_t others = tab.problems.size() -
+                               std::min(tab.problems.size(), tab.marks.size()) +
+                               static_cast<std::size_t>(tab.unlisted) - (tab.unlisted > 0 ? 1 : 0);
     if (others == 0)
         return text;
     int first = 0;
@@ -950,6 +1006,9 @@ std::string songSummary(const SongTab& tab)
     text += "; " + std::to_string(others) + (others == 1 ? " other problem" : " other problems");
     if (first == 0)
         return text;
+    // Past the listed ones the last bar is not known.
+    if (tab.unlisted > 0)
+        return text + ", from bar " + std::to_string(first);
     return text + (first == last
                        ? ", bar " + std::to_string(first)
                        : ", bars " + std::to_string(first) + " to " + std::to_string(last));

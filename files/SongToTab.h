@@ -50,6 +50,8 @@ struct SongTab {
     std::vector<SongProblem> problems;
     // "12 dead notes written as rests", one per kind of mark, for the summary.
     std::vector<std::string> marks;
+    // Problems past the most that `problems` lists.
+    int unlisted = 0;
 };
 
 // `track` indexes song.tracks; one that cannot be chosen still gives what it can (its set-up,

@@ -97,9 +97,9 @@ TEST_F(GuitarProFixtures, EveryFixtureMadeItsFilesAndTheirVersions)
         ++versions[fileOf(expected).extension().string()];
     // Each song in Guitar Pro 3, 4, 5.00 and 5.10; a second voice only in 5, an ending by
     // its number only before.
-    EXPECT_EQ(versions[".gp3"], 10);
-    EXPECT_EQ(versions[".gp4"], 10);
-    EXPECT_EQ(versions[".gp5"], 20);
+    EXPECT_EQ(versions[".gp3"], 11);
+    EXPECT_EQ(versions[".gp4"], 11);
+    EXPECT_EQ(versions[".gp5"], 22);
 }
 
 // alphaTab finds what the writer meant: the fixtures say what they are thought to say.
@@ -172,15 +172,28 @@ TEST_F(GuitarProFixtures, TruncatedFilesAreRefused)
 TEST_F(GuitarProFixtures, HostileFilesAreRefusedWithTheirReason)
 {
     const std::pair<const char*, const char*> cases[] = {
-        {"huge-text.gp5", "longer than the file"}, {"million-tracks.gp5", "1000000 tracks"},
-        {"million-bars.gp4", "1000000 bars"},      {"million-beats.gp3", "1000000 beats"},
-        {"negative-beats.gp5", "-1 beats"},        {"crowded.gp3", "20000 bars of 100 tracks"},
+        {"huge-text.gp5", "longer than the file"},
+        {"million-tracks.gp5", "1000000 tracks"},
+        {"million-bars.gp4", "1000000 bars"},
+        {"million-beats.gp3", "1000000 beats"},
+        {"negative-beats.gp5", "-1 beats, and a count cannot be below zero"},
+        {"negative-text.gp3", "-5 bytes in its header, and a size cannot be below zero"},
+        {"crowded.gp3", "20000 bars of 100 tracks"},
     };
     for (const auto& [name, reason] : cases) {
         SCOPED_TRACE(name);
         const SongReading reading = readGuitarProSong(slurp(s_dir / "hostile" / name));
         EXPECT_NE(reading.error.find(reason), std::string::npos) << reading.error;
     }
+}
+
+TEST_F(GuitarProFixtures, AThousandProblemsAreListedAndThenNoMore)
+{
+    const SongReading reading = readGuitarProSong(slurp(s_dir / "hostile" / "many-tuplets.gp4"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    EXPECT_EQ(reading.song.tracks.at(0).notes.size(), 3000u);
+    ASSERT_EQ(reading.song.problems.size(), 1001u);
+    EXPECT_EQ(reading.song.problems.back().what, "more problems than these, not listed");
 }
 
 TEST_F(GuitarProFixtures, WhatCannotBeTakenIsListed)
@@ -201,6 +214,81 @@ TEST_F(GuitarProFixtures, WhatCannotBeTakenIsListed)
         times.emplace_back(note.start, note.length);
     EXPECT_EQ(times, (std::vector<std::pair<std::int64_t, std::int64_t>>{
                          {7680, 1920}, {9600, 1920}, {11520, 7680}}));
+}
+
+// Files Guitar Pro 5 wrote itself (alphaTab's test data): Quorlin reads each as alphaTab does,
+// every bar, tempo, track and note, but where alphaTab departs from what the file says.
+TEST(GuitarProRealFiles, QuorlinReadsWhatAlphaTabReads)
+{
+    struct Departure {
+        const char* file;
+        const char* alphaTab; // its line, or "" where it has none
+        const char* rules;    // the line the file's rules give, or "" for none
+    };
+    static const Departure kDepartures[] = {
+        // A grace note sliding into its note: alphaTab slides from the grace, left out here.
+        {"effects", "note\t1\t2\t7680\t3\t2\t3840\tgrace,slide",
+         "note\t1\t2\t7680\t3\t2\t3840\tgrace"},
+        // A hammer-on past a beat on another string, onto the same fret, is no hammer-on.
+        {"canon", "note\t1\t108\t7680\t4\t7\t1920\thammer", "note\t1\t108\t7680\t4\t7\t1920\t-"},
+        {"canon", "note\t1\t116\t7680\t4\t7\t1920\thammer", "note\t1\t116\t7680\t4\t7\t1920\t-"},
+        // alphaTab keeps no grace on a drum.
+        {"canon", "note\t5\t19\t7680\t0\t38\t3840\t-", "note\t5\t19\t7680\t0\t38\t3840\tgrace"},
+        {"canon", "note\t5\t20\t7680\t0\t38\t1920\t-", "note\t5\t20\t7680\t0\t38\t1920\tgrace"},
+        // Ties over a bar written short (220 of track 6) or long (track 7): alphaTab adds the
+        // written lengths, where the note sounds to the tie's end as the bars are played.
+        {"canon", "note\t6\t220\t1920\t2\t15\t46080\tvibrato",
+         "note\t6\t220\t1920\t2\t15\t51840\tvibrato"},
+        {"canon", "note\t7\t220\t1920\t2\t27\t26880\tvibrato",
+         "note\t7\t220\t1920\t2\t27\t48000\tvibrato"},
+        // Back to 90 after 85: alphaTab drops a change to the tempo its bar began with.
+        {"canon", "", "tempo\t222\t9920\t90"},
+    };
+    const fs::path dir = fs::path(QUORLIN_FILES_DATA) / "real";
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() == ".gp5")
+            files.push_back(entry.path());
+    ASSERT_EQ(files.size(), 4u);
+    std::string quoted;
+    for (const fs::path& file : files)
+        quoted += " '" + file.string() + "'";
+    std::map<std::string, std::vector<std::string>> peer =
+        alphaTabReadings(QUORLIN_GP_NOTES, quoted + " 2>/dev/null");
+    for (const fs::path& file : files) {
+        SCOPED_TRACE(file.filename().string());
+        const SongReading reading = readGuitarProSong(slurp(file));
+        ASSERT_TRUE(reading.ok()) << reading.error;
+        EXPECT_TRUE(reading.song.problems.empty());
+        std::vector<std::string> expected = peer[file.string()];
+        ASSERT_FALSE(expected.empty());
+        for (const Departure& d : kDepartures) {
+            if (file.stem().string() != std::string("guitarpro5-") + d.file)
+                continue;
+            if (*d.alphaTab != '\0') {
+                const auto line = std::find(expected.begin(), expected.end(), d.alphaTab);
+                ASSERT_NE(line, expected.end()) << "alphaTab no longer reads " << d.alphaTab;
+                expected.erase(line);
+            }
+            if (*d.rules != '\0')
+                expected.push_back(d.rules);
+        }
+        std::sort(expected.begin(), expected.end());
+        const std::vector<std::string> ours = describe(reading.song);
+        std::vector<std::string> onlyOurs, onlyTheirs;
+        std::set_difference(ours.begin(), ours.end(), expected.begin(), expected.end(),
+                            std::back_inserter(onlyOurs));
+        std::set_difference(expected.begin(), expected.end(), ours.begin(), ours.end(),
+                            std::back_inserter(onlyTheirs));
+        std::string shown;
+        for (std::size_t i = 0; i < std::min<std::size_t>(onlyOurs.size(), 15); ++i)
+            shown += "\n  Quorlin: " + onlyOurs[i];
+        for (std::size_t i = 0; i < std::min<std::size_t>(onlyTheirs.size(), 15); ++i)
+            shown += "\n  expected: " + onlyTheirs[i];
+        EXPECT_TRUE(onlyOurs.empty() && onlyTheirs.empty())
+            << onlyOurs.size() << " lines only Quorlin's, " << onlyTheirs.size()
+            << " only expected, of " << expected.size() << shown;
+    }
 }
 
 TEST(GuitarProVersions, OtherVersionsAndFormatsAreNamed)

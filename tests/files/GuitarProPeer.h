@@ -58,8 +58,9 @@ inline std::string techniques(const SongNote& note)
     const std::pair<SongMark, const char*> marks[] = {
         {kDeadNote, "dead"},     {kGhostNote, "ghost"}, {kBend, "bend"},
         {kHarmonic, "harmonic"}, {kVibrato, "vibrato"}, {kPalmMute, "palmmute"},
-        {kLetRing, "letring"},   {kGraceNote, "grace"}, {kAccent, "accent"},
-        {kTrill, "trill"},       {kTremolo, "tremolo"}, {kStaccato, "staccato"},
+        {kLetRing, "letring"},   {kGraceNote, "grace"}, {kGraceBefore, "grace"},
+        {kAccent, "accent"},     {kTrill, "trill"},     {kTremolo, "tremolo"},
+        {kStaccato, "staccato"}, {kTapping, "tap"},
     };
     for (const auto& [mark, name] : marks)
         if (note.marks & mark)

@@ -178,6 +178,16 @@ void PrintTo(const Row& row, std::ostream* out)
     *out << row.file << " track " << row.track;
 }
 
+std::string rowName(const ::testing::TestParamInfo<Row>& info)
+{
+    std::string name =
+        fs::path(info.param.file).stem().string() + "_" + std::to_string(info.param.track);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
 class ImportPeer : public ::testing::TestWithParam<Row> {
 protected:
     static void SetUpTestSuite()
@@ -244,7 +254,16 @@ TEST_P(ImportPeer, TheTabPlaysWhatAlphaTabReadsOrSaysWhy)
             what << "missing: bar " << note.bar + 1 << " beat " << beatText(beat) << " string "
                  << note.string << " fret " << note.fret << " (" << note.techniques << ")";
             differences.push_back(what.str());
-            if (!listed(tab.problems, note.bar + 1, beat, true))
+            // The grace is left out, never the note it leads into; a dead note is a rest,
+            // counted with the others past the places their problem lists.
+            const bool dead = note.techniques.find("dead") != std::string::npos;
+            if (!dead && note.techniques.find("grace") != std::string::npos)
+                ADD_FAILURE() << "the note after a grace note lost: " << what.str();
+            const bool counted =
+                dead && std::ranges::any_of(tab.problems, [](const auto& p) {
+                    return p.what.find("dead notes written as rests") != std::string::npos;
+                });
+            if (!counted && !listed(tab.problems, note.bar + 1, beat, true))
                 ADD_FAILURE() << "not listed: " << what.str();
         }
     }
@@ -278,20 +297,24 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"repeats.gp510.gp5", 0, "Bass", 4}, Row{"rests.gp510.gp5", 1, "Bass", 4},
         Row{"tempos.gp500.gp5", 0, "Bass", 4}, Row{"rarities.gp510.gp5", 0, "Bass", 4},
         Row{"voices.gp510.gp5", 0, "Bass", 4}, Row{"endings.gp4.gp4", 0, "Bass", 4},
+        Row{"graces.gp510.gp5", 0, "Bass", 4}, Row{"graces.gp3.gp3", 0, "Bass", 4},
         // Several tracks: the four-string bass is chosen; the five- and six-string basses
         // and the guitar when asked for.
         Row{"tracks.gp510.gp5", 0, "Bass 4", 4}, Row{"tracks.gp510.gp5", 4, "Bass 5", 5},
         Row{"tracks.gp510.gp5", 5, "Bass 6", 6}, Row{"tracks.gp510.gp5", 1, "Lead", 6},
         Row{"musicxml/groove.musicxml", 0, "Bass", 5},
         Row{"musicxml/offbeat.musicxml", 0, "Bass", 4}),
-    [](const ::testing::TestParamInfo<Row>& info) {
-        std::string name =
-            fs::path(info.param.file).stem().string() + "_" + std::to_string(info.param.track);
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    rowName);
+
+// Files Guitar Pro 5 wrote itself: the bass the import chooses, a six-string bass, guitars.
+INSTANTIATE_TEST_SUITE_P(RealGp5, ImportPeer,
+                         ::testing::Values(Row{"real/guitarpro5-canon.gp5", 0, "Track 8", 4},
+                                           Row{"real/guitarpro5-canon.gp5", 2, "Low Bassy Sound",
+                                               6},
+                                           Row{"real/guitarpro5-canon.gp5", 1, "Guitar Player", 6},
+                                           Row{"real/guitarpro5-effects.gp5", 1, "Track 1", 6},
+                                           Row{"real/guitarpro5-hammer.gp5", 1, "Track 1", 6}),
+                         rowName);
 
 } // namespace
 } // namespace quorlin::files

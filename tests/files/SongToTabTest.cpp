@@ -373,6 +373,44 @@ TEST(SongToTab, CountsMarksByKindWithTheirPlaces)
                                 "plain; 1 note of a second voice left out");
 }
 
+// A note the tab cannot place is named by what the file says of it: a fret the file gives,
+// else the pitch (a fret worked out from it is none the user wrote).
+TEST(SongToTab, NotesOffTheNeckAreNamedAsTheFileGivesThem)
+{
+    SongNote low = note(0, 0, Q, 4, -1);
+    low.pitch = 26; // a D below the low E string
+    SongNote high = note(0, 0, Q, 1, -1);
+    high.pitch = 43 + 30;
+    const std::pair<SongNote, std::string> cases[] = {
+        {low, "D1 on string 4: below its open note, left out"},
+        {high, "C#5 on string 1: past the neck's 24 frets, left out"},
+        {note(0, 0, Q, 2, 30), "fret 30 on string 2: past the neck's 24 frets, left out"},
+    };
+    for (const auto& [n, what] : cases) {
+        Song song = bars(1);
+        song.tracks.push_back(track({n}));
+        const SongTab tab = songToTab(song, 0, {});
+        ASSERT_EQ(tab.problems.size(), 1u) << what;
+        EXPECT_EQ(tab.problems[0].what, what);
+    }
+}
+
+// A problem on every note: a thousand listed, the others counted.
+TEST(SongToTab, ListsAThousandProblemsAndCountsTheRest)
+{
+    Song song = bars(1500);
+    std::vector<SongNote> notes;
+    for (int b = 0; b < 1500; ++b)
+        notes.push_back(note(b, 0, Q, 2, 30));
+    notes.push_back(note(0, Q, Q, 3, 5, SongTechnique::Plain, kBend));
+    song.tracks.push_back(track(notes));
+    const SongTab tab = songToTab(song, 0, {});
+    ASSERT_EQ(tab.problems.size(), 1001u);
+    EXPECT_EQ(tab.problems.back().what, "more problems than these, not listed");
+    EXPECT_EQ(songSummary(tab), "1 note imported; 1 bend played plain; 1500 other problems, "
+                                "from bar 1");
+}
+
 TEST(SongToTab, TakesTheHeaderTempoAndTime)
 {
     Song song = bars(2, 6, 8);
@@ -400,6 +438,13 @@ TEST(SongToTab, TakesTheHeaderTempoAndTime)
         bars.push_back(p.bar);
     // The tempo out of reach, then at bar 2 the new tempo, time signature and direction.
     EXPECT_EQ(bars, (std::vector<int>{1, 2, 2, 2}));
+    // A crafted file's direction of megabytes is quoted in part, whole characters.
+    song.bars[1].direction = std::string(199, 'x') + "\u00e9" + std::string(20'000'000, 'y');
+    const SongTab crafted = songToTab(song, 0, {});
+    const auto quoted = std::ranges::find_if(
+        crafted.problems, [](const auto& p) { return p.what.ends_with("not followed"); });
+    ASSERT_NE(quoted, crafted.problems.end());
+    EXPECT_EQ(quoted->what, "\"" + std::string(199, 'x') + "...\": not followed");
 }
 
 TEST(SongToTab, ListsTracksAndChoosesTheBass)
@@ -417,17 +462,22 @@ TEST(SongToTab, ListsTracksAndChoosesTheBass)
     synth.name = "Synth";
     synth.midiProgram = 38;
     SongTrack empty = track({});
-    song.tracks = {drums, guitar, seven, synth, empty};
+    // Named a bass, on a guitar's strings and with a string section's sound.
+    SongTrack bassy = track({note(0, 0, Q, 1, 0)}, {64, 59, 55, 50, 45, 38});
+    bassy.name = "Low Bassy Sound";
+    bassy.midiProgram = 48;
+    song.tracks = {drums, guitar, seven, synth, empty, bassy};
     song.bars = bars(1).bars;
 
     const std::vector<TrackSummary> list = listTracks(song);
-    ASSERT_EQ(list.size(), 5u);
+    ASSERT_EQ(list.size(), 6u);
     const std::vector<std::tuple<bool, std::string, bool>> expected = {
         {false, "percussion", false},
         {true, "", false},
         {false, "7 strings: Quorlin writes 4 to 6", false},
         {true, "", true},
-        {false, "no notes", true}};
+        {false, "no notes", true},
+        {true, "", false}};
     for (std::size_t i = 0; i < list.size(); ++i) {
         SCOPED_TRACE(list[i].name);
         EXPECT_EQ(std::tie(list[i].choosable, list[i].whyNot, list[i].bass), expected[i]);
@@ -438,7 +488,7 @@ TEST(SongToTab, ListsTracksAndChoosesTheBass)
     EXPECT_EQ(list[3].instrument, "Synth Bass 1");
     EXPECT_EQ(list[0].instrument, "Percussion");
     EXPECT_EQ(defaultTrack(song), 3);
-    EXPECT_EQ(trackOrder(song), (std::vector<int>{3, 4, 0, 1, 2}));
+    EXPECT_EQ(trackOrder(song), (std::vector<int>{3, 4, 0, 1, 2, 5}));
 
     song.tracks.erase(song.tracks.begin() + 3);
     EXPECT_EQ(defaultTrack(song), 1) << "no bass: the first that can be chosen";

@@ -75,8 +75,8 @@ def beat_ticks(beat):
 
 
 def write_info(o, v, song):
-    if song.get('huge_title'):
-        o.i32(0x7FFFFFFF)
+    if song.get('huge_title') or song.get('negative_title'):
+        o.i32(-5 if song.get('negative_title') else 0x7FFFFFFF)
         o.u8(5)
         o.raw(b'Title')
     else:
@@ -237,11 +237,11 @@ def write_chord(o, v, form):
         o.raw(bytes(7))  # omissions
         o.u8(0)
         return
-    if v == 3:
-        o.u8(0)  # the older, short diagram
+    if (v == 3 and form != 'new') or (v == 4 and form == 'old'):
+        o.u8(0)  # the older, short diagram: six strings, seven from 4.06 on
         o.int_byte_string('E5')
         o.i32(1)
-        for fret in (-1, -1, -1, 2, 2, 0):
+        for fret in (-1, -1, -1, 2, 2, 0) + ((-1,) if v == 4 else ()):
             o.i32(fret)
         return
     o.u8(1)
@@ -484,7 +484,8 @@ def write_song(song, v, version_text):
                 o.i32(song.get('claim_beats', len(beats)))
                 for beat in beats:
                     write_beat(o, v, beat)
-            if v >= 500:
+            # A line break ends each bar but the song's last, as Guitar Pro 5 writes them.
+            if v >= 500 and (b, t) != (len(song['bars']) - 1, len(song['tracks']) - 1):
                 o.u8(0)
     return bytes(o.b)
 
@@ -658,6 +659,12 @@ def songs():
     yield 'endings', one_track(
         [{'repeat_start': True}, {'endings': 1, 'repeat_end': 3}, {'endings': 2, 'repeat_end': 3},
          {'endings': 4}], [[q(4, f, -2)] for f in (1, 3, 5, 7)])
+    # Grace notes leading into notes on their string, some tied on: the notes after them stay.
+    yield 'graces', one_track(
+        [{}, {}],
+        [[q(3, 5, 1, grace=3), q(3, 5, 1, tie=True), q(4, 3, 1, grace=1), q(4, 5, 1, grace=3),
+          q(2, 7, 0, grace=5), q(1, 2, 0, grace=0)],
+         [q(3, 7, 0, grace=5), q(3, 7, 0, tie=True), q(4, 0, -1, grace=2)]])
     two = one_track([{}, {}], [[q(4, 0, -2)], [q(4, 3, -1), q(4, 5, -1)]])
     two['beats'][0][0].append([q(1, 5, 0), q(1, 7, 0), rest(-1)])
     two['beats'][0][1].append([rest(-1), q(2, 9, -1)])
@@ -684,6 +691,7 @@ def hostile():
     def small():
         return one_track([{}], [[q(4, 3, -2)]])
     yield 'huge-text.gp5', 510, dict(small(), huge_title=True)
+    yield 'negative-text.gp3', 3, dict(small(), negative_title=True)
     yield 'million-tracks.gp5', 510, dict(small(), claim_tracks=1_000_000)
     yield 'million-bars.gp4', 4, dict(small(), claim_bars=1_000_000)
     yield 'million-beats.gp3', 3, dict(small(), claim_beats=1_000_000)
@@ -692,6 +700,8 @@ def hostile():
     # track, and a quadruplet, which has no place among the tuplets.
     yield 'odd-notes.gp4', 4, one_track([{}], [[q(5, 3, -1), dict(q(4, 2, 1), tuplet=4), q(4, 0, 1),
                                                  q(4, 0, -1)]])
+    # A problem on every beat: the list stops at a thousand.
+    yield 'many-tuplets.gp4', 4, one_track([{}], [[dict(q(4, 0, 4), tuplet=4)] * 3000])
     # Every bar's and track's heading present, and not a byte of their beats.
     yield 'crowded.gp3', 3, dict(tracks=[dict(name='Bass', tuning=BASS4)] * 100,
                                  bars=[{}] * 20000, no_measures=True)
