@@ -46,7 +46,7 @@ private:
 struct DeviceSettings {
     std::string driver; // a FluidSynth audio driver name; empty for its default, then ALSA
     std::string device; // for ALSA, e.g. "default" or "null"; empty for the driver's default
-    int periodFrames = 256;
+    int periodFrames = 512;
     int periods = 4;
 };
 
