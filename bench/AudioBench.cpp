@@ -1,7 +1,7 @@
 // The synthesiser's figures: a three-minute bass line written to WAV against FluidSynth's own
 // command-line renderer on the same notes, the memory the font takes, and the device's
-// buffer. One line per figure. With --live SECONDS FONT it plays that line through the sound
-// device as the window does, and counts the periods that came too late.
+// buffer. One line per figure. With --live SECONDS FONT [PERIOD_FRAMES] it plays that line
+// through the sound device as the window does, and counts the periods that came too late.
 
 #include "audio/AudioOutput.h"
 #include "audio/Level.h"
@@ -118,7 +118,7 @@ private:
 
 // A period asked for later than the buffer lasts found the device with nothing left to play:
 // the listener hears a hole. The first periods only fill the buffer.
-int livePlayback(double length, const std::string& font)
+int livePlayback(double length, const std::string& font, const audio::DeviceSettings& settings)
 {
     std::string error;
     auto synth = audio::makeFluidSynth(font, error);
@@ -126,7 +126,7 @@ int livePlayback(double length, const std::string& font)
         std::printf("audio: %s\n", error.c_str());
         return 1;
     }
-    auto device = audio::makeDeviceOutput();
+    auto device = audio::makeDeviceOutput(settings);
     TimedOutput output(*device, static_cast<std::size_t>(length * audio::kSampleRate / 16) + 64);
     {
         audio::Player player(*synth, output);
@@ -165,8 +165,13 @@ int main(int argc, char** argv)
     std::string font = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
     if (argc > 2 && std::string(argv[1]) == "--whole-font")
         return wholeFontRss(argv[2]);
-    if (argc > 3 && std::string(argv[1]) == "--live")
-        return livePlayback(std::atof(argv[2]), argv[3]);
+    if (argc > 3 && std::string(argv[1]) == "--live") {
+        // A period of another length, to weigh the buffer against what is heard.
+        audio::DeviceSettings settings;
+        if (argc > 4)
+            settings.periodFrames = std::max(64, std::atoi(argv[4]));
+        return livePlayback(std::atof(argv[2]), argv[3], settings);
+    }
     if (argc > 1)
         font = argv[1];
     const int runs = 3;
