@@ -46,7 +46,10 @@ private:
 struct DeviceSettings {
     std::string driver; // a FluidSynth audio driver name; empty for its default, then ALSA
     std::string device; // for ALSA, e.g. "default" or "null"; empty for the driver's default
-    int periodFrames = 256;
+    // 93 ms in all: a sound server that is not itself real-time (PulseAudio's protocol
+    // thread) stalls for a good part of that on a busy machine, and every stall longer than
+    // the buffer is heard as a hole.
+    int periodFrames = 1024;
     int periods = 4;
 };
 

@@ -1,9 +1,11 @@
 // The synthesiser's figures: a three-minute bass line written to WAV against FluidSynth's own
 // command-line renderer on the same notes, the memory the font takes, and the device's
-// buffer. One line per figure.
+// buffer. One line per figure. With --live SECONDS FONT [PERIOD_FRAMES] it plays that line
+// through the sound device as the window does, and counts the periods that came too late.
 
 #include "audio/AudioOutput.h"
 #include "audio/Level.h"
+#include "audio/Player.h"
 #include "audio/Render.h"
 #include "audio/Synth.h"
 #include "engine/Staff.h"
@@ -11,12 +13,14 @@
 #include "files/MidiFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace quorlin;
@@ -76,6 +80,84 @@ int wholeFontRss(const std::string& font)
     return 0;
 }
 
+// The device with each period's call timed, into room kept from the start: the audio thread
+// must not allocate.
+class TimedOutput final : public audio::AudioOutput {
+public:
+    TimedOutput(audio::AudioOutput& device, std::size_t room) : m_device(device), m_calls(room) {}
+
+    bool start(audio::FillFunction fill, std::string& error) override
+    {
+        return m_device.start(
+            [this, fill = std::move(fill)](float* left, float* right, int frames) {
+                const std::size_t at = m_count.fetch_add(1, std::memory_order_relaxed);
+                if (at < m_calls.size())
+                    m_calls[at] = {std::chrono::steady_clock::now(), frames};
+                fill(left, right, frames);
+            },
+            error);
+    }
+    void stop() override { m_device.stop(); }
+    double latencySeconds() const override { return m_device.latencySeconds(); }
+
+    struct Call {
+        std::chrono::steady_clock::time_point at;
+        int frames;
+    };
+    std::vector<Call> calls() const
+    {
+        const std::size_t count = std::min(m_count.load(), m_calls.size());
+        return {m_calls.begin(), m_calls.begin() + static_cast<std::ptrdiff_t>(count)};
+    }
+
+private:
+    audio::AudioOutput& m_device;
+    std::vector<Call> m_calls;
+    std::atomic<std::size_t> m_count{0};
+};
+
+// A period asked for later than the buffer lasts found the device with nothing left to play:
+// the listener hears a hole. The first periods only fill the buffer.
+int livePlayback(double length, const std::string& font, const audio::DeviceSettings& settings)
+{
+    std::string error;
+    auto synth = audio::makeFluidSynth(font, error);
+    if (!synth) {
+        std::printf("audio: %s\n", error.c_str());
+        return 1;
+    }
+    auto device = audio::makeDeviceOutput(settings);
+    TimedOutput output(*device, static_cast<std::size_t>(length * audio::kSampleRate / 16) + 64);
+    {
+        audio::Player player(*synth, output);
+        player.setPerformance(std::make_shared<const score::Performance>(walkingBass()));
+        if (!player.play(0, error)) {
+            std::printf("audio: %s\n", error.c_str());
+            return 1;
+        }
+        std::this_thread::sleep_for(std::chrono::duration<double>(length));
+        player.stop();
+    }
+    const auto calls = output.calls();
+    const double buffer = output.latencySeconds();
+    int late = 0;
+    double worst = 0, sound = 0;
+    for (std::size_t i = 1; i < calls.size(); ++i) {
+        const double gap = std::chrono::duration<double>(calls[i].at - calls[i - 1].at).count();
+        // The hole lasts as long as the gap outlasts what was still in the buffer.
+        if (i > 8 && gap > buffer) {
+            ++late;
+            worst = std::max(worst, gap - buffer);
+        }
+        sound += double(calls[i - 1].frames) / audio::kSampleRate;
+    }
+    std::printf("audio: live %.0f s, %zu periods (%.1f s of sound), buffer %.1f ms, "
+                "%d late, the longest hole %.0f ms\n",
+                length, calls.size(), sound, buffer * 1000, late, worst * 1000);
+    std::printf("live_late_periods %d\nlive_longest_hole %.0f\n", late, worst * 1e9);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,6 +165,13 @@ int main(int argc, char** argv)
     std::string font = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
     if (argc > 2 && std::string(argv[1]) == "--whole-font")
         return wholeFontRss(argv[2]);
+    if (argc > 3 && std::string(argv[1]) == "--live") {
+        // A period of another length, to weigh the buffer against what is heard.
+        audio::DeviceSettings settings;
+        if (argc > 4)
+            settings.periodFrames = std::max(64, std::atoi(argv[4]));
+        return livePlayback(std::atof(argv[2]), argv[3], settings);
+    }
     if (argc > 1)
         font = argv[1];
     const int runs = 3;

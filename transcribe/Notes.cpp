@@ -23,12 +23,13 @@ constexpr double kOverLocal = 2.0;
 constexpr std::size_t kLongestRise = 8; // frames an attack's flux may take to peak
 constexpr float kRiseShare = 0.25f;     // of the peak where the rise is taken to begin
 // The window sees an attack coming a little before it sounds.
-constexpr double kRiseToAttack = 0.008; // times the flux around it
-constexpr std::size_t kLegatoLook = 8;  // frames each side of an attack for its rise
-constexpr float kLegatoRise = 1;        // dB an attack at least adds to a ringing string
-constexpr float kUnbroken = 0.3f;       // aperiodicity a legato change stays under
-constexpr std::size_t kSkipAttack = 6;  // 24 ms of attack before the pitch settles
-constexpr std::size_t kShortestRun = 6; // a steady pitch lasts at least 24 ms
+constexpr double kRiseToAttack = 0.008;  // times the flux around it
+constexpr std::size_t kLegatoLook = 8;   // frames each side of an attack for its rise
+constexpr float kLegatoRise = 1;         // dB an attack at least adds to a ringing string
+constexpr float kUnbroken = 0.3f;        // aperiodicity a legato change stays under
+constexpr std::size_t kStruckAgain = 25; // 100 ms from one attack to the same pitch's next
+constexpr std::size_t kSkipAttack = 6;   // 24 ms of attack before the pitch settles
+constexpr std::size_t kShortestRun = 6;  // a steady pitch lasts at least 24 ms
 constexpr std::size_t kShortestLegato = 10;
 constexpr std::size_t kSlideFrames = 14;
 constexpr double kOvershootCents = 20;
@@ -70,6 +71,27 @@ bool harmonicSlip(int semitones)
 int roundedSemitone(const Frame& f, double tuning)
 {
     return static_cast<int>(std::lround(midiOf(f.hz) - tuning));
+}
+
+// The semitone most clear frames of [from, to) agree on, or 0 when fewer than half are clear.
+int heldSemitone(const std::vector<Frame>& frames, std::size_t from, std::size_t to,
+                 const Loudness& loud)
+{
+    std::vector<float> semis;
+    for (std::size_t i = from; i < std::min(to, frames.size()); ++i)
+        if (frames[i].hz > 0 && frames[i].aperiodicity < loud.clear)
+            semis.push_back(static_cast<float>(roundedSemitone(frames[i], loud.tuning)));
+    if (semis.size() * 2 < to - from)
+        return 0;
+    return static_cast<int>(percentile(semis, 0.5));
+}
+
+// The pitch that rang before the attack is the pitch that settles after it.
+bool sameNoteAcross(const std::vector<Frame>& frames, std::size_t at, const Loudness& loud)
+{
+    const int before = heldSemitone(frames, at - kLegatoLook, at, loud);
+    const std::size_t settled = at + kSkipAttack;
+    return before != 0 && before == heldSemitone(frames, settled, settled + kLegatoLook, loud);
 }
 
 } // namespace
@@ -160,7 +182,14 @@ std::vector<std::size_t> attacks(const std::vector<Frame>& frames, const Loudnes
             float broken = 0;
             for (std::size_t j = i; j < std::min(n, i + kLegatoLook); ++j)
                 broken = std::max(broken, frames[j].aperiodicity);
-            if (after - before < kLegatoRise && broken < kUnbroken)
+            // A legato changes the pitch. The same pitch struck again in a room, whose
+            // reverberation fills the dip before it, still rises a little and breaks the
+            // waveform a little: a note of its own. A held note does neither, and a note's
+            // own attack is over before a string can be struck again.
+            const bool struckAgain = after - before >= kLegatoRise / 2 && broken >= kUnbroken / 3 &&
+                                     (found.empty() || i - found.back() >= kStruckAgain) &&
+                                     sameNoteAcross(frames, i, loud);
+            if (after - before < kLegatoRise && broken < kUnbroken && !struckAgain)
                 continue;
         }
         // Something must sound just after.

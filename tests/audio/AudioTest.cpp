@@ -6,14 +6,23 @@
 #include "audio/Synth.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <mutex>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -657,6 +666,106 @@ TEST(DeviceOutput, StartsOnADeviceOrSaysThereIsNone)
         EXPECT_GT(output->latencySeconds(), 0.0);
         EXPECT_LT(output->latencySeconds(), 0.1);
     }
+}
+
+// A PulseAudio server of the test's own with a sink that plays nothing, reached through ALSA's
+// default device as on a desktop; not running where PulseAudio is not installed.
+class PrivateSoundServer {
+public:
+    PrivateSoundServer() :
+        m_dir(fs::temp_directory_path() / ("quorlin-pulse-" + std::to_string(::getpid())))
+    {
+        fs::create_directories(m_dir);
+        const std::string socket = (m_dir / "native").string();
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::setenv("PULSE_RUNTIME_PATH", m_dir.c_str(), 1);
+            ::setenv("PULSE_STATE_PATH", m_dir.c_str(), 1);
+            const std::string native = "module-native-protocol-unix socket=" + socket;
+            ::execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+                     "--log-target=file:/dev/null", "-L", native.c_str(), "-L",
+                     "module-null-sink sink_name=quiet", "-L", "module-always-sink",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        if (m_pid > 0 && eventually([&] { return fs::exists(socket); }))
+            ::setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    }
+    ~PrivateSoundServer()
+    {
+        ::unsetenv("PULSE_SERVER");
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGTERM);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+    bool running() const { return std::getenv("PULSE_SERVER") != nullptr; }
+
+private:
+    fs::path m_dir;
+    pid_t m_pid = -1;
+};
+
+std::set<int> threadsOfThisProcess()
+{
+    std::set<int> tids;
+    for (const auto& entry : fs::directory_iterator("/proc/self/task"))
+        tids.insert(std::stoi(entry.path().filename().string()));
+    return tids;
+}
+
+// A thread's nice value and scheduling policy, fields 19 and 41 of its stat line.
+std::pair<int, int> niceAndPolicy(int tid)
+{
+    std::ifstream in("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    std::vector<std::string> rest{std::istream_iterator<std::string>(fields), {}};
+    return {std::stoi(rest.at(16)), std::stoi(rest.at(38))};
+}
+
+TEST(DeviceOutput, EveryThreadThatCarriesTheSoundOutranksANicedProgram)
+{
+    PrivateSoundServer server;
+    if (!server.running())
+        GTEST_SKIP() << "no PulseAudio to play to";
+    // The program niced to 15, as a user running it in the background would.
+    std::thread([&] {
+        ASSERT_EQ(setpriority(PRIO_PROCESS, id_t(::gettid()), 15), 0);
+        bool raised = false;
+        std::thread([&] {
+            sched_param param{};
+            param.sched_priority = 1;
+            raised = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0 ||
+                     setpriority(PRIO_PROCESS, id_t(::gettid()), 0) == 0;
+        }).join();
+        if (!raised)
+            GTEST_SKIP() << "this system raises no thread";
+        const std::set<int> before = threadsOfThisProcess();
+        // By name: ALSA makes the plug-in its default only where the server ran when the
+        // process first read its configuration.
+        auto output = makeDeviceOutput({.driver = "alsa", .device = "pulse"});
+        std::atomic<long> frames{0};
+        std::string error;
+        if (!output->start([&](float*, float*, int n) { frames += n; }, error))
+            GTEST_SKIP() << "no PulseAudio plug-in for ALSA: " << error;
+        EXPECT_TRUE(eventually([&] { return frames > 0; }));
+        int started = 0;
+        for (int tid : threadsOfThisProcess()) {
+            if (before.count(tid))
+                continue;
+            ++started;
+            const auto [nice, policy] = niceAndPolicy(tid);
+            EXPECT_TRUE(policy == SCHED_FIFO || policy == SCHED_RR || nice <= 0)
+                << "thread " << tid << " at nice " << nice << ", policy " << policy;
+        }
+        // FluidSynth's thread, and the plug-in's own that talks to the server.
+        EXPECT_GE(started, 2);
+        output->stop();
+    }).join();
 }
 
 TEST(SoundModule, LoadsTheFirstCandidateThatOpensOrSaysWhyNot)

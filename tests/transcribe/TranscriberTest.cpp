@@ -69,6 +69,31 @@ std::vector<float> render(const std::vector<Pluck>& plucks, double seconds,
     return out;
 }
 
+// A room: the sound with its echoes, a tail of noise dying away by 60 dB in `decay` seconds,
+// as loud in all as the sound itself.
+std::vector<float> inARoom(const std::vector<float>& dry, double decay = 0.8)
+{
+    std::mt19937 noise(7);
+    std::normal_distribution<double> tap;
+    std::vector<double> tail(static_cast<std::size_t>(decay * kRate));
+    double energy = 0;
+    for (std::size_t i = 0; i < tail.size(); ++i) {
+        tail[i] = tap(noise) * std::pow(10.0, -3.0 * double(i) / double(tail.size()));
+        energy += tail[i] * tail[i];
+    }
+    std::vector<float> wet(dry.size() + tail.size(), 0.0f);
+    for (std::size_t i = 0; i < dry.size(); ++i) {
+        wet[i] += dry[i];
+        if (dry[i] == 0)
+            continue;
+        // Early echoes from 10 ms on.
+        const double scale = dry[i] / std::sqrt(energy);
+        for (std::size_t j = 80; j < tail.size(); ++j)
+            wet[i + j] += static_cast<float>(scale * tail[j]);
+    }
+    return wet;
+}
+
 Transcription hear(const std::vector<float>& samples, std::optional<double> tempo = {})
 {
     Recording r;
@@ -116,10 +141,15 @@ TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
     struct Case {
         const char* name;
         std::vector<Pluck> plucks;
+        bool room = false;
     };
     const std::vector<Case> cases = {
         {"one key repeated, legato",
          {{0.1, 0.25, 33}, {0.35, 0.25, 33}, {0.6, 0.25, 33}, {0.85, 0.25, 33}}},
+        // The room rings on through the moment the string is struck again.
+        {"one key repeated in a room",
+         {{0.1, 0.25, 28}, {0.35, 0.25, 28}, {0.6, 0.25, 33}, {0.85, 0.25, 33}, {1.1, 0.5, 33}},
+         true},
         {"octave leaps", {{0.1, 0.2, 28}, {0.3, 0.2, 40}, {0.5, 0.2, 28}, {0.7, 0.2, 40}}},
         {"sixteenths at 140",
          {{0.1, 0.107, 31},
@@ -133,7 +163,8 @@ TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
     };
     for (const Case& c : cases) {
         const double end = c.plucks.back().at + c.plucks.back().length + 0.5;
-        expectNotes(hear(render(c.plucks, end)), c.plucks, c.name);
+        const std::vector<float> dry = render(c.plucks, end);
+        expectNotes(hear(c.room ? inARoom(dry) : dry), c.plucks, c.name);
     }
 }
 

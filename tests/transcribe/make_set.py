@@ -546,8 +546,14 @@ def renders_of(plan, index):
     noisy_font = FONT_ORDER[(index + 1) % 3]
     variant = NOISY_VARIANTS[index % len(NOISY_VARIANTS)]
     programs = plan["programs"]
-    return [dict(kind="clean", variant="clean", font=clean_font, program=programs[0]),
-            dict(kind="noisy", variant=variant, font=noisy_font, program=programs[1 % len(programs)])]
+    renders = [dict(kind="clean", variant="clean", font=clean_font, program=programs[0]),
+               dict(kind="noisy", variant=variant, font=noisy_font, program=programs[1 % len(programs)])]
+    # A room's reverberation is heard through every font: what it does to the attacks depends
+    # on how each font's notes start and fade.
+    if variant == "reverb":
+        renders += [dict(kind="noisy", variant=variant, font=font, program=programs[1 % len(programs)])
+                    for font in FONT_ORDER if font != noisy_font]
+    return renders
 
 
 def run(command):
