@@ -162,7 +162,10 @@ struct Cursor {
 struct BarInfo {
     bool timeSet = false;
     bool implicit = false;
-    std::int64_t contentEnd = 0;
+    std::int64_t contentEnd = 0; // where the cursor reached, rests and forwards too
+    // Of the notes, in ticks: the last to start, and the farthest any sounds to.
+    std::int64_t lastNoteStart = -1;
+    std::int64_t noteEnd = 0;
 };
 
 // One measure of one part: where its music is, and the element with its number and
@@ -600,6 +603,9 @@ private:
         }
         for (const pugi::xml_node notations : element.children("notations"))
             readNotations(notations, raw);
+        BarInfo& info = m_bars[static_cast<std::size_t>(c.bar)];
+        info.lastNoteStart = std::max(info.lastNoteStart, at);
+        info.noteEnd = std::max(info.noteEnd, at + raw.note.length);
         s.notes.push_back(raw);
     }
 
@@ -847,8 +853,11 @@ private:
             addDirection(c.bar, "Coda");
     }
 
-    // Each measure as long as its time signature says, a pickup as long as its music; one
-    // whose music runs longer keeps all of it.
+    // Each measure as long as its time signature says, a pickup as long as its music. One
+    // with a note that starts past its end keeps all its notes; a note that only sounds on
+    // past the bar line, a rest or a forward there (MuseScore writes them after a Guitar Pro
+    // bar that holds too much) lengthens no measure, which would put every later note of
+    // every part late.
     void finishBars()
     {
         m_barStarts.assign(m_song.bars.size() + 1, 0);
@@ -859,8 +868,8 @@ private:
             b.length = written;
             if (info.implicit && info.contentEnd > 0 && info.contentEnd < written) {
                 b.length = info.contentEnd;
-            } else if (info.contentEnd > written) {
-                b.length = info.contentEnd;
+            } else if (info.lastNoteStart >= written) {
+                b.length = info.noteEnd;
                 problem(static_cast<int>(i), -1,
                         "the measure holds more than " + barBeats(b.beats, b.beatType) +
                             ": kept as long as its notes");
@@ -918,13 +927,15 @@ private:
             std::vector<std::size_t>& waiting = open[{n.staff, n.note.pitch}];
             if (n.tieStop && !waiting.empty()) {
                 const auto end = [&](std::size_t k) { return raw[k].at + raw[k].note.length; };
+                // One that sounds on past its bar line (MuseScore ties on what a Guitar Pro
+                // bar holding too much lets ring) is still sounding where the next starts.
                 auto from = std::find_if(waiting.rbegin(), waiting.rend(), [&](std::size_t k) {
-                    return end(k) == n.at && raw[k].note.string == n.note.string &&
-                           raw[k].note.fret == n.note.fret;
+                    return end(k) >= n.at && raw[k].at < n.at &&
+                           raw[k].note.string == n.note.string && raw[k].note.fret == n.note.fret;
                 });
                 if (from != waiting.rend()) {
                     RawNote& first = raw[*from];
-                    first.note.length += n.note.length;
+                    first.note.length = std::max(end(*from), n.at + n.note.length) - first.at;
                     first.note.marks |= n.note.marks & ~kGraceNote;
                     n.dropped = true;
                     if (!n.tieStart)

@@ -5,13 +5,20 @@
 #include "files/MusicXml.h"
 #include "score/Score.h"
 
+#include "tests/files/PeerRun.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <numeric>
+#include <set>
 #include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace quorlin::files {
@@ -676,6 +683,94 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
         const SongReading rewritten = readMusicXmlSong(slurp(out));
         ASSERT_TRUE(rewritten.ok()) << rewritten.error;
         EXPECT_EQ(describeSong(rewritten.song), describeSong(original.song));
+    }
+}
+
+// A whole piece of nine tracks that MuseScore 3 opened as Guitar Pro 5 and saved as MusicXML
+// (data/musicxml/LICENSE): each pitched note alphaTab reads in the Guitar Pro file sounds at
+// its time and pitch in its track, and no other, but where MuseScore wrote other music.
+TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
+{
+    // A bar MuseScore reads otherwise than alphaTab, seen in the file: it ties an A4 on into
+    // it through bars alphaTab reads empty, where alphaTab starts a B4.
+    const std::set<std::pair<int, int>> readOtherwise = {{3, 222}}; // track, bar
+    const fs::path data = fs::path(QUORLIN_FILES_DATA) / "musicxml";
+    const SongReading reading = readMusicXmlSong(slurp(data / "canon.mxl"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    std::istringstream lines(testing::run("node '" QUORLIN_GP_NOTES "' '" +
+                                          (data / "canon.gp5").string() + "' 2>/dev/null"));
+    std::map<int, std::vector<int>> tunings;       // by track from 1, highest first
+    std::map<int, std::int64_t> barStarts{{1, 0}}; // by bar from 1
+    struct PeerNote {
+        int track, bar, string, fret;
+        std::int64_t onset;
+        bool harmonic;
+    };
+    std::vector<PeerNote> notes;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        std::string kind;
+        in >> kind;
+        if (kind == "track") {
+            int number = 0, strings = 0;
+            std::string name, tuning;
+            std::getline(in >> number, name, '\t');
+            std::getline(in, name, '\t');
+            in >> strings >> tuning;
+            for (std::istringstream t(tuning); strings > 0 && std::getline(t, name, ',');)
+                tunings[number].push_back(std::stoi(name));
+        } else if (kind == "bar") {
+            int number = 0, beats = 0, beatType = 0;
+            char slash = 0;
+            in >> number >> beats >> slash >> beatType;
+            barStarts[number + 1] = 4 * kSongTicksPerQuarter * beats / beatType; // summed below
+        } else if (kind == "note") {
+            PeerNote n{};
+            std::int64_t length = 0;
+            std::string techniques;
+            in >> n.track >> n.bar >> n.onset >> n.string >> n.fret >> length >> techniques;
+            n.harmonic = techniques.find("harmonic") != std::string::npos;
+            notes.push_back(n);
+        }
+    }
+    ASSERT_FALSE(notes.empty()) << "alphaTab (tests/peers) read nothing";
+    for (auto it = std::next(barStarts.begin()); it != barStarts.end(); ++it)
+        it->second += std::prev(it)->second;
+    using Sounding = std::pair<std::int64_t, int>; // from the song's start, pitch
+    std::map<int, std::multiset<Sounding>> expected;
+    // MuseScore writes a harmonic's sounding pitch as a chord note of its own, marked as
+    // nothing: a note at the time of a harmonic may be one more.
+    std::map<int, std::set<std::int64_t>> harmonics;
+    for (const PeerNote& n : notes) {
+        const std::int64_t at = barStarts[n.bar] + n.onset;
+        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar})) // a drum has none
+            expected[n.track].insert({at, tunings[n.track].at(n.string - 1) + n.fret});
+        if (n.harmonic)
+            harmonics[n.track].insert(at);
+    }
+    ASSERT_EQ(reading.song.tracks.size(), 9u);
+    std::vector<std::int64_t> starts{0};
+    for (const SongBar& bar : reading.song.bars)
+        starts.push_back(starts.back() + bar.length);
+    for (const auto& [track, peer] : expected) {
+        SCOPED_TRACE(reading.song.tracks[track - 1].name);
+        std::multiset<Sounding> read;
+        for (const SongNote& n : reading.song.tracks[track - 1].notes) {
+            // alphaTab lists no grace notes
+            if ((n.marks & kGraceNote) == 0 && !readOtherwise.contains({track, n.bar + 1}))
+                read.insert({starts[n.bar] + n.start, n.pitch});
+        }
+        std::vector<Sounding> missing, extra;
+        std::set_difference(peer.begin(), peer.end(), read.begin(), read.end(),
+                            std::back_inserter(missing));
+        std::set_difference(read.begin(), read.end(), peer.begin(), peer.end(),
+                            std::back_inserter(extra));
+        std::erase_if(extra, [&](const Sounding& n) { return harmonics[track].contains(n.first); });
+        EXPECT_EQ(missing.size(), 0u)
+            << "of " << peer.size() << ", the first at tick " << missing.front().first << " pitch "
+            << missing.front().second;
+        EXPECT_EQ(extra.size(), 0u)
+            << "the first at tick " << extra.front().first << " pitch " << extra.front().second;
     }
 }
 
