@@ -10,6 +10,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <ranges>
 #include <set>
 #include <tuple>
 
@@ -631,6 +632,8 @@ private:
                     // Slid into from below or above, from no note before.
                     else if (is(a, "scoop") || is(a, "plop"))
                         n.technique = SongTechnique::Slide;
+                    else
+                        n.marks |= kOtherMark;
                 }
             } else if (is(mark, "ornaments")) {
                 const bool trill = mark.child("trill-mark");
@@ -641,6 +644,14 @@ private:
                     n.marks |= kVibrato;
                 if (mark.child("tremolo"))
                     n.marks |= kTremolo;
+                for (const pugi::xml_node o : mark.children()) {
+                    if (!is(o, "trill-mark") && !is(o, "wavy-line") && !is(o, "tremolo") &&
+                        !is(o, "accidental-mark"))
+                        n.marks |= kOtherMark;
+                }
+            } else if (is(mark, "fermata") || is(mark, "arpeggiate") ||
+                       is(mark, "other-notation")) {
+                n.marks |= kOtherMark;
             }
         }
     }
@@ -669,6 +680,9 @@ private:
                     n.technique = SongTechnique::Slap;
                 else if (text == "p" || text == "pop")
                     n.technique = SongTechnique::Pop;
+                // The fingers pluck as a bass is played plain.
+                else if (text != "i" && text != "m" && text != "a" && text != "c")
+                    n.marks |= kOtherMark;
             } else if (is(t, "bend")) {
                 n.marks |= kBend;
             } else if (is(t, "harmonic")) {
@@ -681,6 +695,10 @@ private:
                     n.technique = SongTechnique::Pop;
                 else
                     n.marks |= wordMarks(text) != 0 ? wordMarks(text) : kOtherMark;
+            } else if (!is(t, "fingering")) {
+                // A tap, a bowing, a muting...: played plain, and said so. Which finger
+                // stops the string changes nothing heard.
+                n.marks |= kOtherMark;
             }
         }
         // A place needs both: a string alone says no fret, a fret alone no string.
@@ -996,29 +1014,37 @@ private:
     }
 
     // Notation and tablature of the same music give each note once: the tablature's, which
-    // has its string and fret. A note of the notation the tablature lacks is kept, in the
-    // voice of the tablature its twins were in, so that it sounds in their chords.
+    // has its string and fret, with what either staff marks on it (MuseScore writes a slap on
+    // the notation only). A note of the notation the tablature lacks is kept, in the voice of
+    // the tablature its twins were in, so that it sounds in their chords.
     static void dropNotationTwins(std::vector<RawNote>& raw, int tab)
     {
         struct Twins {
-            int count = 0;
+            std::vector<std::size_t> unmatched; // on the tablature, the first first
             int voice = 0;
         };
         std::map<std::tuple<int, std::int64_t, int>, Twins> onTab; // bar, start, pitch
-        for (const RawNote& r : raw) {
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const RawNote& r = raw[i];
             if (!r.dropped && r.staff == tab) {
                 Twins& twins = onTab[{r.note.bar, r.note.start, r.note.pitch}];
-                ++twins.count;
+                twins.unmatched.push_back(i);
                 twins.voice = r.voice;
             }
         }
+        for (Twins& twins : onTab | std::views::values)
+            std::reverse(twins.unmatched.begin(), twins.unmatched.end());
         std::map<std::pair<int, int>, int> tabVoice; // by staff and voice
         for (RawNote& r : raw) {
             if (r.dropped || r.staff == tab)
                 continue;
             const auto twin = onTab.find({r.note.bar, r.note.start, r.note.pitch});
-            if (twin != onTab.end() && twin->second.count > 0) {
-                --twin->second.count;
+            if (twin != onTab.end() && !twin->second.unmatched.empty()) {
+                SongNote& kept = raw[twin->second.unmatched.back()].note;
+                twin->second.unmatched.pop_back();
+                if (kept.technique == SongTechnique::Plain)
+                    kept.technique = r.note.technique;
+                kept.marks |= r.note.marks;
                 r.dropped = true;
                 tabVoice.emplace(std::pair(r.staff, r.voice), twin->second.voice);
             }

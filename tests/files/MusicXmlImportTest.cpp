@@ -303,18 +303,33 @@ const std::vector<Case>& cases()
                                  "<note><rest measure=\"yes\"/><duration>16</duration></note>") +
                   measure(2, note("r", 8) + note("r", 8))),
          "", "4/4 4/4"},
-        {"notation above its tab: each note once, from the tab; one the tab lacks is kept",
+        {"notation above its tab: each note once, from the tab, with the marks of both; one the "
+         "tab lacks is kept",
          partwise(measure(1, "<attributes><divisions>1</divisions><time><beats>2</beats>"
                              "<beat-type>4</beat-type></time><staves>2</staves><clef number=\"1\">"
                              "<sign>F</sign></clef><clef number=\"2\"><sign>TAB</sign></clef>"
                              "</attributes>" +
-                                 note("A1", 1, "<voice>1</voice><staff>1</staff>") +
+                                 note("A1", 1,
+                                      "<voice>1</voice><staff>1</staff><notations><technical>"
+                                      "<pluck>T</pluck></technical></notations>") +
                                  note("E2", 1, "<voice>1</voice><staff>1</staff>", "<chord/>") +
                                  note("D2", 1, "<voice>1</voice><staff>1</staff>") +
                                  "<backup><duration>2</duration></backup>" +
                                  note("A1", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 0)) +
                                  note("D2", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 5)))),
-         "0:0 1 A1 3/0; 0:0 1 E2; 0:1 1 D2 3/5", "2/4"},
+         "0:0 1 A1 3/0 slap; 0:0 1 E2; 0:1 1 D2 3/5", "2/4"},
+        {"marks Quorlin does not take are other marks; a fingering or a plucking finger is none",
+         partwise(measure(
+             1,
+             std::string(kFourFour) + note("E1", 2, tab(4, 0, "<tap/>")) +
+                 note("E1", 2, "<notations><articulations><tenuto/></articulations></notations>") +
+                 note("E1", 2, "<notations><ornaments><turn/></ornaments></notations>") +
+                 note("E1", 2, "<notations><fermata/></notations>") +
+                 note("E1", 2, tab(4, 0, "<pluck>X</pluck>")) +
+                 note("E1", 2, tab(4, 0, "<fingering>1</fingering>")) +
+                 note("E1", 4, tab(4, 0, "<pluck>i</pluck>")))),
+         "0:0 1/2 E1 4/0 other; 0:1/2 1/2 E1 other; 0:1 1/2 E1 other; 0:3/2 1/2 E1 other; "
+         "0:2 1/2 E1 4/0 other; 0:5/2 1/2 E1 4/0; 0:3 1 E1 4/0"},
     };
     return all;
 }
@@ -772,6 +787,22 @@ TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
         EXPECT_EQ(extra.size(), 0u)
             << "the first at tick " << extra.front().first << " pitch " << extra.front().second;
     }
+}
+
+// MuseScore 3 rewrote the MusicXML of a tab of techniques, its slap on the notation staff
+// alone. The times, pitches, slide, slap and pop are the tab's, read by hand; the strings and
+// frets MuseScore chose anew, and its hammer-ons and pull-offs are slurs, which are no
+// technique.
+TEST(MusicXmlImport, MuseScoreSlapOnTheNotationStaffIsTheTabNotes)
+{
+    const SongReading reading = readMusicXmlSong(
+        slurp(fs::path(QUORLIN_FILES_DATA) / "musicxml" / "techniques-musescore.musicxml"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    EXPECT_EQ(describe(reading.song.tracks.at(0)),
+              "0:0 1/2 D2 2/0; 0:1/2 1/2 E2 2/2; 0:1 1/2 D2 2/0; 0:3/2 1/2 E2 2/2; "
+              "0:2 1/2 F#2 2/4 S; 0:5/2 1/2 G1 4/3 slap; 0:3 1/2 G2 1/0 pop; 1:0 1 A1 3/0; "
+              "1:1 1 E2 2/2; 1:2 1 D3 1/7; 1:3 1 C3 1/5; 2:0 1 F1 4/1; 2:1 1 G1 4/3; "
+              "2:2 1/2 B1 3/2; 2:5/2 1/2 C#2 3/4; 2:3 1/2 E2 2/2; 2:7/2 1/2 F#2 2/4; 3:0 2 E1 4/0");
 }
 
 // A file in UTF-16, as some writers save it, reads as its UTF-8 twin.
