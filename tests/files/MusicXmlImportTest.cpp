@@ -3,6 +3,7 @@
 
 #include "files/MusicXmlImport.h"
 #include "files/MusicXml.h"
+#include "files/SongReaders.h"
 #include "score/Score.h"
 
 #include "tests/files/PeerRun.h"
@@ -805,7 +806,8 @@ TEST(MusicXmlImport, MuseScoreSlapOnTheNotationStaffIsTheTabNotes)
               "2:2 1/2 B1 3/2; 2:5/2 1/2 C#2 3/4; 2:3 1/2 E2 2/2; 2:7/2 1/2 F#2 2/4; 3:0 2 E1 4/0");
 }
 
-// A file in UTF-16, as some writers save it, reads as its UTF-8 twin.
+// A file in UTF-16, as some writers save it, reads as its UTF-8 twin, its format told by
+// its bytes.
 TEST(MusicXmlImport, Utf16ReadsAsUtf8)
 {
     std::string utf8 = slurp(kGroove);
@@ -814,7 +816,7 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
     std::string utf16 = "\xFF\xFE"; // little-endian; the file is ASCII
     for (const char c : utf8)
         utf16 += std::string{c, '\0'};
-    const SongReading reading = readMusicXmlSong(utf16);
+    const SongReading reading = readSong(utf16, "groove.musicxml");
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_EQ(describeSong(reading.song), describeSong(readMusicXmlSong(slurp(kGroove)).song));
 }
