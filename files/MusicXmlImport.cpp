@@ -125,6 +125,8 @@ struct RawNote {
     bool legatoStop = false;
     bool pullOffNamed = false;
     bool slideStop = false;
+    bool slurStart = false;
+    bool slurStop = false;
     bool dropped = false;
 };
 
@@ -619,6 +621,9 @@ private:
                 raw.tieStop |= isType(mark, "stop");
                 if (isType(mark, "let-ring"))
                     n.marks |= kLetRing;
+            } else if (is(mark, "slur")) {
+                raw.slurStart |= isType(mark, "start");
+                raw.slurStop |= isType(mark, "stop");
             } else if (is(mark, "slide") || is(mark, "glissando")) {
                 raw.slideStop |= isType(mark, "stop");
             } else if (is(mark, "technical")) {
@@ -976,7 +981,8 @@ private:
     }
 
     // A hammer-on or pull-off is the destination's, judged by the pitch of the note before
-    // on its string (or in its voice, where no string is given).
+    // on its string (or in its voice, where no string is given); a slur is one only on a
+    // string.
     static void placeTechniques(std::vector<RawNote>& raw)
     {
         std::map<std::tuple<int, int, int>, std::size_t> last; // staff, string, voice
@@ -993,6 +999,16 @@ private:
                 n.note.technique = down ? SongTechnique::PullOff : SongTechnique::HammerOn;
             } else if (n.slideStop) {
                 n.note.technique = SongTechnique::Slide;
+            } else if (n.slurStop && n.note.string > 0 &&
+                       n.note.technique == SongTechnique::Plain) {
+                // MuseScore writes a hammer-on or pull-off as a slur alone: on one string, a
+                // slur from a note of another pitch is one.
+                const auto before = last.find(key);
+                if (before != last.end() && raw[before->second].slurStart &&
+                    raw[before->second].note.pitch != n.note.pitch)
+                    n.note.technique = n.note.pitch < raw[before->second].note.pitch
+                                           ? SongTechnique::PullOff
+                                           : SongTechnique::HammerOn;
             }
             last[key] = i;
         }

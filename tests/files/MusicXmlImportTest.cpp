@@ -791,16 +791,15 @@ TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
 }
 
 // MuseScore 3 rewrote the MusicXML of a tab of techniques, its slap on the notation staff
-// alone. The times, pitches, slide, slap and pop are the tab's, read by hand; the strings and
-// frets MuseScore chose anew, and its hammer-ons and pull-offs are slurs, which are no
-// technique.
-TEST(MusicXmlImport, MuseScoreSlapOnTheNotationStaffIsTheTabNotes)
+// alone and its hammer-on and pull-off as slurs alone. The times, pitches and techniques are
+// the tab's, read by hand; the strings and frets MuseScore chose anew.
+TEST(MusicXmlImport, MuseScoreTechniquesAreTheTabs)
 {
     const SongReading reading = readMusicXmlSong(
         slurp(fs::path(QUORLIN_FILES_DATA) / "musicxml" / "techniques-musescore.musicxml"));
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_EQ(describe(reading.song.tracks.at(0)),
-              "0:0 1/2 D2 2/0; 0:1/2 1/2 E2 2/2; 0:1 1/2 D2 2/0; 0:3/2 1/2 E2 2/2; "
+              "0:0 1/2 D2 2/0; 0:1/2 1/2 E2 2/2 H; 0:1 1/2 D2 2/0 P; 0:3/2 1/2 E2 2/2; "
               "0:2 1/2 F#2 2/4 S; 0:5/2 1/2 G1 4/3 slap; 0:3 1/2 G2 1/0 pop; 1:0 1 A1 3/0; "
               "1:1 1 E2 2/2; 1:2 1 D3 1/7; 1:3 1 C3 1/5; 2:0 1 F1 4/1; 2:1 1 G1 4/3; "
               "2:2 1/2 B1 3/2; 2:5/2 1/2 C#2 3/4; 2:3 1/2 E2 2/2; 2:7/2 1/2 F#2 2/4; 3:0 2 E1 4/0");
