@@ -10,7 +10,6 @@
 #include <cmath>
 #include <map>
 #include <optional>
-#include <ranges>
 #include <set>
 #include <tuple>
 
@@ -1048,7 +1047,7 @@ private:
                 twins.voice = r.voice;
             }
         }
-        for (Twins& twins : onTab | std::views::values)
+        for (auto& [place, twins] : onTab)
             std::reverse(twins.unmatched.begin(), twins.unmatched.end());
         std::map<std::pair<int, int>, int> tabVoice; // by staff and voice
         for (RawNote& r : raw) {
