@@ -124,6 +124,8 @@ struct RawNote {
     bool legatoStop = false;
     bool pullOffNamed = false;
     bool slideStop = false;
+    bool slurStart = false;
+    bool slurStop = false;
     bool dropped = false;
 };
 
@@ -162,7 +164,10 @@ struct Cursor {
 struct BarInfo {
     bool timeSet = false;
     bool implicit = false;
-    std::int64_t contentEnd = 0;
+    std::int64_t contentEnd = 0; // where the cursor reached, rests and forwards too
+    // Of the notes, in ticks: the last to start, and the farthest any sounds to.
+    std::int64_t lastNoteStart = -1;
+    std::int64_t noteEnd = 0;
 };
 
 // One measure of one part: where its music is, and the element with its number and
@@ -600,6 +605,9 @@ private:
         }
         for (const pugi::xml_node notations : element.children("notations"))
             readNotations(notations, raw);
+        BarInfo& info = m_bars[static_cast<std::size_t>(c.bar)];
+        info.lastNoteStart = std::max(info.lastNoteStart, at);
+        info.noteEnd = std::max(info.noteEnd, at + raw.note.length);
         s.notes.push_back(raw);
     }
 
@@ -612,6 +620,9 @@ private:
                 raw.tieStop |= isType(mark, "stop");
                 if (isType(mark, "let-ring"))
                     n.marks |= kLetRing;
+            } else if (is(mark, "slur")) {
+                raw.slurStart |= isType(mark, "start");
+                raw.slurStop |= isType(mark, "stop");
             } else if (is(mark, "slide") || is(mark, "glissando")) {
                 raw.slideStop |= isType(mark, "stop");
             } else if (is(mark, "technical")) {
@@ -625,6 +636,8 @@ private:
                     // Slid into from below or above, from no note before.
                     else if (is(a, "scoop") || is(a, "plop"))
                         n.technique = SongTechnique::Slide;
+                    else
+                        n.marks |= kOtherMark;
                 }
             } else if (is(mark, "ornaments")) {
                 const bool trill = mark.child("trill-mark");
@@ -635,6 +648,14 @@ private:
                     n.marks |= kVibrato;
                 if (mark.child("tremolo"))
                     n.marks |= kTremolo;
+                for (const pugi::xml_node o : mark.children()) {
+                    if (!is(o, "trill-mark") && !is(o, "wavy-line") && !is(o, "tremolo") &&
+                        !is(o, "accidental-mark"))
+                        n.marks |= kOtherMark;
+                }
+            } else if (is(mark, "fermata") || is(mark, "arpeggiate") ||
+                       is(mark, "other-notation")) {
+                n.marks |= kOtherMark;
             }
         }
     }
@@ -663,6 +684,9 @@ private:
                     n.technique = SongTechnique::Slap;
                 else if (text == "p" || text == "pop")
                     n.technique = SongTechnique::Pop;
+                // The fingers pluck as a bass is played plain.
+                else if (text != "i" && text != "m" && text != "a" && text != "c")
+                    n.marks |= kOtherMark;
             } else if (is(t, "bend")) {
                 n.marks |= kBend;
             } else if (is(t, "harmonic")) {
@@ -675,6 +699,10 @@ private:
                     n.technique = SongTechnique::Pop;
                 else
                     n.marks |= wordMarks(text) != 0 ? wordMarks(text) : kOtherMark;
+            } else if (!is(t, "fingering")) {
+                // A tap, a bowing, a muting...: played plain, and said so. Which finger
+                // stops the string changes nothing heard.
+                n.marks |= kOtherMark;
             }
         }
         // A place needs both: a string alone says no fret, a fret alone no string.
@@ -847,8 +875,11 @@ private:
             addDirection(c.bar, "Coda");
     }
 
-    // Each measure as long as its time signature says, a pickup as long as its music; one
-    // whose music runs longer keeps all of it.
+    // Each measure as long as its time signature says, a pickup as long as its music. One
+    // with a note that starts past its end keeps all its notes; a note that only sounds on
+    // past the bar line, a rest or a forward there (MuseScore writes them after a Guitar Pro
+    // bar that holds too much) lengthens no measure, which would put every later note of
+    // every part late.
     void finishBars()
     {
         m_barStarts.assign(m_song.bars.size() + 1, 0);
@@ -859,8 +890,8 @@ private:
             b.length = written;
             if (info.implicit && info.contentEnd > 0 && info.contentEnd < written) {
                 b.length = info.contentEnd;
-            } else if (info.contentEnd > written) {
-                b.length = info.contentEnd;
+            } else if (info.lastNoteStart >= written) {
+                b.length = info.noteEnd;
                 problem(static_cast<int>(i), -1,
                         "the measure holds more than " + barBeats(b.beats, b.beatType) +
                             ": kept as long as its notes");
@@ -918,13 +949,15 @@ private:
             std::vector<std::size_t>& waiting = open[{n.staff, n.note.pitch}];
             if (n.tieStop && !waiting.empty()) {
                 const auto end = [&](std::size_t k) { return raw[k].at + raw[k].note.length; };
+                // One that sounds on past its bar line (MuseScore ties on what a Guitar Pro
+                // bar holding too much lets ring) is still sounding where the next starts.
                 auto from = std::find_if(waiting.rbegin(), waiting.rend(), [&](std::size_t k) {
-                    return end(k) == n.at && raw[k].note.string == n.note.string &&
-                           raw[k].note.fret == n.note.fret;
+                    return end(k) >= n.at && raw[k].at < n.at &&
+                           raw[k].note.string == n.note.string && raw[k].note.fret == n.note.fret;
                 });
                 if (from != waiting.rend()) {
                     RawNote& first = raw[*from];
-                    first.note.length += n.note.length;
+                    first.note.length = std::max(end(*from), n.at + n.note.length) - first.at;
                     first.note.marks |= n.note.marks & ~kGraceNote;
                     n.dropped = true;
                     if (!n.tieStart)
@@ -947,7 +980,8 @@ private:
     }
 
     // A hammer-on or pull-off is the destination's, judged by the pitch of the note before
-    // on its string (or in its voice, where no string is given).
+    // on its string (or in its voice, where no string is given); a slur is one only on a
+    // string.
     static void placeTechniques(std::vector<RawNote>& raw)
     {
         std::map<std::tuple<int, int, int>, std::size_t> last; // staff, string, voice
@@ -964,6 +998,16 @@ private:
                 n.note.technique = down ? SongTechnique::PullOff : SongTechnique::HammerOn;
             } else if (n.slideStop) {
                 n.note.technique = SongTechnique::Slide;
+            } else if (n.slurStop && n.note.string > 0 &&
+                       n.note.technique == SongTechnique::Plain) {
+                // MuseScore writes a hammer-on or pull-off as a slur alone: on one string, a
+                // slur from a note of another pitch is one.
+                const auto before = last.find(key);
+                if (before != last.end() && raw[before->second].slurStart &&
+                    raw[before->second].note.pitch != n.note.pitch)
+                    n.note.technique = n.note.pitch < raw[before->second].note.pitch
+                                           ? SongTechnique::PullOff
+                                           : SongTechnique::HammerOn;
             }
             last[key] = i;
         }
@@ -985,29 +1029,37 @@ private:
     }
 
     // Notation and tablature of the same music give each note once: the tablature's, which
-    // has its string and fret. A note of the notation the tablature lacks is kept, in the
-    // voice of the tablature its twins were in, so that it sounds in their chords.
+    // has its string and fret, with what either staff marks on it (MuseScore writes a slap on
+    // the notation only). A note of the notation the tablature lacks is kept, in the voice of
+    // the tablature its twins were in, so that it sounds in their chords.
     static void dropNotationTwins(std::vector<RawNote>& raw, int tab)
     {
         struct Twins {
-            int count = 0;
+            std::vector<std::size_t> unmatched; // on the tablature, the first first
             int voice = 0;
         };
         std::map<std::tuple<int, std::int64_t, int>, Twins> onTab; // bar, start, pitch
-        for (const RawNote& r : raw) {
+        for (std::size_t i = 0; i < raw.size(); ++i) {
+            const RawNote& r = raw[i];
             if (!r.dropped && r.staff == tab) {
                 Twins& twins = onTab[{r.note.bar, r.note.start, r.note.pitch}];
-                ++twins.count;
+                twins.unmatched.push_back(i);
                 twins.voice = r.voice;
             }
         }
+        for (auto& [place, twins] : onTab)
+            std::reverse(twins.unmatched.begin(), twins.unmatched.end());
         std::map<std::pair<int, int>, int> tabVoice; // by staff and voice
         for (RawNote& r : raw) {
             if (r.dropped || r.staff == tab)
                 continue;
             const auto twin = onTab.find({r.note.bar, r.note.start, r.note.pitch});
-            if (twin != onTab.end() && twin->second.count > 0) {
-                --twin->second.count;
+            if (twin != onTab.end() && !twin->second.unmatched.empty()) {
+                SongNote& kept = raw[twin->second.unmatched.back()].note;
+                twin->second.unmatched.pop_back();
+                if (kept.technique == SongTechnique::Plain)
+                    kept.technique = r.note.technique;
+                kept.marks |= r.note.marks;
                 r.dropped = true;
                 tabVoice.emplace(std::pair(r.staff, r.voice), twin->second.voice);
             }

@@ -1,8 +1,11 @@
 #include "files/SongReaders.h"
 
+#include "files/TextEncoding.h"
+
 #include <algorithm>
 #include <cctype>
 #include <exception>
+#include <optional>
 
 namespace quorlin::files {
 
@@ -60,7 +63,10 @@ SongFormat songFormat(std::string_view bytes, std::string_view name)
             return SongFormat::CompressedMusicXml;
         return SongFormat::None;
     }
-    const std::string_view xml = xmlStart(bytes);
+    // XML may be UTF-16 (MusicXML allows it): its start is looked at as UTF-8. An even
+    // length keeps the last character whole.
+    const std::optional<std::string> wide = utf16ToUtf8(bytes.substr(0, 2 * kXmlPrologue + 16));
+    const std::string_view xml = xmlStart(wide ? std::string_view(*wide) : bytes);
     const std::string_view prologue = xml.substr(0, kXmlPrologue);
     if (startsWith(xml, "<?xml") || startsWith(xml, "<!") || startsWith(xml, "<score-")) {
         if (holdsEntry(prologue, "<score-partwise") || holdsEntry(prologue, "<score-timewise"))

@@ -116,6 +116,16 @@ Key findKey(const Score& score)
     double bestFit = -2;
     for (const bool minor : {false, true}) {
         for (int tonic = 0; tonic < 12; ++tonic) {
+            // The third tells a key from its parallel: the profiles alone take a minor line
+            // whose third sounds little for its major (E major for E minor with D and G
+            // natural, no G sharp), so a key whose third is silent where the other sounds is
+            // none.
+            const double third =
+                weights[static_cast<std::size_t>(modulo(tonic + (minor ? 3 : 4), 12))];
+            const double otherThird =
+                weights[static_cast<std::size_t>(modulo(tonic + (minor ? 4 : 3), 12))];
+            if (third == 0 && otherThird > 0)
+                continue;
             const double fit = correlation(weights, minor ? kMinorProfile : kMajorProfile, tonic);
             if (fit > bestFit) {
                 bestFit = fit;

@@ -26,8 +26,8 @@ std::optional<Key> readKey(std::string_view text);
 // As readKey takes it: "Bb", "C#m".
 std::string keyName(Key key);
 
-// The major or minor key whose profile matches how long each pitch class sounds best; C major
-// when nothing sounds.
+// The major or minor key whose profile matches how long each pitch class sounds best, of those
+// whose third sounds or whose parallel's does not; C major when nothing sounds.
 Key findKey(const Score& score);
 
 struct Spelling {

@@ -3,15 +3,23 @@
 
 #include "files/MusicXmlImport.h"
 #include "files/MusicXml.h"
+#include "files/SongReaders.h"
 #include "score/Score.h"
+
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <numeric>
+#include <set>
 #include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 namespace quorlin::files {
@@ -296,18 +304,33 @@ const std::vector<Case>& cases()
                                  "<note><rest measure=\"yes\"/><duration>16</duration></note>") +
                   measure(2, note("r", 8) + note("r", 8))),
          "", "4/4 4/4"},
-        {"notation above its tab: each note once, from the tab; one the tab lacks is kept",
+        {"notation above its tab: each note once, from the tab, with the marks of both; one the "
+         "tab lacks is kept",
          partwise(measure(1, "<attributes><divisions>1</divisions><time><beats>2</beats>"
                              "<beat-type>4</beat-type></time><staves>2</staves><clef number=\"1\">"
                              "<sign>F</sign></clef><clef number=\"2\"><sign>TAB</sign></clef>"
                              "</attributes>" +
-                                 note("A1", 1, "<voice>1</voice><staff>1</staff>") +
+                                 note("A1", 1,
+                                      "<voice>1</voice><staff>1</staff><notations><technical>"
+                                      "<pluck>T</pluck></technical></notations>") +
                                  note("E2", 1, "<voice>1</voice><staff>1</staff>", "<chord/>") +
                                  note("D2", 1, "<voice>1</voice><staff>1</staff>") +
                                  "<backup><duration>2</duration></backup>" +
                                  note("A1", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 0)) +
                                  note("D2", 1, "<voice>5</voice><staff>2</staff>" + tab(3, 5)))),
-         "0:0 1 A1 3/0; 0:0 1 E2; 0:1 1 D2 3/5", "2/4"},
+         "0:0 1 A1 3/0 slap; 0:0 1 E2; 0:1 1 D2 3/5", "2/4"},
+        {"marks Quorlin does not take are other marks; a fingering or a plucking finger is none",
+         partwise(measure(
+             1,
+             std::string(kFourFour) + note("E1", 2, tab(4, 0, "<tap/>")) +
+                 note("E1", 2, "<notations><articulations><tenuto/></articulations></notations>") +
+                 note("E1", 2, "<notations><ornaments><turn/></ornaments></notations>") +
+                 note("E1", 2, "<notations><fermata/></notations>") +
+                 note("E1", 2, tab(4, 0, "<pluck>X</pluck>")) +
+                 note("E1", 2, tab(4, 0, "<fingering>1</fingering>")) +
+                 note("E1", 4, tab(4, 0, "<pluck>i</pluck>")))),
+         "0:0 1/2 E1 4/0 other; 0:1/2 1/2 E1 other; 0:1 1/2 E1 other; 0:3/2 1/2 E1 other; "
+         "0:2 1/2 E1 4/0 other; 0:5/2 1/2 E1 4/0; 0:3 1 E1 4/0"},
     };
     return all;
 }
@@ -679,7 +702,111 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
     }
 }
 
-// A file in UTF-16, as some writers save it, reads as its UTF-8 twin.
+// A whole piece of nine tracks that MuseScore 3 opened as Guitar Pro 5 and saved as MusicXML
+// (data/musicxml/LICENSE): each pitched note alphaTab reads in the Guitar Pro file sounds at
+// its time and pitch in its track, and no other, but where MuseScore wrote other music.
+TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
+{
+    // A bar MuseScore reads otherwise than alphaTab, seen in the file: it ties an A4 on into
+    // it through bars alphaTab reads empty, where alphaTab starts a B4.
+    const std::set<std::pair<int, int>> readOtherwise = {{3, 222}}; // track, bar
+    const fs::path data = fs::path(QUORLIN_FILES_DATA) / "musicxml";
+    const SongReading reading = readMusicXmlSong(slurp(data / "canon.mxl"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    std::istringstream lines(testing::run("node '" QUORLIN_GP_NOTES "' '" +
+                                          (data / "canon.gp5").string() + "' 2>/dev/null"));
+    std::map<int, std::vector<int>> tunings;       // by track from 1, highest first
+    std::map<int, std::int64_t> barStarts{{1, 0}}; // by bar from 1
+    struct PeerNote {
+        int track, bar, string, fret;
+        std::int64_t onset;
+        bool harmonic;
+    };
+    std::vector<PeerNote> notes;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream in(line);
+        std::string kind;
+        in >> kind;
+        if (kind == "track") {
+            int number = 0, strings = 0;
+            std::string name, tuning;
+            std::getline(in >> number, name, '\t');
+            std::getline(in, name, '\t');
+            in >> strings >> tuning;
+            for (std::istringstream t(tuning); strings > 0 && std::getline(t, name, ',');)
+                tunings[number].push_back(std::stoi(name));
+        } else if (kind == "bar") {
+            int number = 0, beats = 0, beatType = 0;
+            char slash = 0;
+            in >> number >> beats >> slash >> beatType;
+            barStarts[number + 1] = 4 * kSongTicksPerQuarter * beats / beatType; // summed below
+        } else if (kind == "note") {
+            PeerNote n{};
+            std::int64_t length = 0;
+            std::string techniques;
+            in >> n.track >> n.bar >> n.onset >> n.string >> n.fret >> length >> techniques;
+            n.harmonic = techniques.find("harmonic") != std::string::npos;
+            notes.push_back(n);
+        }
+    }
+    ASSERT_FALSE(notes.empty()) << "alphaTab (tests/peers) read nothing";
+    for (auto it = std::next(barStarts.begin()); it != barStarts.end(); ++it)
+        it->second += std::prev(it)->second;
+    using Sounding = std::pair<std::int64_t, int>; // from the song's start, pitch
+    std::map<int, std::multiset<Sounding>> expected;
+    // MuseScore writes a harmonic's sounding pitch as a chord note of its own, marked as
+    // nothing: a note at the time of a harmonic may be one more.
+    std::map<int, std::set<std::int64_t>> harmonics;
+    for (const PeerNote& n : notes) {
+        const std::int64_t at = barStarts[n.bar] + n.onset;
+        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar})) // a drum has none
+            expected[n.track].insert({at, tunings[n.track].at(n.string - 1) + n.fret});
+        if (n.harmonic)
+            harmonics[n.track].insert(at);
+    }
+    ASSERT_EQ(reading.song.tracks.size(), 9u);
+    std::vector<std::int64_t> starts{0};
+    for (const SongBar& bar : reading.song.bars)
+        starts.push_back(starts.back() + bar.length);
+    for (const auto& [track, peer] : expected) {
+        SCOPED_TRACE(reading.song.tracks[track - 1].name);
+        std::multiset<Sounding> read;
+        for (const SongNote& n : reading.song.tracks[track - 1].notes) {
+            // alphaTab lists no grace notes
+            if ((n.marks & kGraceNote) == 0 && !readOtherwise.contains({track, n.bar + 1}))
+                read.insert({starts[n.bar] + n.start, n.pitch});
+        }
+        std::vector<Sounding> missing, extra;
+        std::set_difference(peer.begin(), peer.end(), read.begin(), read.end(),
+                            std::back_inserter(missing));
+        std::set_difference(read.begin(), read.end(), peer.begin(), peer.end(),
+                            std::back_inserter(extra));
+        std::erase_if(extra, [&](const Sounding& n) { return harmonics[track].contains(n.first); });
+        EXPECT_EQ(missing.size(), 0u)
+            << "of " << peer.size() << ", the first at tick " << missing.front().first << " pitch "
+            << missing.front().second;
+        EXPECT_EQ(extra.size(), 0u)
+            << "the first at tick " << extra.front().first << " pitch " << extra.front().second;
+    }
+}
+
+// MuseScore 3 rewrote the MusicXML of a tab of techniques, its slap on the notation staff
+// alone and its hammer-on and pull-off as slurs alone. The times, pitches and techniques are
+// the tab's, read by hand; the strings and frets MuseScore chose anew.
+TEST(MusicXmlImport, MuseScoreTechniquesAreTheTabs)
+{
+    const SongReading reading = readMusicXmlSong(
+        slurp(fs::path(QUORLIN_FILES_DATA) / "musicxml" / "techniques-musescore.musicxml"));
+    ASSERT_TRUE(reading.ok()) << reading.error;
+    EXPECT_EQ(describe(reading.song.tracks.at(0)),
+              "0:0 1/2 D2 2/0; 0:1/2 1/2 E2 2/2 H; 0:1 1/2 D2 2/0 P; 0:3/2 1/2 E2 2/2; "
+              "0:2 1/2 F#2 2/4 S; 0:5/2 1/2 G1 4/3 slap; 0:3 1/2 G2 1/0 pop; 1:0 1 A1 3/0; "
+              "1:1 1 E2 2/2; 1:2 1 D3 1/7; 1:3 1 C3 1/5; 2:0 1 F1 4/1; 2:1 1 G1 4/3; "
+              "2:2 1/2 B1 3/2; 2:5/2 1/2 C#2 3/4; 2:3 1/2 E2 2/2; 2:7/2 1/2 F#2 2/4; 3:0 2 E1 4/0");
+}
+
+// A file in UTF-16, as some writers save it, reads as its UTF-8 twin, its format told by
+// its bytes.
 TEST(MusicXmlImport, Utf16ReadsAsUtf8)
 {
     std::string utf8 = slurp(kGroove);
@@ -688,7 +815,7 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
     std::string utf16 = "\xFF\xFE"; // little-endian; the file is ASCII
     for (const char c : utf8)
         utf16 += std::string{c, '\0'};
-    const SongReading reading = readMusicXmlSong(utf16);
+    const SongReading reading = readSong(utf16, "groove.musicxml");
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_EQ(describeSong(reading.song), describeSong(readMusicXmlSong(slurp(kGroove)).song));
 }

@@ -9,8 +9,22 @@ namespace {
 
 using namespace std::string_view_literals;
 
+// ASCII as UTF-16, little-endian after a byte-order mark or big-endian without one.
+std::string utf16(std::string_view ascii, bool little)
+{
+    std::string out = little ? "\xFF\xFE" : "";
+    for (const char c : ascii)
+        out += little ? std::string{c, '\0'} : std::string{'\0', c};
+    return out;
+}
+
 TEST(SongReaders, TellsTheFormatByItsBytesFirst)
 {
+    const std::string wideScore = utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                                        "<score-partwise version=\"4.0\">",
+                                        true);
+    const std::string wideTimewise = utf16("\n<score-timewise>", false);
+    const std::string wideTab = utf16("G|--5--7--|\n", true);
     const std::vector<std::tuple<std::string_view, std::string_view, SongFormat>> table = {
         {"MThd\0\0\0\6"sv, "song.mid", SongFormat::Midi},
         {"MThd\0\0\0\6"sv, "song.txt", SongFormat::Midi},
@@ -29,6 +43,9 @@ TEST(SongReaders, TellsTheFormatByItsBytesFirst)
          SongFormat::MusicXml},
         {"\xEF\xBB\xBF  <score-timewise version=\"3.1\">", "", SongFormat::MusicXml},
         {"<score-partwise>", "song.musicxml", SongFormat::MusicXml},
+        {wideScore, "song.bin", SongFormat::MusicXml},
+        {wideTimewise, "", SongFormat::MusicXml},
+        {wideTab, "song.musicxml", SongFormat::None},
         {"G|--5--7--|\nD|---------|\n", "song.txt", SongFormat::None},
         {"<html><body>", "page.htm", SongFormat::None},
         {"", "empty.mid", SongFormat::None},

@@ -99,14 +99,16 @@ TEST(Spell, NotesOutsideTheScaleTakeTheNameAReaderOfTheKeyExpects)
     EXPECT_THROW(spell(60, {-8, false}), std::out_of_range);
 }
 
-// Columns of one note each: (pitch, quarters).
-Score line(const std::vector<std::pair<int, int>>& notes)
+using Notes = std::vector<std::pair<int, double>>; // pitch, quarters
+
+// Columns of one note each.
+Score line(const Notes& notes)
 {
     Score s;
     for (const auto& [pitch, quarters] : notes) {
         Column c;
         c.start = s.length;
-        c.length = quarters * kTicksPerBeat;
+        c.length = static_cast<std::int64_t>(quarters * kTicksPerBeat);
         c.notes.push_back({1, 0, pitch});
         s.columns.push_back(c);
         s.length += c.length;
@@ -117,22 +119,22 @@ Score line(const std::vector<std::pair<int, int>>& notes)
 TEST(FindKey, TheKeyAMusicianHearsInTheLine)
 {
     const auto scale = [](int from, std::vector<int> steps) {
-        std::vector<std::pair<int, int>> notes;
+        Notes notes;
         for (const int step : steps)
             notes.push_back({from + step, 1});
         return notes;
     };
     const std::vector<int> major = {0, 2, 4, 5, 7, 9, 11, 12};
     // A twelve-bar walk in F: F7, Bb7 and C7 arpeggios, the tonic held at the ends.
-    std::vector<std::pair<int, int>> blues;
-    const std::vector<std::pair<int, int>> f7 = {{29, 1}, {33, 1}, {36, 1}, {39, 1}},
-                                           bb7 = {{34, 1}, {38, 1}, {41, 1}, {44, 1}},
-                                           c7 = {{36, 1}, {40, 1}, {43, 1}, {46, 1}};
+    Notes blues;
+    const Notes f7 = {{29, 1}, {33, 1}, {36, 1}, {39, 1}},
+                bb7 = {{34, 1}, {38, 1}, {41, 1}, {44, 1}},
+                c7 = {{36, 1}, {40, 1}, {43, 1}, {46, 1}};
     for (const auto* bar : {&f7, &f7, &f7, &f7, &bb7, &bb7, &f7, &f7, &c7, &bb7, &f7, &c7})
         blues.insert(blues.end(), bar->begin(), bar->end());
     blues.push_back({29, 4});
 
-    const std::pair<const char*, std::vector<std::pair<int, int>>> rows[] = {
+    const std::pair<const char*, Notes> rows[] = {
         {"C", scale(36, major)},
         {"E", scale(28, major)},
         {"Gb", scale(30, major)}, // six flats rather than six sharps
@@ -142,6 +144,27 @@ TEST(FindKey, TheKeyAMusicianHearsInTheLine)
         {"F", blues},
         // The blues scale over a held F: minor.
         {"Fm", {{29, 2}, {32, 1}, {34, 1}, {35, 1}, {36, 1}, {39, 1}, {41, 2}}},
+        // A waltz on a five-string: D and G natural, a passing C sharp, no D sharp nor G sharp.
+        {"Em",
+         {{28, 2},
+          {35, 1},
+          {28, 1},
+          {35, 1},
+          {40, 1},
+          {33, 2},
+          {40, 1},
+          {38, 2},
+          {33, 1},
+          {31, 1},
+          {35, 1},
+          {38, 1},
+          {23, 2},
+          {30, 1},
+          {23, 1},
+          {30, 1},
+          {33, .5},
+          {37, .5},
+          {28, 3}}},
         {"C", {}},
     };
     for (const auto& [name, notes] : rows)
