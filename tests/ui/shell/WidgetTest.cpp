@@ -752,6 +752,21 @@ private slots:
         dock->setFloating(false);
         QTRY_VERIFY(grown());
         QTRY_COMPARE(places(), before);
+
+        // Widened to 1300 pixels on this screen of 1600: the window grows to the screen's
+        // edge and no further, the panel takes the rest from the text area, and closing it
+        // gives the width back.
+        dock->close();
+        QTRY_COMPARE(w.form.width(), width);
+        w.form.resize(1300, w.form.height());
+        QTRY_COMPARE(w.form.width(), 1300);
+        shown->trigger();
+        QTRY_VERIFY(dock->isVisible() && !dock->isFloating() && dock->width() >= 360);
+        const QRect screen = w.form.screen()->availableGeometry();
+        QTRY_VERIFY(w.form.frameGeometry().right() <= screen.right());
+        QVERIFY(w.form.x() >= screen.left() && dock->x() > area->geometry().right());
+        dock->close();
+        QTRY_COMPARE(w.form.width(), 1300);
     }
 
     // What the status bar says as keys move the cursor and choose the next note.
