@@ -8,6 +8,7 @@
 #include "bench/TabGenerator.h"
 #include "document/QtTabText.h"
 #include "engine/Columns.h"
+#include "engine/TextWidth.h"
 #include "files/GuitarProImport.h"
 #include "files/MidiImport.h"
 #include "files/MusicXml.h"
@@ -1091,14 +1092,19 @@ int engineOnly(Keeping keeping)
     return 0;
 }
 
-// A recovery copy whose first tab line is 5 MB, as one long line pasted into the text area
-// leaves it: the time from the start of the offer to the list shown, and from Restore to the
-// tab painted in the window. The floors: the copy's bytes read, and the same tab put into a
-// bare text area and painted.
+// A recovery copy of 5 MB in lines as long as the text area takes: the time from the start of the
+// offer to the list shown, and from Restore to the tab painted in the window. The floors: the
+// copy's bytes read, and the same tab put into a bare text area and painted.
 int recovery(const QString& dir, int repeats)
 {
     files::Recovered copy;
-    copy.lines = {"| " + std::string(5'000'000, 'q'), "G ---", "D ---", "A ---", "E ---", "> "};
+    copy.lines = {"| " + std::string(engine::kLongestLine - 2, 'q'),
+                  "G ---",
+                  "D ---",
+                  "A ---",
+                  "E ---",
+                  "> "};
+    copy.lines.resize(500, copy.lines.front());
     const std::string bytes = files::recoveryFileText(copy);
     std::vector<double> offers, restores, reads, puts;
     for (int i = 0; i < repeats; ++i) {

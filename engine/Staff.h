@@ -13,6 +13,7 @@
 #include "engine/Position.h"
 #include "engine/TabFormat.h"
 #include "engine/TabText.h"
+#include "engine/TextWidth.h"
 #include "engine/TimeSignature.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
@@ -27,6 +28,8 @@ namespace quorlin::engine {
 inline constexpr int kDefaultTabWidth = 80;
 // Far wider than any tab, yet small enough that filling a block to it stays cheap.
 inline constexpr int kMaxTabWidth = 4096;
+// A block filled to the widest width, and the note that opens the next, fit a line.
+static_assert(kLongestLine > kMaxTabWidth + 2 * kCellWidth);
 
 // Quarter-note beats per minute.
 inline constexpr int kDefaultTempo = 100;

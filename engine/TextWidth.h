@@ -6,8 +6,11 @@
 // character is no character of its own, also where no character starts before it.
 
 #include <algorithm>
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quorlin::engine {
 
@@ -63,6 +66,37 @@ inline std::string_view narrowed(std::string_view text, std::string& buffer)
             buffer += c;
     }
     return buffer;
+}
+
+// The longest line the text area takes, in characters. The engine's widest block is 4,096
+// characters and a cell, and a hand edit adds a few; Qt lays a line out whole before it shows
+// anything, and a line of megabytes held the window for minutes.
+inline constexpr std::size_t kLongestLine = 10'000;
+
+struct OverlongLine {
+    std::size_t index = 0;
+    std::size_t length = 0;
+};
+
+// The first of `lines` longer than kLongestLine, with its length in characters.
+inline std::optional<OverlongLine> overlongLine(const std::vector<std::string>& lines)
+{
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // A line of no more bytes holds no more characters: only a long one is counted.
+        if (lines[i].size() > kLongestLine) {
+            if (const std::size_t length = characterCount(lines[i]); length > kLongestLine)
+                return OverlongLine{i, length};
+        }
+    }
+    return std::nullopt;
+}
+
+// Why such a line is refused, in words for the user.
+inline std::string overlongLineText(const OverlongLine& line)
+{
+    return "line " + std::to_string(line.index + 1) + " of the tab is " +
+           std::to_string(line.length) + " characters long, and a line of the text area " +
+           "holds " + std::to_string(kLongestLine) + " at most";
 }
 
 } // namespace quorlin::engine

@@ -308,6 +308,9 @@ std::string rangeProblem(const Recovered& r)
     // The width field takes any number up to the widest tab, zero and below included.
     if (s.tabWidth > engine::kMaxTabWidth)
         return outside("tab width", s.tabWidth, "the widest tab, 4096");
+    // No window of Quorlin's held such a line: it would keep the text area busy for minutes.
+    if (const auto overlong = engine::overlongLine(r.lines))
+        return std::string(kDamaged) + engine::overlongLineText(*overlong) + '.';
     const auto count = static_cast<long long>(r.lines.size());
     if (s.blockStart < 0 || (count == 0 ? s.blockStart != 0 : s.blockStart >= count))
         return outside("block start", s.blockStart,

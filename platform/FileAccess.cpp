@@ -62,10 +62,31 @@ bool saveStateFile(const QString& path, QByteArrayView bytes, QString& problem)
     return save(path, bytes, true, problem);
 }
 
+namespace {
+
+// How many of the last folders of `path` are Quorlin's own: its organisation's folder under
+// the data or the settings home, and what lies below it.
+std::size_t ownLevels(const QString& path)
+{
+    for (const auto location :
+         {QStandardPaths::GenericDataLocation, QStandardPaths::GenericConfigLocation}) {
+        const QString home = stateLocation(location);
+        const QString own = home + QLatin1Char('/') + kOrganisation;
+        if (home.isEmpty() || (path != own && !path.startsWith(own + QLatin1Char('/'))))
+            continue;
+        return static_cast<std::size_t>(
+            QStringView(path).mid(home.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts).size());
+    }
+    return 0;
+}
+
+} // namespace
+
 bool makeStateFolder(const QString& path, bool linkAllowed, QString& problem)
 {
     std::string why;
-    return told(storage::makePrivateFolder(nameOf(path), linkAllowed, why), why, problem);
+    return told(storage::makePrivateFolder(nameOf(path), linkAllowed, why, ownLevels(path)), why,
+                problem);
 }
 
 QString stateLocation(QStandardPaths::StandardLocation location)

@@ -31,9 +31,13 @@ bool saveFile(const QString& path, QByteArrayView bytes, QString& problem);
 // user alone, and a link at its name is replaced, never written through.
 bool saveStateFile(const QString& path, QByteArrayView bytes, QString& problem);
 
-// The folder of Quorlin's own state, made for the user alone when missing. A folder that is a
-// link is refused unless `linkAllowed`.
+// The folder of Quorlin's own state, made for the user alone when missing; those of its
+// organisation's folder and below it are made so when found open to others too. A folder
+// that is a link is refused unless `linkAllowed`.
 bool makeStateFolder(const QString& path, bool linkAllowed, QString& problem);
+
+// The folder under the data and settings homes that holds Quorlin's state.
+inline const QString kOrganisation = QStringLiteral("AmbrelApps");
 
 // Where Quorlin keeps `location`'s state, or empty when the user has no usable home (HOME
 // unset or not a folder, and no XDG folder of that kind): nothing is then written at all,

@@ -16,7 +16,9 @@ QString SettingsFileStore::userFile()
     // Where QSettings keeps ("AmbrelApps", "Quorlin") for the user, so that earlier runs'
     // settings are found.
     const QString folder = stateLocation(QStandardPaths::GenericConfigLocation);
-    return folder.isEmpty() ? QString() : folder + QStringLiteral("/AmbrelApps/Quorlin.conf");
+    return folder.isEmpty()
+               ? QString()
+               : folder + QLatin1Char('/') + kOrganisation + QStringLiteral("/Quorlin.conf");
 }
 
 bool SettingsFileStore::attach(const std::string& path)

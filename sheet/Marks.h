@@ -56,7 +56,7 @@ enum class FontRole : std::uint8_t {
     Clef,       // the letters T, A, B
     StringName, // a string's name at the start of the first system
     Fret,
-    Technique, // H, P, S above the staff
+    Technique, // H, P, S and Po above the staff
     BarNumber,
     Tuplet, // the 3 of a triplet
     PageNumber,

@@ -526,8 +526,9 @@ private:
         const float letterY = staffTop - kStaffTop + kTechniqueTop + kSmallSize / 2;
         if (!p.tiedFromBefore && !column.notes.empty()) {
             const score::Technique t = column.notes.front().technique;
+            // "Po", not the "P" tab books use: a pull-off's P stands in the same row.
             if (t == score::Technique::Slap || t == score::Technique::Pop)
-                text(t == score::Technique::Slap ? "S" : "P", FontRole::Technique, kSmallSize, x,
+                text(t == score::Technique::Slap ? "S" : "Po", FontRole::Technique, kSmallSize, x,
                      letterY, Align::Centre);
         }
         if (!letters.empty()) {

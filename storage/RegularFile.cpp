@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <vector>
+
 namespace quorlin::storage {
 
 namespace {
@@ -106,7 +108,25 @@ std::string regularFileProblem(const std::string& path)
     return problem;
 }
 
-bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& problem)
+namespace {
+
+// A folder of ours left open to others (made with the umask's mode by an earlier version) is
+// closed again; a link, or a folder someone else owns, is left as it is.
+void closeToOthers(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_uid == ::geteuid() && (info.st_mode & 077) != 0)
+        ::fchmod(fd, 0700);
+    ::close(fd);
+}
+
+} // namespace
+
+bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& problem,
+                       std::size_t ownLevels)
 {
     if (path.empty()) {
         problem = errorText(ENOENT);
@@ -141,6 +161,18 @@ bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& p
         problem = "It is not a folder";
         return false;
     }
+    std::vector<std::string> own;
+    for (std::string folder = path; own.size() < ownLevels;) {
+        while (folder.size() > 1 && folder.back() == '/')
+            folder.pop_back();
+        const std::size_t slash = folder.rfind('/');
+        if (slash == std::string::npos || slash == 0)
+            break;
+        own.push_back(folder);
+        folder.resize(slash);
+    }
+    for (auto folder = own.rbegin(); folder != own.rend(); ++folder)
+        closeToOthers(*folder);
     return true;
 }
 

@@ -5,6 +5,7 @@
 // never; so every name is opened without blocking and looked at through the open handle
 // before it is used. Names are bytes, as the file system knows them.
 
+#include <cstddef>
 #include <string>
 
 #include <sys/types.h>
@@ -46,7 +47,9 @@ std::string errorText(int error);
 
 // Makes `path` and any missing folder above it, each new one for the user alone (0700). A
 // `path` that is a link is refused unless `linkAllowed`: a private folder is never
-// redirected elsewhere.
-bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& problem);
+// redirected elsewhere. The last `ownLevels` folders of `path` are Quorlin's own: found open
+// to others, they are made the user's alone too.
+bool makePrivateFolder(const std::string& path, bool linkAllowed, std::string& problem,
+                       std::size_t ownLevels = 0);
 
 } // namespace quorlin::storage

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,39 @@ TEST(TextWidth, CountsAndCutsCharactersNotBytes)
         EXPECT_EQ(narrow, c.narrow);
         // Plain text is read where it lies.
         EXPECT_EQ(narrow.data() == c.text.data(), c.ascii);
+    }
+}
+
+// The first line the text area would not take, counted in characters: 10,000 characters fit
+// however many bytes they take.
+TEST(TextWidth, FindsTheFirstLineLongerThanTheAreaTakes)
+{
+    const std::string e = "\u00e9";
+    const std::string fits(10'000, 'q');
+    std::string wide;
+    for (int i = 0; i < 10'000; ++i)
+        wide += e;
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        std::optional<std::size_t> index;
+        std::size_t length;
+    } cases[] = {
+        {"no lines", {}, std::nullopt, 0},
+        {"the longest that fits", {"| ", fits}, std::nullopt, 0},
+        {"one more", {"| ", fits + "q"}, 1, 10'001},
+        {"10,000 letters of two bytes", {wide}, std::nullopt, 0},
+        {"and one more", {wide + e, fits + "qq"}, 0, 10'001},
+        {"three million on the second line", {"| ", std::string(3'000'000, '-')}, 1, 3'000'000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<OverlongLine> found = overlongLine(c.lines);
+        ASSERT_EQ(found.has_value(), c.index.has_value());
+        if (found) {
+            EXPECT_EQ(found->index, *c.index);
+            EXPECT_EQ(found->length, c.length);
+        }
     }
 }
 

@@ -242,8 +242,8 @@ private slots:
     }
 
     // The choice, then whether the orphan is offered at the next start and whether the window's
-    // own copy now holds it. The copy has a line of five megabytes: the offer reads its start,
-    // the restore all of it.
+    // own copy now holds it. The copy holds five megabytes: the offer reads its start, the
+    // restore all of it.
     void orphanChoices()
     {
         const std::tuple<QString, bool, bool> choices[] = {
@@ -251,7 +251,7 @@ private slots:
         for (const auto& [choice, remains, taken] : choices) {
             QTemporaryDir dir;
             files::Recovered left = tabOf("|   q", "/songs/\xc3\xa9t\xc3\xa9.tab");
-            left.lines.front() += std::string(5'000'000, 'q');
+            left.lines.resize(500, std::string(10'000, 'q'));
             const std::string bytes = files::recoveryFileText(left);
             put(dir.filePath("gone.qrec"), bytes);
             {

@@ -129,6 +129,73 @@ private slots:
             QCOMPARE(lmode(made), mode_t(S_IFDIR | 0700));
     }
 
+    // Through the user's own homes, as the window makes them: every folder of Quorlin's is
+    // 0700 and every file 0600, whatever the umask, whether the run made the folders or found
+    // them left open by an earlier version. The homes themselves are the user's and keep
+    // their mode.
+    void theStateHomesHoldOnlyPrivateFolders_data()
+    {
+        QTest::addColumn<mode_t>("umask");
+        QTest::addColumn<bool>("leftOpen");
+        QTest::newRow("made, umask 022") << mode_t(022) << false;
+        QTest::newRow("made, umask 0") << mode_t(0) << false;
+        QTest::newRow("found 0755") << mode_t(022) << true;
+    }
+
+    void theStateHomesHoldOnlyPrivateFolders()
+    {
+        QFETCH(mode_t, umask);
+        QFETCH(bool, leftOpen);
+        QTemporaryDir dir;
+        const QString data = dir.filePath("data"), config = dir.filePath("config");
+        const QString names[] = {QCoreApplication::organizationName(),
+                                 QCoreApplication::applicationName()};
+        QCoreApplication::setOrganizationName(platform::kOrganisation);
+        QCoreApplication::setApplicationName("Quorlin");
+        const QByteArray saved[] = {qgetenv("XDG_DATA_HOME"), qgetenv("XDG_CONFIG_HOME")};
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+        const mode_t before = ::umask(umask);
+        const QStringList folders = {data + "/AmbrelApps", data + "/AmbrelApps/Quorlin",
+                                     data + "/AmbrelApps/Quorlin/recovery", config + "/AmbrelApps"};
+        QVERIFY(QDir().mkpath(data) && QDir().mkpath(config));
+        ::chmod(QFile::encodeName(data).constData(), 0755);
+        for (const QString& folder : folders) {
+            if (leftOpen) {
+                QVERIFY(QDir().mkpath(folder));
+                ::chmod(QFile::encodeName(folder).constData(), 0755);
+            }
+        }
+
+        platform::RecentFiles(platform::RecentFiles::userFile()).add("/songs/a.tab");
+        platform::SettingsFileStore store;
+        instrument::saveSetup(store, setup(true, 5));
+        QString problem;
+        {
+            platform::RecoveryFolder recovery;
+            files::Recovered copy;
+            copy.lines = {"|   q"};
+            QVERIFY2(recovery.write(copy, problem), qPrintable(problem));
+            const QStringList made =
+                QDir(folders[2]).entryList(QDir::Files | QDir::Hidden | QDir::System);
+            QCOMPARE(made.size(), 2); // the copy and its lock
+            for (const QString& file : made)
+                QCOMPARE(lmode(folders[2] + '/' + file), mode_t(S_IFREG | 0600));
+        }
+        ::umask(before);
+        qputenv("XDG_DATA_HOME", saved[0]);
+        qputenv("XDG_CONFIG_HOME", saved[1]);
+        QCoreApplication::setOrganizationName(names[0]);
+        QCoreApplication::setApplicationName(names[1]);
+
+        QCOMPARE(store.problem(), QString());
+        for (const QString& folder : folders)
+            QCOMPARE(lmode(folder), mode_t(S_IFDIR | 0700));
+        for (const QString& file : {folders[1] + "/recent-files", folders[3] + "/Quorlin.conf"})
+            QCOMPARE(lmode(file), mode_t(S_IFREG | 0600));
+        QCOMPARE(lmode(data), mode_t(S_IFDIR | 0755));
+    }
+
     // A hand-edited list keeps only names a file could have: absolute, short enough for the
     // system, and without control characters. Eight at the most are kept, the newest first.
     void recentFilesKeepEightPlausibleEntries()

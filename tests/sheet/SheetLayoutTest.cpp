@@ -389,7 +389,7 @@ TEST(SheetLayout, TechniquesMarkedBetweenOrOverTheirNotes)
         {"slide up", "\\-9", ' ', MarkKind::Slide, "", 1},
         {"slide down", "/-2", ' ', MarkKind::Slide, "", 2},
         {"slap", "--7", '+', MarkKind::Text, "S", 0},
-        {"pop", "--7", '.', MarkKind::Text, "P", 0},
+        {"pop", "--7", '.', MarkKind::Text, "Po", 0},
     };
     for (const auto& [what, cell, articulation, kind, letter, value] : rows) {
         const Laid laid = lay(4, std::vector<Col>{{"  q", {{2, "--5"}}},
@@ -434,6 +434,23 @@ TEST(SheetLayout, TechniquesMarkedBetweenOrOverTheirNotes)
         for (const Mark* fret : marksOf(page, MarkKind::Text, FontRole::Fret))
             EXPECT_FALSE(near(centreX(*fret), x2)) << what;
     }
+}
+
+// A pull-off straight into a popped note, at the tightest spacing: the reader sees two
+// different marks side by side, neither over the other.
+TEST(SheetLayout, APullOffIntoAPopReadsApart)
+{
+    const Page page = lay(4, std::vector<Col>{{"  s", {{2, "--5"}}},
+                                              {"  s", {{2, "P-3"}}},
+                                              {"  s", {{2, "--7"}}, '.'}})
+                          .sheet.pages[0];
+    std::vector<std::string_view> letters;
+    for (const Mark* m : marksOf(page, MarkKind::Text, FontRole::Technique))
+        letters.push_back(page.textOf(*m));
+    EXPECT_EQ(letters, (std::vector<std::string_view>{"P", "Po"}));
+    const auto marks = marksOf(page, MarkKind::Text, FontRole::Technique);
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_FALSE(marks[0]->box.overlaps(marks[1]->box));
 }
 
 TEST(SheetLayout, AStringsFirstNoteReachesBackToNothing)

@@ -81,6 +81,11 @@ const Entry kEntries[] = {
     {Command::ChangeTuning, Menu::Edit, "Chan&ge tuning or strings...", QKeySequence::UnknownKey,
      "Ctrl+T", Kind::Plain},
     {Command::ViewSheet, Menu::View, "&Sheet", QKeySequence::UnknownKey, "F4", Kind::Check},
+    // The sheet's zoom, wherever the keys are pressed in the window or the floating sheet.
+    {Command::ZoomIn, Menu::View, "Zoom &in", QKeySequence::UnknownKey,
+     "Ctrl++; Ctrl+=", Kind::Plain, true},
+    {Command::ZoomOut, Menu::View, "Zoom &out", QKeySequence::UnknownKey, "Ctrl+-", Kind::Plain},
+    {Command::ZoomFit, Menu::View, "Zoom to &fit", QKeySequence::UnknownKey, "Ctrl+0", Kind::Plain},
     {Command::RepeatLast, Menu::Edit, "Repeat &last", QKeySequence::UnknownKey, "Ctrl+D",
      Kind::Neck, true},
     {Command::DeleteLast, Menu::Edit, "&Delete last", QKeySequence::UnknownKey, "Backspace",

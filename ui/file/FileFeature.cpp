@@ -1,6 +1,7 @@
 #include "ui/file/FileFeature.h"
 
 #include "document/Document.h"
+#include "engine/TextWidth.h"
 #include "instrument/Settings.h"
 #include "platform/FileAccess.h"
 #include "platform/SettingsFileStore.h"
@@ -109,6 +110,8 @@ void FileFeature::LoadDaTab()
         return;
     if (const std::optional<files::LoadedTab> tab = read(path))
         adopt(*tab, path, cleared);
+    else if (cleared)
+        m_document.moveInHistory(false); // the tab the user had, since nothing came in its place
 }
 
 std::optional<files::LoadedTab> FileFeature::read(const QString& path)
@@ -121,9 +124,19 @@ std::optional<files::LoadedTab> FileFeature::read(const QString& path)
         return std::nullopt;
     }
     const engine::EditingState& state = m_document.state();
-    return files::readTabFile(
+    files::LoadedTab tab = files::readTabFile(
         std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
         state.stringCount, state.tuning);
+    // Before the text area lays out a line it would take minutes over.
+    if (const std::optional<engine::OverlongLine> overlong = engine::overlongLine(tab.lines)) {
+        QString why = QString::fromStdString(engine::overlongLineText(*overlong));
+        why[0] = why[0].toUpper();
+        m_prompter.error(QStringLiteral("The tab could not be read from %1:\r%2.")
+                             .arg(QDir::toNativeSeparators(path), why),
+                         QStringLiteral("Load Tab"));
+        return std::nullopt;
+    }
+    return tab;
 }
 
 void FileFeature::adopt(const files::LoadedTab& tab, const QString& path, bool cleared)

@@ -7,6 +7,7 @@
 #include "ui/print/SheetDock.h"
 #include "ui/print/SheetOutput.h"
 #include "ui/print/SheetSource.h"
+#include "ui/print/SheetView.h"
 
 #include <QMainWindow>
 #include <QStatusBar>
@@ -37,9 +38,22 @@ PrintFeature::PrintFeature(QMainWindow& window, document::Document& document, Co
     m_live = std::make_unique<LiveSheet>(document, *m_source, m_sheetDock->view(),
                                          m_sheetDock->skipped());
     m_sheetRoom = std::make_unique<DockRoom>(window, *m_sheetDock, SheetDock::kFirstWidth);
-    on(Command::ViewSheet, [this](bool shown) { m_sheetRoom->setShown(shown); });
-    connect(m_sheetDock, &SheetDock::closed, this,
-            [this, &router] { router[Command::ViewSheet]->setChecked(false); });
+    const auto zoomable = [&router](bool shown) {
+        for (const Command zoom : {Command::ZoomIn, Command::ZoomOut, Command::ZoomFit})
+            router[zoom]->setEnabled(shown);
+    };
+    zoomable(false);
+    on(Command::ViewSheet, [this, zoomable](bool shown) {
+        m_sheetRoom->setShown(shown);
+        zoomable(shown);
+    });
+    on(Command::ZoomIn, [this] { m_sheetDock->view().zoomStep(1); });
+    on(Command::ZoomOut, [this] { m_sheetDock->view().zoomStep(-1); });
+    on(Command::ZoomFit, [this] { m_sheetDock->view().fitWidth(); });
+    connect(m_sheetDock, &SheetDock::closed, this, [&router, zoomable] {
+        router[Command::ViewSheet]->setChecked(false);
+        zoomable(false);
+    });
     on(Command::PageSetup, [this] { m_output->pageSetup(); });
     on(Command::PrintPreview, [this] { m_output->printPreview(); });
     on(Command::Print, [this] { m_output->print(); });

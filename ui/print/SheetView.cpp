@@ -2,7 +2,6 @@
 
 #include "ui/sheet/SheetPainter.h"
 
-#include <QAction>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -20,6 +19,9 @@ constexpr double kShadow = 3;
 constexpr double kLeastScale = 0.2;
 constexpr double kMostScale = 8;
 constexpr double kZoomStep = 1.25;
+// Fitting the width never goes below this: the fret numbers (8 points) are 10 pixels high.
+// A narrower view scrolls sideways to the column being written.
+constexpr double kReadableScale = 1.25;
 // Points: a column's bar is about as wide as two digits; it reaches over the fret numbers of
 // the top string and down to the stems' ends.
 constexpr float kBarHalf = 4.5f;
@@ -44,20 +46,11 @@ SheetView::SheetView(QWidget* parent) : QAbstractScrollArea(parent)
     setFocusPolicy(Qt::NoFocus);
     verticalScrollBar()->setSingleStep(24);
     horizontalScrollBar()->setSingleStep(24);
-    // Anywhere in the window that shows the pages: the keys are for reading while writing.
-    const auto key = [this](std::initializer_list<QKeySequence> keys, auto act) {
-        auto* action = new QAction(this);
-        action->setShortcuts(QList<QKeySequence>(keys));
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, act);
-        addAction(action);
-    };
-    const auto centre = [this] { return viewport()->rect().center(); };
-    key({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-        [this, centre] { zoom(kZoomStep, centre()); });
-    key({QKeySequence(Qt::CTRL | Qt::Key_Minus)},
-        [this, centre] { zoom(1 / kZoomStep, centre()); });
-    key({QKeySequence(Qt::CTRL | Qt::Key_0)}, [this] { fitWidth(); });
+}
+
+void SheetView::zoomStep(int steps)
+{
+    zoom(std::pow(kZoomStep, steps), viewport()->rect().center());
 }
 
 void SheetView::setSheet(sheet::Sheet sheet)
@@ -85,11 +78,16 @@ void SheetView::setPlaying(std::optional<int> column)
         viewport()->update();
 }
 
+double SheetView::fittingScale() const
+{
+    return m_sheet.size.width <= 0 ? 0 : (viewport()->width() - 2 * kGap) / m_sheet.size.width;
+}
+
 double SheetView::scale() const
 {
     if (!m_fit || m_sheet.size.width <= 0)
         return m_scale;
-    return std::max(kLeastScale, (viewport()->width() - 2 * kGap) / m_sheet.size.width);
+    return std::max(kReadableScale, fittingScale());
 }
 
 double SheetView::pageStep() const
@@ -117,7 +115,7 @@ void SheetView::updateScrollBars()
     down->setValue(static_cast<int>(std::lround(pagesAbove * step)));
     // Fitting, the page is as wide as the view: no rounding may make it scroll by a pixel.
     const double width =
-        m_fit && scale() > kLeastScale ? 0 : m_sheet.size.width * scale() + 2 * kGap;
+        m_fit && fittingScale() >= kReadableScale ? 0 : m_sheet.size.width * scale() + 2 * kGap;
     horizontalScrollBar()->setPageStep(viewport()->width());
     horizontalScrollBar()->setRange(
         0, std::max(0, static_cast<int>(std::ceil(width)) - viewport()->width()));

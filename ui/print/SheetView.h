@@ -44,6 +44,9 @@ public:
     // Pixels per point.
     double scale() const;
     void zoom(double factor, QPoint anchor);
+    // By the zoom keys' steps about the view's centre: in for positive `steps`.
+    void zoomStep(int steps);
+    // The page's width in the view, but never smaller than a size that reads well.
     void fitWidth();
 
 protected:
@@ -59,6 +62,8 @@ private:
     QPointF pageOrigin(int page) const;
     double pageStep() const;
     void updateScrollBars();
+    // The scale at which the page is as wide as the view.
+    double fittingScale() const;
 
     sheet::Sheet m_sheet;
     std::optional<int> m_cursor;

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
-#include <QPlainTextEdit>
 #include <QProgressDialog>
 
 #include <algorithm>
@@ -18,19 +17,12 @@ const QString kCaptionRecovery = QStringLiteral("Recover unsaved work");
 
 } // namespace
 
-RestoreProgress::RestoreProgress(QPlainTextEdit& area, const files::Recovered& copy,
-                                 QWidget* parent)
+RestoreProgress::RestoreProgress(const files::Recovered& copy, QWidget* parent)
 {
-    std::size_t bytes = 0, longest = 0;
-    for (const std::string& line : copy.lines) {
+    std::size_t bytes = 0;
+    for (const std::string& line : copy.lines)
         bytes += line.size();
-        longest = std::max(longest, line.size());
-    }
-    if (longest > kLongestWrapped) {
-        area.setLineWrapMode(QPlainTextEdit::NoWrap);
-        area.setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    }
-    if (bytes < kBusyBytes && longest <= kLongestWrapped)
+    if (bytes < kBusyBytes)
         return;
     m_box = std::make_unique<QProgressDialog>(QStringLiteral("Restoring unsaved work..."),
                                               QString(), 0, 0, parent);

@@ -15,26 +15,22 @@
 #include <memory>
 #include <optional>
 
-class QPlainTextEdit;
 class QProgressDialog;
 
 namespace quorlin::ui {
 
 class Prompter;
 
-// While a big copy goes into the text area: a box that says why the window waits, and a
-// line too long to wrap in good time shown unwrapped (Qt takes minutes to wrap a line of
-// megabytes, and seconds to lay it out unwrapped).
+// While a big copy goes into the text area: a box that says why the window waits. (A copy
+// with a line longer than the area takes is refused as damaged when it is read.)
 class RestoreProgress {
 public:
-    RestoreProgress(QPlainTextEdit& area, const files::Recovered& copy, QWidget* parent);
+    RestoreProgress(const files::Recovered& copy, QWidget* parent);
     ~RestoreProgress();
     RestoreProgress(const RestoreProgress&) = delete;
     RestoreProgress& operator=(const RestoreProgress&) = delete;
 
-    // Longer lines are not wrapped.
-    static constexpr std::size_t kLongestWrapped = 10'000;
-    // A copy this big, or with a line that long, shows the box.
+    // A copy this big shows the box.
     static constexpr std::size_t kBusyBytes = 1'000'000;
 
 private:

@@ -5,11 +5,10 @@
 namespace quorlin::ui {
 
 RecoveryFeature::RecoveryFeature(QWidget& window, document::Document& document, Prompter& prompter,
-                                 QPlainTextEdit& text, const QString& folder) :
+                                 const QString& folder) :
     m_window(window),
-    m_document(document), m_text(text),
-    m_recovery(std::make_unique<Recovery>(
-        prompter, [&document] { return document.recoveryCopy(); }, folder))
+    m_document(document), m_recovery(std::make_unique<Recovery>(
+                              prompter, [&document] { return document.recoveryCopy(); }, folder))
 {
     m_recovery->setDialogParent(&window);
     connect(&document, &document::Document::saved, this, [this] { m_recovery->safe(); });
@@ -36,7 +35,7 @@ bool RecoveryFeature::offerRecovery()
     const std::optional<files::Recovered> copy = m_recovery->offer();
     if (!copy)
         return false;
-    const RestoreProgress progress(m_text, *copy, &m_window);
+    const RestoreProgress progress(*copy, &m_window);
     m_document.restore(*copy);
     return true;
 }

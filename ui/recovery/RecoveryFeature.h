@@ -10,7 +10,6 @@
 
 #include <memory>
 
-class QPlainTextEdit;
 class QWidget;
 
 namespace quorlin::ui {
@@ -24,7 +23,7 @@ class RecoveryFeature : public QObject {
 public:
     // Copies go to the user's data folder unless `folder` is given.
     RecoveryFeature(QWidget& window, document::Document& document, Prompter& prompter,
-                    QPlainTextEdit& text, const QString& folder);
+                    const QString& folder);
     ~RecoveryFeature() override;
 
     // True when the user restored one.
@@ -41,7 +40,6 @@ private:
 
     QWidget& m_window;
     document::Document& m_document;
-    QPlainTextEdit& m_text;
     std::unique_ptr<Recovery> m_recovery;
     // What the tab was when the recovery copy last heard of it.
     document::Document::Version m_lastChange;

@@ -5,6 +5,7 @@
 #include "ui/print/SheetView.h"
 #include "document/Document.h"
 #include "tests/ui/entry/TabWindow.h"
+#include "ui/print/DockRoom.h"
 #include "ui/print/LiveSheet.h"
 #include "ui/print/PrintFeature.h"
 
@@ -19,6 +20,8 @@
 
 using namespace quorlin;
 using ui::testing::child;
+
+Q_DECLARE_METATYPE(quorlin::ui::DockPlace)
 
 namespace {
 
@@ -256,7 +259,36 @@ private slots:
         if (larger == 0)
             QCOMPARE(scale, fit);
         // The page is painted at that scale: wider than the view when zoomed in.
-        QCOMPARE(view.horizontalScrollBar()->maximum() > 0, larger > 0);
+        if (larger > 0)
+            QVERIFY(view.horizontalScrollBar()->maximum() > 0);
+        // The first view reads well however narrow the panel: fret numbers of 8 points are
+        // 10 pixels or more.
+        QVERIFY(fit * 8 >= 10);
+        QVERIFY(w.form.commands()[ui::Command::ZoomIn]->isEnabled());
+    }
+
+    // Beside the area while the screen has room, narrower while the area has more than its
+    // designed width to give, floating when not even the least readable width is left.
+    void dockPlaces_data()
+    {
+        QTest::addColumn<int>("canGrow");
+        QTest::addColumn<int>("spare");
+        QTest::addColumn<ui::DockPlace>("place");
+        QTest::newRow("room to spare") << 1000 << 0 << ui::DockPlace{false, 566, 560};
+        QTest::newRow("just room") << 566 << 0 << ui::DockPlace{false, 566, 560};
+        QTest::newRow("the area gives the rest") << 300 << 647 << ui::DockPlace{false, 300, 560};
+        QTest::newRow("narrower") << 100 << 300 << ui::DockPlace{false, 100, 394};
+        QTest::newRow("the least") << 0 << 366 << ui::DockPlace{false, 0, 360};
+        QTest::newRow("floating") << 0 << 365 << ui::DockPlace{true, 0, 560};
+        QTest::newRow("a window past the screen") << -200 << 100 << ui::DockPlace{true, 0, 560};
+    }
+
+    void dockPlaces()
+    {
+        QFETCH(int, canGrow);
+        QFETCH(int, spare);
+        QFETCH(ui::DockPlace, place);
+        QCOMPARE(ui::placeDock(560, 6, canGrow, spare, 360), place);
     }
 
     // Columns the score could not read are named once, below the pages.

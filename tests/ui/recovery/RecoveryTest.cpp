@@ -2,6 +2,7 @@
 // of the others, and a restore into the window. The folder itself is tested in tests/platform.
 
 #include "ui/recovery/Recovery.h"
+#include "engine/TextWidth.h"
 #include "tests/ui/QuietWindow.h"
 #include "ui/recovery/RecoveryDialog.h"
 
@@ -221,24 +222,30 @@ private slots:
         QCOMPARE(discarded, discard);
     }
 
-    // A line of megabytes would take Qt minutes to wrap: its tab comes back unwrapped, with a
-    // box up while the text area lays it out. A line of the longest length still wrapped comes
-    // back as any other, without the box. Either way the line comes back whole.
-    void aLineTooLongToWrapComesBackUnwrapped_data()
+    // The text area takes lines of kLongestLine characters: a copy with one comes back whole,
+    // a copy with a longer one is set aside in one message and the tab stays empty. A copy of
+    // megabytes in short lines comes back under a box that says why the window waits.
+    void aCopyComesBackOnlyWithLinesTheAreaTakes_data()
     {
         QTest::addColumn<int>("length");
-        QTest::addColumn<bool>("unwrapped");
-        const int longest = int(ui::RestoreProgress::kLongestWrapped);
-        QTest::newRow("longest wrapped") << longest << false;
-        QTest::newRow("one more") << longest + 1 << true;
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("restored");
+        QTest::addColumn<bool>("box");
+        const int longest = int(engine::kLongestLine);
+        QTest::newRow("the longest line") << longest << 1 << true << false;
+        QTest::newRow("one more") << longest + 1 << 1 << false << false;
+        QTest::newRow("a megabyte in lines") << 200 << 6000 << true << true;
     }
 
-    void aLineTooLongToWrapComesBackUnwrapped()
+    void aCopyComesBackOnlyWithLinesTheAreaTakes()
     {
         QFETCH(int, length);
-        QFETCH(bool, unwrapped);
+        QFETCH(int, lines);
+        QFETCH(bool, restored);
+        QFETCH(bool, box);
         ui::testing::QuietWindow w;
-        const files::Recovered big = tabOf("|   " + std::string(std::size_t(length) - 4, 'q'));
+        files::Recovered big = tabOf("|   " + std::string(std::size_t(length) - 4, 'q'));
+        big.lines.resize(std::size_t(lines), big.lines.front());
         put(w.dir.filePath("recovery/big.qrec"), files::recoveryFileText(big));
         bool boxShown = false;
         ui::testing::whenVisible<ui::RecoveryDialog>(
@@ -247,14 +254,19 @@ private slots:
                                                   [&boxShown](QWidget*) { boxShown = true; });
                 QTest::keyClick(d, Qt::Key_Return);
             });
-        QVERIFY(w.form.offerRecovery());
-        auto* area = child<QPlainTextEdit>(w.form, "Tab");
-        QCOMPARE(area->lineWrapMode(),
-                 unwrapped ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
-        if (unwrapped)
-            QCOMPARE(area->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-        QCOMPARE(boxShown, unwrapped);
-        QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(length));
+        QCOMPARE(w.form.offerRecovery(), restored);
+        QCOMPARE(boxShown, box);
+        QCOMPARE(w.prompter.asked.size(), restored ? 0 : 1);
+        if (restored) {
+            QCOMPARE(w.tab().count('\n'), qsizetype(lines));
+            QCOMPARE(w.tab().section('\n', 0, 0).size(), qsizetype(length));
+        } else {
+            QVERIFY2(w.prompter.asked.first().contains(
+                         QStringLiteral("line 1 of the tab is %1 characters long").arg(length)),
+                     qPrintable(w.prompter.asked.first()));
+            QCOMPARE(w.tab(), QString());
+            QVERIFY(QFile::exists(w.dir.filePath("recovery/big.qrec.damaged")));
+        }
     }
 };
 

@@ -10,6 +10,7 @@
 #include "ui/common/LinesInView.h"
 #include "ui/common/Prompter.h"
 #include "ui/common/StatusTexts.h"
+#include "ui/common/TabArea.h"
 #include "ui/common/TextMarks.h"
 #include "ui/convert/ConvertFeature.h"
 #include "ui/entry/EntryFeature.h"
@@ -104,8 +105,9 @@ TBassForm::TBassForm(Prompter* prompter, instrument::SettingsStore* store, QWidg
     connect(m_file.get(), &FileFeature::leave, this, &QWidget::close);
     m_undo = std::make_unique<UndoCommands>(*this, doc, *m_router);
     m_help = std::make_unique<HelpCommands>(*this, *m_router, *m_prompter, *m_ui->Help);
-    m_recovery =
-        std::make_unique<RecoveryFeature>(*this, doc, *m_prompter, *m_ui->Tab, recoveryFolder);
+    m_recovery = std::make_unique<RecoveryFeature>(*this, doc, *m_prompter, recoveryFolder);
+    connect(m_ui->Tab, &TabArea::refused, this,
+            [this](const QString& why) { m_prompter->error(why, QStringLiteral("Paste")); });
     connect(m_recovery.get(), &RecoveryFeature::message, this,
             [this](const QString& text) { statusBar()->showMessage(text, kMessageMs); });
     m_play = std::make_unique<PlayFeature>(*this, doc, *m_router, *m_store, *m_ui->BassNeck,
