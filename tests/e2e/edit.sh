@@ -37,9 +37,10 @@ press e 7 Return
 press Down 0 Return
 press q 3 Return
 press 5 Return
-# From the end, three columns back: E0e, replaced by A24 q.
+# From the end, three columns back: E0e, made a quarter by its key, then its fret and string
+# replaced by A24; the column keeps its value.
 press alt+Left alt+Left alt+Left
-press Up 2 4 Return
+press q Up 2 4 Return
 # D2 goes in before it; the cursor stays on A24, then moves on to E3, which goes.
 press Up 2 Insert
 press alt+Right Delete

@@ -106,10 +106,16 @@ private slots:
                                              "durations or\ror with notes on the same string !");
 
         row("replace", "@2", "A9", "q G5 Shift+H G7 Shift+D A9 e A3 D5 q r E0 G2", 2);
-        row("replace a rest: laid out again", "@5", "E3",
+        // A fret typed over a column changes the fret: the column keeps its value, dot and
+        // technique, whatever the palette and the radio buttons chose for the next note.
+        row("replace keeps the value, the dot and the technique", "h . Shift+P @3", "A5",
+            "q G5 Shift+H G7 Shift+D D7 e A5 D5 q r E0 G2", 3);
+        row("replace keeps a hammer-on", "Alt+End Shift+D @1", "G9",
+            "q G5 Shift+H G9 Shift+D " + tail, 1);
+        row("replace a rest: laid out again, the rest's value kept", "h @5", "E3",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q E3 E0 G2");
         row("replace the note a hammer-on plays from", "@0", "D5", "q D5 G7 " + tail, 0,
-            kPlain + "block 1, column 2: " + g7);
+            kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("chord note added", "@2", "Shift+C A5",
             "q G5 Shift+H G7 Shift+D D7 Shift+C A5 Shift+D e A3 D5 q r E0 G2");
         row("chord note on its string replaced", "@2 Shift+C A5", "A7",
@@ -117,7 +123,8 @@ private slots:
         row("chord replaced by one note", "@2 Shift+C A5 Alt+End Shift+D @2", "E3",
             "q G5 Shift+H G7 Shift+D E3 e A3 D5 q r E0 G2");
         refused("chord on a rest", "@5", "Shift+C A5", kTab, chord);
-        refused("chord of another duration", "@3", "Shift+C G2", kTab, chord);
+        row("chord note of the column's duration", "@3", "Shift+C G2",
+            "q G5 Shift+H G7 Shift+D D7 e A3 Shift+C G2 Shift+D D5 q r E0 G2");
         row("rest at a block's first column", "@3", "r",
             "q G5 Shift+H G7 Shift+D D7 r e D5 q r E0 G2");
         row("rest on the last column", "@7", "r", "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r E0 r");
@@ -179,9 +186,8 @@ private slots:
         // A triplet appended as columns 8 to 10.
         const QString triplet = QStringLiteral("Alt+End Shift+T A5 Shift+D ");
         row("rest on a triplet", triplet + "@9", "r", kTab + " r", 8);
-        row("replace in a triplet: one note", triplet + "@9", "E3", kTab + " E3", 8);
-        row("replace in a triplet with a triplet", "Alt+End Shift+T A5 @9", "E3",
-            kTab + " Shift+T E3 Shift+D", 8);
+        row("replace in a triplet: still a triplet", triplet + "@9", "E3",
+            kTab + " Shift+T E3 Shift+D", 9);
         row("plain in a triplet: one note", triplet + "@9", "Shift+D", kTab + " A5", 8);
         row("chord note on a triplet", triplet + "@10", "Shift+C E2",
             kTab + " Shift+T A5 Shift+C E2 Shift+D");
