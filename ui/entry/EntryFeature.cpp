@@ -119,6 +119,7 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     // group of their own: checkable buttons left to exclude each other would also take the
     // radio buttons' checks, which share the window as ancestor.
     auto* palette = new QButtonGroup(this);
+    std::vector<std::pair<QAbstractButton*, Command>> choices;
     for (QPushButton* button : m_c.palette) {
         button->setCheckable(true);
         palette->addButton(button);
@@ -129,6 +130,7 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
             emit choiceChanged();
         });
         router.choose(*button, durationCommand(symbol));
+        choices.emplace_back(button, durationCommand(symbol));
     }
     m_c.palette.at(2)->setChecked(true);
 
@@ -136,40 +138,24 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     const Command techniques[] = {Command::HammerOn, Command::PullOff, Command::Slide,
                                   Command::Slap,     Command::Pop,     Command::Chord,
                                   Command::Triplet};
-    std::vector<std::pair<QAbstractButton*, Command>> choices{{m_c.dot, Command::Dot}};
+    const std::size_t checks = choices.size();
+    choices.emplace_back(m_c.dot, Command::Dot);
     for (std::size_t i = 0; i < m_c.techniques.size(); ++i)
         choices.emplace_back(m_c.techniques[i], techniques[i]);
     choices.emplace_back(m_c.plain, Command::Default);
-    for (const auto& [button, command] : choices) {
+    for (std::size_t i = checks; i < choices.size(); ++i) {
+        const auto& [button, command] = choices[i];
         router.choose(*button, command);
         connect(button, &QAbstractButton::toggled, this, &EntryFeature::choiceChanged);
     }
-    // With the tab cursor on a column, the keys and menus of the choice change that column too.
-    for (const char symbol : engine::kDurationSymbols) {
-        connect(m_commands[durationCommand(symbol)], &QAction::triggered, this, [this, symbol] {
-            if (m_document.tabCursor())
-                report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
-        });
-    }
-    // The column's own dot toggles: the box may have been checked for the next note.
-    connect(m_commands[Command::Dot], &QAction::triggered, this, [this] {
-        const std::optional<int> at = m_document.tabCursor();
-        if (at) {
-            const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
-            report(m_document.durationAtCursor(column.symbol, !column.dotted));
-        }
-    });
-    using engine::Technique;
-    for (const auto& [command, technique] :
-         {std::pair{Command::HammerOn, Technique::HammerOn},
-          std::pair{Command::PullOff, Technique::PullOff},
-          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
-          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
-          std::pair{Command::Default, Technique::Default}}) {
-        connect(m_commands[command], &QAction::triggered, this, [this, technique] {
-            if (m_document.tabCursor())
-                report(m_document.techniqueAtCursor(technique));
-        });
+    // With the tab cursor on a column, a choice changes that column too, made with its key,
+    // its menu item or its button alike. A click reaches the button, a key the action: each
+    // checks the other without the signal that would change the column twice.
+    for (const auto& [button, command] : choices) {
+        connect(m_commands[command], &QAction::triggered, this,
+                [this, command] { choiceAtCursor(command); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, command] { choiceAtCursor(command); });
     }
     // Chosen with the mouse, the next note is still typed on the neck.
     for (QAbstractButton* button : m_c.area->findChildren<QAbstractButton*>()) {
@@ -192,6 +178,36 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     });
     connect(&m_document, &document::Document::changed, this, &EntryFeature::showTabCursor);
     m_c.text->viewport()->installEventFilter(this);
+}
+
+void EntryFeature::choiceAtCursor(Command command)
+{
+    const std::optional<int> at = m_document.tabCursor();
+    if (!at)
+        return;
+    if (command == Command::Dot) {
+        // The column's own dot toggles: the box may have been checked for the next note.
+        const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
+        report(m_document.durationAtCursor(column.symbol, !column.dotted));
+        return;
+    }
+    // Chord only chooses how the next note joins a column.
+    using engine::Technique;
+    for (const auto& [its, technique] :
+         {std::pair{Command::HammerOn, Technique::HammerOn},
+          std::pair{Command::PullOff, Technique::PullOff},
+          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
+          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
+          std::pair{Command::Default, Technique::Default}}) {
+        if (its == command) {
+            report(m_document.techniqueAtCursor(technique));
+            return;
+        }
+    }
+    for (const char symbol : engine::kDurationSymbols) {
+        if (command == durationCommand(symbol))
+            report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
+    }
 }
 
 void EntryFeature::moveTabCursor(Command command)

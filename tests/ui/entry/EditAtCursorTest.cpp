@@ -280,6 +280,48 @@ private slots:
         }
     }
 
+    // A choice clicked on its button changes the tab cursor's column as its key does, also a
+    // button that was already checked.
+    void buttonsDoWhatTheirKeysDo_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("eighth") << "@1"
+                                << "ButtonE"
+                                << "e";
+        QTest::newRow("quarter, chosen already") << "@3"
+                                                 << "ButtonQ"
+                                                 << "q";
+        QTest::newRow("dot") << "@2"
+                             << "CheckHalf"
+                             << ".";
+        QTest::newRow("pull-off") << "@1"
+                                  << "RadioP"
+                                  << "Shift+P";
+        QTest::newRow("default, chosen already") << "@1"
+                                                 << "RadioDefault"
+                                                 << "Shift+D";
+    }
+    void buttonsDoWhatTheirKeysDo()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, button);
+        QFETCH(QString, key);
+        Window keyed;
+        keyed.type(kTab + ' ' + setup + ' ' + key);
+        Window clicked;
+        clicked.type(kTab + ' ' + setup);
+        const QString before = clicked.tab();
+        auto* on = child<QAbstractButton>(clicked.form, qPrintable(button));
+        // Near the left edge: a check box's or radio button's indicator, inside a push button.
+        QTest::mouseClick(on, Qt::LeftButton, Qt::NoModifier, QPoint(8, on->height() / 2));
+        QVERIFY(clicked.tab() != before);
+        QCOMPARE(clicked.tab(), keyed.tab());
+        QCOMPARE(clicked.form.tabCursor(), keyed.form.tabCursor());
+        QVERIFY(clicked.neck().hasFocus());
+    }
+
     // Tab text copied from elsewhere pastes as the columns it reads as.
     void pasteTabText()
     {
