@@ -73,8 +73,10 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     for (const Command command :
          {Command::TabCursorLeft, Command::TabCursorRight, Command::TabCursorUp,
           Command::TabCursorDown, Command::TabCursorFirst, Command::TabCursorEnd,
-          Command::SelectLeft, Command::SelectRight})
+          Command::TabCursorPreviousBar, Command::TabCursorNextBar, Command::SelectLeft,
+          Command::SelectRight})
         router.handle(command, this, [this, command] { moveTabCursor(command); });
+    router.handle(Command::GoToBar, this, [this] { goToBar(); });
     router.handle(Command::InsertNote, this, [this] { insertNote(); });
     router.handle(Command::DeleteColumn, this, [this] { report(m_document.deleteAtCursor()); });
     router.handle(Command::CopyColumns, this, [this] { copyColumns(); });
@@ -263,11 +265,55 @@ void EntryFeature::moveTabCursor(Command command)
     case Command::TabCursorFirst:
         to = count > 0 ? std::optional(0) : std::nullopt;
         break;
+    case Command::TabCursorNextBar:
+    case Command::TabCursorPreviousBar: {
+        const std::vector<std::int64_t> starts = engine::columnStarts(columns);
+        const engine::TimeSignature time = m_document.state().time;
+        const auto from = static_cast<std::size_t>(here);
+        const std::optional<std::size_t> column =
+            command == Command::TabCursorNextBar ? engine::nextBarColumn(starts, from, time)
+                                                 : engine::previousBarColumn(starts, from, time);
+        // Past the last bar the next note is appended, as past the last column.
+        to = column ? std::optional(static_cast<int>(*column)) : std::nullopt;
+        if (command == Command::TabCursorPreviousBar && !column)
+            to = at;
+        break;
+    }
     default:
         to.reset();
         break;
     }
     m_document.setTabCursor(to, command == Command::SelectLeft || command == Command::SelectRight);
+}
+
+void EntryFeature::goToBar()
+{
+    const std::vector<engine::Column>& columns = m_document.columns();
+    if (columns.empty()) {
+        const std::string& problem = m_document.columnsProblem();
+        emit message(problem.empty()
+                         ? QStringLiteral("No bars yet: the tab holds no notes or rests")
+                         : QStringLiteral("The tab cursor needs the tab as Quorlin writes it: %1")
+                               .arg(QString::fromStdString(problem)));
+        return;
+    }
+    const std::vector<std::int64_t> starts = engine::columnStarts(columns);
+    const engine::TimeSignature time = m_document.state().time;
+    const auto bars = static_cast<int>(
+        std::min<std::int64_t>(engine::barCount(starts, time), std::numeric_limits<int>::max()));
+    const std::optional<int> at = m_document.tabCursor();
+    const std::int64_t here = at && *at < static_cast<int>(columns.size())
+                                  ? starts[static_cast<std::size_t>(*at)]
+                                  : starts.back() - 1;
+    const auto current =
+        static_cast<int>(std::clamp<std::int64_t>(engine::barBeatAt(here, time).bar, 1, bars));
+    const std::optional<int> bar = m_prompter.askNumber(
+        QStringLiteral("Bar, 1 to %1:").arg(bars), QStringLiteral("Go to bar"), current, 1, bars);
+    giveKeysToNeck();
+    if (!bar)
+        return;
+    if (const std::optional<std::size_t> column = engine::barColumn(starts, *bar, time))
+        m_document.setTabCursor(static_cast<int>(*column));
 }
 
 void EntryFeature::showTabCursor()
@@ -489,11 +535,11 @@ void EntryFeature::report(const document::Document::Edited& edited)
         return m_document.columns();
     };
     const auto place = [&](std::size_t at, const engine::ColumnNote& note) {
-        engine::Column column;
-        if (at < columns().size())
-            column = columns()[at];
+        const std::span<const engine::Column> all = columns();
+        at = std::min(at, all.size());
+        engine::Column column = at < all.size() ? all[at] : engine::Column{};
         column.notes = {note};
-        return columnText(s, column);
+        return columnText(s, column, engine::columnStarts(all.first(at)).back());
     };
     // The window shows what the refusal left (the marker, a filled block) behind the box.
     switch (edited.outcome) {
@@ -524,7 +570,7 @@ void EntryFeature::report(const document::Document::Edited& edited)
         QStringList where;
         for (const int at : edited.turnedPlain) {
             if (at >= 0 && at < static_cast<int>(columns().size()))
-                where << columnText(s, columns()[static_cast<std::size_t>(at)]);
+                where << columnText(s, columns(), static_cast<std::size_t>(at));
         }
         emit message((where.size() == 1 ? QStringLiteral("A plain note now, with no note before "
                                                          "it on its string: ")

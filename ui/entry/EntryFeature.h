@@ -95,6 +95,8 @@ private:
     // A duration, the dot or a technique chosen: the tab cursor's column takes it.
     void choiceAtCursor(Command command);
     void moveTabCursor(Command command);
+    // Edit > Go to bar...: the tab cursor to the column sounding where the bar begins.
+    void goToBar();
     void insertNote();
     void copyColumns();
     void pasteColumns();

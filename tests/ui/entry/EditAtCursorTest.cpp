@@ -129,7 +129,7 @@ private slots:
             "q G5 Shift+H G7 Shift+D D7 r e D5 q r E0 G2");
         row("rest on the last column", "@7", "r", "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r E0 r");
         row("rest on the note a hammer-on plays from", "@0", "r", "q r G7 " + tail, 0,
-            kPlain + "block 1, column 2: " + g7);
+            kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("duration", "@1", "e", "q G5 Shift+H e G7 Shift+D q " + tail);
         row("duration of a rest", "@5", "w", "q G5 Shift+H G7 Shift+D D7 e A3 D5 w r q E0 G2");
         row("dotted rest", ". @3", "r", "q G5 Shift+H G7 Shift+D D7 q . r . e D5 q r E0 G2");
@@ -152,13 +152,13 @@ private slots:
         row("slide turned round by the note before", "@1 Shift+S Alt+End Shift+D @0", "G9",
             "q G9 Shift+S G7 Shift+D " + tail);
         row("delete the note a slide plays from", "@1 Shift+S Alt+End Shift+D @0", "Del",
-            "q G7 " + tail, 0, kPlain + "block 1, column 1: " + g7);
+            "q G7 " + tail, 0, kPlain + "bar 1, beat 1 (block 1, column 1): " + g7);
 
         row("insert at a block's first column", "@3", "Ins:E2",
             "q G5 Shift+H G7 Shift+D D7 E2 e A3 D5 q r E0 G2", 4);
         row("insert while appending", "Alt+End", "Ins:E2", kTab + " E2", -1);
         row("insert before a hammer-on", "@1", "Ins:D2", "q G5 D2 G7 " + tail, 2,
-            kPlain + "block 1, column 3: " + g7);
+            kPlain + "bar 1, beat 3 (block 1, column 3): " + g7);
         row("insert a hammer-on", "Alt+End Shift+H @2", "Ins:G9",
             "q G5 Shift+H G7 G9 Shift+D " + tail, 3);
         refused("insert a hammer-on from another string", "Alt+End Shift+H @2", "Ins:D9", kTab,
@@ -169,13 +169,13 @@ private slots:
         row("delete the last two", "@7 Shift+Alt+Left", "Del",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r", -1);
         row("delete the note a hammer-on plays from", "@0", "Del", "q G7 " + tail, 0,
-            kPlain + "block 1, column 1: " + g7);
+            kPlain + "bar 1, beat 1 (block 1, column 1): " + g7);
         row("backspace", "@3", "Backspace", "q G5 Shift+H G7 Shift+D e A3 D5 q r E0 G2", 2);
         row("paste across blocks", "@2 Shift+Alt+Right Ctrl+C Alt+End Alt+Left Alt+Left", "Ctrl+V",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r D7 e A3 q E0 G2", 8);
         row("paste a hammer-on after another string", "@1 Ctrl+C @5", "Ctrl+V",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q G7 r E0 G2", 6,
-            kPlain + "block 2, column 3: " + g7);
+            kPlain + "bar 2, beat 1 (block 2, column 3): " + g7);
         row("paste while appending", "@2 Shift+Alt+Right Ctrl+C Alt+End", "Ctrl+V",
             kTab + " D7 e A3", -1);
         row("cut across blocks", "@2 Shift+Alt+Right", "Ctrl+X",
@@ -228,12 +228,12 @@ private slots:
         row("an octave down onto other strings", "@2 Shift+Alt+Left Shift+Alt+Left",
             "Ctrl+Shift+Down", "q A3 Shift+H A5 Shift+D E5 e A3 D5 q r E0 G2", 0);
         row("the note a hammer-on plays from an octave down", "@0", "Ctrl+Shift+Down",
-            "q A3 G7 " + tail, 0, kPlain + "block 1, column 2: " + g7);
+            "q A3 G7 " + tail, 0, kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("a chord a semitone up", "@2 Shift+C A5 Alt+End Shift+D @2", "Ctrl+Up",
             "q G5 Shift+H G7 Shift+D D8 Shift+C A6 Shift+D e A3 D5 q r E0 G2", 2);
         refused("an octave up off the neck", "Alt+End G24 @8", "Ctrl+Shift+Up", kTab + " G24",
                 QStringLiteral("Transpose|Nothing was moved: these notes would fit nowhere on "
-                               "the neck.\n\nblock 3, column 3: q on G fret 24"));
+                               "the neck.\n\nbar 2, beat 4 (block 3, column 3): q on G fret 24"));
     }
     void edits()
     {
