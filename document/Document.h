@@ -145,8 +145,9 @@ public:
         // A transposition refused for these notes (column index and the note as it was).
         std::vector<std::pair<std::size_t, engine::ColumnNote>> misfits;
     };
-    // The cursor's column becomes the drop's note; a chord note is added to it or takes the
-    // place of its note on that string, under the chord rules.
+    // The cursor's column takes the drop's string and fret, keeping its duration, dot and
+    // technique (a rest's note is plain); a chord note is added to it or takes the place of
+    // its note on that string. The drop's own duration and technique count for nothing here.
     Edited replaceAtCursor(const engine::Drop& drop);
     Edited restAtCursor(char symbol, bool dotted);
     Edited durationAtCursor(char symbol, bool dotted);

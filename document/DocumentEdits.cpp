@@ -215,12 +215,13 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
             auto& staff = *m_staff;
             const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
             const bool triplet = columns[at].tripletPart >= 0;
+            const engine::ColumnNote note{drop.row, drop.column};
             if (drop.technique == Technique::Chord) {
                 // Only a triplet's last column takes chord notes, and never on its own string.
+                // The note sounds as long as the column does, whatever the palette says.
                 const std::size_t target = triplet ? first + 2 : at;
                 Column column = columns[target];
-                if (column.rest() || column.symbol != drop.symbol ||
-                    (triplet && column.notes.front().string == drop.row)) {
+                if (column.rest() || (triplet && column.notes.front().string == drop.row)) {
                     result.outcome = DropOutcome::ChordRefused;
                     return;
                 }
@@ -229,7 +230,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
                 if (on != column.notes.end())
                     on->fret = drop.column;
                 else
-                    column.notes.push_back({drop.row, drop.column});
+                    column.notes.push_back(note);
                 if (triplet) {
                     std::vector<Column> run(columns.begin() + static_cast<long>(first),
                                             columns.begin() + static_cast<long>(last));
@@ -243,16 +244,25 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
                 result.turnedPlain = indices(done.turnedPlain);
                 return;
             }
-            Column column = columnOf(drop);
-            if (!triplet && column.technique != ColumnTechnique::Triplet) {
+            // A fret typed over a note changes the fret: the column keeps its value and
+            // technique, which its own keys change.
+            if (!triplet) {
                 const engine::ColumnEdit done =
-                    engine::editColumn(staff, *m_text, columns, at, column);
+                    engine::replaceNote(staff, *m_text, columns, at, note);
                 result.outcome = done.outcome;
                 result.turnedPlain = indices(done.turnedPlain);
                 return;
             }
-            if (putIn(staff, *m_text, columns, first, last, column, result) > 0)
-                m_tabCursor = static_cast<int>(first);
+            // A triplet plays one note three times: all three take the new one.
+            std::vector<Column> run(columns.begin() + static_cast<long>(first),
+                                    columns.begin() + static_cast<long>(last));
+            if (run.front().notes.front() == note && !run.back().chord())
+                return;
+            for (Column& part : run)
+                part.notes = {note};
+            result.turnedPlain =
+                indices(engine::spliceColumns(staff, *m_text, columns, first, last, std::move(run))
+                            .turnedPlain);
         },
         false, &drop);
 }

@@ -754,6 +754,85 @@ std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t fir
     return run;
 }
 
+std::vector<std::int64_t> columnStarts(std::span<const Column> columns)
+{
+    std::vector<std::int64_t> starts;
+    starts.reserve(columns.size() + 1);
+    std::int64_t at = 0;
+    starts.push_back(at);
+    for (const Column& column : columns) {
+        const std::int64_t ticks = writtenTicks(column.symbol, column.dotted);
+        at += column.tripletPart >= 0 ? tripletTicks(ticks) : ticks;
+        starts.push_back(at);
+    }
+    return starts;
+}
+
+namespace {
+
+std::int64_t barOf(std::int64_t tick, TimeSignature time)
+{
+    return barBeatAt(tick, time).bar;
+}
+
+// The first of the columns before `end` that start in the bar of `tick`, or `end`.
+std::size_t firstInBar(std::span<const std::int64_t> starts, std::size_t end, std::int64_t tick,
+                       TimeSignature time)
+{
+    const std::int64_t bar = barOf(tick, time);
+    while (end > 0 && barOf(starts[end - 1], time) == bar)
+        --end;
+    return end;
+}
+
+} // namespace
+
+std::optional<std::size_t> nextBarColumn(std::span<const std::int64_t> starts, std::size_t at,
+                                         TimeSignature time)
+{
+    const std::size_t count = starts.empty() ? 0 : starts.size() - 1;
+    if (at >= count)
+        return std::nullopt;
+    const std::int64_t bar = barOf(starts[at], time);
+    for (std::size_t c = at + 1; c < count; ++c) {
+        if (barOf(starts[c], time) > bar)
+            return c;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> previousBarColumn(std::span<const std::int64_t> starts, std::size_t at,
+                                             TimeSignature time)
+{
+    const std::size_t count = starts.empty() ? 0 : starts.size() - 1;
+    if (count == 0)
+        return std::nullopt;
+    at = std::min(at, count);
+    const std::size_t first = firstInBar(starts, at, starts[at], time);
+    if (first < at)
+        return first;
+    if (at == 0)
+        return 0;
+    return firstInBar(starts, at - 1, starts[at - 1], time);
+}
+
+std::optional<std::size_t> barColumn(std::span<const std::int64_t> starts, std::int64_t bar,
+                                     TimeSignature time)
+{
+    if (starts.size() < 2 || bar < 1 || bar > barCount(starts, time))
+        return std::nullopt;
+    const std::int64_t tick = barStart(bar, time);
+    const auto after = std::upper_bound(starts.begin(), starts.end() - 1, tick);
+    return static_cast<std::size_t>(after - starts.begin()) - 1;
+}
+
+std::int64_t barCount(std::span<const std::int64_t> starts, TimeSignature time)
+{
+    if (starts.empty() || starts.back() <= 0)
+        return 0;
+    return barOf(starts.back() - 1, time);
+}
+
 std::vector<std::string> tabOf(std::span<const Column> run, const EditingState& state)
 {
     VectorTabText text;

@@ -7,6 +7,8 @@
 #include "engine/Staff.h"
 #include "engine/TabText.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <utility>
@@ -137,6 +139,26 @@ std::pair<std::size_t, std::size_t> wholeTriplets(std::span<const Column> column
 // first column stays where it was.
 std::vector<Column> copyColumns(std::span<const Column> columns, std::size_t first,
                                 std::size_t last);
+
+// When each column starts, in ticks from the start of the tab, and after them where the
+// last one ends: one more than there are columns. A triplet's columns last two thirds of
+// their value, as they are played.
+std::vector<std::int64_t> columnStarts(std::span<const Column> columns);
+
+// Bars for the tab cursor, over `starts` as columnStarts gives them and counted in `time`.
+// The next bar's column: the first that starts in a later bar than columns[at]; none past
+// the last bar, and none from `at` at the end (appending).
+std::optional<std::size_t> nextBarColumn(std::span<const std::int64_t> starts, std::size_t at,
+                                         TimeSignature time);
+// The first column starting in the bar of columns[at] (of the end, for `at` at the end) when
+// that is not `at` itself, else the first of the bar before it that holds a column's start.
+std::optional<std::size_t> previousBarColumn(std::span<const std::int64_t> starts, std::size_t at,
+                                             TimeSignature time);
+// The column sounding where bar `bar` (from 1) begins; none past the tab's end.
+std::optional<std::size_t> barColumn(std::span<const std::int64_t> starts, std::int64_t bar,
+                                     TimeSignature time);
+// The bars the columns reach into.
+std::int64_t barCount(std::span<const std::int64_t> starts, TimeSignature time);
 
 // The tab the columns make on their own, at the strings, tuning and width of `state`.
 std::vector<std::string> tabOf(std::span<const Column> run, const EditingState& state);

@@ -31,12 +31,20 @@ LastNote lastNoteOf(std::span<const std::string_view> stringLines)
 {
     LastNote note;
     std::string_view noteLine;
+    bool markedNote = false;
     for (std::size_t s = 0; s < stringLines.size(); ++s) {
         std::string_view line = stringLines[s];
         const std::size_t end = line.find_last_not_of(kFill);
         line = line.substr(0, end == std::string_view::npos ? 0 : end + 1);
-        if (line.size() > kHeadLength && line.size() > noteLine.size()) {
+        if (line.size() <= kHeadLength || line.size() < noteLine.size())
+            continue;
+        // A chord's marked note (its technique's, a triplet's own) is dropped first, so a
+        // plain note of the chord is the one a slide after it goes on from.
+        const bool marked =
+            line.size() >= kHeadLength + kCellWidth && line[line.size() - kCellWidth] != kPlainMark;
+        if (line.size() > noteLine.size() || (markedNote && !marked)) {
             noteLine = line;
+            markedNote = marked;
             note.string = static_cast<int>(s) + 1;
         }
     }

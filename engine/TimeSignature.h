@@ -4,6 +4,7 @@
 // lines, so it changes nothing there; it is saved with the tab and gives the MusicXML score
 // its measures.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,6 +31,25 @@ constexpr bool isValid(TimeSignature time)
 // What the window offers, the most common first.
 inline constexpr TimeSignature kTimeSignatureChoices[] = {{4, 4}, {3, 4}, {2, 4}, {2, 2}, {5, 4},
                                                           {6, 8}, {7, 8}, {9, 8}, {12, 8}};
+
+// A bar's length and a beat's in ticks (engine/TabFormat.h); an invalid signature counts as
+// 4/4, which is what the window then shows.
+std::int64_t ticksPerBar(TimeSignature time);
+std::int64_t ticksPerBeat(TimeSignature time);
+
+// Where a tick of the tab falls: bar and beat counted from 1, and the ticks past that beat.
+struct BarBeat {
+    std::int64_t bar = 1;
+    int beat = 1;
+    std::int64_t past = 0;
+
+    bool operator==(const BarBeat&) const = default;
+};
+BarBeat barBeatAt(std::int64_t tick, TimeSignature time);
+// The first tick of a bar counted from 1.
+std::int64_t barStart(std::int64_t bar, TimeSignature time);
+// "bar 3, beat 2", or "bar 3, beat 2.5" between beats (two decimals at most).
+std::string barBeatText(std::int64_t tick, TimeSignature time);
 
 // "3/4".
 std::string timeSignatureText(TimeSignature time);

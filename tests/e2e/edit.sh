@@ -37,9 +37,10 @@ press e 7 Return
 press Down 0 Return
 press q 3 Return
 press 5 Return
-# From the end, three columns back: E0e, replaced by A24 q.
+# From the end, three columns back: E0e, made a quarter by its key, then its fret and string
+# replaced by A24; the column keeps its value.
 press alt+Left alt+Left alt+Left
-press Up 2 4 Return
+press q Up 2 4 Return
 # D2 goes in before it; the cursor stays on A24, then moves on to E3, which goes.
 press Up 2 Insert
 press alt+Right Delete
@@ -89,4 +90,31 @@ pasted=(
 )
 got=$(tab_text "$win")
 [ "$got" = "$(lines "${block1[@]}" "${pasted[@]}")" ] || fail "after the paste:"$'\n'"$got"
+
+# Edit > Go to bar...: bar 1 of 4/4 is the four quarters of the first block; the tab cursor
+# goes to its first column, A3, which Del takes out.
+press ctrl+g
+wait_window '^Go to bar$' 5 >/dev/null
+xdotool key ctrl+a
+xdotool type --delay 5 "1"
+import -window root "$shots/edit-go-to-bar.png"
+press Return
+wait_gone '^Go to bar$'
+press Delete
+deleted=(
+    '|   q  q  q  q '
+    'G -------------'
+    'D -----2-------'
+    'A --5----24----'
+    'E -----------5-'
+    '>              '
+    '|   e  q  q  q'
+    'G ------------'
+    'D -----2------'
+    'A --7----24---'
+    'E -----------5'
+    '>             '
+)
+got=$(tab_text "$win")
+[ "$got" = "$(lines "${deleted[@]}")" ] || fail "after bar 1's first column went:"$'\n'"$got"
 echo "e2e edit: passed in ${SECONDS}s"

@@ -227,6 +227,13 @@ TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
         {"the note before", {{3, 4}, {12, 2, 'q', T::HammerOn}}, {4, 3}},
         {"a chord's first string", {{5, 3, 'e'}, {7, 1, 'e', T::Chord}, {2, 4}}, {1, 7}},
         {"past a rest", {{9, 2}, {0, 0}}, {2, 9}},
+        // The writers drop a chord's marked note first: a slide goes on from a plain one.
+        {"a chord's plain note, not its pull-off",
+         {{1, 2, 'q', T::PullOff}, {4, 3, 'q', T::Chord}, {0, 0}, {0, 0}},
+         {3, 4}},
+        {"a triplet's chord note, not its own",
+         {{5, 1, 's', T::Triplet}, {7, 2, 's', T::Chord}, {0, 0}, {0, 0}},
+         {2, 7}},
         {"the triplet", {{10, 3, 's', T::Triplet}, {1, 1}}, {3, 10}},
         {"in the block before", {{3, 4}, {5, 4}, {7, 3}}, {4, 5}},
     };

@@ -12,7 +12,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace quorlin::ui::testing {
 
@@ -41,9 +43,19 @@ public:
         return picks.isEmpty() ? static_cast<int>(buttons.size()) - 1 : picks.takeFirst();
     }
 
+    std::optional<int> askNumber(const QString& text, const QString& title, int value, int min,
+                                 int max) override
+    {
+        inform(text + QStringLiteral(" [%1]").arg(value), title);
+        if (numbers.isEmpty())
+            return std::nullopt;
+        return std::clamp(numbers.takeFirst(), min, max);
+    }
+
     QList<bool> answers;
     QList<Answer> choices;
-    QList<int> picks; // the button chosen; none left: the last, as Escape
+    QList<int> numbers; // typed into a number box; none left: Cancel
+    QList<int> picks;   // the button chosen; none left: the last, as Escape
     QStringList asked;
 };
 

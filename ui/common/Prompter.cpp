@@ -1,5 +1,6 @@
 #include "ui/common/Prompter.h"
 
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -70,6 +71,16 @@ int MessageBoxPrompter::choose(const QString& text, const QString& caption,
         m_parent->window()->activateWindow();
     const auto pressed = made.indexOf(box.clickedButton());
     return pressed < 0 ? static_cast<int>(made.size()) - 1 : static_cast<int>(pressed);
+}
+
+std::optional<int> MessageBoxPrompter::askNumber(const QString& text, const QString& caption,
+                                                 int value, int min, int max)
+{
+    bool ok = false;
+    const int number = QInputDialog::getInt(m_parent, caption, text, value, min, max, 1, &ok);
+    if (m_parent != nullptr && m_parent->isVisible())
+        m_parent->window()->activateWindow();
+    return ok ? std::optional(number) : std::nullopt;
 }
 
 } // namespace quorlin::ui

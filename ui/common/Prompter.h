@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QWidget;
 
 namespace quorlin::ui {
@@ -27,6 +29,9 @@ public:
     // Buttons named by the caller, the first the default and the last taken by Escape; the
     // index of the one pressed.
     virtual int choose(const QString& text, const QString& caption, const QStringList& buttons) = 0;
+    // A whole number from `min` to `max`, `value` offered; none when cancelled.
+    virtual std::optional<int> askNumber(const QString& text, const QString& caption, int value,
+                                         int min, int max) = 0;
 };
 
 class MessageBoxPrompter final : public Prompter {
@@ -38,6 +43,8 @@ public:
     void inform(const QString& text, const QString& caption) override;
     void error(const QString& text, const QString& caption) override;
     int choose(const QString& text, const QString& caption, const QStringList& buttons) override;
+    std::optional<int> askNumber(const QString& text, const QString& caption, int value, int min,
+                                 int max) override;
 
 private:
     QWidget* m_parent;

@@ -23,10 +23,20 @@ QString cursorText(const engine::EditingState& state, int fret, int string)
     return text;
 }
 
-QString columnText(const engine::EditingState& state, const engine::Column& column)
+QString columnText(const engine::EditingState& state, std::span<const engine::Column> columns,
+                   std::size_t at)
 {
-    QString text =
-        QStringLiteral("block %1, column %2: ").arg(column.block + 1).arg(column.indexInBlock + 1);
+    return columnText(state, columns[at], engine::columnStarts(columns.first(at)).back());
+}
+
+QString columnText(const engine::EditingState& state, const engine::Column& column,
+                   std::int64_t start)
+{
+    // The bar is what a bassist counts in; the block is where the text shows it.
+    QString text = QString::fromStdString(engine::barBeatText(start, state.time)) +
+                   QStringLiteral(" (block %1, column %2): ")
+                       .arg(column.block + 1)
+                       .arg(column.indexInBlock + 1);
     text += QLatin1Char(column.symbol);
     if (column.dotted)
         text += u'.';

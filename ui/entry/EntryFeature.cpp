@@ -73,8 +73,10 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     for (const Command command :
          {Command::TabCursorLeft, Command::TabCursorRight, Command::TabCursorUp,
           Command::TabCursorDown, Command::TabCursorFirst, Command::TabCursorEnd,
-          Command::SelectLeft, Command::SelectRight})
+          Command::TabCursorPreviousBar, Command::TabCursorNextBar, Command::SelectLeft,
+          Command::SelectRight})
         router.handle(command, this, [this, command] { moveTabCursor(command); });
+    router.handle(Command::GoToBar, this, [this] { goToBar(); });
     router.handle(Command::InsertNote, this, [this] { insertNote(); });
     router.handle(Command::DeleteColumn, this, [this] { report(m_document.deleteAtCursor()); });
     router.handle(Command::CopyColumns, this, [this] { copyColumns(); });
@@ -119,6 +121,7 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     // group of their own: checkable buttons left to exclude each other would also take the
     // radio buttons' checks, which share the window as ancestor.
     auto* palette = new QButtonGroup(this);
+    std::vector<std::pair<QAbstractButton*, Command>> choices;
     for (QPushButton* button : m_c.palette) {
         button->setCheckable(true);
         palette->addButton(button);
@@ -129,6 +132,7 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
             emit choiceChanged();
         });
         router.choose(*button, durationCommand(symbol));
+        choices.emplace_back(button, durationCommand(symbol));
     }
     m_c.palette.at(2)->setChecked(true);
 
@@ -136,40 +140,24 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     const Command techniques[] = {Command::HammerOn, Command::PullOff, Command::Slide,
                                   Command::Slap,     Command::Pop,     Command::Chord,
                                   Command::Triplet};
-    std::vector<std::pair<QAbstractButton*, Command>> choices{{m_c.dot, Command::Dot}};
+    const std::size_t checks = choices.size();
+    choices.emplace_back(m_c.dot, Command::Dot);
     for (std::size_t i = 0; i < m_c.techniques.size(); ++i)
         choices.emplace_back(m_c.techniques[i], techniques[i]);
     choices.emplace_back(m_c.plain, Command::Default);
-    for (const auto& [button, command] : choices) {
+    for (std::size_t i = checks; i < choices.size(); ++i) {
+        const auto& [button, command] = choices[i];
         router.choose(*button, command);
         connect(button, &QAbstractButton::toggled, this, &EntryFeature::choiceChanged);
     }
-    // With the tab cursor on a column, the keys and menus of the choice change that column too.
-    for (const char symbol : engine::kDurationSymbols) {
-        connect(m_commands[durationCommand(symbol)], &QAction::triggered, this, [this, symbol] {
-            if (m_document.tabCursor())
-                report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
-        });
-    }
-    // The column's own dot toggles: the box may have been checked for the next note.
-    connect(m_commands[Command::Dot], &QAction::triggered, this, [this] {
-        const std::optional<int> at = m_document.tabCursor();
-        if (at) {
-            const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
-            report(m_document.durationAtCursor(column.symbol, !column.dotted));
-        }
-    });
-    using engine::Technique;
-    for (const auto& [command, technique] :
-         {std::pair{Command::HammerOn, Technique::HammerOn},
-          std::pair{Command::PullOff, Technique::PullOff},
-          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
-          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
-          std::pair{Command::Default, Technique::Default}}) {
-        connect(m_commands[command], &QAction::triggered, this, [this, technique] {
-            if (m_document.tabCursor())
-                report(m_document.techniqueAtCursor(technique));
-        });
+    // With the tab cursor on a column, a choice changes that column too, made with its key,
+    // its menu item or its button alike. A click reaches the button, a key the action: each
+    // checks the other without the signal that would change the column twice.
+    for (const auto& [button, command] : choices) {
+        connect(m_commands[command], &QAction::triggered, this,
+                [this, command] { choiceAtCursor(command); });
+        connect(button, &QAbstractButton::clicked, this,
+                [this, command] { choiceAtCursor(command); });
     }
     // Chosen with the mouse, the next note is still typed on the neck.
     for (QAbstractButton* button : m_c.area->findChildren<QAbstractButton*>()) {
@@ -192,6 +180,36 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     });
     connect(&m_document, &document::Document::changed, this, &EntryFeature::showTabCursor);
     m_c.text->viewport()->installEventFilter(this);
+}
+
+void EntryFeature::choiceAtCursor(Command command)
+{
+    const std::optional<int> at = m_document.tabCursor();
+    if (!at)
+        return;
+    if (command == Command::Dot) {
+        // The column's own dot toggles: the box may have been checked for the next note.
+        const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
+        report(m_document.durationAtCursor(column.symbol, !column.dotted));
+        return;
+    }
+    // Chord only chooses how the next note joins a column.
+    using engine::Technique;
+    for (const auto& [its, technique] :
+         {std::pair{Command::HammerOn, Technique::HammerOn},
+          std::pair{Command::PullOff, Technique::PullOff},
+          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
+          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
+          std::pair{Command::Default, Technique::Default}}) {
+        if (its == command) {
+            report(m_document.techniqueAtCursor(technique));
+            return;
+        }
+    }
+    for (const char symbol : engine::kDurationSymbols) {
+        if (command == durationCommand(symbol))
+            report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
+    }
 }
 
 void EntryFeature::moveTabCursor(Command command)
@@ -247,11 +265,55 @@ void EntryFeature::moveTabCursor(Command command)
     case Command::TabCursorFirst:
         to = count > 0 ? std::optional(0) : std::nullopt;
         break;
+    case Command::TabCursorNextBar:
+    case Command::TabCursorPreviousBar: {
+        const std::vector<std::int64_t> starts = engine::columnStarts(columns);
+        const engine::TimeSignature time = m_document.state().time;
+        const auto from = static_cast<std::size_t>(here);
+        const std::optional<std::size_t> column =
+            command == Command::TabCursorNextBar ? engine::nextBarColumn(starts, from, time)
+                                                 : engine::previousBarColumn(starts, from, time);
+        // Past the last bar the next note is appended, as past the last column.
+        to = column ? std::optional(static_cast<int>(*column)) : std::nullopt;
+        if (command == Command::TabCursorPreviousBar && !column)
+            to = at;
+        break;
+    }
     default:
         to.reset();
         break;
     }
     m_document.setTabCursor(to, command == Command::SelectLeft || command == Command::SelectRight);
+}
+
+void EntryFeature::goToBar()
+{
+    const std::vector<engine::Column>& columns = m_document.columns();
+    if (columns.empty()) {
+        const std::string& problem = m_document.columnsProblem();
+        emit message(problem.empty()
+                         ? QStringLiteral("No bars yet: the tab holds no notes or rests")
+                         : QStringLiteral("The tab cursor needs the tab as Quorlin writes it: %1")
+                               .arg(QString::fromStdString(problem)));
+        return;
+    }
+    const std::vector<std::int64_t> starts = engine::columnStarts(columns);
+    const engine::TimeSignature time = m_document.state().time;
+    const auto bars = static_cast<int>(
+        std::min<std::int64_t>(engine::barCount(starts, time), std::numeric_limits<int>::max()));
+    const std::optional<int> at = m_document.tabCursor();
+    const std::int64_t here = at && *at < static_cast<int>(columns.size())
+                                  ? starts[static_cast<std::size_t>(*at)]
+                                  : starts.back() - 1;
+    const auto current =
+        static_cast<int>(std::clamp<std::int64_t>(engine::barBeatAt(here, time).bar, 1, bars));
+    const std::optional<int> bar = m_prompter.askNumber(
+        QStringLiteral("Bar, 1 to %1:").arg(bars), QStringLiteral("Go to bar"), current, 1, bars);
+    giveKeysToNeck();
+    if (!bar)
+        return;
+    if (const std::optional<std::size_t> column = engine::barColumn(starts, *bar, time))
+        m_document.setTabCursor(static_cast<int>(*column));
 }
 
 void EntryFeature::showTabCursor()
@@ -473,11 +535,11 @@ void EntryFeature::report(const document::Document::Edited& edited)
         return m_document.columns();
     };
     const auto place = [&](std::size_t at, const engine::ColumnNote& note) {
-        engine::Column column;
-        if (at < columns().size())
-            column = columns()[at];
+        const std::span<const engine::Column> all = columns();
+        at = std::min(at, all.size());
+        engine::Column column = at < all.size() ? all[at] : engine::Column{};
         column.notes = {note};
-        return columnText(s, column);
+        return columnText(s, column, engine::columnStarts(all.first(at)).back());
     };
     // The window shows what the refusal left (the marker, a filled block) behind the box.
     switch (edited.outcome) {
@@ -508,7 +570,7 @@ void EntryFeature::report(const document::Document::Edited& edited)
         QStringList where;
         for (const int at : edited.turnedPlain) {
             if (at >= 0 && at < static_cast<int>(columns().size()))
-                where << columnText(s, columns()[static_cast<std::size_t>(at)]);
+                where << columnText(s, columns(), static_cast<std::size_t>(at));
         }
         emit message((where.size() == 1 ? QStringLiteral("A plain note now, with no note before "
                                                          "it on its string: ")

@@ -92,7 +92,11 @@ private:
     // A drop, a key and a double-click all write their note here.
     void placeNote(int fret, int string, char symbol);
     engine::Technique technique() const;
+    // A duration, the dot or a technique chosen: the tab cursor's column takes it.
+    void choiceAtCursor(Command command);
     void moveTabCursor(Command command);
+    // Edit > Go to bar...: the tab cursor to the column sounding where the bar begins.
+    void goToBar();
     void insertNote();
     void copyColumns();
     void pasteColumns();

@@ -333,13 +333,8 @@ QString LivePlayback::positionText() const
         std::upper_bound(m_score.blocks.begin(), m_score.blocks.end(), tick,
                          [](std::int64_t t, const score::Block& block) { return t < block.start; });
     const auto block = after == m_score.blocks.begin() ? after : after - 1;
-    const double beat = 1.0 + static_cast<double>(tick - block->start) / score::kTicksPerBeat;
-    QString number = QString::number(beat, 'f', 2);
-    while (number.endsWith(u'0'))
-        number.chop(1);
-    if (number.endsWith(u'.'))
-        number.chop(1);
-    return QStringLiteral("block %1, beat %2").arg(block - m_score.blocks.begin() + 1).arg(number);
+    return QString::fromStdString(engine::barBeatText(tick, m_time)) +
+           QStringLiteral(" (block %1)").arg(block - m_score.blocks.begin() + 1);
 }
 
 void LivePlayback::stop()

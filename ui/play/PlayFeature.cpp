@@ -91,6 +91,7 @@ void PlayFeature::tabChanged()
 {
     m_transport->showTempo(m_document.state().tempo);
     m_transport->showTimeSignature(m_document.state().time);
+    m_playback->setTimeSignature(m_document.state().time);
     m_playback->tabChanged();
 }
 

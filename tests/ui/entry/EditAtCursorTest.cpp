@@ -106,10 +106,16 @@ private slots:
                                              "durations or\ror with notes on the same string !");
 
         row("replace", "@2", "A9", "q G5 Shift+H G7 Shift+D A9 e A3 D5 q r E0 G2", 2);
-        row("replace a rest: laid out again", "@5", "E3",
+        // A fret typed over a column changes the fret: the column keeps its value, dot and
+        // technique, whatever the palette and the radio buttons chose for the next note.
+        row("replace keeps the value, the dot and the technique", "h . Shift+P @3", "A5",
+            "q G5 Shift+H G7 Shift+D D7 e A5 D5 q r E0 G2", 3);
+        row("replace keeps a hammer-on", "Alt+End Shift+D @1", "G9",
+            "q G5 Shift+H G9 Shift+D " + tail, 1);
+        row("replace a rest: laid out again, the rest's value kept", "h @5", "E3",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q E3 E0 G2");
         row("replace the note a hammer-on plays from", "@0", "D5", "q D5 G7 " + tail, 0,
-            kPlain + "block 1, column 2: " + g7);
+            kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("chord note added", "@2", "Shift+C A5",
             "q G5 Shift+H G7 Shift+D D7 Shift+C A5 Shift+D e A3 D5 q r E0 G2");
         row("chord note on its string replaced", "@2 Shift+C A5", "A7",
@@ -117,12 +123,13 @@ private slots:
         row("chord replaced by one note", "@2 Shift+C A5 Alt+End Shift+D @2", "E3",
             "q G5 Shift+H G7 Shift+D E3 e A3 D5 q r E0 G2");
         refused("chord on a rest", "@5", "Shift+C A5", kTab, chord);
-        refused("chord of another duration", "@3", "Shift+C G2", kTab, chord);
+        row("chord note of the column's duration", "@3", "Shift+C G2",
+            "q G5 Shift+H G7 Shift+D D7 e A3 Shift+C G2 Shift+D D5 q r E0 G2");
         row("rest at a block's first column", "@3", "r",
             "q G5 Shift+H G7 Shift+D D7 r e D5 q r E0 G2");
         row("rest on the last column", "@7", "r", "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r E0 r");
         row("rest on the note a hammer-on plays from", "@0", "r", "q r G7 " + tail, 0,
-            kPlain + "block 1, column 2: " + g7);
+            kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("duration", "@1", "e", "q G5 Shift+H e G7 Shift+D q " + tail);
         row("duration of a rest", "@5", "w", "q G5 Shift+H G7 Shift+D D7 e A3 D5 w r q E0 G2");
         row("dotted rest", ". @3", "r", "q G5 Shift+H G7 Shift+D D7 q . r . e D5 q r E0 G2");
@@ -145,13 +152,13 @@ private slots:
         row("slide turned round by the note before", "@1 Shift+S Alt+End Shift+D @0", "G9",
             "q G9 Shift+S G7 Shift+D " + tail);
         row("delete the note a slide plays from", "@1 Shift+S Alt+End Shift+D @0", "Del",
-            "q G7 " + tail, 0, kPlain + "block 1, column 1: " + g7);
+            "q G7 " + tail, 0, kPlain + "bar 1, beat 1 (block 1, column 1): " + g7);
 
         row("insert at a block's first column", "@3", "Ins:E2",
             "q G5 Shift+H G7 Shift+D D7 E2 e A3 D5 q r E0 G2", 4);
         row("insert while appending", "Alt+End", "Ins:E2", kTab + " E2", -1);
         row("insert before a hammer-on", "@1", "Ins:D2", "q G5 D2 G7 " + tail, 2,
-            kPlain + "block 1, column 3: " + g7);
+            kPlain + "bar 1, beat 3 (block 1, column 3): " + g7);
         row("insert a hammer-on", "Alt+End Shift+H @2", "Ins:G9",
             "q G5 Shift+H G7 G9 Shift+D " + tail, 3);
         refused("insert a hammer-on from another string", "Alt+End Shift+H @2", "Ins:D9", kTab,
@@ -162,13 +169,13 @@ private slots:
         row("delete the last two", "@7 Shift+Alt+Left", "Del",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r", -1);
         row("delete the note a hammer-on plays from", "@0", "Del", "q G7 " + tail, 0,
-            kPlain + "block 1, column 1: " + g7);
+            kPlain + "bar 1, beat 1 (block 1, column 1): " + g7);
         row("backspace", "@3", "Backspace", "q G5 Shift+H G7 Shift+D e A3 D5 q r E0 G2", 2);
         row("paste across blocks", "@2 Shift+Alt+Right Ctrl+C Alt+End Alt+Left Alt+Left", "Ctrl+V",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q r D7 e A3 q E0 G2", 8);
         row("paste a hammer-on after another string", "@1 Ctrl+C @5", "Ctrl+V",
             "q G5 Shift+H G7 Shift+D D7 e A3 D5 q G7 r E0 G2", 6,
-            kPlain + "block 2, column 3: " + g7);
+            kPlain + "bar 2, beat 1 (block 2, column 3): " + g7);
         row("paste while appending", "@2 Shift+Alt+Right Ctrl+C Alt+End", "Ctrl+V",
             kTab + " D7 e A3", -1);
         row("cut across blocks", "@2 Shift+Alt+Right", "Ctrl+X",
@@ -179,9 +186,8 @@ private slots:
         // A triplet appended as columns 8 to 10.
         const QString triplet = QStringLiteral("Alt+End Shift+T A5 Shift+D ");
         row("rest on a triplet", triplet + "@9", "r", kTab + " r", 8);
-        row("replace in a triplet: one note", triplet + "@9", "E3", kTab + " E3", 8);
-        row("replace in a triplet with a triplet", "Alt+End Shift+T A5 @9", "E3",
-            kTab + " Shift+T E3 Shift+D", 8);
+        row("replace in a triplet: still a triplet", triplet + "@9", "E3",
+            kTab + " Shift+T E3 Shift+D", 9);
         row("plain in a triplet: one note", triplet + "@9", "Shift+D", kTab + " A5", 8);
         row("chord note on a triplet", triplet + "@10", "Shift+C E2",
             kTab + " Shift+T A5 Shift+C E2 Shift+D");
@@ -222,12 +228,12 @@ private slots:
         row("an octave down onto other strings", "@2 Shift+Alt+Left Shift+Alt+Left",
             "Ctrl+Shift+Down", "q A3 Shift+H A5 Shift+D E5 e A3 D5 q r E0 G2", 0);
         row("the note a hammer-on plays from an octave down", "@0", "Ctrl+Shift+Down",
-            "q A3 G7 " + tail, 0, kPlain + "block 1, column 2: " + g7);
+            "q A3 G7 " + tail, 0, kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("a chord a semitone up", "@2 Shift+C A5 Alt+End Shift+D @2", "Ctrl+Up",
             "q G5 Shift+H G7 Shift+D D8 Shift+C A6 Shift+D e A3 D5 q r E0 G2", 2);
         refused("an octave up off the neck", "Alt+End G24 @8", "Ctrl+Shift+Up", kTab + " G24",
                 QStringLiteral("Transpose|Nothing was moved: these notes would fit nowhere on "
-                               "the neck.\n\nblock 3, column 3: q on G fret 24"));
+                               "the neck.\n\nbar 2, beat 4 (block 3, column 3): q on G fret 24"));
     }
     void edits()
     {
@@ -272,6 +278,48 @@ private slots:
             unedited.appendAfter();
             QCOMPARE(w.tab(), unedited.tab());
         }
+    }
+
+    // A choice clicked on its button changes the tab cursor's column as its key does, also a
+    // button that was already checked.
+    void buttonsDoWhatTheirKeysDo_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("eighth") << "@1"
+                                << "ButtonE"
+                                << "e";
+        QTest::newRow("quarter, chosen already") << "@3"
+                                                 << "ButtonQ"
+                                                 << "q";
+        QTest::newRow("dot") << "@2"
+                             << "CheckHalf"
+                             << ".";
+        QTest::newRow("pull-off") << "@1"
+                                  << "RadioP"
+                                  << "Shift+P";
+        QTest::newRow("default, chosen already") << "@1"
+                                                 << "RadioDefault"
+                                                 << "Shift+D";
+    }
+    void buttonsDoWhatTheirKeysDo()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, button);
+        QFETCH(QString, key);
+        Window keyed;
+        keyed.type(kTab + ' ' + setup + ' ' + key);
+        Window clicked;
+        clicked.type(kTab + ' ' + setup);
+        const QString before = clicked.tab();
+        auto* on = child<QAbstractButton>(clicked.form, qPrintable(button));
+        // Near the left edge: a check box's or radio button's indicator, inside a push button.
+        QTest::mouseClick(on, Qt::LeftButton, Qt::NoModifier, QPoint(8, on->height() / 2));
+        QVERIFY(clicked.tab() != before);
+        QCOMPARE(clicked.tab(), keyed.tab());
+        QCOMPARE(clicked.form.tabCursor(), keyed.form.tabCursor());
+        QVERIFY(clicked.neck().hasFocus());
     }
 
     // Tab text copied from elsewhere pastes as the columns it reads as.

@@ -3,6 +3,7 @@
 
 #include "tests/ui/entry/TabWindow.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -20,10 +21,13 @@ constexpr int kBlockLines = 6; // rhythm, four strings, articulation
 const char* const kNotes = "5 Return q r Down 7 Return "
                            "e . 3 Return Shift+C Down 2 Return Shift+D . q r";
 
+// In 4/4 the five start on the beats of bar 1, the last a dotted eighth after the fourth.
 const char* const kColumnTexts[] = {
-    "block 1, column 1: q on G fret 5", "block 1, column 2: q rest",
-    "block 1, column 3: q on D fret 7", "block 2, column 1: e. on D fret 3, A fret 2",
-    "block 2, column 2: q rest",
+    "bar 1, beat 1 (block 1, column 1): q on G fret 5",
+    "bar 1, beat 2 (block 1, column 2): q rest",
+    "bar 1, beat 3 (block 1, column 3): q on D fret 7",
+    "bar 1, beat 4 (block 2, column 1): e. on D fret 3, A fret 2",
+    "bar 1, beat 4.75 (block 2, column 2): q rest",
 };
 
 struct Tabbed : ui::testing::TabWindow {
@@ -141,8 +145,9 @@ private slots:
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("status");
         // Line 1, the G string: "G --5..." from character 0; the fret is character 4.
-        QTest::newRow("a fret retyped") << 4 << "5"
-                                        << "6" << 0 << "block 1, column 1: q on G fret 6";
+        QTest::newRow("a fret retyped")
+            << 4 << "5"
+            << "6" << 0 << "bar 1, beat 1 (block 1, column 1): q on G fret 6";
         QTest::newRow("a line the engine never writes") << 4 << "5"
                                                         << "5\nhello" << -1 << "";
     }
@@ -183,9 +188,60 @@ private slots:
         QTextCursor edit(w.area().document());
         edit.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, kBlockLines);
         edit.removeSelectedText();
-        QTRY_COMPARE(w.status(), QStringLiteral("block 1, column 1: e. on D fret 3, A fret 2"));
+        QTRY_COMPARE(w.status(),
+                     QStringLiteral("bar 1, beat 1 (block 1, column 1): e. on D fret 3, A fret 2"));
         QCOMPARE(w.form.tabCursor(), std::optional(0));
         QCOMPARE(w.marks(), columnMarks(0));
+    }
+
+    // Bars of the tab's time signature: h G5, h G7 | w G3 | q G2 in 4/4, the whole in bar 2
+    // from beat 2 on in 3/4.
+    void bars_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QList<int>>("typed"); // into the Go to bar box; none: Cancel
+        QTest::addColumn<int>("column");       // -1: appending
+        QTest::addColumn<QString>("asked");
+        const QList<int> none;
+        QTest::newRow("next bar") << "Alt+Home Alt+PgDown"
+                                  << "4/4" << none << 2 << "";
+        QTest::newRow("next again") << "Alt+Home Alt+PgDown Alt+PgDown"
+                                    << "4/4" << none << 3 << "";
+        QTest::newRow("past the last bar: appending") << "Alt+Home Alt+PgDown Alt+PgDown Alt+PgDown"
+                                                      << "4/4" << none << -1 << "";
+        QTest::newRow("previous from appending: the last bar's first") << "Alt+PgUp"
+                                                                       << "4/4" << none << 3 << "";
+        QTest::newRow("previous from a bar's first: the bar before") << "Alt+Left Alt+PgUp"
+                                                                     << "4/4" << none << 2 << "";
+        QTest::newRow("previous inside a bar: its first") << "Alt+Home Alt+Right Alt+PgUp"
+                                                          << "4/4" << none << 0 << "";
+        QTest::newRow("in 3/4 the next bar starts inside the whole")
+            << "Alt+Home Alt+PgDown Alt+PgDown"
+            << "3/4" << none << 3 << "";
+        QTest::newRow("go to bar 2") << "Ctrl+G"
+                                     << "4/4" << QList<int>{2} << 2 << "Go to bar|Bar, 1 to 3: [3]";
+        QTest::newRow("go to a bar begun inside the whole")
+            << "Alt+Home Ctrl+G"
+            << "3/4" << QList<int>{3} << 2 << "Go to bar|Bar, 1 to 3: [1]";
+        QTest::newRow("go to bar, cancelled") << "Alt+Home Alt+Right Ctrl+G"
+                                              << "4/4" << none << 1 << "Go to bar|Bar, 1 to 3: [1]";
+    }
+    void bars()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QString, time);
+        QFETCH(QList<int>, typed);
+        QFETCH(int, column);
+        QFETCH(QString, asked);
+        ui::testing::TabWindow w(kWidth);
+        child<QComboBox>(w.form, "TimeSignatureField")->setCurrentText(time);
+        w.type(QStringLiteral("h G5 G7 w G3 q G2"));
+        w.prompter.numbers = typed;
+        w.type(keys);
+        QCOMPARE(w.form.tabCursor().value_or(-1), column);
+        QCOMPARE(w.prompter.asked, asked.isEmpty() ? QStringList() : QStringList{asked});
+        QVERIFY(w.neck().hasFocus());
     }
 
     // A long tab: the cursor's whole block is brought into sight, the caret left alone.

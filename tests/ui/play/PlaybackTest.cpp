@@ -136,7 +136,10 @@ private slots:
                 QTRY_COMPARE(w.playback().state(), state);
             QCOMPARE(w.playback().state(), state);
             QCOMPARE(w.action(Command::PlayPause).text(), QLatin1String(text));
-            QCOMPARE(w.position().startsWith(QLatin1String("block 1, beat ")), positioned);
+            // The whole note sounds through bar 1 of 4/4.
+            QCOMPARE(w.position().startsWith(QLatin1String("bar 1, beat ")) &&
+                         w.position().endsWith(QLatin1String(" (block 1)")),
+                     positioned);
         }
         QTRY_COMPARE(w.neck().sounding(), (QList<QPoint>{{5, 2}, {3, 3}}));
         // The column is marked on all six lines of its block; the user's cursor stays put.
@@ -155,9 +158,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             (positions.append(w.position()), w.playback().state() == State::Stopped), 5000);
         QCOMPARE(w.log->keysOn(), (std::vector<int>{43, 36, 40, 45}));
-        QVERIFY(positions.contains(QStringLiteral("block 1, beat 1")) ||
-                positions.filter(QStringLiteral("block 1, beat ")).size() > 1);
-        QVERIFY(!positions.filter(QStringLiteral("block 2, beat ")).isEmpty());
+        QVERIFY(positions.contains(QStringLiteral("bar 1, beat 1 (block 1)")) ||
+                positions.filter(QStringLiteral(" (block 1)")).size() > 1);
+        QVERIFY(!positions.filter(QStringLiteral(" (block 2)")).isEmpty());
         QVERIFY(w.neck().sounding().isEmpty());
     }
 

@@ -366,7 +366,7 @@ void TBassForm::showCursor()
     // On a column of the tab the field names that column; appending, the neck's cell.
     if (const std::optional<int> at = m_document->tabCursor()) {
         m_shownCell = {-1, -1};
-        QString text = columnText(s, m_document->columns().at(static_cast<std::size_t>(*at)));
+        QString text = columnText(s, m_document->columns(), static_cast<std::size_t>(*at));
         if (const auto selected = m_document->selection())
             text += QStringLiteral(", %1 selected").arg(selected->second - selected->first);
         m_cursorStatus->setText(text);
