@@ -22,9 +22,11 @@ constexpr int kFinger = 1; // each fret between one step's lowest stopped fret a
 constexpr int kCrossing = 2;
 constexpr int kStretch = 40;
 // An open string sounds from anywhere, but it rings on and sounds unlike the stopped notes around
-// it: it saves a shift, not a finger. In first position it is the hand's own, a finger it spares.
+// it: it saves a shift, not a finger. In the first positions, the hand's first finger on fret 1
+// or 2, it is the hand's own, a finger it spares.
 constexpr int kOpen = 7;
-constexpr int kOpenInFirst = 3;
+constexpr int kOpenLow = 3;
+constexpr int kLowPosition = 2;
 // Each step played with the hand above the ninth fret, per fret: high up only when it must, yet a
 // line that sits there is not pulled down the neck and back.
 constexpr int kHigh = 1;
@@ -151,7 +153,7 @@ std::vector<Option> listOptions(std::span<const ToPlace> notes, std::span<const 
 
 int openCost(int hand)
 {
-    return hand == 1 ? kOpenInFirst : kOpen;
+    return hand != kNoHand && hand <= kLowPosition ? kOpenLow : kOpen;
 }
 
 Cost withHandAt(Cost cost, int hand)
