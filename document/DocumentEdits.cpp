@@ -3,9 +3,11 @@
 
 #include "document/Document.h"
 
+#include "score/Refinger.h"
 #include "score/Score.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 #include <tuple>
@@ -425,8 +427,13 @@ Document::Edited Document::transposeAtCursor(int semitones)
         std::vector<int> open;
         for (int string = 1; string <= s.stringCount.value(); ++string)
             open.push_back(score::openPitch(string, s.stringCount, s.tuning.at(string)));
+        // A semitone moves the hand a fret; a whole octave is played elsewhere on the neck, the
+        // notes played again as a line.
+        std::vector<engine::ColumnNote> placed;
+        if (std::abs(semitones) >= 12)
+            placed = score::refinger(columns, range->first, range->second, semitones, open);
         const engine::Transposition done = engine::transpose(
-            *m_staff, *m_text, columns, range->first, range->second, semitones, open);
+            *m_staff, *m_text, columns, range->first, range->second, semitones, open, placed);
         result.misfits = done.misfits;
         result.turnedPlain = indices(done.turnedPlain);
     });

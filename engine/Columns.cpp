@@ -1095,26 +1095,43 @@ int placeFor(int pitch, int fret, std::span<const int> openPitches)
 
 Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& columns,
                         std::size_t first, std::size_t last, int semitones,
-                        std::span<const int> openPitches)
+                        std::span<const int> openPitches, std::span<const ColumnNote> placed)
 {
     const int strings = staff.state().stringCount.value();
     if (static_cast<int>(openPitches.size()) < strings)
         throw std::invalid_argument("An open pitch for every string is needed");
     std::tie(first, last) = wholeTriplets(columns, first, last);
+    if (!placed.empty()) {
+        std::size_t notes = 0;
+        for (std::size_t c = first; c < last; ++c)
+            notes += columns[c].notes.size();
+        if (placed.size() != notes)
+            throw std::invalid_argument("A place for every note moved is needed");
+    }
 
     Transposition result;
     std::vector<Column> edited = columns;
+    std::size_t nth = 0;
     for (std::size_t c = first; c < last; ++c) {
         std::vector<ColumnNote>& notes = edited[c].notes;
         for (ColumnNote& note : notes) {
             const ColumnNote was = note;
+            const int pitch =
+                openPitches[static_cast<std::size_t>(note.string - 1)] + note.fret + semitones;
+            if (!placed.empty()) {
+                const ColumnNote there = placed[nth++];
+                if (there.string >= 1 && there.string <= strings && there.fret >= 0 &&
+                    there.fret <= instrument::kFrets &&
+                    openPitches[static_cast<std::size_t>(there.string - 1)] + there.fret == pitch) {
+                    note = there;
+                    continue;
+                }
+            }
             const int fret = note.fret + semitones;
             if (fret >= 0 && fret <= instrument::kFrets) {
                 note.fret = fret;
                 continue;
             }
-            const int pitch =
-                openPitches[static_cast<std::size_t>(note.string - 1)] + note.fret + semitones;
             const int string =
                 placeFor(pitch, note.fret, openPitches.first(static_cast<std::size_t>(strings)));
             if (string == 0) {

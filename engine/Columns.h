@@ -194,10 +194,12 @@ struct Transposition {
 // whole. `openPitches[s - 1]` is string s's open pitch, as the score reads the tuning. A note
 // keeps its string while the fret stays on the neck; else it goes to the string whose fret
 // for the new pitch is nearest its old fret, the lower-pitched string on a tie, so a hand
-// stays where it was on the neck. The tab is written again from the first changed block and
-// `columns` read back from it.
+// stays where it was on the neck. `placed`, when given, holds a place for each note of the
+// range, column by column: a note goes there when it sounds the new pitch, by the rule above
+// where it does not (string 0 where nothing was found). The tab is written again from the first
+// changed block and `columns` read back from it.
 Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& columns,
                         std::size_t first, std::size_t last, int semitones,
-                        std::span<const int> openPitches);
+                        std::span<const int> openPitches, std::span<const ColumnNote> placed = {});
 
 } // namespace quorlin::engine

@@ -22,10 +22,14 @@ constexpr int kFinger = 1; // each fret between one step's lowest stopped fret a
 constexpr int kCrossing = 2;
 constexpr int kStretch = 40;
 // An open string sounds from anywhere, but it rings on and sounds unlike the stopped notes around
-// it: it saves a shift, not a finger.
-constexpr int kOpen = 6;
-// Each step played with the hand above the ninth fret, per fret: high up only when it must.
-constexpr int kHigh = 2;
+// it: it saves a shift, not a finger. In the first positions, the hand's first finger on fret 1
+// or 2, it is the hand's own, a finger it spares.
+constexpr int kOpen = 7;
+constexpr int kOpenLow = 3;
+constexpr int kLowPosition = 2;
+// Each step played with the hand above the ninth fret, per fret: high up only when it must, yet a
+// line that sits there is not pulled down the neck and back.
+constexpr int kHigh = 1;
 constexpr int kHighPosition = 9;
 constexpr int kWidePosition = 9; // where the hand starts to cover five frets
 
@@ -147,6 +151,11 @@ std::vector<Option> listOptions(std::span<const ToPlace> notes, std::span<const 
     return out;
 }
 
+int openCost(int hand)
+{
+    return hand != kNoHand && hand <= kLowPosition ? kOpenLow : kOpen;
+}
+
 Cost withHandAt(Cost cost, int hand)
 {
     cost.effort += kHigh * std::max(0, hand - kHighPosition);
@@ -216,7 +225,7 @@ std::vector<Place> chooseFingering(std::span<const ToPlace> notes, std::span<con
                 const Option& o = options[k];
                 Cost cost = from.cost;
                 cost.height += o.height;
-                cost.effort += kStretch * o.stretch + kOpen * o.open;
+                cost.effort += kStretch * o.stretch + openCost(from.hand) * o.open;
                 if (from.mask != 0 && (from.mask & o.mask) == 0)
                     cost.effort += kCrossing;
                 const int option = static_cast<int>(k);

@@ -460,6 +460,7 @@ struct TransposeCase {
     const char* after;        // typed from the start; empty when refused
     const char* misfits = ""; // "column string:fret" each, refused when any
     const char* turnedPlain = "";
+    const char* placed = ""; // "string:fret" a note, the places chosen for the moved notes
 };
 
 // Four strings, G D A E from string 1: the notes below are placed by hand from their names.
@@ -481,6 +482,12 @@ TEST(Columns, TranspositionMovesEveryNoteOrNone)
          "0 3:0, 0 4:5"},
         {"a slide whose note before moved string turns plain", "q3:0 qS3:2", 0, 1, -1, "q4:4 q3:2",
          "", "1"},
+        {"places chosen for the notes are taken", "q4:3 q4:5 q3:3", 0, 2, 12, "q2:5 q2:7 q3:3", "",
+         "", "2:5 2:7"},
+        // G an octave up is not G# at 1 on G, and there is no string 9: the E string keeps it.
+        {"a chosen place that does not sound the note is not", "q4:3 q4:5", 0, 2, 12, "q4:15 q2:7",
+         "", "", "1:1 2:7"},
+        {"a chosen place off the set-up is not", "q4:3", 0, 1, 12, "q4:15", "", "", "9:0"},
     };
     const instrument::StringCount strings;
     std::vector<int> open;
@@ -491,8 +498,12 @@ TEST(Columns, TranspositionMovesEveryNoteOrNone)
         Typed typed(80, c.before);
         const Lines before = typed.text.lines();
         std::vector<Column> columns = typed.columns();
+        std::vector<ColumnNote> placed;
+        std::istringstream places(c.placed);
+        for (std::string p; places >> p;)
+            placed.push_back({std::stoi(p), std::stoi(p.substr(p.find(':') + 1))});
         const Transposition done =
-            transpose(typed.staff, typed.text, columns, c.first, c.last, c.semitones, open);
+            transpose(typed.staff, typed.text, columns, c.first, c.last, c.semitones, open, placed);
         std::string misfits;
         for (const auto& [at, n] : done.misfits)
             misfits += (misfits.empty() ? "" : ", ") + std::to_string(at) + " " +

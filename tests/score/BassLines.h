@@ -235,6 +235,30 @@ inline const Line kLines[] = {
      "A0 A4 D2 D4 | E2 A1 A4 D2 | A2 D0 D4 D0 | E0 E4 A2 D0 | A0 A4 E2 A1 | A2 D0 E0 E4 | "
      "A0 E4 E2 A2 | D0 A3 A0 D4 | A0 A4 D2 A4 | A0 A4 A2 D0 | D0 D4 G2 G0 | D4 D2 D0 A4 | "
      "A0 E4 A2 A4 | E2 A1 A4 A1 | A2 A4 D0 D4 | E0 A2 E4 A0 | A0 A4 E2 A1 | A2 E0 E2 E4 | A0"},
+    // In one position: the hand keeps its place however the line moves over the strings.
+    {"one position: a ballad in C at the second fret", kFour,
+     "A3 A3 A3 A5 D2 D2 D5 D2 | E5 E5 E5 A2 A3 A3 E5 A3 | D3 D3 D3 A5 A3 A3 D3 D5 | "
+     "E3 E3 E3 E5 A2 A2 A5 A2 | A3 A3 D2 D5 G2 G2 D5 D2 | E5 E5 A2 A3 D2 D2 A3 A2 | "
+     "D3 D3 A5 A3 D3 D5 G2 G3 | E3 E3 E5 A2 A3 A2 E5 E3"},
+    {"one position: B minor at the seventh fret", kFour,
+     "E7 E7 E10 E7 A7 A9 E10 E7 | E7 E7 E10 E7 D7 D9 A9 A7 | A10 A10 D7 A10 D9 D7 A10 A9 | "
+     "E10 E10 A7 E10 A9 A7 E10 E9 | E7 E7 E10 E7 A7 A9 E10 E7 | D9 D9 G7 D9 G9 G7 D9 D7 | "
+     "A10 A10 D7 A10 D9 D7 A9 A7 | E9 E9 A7 A9 E10 E9 E7 E7"},
+    {"one position: D held at the tenth fret for its tone", kFour,
+     "E10 E10 E12 E10 A10 A12 E12 E10 | A10 A10 A12 A10 D10 D12 A12 A10 | "
+     "E10 E12 A9 A10 A12 D9 D10 D12 | D10 D12 D10 A12 A10 E12 E10 E10"},
+    // Open strings: the roots and fifths a first position line rings out on.
+    {"open strings: an E shuffle", kFour,
+     "E0 E0 E4 E4 E5 E5 E4 E4 | E0 E0 E4 E4 E5 E5 E4 E4 | A0 A0 A4 A4 A5 A5 A4 A4 | "
+     "E0 E0 E4 E4 E5 E5 E4 E4 | A2 A2 D1 D1 D2 D2 D1 D1 | A0 A0 A4 A4 A5 A5 A4 A4 | "
+     "E0 E0 E4 E4 E5 E5 E4 E4 | A2 A2 D1 D1 A2 A0 E4 E2"},
+    {"open strings: D on the open D, G and A", kFour,
+     "D0 D0 D4 D0 A0 A4 D0 D2 | D0 D0 D4 D0 G0 G2 D4 D2 | G0 G0 G2 G0 D0 D2 D4 G0 | "
+     "A0 A0 A4 A2 A0 E3 E2 E0 | D0 D0 D4 D0 A0 A4 D0 D2 | G0 G0 G2 G0 D0 D2 D4 D0 | "
+     "A0 A2 A4 D0 D2 D4 G0 G2 | D0 A0 D0 D0"},
+    {"open strings: a two-beat in G", kFour,
+     "E3 D0 E3 D0 | A3 E3 A3 E3 | D0 A0 D0 A0 | E3 E0 E2 E3 | A3 E3 A3 A2 | E3 D0 E3 A2 | "
+     "A0 E0 A0 A2 | E3 D0 E3 E3"},
 };
 
 // The two figures a fingering of the lines is held to: the hand's travel against the written
@@ -244,6 +268,7 @@ struct Tally {
     int chosen = 0;
     std::size_t notes = 0;
     std::size_t sameString = 0;
+    std::size_t lines = 0;
 
     void add(const Written& w, const std::vector<Place>& places)
     {
@@ -252,6 +277,7 @@ struct Tally {
         written += movement(w, w.places);
         chosen += movement(w, places);
         notes += places.size();
+        ++lines;
     }
     double share() const
     {
@@ -259,9 +285,9 @@ struct Tally {
     }
     void print(const char* what) const
     {
-        std::cout << what << ": " << notes << " notes in " << std::size(kLines)
-                  << " lines, hand travel " << chosen << " frets against " << written
-                  << " as written, " << share() << "% on the written string\n";
+        std::cout << what << ": " << notes << " notes in " << lines << " lines, hand travel "
+                  << chosen << " frets against " << written << " as written, " << share()
+                  << "% on the written string\n";
     }
 };
 

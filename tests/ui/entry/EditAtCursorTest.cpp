@@ -224,11 +224,16 @@ private slots:
 
         row("a semitone up across blocks", "@4 Shift+Alt+Left Shift+Alt+Left", "Ctrl+Up",
             "q G5 Shift+H G7 Shift+D D8 e A4 D6 q r E0 G2", 2);
-        // C2 fits A3 (nearer fret 5 than E8), D2 A5 (not D0 or E10), A1 E5 (not A0).
+        // C2 D2 A1 in second position, as the A3 after them: A3, A5 (the hammer-on kept), and
+        // the open A rather than a reach back to E5.
         row("an octave down onto other strings", "@2 Shift+Alt+Left Shift+Alt+Left",
-            "Ctrl+Shift+Down", "q A3 Shift+H A5 Shift+D E5 e A3 D5 q r E0 G2", 0);
+            "Ctrl+Shift+Down", "q A3 Shift+H A5 Shift+D A0 e A3 D5 q r E0 G2", 0);
+        // A3 D5 up an octave: the same shape a string over, not A15 D17.
+        row("an octave up onto the next strings", "@4 Shift+Alt+Left", "Ctrl+Shift+Up",
+            "q G5 Shift+H G7 Shift+D D7 e D10 G12 q r E0 G2");
+        // G5 an octave down: E8, under the hand that plays G7 and D7 next (A3 would shift).
         row("the note a hammer-on plays from an octave down", "@0", "Ctrl+Shift+Down",
-            "q A3 G7 " + tail, 0, kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
+            "q E8 G7 " + tail, 0, kPlain + "bar 1, beat 2 (block 1, column 2): " + g7);
         row("a chord a semitone up", "@2 Shift+C A5 Alt+End Shift+D @2", "Ctrl+Up",
             "q G5 Shift+H G7 Shift+D D8 Shift+C A6 Shift+D e A3 D5 q r E0 G2", 2);
         refused("an octave up off the neck", "Alt+End G24 @8", "Ctrl+Shift+Up", kTab + " G24",
