@@ -29,7 +29,9 @@ app_pid=
 
 start_app "$app"
 wait_window '^Recover unsaved work$' >/dev/null
-focus_window '^Recover unsaved work$'
+# The keyboard given to the window the question blocks comes back to the question.
+focus_window '^Quorlin v1\.0$'
+sleep 0.3
 xdotool key Return # Restore, the default
 wait_gone '^Recover unsaved work$'
 win=$(wait_window '^Quorlin v1\.0$')

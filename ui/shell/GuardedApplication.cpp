@@ -1,14 +1,69 @@
 #include "ui/shell/GuardedApplication.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <xcb/xcb.h>
 
 #include <exception>
 
 namespace quorlin::ui {
 
+namespace {
+
+// Qt drops the keys sent to a window a modal question blocks. Without a window manager
+// that raises the question (or with one that lets a click focus the blocked window) the
+// keyboard lands there and Return on the question does nothing, so the question takes the
+// keyboard back.
+class ModalKeepsTheKeyboard : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
+    {
+        if (type != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_FOCUS_IN)
+            return false;
+        const auto* focus = static_cast<const xcb_focus_in_event_t*>(message);
+        if (focus->detail == XCB_NOTIFY_DETAIL_POINTER)
+            return false;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return false;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->internalWinId() != focus->event || window == modal ||
+                !blocks(modal, window))
+                continue;
+            QTimer::singleShot(0, modal, [question = QPointer<QWidget>(modal)] {
+                if (question && question->isVisible())
+                    question->activateWindow();
+            });
+            break;
+        }
+        return false;
+    }
+
+private:
+    static bool blocks(const QWidget* modal, const QWidget* window)
+    {
+        if (modal->windowModality() == Qt::ApplicationModal)
+            return true;
+        for (const QWidget* w = modal->parentWidget(); w; w = w->parentWidget())
+            if (w->window() == window)
+                return true;
+        return false;
+    }
+};
+
+} // namespace
+
 GuardedApplication::GuardedApplication(int& argc, char** argv) :
     QApplication(argc, argv), m_reporter(showUnhandledError)
 {
+    static ModalKeepsTheKeyboard keyboard;
+    installNativeEventFilter(&keyboard);
 }
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event)
