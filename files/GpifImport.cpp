@@ -497,8 +497,8 @@ private:
                           " beats, more than it can hold"};
         for (const BeatFacts* beat : beats) {
             visit();
-            // A grace beat takes no time of its own: its main note carries the mark, and a
-            // slide or a hammer-on from it leads into that note.
+            // A grace beat takes no time of its own: it is left out, its main note is played
+            // at its time, and a slide or a hammer-on from it leads into that note.
             if (beat->grace) {
                 for (const NoteFacts* note : beat->notes) {
                     visit();
@@ -588,7 +588,7 @@ private:
                                               info.capo + note.fret,
                                           0, 127);
             if (graceStrings & (1u << string))
-                note.marks |= kGraceNote;
+                note.marks |= kGraceBefore;
             StringState& state = stateOf(track, v, string);
             if (node.tieDestination && state.note >= 0) {
                 SongNote& origin = song.notes[static_cast<std::size_t>(state.note)];

@@ -316,6 +316,12 @@ INSTANTIATE_TEST_SUITE_P(RealGp5, ImportPeer,
                                            Row{"real/guitarpro5-hammer.gp5", 1, "Track 1", 6}),
                          rowName);
 
+// And Guitar Pro 6: a grace note's main note must reach the tab, not only the song.
+INSTANTIATE_TEST_SUITE_P(RealGp6, ImportPeer,
+                         ::testing::Values(Row{"real/guitarpro6-effects.gpx", 1, "Track 1", 6},
+                                           Row{"real/guitarpro6-notes.gpx", 1, "Track 1", 6}),
+                         rowName);
+
 } // namespace
 } // namespace quorlin::files
 
