@@ -360,12 +360,8 @@ private:
 
     std::string directionOf(pugi::xml_node master)
     {
+        // A section's name (Intro, "Dead Notes") is a name, not a sign to follow.
         std::vector<std::string> words;
-        const pugi::xml_node section = master.child("Section");
-        const std::string section_ = std::string(
-            trimmed(textOf(section.child("Letter")) + " " + textOf(section.child("Text"))));
-        if (!section_.empty())
-            words.push_back(section_);
         for (const pugi::xml_node direction : master.child("Directions").children())
             if (const std::string name = textOf(direction); !name.empty())
                 words.push_back(directionWords(name));
