@@ -235,3 +235,14 @@ HEADER_ARTIST=(700 383)
 HEADER_BASSPERF=(700 407)
 HEADER_COMMENT=(700 440)
 HEADER_OK=(958 363)
+
+# The "Load Tab" box a file named at start brings up: Return closes it, and the window it
+# leaves must hold no text. Waits up to $1 seconds (20) for the box.
+refused_at_start() {
+    wait_window '^Load Tab$' "${1:-20}" >/dev/null
+    focus_window '^Load Tab$'
+    xdotool key Return
+    wait_gone '^Load Tab$'
+    win=$(wait_window '^Quorlin v1\.0$')
+    [ -z "$(tab_text "$win")" ] || fail "${2:-the refused file} left text behind"
+}

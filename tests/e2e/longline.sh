@@ -57,12 +57,7 @@ app_pid=
 recovery="$e2e_dir/data/AmbrelApps/Quorlin/recovery"
 rm -f "$recovery"/*
 start_app "$app" "$long"
-wait_window '^Load Tab$' 30 >/dev/null
-focus_window '^Load Tab$'
-xdotool key Return
-wait_gone '^Load Tab$'
-win=$(wait_window '^Quorlin v1\.0$')
-[ -z "$(tab_text "$win")" ] || fail "the refused file left text behind"
+refused_at_start 30
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true
 app_pid=
