@@ -37,6 +37,8 @@ constexpr int kGlideFrames =
     3; // frames between two pitches a slide passes through  // 56 ms between two steady pitches
 constexpr std::size_t kFallFrames = 10; // 40 ms
 constexpr float kFall = 9;              // dB in that time: a string let go
+constexpr float kRoomFall = 5;          // dB in that time: one let go in a room
+constexpr float kKnee = 2;              // times faster than before and after it
 // Under this share of the first two harmonics, the period found is that of several notes.
 constexpr double kChordPartials = 0.12;
 constexpr int kPopAbove = 5;       // semitones over the usual slapped note
@@ -346,6 +348,16 @@ std::size_t soundingEnd(const std::vector<Frame>& frames, std::size_t from, std:
         const std::size_t later = std::min(frames.size() - 1, i + kFallFrames);
         if (later < to && frames[i].level - frames[later].level > kFall)
             return i + 2;
+        // In a room the tail hides the end, but a string let go still makes a knee: a fall
+        // well faster than the ringing before it and the reverberation after it.
+        const std::size_t after = later + kFallFrames;
+        if (i >= from + kSkipAttack + kFallFrames && after < to) {
+            const float fall = frames[i].level - frames[later].level;
+            const float before = std::max(frames[i - kFallFrames].level - frames[i].level, 0.5f);
+            const float tail = std::max(frames[later].level - frames[after].level, 0.5f);
+            if (fall > kRoomFall && fall > kKnee * before && fall > kKnee * tail)
+                return i + 2;
+        }
     }
     return to;
 }
