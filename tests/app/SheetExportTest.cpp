@@ -81,7 +81,8 @@ TEST(SheetExport, WritesEveryPageOrNothing)
     const QGuiApplication application(argc, argv);
 
     // The first bytes of a PNG file: no tab, and no column in it.
-    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 24);
+    static constexpr char kPng[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10";
+    const std::string png(kPng, sizeof kPng - 1);
     struct Row {
         const char* what;
         CommandLine::Mode mode;
