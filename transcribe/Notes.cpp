@@ -346,13 +346,13 @@ std::size_t soundingEnd(const std::vector<Frame>& frames, std::size_t from, std:
         if (frames[i].level < loud.floor)
             return i;
         const std::size_t later = std::min(frames.size() - 1, i + kFallFrames);
-        if (later < to && frames[i].level - frames[later].level > kFall)
+        const float fall = frames[i].level - frames[later].level;
+        if (later < to && fall > kFall)
             return i + 2;
         // In a room the tail hides the end, but a string let go still makes a knee: a fall
         // well faster than the ringing before it and the reverberation after it.
         const std::size_t after = later + kFallFrames;
         if (i >= from + kSkipAttack + kFallFrames && after < to) {
-            const float fall = frames[i].level - frames[later].level;
             const float before = std::max(frames[i - kFallFrames].level - frames[i].level, 0.5f);
             const float tail = std::max(frames[later].level - frames[after].level, 0.5f);
             if (fall > kRoomFall && fall > kKnee * before && fall > kKnee * tail)
