@@ -26,6 +26,8 @@ constexpr std::uint64_t kSeed = 20261209;
 constexpr int kRandomTabs = 3000;
 // Enough bytes for the most actions `fuzz::type` takes, each a handful of bytes.
 constexpr std::size_t kMaxRandomBytes = 1200;
+// import_own_tab's own limit.
+constexpr int kOwnTabActions = 200;
 
 // Only what git holds: inputs left by a fuzz run or a build are no part of the corpus.
 std::vector<std::string> committed(const std::string& pathspecs)
@@ -95,7 +97,7 @@ GoldenTab typedAsOwnTab(std::string name, fuzz::FuzzInput& in)
     staff.setTabWidth(in.pick(100) - 4);
     staff.setTimeSignature(in.pickFrom(engine::kTimeSignatureChoices));
     const int strings = staff.state().stringCount.value();
-    for (int i = 0; i < 200 && !in.empty(); ++i) {
+    for (int i = 0; i < kOwnTabActions && !in.empty(); ++i) {
         const char symbol = in.pickFrom(engine::kDurationSymbols);
         const bool dotted = in.flag();
         const int string = 1 + in.pick(strings);
