@@ -272,10 +272,10 @@ std::uint64_t scoreHash(const score::Score& score)
     Hasher h;
     h.add(static_cast<std::int64_t>(score.columns.size()));
     for (const score::Column& c : score.columns) {
-        for (const std::int64_t field : {std::int64_t{c.block}, std::int64_t{c.line},
-                                         std::int64_t{c.offset}, std::int64_t{c.width}, c.start,
-                                         c.length, std::int64_t{c.symbol}, std::int64_t{c.dotted},
-                                         std::int64_t{c.triplet}, std::int64_t{c.rest}})
+        for (const std::int64_t field :
+             {std::int64_t{c.block}, std::int64_t{c.line}, std::int64_t{c.offset},
+              std::int64_t{c.width}, c.start, c.length, std::int64_t{c.symbol},
+              std::int64_t{c.dotted}, std::int64_t{c.triplet}, std::int64_t{c.rest}})
             h.add(field);
         h.add(static_cast<std::int64_t>(c.notes.size()));
         for (const score::Note& n : c.notes) {
@@ -313,9 +313,9 @@ std::uint64_t columnsHash(const std::vector<engine::Column>& columns)
             h.add(n.string);
             h.add(n.fret);
         }
-        for (const int field : {static_cast<int>(c.technique), int{c.symbol}, int{c.dotted},
-                                int{c.newLineBefore}, c.tripletGroup, c.tripletPart, c.block,
-                                c.indexInBlock, c.firstLine, c.character})
+        for (const int field :
+             {static_cast<int>(c.technique), int{c.symbol}, int{c.dotted}, int{c.newLineBefore},
+              c.tripletGroup, c.tripletPart, c.block, c.indexInBlock, c.firstLine, c.character})
             h.add(field);
     }
     return h.value();

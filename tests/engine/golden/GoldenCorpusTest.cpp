@@ -29,9 +29,9 @@ Difference differs(const Reading& reading, const Hashes& now, const Hashes& froz
                         "import or the engine's typing), not a reader"};
     if (now.score != frozen.score)
         return {"score::readScore", "now " + std::to_string(reading.score.columns.size()) +
-                                        " columns, " +
-                                        std::to_string(reading.score.blocks.size()) + " blocks, " +
-                                        std::to_string(reading.score.skipped.size()) + " skipped"};
+                                        " columns, " + std::to_string(reading.score.blocks.size()) +
+                                        " blocks, " + std::to_string(reading.score.skipped.size()) +
+                                        " skipped"};
     if (now.columns != frozen.columns)
         return {"engine::readColumns",
                 reading.strict ? "now " + std::to_string(reading.columns.size()) + " columns"
@@ -77,8 +77,9 @@ TEST(GoldenCorpusTest, EveryTabReadsAsFrozen)
     std::string summary;
     for (const auto& [kind, count] : failed)
         summary += " " + kind + ": " + std::to_string(count) + ";";
-    EXPECT_TRUE(failed.empty()) << "of " << corpus.size() << " tabs, differing by" << summary
-                                << " golden_freeze writes the manifest again once a change is meant";
+    EXPECT_TRUE(failed.empty())
+        << "of " << corpus.size() << " tabs, differing by" << summary
+        << " golden_freeze writes the manifest again once a change is meant";
 }
 
 } // namespace

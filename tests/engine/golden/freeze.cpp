@@ -21,8 +21,8 @@ int main(int argc, char** argv)
     out << "# name, FNV-1a of the text, of score::readScore's result, of engine::readColumns' "
            "(or its refusal)\n";
     struct Count {
-        int tabs = 0, strict = 0, skipping = 0, triplets = 0, chords = 0, rests = 0,
-            newLines = 0, narrow = 0;
+        int tabs = 0, strict = 0, skipping = 0, triplets = 0, chords = 0, rests = 0, newLines = 0,
+            narrow = 0;
     };
     std::map<std::string, Count> counts;
     for (const golden::GoldenTab& tab : golden::goldenCorpus()) {
