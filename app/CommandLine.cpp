@@ -302,7 +302,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args)
             line.soundFont = *text;
         } else if (arg == kTime) {
             const auto text = value();
-            line.time = text ? engine::readTimeSignature(*text) : std::nullopt;
+            line.time = text ? model::readTimeSignature(*text) : std::nullopt;
             if (!line.time)
                 return invalid("--time needs a time signature such as 3/4: 1 to 32 beats of a "
                                "1, 2, 4, 8, 16 or 32");
@@ -506,7 +506,7 @@ int runExport(const CommandLine& line)
     QString problem;
     if (line.mode == CommandLine::Mode::ExportMusicXml) {
         files::MusicXmlOptions options = line.musicXml;
-        const engine::TimeSignature time = line.time.value_or(tab.state.time);
+        const model::TimeSignature time = line.time.value_or(tab.state.time);
         options.beats = time.beats;
         options.beatType = time.beatType;
         if (!platform::exportMusicXml(score, tab.state.tuning,
@@ -544,7 +544,7 @@ int runImport(const CommandLine& line)
     state.stringCount = tab.strings;
     state.tuning = tab.tuning;
     state.tempo = line.tempo.value_or(engine::kDefaultTempo);
-    state.time = tab.time.value_or(engine::TimeSignature());
+    state.time = tab.time.value_or(model::TimeSignature());
     const std::vector<std::string_view> lines(tab.lines.begin(), tab.lines.end());
     const std::string bytes = files::tabFileText(lines, state, files::SongHeader());
     std::string problem;
@@ -577,7 +577,7 @@ bool writeSongTab(const CommandLine& line, const files::SongTab& tab)
     state.stringCount = tab.tab.strings;
     state.tuning = tab.tab.tuning;
     state.tempo = line.tempo.value_or(tab.tempo);
-    state.time = tab.tab.time.value_or(engine::TimeSignature());
+    state.time = tab.tab.time.value_or(model::TimeSignature());
     const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
     const std::string bytes = files::tabFileText(lines, state, tab.header);
     std::string problem;

@@ -40,7 +40,7 @@ struct CommandLine {
     // The key and the title, for MusicXML.
     files::MusicXmlOptions musicXml;
     // The MusicXML score's or the sheet's time signature when not the tab's own.
-    std::optional<engine::TimeSignature> time;
+    std::optional<model::TimeSignature> time;
     // What the closest spacing of a web tab is worth: 's' or 'e'.
     char smallest = 's';
     // The sheet's paper when not the locale's.

@@ -8,7 +8,6 @@
 #include "bench/TabGenerator.h"
 #include "document/QtTabText.h"
 #include "engine/Columns.h"
-#include "engine/TextWidth.h"
 #include "files/GuitarProImport.h"
 #include "files/MidiImport.h"
 #include "files/MusicXml.h"
@@ -17,6 +16,7 @@
 #include "score/Retune.h"
 #include "score/Score.h"
 #include "sheet/SheetLayout.h"
+#include "tabtext/TextWidth.h"
 #include "tests/instrument/MemoryStore.h"
 #include "tests/ui/FormTesting.h"
 #include "ui/commands/Commands.h"
@@ -1098,7 +1098,7 @@ int engineOnly(Keeping keeping)
 int recovery(const QString& dir, int repeats)
 {
     files::Recovered copy;
-    copy.lines = {"| " + std::string(engine::kLongestLine - 2, 'q'),
+    copy.lines = {"| " + std::string(tabtext::kLongestLine - 2, 'q'),
                   "G ---",
                   "D ---",
                   "A ---",

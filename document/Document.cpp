@@ -195,7 +195,7 @@ void Document::setTempo(int bpm)
         "tempo", [this, bpm] { m_staff->setTempo(bpm); }, std::move(merge));
 }
 
-void Document::setTimeSignature(engine::TimeSignature time)
+void Document::setTimeSignature(model::TimeSignature time)
 {
     if (time == m_staff->state().time)
         return;

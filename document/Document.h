@@ -86,7 +86,7 @@ public:
     void setStringCount(int count);
     void setTempo(int bpm);
     // A step only when it changes.
-    void setTimeSignature(engine::TimeSignature time);
+    void setTimeSignature(model::TimeSignature time);
     void retuneString(int row, const std::string& name);
     // "Clear tab": the tab is empty and new, belonging to no file; the header stays.
     void clear();

@@ -49,7 +49,7 @@ private:
 // A triplet of `column`'s first note; the other notes of a chord go to its last column.
 std::vector<Column> tripletOf(Column column)
 {
-    std::vector<Column> run(engine::kTripletColumns, column);
+    std::vector<Column> run(tabtext::kTripletColumns, column);
     for (std::size_t part = 0; part < run.size(); ++part) {
         Column& c = run[part];
         c.technique = ColumnTechnique::Triplet;
@@ -209,7 +209,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
     if (drop.row < 1 || drop.row > m_staff->state().stringCount.value() || drop.column < 0 ||
         drop.column > instrument::kFrets)
         return {DropOutcome::Ignored, {}, {}};
-    engine::requireDurationSymbol(drop.symbol);
+    tabtext::requireDurationSymbol(drop.symbol);
     const char* label = drop.technique == Technique::Chord ? "chord note" : "replace note";
     return editColumns(
         label,
@@ -271,7 +271,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
 
 Document::Edited Document::restAtCursor(char symbol, bool dotted)
 {
-    engine::requireDurationSymbol(symbol);
+    tabtext::requireDurationSymbol(symbol);
     return editColumns("rest", [this, symbol, dotted](std::vector<Column>& columns, std::size_t at,
                                                       Edited& result) {
         const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
@@ -292,7 +292,7 @@ Document::Edited Document::restAtCursor(char symbol, bool dotted)
 
 Document::Edited Document::durationAtCursor(char symbol, bool dotted)
 {
-    engine::requireDurationSymbol(symbol);
+    tabtext::requireDurationSymbol(symbol);
     return editColumns(
         "duration", [this, symbol, dotted](std::vector<Column>& columns, std::size_t at, Edited&) {
             if (columns[at].tripletPart < 0) {
@@ -344,7 +344,7 @@ Document::Edited Document::insertAtCursor(const engine::Drop& drop)
     if (drop.row < 1 || drop.row > m_staff->state().stringCount.value() || drop.column < 0 ||
         drop.column > instrument::kFrets)
         return {DropOutcome::Ignored, {}, {}};
-    engine::requireDurationSymbol(drop.symbol);
+    tabtext::requireDurationSymbol(drop.symbol);
     return editColumns(
         "insert note",
         [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {

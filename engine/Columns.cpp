@@ -1,8 +1,9 @@
 #include "engine/Columns.h"
 
-#include "engine/TabFormat.h"
-#include "engine/TextWidth.h"
 #include "engine/VectorTabText.h"
+#include "tabtext/TabCodec.h"
+#include "tabtext/TabFormat.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -24,238 +25,37 @@ bool Column::sameAs(const Column& other) const
 
 namespace {
 
-[[noreturn]] void unreadable(int line, const char* what)
-{
-    throw std::invalid_argument("Line " + std::to_string(line + 1) + ": " + what);
-}
-
-// One block's lines, one byte per character so that character p is index p on each.
-struct BlockLines {
-    std::vector<std::string> lines;
-
-    std::string_view rhythm() const { return lines.front(); }
-    std::string_view articulation() const { return lines.back(); }
-    std::string_view string(int k) const { return lines[static_cast<std::size_t>(k)]; }
-};
-
-BlockLines blockAt(const TabText& text, int start, const EditingState& state)
-{
-    const int strings = state.stringCount.value();
-    BlockLines block;
-    std::string buffer;
-    for (int k = 0; k < blockLineCount(strings); ++k) {
-        const std::string line = text.line(start + k);
-        if (k >= 1 && k <= strings && !line.starts_with(state.tuning.at(k)))
-            unreadable(start + k, "not a string line of this tuning");
-        block.lines.emplace_back(narrowed(line, buffer));
-    }
-    return block;
-}
-
-// A column's cells before the triplets around it are known.
-struct Cells {
-    std::vector<StringCell> strings; // by string, from 1
-    char articulation = ' ';
-    std::size_t at = 0;
-};
-
-Cells cellsAt(const BlockLines& block, int strings, std::size_t at, int start)
-{
-    Cells cells;
-    cells.at = at;
-    for (int k = 1; k <= strings; ++k) {
-        const std::string_view line = block.string(k);
-        if (at + kCellWidth > line.size())
-            unreadable(start + k, "a string line shorter than its rhythm line");
-        const StringCell cell = readStringCell(line.substr(at, kCellWidth));
-        if (cell.kind == StringCell::Kind::Bad)
-            unreadable(start + k, "a cell no writer makes");
-        cells.strings.push_back(cell);
-    }
-    const std::string_view articulation = block.articulation();
-    cells.articulation = at + kCellWidth <= articulation.size() ? articulation[at + 2] : ' ';
-    return cells;
-}
-
-bool holdsTripletMark(const Cells& cells)
-{
-    return std::ranges::any_of(cells.strings, [](const StringCell& cell) {
-        return cell.kind == StringCell::Kind::Note && cell.mark == kTripletMark;
-    });
-}
-
-// The techniques a note's cell mark tells; any other mark is a plain note's.
+// The marks of the techniques that play from the note before.
 constexpr std::pair<ColumnTechnique, char> kMarks[] = {
     {ColumnTechnique::HammerOn, kHammerOnMark},
     {ColumnTechnique::PullOff, kPullOffMark},
     {ColumnTechnique::SlideUp, kSlideUpMark},
     {ColumnTechnique::SlideDown, kSlideDownMark}};
 
-ColumnTechnique techniqueOf(char mark)
+tabtext::Setup setupOf(const EditingState& state)
 {
-    for (const auto& [technique, its] : kMarks) {
-        if (its == mark)
-            return technique;
-    }
-    return ColumnTechnique::Plain;
+    return {state.stringCount, state.tuning, state.tabWidth};
 }
 
-// The notes with the one carrying the technique first, and the technique.
-void takeNotes(const Cells& cells, Column& column, int line)
+ColumnTechnique techniqueOf(const model::Beat& beat)
 {
-    int lead = 0;
-    for (int k = 1; k <= static_cast<int>(cells.strings.size()); ++k) {
-        const StringCell& cell = cells.strings[static_cast<std::size_t>(k - 1)];
-        if (cell.kind != StringCell::Kind::Note)
-            continue;
-        if (cell.mark != kPlainMark) {
-            if (lead != 0)
-                unreadable(line, "two marked notes in one column");
-            lead = k;
-        }
-        column.notes.push_back({k, cell.fret});
-    }
-    if (cells.articulation == kRestMark) {
-        if (!column.notes.empty())
-            unreadable(line, "a rest with notes");
-        return;
-    }
-    if (column.notes.empty())
-        unreadable(line, "a column with neither note nor rest");
-    if (lead != 0) {
-        const auto at = std::ranges::find(column.notes, lead, &ColumnNote::string);
-        std::rotate(column.notes.begin(), at, at + 1);
-    }
-    const char mark = cells.strings[static_cast<std::size_t>(column.notes.front().string - 1)].mark;
-    column.technique = cells.articulation == kSlapMark  ? ColumnTechnique::Slap
-                       : cells.articulation == kPopMark ? ColumnTechnique::Pop
-                                                        : techniqueOf(mark);
-}
-
-// Where the block's columns end: the fill of "New line" or of an overflow comes after.
-std::size_t columnsEnd(std::string_view rhythm)
-{
-    std::size_t end = kHeadLength;
-    for (std::size_t p = kHeadLength; p < rhythm.size();) {
-        if (rhythmCellAt(rhythm, p)) {
-            p += kCellWidth;
-            end = p;
-        } else {
-            ++p;
-        }
-    }
-    return end;
-}
-
-bool isFill(const BlockLines& block, int strings, std::size_t p)
-{
-    const auto at = [&](std::string_view line, char fill) {
-        return p >= line.size() || line[p] == fill;
-    };
-    for (int k = 1; k <= strings; ++k) {
-        if (!at(block.string(k), kFill))
-            return false;
-    }
-    return at(block.rhythm(), ' ') && at(block.articulation(), ' ');
-}
-
-void readBlock(const BlockLines& block, int index, int start, const EditingState& state,
-               std::vector<Column>& out)
-{
-    const int strings = state.stringCount.value();
-    const std::string_view rhythm = block.rhythm();
-    std::vector<Cells> cells;
-    std::vector<bool> afterFill;
-    bool fill = false;
-    for (std::size_t p = kHeadLength; p < rhythm.size();) {
-        if (!rhythmCellAt(rhythm, p)) {
-            // Fill is blank above and below and dashes on the strings. "Repeat last" after a
-            // short fill copies part of a column and fill, which would read as other columns
-            // and lose a note.
-            if (!isFill(block, strings, p))
-                unreadable(start, "a column cut short");
-            fill = true;
-            ++p;
-            continue;
-        }
-        cells.push_back(cellsAt(block, strings, p, start));
-        afterFill.push_back(fill);
-        fill = false;
-        p += kCellWidth;
-    }
-
-    const std::size_t first = out.size();
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        Column column;
-        const Duration duration = durationAt(rhythm, cells[c].at);
-        column.symbol = duration.symbol;
-        column.dotted = duration.dotted;
-        column.newLineBefore = afterFill[c];
-        column.block = index;
-        column.indexInBlock = static_cast<int>(c);
-        column.firstLine = start;
-        column.character = static_cast<int>(cells[c].at);
-        takeNotes(cells[c], column, start);
-        out.push_back(std::move(column));
-    }
-
-    // A triplet is a plain note followed by two that carry the triplet mark, in one block.
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        if (!holdsTripletMark(cells[c]))
-            continue;
-        if (c < 1 || holdsTripletMark(cells[c - 1]) || c + 1 >= cells.size() ||
-            !holdsTripletMark(cells[c + 1]))
-            unreadable(start, "a triplet cut short");
-        // "Repeat last" of three columns may copy the end of one triplet after a note: the
-        // marks then stand on columns that are no one triplet, which no list can hold.
-        const Column& opening = out[first + c - 1];
-        const Cells& lead = cells[c - 1];
-        for (std::size_t part = 0; part < kTripletColumns; ++part) {
-            Column& column = out[first + c - 1 + part];
-            if ((part > 0 && column.newLineBefore) || (part < 2 && column.chord()) ||
-                column.rest() || column.symbol != opening.symbol ||
-                column.dotted != opening.dotted || column.notes.front() != opening.notes.front() ||
-                lead.strings[static_cast<std::size_t>(opening.notes.front().string - 1)].mark !=
-                    kPlainMark ||
-                lead.articulation != ' ')
-                unreadable(start, "a triplet broken up");
-            column.tripletGroup = static_cast<int>(first + c - 1);
-            column.tripletPart = static_cast<int>(part);
-            column.technique = ColumnTechnique::Triplet;
-        }
-        c += 1;
-    }
-}
-
-// How many characters the column and the rest of its triplet take.
-int widthOf(const Column& column)
-{
-    return static_cast<int>(column.tripletPart == 0 ? kCellWidth * kTripletColumns : kCellWidth);
-}
-
-// Keeps "New line" only where writing the list shows it. Blocks that "<-" and "Repeat last"
-// leave, which no writer makes, may end in fill that reads as a "New line" the writers
-// would pass over (a block already past the width), and the list would not read back the
-// same once written. Follows the writers' block lengths, not the text's.
-void dropSilentNewLines(std::vector<Column>& columns, int width)
-{
-    long long length = -1; // no block yet
-    for (Column& column : columns) {
-        if (column.tripletPart > 0)
-            continue;
-        const long long columnWidth = widthOf(column);
-        if (column.newLineBefore) {
-            const bool fills = length >= 0 && length <= width;
-            column.newLineBefore = fills && (column.rest() || length + columnWidth <= width);
-            if (fills)
-                length = width + 1LL;
-        }
-        if (length < 0)
-            length = kHeadLength;
-        // Only a note opens a block for itself; a rest goes on past the width.
-        if (!column.rest() && length + columnWidth > width)
-            length = kHeadLength;
-        length += columnWidth;
+    if (beat.tripletPart >= 0)
+        return ColumnTechnique::Triplet;
+    switch (beat.technique()) {
+    case model::Technique::HammerOn:
+        return ColumnTechnique::HammerOn;
+    case model::Technique::PullOff:
+        return ColumnTechnique::PullOff;
+    case model::Technique::SlideUp:
+        return ColumnTechnique::SlideUp;
+    case model::Technique::SlideDown:
+        return ColumnTechnique::SlideDown;
+    case model::Technique::Slap:
+        return ColumnTechnique::Slap;
+    case model::Technique::Pop:
+        return ColumnTechnique::Pop;
+    default:
+        return ColumnTechnique::Plain;
     }
 }
 
@@ -271,47 +71,35 @@ std::vector<Column> readColumns(const TabText& text, const EditingState& state)
 void readColumnsFrom(const TabText& text, const EditingState& state, int from,
                      std::vector<Column>& columns)
 {
+    const tabtext::Reading tail = tabtext::readTabFrom(text, setupOf(state), from);
+    if (!tail.problem.empty())
+        throw std::invalid_argument(tail.problem);
     const int lines = blockLineCount(state.stringCount.value());
-    if (text.count() % lines != 0)
-        unreadable(text.count() - 1, "lines that are no whole block");
     from = std::clamp(from - from % lines, 0, text.count());
     const auto kept = std::ranges::find_if(
         columns, [from](const Column& column) { return column.firstLine >= from; });
     columns.erase(kept, columns.end());
-    std::size_t previousEnd = 0;
-    std::size_t previousLength = 0;
-    // The last block before that holds a column tells whether "New line" came next.
-    for (int start = from - lines; start >= 0; start -= lines) {
-        const BlockLines before = blockAt(text, start, state);
-        previousEnd = columnsEnd(before.rhythm());
-        previousLength = before.rhythm().size();
-        if (previousEnd > kHeadLength)
-            break;
-        previousEnd = previousLength = 0;
+    const std::vector<model::Beat>& beats = tail.track.beats;
+    for (std::size_t b = 0; b < beats.size(); ++b) {
+        const model::Beat& beat = beats[b];
+        const tabtext::Place& place = tail.layout.places[b];
+        Column column;
+        for (const model::Note& note : beat.notes)
+            column.notes.push_back({note.string, note.fret});
+        column.technique = techniqueOf(beat);
+        column.symbol = tabtext::symbolOf(beat.value);
+        column.dotted = beat.dotted;
+        column.newLineBefore = beat.newLineBefore;
+        column.tripletPart = beat.tripletPart;
+        column.tripletGroup =
+            beat.tripletPart >= 0 ? static_cast<int>(columns.size()) - beat.tripletPart : -1;
+        column.block = static_cast<int>(place.block);
+        column.indexInBlock = place.indexInBlock;
+        column.firstLine = static_cast<int>(place.block) * lines;
+        column.character = place.character;
+        columns.push_back(std::move(column));
     }
-    for (int start = from, index = from / lines; start < text.count(); start += lines, ++index) {
-        const BlockLines block = blockAt(text, start, state);
-        const std::size_t first = columns.size();
-        readBlock(block, index, start, state, columns);
-        // "<-" may leave a block with no column, which no list writes: it holds no music
-        // and is read as nothing, so the block before it still tells whether "New line"
-        // came before the next column.
-        if (columns.size() == first)
-            continue;
-        // Fill that ends a block is "New line" only when the next column would have fit
-        // before it; otherwise the engine filled the block itself on its way to a new one.
-        // A rest goes after the fill of "New line" in the same block, so one opening a block
-        // (a copy that passed the width) came after no "New line".
-        if (previousLength != 0 && previousEnd < previousLength) {
-            Column& column = columns[first];
-            column.newLineBefore =
-                !column.rest() &&
-                static_cast<long long>(previousEnd) + widthOf(column) <= state.tabWidth;
-        }
-        previousEnd = columnsEnd(block.rhythm());
-        previousLength = block.rhythm().size();
-    }
-    dropSilentNewLines(columns, state.tabWidth);
+    tabtext::dropSilentNewLines(std::span(columns), state.tabWidth);
 }
 
 bool endsWithNewLine(const TabText& text, const EditingState& state)
@@ -320,11 +108,13 @@ bool endsWithNewLine(const TabText& text, const EditingState& state)
     // the last one holding a column either way, which is what "New line" there writes.
     // Fill ending that block, of "New line" or of an overflow, is the same fill.
     const int lines = blockLineCount(state.stringCount.value());
+    std::string buffer;
     for (int start = text.count() - lines; start >= 0; start -= lines) {
-        const BlockLines block = blockAt(text, start, state);
-        const std::string_view rhythm = block.rhythm();
-        if (columnsEnd(rhythm) > kHeadLength)
-            return columnsEnd(rhythm) < rhythm.size();
+        const std::string line = text.line(start);
+        const std::string_view rhythm = narrowed(line, buffer);
+        const std::size_t end = tabtext::cellsEnd(rhythm);
+        if (end > kHeadLength)
+            return end < rhythm.size();
     }
     return false;
 }

@@ -1,10 +1,12 @@
 #include "engine/Position.h"
 
-#include "engine/TabFormat.h"
+#include "tabtext/TabFormat.h"
 
 #include <climits>
 
 namespace quorlin::engine {
+
+using namespace quorlin::tabtext;
 
 namespace {
 

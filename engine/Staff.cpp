@@ -1,6 +1,6 @@
 #include "engine/Staff.h"
 
-#include "engine/TextWidth.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <atomic>

@@ -11,12 +11,12 @@
 // lines are no block of the present strings, the next column opens a block after them.
 
 #include "engine/Position.h"
-#include "engine/TabFormat.h"
 #include "engine/TabText.h"
-#include "engine/TextWidth.h"
-#include "engine/TimeSignature.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
+#include "model/TimeSignature.h"
+#include "tabtext/TabFormat.h"
+#include "tabtext/TextWidth.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +24,11 @@
 #include <vector>
 
 namespace quorlin::engine {
+
+// The engine writes the tab text's own vocabulary and keeps the song's time signature.
+using namespace quorlin::tabtext;
+using model::BarBeat;
+using model::TimeSignature;
 
 inline constexpr int kDefaultTabWidth = 80;
 // Far wider than any tab, yet small enough that filling a block to it stays cheap.

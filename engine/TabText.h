@@ -3,6 +3,8 @@
 // The tab is nothing but these lines: the window's text area in the program, a plain
 // vector in tests and benchmarks. The engine reaches it only through these calls.
 
+#include "tabtext/TabCodec.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -10,13 +12,8 @@
 
 namespace quorlin::engine {
 
-class TabText {
+class TabText : public tabtext::LineSource {
 public:
-    virtual ~TabText() = default;
-
-    virtual int count() const = 0;
-    // A line that does not exist reads empty.
-    virtual std::string line(int index) const = 0;
     // Replacing a line that does not exist does nothing.
     virtual void replace(int index, const std::string& text) = 0;
     // Adds `tail` to the end of an existing line; a text area does so without touching the

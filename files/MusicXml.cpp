@@ -709,7 +709,7 @@ std::string commentTitle(const SongHeader& header)
 std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,
                          const SongHeader& header, const MusicXmlOptions& options)
 {
-    if (!engine::isValid({options.beats, options.beatType}))
+    if (!model::isValid({options.beats, options.beatType}))
         throw std::out_of_range("no such time signature: " + std::to_string(options.beats) + "/" +
                                 std::to_string(options.beatType));
     if (options.key && std::abs(options.key->fifths) > score::kMaxFifths)

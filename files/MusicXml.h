@@ -7,8 +7,8 @@
 // tied. pugixml builds every element, one measure at a time, so that the score of a long tab
 // never stands whole as a tree in memory. No Qt here.
 
-#include "engine/TimeSignature.h"
 #include "files/SongHeader.h"
+#include "model/TimeSignature.h"
 #include "score/Key.h"
 #include "score/Score.h"
 
@@ -32,7 +32,7 @@ struct MusicXmlOptions {
 // The first comment line without its surrounding blanks; empty when there is none.
 std::string commentTitle(const SongHeader& header);
 
-// Throws std::out_of_range for a time signature engine::isValid refuses, or a key of more
+// Throws std::out_of_range for a time signature model::isValid refuses, or a key of more
 // than seven sharps or flats. An empty score
 // gives one measure of rest.
 std::string musicXmlText(const score::Score& score, const instrument::Tuning& tuning,

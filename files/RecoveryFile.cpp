@@ -1,7 +1,7 @@
 #include "files/RecoveryFile.h"
 
-#include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
+#include "tabtext/TextWidth.h"
 
 #include "files/TextEncoding.h"
 
@@ -302,15 +302,15 @@ std::string rangeProblem(const Recovered& r)
     }
     if (s.tempo < engine::kMinTempo || s.tempo > engine::kMaxTempo)
         return outside("tempo", s.tempo, "20 to 400");
-    if (!engine::isValid(s.time))
-        return std::string(kDamaged) + "its time signature " + engine::timeSignatureText(s.time) +
+    if (!model::isValid(s.time))
+        return std::string(kDamaged) + "its time signature " + model::timeSignatureText(s.time) +
                " is none Quorlin knows.";
     // The width field takes any number up to the widest tab, zero and below included.
     if (s.tabWidth > engine::kMaxTabWidth)
         return outside("tab width", s.tabWidth, "the widest tab, 4096");
     // No window of Quorlin's held such a line: it would keep the text area busy for minutes.
-    if (const auto overlong = engine::overlongLine(r.lines))
-        return std::string(kDamaged) + engine::overlongLineText(*overlong) + '.';
+    if (const auto overlong = tabtext::overlongLine(r.lines))
+        return std::string(kDamaged) + tabtext::overlongLineText(*overlong) + '.';
     const auto count = static_cast<long long>(r.lines.size());
     if (s.blockStart < 0 || (count == 0 ? s.blockStart != 0 : s.blockStart >= count))
         return outside("block start", s.blockStart,
@@ -344,7 +344,7 @@ std::string recoveryFileText(const Recovered& r)
         out.number(value);
         out.end();
     }
-    if (s.time != engine::TimeSignature()) {
+    if (s.time != model::TimeSignature()) {
         out.key("time");
         out.number(s.time.beats);
         out.number(s.time.beatType);
@@ -456,7 +456,7 @@ std::string firstCharacters(std::string_view text, std::size_t characters)
 {
     std::size_t at = 0;
     for (std::size_t n = 0; at < text.size() && n < characters; ++n)
-        at = engine::nextCharacter(text, at);
+        at = tabtext::nextCharacter(text, at);
     return std::string(text.substr(0, at));
 }
 

@@ -22,8 +22,8 @@ namespace {
 using Ticks = std::int64_t;
 
 constexpr Ticks kSixteenth = kSongTicksPerQuarter / 4;
-constexpr Ticks kSongPerTab = kSongTicksPerQuarter / engine::kTicksPerBeat;
-static_assert(kSongPerTab * engine::kTicksPerBeat == kSongTicksPerQuarter);
+constexpr Ticks kSongPerTab = kSongTicksPerQuarter / model::kTicksPerBeat;
+static_assert(kSongPerTab * model::kTicksPerBeat == kSongTicksPerQuarter);
 
 // As many as the readers list at most.
 constexpr std::size_t kMostProblems = 1000;
@@ -51,7 +51,7 @@ struct Piece {
 
 constexpr Ticks value(char symbol)
 {
-    return engine::durationTicks(symbol) * kSongPerTab;
+    return tabtext::durationTicks(symbol) * kSongPerTab;
 }
 
 constexpr std::array<Piece, 10> kPieces = {{
@@ -329,8 +329,8 @@ private:
         if (m_song.bars.empty())
             return;
         const SongBar& first = m_song.bars.front();
-        const engine::TimeSignature time{first.beats, first.beatType};
-        if (engine::isValid(time))
+        const model::TimeSignature time{first.beats, first.beatType};
+        if (model::isValid(time))
             m_result.tab.time = time;
         else
             problem(1, 1,

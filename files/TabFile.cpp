@@ -1,7 +1,7 @@
 #include "files/TabFile.h"
 
-#include "engine/TextWidth.h"
 #include "files/TextEncoding.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <climits>
@@ -37,8 +37,8 @@ constexpr std::size_t kFirstCommentLine = 5;
 // Every label is this long, so a value starts at its 19th character.
 constexpr std::size_t kLabelLength = 18;
 
-using engine::continuesCharacter;
-using engine::kHeadLength;
+using tabtext::continuesCharacter;
+using tabtext::kHeadLength;
 
 // The legend explains the marks the engine writes, two to a line.
 std::vector<std::string> legend()
@@ -101,7 +101,7 @@ std::vector<std::string> readNames(std::string_view text)
                 names.back() += c;
         } else {
             // The staff heads take a name as two bytes: a non-ASCII letter cannot be one.
-            names.emplace_back(1, engine::isAscii(c) ? c : '?');
+            names.emplace_back(1, tabtext::isAscii(c) ? c : '?');
         }
     }
     for (std::string& name : names)
@@ -217,14 +217,14 @@ void readTempo(std::string_view text, LoadedTab& loaded)
 
 // "3/4", blanks allowed around either number and anything after the second ignored, as
 // for the tempo.
-std::optional<engine::TimeSignature> readTime(std::string_view text)
+std::optional<model::TimeSignature> readTime(std::string_view text)
 {
     const std::size_t slash = text.find('/');
     const auto beats = leadingNumber(text.substr(0, slash));
     const auto beatType =
         slash == std::string_view::npos ? std::nullopt : leadingNumber(text.substr(slash + 1));
-    if (beats && beatType && engine::isValid({*beats, *beatType}))
-        return engine::TimeSignature{*beats, *beatType};
+    if (beats && beatType && model::isValid({*beats, *beatType}))
+        return model::TimeSignature{*beats, *beatType};
     return std::nullopt;
 }
 
@@ -235,9 +235,9 @@ void readTimeLine(std::string_view line, LoadedTab& loaded)
         return;
     }
     loaded.problems.push_back("The time signature line gives no time signature of 1 to " +
-                              std::to_string(engine::kMaxBeats) +
+                              std::to_string(model::kMaxBeats) +
                               " beats of a 1, 2, 4, 8, 16 or 32: Quorlin assumed " +
-                              engine::timeSignatureText({}) + ".");
+                              model::timeSignatureText({}) + ".");
 }
 
 // The song header and the comments; returns where the tab starts. A header that never
@@ -357,16 +357,16 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
         out.append(kTempoLabel);
         writeLine(std::to_string(state.tempo));
     }
-    if (state.time != engine::TimeSignature()) {
+    if (state.time != model::TimeSignature()) {
         out.append(kTimeLabel);
-        writeLine(engine::timeSignatureText(state.time));
+        writeLine(model::timeSignatureText(state.time));
     }
     for (const std::string& line : legend())
         writeLine(line);
     writeLine(kHeaderRule);
     writeLine("");
 
-    const auto block = static_cast<std::size_t>(engine::blockLineCount(strings));
+    const auto block = static_cast<std::size_t>(tabtext::blockLineCount(strings));
     for (std::size_t c = 1; c <= lines.size(); ++c) {
         writeLine(lines[c - 1]);
         if (c % block == 0)
@@ -375,7 +375,7 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
     return out;
 }
 
-std::optional<engine::TimeSignature> savedTimeSignature(std::string_view line)
+std::optional<model::TimeSignature> savedTimeSignature(std::string_view line)
 {
     return line.starts_with(kTimeLabel) ? readTime(line.substr(kTimeLabel.size())) : std::nullopt;
 }

@@ -47,7 +47,7 @@ struct LoadedTab {
 
 // What a header's "Time: 3/4" line gives, read as a load reads it; nothing for another line or
 // a time signature that is no valid one.
-std::optional<engine::TimeSignature> savedTimeSignature(std::string_view line);
+std::optional<model::TimeSignature> savedTimeSignature(std::string_view line);
 
 // `strings` and `tuning` are the set-up before the load: kept for a file without a header
 // line, and for the strings a header line leaves unnamed.

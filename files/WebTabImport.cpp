@@ -1,13 +1,13 @@
 #include "files/WebTabImport.h"
 
 #include "engine/Staff.h"
-#include "engine/TextWidth.h"
 #include "engine/VectorTabText.h"
 #include "files/TabFile.h"
 #include "files/TextEncoding.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 #include "score/Score.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <array>
@@ -775,9 +775,9 @@ bool opensWith(std::string_view text, std::string_view head)
 
 bool isRhythmLine(std::string_view text)
 {
-    return opensWith(text, engine::kRhythmPrefix) &&
+    return opensWith(text, tabtext::kRhythmPrefix) &&
            std::ranges::all_of(text.substr(1), [](char c) {
-               return c == ' ' || c == engine::kDotMark || engine::isDurationSymbol(c);
+               return c == ' ' || c == tabtext::kDotMark || tabtext::isDurationSymbol(c);
            });
 }
 
@@ -785,18 +785,18 @@ bool isBlockStringLine(std::string_view text)
 {
     // ASCII: the reader counts columns in characters, the import in bytes. A name is a
     // character and a blank or "#": never "G|", which heads a web tab's line.
-    return text.size() >= engine::kHeadLength && engine::isAscii(text[0]) &&
-           (text[1] == ' ' || text[1] == '#') && text[0] != engine::kArticulationPrefix[0] &&
-           text[0] != engine::kRhythmPrefix[0] && text[0] != ' ' &&
-           std::ranges::all_of(text.substr(engine::kHeadLength),
-                               [](char c) { return isDigit(c) || engine::isNoteMark(c); });
+    return text.size() >= tabtext::kHeadLength && tabtext::isAscii(text[0]) &&
+           (text[1] == ' ' || text[1] == '#') && text[0] != tabtext::kArticulationPrefix[0] &&
+           text[0] != tabtext::kRhythmPrefix[0] && text[0] != ' ' &&
+           std::ranges::all_of(text.substr(tabtext::kHeadLength),
+                               [](char c) { return isDigit(c) || tabtext::isNoteMark(c); });
 }
 
 bool isArticulationLine(std::string_view text)
 {
-    return (opensWith(text, engine::kArticulationPrefix) ||
-            opensWith(text, engine::kRestArticulationPrefix)) &&
-           std::ranges::all_of(text.substr(1), engine::isArticulationMark);
+    return (opensWith(text, tabtext::kArticulationPrefix) ||
+            opensWith(text, tabtext::kRestArticulationPrefix)) &&
+           std::ranges::all_of(text.substr(1), tabtext::isArticulationMark);
 }
 
 // A saved tab file opens with a header whose legend ("  --x~~x~~x: triplets") would read as
@@ -851,22 +851,22 @@ struct Piece {
 // The palette's values in ticks, longest first. Spacings count in sixteenths or eighths, and
 // no whole number of them makes a dotted sixteenth.
 constexpr auto kPieces = [] {
-    constexpr std::size_t count = engine::kDurationSymbols.size();
+    constexpr std::size_t count = tabtext::kDurationSymbols.size();
     std::array<std::pair<std::int64_t, Piece>, 2 * count - 1> pieces{};
     std::size_t n = 0;
     for (std::size_t i = count; i-- > 0;) {
-        const char symbol = engine::kDurationSymbols[i];
+        const char symbol = tabtext::kDurationSymbols[i];
         if (i > 0)
-            pieces[n++] = {engine::writtenTicks(symbol, true), {symbol, true}};
-        pieces[n++] = {engine::writtenTicks(symbol, false), {symbol, false}};
+            pieces[n++] = {tabtext::writtenTicks(symbol, true), {symbol, true}};
+        pieces[n++] = {tabtext::writtenTicks(symbol, false), {symbol, false}};
     }
     return pieces;
 }();
 
 std::int64_t ticksOf(char symbol)
 {
-    return engine::isDurationSymbol(symbol) ? engine::durationTicks(symbol)
-                                            : engine::durationTicks(engine::kDurationSymbols[0]);
+    return tabtext::isDurationSymbol(symbol) ? tabtext::durationTicks(symbol)
+                                             : tabtext::durationTicks(tabtext::kDurationSymbols[0]);
 }
 
 class Importer {
@@ -921,14 +921,14 @@ private:
             m_tab.tuning.followStringCount(kMinStrings, kMaxStrings);
         for (int k = 1; k <= chosen; ++k) {
             const std::string_view head = lines[model.first + static_cast<std::size_t>(k)].text;
-            if (instrument::isNoteName(head.substr(0, engine::kHeadLength)))
-                m_tab.tuning.set(k, std::string(head.substr(0, engine::kHeadLength)));
+            if (instrument::isNoteName(head.substr(0, tabtext::kHeadLength)))
+                m_tab.tuning.set(k, std::string(head.substr(0, tabtext::kHeadLength)));
         }
 
         std::vector<char> inBlock(lines.size(), 0);
         for (const BlockAt& block : blocks) {
             std::fill_n(inBlock.begin() + static_cast<std::ptrdiff_t>(block.first),
-                        engine::blockLineCount(block.strings), 1);
+                        tabtext::blockLineCount(block.strings), 1);
             m_tab.stringLines += block.strings;
             if (block.strings != chosen)
                 m_tab.problems.push_back({lines[block.first].number, 1,
@@ -967,7 +967,7 @@ private:
     // not read is listed and left out, and the rest keeps every character it had.
     void readBlock(const std::vector<Line>& lines, const BlockAt& block)
     {
-        const auto rows = static_cast<std::size_t>(engine::blockLineCount(block.strings));
+        const auto rows = static_cast<std::size_t>(tabtext::blockLineCount(block.strings));
         std::vector<std::string> text(rows);
         std::size_t width = 0;
         for (std::size_t r = 0; r < rows; ++r) {
@@ -988,16 +988,16 @@ private:
             return;
 
         std::vector<std::string> out(rows);
-        out.front() = engine::kRhythmPrefix;
+        out.front() = tabtext::kRhythmPrefix;
         for (int k = 1; k <= block.strings; ++k) {
             const std::string head =
-                text[static_cast<std::size_t>(k)].substr(0, engine::kHeadLength);
+                text[static_cast<std::size_t>(k)].substr(0, tabtext::kHeadLength);
             out[static_cast<std::size_t>(k)] =
                 instrument::isNoteName(head) ? head : m_tab.tuning.at(k);
         }
-        out.back() = text.back().starts_with(engine::kRestArticulationPrefix)
-                         ? engine::kRestArticulationPrefix
-                         : engine::kArticulationPrefix;
+        out.back() = text.back().starts_with(tabtext::kRestArticulationPrefix)
+                         ? tabtext::kRestArticulationPrefix
+                         : tabtext::kArticulationPrefix;
         for (const score::Column& column : read.columns) {
             const auto offset = static_cast<std::size_t>(column.offset);
             for (std::size_t r = 0; r < rows; ++r)

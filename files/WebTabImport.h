@@ -6,8 +6,8 @@
 // The notes are written by the engine's own writers, so the result is a tab like any other.
 // No Qt here.
 
-#include "engine/TimeSignature.h"
 #include "instrument/Tuning.h"
+#include "model/TimeSignature.h"
 
 #include <optional>
 #include <string>
@@ -42,7 +42,7 @@ struct ImportedTab {
     int notes = 0;       // notes written, chord notes each counted
     int stringLines = 0; // lines read as strings, of the tab or left out
     // A tab this program saved keeps the time signature its header gives.
-    std::optional<engine::TimeSignature> time;
+    std::optional<model::TimeSignature> time;
 };
 
 // Empty lines and no notes when the text holds no tab that sounds. Never throws. Blocks this

@@ -6,9 +6,9 @@
 
 #include "engine/Columns.h"
 #include "engine/Staff.h"
-#include "engine/TabFormat.h"
 #include "engine/VectorTabText.h"
 #include "fuzz/FuzzInput.h"
+#include "tabtext/TabFormat.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -50,22 +50,22 @@ inline bool wholeColumns(const Tab& tab, std::size_t width)
     const engine::EditingState& state = tab.staff.state();
     const std::string rhythm = tab.text.line(state.blockStart);
     const std::size_t fill =
-        rhythm.size() - std::max(engine::kHeadLength, rhythm.find_last_not_of(' ') + 1);
+        rhythm.size() - std::max(tabtext::kHeadLength, rhythm.find_last_not_of(' ') + 1);
     // Too short a block: "Repeat last" copies nothing, "<-" takes nothing back.
-    if (rhythm.size() < engine::kHeadLength + width)
+    if (rhythm.size() < tabtext::kHeadLength + width)
         return true;
     if (fill != 0)
         return fill >= width;
     // Fill before a rest: the copy would take a piece of it.
     for (std::size_t at = rhythm.size() - std::min(rhythm.size(), width); at < rhythm.size();
-         at += engine::kCellWidth) {
-        if (!engine::rhythmCellAt(rhythm, at))
+         at += tabtext::kCellWidth) {
+        if (!tabtext::rhythmCellAt(rhythm, at))
             return false;
     }
     for (int k = 1; k <= state.stringCount.value(); ++k) {
         const std::string line = tab.text.line(state.blockStart + k);
-        if (line.size() >= width + engine::kHeadLength &&
-            line[line.size() - width] == engine::kTripletMark)
+        if (line.size() >= width + tabtext::kHeadLength &&
+            line[line.size() - width] == tabtext::kTripletMark)
             return false;
     }
     return true;
@@ -97,14 +97,14 @@ inline void trace(const char* what, const engine::VectorTabText& text)
 inline bool leftOddly(const Tab& tab)
 {
     const engine::EditingState& state = tab.staff.state();
-    if (tab.text.line(state.blockStart).size() <= engine::kHeadLength)
+    if (tab.text.line(state.blockStart).size() <= tabtext::kHeadLength)
         return true;
     int notes = 0;
     for (int k = 1; k <= state.stringCount.value(); ++k) {
         const std::string line = tab.text.line(state.blockStart + k);
-        notes += line.size() >= engine::kHeadLength + engine::kCellWidth &&
-                 line.compare(line.size() - engine::kCellWidth, engine::kCellWidth,
-                              engine::kEmptyCell) != 0;
+        notes += line.size() >= tabtext::kHeadLength + tabtext::kCellWidth &&
+                 line.compare(line.size() - tabtext::kCellWidth, tabtext::kCellWidth,
+                              tabtext::kEmptyCell) != 0;
     }
     return notes > 1;
 }
@@ -115,7 +115,7 @@ inline bool leftOddly(const Tab& tab)
 inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
 {
     engine::Staff& staff = tab.staff;
-    const char symbol = in.pickFrom(engine::kDurationSymbols);
+    const char symbol = in.pickFrom(tabtext::kDurationSymbols);
     const bool dotted = in.flag();
     switch (in.pick(undoing ? 10 : 6)) {
     case 0:
@@ -137,8 +137,8 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
         if (tab.text.count() == 0)
             break;
         const std::string line = tab.text.line(staff.state().blockStart + string);
-        if (line.size() >= engine::kCellWidth &&
-            line[line.size() - engine::kCellWidth] == engine::kTripletMark)
+        if (line.size() >= tabtext::kCellWidth &&
+            line[line.size() - tabtext::kCellWidth] == tabtext::kTripletMark)
             break;
         staff.Dropped({fret, string, symbol, engine::Technique::Chord, dotted});
         break;
@@ -155,10 +155,10 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
         break;
     case 6:
         // Taking back a triplet whose chord note is not on its own string leaves two parts.
-        if (tab.text.count() != 0 && !wholeColumns(tab, engine::kCellWidth)) {
+        if (tab.text.count() != 0 && !wholeColumns(tab, tabtext::kCellWidth)) {
             const std::string line = tab.text.line(staff.LastNoteLine());
             tab.broken =
-                tab.broken || line[line.size() - engine::kCellWidth] != engine::kTripletMark;
+                tab.broken || line[line.size() - tabtext::kCellWidth] != tabtext::kTripletMark;
         }
         staff.GoBack();
         tab.odd = tab.odd || (tab.text.count() != 0 && leftOddly(tab));
@@ -166,14 +166,14 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
     case 7:
     case 8: {
         if (tab.text.count() != 0) {
-            const std::size_t width = engine::kCellWidth * (dotted ? 3 : 1);
+            const std::size_t width = tabtext::kCellWidth * (dotted ? 3 : 1);
             tab.broken = tab.broken || !wholeColumns(tab, width);
             for (int k = 1; k <= setup.strings.value(); ++k) {
                 const std::string line = tab.text.line(staff.state().blockStart + k);
                 for (std::size_t at = line.size() - std::min(line.size(), width); at < line.size();
-                     at += engine::kCellWidth)
-                    tab.odd = tab.odd || line[at] == engine::kSlideUpMark ||
-                              line[at] == engine::kSlideDownMark;
+                     at += tabtext::kCellWidth)
+                    tab.odd = tab.odd || line[at] == tabtext::kSlideUpMark ||
+                              line[at] == tabtext::kSlideDownMark;
             }
         }
         const int block = staff.state().blockStart;
@@ -194,7 +194,7 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
 inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
 {
     engine::Column column;
-    column.symbol = in.pickFrom(engine::kDurationSymbols);
+    column.symbol = in.pickFrom(tabtext::kDurationSymbols);
     column.dotted = in.flag();
     column.newLineBefore = in.pick(4) == 0;
     const int kind = in.pick(4);
@@ -249,9 +249,9 @@ inline void requireOnlyCellsChanged(std::vector<std::string> before, std::vector
         if (present[c].sameAs(columns[c]))
             continue;
         for (std::vector<std::string>* lines : {&before, &after}) {
-            for (int k = 0; k < engine::blockLineCount(setup.strings.value()); ++k)
+            for (int k = 0; k < tabtext::blockLineCount(setup.strings.value()); ++k)
                 (*lines)[static_cast<std::size_t>(present[c].firstLine + k)].replace(
-                    static_cast<std::size_t>(present[c].character), engine::kCellWidth, "###");
+                    static_cast<std::size_t>(present[c].character), tabtext::kCellWidth, "###");
         }
     }
     QUORLIN_REQUIRE(before == after);
@@ -275,6 +275,36 @@ inline void type(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
     const int actions = in.pick(kMaxActions);
     for (int action = 0; action < actions && !in.empty(); ++action)
         act(tab, setup, undoing, in);
+}
+
+// A tab typed action by action straight on a staff of the input's strings, width and time
+// signature: notes of every technique, rests, whole triplets and "New line".
+inline void typeOnStaff(engine::Staff& staff, FuzzInput& in)
+{
+    staff.setStringCount(4 + in.pick(3));
+    staff.setTabWidth(in.pick(100) - 4);
+    staff.setTimeSignature(in.pickFrom(model::kTimeSignatureChoices));
+    const int strings = staff.state().stringCount.value();
+    for (int i = 0; i < kMaxActions && !in.empty(); ++i) {
+        const char symbol = in.pickFrom(tabtext::kDurationSymbols);
+        const bool dotted = in.flag();
+        const int string = 1 + in.pick(strings);
+        const int fret = in.pick(instrument::kFrets + 1);
+        switch (in.pick(5)) {
+        case 0:
+            staff.setRest(symbol, dotted);
+            break;
+        case 1:
+            staff.WriteTriplet(string, fret, symbol, dotted);
+            break;
+        case 2:
+            staff.JumpLine();
+            break;
+        default:
+            staff.Dropped(
+                {fret, string, symbol, static_cast<engine::Technique>(in.pick(7)), dotted});
+        }
+    }
 }
 
 } // namespace quorlin::fuzz

@@ -7,11 +7,11 @@
 
 #include "engine/Columns.h"
 #include "engine/Staff.h"
-#include "engine/TabFormat.h"
 #include "engine/VectorTabText.h"
 #include "fuzz/FuzzInput.h"
 #include "fuzz/TypedTabs.h"
 #include "score/Score.h"
+#include "tabtext/TabFormat.h"
 
 #include <algorithm>
 #include <cstdio>

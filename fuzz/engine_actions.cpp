@@ -5,12 +5,12 @@
 
 #include "engine/History.h"
 #include "engine/Staff.h"
-#include "engine/TabFormat.h"
-#include "engine/TextWidth.h"
 #include "files/TabFile.h"
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
 #include "fuzz/FuzzInput.h"
+#include "tabtext/TabFormat.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <climits>
@@ -80,7 +80,7 @@ struct Session {
 
 char duration(FuzzInput& in)
 {
-    return in.pickFrom(engine::kDurationSymbols);
+    return in.pickFrom(tabtext::kDurationSymbols);
 }
 
 engine::Drop drop(FuzzInput& in)
@@ -141,7 +141,7 @@ std::string typed(FuzzInput& in)
 // Deleting from the end of a line by hand takes whole characters.
 std::string shortened(const std::string& line, std::size_t length)
 {
-    while (length > 0 && engine::splitsCharacter(line, length))
+    while (length > 0 && tabtext::splitsCharacter(line, length))
         --length;
     return line.substr(0, length);
 }
@@ -233,9 +233,9 @@ void requireVisible(const Session& s, const Written& w)
     QUORLIN_REQUIRE(state.blockStart + strings + 2 == s.text.count());
     // Aligned as the text area shows it: a letter typed by hand may take several bytes.
     const std::string rhythm = s.text.line(state.blockStart);
-    const std::size_t length = engine::characterCount(rhythm);
+    const std::size_t length = tabtext::characterCount(rhythm);
     for (int k = 1; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(engine::characterCount(s.text.line(state.blockStart + k)) == length);
+        QUORLIN_REQUIRE(tabtext::characterCount(s.text.line(state.blockStart + k)) == length);
     if (w.symbol != '\0') {
         const std::string cell =
             w.dotted ? std::string{' ', w.symbol, '.'} : std::string{' ', ' ', w.symbol};
@@ -419,10 +419,10 @@ void perform(Session& s, FuzzInput& in)
     if (count == 0)
         return;
     QUORLIN_REQUIRE(state.blockStart + strings + 2 == count);
-    const std::size_t length = engine::characterCount(s.text.line(state.blockStart));
+    const std::size_t length = tabtext::characterCount(s.text.line(state.blockStart));
     QUORLIN_REQUIRE(length >= 2);
     for (int k = 1; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(engine::characterCount(s.text.line(state.blockStart + k)) == length);
+        QUORLIN_REQUIRE(tabtext::characterCount(s.text.line(state.blockStart + k)) == length);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "files/WebTabImport.h"
 #include "fuzz/Fakes.h"
 #include "fuzz/FuzzInput.h"
+#include "fuzz/TypedTabs.h"
 #include "score/Score.h"
 
 #include <algorithm>
@@ -17,8 +18,6 @@
 using namespace quorlin;
 
 namespace {
-
-constexpr int kMaxActions = 200;
 
 using Music = std::vector<
     std::tuple<std::int64_t, std::int64_t, char, bool, bool, bool, std::vector<score::Note>>>;
@@ -67,30 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FuzzInput input(data, size);
     engine::VectorTabText text;
     engine::Staff staff(text);
-    staff.setStringCount(4 + input.pick(3));
-    staff.setTabWidth(input.pick(100) - 4);
-    staff.setTimeSignature(input.pickFrom(engine::kTimeSignatureChoices));
-    const int strings = staff.state().stringCount.value();
-    for (int i = 0; i < kMaxActions && !input.empty(); ++i) {
-        const char symbol = input.pickFrom(engine::kDurationSymbols);
-        const bool dotted = input.flag();
-        const int string = 1 + input.pick(strings);
-        const int fret = input.pick(instrument::kFrets + 1);
-        switch (input.pick(5)) {
-        case 0:
-            staff.setRest(symbol, dotted);
-            break;
-        case 1:
-            staff.WriteTriplet(string, fret, symbol, dotted);
-            break;
-        case 2:
-            staff.JumpLine();
-            break;
-        default:
-            staff.Dropped(
-                {fret, string, symbol, static_cast<engine::Technique>(input.pick(7)), dotted});
-        }
-    }
+    fuzz::typeOnStaff(staff, input);
     fuzz::requireNeckFits(staff);
     const std::vector<std::string> lines = text.lines();
     const engine::EditingState& state = staff.state();
@@ -110,8 +86,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QUORLIN_REQUIRE(tab.problems.size() == (how == 3 ? 1U : 0U));
     QUORLIN_REQUIRE(tab.strings == state.stringCount && tab.tuning == state.tuning);
     // Only a saved file has a header to give it, and only one other than 4/4 writes it.
-    QUORLIN_REQUIRE(tab.time.value_or(engine::TimeSignature()) ==
-                    (how >= 2 ? state.time : engine::TimeSignature()));
+    QUORLIN_REQUIRE(tab.time.value_or(model::TimeSignature()) ==
+                    (how >= 2 ? state.time : model::TimeSignature()));
     QUORLIN_REQUIRE(music(tab.lines, tab.strings, tab.tuning) == written);
     return 0;
 }

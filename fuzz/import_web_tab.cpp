@@ -56,7 +56,7 @@ void requireBlocks(const std::vector<std::string>& lines, int strings)
     const auto size = static_cast<std::size_t>(strings) + 2;
     QUORLIN_REQUIRE(lines.size() % size == 0);
     for (std::size_t b = 0; b < lines.size(); b += size) {
-        QUORLIN_REQUIRE(lines[b].starts_with(engine::kRhythmPrefix));
+        QUORLIN_REQUIRE(lines[b].starts_with(tabtext::kRhythmPrefix));
         for (std::size_t k = 1; k < size; ++k)
             QUORLIN_REQUIRE(lines[b + k].size() == lines[b].size());
     }
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     fuzz::FuzzInput input(data, size);
     files::WebTabOptions options;
-    options.smallest = input.pickFrom(engine::kDurationSymbols);
+    options.smallest = input.pickFrom(tabtext::kDurationSymbols);
     // Widths of zero and below are what an emptied width field gives.
     options.tabWidth = input.byte() - 8;
     const std::string text = input.rest();

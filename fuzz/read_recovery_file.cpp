@@ -3,13 +3,13 @@
 // copy that reads claims of its editing state, the notes written after its restore land in
 // whole blocks and never change a line that is no block's.
 
-#include "engine/TabFormat.h"
-#include "engine/TextWidth.h"
 #include "files/RecoveryFile.h"
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
 #include "fuzz/FuzzInput.h"
 #include "instrument/NeckLabels.h"
+#include "tabtext/TabFormat.h"
+#include "tabtext/TextWidth.h"
 #include "tests/files/RecoveryCheckSum.h"
 
 #include <algorithm>
@@ -45,7 +45,7 @@ files::Recovered built(fuzz::FuzzInput& in)
     s.tempo = engine::kMinTempo + in.int32() % (engine::kMaxTempo - engine::kMinTempo + 1);
     if (s.tempo < engine::kMinTempo)
         s.tempo += engine::kMaxTempo - engine::kMinTempo + 1;
-    s.time = {1 + in.pick(engine::kMaxBeats), 1 << in.pick(6)};
+    s.time = {1 + in.pick(model::kMaxBeats), 1 << in.pick(6)};
     s.tabWidth = std::min(in.int32(), engine::kMaxTabWidth);
     s.blockStart = r.lines.empty() ? 0 : in.pick(static_cast<int>(r.lines.size()));
     s.lastString = in.pick(s.stringCount.value() + 1);
@@ -80,9 +80,9 @@ bool blockAt(const std::vector<std::string>& lines, int start, const engine::Edi
     for (int k = 1; k <= strings; ++k)
         if (!lines[static_cast<std::size_t>(start + k)].starts_with(s.tuning.at(k)))
             return false;
-    return opens(start, engine::kRhythmPrefix) &&
-           (opens(start + strings + 1, engine::kArticulationPrefix) ||
-            opens(start + strings + 1, engine::kRestArticulationPrefix));
+    return opens(start, tabtext::kRhythmPrefix) &&
+           (opens(start + strings + 1, tabtext::kArticulationPrefix) ||
+            opens(start + strings + 1, tabtext::kRestArticulationPrefix));
 }
 
 // Every line the action changed belonged to a block before it; a note or rest it took is at
@@ -106,9 +106,9 @@ void requireInBlocks(const std::vector<std::string>& before, const fuzz::HandTab
         return;
     const int start = state.blockStart;
     QUORLIN_REQUIRE(start + strings + 2 == text.count() && blockAt(after, start, state));
-    const std::size_t width = engine::characterCount(after[static_cast<std::size_t>(start + 1)]);
+    const std::size_t width = tabtext::characterCount(after[static_cast<std::size_t>(start + 1)]);
     for (int k = 0; k < strings + 2; ++k)
-        QUORLIN_REQUIRE(engine::characterCount(after[static_cast<std::size_t>(start + k)]) ==
+        QUORLIN_REQUIRE(tabtext::characterCount(after[static_cast<std::size_t>(start + k)]) ==
                         width);
 }
 
@@ -135,7 +135,7 @@ void writeAfterRestore(const files::Recovered& copy, fuzz::FuzzInput& in)
         const int string = 1 + (scripted ? step % strings : in.pick(strings));
         const int fret = scripted ? step * 5 % 13 : in.pick(instrument::kFrets + 1);
         const char symbol =
-            engine::kDurationSymbols[static_cast<std::size_t>(scripted ? step % 5 : in.pick(5))];
+            tabtext::kDurationSymbols[static_cast<std::size_t>(scripted ? step % 5 : in.pick(5))];
         const std::vector<std::string> before = text.lines();
         bool wrote = false;
         switch (action) {

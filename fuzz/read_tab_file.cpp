@@ -91,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QUORLIN_REQUIRE(now.tabWidth == was.tabWidth && now.stringCount == was.stringCount);
     QUORLIN_REQUIRE(now.tempo == was.tempo && now.tempo >= engine::kMinTempo &&
                     now.tempo <= engine::kMaxTempo);
-    QUORLIN_REQUIRE(now.time == was.time && engine::isValid(now.time));
+    QUORLIN_REQUIRE(now.time == was.time && model::isValid(now.time));
     for (int s = 1; s <= was.stringCount.value(); ++s)
         QUORLIN_REQUIRE(now.tuning.at(s) == was.tuning.at(s));
     // A file without a header gets an empty one; what the header holds comes back as the

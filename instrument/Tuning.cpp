@@ -86,4 +86,27 @@ std::optional<std::pair<StringCount, Tuning>> readTuningText(std::string_view te
     return std::pair{strings, tuning};
 }
 
+int openPitch(int string, instrument::StringCount strings, std::string_view name)
+{
+    // The usual tuning of each place: G D A E B, and a high C above them on six strings.
+    static constexpr std::array<int, 6> kFourOrFive = {43, 38, 33, 28, 23, 23};
+    static constexpr std::array<int, 6> kSix = {48, 43, 38, 33, 28, 23};
+    if (string < 1 || string > strings.value() || name.size() != 2)
+        return -1;
+    int index = -1;
+    for (int i = 0; i < 12; ++i) {
+        if (instrument::kNoteCycle.substr(static_cast<std::size_t>(2 * i), 2) == name)
+            index = i;
+    }
+    if (index < 0)
+        return -1;
+    const int place = (strings.value() == instrument::kMaxStrings
+                           ? kSix
+                           : kFourOrFive)[static_cast<std::size_t>(string - 1)];
+    // The cycle starts at A, MIDI's pitch classes at C: A is 9.
+    const int pitchClass = (index + 9) % 12;
+    const int up = (pitchClass - place % 12 + 12) % 12;
+    return up < 6 ? place + up : place + up - 12;
+}
+
 } // namespace quorlin::instrument

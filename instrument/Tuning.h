@@ -63,4 +63,8 @@ std::string tuningText(StringCount strings, const Tuning& tuning);
 // sharp the cycle names it by. Nothing when a name is no note or there are not 4 to 6.
 std::optional<std::pair<StringCount, Tuning>> readTuningText(std::string_view text);
 
+// The MIDI key a string sounds open: the pitch of its name nearest to the default pitch of
+// its place (the lower one on a tie). -1 for a name that is no note.
+int openPitch(int string, StringCount strings, std::string_view name);
+
 } // namespace quorlin::instrument

@@ -1,10 +1,10 @@
 #include "score/Retune.h"
 
-#include "engine/TabFormat.h"
-#include "engine/TextWidth.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 #include "score/Fingering.h"
+#include "tabtext/TabFormat.h"
+#include "tabtext/TextWidth.h"
 
 #include <algorithm>
 #include <array>
@@ -15,9 +15,9 @@ namespace quorlin::score {
 
 namespace {
 
-using engine::characterCount;
-using engine::kCellWidth;
-using engine::narrowed;
+using tabtext::characterCount;
+using tabtext::kCellWidth;
+using tabtext::narrowed;
 constexpr int kNone = -1;
 constexpr std::size_t kMax = instrument::kMaxStrings;
 
@@ -29,7 +29,7 @@ public:
     {
         // Continuation bytes before the first character belong to no character: they go with
         // the head that replaces it.
-        while (engine::splitsCharacter(m_line, m_byte))
+        while (tabtext::splitsCharacter(m_line, m_byte))
             ++m_byte;
     }
 
@@ -55,7 +55,7 @@ private:
     std::size_t step()
     {
         const std::size_t from = m_byte;
-        m_byte = engine::nextCharacter(m_line, m_byte);
+        m_byte = tabtext::nextCharacter(m_line, m_byte);
         ++m_char;
         return m_byte - from;
     }
@@ -134,7 +134,7 @@ public:
             for (; next < static_cast<std::size_t>(block.line); ++next)
                 m_out.lines.emplace_back(m_lines[next]);
             writeBlock(block);
-            next += static_cast<std::size_t>(engine::blockLineCount(m_from));
+            next += static_cast<std::size_t>(tabtext::blockLineCount(m_from));
         }
         for (; next < m_lines.size(); ++next)
             m_out.lines.emplace_back(m_lines[next]);
@@ -294,7 +294,7 @@ void Retuner::placeColumn(std::size_t index)
         job.note = &note;
         job.id = m_nextId + static_cast<int>(n);
         job.home = home(note);
-        job.tilde = markAt(column, note.string) == engine::kTripletMark;
+        job.tilde = markAt(column, note.string) == tabtext::kTripletMark;
         hadTilde = hadTilde || job.tilde;
         job.tie = isTie(note.technique);
         if (job.tie) {
@@ -338,20 +338,20 @@ void Retuner::placeColumn(std::size_t index)
         marks[n] = cellMark(note.technique, job.tilde);
         if (job.tie && job.follows != kNone && choice.worth[1] == 0) {
             m_out.lostTies.push_back({blockNumber, columnNumber, note.pitch, note.technique});
-            marks[n] = engine::kPlainMark;
+            marks[n] = tabtext::kPlainMark;
         }
-        tildeWritten = tildeWritten || marks[n] == engine::kTripletMark;
+        tildeWritten = tildeWritten || marks[n] == tabtext::kTripletMark;
         if (carrier == kMax ||
-            (marks[carrier] != engine::kPlainMark && marks[n] == engine::kPlainMark))
+            (marks[carrier] != tabtext::kPlainMark && marks[n] == tabtext::kPlainMark))
             carrier = n;
     }
     // The triplet's mark went with a note that fits nowhere. Another note carries it, a plain
     // one if there is one: a tie would be written plain, and given up, rather than the rhythm.
     if (hadTilde && !tildeWritten && carrier != kMax) {
-        if (marks[carrier] != engine::kPlainMark)
+        if (marks[carrier] != tabtext::kPlainMark)
             m_out.lostTies.push_back({blockNumber, columnNumber, m_jobs[carrier].note->pitch,
                                       m_jobs[carrier].note->technique});
-        marks[carrier] = engine::kTripletMark;
+        marks[carrier] = tabtext::kTripletMark;
     }
 
     std::array<Cell, kMax>& cells = m_cells[index];
@@ -386,7 +386,7 @@ void Retuner::writeBlock(const Block& block)
         for (int t = 1; t <= m_to; ++t) {
             const std::string_view old = m_lines[first + static_cast<std::size_t>(t)];
             std::string buffer;
-            const std::string_view head = narrowed(old, buffer).substr(0, engine::kHeadLength);
+            const std::string_view head = narrowed(old, buffer).substr(0, tabtext::kHeadLength);
             const bool silent =
                 openPitch(t, m_fromSetup.strings,
                           instrument::isNoteName(head) ? head : m_fromSetup.tuning.at(t)) < 0;
@@ -395,12 +395,12 @@ void Retuner::writeBlock(const Block& block)
     } else {
         // New strings: dashes as long as the longest old string line, as "New line" fills, and
         // blanks where a column could not be read, so that it still cannot be.
-        std::size_t length = engine::kHeadLength;
+        std::size_t length = tabtext::kHeadLength;
         for (int s = 1; s <= m_from; ++s)
             length = std::max(length, characterCount(m_lines[first + static_cast<std::size_t>(s)]));
         for (const auto& [at, end] : unread)
             length = std::max(length, end);
-        std::string blank(length, engine::kFill);
+        std::string blank(length, tabtext::kFill);
         for (const auto& [at, end] : unread)
             blank.replace(at, end - at, end - at, ' ');
         for (int t = 1; t <= m_to; ++t)
@@ -451,9 +451,9 @@ std::string Retuner::rewrittenLine(const Block& block, int string, std::string_v
             break;
         const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
         if (cell.mark == 0) {
-            out.put(at, engine::kEmptyCell);
+            out.put(at, tabtext::kEmptyCell);
         } else {
-            const auto characters = engine::noteCellCharacters(cell.mark, cell.fret);
+            const auto characters = tabtext::noteCellCharacters(cell.mark, cell.fret);
             out.put(at, std::string_view(characters.data(), characters.size()));
         }
     }

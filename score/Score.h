@@ -6,6 +6,8 @@
 
 #include "engine/Staff.h"
 #include "instrument/Tuning.h"
+#include "model/Song.h"
+#include "tabtext/TabCodec.h"
 
 #include <array>
 #include <cstdint>
@@ -17,7 +19,7 @@
 
 namespace quorlin::score {
 
-using engine::kTicksPerBeat;
+using model::kTicksPerBeat;
 // The tempo is part of the tab, kept with its editing state.
 using engine::kDefaultTempo;
 using engine::kMaxTempo;
@@ -26,28 +28,16 @@ using engine::kMinTempo;
 // Taken into kMinTempo..kMaxTempo.
 int clampTempo(int bpm);
 
-enum class Technique : std::uint8_t { Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop };
-
-// Hammer-ons and pull-offs sound without a new pluck; slides glide from the note before.
-constexpr bool isLegato(Technique t)
-{
-    return t == Technique::HammerOn || t == Technique::PullOff;
-}
-constexpr bool isSlide(Technique t)
-{
-    return t == Technique::SlideUp || t == Technique::SlideDown;
-}
-// The techniques a string cell's mark holds, each tied to the note before on its string.
-constexpr bool isTie(Technique t)
-{
-    return isLegato(t) || isSlide(t);
-}
+using model::isLegato;
+using model::isSlide;
+using model::isTie;
+using model::Technique;
 // The marks of the ties; any other mark is a plain note.
 inline constexpr std::array<std::pair<Technique, char>, 4> kTieMarks = {
-    {{Technique::HammerOn, engine::kHammerOnMark},
-     {Technique::PullOff, engine::kPullOffMark},
-     {Technique::SlideUp, engine::kSlideUpMark},
-     {Technique::SlideDown, engine::kSlideDownMark}}};
+    {{Technique::HammerOn, tabtext::kHammerOnMark},
+     {Technique::PullOff, tabtext::kPullOffMark},
+     {Technique::SlideUp, tabtext::kSlideUpMark},
+     {Technique::SlideDown, tabtext::kSlideDownMark}}};
 // The mark a note's cell opens with: a tie's, else plain or, inside a triplet, kTripletMark.
 constexpr char cellMark(Technique t, bool tripletMark)
 {
@@ -55,7 +45,7 @@ constexpr char cellMark(Technique t, bool tripletMark)
         if (technique == t)
             return mark;
     }
-    return tripletMark ? engine::kTripletMark : engine::kPlainMark;
+    return tripletMark ? tabtext::kTripletMark : tabtext::kPlainMark;
 }
 
 struct Note {
@@ -71,9 +61,9 @@ struct Column {
     int block = 0;  // 0-based staff block
     int line = 0;   // index of the block's rhythm line in the text
     int offset = 0; // first character of the column in each line of its block
-    int width = static_cast<int>(engine::kCellWidth); // characters
-    std::int64_t start = 0;                           // ticks from the start of the tab
-    std::int64_t length = 0;                          // ticks
+    int width = static_cast<int>(tabtext::kCellWidth); // characters
+    std::int64_t start = 0;                            // ticks from the start of the tab
+    std::int64_t length = 0;                           // ticks
     char symbol = 'q';
     bool dotted = false;
     bool triplet = false;
@@ -93,13 +83,7 @@ struct Block {
     bool operator==(const Block&) const = default;
 };
 
-// A column the reader could not understand: where it stands, so the window can say so.
-struct Skip {
-    int line = 0;   // index in the text of the block's rhythm line
-    int offset = 0; // first character of the column
-
-    bool operator==(const Skip&) const = default;
-};
+using tabtext::Skip;
 
 struct Score {
     int tempo = kDefaultTempo;
@@ -116,11 +100,12 @@ struct Score {
     int blockOfLine(int line) const;
 };
 
-// The MIDI key a string sounds open: the pitch of its name nearest to the default pitch of
-// its place (the lower one on a tie). -1 for a name that is no note.
-int openPitch(int string, instrument::StringCount strings, std::string_view name);
+using instrument::openPitch;
 // Every string's, string 1 (the highest) first, as a song's track keeps its tuning.
 std::vector<int> openPitches(instrument::StringCount strings, const instrument::Tuning& tuning);
+
+// The music of a reading of the tab text, as time.
+Score timeline(const tabtext::Reading& reading, int tempo);
 
 // Reads every staff block of the lines. Nothing the lines hold can make it fail: what it
 // cannot understand is skipped and listed.

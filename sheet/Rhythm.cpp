@@ -32,7 +32,7 @@ constexpr auto kTripletValues = valueTable(true);
 NoteValue writtenValue(const score::Column& column)
 {
     // The palette runs from the sixteenth (level 4) up to the whole note (level 0).
-    const std::size_t index = engine::kDurationSymbols.find(column.symbol);
+    const std::size_t index = tabtext::kDurationSymbols.find(column.symbol);
     const int level = index == std::string_view::npos ? 2 : 4 - static_cast<int>(index);
     return {static_cast<std::uint8_t>(level), column.dotted, column.triplet};
 }
@@ -171,7 +171,7 @@ private:
 
 TimeSignature checkedSignature(TimeSignature time)
 {
-    return engine::isValid(time) ? time : TimeSignature{};
+    return model::isValid(time) ? time : TimeSignature{};
 }
 
 std::int64_t barTicks(TimeSignature time)
@@ -195,8 +195,8 @@ std::int64_t ticksOf(NoteValue value)
 {
     std::int64_t ticks = kWholeTicks >> std::min<int>(value.level, kShortestLevel);
     if (value.dotted)
-        ticks = engine::dottedTicks(ticks);
-    return value.triplet ? engine::tripletTicks(ticks) : ticks;
+        ticks = tabtext::dottedTicks(ticks);
+    return value.triplet ? tabtext::tripletTicks(ticks) : ticks;
 }
 
 std::vector<NoteValue> valuesOf(std::int64_t ticks, bool triplet)

@@ -4,7 +4,7 @@
 // of printable note values, a note over a bar line split and tied. Beams and triplet
 // brackets are grouped here too, so the page's geometry only places what this decides.
 
-#include "engine/TimeSignature.h"
+#include "model/TimeSignature.h"
 #include "score/Score.h"
 
 #include <cstdint>
@@ -13,7 +13,7 @@
 namespace quorlin::sheet {
 
 // The tab's own, kept with its editing state.
-using engine::TimeSignature;
+using model::TimeSignature;
 
 // Beats into 1..32 and a beat type that is a power of two from 1 to 32, else 4/4: any other
 // bar could not be counted in whole ticks.

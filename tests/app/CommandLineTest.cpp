@@ -24,12 +24,12 @@ std::string decided(std::vector<std::string_view> args)
     out << modes[static_cast<int>(line.mode)] << ' ' << line.input << ' ' << line.output << ' '
         << line.tempo.value_or(0) << ' ' << line.soundFont;
     if (line.mode == CommandLine::Mode::ExportPdf || line.mode == CommandLine::Mode::ExportSvg)
-        out << ' ' << (line.time ? engine::timeSignatureText(*line.time) : "tab's") << ' '
+        out << ' ' << (line.time ? model::timeSignatureText(*line.time) : "tab's") << ' '
             << (!line.paper                           ? "locale's"
                 : *line.paper == sheet::Paper::Letter ? "letter"
                                                       : "a4");
     if (line.mode == CommandLine::Mode::ExportMusicXml)
-        out << ' ' << (line.time ? engine::timeSignatureText(*line.time) : "tab's")
+        out << ' ' << (line.time ? model::timeSignatureText(*line.time) : "tab's")
             << (line.musicXml.titleFromComments ? " title" : "")
             << (line.musicXml.key ? " in " + score::keyName(*line.musicXml.key) : "");
     if (line.mode == CommandLine::Mode::ImportTab)

@@ -144,9 +144,9 @@ TEST(HeadlessMusicXml, TakesTheTabsTimeSignatureUnlessGiven)
     tab.insert(tab.find("Symbols"), "Time: 6/8\r\n");
     put(folder / "song.tab", tab);
     for (const auto& [given, written] :
-         {std::pair<std::optional<engine::TimeSignature>, const char*>{
+         {std::pair<std::optional<model::TimeSignature>, const char*>{
               std::nullopt, "<beats>6</beats><beat-type>8</beat-type>"},
-          {engine::TimeSignature{3, 4}, "<beats>3</beats><beat-type>4</beat-type>"}}) {
+          {model::TimeSignature{3, 4}, "<beats>3</beats><beat-type>4</beat-type>"}}) {
         CommandLine line;
         line.mode = CommandLine::Mode::ExportMusicXml;
         line.input = folder / "song.tab";

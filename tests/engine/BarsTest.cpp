@@ -2,8 +2,8 @@
 // counts them and as the score plays them.
 
 #include "engine/Columns.h"
-#include "engine/TimeSignature.h"
 #include "engine/VectorTabText.h"
+#include "model/TimeSignature.h"
 #include "score/Score.h"
 #include "tests/engine/TypedSteps.h"
 

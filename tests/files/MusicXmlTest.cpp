@@ -197,12 +197,12 @@ TEST(MusicXml, EachTabReadsBackAsItsNotesInFullMeasures)
 TEST(MusicXml, TimeSignaturesAndTitles)
 {
     for (const std::string text : {"3/4", "32/32", "1/1", "12/8"}) {
-        const auto time = engine::readTimeSignature(text);
+        const auto time = model::readTimeSignature(text);
         ASSERT_TRUE(time) << text;
         EXPECT_EQ(std::to_string(time->beats) + "/" + std::to_string(time->beatType), text);
     }
     for (const char* text : {"33/4", "0/4", "4/3", "4/64", "4/", "/4", "4-4", " 3/4", "3/4x", ""})
-        EXPECT_FALSE(engine::readTimeSignature(text)) << text;
+        EXPECT_FALSE(model::readTimeSignature(text)) << text;
     EXPECT_THROW(musicXmlText({}, {}, {}, {.beats = 5, .beatType = 6, .key = {}}),
                  std::out_of_range);
     EXPECT_THROW(musicXmlText({}, {}, {}, {.key = score::Key{-8, false}}), std::out_of_range);

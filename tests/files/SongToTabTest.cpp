@@ -432,7 +432,7 @@ TEST(SongToTab, TakesTheHeaderTempoAndTime)
     EXPECT_EQ(tab.header.artist, "Artist");
     EXPECT_EQ(tab.header.from, "Tabber");
     EXPECT_EQ(tab.tempo, 400);
-    EXPECT_EQ(tab.tab.time, (engine::TimeSignature{6, 8}));
+    EXPECT_EQ(tab.tab.time, (model::TimeSignature{6, 8}));
     std::vector<int> bars;
     for (const SongProblem& p : tab.problems)
         bars.push_back(p.bar);

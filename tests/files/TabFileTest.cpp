@@ -172,7 +172,7 @@ TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
         {"Time:  6 / 8 feel", 100, "6/8", ""}, {"time: 3/4", 100, "4/4", ""}};
     for (const auto& [line, tempo, time, problem] : lines) {
         const LoadedTab loaded = read(withLines(line + "\r\n"));
-        EXPECT_EQ(std::tuple(loaded.state.tempo, engine::timeSignatureText(loaded.state.time),
+        EXPECT_EQ(std::tuple(loaded.state.tempo, model::timeSignatureText(loaded.state.time),
                              joined(loaded.problems)),
                   std::tuple(tempo, time, problem))
             << line;
@@ -180,11 +180,11 @@ TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
     // Not among the comments, nor in the tab.
     std::string comment = example;
     comment.insert(comment.find("---"), "Time: 3/4\r\n");
-    EXPECT_EQ(read(comment).state.time, engine::TimeSignature());
+    EXPECT_EQ(read(comment).state.time, model::TimeSignature());
     const LoadedTab inTab =
         read(std::string("FTH80:G D A E ;\r\n") + kRestOfHeader + "Tempo: 60\r\nTime: 3/4\r\n");
     EXPECT_EQ(std::tuple(inTab.state.tempo, inTab.state.time),
-              std::tuple(100, engine::TimeSignature()));
+              std::tuple(100, model::TimeSignature()));
 }
 
 TEST(TabFile, ReadsOddHeaderLinesAndSaysWhatItAssumed)

@@ -329,7 +329,7 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
         const char* steps;
         const char* columns; // as `describe` gives them, from the rules
         // Saved with the tab; the import takes it from the file's header.
-        engine::TimeSignature time = {};
+        model::TimeSignature time = {};
     };
     const std::vector<Row> rows = {
         {"hammer-on, slides, slap, pop and rests", 4, 80,
@@ -337,10 +337,10 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
          "33q 36He 38\\e 36/e r:q 45+q 48.e. 46Ps r:h."},
         {"a rest first, a triplet and a chord over two blocks", 5, 20,
          "re eT2:5 q+5:0 qC3:2 | w.4:12 hS4:14", "r:e 43e3 43e3 43e3 35+,23+q 40w. 42\\h",
-         engine::TimeSignature(7, 8)},
+         model::TimeSignature(7, 8)},
         {"six strings, two-digit frets, a pop chord and a block starting with a pull-off", 6, 30,
          "s1:10 sO6:24 sC1:22 q.T6:3 eH6:5 | eP2:7", "58s 70.,47.s 26q.3 26q.3 26q.3 28He 50Pe",
-         engine::TimeSignature(12, 8)},
+         model::TimeSignature(12, 8)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -382,8 +382,8 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
                 const bool wide = std::string_view(how) == "saved as UTF-16";
                 EXPECT_EQ(tab.problems.size(), wide ? 1U : 0U);
                 const bool file = wide || std::string_view(how) == "saved";
-                EXPECT_EQ(tab.time.value_or(engine::TimeSignature()),
-                          file ? row.time : engine::TimeSignature());
+                EXPECT_EQ(tab.time.value_or(model::TimeSignature()),
+                          file ? row.time : model::TimeSignature());
             }
         }
     }

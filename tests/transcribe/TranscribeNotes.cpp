@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     const std::vector<std::string_view> lines(tab.tab.lines.begin(), tab.tab.lines.end());
     const score::Score written =
         score::readScore(lines, tab.tab.strings, tab.tab.tuning, tab.tempo);
-    constexpr std::int64_t kSongPerTab = files::kSongTicksPerQuarter / engine::kTicksPerBeat;
+    constexpr std::int64_t kSongPerTab = files::kSongTicksPerQuarter / model::kTicksPerBeat;
     std::map<std::int64_t, const score::Column*> byStart;
     for (const score::Column& c : written.columns)
         if (!c.rest && !c.notes.empty())

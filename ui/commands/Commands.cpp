@@ -1,6 +1,6 @@
 #include "ui/commands/Commands.h"
 
-#include "engine/TabFormat.h"
+#include "tabtext/TabFormat.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -236,12 +236,12 @@ void Commands::bind(QAbstractButton& button, Command command) const
 
 static_assert(static_cast<std::size_t>(Command::Whole) -
                   static_cast<std::size_t>(Command::Sixteenth) + 1 ==
-              engine::kDurationSymbols.size());
+              tabtext::kDurationSymbols.size());
 
 Command durationCommand(char symbol)
 {
     // The five commands follow the palette's order, which is the duration letters' order.
-    const std::size_t at = engine::kDurationSymbols.find(symbol);
+    const std::size_t at = tabtext::kDurationSymbols.find(symbol);
     if (at == std::string_view::npos)
         throw std::out_of_range(std::string("No duration '") + symbol + "'");
     return static_cast<Command>(static_cast<std::size_t>(Command::Sixteenth) + at);

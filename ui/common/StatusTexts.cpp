@@ -33,7 +33,7 @@ QString columnText(const engine::EditingState& state, const engine::Column& colu
                    std::int64_t start)
 {
     // The bar is what a bassist counts in; the block is where the text shows it.
-    QString text = QString::fromStdString(engine::barBeatText(start, state.time)) +
+    QString text = QString::fromStdString(model::barBeatText(start, state.time)) +
                    QStringLiteral(" (block %1, column %2): ")
                        .arg(column.block + 1)
                        .arg(column.indexInBlock + 1);
@@ -57,7 +57,7 @@ QString choiceText(char duration, bool dotted, const QString& technique)
 {
     static const char* const kNames[] = {"sixteenth", "eighth", "quarter", "half", "whole"};
     // In the palette's order.
-    const auto at = engine::kDurationSymbols.find(duration);
+    const auto at = tabtext::kDurationSymbols.find(duration);
     QString text = QLatin1String(at < std::size(kNames) ? kNames[at] : "");
     if (dotted)
         text.prepend(QStringLiteral("dotted "));
@@ -67,7 +67,7 @@ QString choiceText(char duration, bool dotted, const QString& technique)
 QString textPlaceText(const engine::EditingState& state, int line)
 {
     // Blocks are counted as they are written, one after another from the top.
-    const int block = (line - 1) / engine::blockLineCount(state.stringCount.value()) + 1;
+    const int block = (line - 1) / tabtext::blockLineCount(state.stringCount.value()) + 1;
     return QStringLiteral("Line %1, block %2").arg(line).arg(block);
 }
 

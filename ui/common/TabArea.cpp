@@ -1,6 +1,6 @@
 #include "ui/common/TabArea.h"
 
-#include "engine/TextWidth.h"
+#include "tabtext/TextWidth.h"
 
 #include <QMimeData>
 #include <QTextBlock>
@@ -34,7 +34,7 @@ void TabArea::insertFromMimeData(const QMimeData* source)
     }
     line += last.position() + last.length() - 1 - at.selectionEnd();
     longest = std::max(longest, line);
-    if (static_cast<std::size_t>(longest) <= engine::kLongestLine) {
+    if (static_cast<std::size_t>(longest) <= tabtext::kLongestLine) {
         QPlainTextEdit::insertFromMimeData(source);
         return;
     }
@@ -42,7 +42,7 @@ void TabArea::insertFromMimeData(const QMimeData* source)
                                        "of %1 characters, and a line of the text area holds %2 "
                                        "at most.")
                             .arg(longest)
-                            .arg(engine::kLongestLine);
+                            .arg(tabtext::kLongestLine);
     // A box must not open inside a drop.
     QMetaObject::invokeMethod(
         this, [this, why] { emit refused(why); }, Qt::QueuedConnection);

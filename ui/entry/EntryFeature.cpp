@@ -206,7 +206,7 @@ void EntryFeature::choiceAtCursor(Command command)
             return;
         }
     }
-    for (const char symbol : engine::kDurationSymbols) {
+    for (const char symbol : tabtext::kDurationSymbols) {
         if (command == durationCommand(symbol))
             report(m_document.durationAtCursor(symbol, m_c.dot->isChecked()));
     }
@@ -268,7 +268,7 @@ void EntryFeature::moveTabCursor(Command command)
     case Command::TabCursorNextBar:
     case Command::TabCursorPreviousBar: {
         const std::vector<std::int64_t> starts = engine::columnStarts(columns);
-        const engine::TimeSignature time = m_document.state().time;
+        const model::TimeSignature time = m_document.state().time;
         const auto from = static_cast<std::size_t>(here);
         const std::optional<std::size_t> column =
             command == Command::TabCursorNextBar ? engine::nextBarColumn(starts, from, time)
@@ -298,7 +298,7 @@ void EntryFeature::goToBar()
         return;
     }
     const std::vector<std::int64_t> starts = engine::columnStarts(columns);
-    const engine::TimeSignature time = m_document.state().time;
+    const model::TimeSignature time = m_document.state().time;
     const auto bars = static_cast<int>(
         std::min<std::int64_t>(engine::barCount(starts, time), std::numeric_limits<int>::max()));
     const std::optional<int> at = m_document.tabCursor();
@@ -306,7 +306,7 @@ void EntryFeature::goToBar()
                                   ? starts[static_cast<std::size_t>(*at)]
                                   : starts.back() - 1;
     const auto current =
-        static_cast<int>(std::clamp<std::int64_t>(engine::barBeatAt(here, time).bar, 1, bars));
+        static_cast<int>(std::clamp<std::int64_t>(model::barBeatAt(here, time).bar, 1, bars));
     const std::optional<int> bar = m_prompter.askNumber(
         QStringLiteral("Bar, 1 to %1:").arg(bars), QStringLiteral("Go to bar"), current, 1, bars);
     giveKeysToNeck();
@@ -326,7 +326,7 @@ void EntryFeature::showTabCursor()
         return;
     }
     const std::vector<engine::Column>& columns = m_document.columns();
-    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    const int lines = tabtext::blockLineCount(m_document.state().stringCount.value());
     QTextDocument& text = *m_c.text->document();
     const auto mark = [&](const engine::Column& column, const QTextCharFormat& look) {
         for (int line = column.firstLine; line < column.firstLine + lines; ++line) {
@@ -338,7 +338,7 @@ void EntryFeature::showTabCursor()
             mark.cursor.setPosition(block.position() + column.character);
             mark.cursor.setPosition(
                 block.position() +
-                    std::min(length, column.character + static_cast<int>(engine::kCellWidth)),
+                    std::min(length, column.character + static_cast<int>(tabtext::kCellWidth)),
                 QTextCursor::KeepAnchor);
             marks << mark;
         }
@@ -371,7 +371,7 @@ void EntryFeature::revealTabCursor()
     // caret stays where it is. Worked out in lines and characters: blocks out of sight have
     // no layout to ask.
     const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
-    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    const int lines = tabtext::blockLineCount(m_document.state().stringCount.value());
     const QFontMetrics metrics = m_c.text->fontMetrics();
     const QRect view = m_c.text->viewport()->rect();
     // The vertical bar counts lines: its value is the first line in sight.
@@ -392,7 +392,7 @@ void EntryFeature::revealTabCursor()
     const int advance = metrics.horizontalAdvance(QLatin1Char('-'));
     const int left =
         static_cast<int>(m_c.text->document()->documentMargin()) + column.character * advance;
-    const int right = left + static_cast<int>(engine::kCellWidth) * advance;
+    const int right = left + static_cast<int>(tabtext::kCellWidth) * advance;
     if (left < horizontal.value())
         horizontal.setValue(left);
     else if (right > horizontal.value() + view.width())
@@ -406,12 +406,12 @@ std::optional<int> EntryFeature::columnAt(QPoint point) const
     // The character under the pointer, not the gap nearest to it.
     const QRect caret = m_c.text->cursorRect(place);
     const int character = place.positionInBlock() - (point.x() < caret.x() ? 1 : 0);
-    const int lines = engine::blockLineCount(m_document.state().stringCount.value());
+    const int lines = tabtext::blockLineCount(m_document.state().stringCount.value());
     const std::vector<engine::Column>& columns = m_document.columns();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const engine::Column& c = columns[i];
         if (line >= c.firstLine && line < c.firstLine + lines && character >= c.character &&
-            character < c.character + static_cast<int>(engine::kCellWidth))
+            character < c.character + static_cast<int>(tabtext::kCellWidth))
             return static_cast<int>(i);
     }
     return std::nullopt;

@@ -9,12 +9,12 @@
 
 namespace quorlin::ui {
 
-MusicXmlDialog::MusicXmlDialog(QWidget* parent, engine::TimeSignature time, bool hasComment) :
+MusicXmlDialog::MusicXmlDialog(QWidget* parent, model::TimeSignature time, bool hasComment) :
     QDialog(parent)
 {
     setObjectName(QStringLiteral("MusicXmlDialog"));
     setWindowTitle(QStringLiteral("Export MusicXML"));
-    auto* timeShown = new QLabel(QString::fromStdString(engine::timeSignatureText(time)), this);
+    auto* timeShown = new QLabel(QString::fromStdString(model::timeSignatureText(time)), this);
     timeShown->setObjectName(QStringLiteral("TimeSignature"));
     timeShown->setToolTip(QStringLiteral("The tab's own, chosen beside the tempo"));
     m_key = new QComboBox(this);

@@ -5,7 +5,7 @@
 // signature, shown here and chosen beside the tempo, so that the score and the saved tab
 // never disagree.
 
-#include "engine/TimeSignature.h"
+#include "model/TimeSignature.h"
 #include "score/Key.h"
 
 #include <QDialog>
@@ -22,7 +22,7 @@ class MusicXmlDialog final : public QDialog {
 
 public:
     // Without a comment to take, the title cannot be asked for.
-    MusicXmlDialog(QWidget* parent, engine::TimeSignature time, bool hasComment);
+    MusicXmlDialog(QWidget* parent, model::TimeSignature time, bool hasComment);
 
     // None: found from the notes. A key belongs to one song, so none is offered each time.
     std::optional<score::Key> key() const;

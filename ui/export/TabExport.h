@@ -3,7 +3,7 @@
 // File > Export MIDI, Export WAV and Export MusicXML: the name, then the file written off the
 // window's thread when it takes a while, with a progress bar that can cancel it.
 
-#include "engine/TimeSignature.h"
+#include "model/TimeSignature.h"
 #include "platform/ExportJobs.h"
 #include "score/Score.h"
 #include "ui/common/BackgroundJob.h"
@@ -26,7 +26,7 @@ struct TabDetails {
     files::SongHeader header;
     // The tab's own file, whose name the score takes; empty until it is saved.
     QString path;
-    engine::TimeSignature time;
+    model::TimeSignature time;
 };
 
 class TabExport : public QObject {

@@ -1,10 +1,10 @@
 #include "ui/file/FileFeature.h"
 
 #include "document/Document.h"
-#include "engine/TextWidth.h"
 #include "instrument/Settings.h"
 #include "platform/FileAccess.h"
 #include "platform/SettingsFileStore.h"
+#include "tabtext/TextWidth.h"
 #include "ui/commands/CommandRouter.h"
 #include "ui/common/Header/THeaderForm.h"
 #include "ui/common/Prompter.h"
@@ -128,8 +128,8 @@ std::optional<files::LoadedTab> FileFeature::read(const QString& path)
         std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
         state.stringCount, state.tuning);
     // Before the text area lays out a line it would take minutes over.
-    if (const std::optional<engine::OverlongLine> overlong = engine::overlongLine(tab.lines)) {
-        QString why = QString::fromStdString(engine::overlongLineText(*overlong));
+    if (const std::optional<tabtext::OverlongLine> overlong = tabtext::overlongLine(tab.lines)) {
+        QString why = QString::fromStdString(tabtext::overlongLineText(*overlong));
         why[0] = why[0].toUpper();
         m_prompter.error(QStringLiteral("The tab could not be read from %1:\r%2.")
                              .arg(QDir::toNativeSeparators(path), why),

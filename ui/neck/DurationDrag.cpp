@@ -19,7 +19,7 @@ std::optional<char> durationOf(const QMimeData* data)
     if (data == nullptr || !data->hasFormat(kDurationMimeType))
         return std::nullopt;
     const QByteArray bytes = data->data(kDurationMimeType);
-    if (bytes.size() != 1 || !engine::isDurationSymbol(bytes[0]))
+    if (bytes.size() != 1 || !tabtext::isDurationSymbol(bytes[0]))
         return std::nullopt;
     return bytes[0];
 }

@@ -1,6 +1,6 @@
 #include "ui/neck/DurationGlyph.h"
 
-#include "engine/TabFormat.h"
+#include "tabtext/TabFormat.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -56,7 +56,7 @@ QString DurationGlyph::duration() const
 
 void DurationGlyph::setDuration(const QString& symbol)
 {
-    if (symbol.size() != 1 || !engine::isDurationSymbol(symbol.front().toLatin1()))
+    if (symbol.size() != 1 || !tabtext::isDurationSymbol(symbol.front().toLatin1()))
         throw std::out_of_range("not a duration: " + symbol.toStdString());
     m_symbol = symbol.front().toLatin1();
     update();

@@ -303,7 +303,7 @@ void LivePlayback::show(std::int64_t tick)
         for (const score::Note& note : column.notes)
             cells << QPoint(note.fret, note.string);
         // The whole column, rhythm line to articulation line, without the user's cursor.
-        const int lines = engine::blockLineCount(m_score.strings);
+        const int lines = tabtext::blockLineCount(m_score.strings);
         QTextCharFormat format;
         format.setBackground(QColor(255, 214, 102));
         for (int i = 0; i < lines; ++i) {
@@ -333,7 +333,7 @@ QString LivePlayback::positionText() const
         std::upper_bound(m_score.blocks.begin(), m_score.blocks.end(), tick,
                          [](std::int64_t t, const score::Block& block) { return t < block.start; });
     const auto block = after == m_score.blocks.begin() ? after : after - 1;
-    return QString::fromStdString(engine::barBeatText(tick, m_time)) +
+    return QString::fromStdString(model::barBeatText(tick, m_time)) +
            QStringLiteral(" (block %1)").arg(block - m_score.blocks.begin() + 1);
 }
 

@@ -9,7 +9,7 @@
 #include "audio/Player.h"
 #include "audio/Synth.h"
 #include "document/QtTabText.h"
-#include "engine/TimeSignature.h"
+#include "model/TimeSignature.h"
 #include "score/Performance.h"
 #include "score/Score.h"
 
@@ -90,7 +90,7 @@ public:
     // Why there is no sound, in words for the user; empty when there is or may be.
     const QString& unavailable() const { return m_unavailable; }
     // The bars the position is counted in.
-    void setTimeSignature(engine::TimeSignature time) { m_time = time; }
+    void setTimeSignature(model::TimeSignature time) { m_time = time; }
     // "bar 3, beat 2.5 (block 2)" while playing or paused.
     QString positionText() const;
 
@@ -140,7 +140,7 @@ private:
 
     State m_state = State::Stopped;
     score::Score m_score;
-    engine::TimeSignature m_time;
+    model::TimeSignature m_time;
     // The blocks being played, first and last; the last is -1 for "to the end".
     int m_firstBlock = 0;
     int m_lastBlock = -1;

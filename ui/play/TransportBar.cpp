@@ -39,8 +39,8 @@ TransportBar::TransportBar(const Commands& commands, QWidget* parent) :
     auto* timeLabel = new QLabel(QStringLiteral(" Time "), this);
     m_time = new QComboBox(this);
     m_time->setObjectName(QStringLiteral("TimeSignatureField"));
-    for (const engine::TimeSignature time : engine::kTimeSignatureChoices)
-        m_time->addItem(QString::fromStdString(engine::timeSignatureText(time)));
+    for (const model::TimeSignature time : model::kTimeSignatureChoices)
+        m_time->addItem(QString::fromStdString(model::timeSignatureText(time)));
     m_time->setToolTip(
         QStringLiteral("The time signature, saved with the tab: the bars of the MusicXML score"));
     timeLabel->setBuddy(m_time);
@@ -71,21 +71,21 @@ void TransportBar::showTempo(int bpm)
     m_tempo->setValue(bpm);
 }
 
-engine::TimeSignature TransportBar::chosenTimeSignature() const
+model::TimeSignature TransportBar::chosenTimeSignature() const
 {
-    return engine::readTimeSignature(m_time->currentText().toStdString())
-        .value_or(engine::TimeSignature());
+    return model::readTimeSignature(m_time->currentText().toStdString())
+        .value_or(model::TimeSignature());
 }
 
-void TransportBar::showTimeSignature(engine::TimeSignature time)
+void TransportBar::showTimeSignature(model::TimeSignature time)
 {
     if (chosenTimeSignature() == time)
         return;
     const QSignalBlocker quiet(m_time);
-    const int offered = static_cast<int>(std::size(engine::kTimeSignatureChoices));
+    const int offered = static_cast<int>(std::size(model::kTimeSignatureChoices));
     while (m_time->count() > offered)
         m_time->removeItem(offered);
-    const QString text = QString::fromStdString(engine::timeSignatureText(time));
+    const QString text = QString::fromStdString(model::timeSignatureText(time));
     if (m_time->findText(text) < 0)
         m_time->addItem(text);
     m_time->setCurrentText(text);

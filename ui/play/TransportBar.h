@@ -3,7 +3,7 @@
 // The transport below the designed area: play and stop, the tempo and time signature, loop,
 // the metronome, following in the tab, and where playback is.
 
-#include "engine/TimeSignature.h"
+#include "model/TimeSignature.h"
 
 #include <QToolBar>
 
@@ -26,10 +26,10 @@ public:
     void showTempo(int bpm);
     QComboBox& timeSignature() const { return *m_time; }
     // The one chosen; 4/4 for none.
-    engine::TimeSignature chosenTimeSignature() const;
+    model::TimeSignature chosenTimeSignature() const;
     // Shows it without reporting a change; one the list does not offer (a file's) is added
     // to it until another is shown.
-    void showTimeSignature(engine::TimeSignature time);
+    void showTimeSignature(model::TimeSignature time);
     void showPosition(const QString& text);
     void showPlaying(bool playing);
 

@@ -88,7 +88,7 @@ sheet::Paper localPaper()
 }
 
 sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::Tuning& tuning,
-                             engine::TimeSignature time, int tempo, sheet::Paper paper,
+                             model::TimeSignature time, int tempo, sheet::Paper paper,
                              const std::string& title)
 {
     sheet::SheetInput input;

@@ -4,8 +4,8 @@
 // Each page goes to the file as it is drawn, so that no more than one is held. Needs a
 // QGuiApplication for its fonts, not a display.
 
-#include "engine/TimeSignature.h"
 #include "files/SongHeader.h"
+#include "model/TimeSignature.h"
 #include "sheet/SheetLayout.h"
 #include "ui/sheet/QtTextMeasure.h"
 
@@ -30,7 +30,7 @@ sheet::Paper localPaper();
 // What the page shows of the tab beside its notes: the title is the first comment line
 // unless `title` gives another.
 sheet::SheetInput sheetInput(const files::SongHeader& header, const instrument::Tuning& tuning,
-                             engine::TimeSignature time, int tempo, sheet::Paper paper,
+                             model::TimeSignature time, int tempo, sheet::Paper paper,
                              const std::string& title = {});
 
 // Told after each page is drawn: the pages drawn so far and all of them. False stops the

@@ -2,7 +2,7 @@
 // of the others, and a restore into the window. The folder itself is tested in tests/platform.
 
 #include "ui/recovery/Recovery.h"
-#include "engine/TextWidth.h"
+#include "tabtext/TextWidth.h"
 #include "tests/ui/QuietWindow.h"
 #include "ui/recovery/RecoveryDialog.h"
 
@@ -231,7 +231,7 @@ private slots:
         QTest::addColumn<int>("lines");
         QTest::addColumn<bool>("restored");
         QTest::addColumn<bool>("box");
-        const int longest = int(engine::kLongestLine);
+        const int longest = int(tabtext::kLongestLine);
         QTest::newRow("the longest line") << longest << 1 << true << false;
         QTest::newRow("one more") << longest + 1 << 1 << false << false;
         QTest::newRow("a megabyte in lines") << 200 << 6000 << true << true;

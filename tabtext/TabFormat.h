@@ -4,9 +4,10 @@
 // the duration letters and what they last, the marks of techniques and articulations. The
 // engine writes with these and every reader of the text (the score, retuning, the import of
 // our own tabs) reads with them, so that the two cannot drift apart. Columns are counted in
-// characters, as engine/TextWidth.h counts them.
+// characters, as tabtext/TextWidth.h counts them.
 
 #include "instrument/NeckLabels.h"
+#include "model/TimeSignature.h"
 
 #include <array>
 #include <cstdint>
@@ -14,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-namespace quorlin::engine {
+namespace quorlin::tabtext {
 
 // Every line of a block starts with a two-character head: the rhythm mark, a string's name
 // or the articulation mark.
@@ -97,9 +98,7 @@ constexpr bool isArticulationMark(char c)
 inline constexpr std::string_view kDurationSymbols = "seqhw";
 inline constexpr char kDotMark = '.';
 
-// Time is counted in ticks, 480 to the quarter-note beat: every duration the tab can write,
-// triplets and dots included, is a whole number of them.
-inline constexpr int kTicksPerBeat = 480;
+using model::kTicksPerBeat;
 
 inline constexpr CharacterSet kDurationSymbolSet{kDurationSymbols};
 
@@ -240,4 +239,4 @@ constexpr StringCell readStringCell(std::string_view cell)
     return {Note, mark, fret};
 }
 
-} // namespace quorlin::engine
+} // namespace quorlin::tabtext

@@ -1,6 +1,6 @@
 // Text measured and cut where the text area sees characters, whatever their UTF-8 bytes.
 
-#include "engine/TextWidth.h"
+#include "tabtext/TextWidth.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace quorlin::engine {
+namespace quorlin::tabtext {
 namespace {
 
 struct WidthCase {
@@ -88,4 +88,4 @@ TEST(TextWidth, FindsTheFirstLineLongerThanTheAreaTakes)
 }
 
 } // namespace
-} // namespace quorlin::engine
+} // namespace quorlin::tabtext

@@ -1,12 +1,10 @@
-#include "engine/TimeSignature.h"
-
-#include "engine/TabFormat.h"
+#include "model/TimeSignature.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
-namespace quorlin::engine {
+namespace quorlin::model {
 
 namespace {
 
@@ -82,4 +80,4 @@ std::optional<TimeSignature> readTimeSignature(std::string_view text)
     return time;
 }
 
-} // namespace quorlin::engine
+} // namespace quorlin::model

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quorlin::engine {
+namespace quorlin::tabtext {
 
 constexpr bool continuesCharacter(char c)
 {
@@ -99,4 +99,4 @@ inline std::string overlongLineText(const OverlongLine& line)
            "holds " + std::to_string(kLongestLine) + " at most";
 }
 
-} // namespace quorlin::engine
+} // namespace quorlin::tabtext

@@ -1,13 +1,13 @@
 // The tab text's cells read back as they are written, and durations last what music says.
 
-#include "engine/TabFormat.h"
+#include "tabtext/TabFormat.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 
-namespace quorlin::engine {
+namespace quorlin::tabtext {
 namespace {
 
 using Kind = StringCell::Kind;
@@ -130,4 +130,4 @@ TEST(LastDurationLetter, IsTheLastColumnsLetterWithOrWithoutItsDot)
 }
 
 } // namespace
-} // namespace quorlin::engine
+} // namespace quorlin::tabtext

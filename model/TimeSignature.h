@@ -9,7 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace quorlin::engine {
+namespace quorlin::model {
+
+// Time is counted in ticks, 480 to the quarter-note beat: every duration the tab can write,
+// triplets and dots included, is a whole number of them.
+inline constexpr int kTicksPerBeat = 480;
 
 struct TimeSignature {
     int beats = 4;
@@ -32,8 +36,8 @@ constexpr bool isValid(TimeSignature time)
 inline constexpr TimeSignature kTimeSignatureChoices[] = {{4, 4}, {3, 4}, {2, 4}, {2, 2}, {5, 4},
                                                           {6, 8}, {7, 8}, {9, 8}, {12, 8}};
 
-// A bar's length and a beat's in ticks (engine/TabFormat.h); an invalid signature counts as
-// 4/4, which is what the window then shows.
+// A bar's length and a beat's in ticks; an invalid signature counts as 4/4, which is what
+// the window then shows.
 std::int64_t ticksPerBar(TimeSignature time);
 std::int64_t ticksPerBeat(TimeSignature time);
 
@@ -56,4 +60,4 @@ std::string timeSignatureText(TimeSignature time);
 // "3/4" and nothing around it, a valid one only.
 std::optional<TimeSignature> readTimeSignature(std::string_view text);
 
-} // namespace quorlin::engine
+} // namespace quorlin::model

@@ -1,4 +1,4 @@
-#include "tests/engine/golden/GoldenCorpus.h"
+#include "tests/tabtext/golden/GoldenCorpus.h"
 
 #include "engine/VectorTabText.h"
 #include "files/RecoveryFile.h"
@@ -26,8 +26,6 @@ constexpr std::uint64_t kSeed = 20261209;
 constexpr int kRandomTabs = 3000;
 // Enough bytes for the most actions `fuzz::type` takes, each a handful of bytes.
 constexpr std::size_t kMaxRandomBytes = 1200;
-// import_own_tab's own limit.
-constexpr int kOwnTabActions = 200;
 
 // Only what git holds: inputs left by a fuzz run or a build are no part of the corpus.
 std::vector<std::string> committed(const std::string& pathspecs)
@@ -93,30 +91,7 @@ GoldenTab typedAsOwnTab(std::string name, fuzz::FuzzInput& in)
 {
     engine::VectorTabText text;
     engine::Staff staff(text);
-    staff.setStringCount(4 + in.pick(3));
-    staff.setTabWidth(in.pick(100) - 4);
-    staff.setTimeSignature(in.pickFrom(engine::kTimeSignatureChoices));
-    const int strings = staff.state().stringCount.value();
-    for (int i = 0; i < kOwnTabActions && !in.empty(); ++i) {
-        const char symbol = in.pickFrom(engine::kDurationSymbols);
-        const bool dotted = in.flag();
-        const int string = 1 + in.pick(strings);
-        const int fret = in.pick(instrument::kFrets + 1);
-        switch (in.pick(5)) {
-        case 0:
-            staff.setRest(symbol, dotted);
-            break;
-        case 1:
-            staff.WriteTriplet(string, fret, symbol, dotted);
-            break;
-        case 2:
-            staff.JumpLine();
-            break;
-        default:
-            staff.Dropped(
-                {fret, string, symbol, static_cast<engine::Technique>(in.pick(7)), dotted});
-        }
-    }
+    fuzz::typeOnStaff(staff, in);
     return fromState(std::move(name), text.lines(), staff.state());
 }
 
@@ -378,7 +353,7 @@ bool parseManifestLine(std::string_view line, std::string& name, Hashes& hashes)
 
 std::string manifestPath()
 {
-    return QUORLIN_SOURCE_DIR "/tests/engine/golden/golden.txt";
+    return QUORLIN_SOURCE_DIR "/tests/tabtext/golden/golden.txt";
 }
 
 } // namespace quorlin::golden

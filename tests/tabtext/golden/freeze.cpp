@@ -1,7 +1,7 @@
 // Writes the manifest of what today's readers make of the golden corpus: run it only when a
 // change of their results is meant, and commit the manifest with that change.
 
-#include "tests/engine/golden/GoldenCorpus.h"
+#include "tests/tabtext/golden/GoldenCorpus.h"
 
 #include <cstdio>
 #include <fstream>

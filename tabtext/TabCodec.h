@@ -1,0 +1,170 @@
+#pragma once
+
+// The tab text read into a track and written back from one. The text is the tab's own file
+// format and the window's text area, so reading and writing are exact: a text read and
+// written again gives the same bytes, whatever it holds. Blocks as the writers make them
+// become beats; a block whose beats would not give its lines back (a hand edit, the names of
+// another tuning) keeps its lines too, and lines that are no block stay as they stand.
+
+#include "instrument/Tuning.h"
+#include "model/Song.h"
+#include "tabtext/TabFormat.h"
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorlin::tabtext {
+
+// The tab's lines, however they are kept (the window's text area, a vector).
+class LineSource {
+public:
+    virtual ~LineSource() = default;
+    virtual int count() const = 0;
+    // A line that does not exist reads empty.
+    virtual std::string line(int index) const = 0;
+};
+
+// Lines in a span, for readers handed the whole text.
+class SpanLines final : public LineSource {
+public:
+    explicit SpanLines(std::span<const std::string_view> lines) : m_lines(lines) {}
+    int count() const override { return static_cast<int>(m_lines.size()); }
+    std::string line(int index) const override
+    {
+        return index >= 0 && index < count() ? std::string(m_lines[static_cast<std::size_t>(index)])
+                                             : std::string();
+    }
+
+private:
+    std::span<const std::string_view> m_lines;
+};
+
+struct Setup {
+    instrument::StringCount strings;
+    instrument::Tuning tuning;
+    int width = 80;
+};
+
+// A block of the text and the beats in it.
+struct Block {
+    int line = 0; // its rhythm line
+    std::size_t firstBeat = 0;
+    std::size_t beatCount = 0;
+    // Characters of fill before each of its beats, and after the last.
+    std::vector<int> fillBefore;
+    int fillAfter = 0;
+    // The articulation line opens with the blank head of a tab that starts with a rest.
+    bool restHead = false;
+    // Its lines as the text holds them, where writing its beats would not give them back.
+    std::vector<std::string> verbatim;
+};
+
+// Lines that are no block, before block `beforeBlock` (the count of blocks: after the last).
+struct FreeLine {
+    std::size_t beforeBlock = 0;
+    std::string text;
+};
+
+// Where a beat stands in the text.
+struct Place {
+    std::size_t block = 0;
+    int indexInBlock = 0;
+    int character = 0; // of its cells, on every line of the block
+};
+
+// A column the tolerant reader could not understand, so the window can say where.
+struct Skip {
+    int line = 0;   // the block's rhythm line
+    int offset = 0; // first character of the column
+
+    bool operator==(const Skip&) const = default;
+};
+
+struct Layout {
+    std::vector<Block> blocks;
+    std::vector<FreeLine> free;
+    std::vector<Place> places; // one per beat
+};
+
+enum class Mode {
+    // Whole blocks of the set-up's strings and names, as the engine writes them: the first
+    // thing that is not ends the reading with the problem said.
+    Strict,
+    // Whatever the lines hold: a line opening with the rhythm head and enough lines after it
+    // is a block, each string line sounding the note its own name gives; what cannot be read
+    // is skipped and listed, and keeps the text as it stands.
+    Tolerant,
+};
+
+struct Reading {
+    model::Track track;
+    Layout layout;
+    std::vector<Skip> skipped; // tolerant
+    // Why the text is no whole set of blocks ("Line 14: a cell no writer makes"), strict.
+    std::string problem;
+};
+
+Reading readTab(const LineSource& lines, const Setup& setup, Mode mode);
+// Strict, the blocks from the one holding line `from` on, each place naming its block as
+// counted in the whole text. Whether "New line" came before a beat is then known within the
+// blocks read; dropSilentNewLines settles it over the whole tab.
+Reading readTabFrom(const LineSource& lines, const Setup& setup, int from);
+
+// Where a rhythm line's cells end: the fill of "New line" or of an overflow comes after.
+std::size_t cellsEnd(std::string_view rhythm);
+
+// How many characters a beat (or a column) and the rest of its triplet take.
+template <typename Item> long long cellsWidth(const Item& item)
+{
+    return static_cast<long long>(item.tripletPart == 0 ? kCellWidth * kTripletColumns
+                                                        : kCellWidth);
+}
+
+// Keeps "New line" only where writing the beats shows it. Blocks that "<-" and "Repeat last"
+// leave, which no writer makes, may end in fill that reads as a "New line" the writers would
+// pass over (a block already past the width), and the beats would not read back the same once
+// written. Follows the writers' block lengths, not the text's.
+template <typename Item> void dropSilentNewLines(std::span<Item> items, int width)
+{
+    long long length = -1; // no block yet
+    for (Item& item : items) {
+        if (item.tripletPart > 0)
+            continue;
+        const long long itemWidth = cellsWidth(item);
+        if (item.newLineBefore) {
+            const bool fills = length >= 0 && length <= width;
+            item.newLineBefore = fills && (item.rest() || length + itemWidth <= width);
+            if (fills)
+                length = width + 1LL;
+        }
+        if (length < 0)
+            length = static_cast<long long>(kHeadLength);
+        // Only a note opens a block for itself; a rest goes on past the width.
+        if (!item.rest() && length + itemWidth > width)
+            length = static_cast<long long>(kHeadLength);
+        length += itemWidth;
+    }
+}
+
+// The lines of the track laid out as the text stood.
+std::vector<std::string> writeTab(const model::Track& track, const Layout& layout,
+                                  const Setup& setup);
+// One block's lines, from its beats.
+std::vector<std::string> writeBlock(const model::Track& track, const Block& block,
+                                    const Setup& setup);
+// The same from its beats alone, into `lines`, whose room is kept from one block to the next.
+void writeBlockInto(const model::Track& track, const Block& block, const Setup& setup,
+                    std::vector<std::string>& lines);
+
+// Where the beats stand typed from the start at the set-up's width, then "New line" when
+// asked.
+Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter = false);
+
+// The duration letter of a value and back ("q" is a quarter).
+char symbolOf(model::Value value);
+model::Value valueOf(char symbol);
+
+} // namespace quorlin::tabtext
