@@ -57,9 +57,9 @@ score::Performance walkingBass()
     engine::VectorTabText text;
     engine::Staff staff(text);
     const int frets[] = {5, 7, 8, 7, 5, 3, 2, 3, 5, 7, 9, 10, 9, 7, 5, 3};
-    const Technique techniques[] = {Technique::Default, Technique::HammerOn, Technique::Default,
-                                    Technique::PullOff, Technique::Slap,     Technique::Default,
-                                    Technique::Slide,   Technique::Pop};
+    const Technique techniques[] = {Technique::Plain,   Technique::HammerOn, Technique::Plain,
+                                    Technique::PullOff, Technique::Slap,     Technique::Plain,
+                                    Technique::SlideUp, Technique::Pop};
     for (int i = 0; i < 600; ++i)
         staff.Dropped({frets[i % 16], 2 + (i / 16) % 2, 'e', techniques[i % 8], false});
     const std::vector<std::string>& lines = text.lines();

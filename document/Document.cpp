@@ -144,9 +144,9 @@ void Document::newLine()
 
 engine::DropOutcome Document::placeNote(const engine::Drop& drop)
 {
-    const char* label = drop.technique == engine::Technique::Chord     ? "chord note"
-                        : drop.technique == engine::Technique::Triplet ? "triplet"
-                                                                       : "note";
+    const char* label = drop.entry == engine::Entry::Chord     ? "chord note"
+                        : drop.entry == engine::Entry::Triplet ? "triplet"
+                                                               : "note";
     engine::DropOutcome outcome{};
     const std::size_t before = m_history->position();
     m_history->record(label, [this, &drop, &outcome] { outcome = m_staff->Dropped(drop); });

@@ -151,7 +151,9 @@ public:
     Edited replaceAtCursor(const engine::Drop& drop);
     Edited restAtCursor(char symbol, bool dotted);
     Edited durationAtCursor(char symbol, bool dotted);
-    Edited techniqueAtCursor(engine::Technique technique);
+    // A triplet entry makes the column a triplet of its note; a chord entry does nothing.
+    Edited techniqueAtCursor(engine::Technique technique,
+                             engine::Entry entry = engine::Entry::Single);
     // Before the cursor's column, which the cursor stays on; while appending, at the end.
     Edited insertAtCursor(const engine::Drop& drop);
     // The selection, or else the cursor's column; the cursor goes to the column that takes

@@ -17,7 +17,6 @@ namespace quorlin::document {
 namespace {
 
 using engine::Column;
-using engine::ColumnTechnique;
 using engine::DropOutcome;
 using engine::Technique;
 
@@ -52,7 +51,7 @@ std::vector<Column> tripletOf(Column column)
     std::vector<Column> run(tabtext::kTripletColumns, column);
     for (std::size_t part = 0; part < run.size(); ++part) {
         Column& c = run[part];
-        c.technique = ColumnTechnique::Triplet;
+        c.technique = Technique::Plain;
         c.tripletPart = static_cast<int>(part);
         c.newLineBefore = part == 0 && column.newLineBefore;
         if (part < 2)
@@ -66,7 +65,7 @@ Column collapsed(std::span<const Column> columns, std::size_t first)
 {
     Column column = columns[first + 2];
     column.tripletPart = column.tripletGroup = -1;
-    column.technique = ColumnTechnique::Plain;
+    column.technique = Technique::Plain;
     column.newLineBefore = columns[first].newLineBefore;
     return column;
 }
@@ -88,8 +87,7 @@ bool playsFromNoteBefore(std::span<const Column> columns, std::size_t first, con
 
 DropOutcome refusal(const Column& column)
 {
-    return column.technique == ColumnTechnique::SlideUp ||
-                   column.technique == ColumnTechnique::SlideDown
+    return column.technique == Technique::SlideUp || column.technique == Technique::SlideDown
                ? DropOutcome::SlideRefused
                : DropOutcome::NoNoteBefore;
 }
@@ -106,23 +104,21 @@ Column columnOf(const engine::Drop& drop)
     column.symbol = drop.symbol;
     column.dotted = drop.dotted;
     // A chord note has no column of its own to go in: it comes in as a note.
-    column.technique = engine::columnTechnique(drop.technique);
+    column.technique = drop.technique;
     return column;
 }
 
 // Puts `column` (a whole triplet when it is one) in place of columns [first, last), refused
 // when it would play from no note; the number of columns put in.
 std::size_t putIn(engine::Staff& staff, engine::TabText& text, std::vector<Column>& columns,
-                  std::size_t first, std::size_t last, const Column& column,
+                  std::size_t first, std::size_t last, const Column& column, bool triplet,
                   Document::Edited& result)
 {
     if (!playsFromNoteBefore(columns, first, column)) {
         result.outcome = refusal(column);
         return 0;
     }
-    std::vector<Column> run = column.technique == ColumnTechnique::Triplet
-                                  ? tripletOf(column)
-                                  : std::vector<Column>{column};
+    std::vector<Column> run = triplet ? tripletOf(column) : std::vector<Column>{column};
     const std::size_t added = run.size();
     result.turnedPlain = indices(
         engine::spliceColumns(staff, text, columns, first, last, std::move(run)).turnedPlain);
@@ -210,7 +206,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
         drop.column > instrument::kFrets)
         return {DropOutcome::Ignored, {}, {}};
     tabtext::requireDurationSymbol(drop.symbol);
-    const char* label = drop.technique == Technique::Chord ? "chord note" : "replace note";
+    const char* label = drop.entry == engine::Entry::Chord ? "chord note" : "replace note";
     return editColumns(
         label,
         [this, &drop](std::vector<Column>& columns, std::size_t at, Edited& result) {
@@ -218,7 +214,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
             const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
             const bool triplet = columns[at].tripletPart >= 0;
             const engine::ColumnNote note{drop.row, drop.column};
-            if (drop.technique == Technique::Chord) {
+            if (drop.entry == engine::Entry::Chord) {
                 // Only a triplet's last column takes chord notes, and never on its own string.
                 // The note sounds as long as the column does, whatever the palette says.
                 const std::size_t target = triplet ? first + 2 : at;
@@ -312,18 +308,19 @@ Document::Edited Document::durationAtCursor(char symbol, bool dotted)
         });
 }
 
-Document::Edited Document::techniqueAtCursor(Technique technique)
+Document::Edited Document::techniqueAtCursor(Technique technique, engine::Entry entry)
 {
-    if (technique == Technique::Chord)
+    if (entry == engine::Entry::Chord)
         return {DropOutcome::Ignored, {}, {}};
-    return editColumns("technique", [this, technique](std::vector<Column>& columns, std::size_t at,
-                                                      Edited& result) {
+    const bool makeTriplet = entry == engine::Entry::Triplet;
+    const Technique wanted = makeTriplet ? Technique::Plain : technique;
+    return editColumns("technique", [this, wanted, makeTriplet](std::vector<Column>& columns,
+                                                                std::size_t at, Edited& result) {
         const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
         const bool triplet = columns[at].tripletPart >= 0;
-        const ColumnTechnique wanted = engine::columnTechnique(technique);
-        if (columns[at].rest() || (triplet && wanted == ColumnTechnique::Triplet))
+        if (columns[at].rest() || (triplet && makeTriplet))
             return;
-        if (!triplet && wanted != ColumnTechnique::Triplet) {
+        if (!triplet && !makeTriplet) {
             const engine::ColumnEdit done =
                 engine::changeTechnique(*m_staff, *m_text, columns, at, wanted);
             result.outcome = done.outcome;
@@ -332,7 +329,7 @@ Document::Edited Document::techniqueAtCursor(Technique technique)
         }
         Column column = triplet ? collapsed(columns, first) : columns[at];
         column.technique = wanted;
-        if (putIn(*m_staff, *m_text, columns, first, last, column, result) > 0)
+        if (putIn(*m_staff, *m_text, columns, first, last, column, makeTriplet, result) > 0)
             m_tabCursor = static_cast<int>(first);
     });
 }
@@ -351,7 +348,8 @@ Document::Edited Document::insertAtCursor(const engine::Drop& drop)
             // Before a triplet, never inside it.
             const std::size_t first = engine::wholeTriplets(columns, at, at).first;
             const std::size_t added =
-                putIn(*m_staff, *m_text, columns, first, first, columnOf(drop), result);
+                putIn(*m_staff, *m_text, columns, first, first, columnOf(drop),
+                      drop.entry == engine::Entry::Triplet, result);
             *m_tabCursor += static_cast<int>(added);
             if (added > 0)
                 m_selectionStart.reset();

@@ -26,37 +26,14 @@ bool Column::sameAs(const Column& other) const
 namespace {
 
 // The marks of the techniques that play from the note before.
-constexpr std::pair<ColumnTechnique, char> kMarks[] = {
-    {ColumnTechnique::HammerOn, kHammerOnMark},
-    {ColumnTechnique::PullOff, kPullOffMark},
-    {ColumnTechnique::SlideUp, kSlideUpMark},
-    {ColumnTechnique::SlideDown, kSlideDownMark}};
+constexpr std::pair<Technique, char> kMarks[] = {{Technique::HammerOn, kHammerOnMark},
+                                                 {Technique::PullOff, kPullOffMark},
+                                                 {Technique::SlideUp, kSlideUpMark},
+                                                 {Technique::SlideDown, kSlideDownMark}};
 
 tabtext::Setup setupOf(const EditingState& state)
 {
     return {state.stringCount, state.tuning, state.tabWidth};
-}
-
-ColumnTechnique techniqueOf(const model::Beat& beat)
-{
-    if (beat.tripletPart >= 0)
-        return ColumnTechnique::Triplet;
-    switch (beat.technique()) {
-    case model::Technique::HammerOn:
-        return ColumnTechnique::HammerOn;
-    case model::Technique::PullOff:
-        return ColumnTechnique::PullOff;
-    case model::Technique::SlideUp:
-        return ColumnTechnique::SlideUp;
-    case model::Technique::SlideDown:
-        return ColumnTechnique::SlideDown;
-    case model::Technique::Slap:
-        return ColumnTechnique::Slap;
-    case model::Technique::Pop:
-        return ColumnTechnique::Pop;
-    default:
-        return ColumnTechnique::Plain;
-    }
 }
 
 } // namespace
@@ -86,7 +63,7 @@ void readColumnsFrom(const TabText& text, const EditingState& state, int from,
         Column column;
         for (const model::Note& note : beat.notes)
             column.notes.push_back({note.string, note.fret});
-        column.technique = techniqueOf(beat);
+        column.technique = beat.technique();
         column.symbol = tabtext::symbolOf(beat.value);
         column.dotted = beat.dotted;
         column.newLineBefore = beat.newLineBefore;
@@ -121,24 +98,10 @@ bool endsWithNewLine(const TabText& text, const EditingState& state)
 
 namespace {
 
-// How each technique of a column is written; a slide's direction is the writer's to find.
-constexpr std::pair<ColumnTechnique, Technique> kWriters[] = {
-    {ColumnTechnique::Plain, Technique::Default},
-    {ColumnTechnique::HammerOn, Technique::HammerOn},
-    {ColumnTechnique::PullOff, Technique::PullOff},
-    {ColumnTechnique::SlideUp, Technique::Slide},
-    {ColumnTechnique::SlideDown, Technique::Slide},
-    {ColumnTechnique::Slap, Technique::Slap},
-    {ColumnTechnique::Pop, Technique::Pop},
-    {ColumnTechnique::Triplet, Technique::Triplet}};
-
-Technique writerTechnique(ColumnTechnique technique)
+// A mark on its first note tells which note leads the column: a tie's, or a triplet's own.
+bool markedLead(const Column& column)
 {
-    for (const auto& [column, writer] : kWriters) {
-        if (column == technique)
-            return writer;
-    }
-    return Technique::Default;
+    return model::isTie(column.technique) || column.tripletPart >= 0;
 }
 
 [[noreturn]] void untypable(std::size_t index, const char* what)
@@ -161,9 +124,9 @@ void check(std::span<const Column> columns, int strings)
                     untypable(c, "two notes on one string");
             }
         }
-        const bool triplet = column.technique == ColumnTechnique::Triplet;
-        if (triplet != (column.tripletPart >= 0) || (triplet && column.rest()))
-            untypable(c, "a triplet column outside a triplet");
+        const bool triplet = column.tripletPart >= 0;
+        if (triplet && (column.rest() || column.technique != Technique::Plain))
+            untypable(c, "a triplet column with a technique or no note");
         if (column.chord() && triplet && column.tripletPart != 2)
             untypable(c, "a chord inside a triplet");
         if (column.tripletPart > 0 && column.newLineBefore)
@@ -198,13 +161,11 @@ std::vector<ColumnNote> dropOrder(std::span<const Column> columns, std::size_t a
     std::vector<ColumnNote> notes = columns[at].notes;
     if (notes.size() < 2)
         return notes;
-    const ColumnTechnique technique = columns[at].technique;
-    const bool fixedLead = technique != ColumnTechnique::Plain &&
-                           technique != ColumnTechnique::Slap && technique != ColumnTechnique::Pop;
+    const bool fixedLead = markedLead(columns[at]);
     const auto next = std::find_if(columns.begin() + static_cast<long>(at) + 1, columns.end(),
                                    [](const Column& column) { return !column.rest(); });
-    if (next == columns.end() || (next->technique != ColumnTechnique::SlideUp &&
-                                  next->technique != ColumnTechnique::SlideDown))
+    if (next == columns.end() ||
+        (next->technique != Technique::SlideUp && next->technique != Technique::SlideDown))
         return notes;
     const auto on = std::ranges::find(notes.begin() + (fixedLead ? 1 : 0), notes.end(),
                                       next->notes.front().string, &ColumnNote::string);
@@ -226,15 +187,16 @@ void writeColumn(Staff& staff, std::span<const Column> columns, std::size_t at)
     // A triplet is written whole with its first column; its last may then take chord notes.
     if (column.tripletPart <= 0) {
         const ColumnNote& lead = notes.front();
-        Technique technique = writerTechnique(column.technique);
-        if (technique == Technique::Slide && lead.string != staff.state().lastString)
-            technique = Technique::Default;
-        require(staff.Dropped({lead.fret, lead.string, column.symbol, technique, column.dotted}));
+        Technique technique = column.technique;
+        if (model::isSlide(technique) && lead.string != staff.state().lastString)
+            technique = Technique::Plain;
+        require(staff.Dropped({lead.fret, lead.string, column.symbol, technique, column.dotted,
+                               column.tripletPart == 0 ? Entry::Triplet : Entry::Single}));
     }
     for (std::size_t n = 1; n < notes.size(); ++n) {
         const ColumnNote& note = notes[n];
-        require(staff.Dropped(
-            {note.fret, note.string, column.symbol, Technique::Chord, column.dotted}));
+        require(staff.Dropped({note.fret, note.string, column.symbol, Technique::Plain,
+                               column.dotted, Entry::Chord}));
     }
 }
 
@@ -416,20 +378,20 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
 namespace {
 
 // The slide a column makes after `last`: its direction, or plain when it left the string.
-ColumnTechnique slideAfter(const Column& column, LastNote last)
+Technique slideAfter(const Column& column, LastNote last)
 {
     const ColumnNote& lead = column.notes.front();
     if (lead.string != last.string)
-        return ColumnTechnique::Plain;
-    return lead.fret < last.fret ? ColumnTechnique::SlideDown : ColumnTechnique::SlideUp;
+        return Technique::Plain;
+    return lead.fret < last.fret ? Technique::SlideDown : Technique::SlideUp;
 }
 
-bool slides(ColumnTechnique technique)
+bool slides(Technique technique)
 {
-    return technique == ColumnTechnique::SlideUp || technique == ColumnTechnique::SlideDown;
+    return technique == Technique::SlideUp || technique == Technique::SlideDown;
 }
 
-char markOf(ColumnTechnique technique)
+char markOf(Technique technique)
 {
     for (const auto& [its, mark] : kMarks) {
         if (its == technique)
@@ -472,29 +434,18 @@ void putColumn(TabText& text, const Column& column, int strings)
         putCell(text, column.firstLine + k, at,
                 note == column.notes.end() ? std::string(kEmptyCell) : noteCell(mark, note->fret));
     }
-    const std::string_view articulation = column.rest()                               ? kRestCell
-                                          : column.technique == ColumnTechnique::Slap ? kSlapCell
-                                          : column.technique == ColumnTechnique::Pop
-                                              ? kPopCell
-                                              : kPlainArticulation;
+    const std::string_view articulation = column.rest()                         ? kRestCell
+                                          : column.technique == Technique::Slap ? kSlapCell
+                                          : column.technique == Technique::Pop  ? kPopCell
+                                                                               : kPlainArticulation;
     putCell(text, column.firstLine + strings + 1, at, articulation);
 }
 
 } // namespace
 
-ColumnTechnique columnTechnique(Technique technique)
+bool leansOnNoteBefore(Technique technique)
 {
-    for (const auto& [column, writer] : kWriters) {
-        if (writer == technique)
-            return column;
-    }
-    return ColumnTechnique::Plain;
-}
-
-bool leansOnNoteBefore(ColumnTechnique technique)
-{
-    return technique == ColumnTechnique::HammerOn || technique == ColumnTechnique::PullOff ||
-           slides(technique);
+    return technique == Technique::HammerOn || technique == Technique::PullOff || slides(technique);
 }
 
 bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
@@ -506,9 +457,7 @@ bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
             continue;
         // A slide goes on from the chord note dropped last, and the note that carries a
         // chord's technique is dropped first.
-        const bool marked = before.technique != ColumnTechnique::Plain &&
-                            before.technique != ColumnTechnique::Slap &&
-                            before.technique != ColumnTechnique::Pop;
+        const bool marked = markedLead(before);
         if (slides(columns[at].technique) && marked && before.chord() &&
             before.notes.front().string == string)
             return false;
@@ -647,20 +596,20 @@ std::size_t noteFrom(std::span<const Column> columns, std::size_t at)
 // its direction from the note it now leaves; a technique whose note is gone turns plain.
 // `hadNote`: it had its note before the change (one that never had, as the engine writes at
 // the end, stays as it was).
-ColumnTechnique techniqueAfterChange(std::span<const Column> columns, std::size_t at, bool hadNote)
+Technique techniqueAfterChange(std::span<const Column> columns, std::size_t at, bool hadNote)
 {
-    const ColumnTechnique technique = columns[at].technique;
+    const Technique technique = columns[at].technique;
     if (!leansOnNoteBefore(technique))
         return technique;
     if (!hasNoteBefore(columns, at))
-        return hadNote ? ColumnTechnique::Plain : technique;
+        return hadNote ? Technique::Plain : technique;
     return slides(technique) ? slideAfter(columns[at], lastWritten(columns, at)) : technique;
 }
 
 // Sets the technique the change left the column; true when it turned plain.
-bool settle(Column& column, ColumnTechnique technique)
+bool settle(Column& column, Technique technique)
 {
-    const bool plain = technique == ColumnTechnique::Plain && column.technique != technique;
+    const bool plain = technique == Technique::Plain && column.technique != technique;
     column.technique = technique;
     if (plain)
         byStringWhenUnmarked(column);
@@ -675,8 +624,7 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     if (at >= columns.size())
         throw std::invalid_argument("No column " + std::to_string(at + 1));
     const Column& present = columns[at];
-    if (present.tripletPart >= 0 || column.tripletPart >= 0 ||
-        column.technique == ColumnTechnique::Triplet)
+    if (present.tripletPart >= 0 || column.tripletPart >= 0)
         untypable(at, "a triplet edited by its columns");
     column.newLineBefore = present.newLineBefore;
     column.tripletGroup = -1;
@@ -685,7 +633,7 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     column.firstLine = present.firstLine;
     column.character = present.character;
     if (column.rest())
-        column.technique = ColumnTechnique::Plain;
+        column.technique = Technique::Plain;
     byStringWhenUnmarked(column);
     const int strings = staff.state().stringCount.value();
     check(std::span(&column, 1), strings);
@@ -712,7 +660,7 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     // Only the next note can change with this one: it plays from it.
     std::optional<Column> nextOld;
     if (next < columns.size()) {
-        const ColumnTechnique technique = techniqueAfterChange(columns, next, nextHadNote);
+        const Technique technique = techniqueAfterChange(columns, next, nextHadNote);
         if (technique != columns[next].technique) {
             nextOld = columns[next];
             if (settle(columns[next], technique))
@@ -828,7 +776,7 @@ ColumnEdit replaceNote(Staff& staff, TabText& text, std::vector<Column>& columns
     Column column = columns.at(at);
     column.notes = {note};
     if (column.rest())
-        column.technique = ColumnTechnique::Plain;
+        column.technique = Technique::Plain;
     return editColumn(staff, text, columns, at, column);
 }
 
@@ -842,7 +790,7 @@ ColumnEdit changeDuration(Staff& staff, TabText& text, std::vector<Column>& colu
 }
 
 ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& columns,
-                           std::size_t at, ColumnTechnique technique)
+                           std::size_t at, Technique technique)
 {
     Column column = columns.at(at);
     column.technique = technique;

@@ -16,9 +16,6 @@
 
 namespace quorlin::engine {
 
-// How the column's first note was played, as its mark and the articulation line tell it.
-enum class ColumnTechnique { Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop, Triplet };
-
 struct ColumnNote {
     int string = 1; // 1 is the first string line of a block
     int fret = 0;
@@ -30,7 +27,9 @@ struct Column {
     // Empty for a rest. The note carrying the technique comes first (a triplet's own note in
     // its columns), then the other notes of a chord by string.
     std::vector<ColumnNote> notes;
-    ColumnTechnique technique = ColumnTechnique::Plain;
+    // How the first note was played, as its mark and the articulation line tell it; Plain in a
+    // triplet.
+    Technique technique = Technique::Plain;
     char symbol = 'q';
     bool dotted = false;
     // The user's "New line" came right before this column.
@@ -117,15 +116,11 @@ ColumnEdit replaceNote(Staff& staff, TabText& text, std::vector<Column>& columns
 ColumnEdit changeDuration(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at,
                           char symbol, bool dotted);
 ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& columns,
-                           std::size_t at, ColumnTechnique technique);
+                           std::size_t at, Technique technique);
 ColumnEdit makeRest(Staff& staff, TabText& text, std::vector<Column>& columns, std::size_t at);
 
-// The technique a note dropped with `technique` gives its column: a slide is SlideUp until
-// the note before it tells its direction, a chord note is Plain.
-ColumnTechnique columnTechnique(Technique technique);
-
 // Hammer-ons, pull-offs and slides play from the note before them on the same string.
-bool leansOnNoteBefore(ColumnTechnique technique);
+bool leansOnNoteBefore(Technique technique);
 // Whether the note column before `at` (rests between count for nothing) has a note on the
 // string of `at`'s first note, the one a hammer-on, pull-off or slide plays from.
 bool hasNoteBefore(std::span<const Column> columns, std::size_t at);

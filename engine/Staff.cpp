@@ -366,10 +366,10 @@ DropOutcome Staff::Dropped(const Drop& drop)
     if (m_text.count() == 0)
         openFirstBlock(kArticulationPrefix);
 
-    if (drop.technique == Technique::Chord)
+    if (drop.entry == Entry::Chord)
         return chordNote(drop);
     m_state.chordAvailable = true;
-    if (drop.technique == Technique::Triplet) {
+    if (drop.entry == Entry::Triplet) {
         writeTriplet(drop.row, drop.column, drop.symbol, drop.dotted);
         return DropOutcome::Written;
     }
@@ -388,7 +388,8 @@ DropOutcome Staff::singleNote(const Drop& drop)
     case Technique::PullOff:
         mark = kPullOffMark;
         break;
-    case Technique::Slide:
+    case Technique::SlideUp:
+    case Technique::SlideDown:
         if (drop.row != m_state.lastString)
             return DropOutcome::SlideRefused;
         mark = drop.column < m_state.lastFret ? kSlideDownMark : kSlideUpMark;

@@ -14,6 +14,7 @@
 #include "engine/TabText.h"
 #include "instrument/NeckLabels.h"
 #include "instrument/Tuning.h"
+#include "model/Song.h"
 #include "model/TimeSignature.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
@@ -41,14 +42,20 @@ inline constexpr int kDefaultTempo = 100;
 inline constexpr int kMinTempo = 20;
 inline constexpr int kMaxTempo = 400;
 
-enum class Technique { Default, HammerOn, PullOff, Slide, Slap, Pop, Chord, Triplet };
+using model::Technique;
+
+// How the neck puts a note in: a note of its own, a note added to the column before (a
+// chord), or three of it as a triplet. The neck's mode, not a technique of the note.
+enum class Entry : std::uint8_t { Single, Chord, Triplet };
 
 struct Drop {
     int column = 0; // the fret; column 0 of the neck is the open string
     int row = 0;    // the string
     char symbol = 'q';
-    Technique technique = Technique::Default;
+    // A slide takes its direction from the note before it, whichever is asked.
+    Technique technique = Technique::Plain;
     bool dotted = false;
+    Entry entry = Entry::Single;
 };
 
 enum class DropOutcome {

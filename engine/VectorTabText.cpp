@@ -17,6 +17,12 @@ std::string VectorTabText::line(int index) const
     return holds(index) ? m_lines[static_cast<std::size_t>(index)] : std::string();
 }
 
+std::string_view VectorTabText::view(int index, std::string&) const
+{
+    return holds(index) ? std::string_view(m_lines[static_cast<std::size_t>(index)])
+                        : std::string_view();
+}
+
 void VectorTabText::replace(int index, const std::string& text)
 {
     if (!holds(index))

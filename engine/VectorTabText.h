@@ -15,6 +15,7 @@ public:
 
     int count() const override;
     std::string line(int index) const override;
+    std::string_view view(int index, std::string& buffer) const override;
     void replace(int index, const std::string& text) override;
     void extend(int index, std::string_view tail) override;
     void append(const std::string& text) override;

@@ -601,14 +601,15 @@ private:
             if ((node.hopoDestination || state.hopoOut) && state.note >= 0)
                 note.technique =
                     note.pitch >= song.notes[static_cast<std::size_t>(state.note)].pitch
-                        ? SongTechnique::HammerOn
-                        : SongTechnique::PullOff;
+                        ? model::Technique::HammerOn
+                        : model::Technique::PullOff;
             else if (state.slideOut && state.note >= 0)
-                note.technique = SongTechnique::Slide;
+                note.technique = model::slideBetween(
+                    song.notes[static_cast<std::size_t>(state.note)].pitch, note.pitch);
             else if (beat.slapped || node.slapped)
-                note.technique = SongTechnique::Slap;
+                note.technique = model::Technique::Slap;
             else if (beat.popped || node.popped)
-                note.technique = SongTechnique::Pop;
+                note.technique = model::Technique::Pop;
             note.tiedToNext = node.tieOrigin;
             state.note = static_cast<int>(song.notes.size());
             state.slideOut = node.slideOut;

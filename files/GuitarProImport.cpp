@@ -424,7 +424,7 @@ private:
 
     // What a beat's effects say of all its notes.
     struct BeatEffects {
-        SongTechnique technique = SongTechnique::Plain;
+        model::Technique technique = model::Technique::Plain;
         std::uint32_t marks = 0;
     };
 
@@ -528,9 +528,9 @@ private:
         if (first & 0x20) {
             const int kind = m_in.u8();
             if (kind == 2)
-                effects.technique = SongTechnique::Slap;
+                effects.technique = model::Technique::Slap;
             else if (kind == 3)
-                effects.technique = SongTechnique::Pop;
+                effects.technique = model::Technique::Pop;
             else if (kind == 1)
                 effects.marks |= kTapping;
             else if (kind == 0 && m_version == kGp3)
@@ -681,9 +681,10 @@ private:
         if (follows && state.hammerToNext) {
             const int before = out.notes[static_cast<std::size_t>(state.lastNote)].pitch;
             note.technique =
-                note.pitch >= before ? SongTechnique::HammerOn : SongTechnique::PullOff;
+                note.pitch >= before ? model::Technique::HammerOn : model::Technique::PullOff;
         } else if (follows && state.slideToNext) {
-            note.technique = SongTechnique::Slide;
+            note.technique = model::slideBetween(
+                out.notes[static_cast<std::size_t>(state.lastNote)].pitch, note.pitch);
         }
         state = {static_cast<int>(out.notes.size()), beatCount, hammer, slide};
         out.notes.push_back(note);

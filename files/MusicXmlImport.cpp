@@ -635,7 +635,8 @@ private:
                         n.marks |= kStaccato;
                     // Slid into from below or above, from no note before.
                     else if (is(a, "scoop") || is(a, "plop"))
-                        n.technique = SongTechnique::Slide;
+                        n.technique = is(a, "scoop") ? model::Technique::SlideUp
+                                                     : model::Technique::SlideDown;
                     else
                         n.marks |= kOtherMark;
                 }
@@ -675,15 +676,15 @@ private:
                     raw.pullOffNamed = is(t, "pull-off");
                 }
             } else if (is(t, "snap-pizzicato")) {
-                n.technique = SongTechnique::Pop;
+                n.technique = model::Technique::Pop;
             } else if (is(t, "thumb-position")) {
-                n.technique = SongTechnique::Slap;
+                n.technique = model::Technique::Slap;
             } else if (is(t, "pluck")) {
                 const std::string text = lowered(textOf(t));
                 if (text == "t" || text == "s" || text == "slap" || text == "thumb")
-                    n.technique = SongTechnique::Slap;
+                    n.technique = model::Technique::Slap;
                 else if (text == "p" || text == "pop")
-                    n.technique = SongTechnique::Pop;
+                    n.technique = model::Technique::Pop;
                 // The fingers pluck as a bass is played plain.
                 else if (text != "i" && text != "m" && text != "a" && text != "c")
                     n.marks |= kOtherMark;
@@ -694,9 +695,9 @@ private:
             } else if (is(t, "other-technical")) {
                 const std::string text = lowered(textOf(t));
                 if (contains(text, "slap"))
-                    n.technique = SongTechnique::Slap;
+                    n.technique = model::Technique::Slap;
                 else if (contains(text, "pop"))
-                    n.technique = SongTechnique::Pop;
+                    n.technique = model::Technique::Pop;
                 else
                     n.marks |= wordMarks(text) != 0 ? wordMarks(text) : kOtherMark;
             } else if (!is(t, "fingering")) {
@@ -995,19 +996,22 @@ private:
                 const int from =
                     before != last.end() ? raw[before->second].note.pitch : n.note.pitch;
                 const bool down = from != n.note.pitch ? n.note.pitch < from : n.pullOffNamed;
-                n.note.technique = down ? SongTechnique::PullOff : SongTechnique::HammerOn;
+                n.note.technique = down ? model::Technique::PullOff : model::Technique::HammerOn;
             } else if (n.slideStop) {
-                n.note.technique = SongTechnique::Slide;
+                const auto before = last.find(key);
+                n.note.technique = model::slideBetween(
+                    before != last.end() ? raw[before->second].note.pitch : n.note.pitch,
+                    n.note.pitch);
             } else if (n.slurStop && n.note.string > 0 &&
-                       n.note.technique == SongTechnique::Plain) {
+                       n.note.technique == model::Technique::Plain) {
                 // MuseScore writes a hammer-on or pull-off as a slur alone: on one string, a
                 // slur from a note of another pitch is one.
                 const auto before = last.find(key);
                 if (before != last.end() && raw[before->second].slurStart &&
                     raw[before->second].note.pitch != n.note.pitch)
                     n.note.technique = n.note.pitch < raw[before->second].note.pitch
-                                           ? SongTechnique::PullOff
-                                           : SongTechnique::HammerOn;
+                                           ? model::Technique::PullOff
+                                           : model::Technique::HammerOn;
             }
             last[key] = i;
         }
@@ -1057,7 +1061,7 @@ private:
             if (twin != onTab.end() && !twin->second.unmatched.empty()) {
                 SongNote& kept = raw[twin->second.unmatched.back()].note;
                 twin->second.unmatched.pop_back();
-                if (kept.technique == SongTechnique::Plain)
+                if (kept.technique == model::Technique::Plain)
                     kept.technique = r.note.technique;
                 kept.marks |= r.note.marks;
                 r.dropped = true;

@@ -5,6 +5,8 @@
 // a foreign format (Guitar Pro, MusicXML, MIDI) fills one of these; one conversion makes the
 // tab of a track, so that the formats cannot disagree on what a repeat or a tie means. No Qt.
 
+#include "model/Song.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,17 +17,6 @@ namespace quorlin::files {
 // Time in a song: this many ticks to a quarter note, enough for triplets, quintuplets and
 // 64th notes to fall on whole ticks.
 inline constexpr std::int64_t kSongTicksPerQuarter = 3840;
-
-// What a note is played with beyond its pitch. Quorlin writes the first five as its own
-// techniques; the rest are played plain or left out, and counted.
-enum class SongTechnique : std::uint8_t {
-    Plain,
-    HammerOn, // from the note before on its string, by pitch up
-    PullOff,  // by pitch down
-    Slide,    // from the note before on its string
-    Slap,
-    Pop,
-};
 
 // Marks a reader found on a note that Quorlin does not write, each counted in the summary.
 enum SongMark : std::uint32_t {
@@ -59,7 +50,7 @@ struct SongNote {
     // 1 is the highest-sounding string; 0 when the file does not say (MIDI, some MusicXML).
     int string = 0;
     int fret = -1; // -1 when the file does not say
-    SongTechnique technique = SongTechnique::Plain;
+    model::Technique technique = model::Technique::Plain;
     std::uint32_t marks = 0; // SongMark bits
     bool tiedToNext = false;
     // A second voice of the same track, kept apart so a chord is only what sounds together.

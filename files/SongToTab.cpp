@@ -210,7 +210,7 @@ struct Hit {
     int string = 0;
     int fret = 0;
     int pitch = 0;
-    SongTechnique technique = SongTechnique::Plain;
+    model::Technique technique = model::Technique::Plain;
     bool tied = false;
     bool gone = false; // joined to the note it is tied from
     int bar = 0;       // as written
@@ -705,8 +705,8 @@ private:
     static std::vector<Hit> ordered(std::vector<Hit> notes)
     {
         std::stable_sort(notes.begin(), notes.end(), [](const Hit& a, const Hit& b) {
-            const bool ma = a.technique != SongTechnique::Plain;
-            const bool mb = b.technique != SongTechnique::Plain;
+            const bool ma = a.technique != model::Technique::Plain;
+            const bool mb = b.technique != model::Technique::Plain;
             return ma != mb ? ma : a.string < b.string;
         });
         return notes;
@@ -722,25 +722,26 @@ private:
             column.notes.push_back({hit.string, hit.fret});
         const Hit& lead = notes.front();
         const bool slap = std::ranges::any_of(
-            notes, [](const Hit& n) { return n.technique == SongTechnique::Slap; });
+            notes, [](const Hit& n) { return n.technique == model::Technique::Slap; });
         const bool pop = std::ranges::any_of(
-            notes, [](const Hit& n) { return n.technique == SongTechnique::Pop; });
-        using engine::ColumnTechnique;
+            notes, [](const Hit& n) { return n.technique == model::Technique::Pop; });
+        using engine::Technique;
         for (std::size_t n = 1; n < notes.size(); ++n) {
-            const SongTechnique t = notes[n].technique;
-            if (t != SongTechnique::Plain && t != SongTechnique::Slap && t != SongTechnique::Pop)
+            const model::Technique t = notes[n].technique;
+            if (t != model::Technique::Plain && t != model::Technique::Slap &&
+                t != model::Technique::Pop)
                 problemAt(notes[n], "a hammer-on, pull-off or slide on a second note of a chord: "
                                     "played plain");
         }
         if (slap || pop) {
-            column.technique = slap ? ColumnTechnique::Slap : ColumnTechnique::Pop;
+            column.technique = slap ? Technique::Slap : Technique::Pop;
             if (slap && pop)
                 problemAt(lead, "slap and pop on one chord: slapped");
-        } else if (lead.technique != SongTechnique::Plain) {
+        } else if (lead.technique != model::Technique::Plain) {
             column.technique = legato(lead);
         }
-        if ((slap || pop) && lead.technique != SongTechnique::Plain &&
-            lead.technique != SongTechnique::Slap && lead.technique != SongTechnique::Pop)
+        if ((slap || pop) && lead.technique != model::Technique::Plain &&
+            lead.technique != model::Technique::Slap && lead.technique != model::Technique::Pop)
             problemAt(lead, std::string("a hammer-on, pull-off or slide on a ") +
                                 (slap ? "slapped" : "popped") + " note: played plain");
         m_columns.push_back(column);
@@ -749,9 +750,9 @@ private:
 
     // Hammer-on or pull-off by the pitch it goes to, a slide up or down, from the note before
     // on the same string; plain, and listed, when there is none.
-    engine::ColumnTechnique legato(const Hit& lead)
+    engine::Technique legato(const Hit& lead)
     {
-        using engine::ColumnTechnique;
+        using engine::Technique;
         const engine::ColumnNote* before = nullptr;
         for (auto c = m_columns.rbegin(); c != m_columns.rend() && before == nullptr; ++c) {
             if (c->rest())
@@ -761,20 +762,19 @@ private:
                 break;
             before = &*on;
         }
-        const char* name =
-            lead.technique == SongTechnique::Slide ? "slide" : "hammer-on or pull-off";
+        const char* name = model::isSlide(lead.technique) ? "slide" : "hammer-on or pull-off";
         if (before == nullptr) {
             problemAt(lead, std::string("a ") + name + " from no note on its string: played plain");
-            return ColumnTechnique::Plain;
+            return Technique::Plain;
         }
         if (before->fret == lead.fret) {
             problemAt(lead, std::string("a ") + name + " to the same fret: played plain");
-            return ColumnTechnique::Plain;
+            return Technique::Plain;
         }
         const bool up = lead.fret > before->fret;
-        if (lead.technique == SongTechnique::Slide)
-            return up ? ColumnTechnique::SlideUp : ColumnTechnique::SlideDown;
-        return up ? ColumnTechnique::HammerOn : ColumnTechnique::PullOff;
+        if (model::isSlide(lead.technique))
+            return up ? Technique::SlideUp : Technique::SlideDown;
+        return up ? Technique::HammerOn : Technique::PullOff;
     }
 
     void tripletColumns(const Slot& slot)
@@ -785,12 +785,11 @@ private:
             const Event& event = slot.events[static_cast<std::size_t>(part)];
             engine::Column column;
             column.symbol = slot.triplet;
-            column.technique = engine::ColumnTechnique::Triplet;
             column.tripletGroup = group;
             column.tripletPart = part;
             column.notes.push_back({lead.string, lead.fret});
             for (const Hit& hit : event.notes) {
-                if (hit.technique != SongTechnique::Plain)
+                if (hit.technique != model::Technique::Plain)
                     problemAt(hit, "a technique inside a triplet: played plain");
                 if (hit.string != lead.string)
                     column.notes.push_back({hit.string, hit.fret});

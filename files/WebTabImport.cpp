@@ -1002,6 +1002,11 @@ private:
             const auto offset = static_cast<std::size_t>(column.offset);
             for (std::size_t r = 0; r < rows; ++r)
                 out[r] += text[r].substr(offset, static_cast<std::size_t>(column.width));
+            // Nothing on the strings is a rest, said or not: the tab says it, as its own
+            // writers do, so that it can be edited.
+            if (column.rest)
+                out.back().replace(out.back().size() - tabtext::kCellWidth, tabtext::kCellWidth,
+                                   tabtext::kRestCell);
             m_tab.notes += static_cast<int>(column.notes.size());
         }
         m_tab.lines.insert(m_tab.lines.end(), out.begin(), out.end());
@@ -1504,23 +1509,23 @@ private:
             std::any_of(notes.begin(), notes.end(), [](const WebNote& n) { return n.pop; });
 
         using engine::Technique;
-        Technique technique = slap ? Technique::Slap : pop ? Technique::Pop : Technique::Default;
+        Technique technique = slap ? Technique::Slap : pop ? Technique::Pop : Technique::Plain;
         const WebNote& first = notes.front();
         if (slap && pop)
             problem(first, "slap and pop on one note: slapped");
-        if (first.legato != Legato::None && technique != Technique::Default)
+        if (first.legato != Legato::None && technique != Technique::Plain)
             problem(first, legatoName(first.legato) + " on a " + (slap ? "slapped" : "popped") +
                                " note: left out");
         else if (first.legato != Legato::None)
             technique = first.legato == Legato::HammerOn  ? Technique::HammerOn
                         : first.legato == Legato::PullOff ? Technique::PullOff
-                                                          : Technique::Slide;
+                                                          : Technique::SlideUp;
 
         engine::Drop drop{first.fret, first.string, piece.symbol, technique, piece.dotted};
         engine::DropOutcome outcome = staff.Dropped(drop);
         if (outcome == engine::DropOutcome::SlideRefused) {
             problem(first, "slide from another string or from no note: played plain");
-            drop.technique = Technique::Default;
+            drop.technique = Technique::Plain;
             outcome = staff.Dropped(drop);
         }
         counted(outcome, first);
@@ -1528,8 +1533,8 @@ private:
             const WebNote& note = notes[i];
             if (note.legato != Legato::None)
                 problem(note, legatoName(note.legato) + " on a chord note: left out");
-            counted(staff.Dropped(
-                        {note.fret, note.string, piece.symbol, Technique::Chord, piece.dotted}),
+            counted(staff.Dropped({note.fret, note.string, piece.symbol, Technique::Plain,
+                                   piece.dotted, engine::Entry::Chord}),
                     note);
         }
     }

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace quorlin::fuzz {
@@ -71,6 +73,20 @@ inline bool wholeColumns(const Tab& tab, std::size_t width)
     return true;
 }
 
+// The neck's choices by the number an input picks, in the order of its radios: plain, hammer-on,
+// pull-off, slide, slap, pop, then the chord and triplet entries.
+inline void chooseOnNeck(engine::Drop& drop, int choice)
+{
+    using engine::Entry;
+    using engine::Technique;
+    static constexpr std::pair<Technique, Entry> kChoices[] = {
+        {Technique::Plain, Entry::Single},   {Technique::HammerOn, Entry::Single},
+        {Technique::PullOff, Entry::Single}, {Technique::SlideUp, Entry::Single},
+        {Technique::Slap, Entry::Single},    {Technique::Pop, Entry::Single},
+        {Technique::Plain, Entry::Chord},    {Technique::Plain, Entry::Triplet}};
+    std::tie(drop.technique, drop.entry) = kChoices[static_cast<std::size_t>(choice) % 8];
+}
+
 inline int stringOf(FuzzInput& in, const Setup& setup)
 {
     return 1 + in.pick(setup.strings.value());
@@ -120,15 +136,18 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
     switch (in.pick(undoing ? 10 : 6)) {
     case 0:
     case 1: {
-        auto technique = static_cast<engine::Technique>(in.pick(6));
-        int string = stringOf(in, setup);
-        if (technique == engine::Technique::Slide) {
+        engine::Drop drop{0, 0, symbol};
+        chooseOnNeck(drop, in.pick(6));
+        drop.row = stringOf(in, setup);
+        if (drop.technique == engine::Technique::SlideUp) {
             if (staff.state().lastString == 0)
-                technique = engine::Technique::Default;
+                drop.technique = engine::Technique::Plain;
             else
-                string = staff.state().lastString;
+                drop.row = staff.state().lastString;
         }
-        staff.Dropped({fretOf(in), string, symbol, technique, dotted});
+        drop.column = fretOf(in);
+        drop.dotted = dotted;
+        staff.Dropped(drop);
         break;
     }
     case 2: {
@@ -140,12 +159,13 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
         if (line.size() >= tabtext::kCellWidth &&
             line[line.size() - tabtext::kCellWidth] == tabtext::kTripletMark)
             break;
-        staff.Dropped({fret, string, symbol, engine::Technique::Chord, dotted});
+        staff.Dropped(
+            {fret, string, symbol, engine::Technique::Plain, dotted, engine::Entry::Chord});
         break;
     }
     case 3:
-        staff.Dropped(
-            {fretOf(in), stringOf(in, setup), symbol, engine::Technique::Triplet, dotted});
+        staff.Dropped({fretOf(in), stringOf(in, setup), symbol, engine::Technique::Plain, dotted,
+                       engine::Entry::Triplet});
         break;
     case 4:
         staff.setRest(symbol, dotted);
@@ -203,7 +223,6 @@ inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
     const int string = stringOf(in, setup);
     column.notes = {{string, fretOf(in)}};
     if (kind == 1) {
-        column.technique = engine::ColumnTechnique::Triplet;
         std::vector<engine::Column> triplet(3, column);
         for (int part = 0; part < 3; ++part) {
             triplet[static_cast<std::size_t>(part)].tripletPart = part;
@@ -212,7 +231,7 @@ inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
         }
         return triplet;
     }
-    column.technique = static_cast<engine::ColumnTechnique>(in.pick(7));
+    column.technique = static_cast<engine::Technique>(in.pick(7));
     if (kind == 3) {
         // Chord notes on other strings, by string.
         for (int k = 1; k <= setup.strings.value(); ++k) {
@@ -300,9 +319,11 @@ inline void typeOnStaff(engine::Staff& staff, FuzzInput& in)
         case 2:
             staff.JumpLine();
             break;
-        default:
-            staff.Dropped(
-                {fret, string, symbol, static_cast<engine::Technique>(in.pick(7)), dotted});
+        default: {
+            engine::Drop drop{fret, string, symbol, engine::Technique::Plain, dotted};
+            chooseOnNeck(drop, in.pick(7));
+            staff.Dropped(drop);
+        }
         }
     }
 }

@@ -83,7 +83,7 @@ void editInPlace(const Setup& setup, const std::vector<engine::Column>& present,
     const std::vector<engine::Column> read = engine::readColumns(tab.text, tab.staff.state());
     QUORLIN_REQUIRE(std::ranges::equal(columns, read, &engine::Column::sameAs));
     for (const std::size_t plain : done.turnedPlain)
-        QUORLIN_REQUIRE(plain > at && columns[plain].technique == engine::ColumnTechnique::Plain);
+        QUORLIN_REQUIRE(plain > at && columns[plain].technique == engine::Technique::Plain);
     requireLoadedPosition(tab, setup);
     if (done.path != engine::EditPath::InPlace)
         return;
@@ -174,10 +174,10 @@ std::vector<score::Column> musicOf(const Setup& setup, const engine::VectorTabTe
 bool sameButSlides(engine::Column a, engine::Column b)
 {
     for (engine::Column* column : {&a, &b}) {
-        if (column->technique == engine::ColumnTechnique::SlideUp ||
-            column->technique == engine::ColumnTechnique::SlideDown) {
+        if (column->technique == engine::Technique::SlideUp ||
+            column->technique == engine::Technique::SlideDown) {
             // Unmarked, a chord's notes read by string.
-            column->technique = engine::ColumnTechnique::Plain;
+            column->technique = engine::Technique::Plain;
             std::ranges::sort(column->notes, {}, &engine::ColumnNote::string);
         }
     }

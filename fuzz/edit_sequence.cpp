@@ -17,7 +17,7 @@
 
 using namespace quorlin;
 using engine::Column;
-using engine::ColumnTechnique;
+using engine::Technique;
 using fuzz::FuzzInput;
 
 namespace {
@@ -26,14 +26,14 @@ constexpr int kMaxEdits = 12;
 
 using Columns = std::vector<Column>;
 
-bool slides(ColumnTechnique t)
+bool slides(Technique t)
 {
-    return t == ColumnTechnique::SlideUp || t == ColumnTechnique::SlideDown;
+    return t == Technique::SlideUp || t == Technique::SlideDown;
 }
 
-bool leans(ColumnTechnique t)
+bool leans(Technique t)
 {
-    return t == ColumnTechnique::HammerOn || t == ColumnTechnique::PullOff || slides(t);
+    return t == Technique::HammerOn || t == Technique::PullOff || slides(t);
 }
 
 // The note column before `at`, rests skipped, holds a note on `string`.
@@ -51,7 +51,7 @@ bool playedOn(const Columns& columns, std::size_t at, int string)
 
 // Whether a column at `at` with `technique` on `string` has its note before it: a slide goes
 // on from the last note a chord dropped, never the first one that carries its mark.
-bool playable(const Columns& columns, std::size_t at, int string, ColumnTechnique technique)
+bool playable(const Columns& columns, std::size_t at, int string, Technique technique)
 {
     if (slides(technique)) {
         for (std::size_t c = at; c-- > 0;) {
@@ -59,7 +59,7 @@ bool playable(const Columns& columns, std::size_t at, int string, ColumnTechniqu
                 continue;
             const Column& chord = columns[c];
             if (chord.notes.size() > 1 && chord.notes.front().string == string &&
-                (leans(chord.technique) || chord.technique == ColumnTechnique::Triplet))
+                (leans(chord.technique) || chord.tripletPart >= 0))
                 return false;
             break;
         }
@@ -84,7 +84,7 @@ std::size_t noteFrom(const Columns& columns, std::size_t at)
 // string, as the text gives them back.
 void makePlain(Column& column)
 {
-    column.technique = ColumnTechnique::Plain;
+    column.technique = Technique::Plain;
     std::ranges::sort(column.notes, {}, &engine::ColumnNote::string);
 }
 
@@ -149,10 +149,10 @@ bool sameMusic(const Columns& a, const Columns& b)
     return std::ranges::equal(a, b, [](Column x, Column y) {
         for (Column* c : {&x, &y}) {
             if (slides(c->technique))
-                c->technique = ColumnTechnique::SlideUp;
+                c->technique = Technique::SlideUp;
             c->newLineBefore = false;
             // No mark tells which note of a chord leads a slap, a pop or a plain note.
-            if (!leans(c->technique) && c->technique != ColumnTechnique::Triplet)
+            if (!leans(c->technique) && c->tripletPart < 0)
                 std::ranges::sort(c->notes, {}, &engine::ColumnNote::string);
         }
         return x.sameAs(y);
@@ -254,7 +254,7 @@ struct Checked {
         Column column = added.front();
         column.newLineBefore = columns[at].newLineBefore;
         if (column.rest())
-            column.technique = ColumnTechnique::Plain;
+            column.technique = Technique::Plain;
         else if (!leans(column.technique))
             std::ranges::sort(column.notes, {}, &engine::ColumnNote::string);
         Columns expected = columns;
@@ -337,9 +337,8 @@ struct Checked {
             });
             const bool leadPlayed =
                 moved != now.notes.end() && playable(columns, c, moved->string, was.technique);
-            QUORLIN_REQUIRE(same ||
-                            (leans(was.technique) && now.technique == ColumnTechnique::Plain &&
-                             played(present, c) && !leadPlayed));
+            QUORLIN_REQUIRE(same || (leans(was.technique) && now.technique == Technique::Plain &&
+                                     played(present, c) && !leadPlayed));
         }
         require(columns, before, kept);
     }

@@ -9,6 +9,7 @@
 #include "files/TextEncoding.h"
 #include "fuzz/Fakes.h"
 #include "fuzz/FuzzInput.h"
+#include "fuzz/TypedTabs.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
 
@@ -89,7 +90,7 @@ engine::Drop drop(FuzzInput& in)
     d.column = -2 + in.pick(instrument::kNeckColumns + 4);
     d.row = -2 + in.pick(instrument::kMaxStrings + 5);
     d.symbol = duration(in);
-    d.technique = static_cast<engine::Technique>(in.pick(8));
+    chooseOnNeck(d, in.pick(8));
     d.dotted = in.flag();
     return d;
 }
@@ -223,7 +224,7 @@ struct Written {
     bool dotted;
     int string;
     int fret;
-    engine::Technique technique;
+    engine::Entry entry;
 };
 
 void requireVisible(const Session& s, const Written& w)
@@ -239,7 +240,7 @@ void requireVisible(const Session& s, const Written& w)
     if (w.symbol != '\0') {
         const std::string cell =
             w.dotted ? std::string{' ', w.symbol, '.'} : std::string{' ', ' ', w.symbol};
-        const std::size_t back = w.technique == engine::Technique::Triplet ? 9 : 3;
+        const std::size_t back = w.entry == engine::Entry::Triplet ? 9 : 3;
         // The engine's own cells are ASCII: the last characters are the last bytes.
         QUORLIN_REQUIRE(length >= 5 && rhythm.compare(rhythm.size() - back, 3, cell) == 0);
     }
@@ -312,15 +313,15 @@ void perform(Session& s, FuzzInput& in)
         engine::DropOutcome outcome{};
         history.record("note", [&] { outcome = staff.Dropped(d); });
         if (outcome == engine::DropOutcome::Written)
-            written = Written{d.technique == engine::Technique::Chord ? '\0' : d.symbol, d.dotted,
-                              d.row, d.column, d.technique};
+            written = Written{d.entry == engine::Entry::Chord ? '\0' : d.symbol, d.dotted, d.row,
+                              d.column, d.entry};
         break;
     }
     case Rest: {
         const char symbol = duration(in);
         const bool dotted = in.flag();
         history.record("rest", [&] { staff.setRest(symbol, dotted); });
-        written = Written{symbol, dotted, 0, 0, engine::Technique::Default};
+        written = Written{symbol, dotted, 0, 0, engine::Entry::Single};
         break;
     }
     case Repeat: {

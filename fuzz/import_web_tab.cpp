@@ -80,8 +80,8 @@ void writeAfter(const files::ImportedTab& tab, const files::WebTabOptions& optio
         if (staff.Dropped({fret, string, symbol, technique, false}) == engine::DropOutcome::Written)
             ++written;
     };
-    drop(seed % 25, engine::Technique::Default, 'q');
-    drop((seed + 7) % 25, engine::Technique::Slide, 'e');
+    drop(seed % 25, engine::Technique::Plain, 'q');
+    drop((seed + 7) % 25, engine::Technique::SlideUp, 'e');
     staff.WriteTriplet(string, seed % 13, 's', seed % 2 == 0);
     written += 3;
     staff.setRest('h', true);

@@ -143,8 +143,8 @@ void writeAfterRestore(const files::Recovered& copy, fuzz::FuzzInput& in)
             wrote = staff.Dropped({fret, string, symbol}) == engine::DropOutcome::Written;
             break;
         case 1:
-            wrote = staff.Dropped({fret, string, symbol, engine::Technique::Chord}) ==
-                    engine::DropOutcome::Written;
+            wrote = staff.Dropped({fret, string, symbol, engine::Technique::Plain, false,
+                                   engine::Entry::Chord}) == engine::DropOutcome::Written;
             break;
         case 2:
             staff.WriteTriplet(string, fret, symbol, false);

@@ -34,6 +34,12 @@ constexpr bool isTie(Technique t)
     return isLegato(t) || isSlide(t);
 }
 
+// The slide from one pitch to another: down when the second is lower, else up.
+constexpr Technique slideBetween(int from, int to)
+{
+    return to < from ? Technique::SlideDown : Technique::SlideUp;
+}
+
 // Marks of a note beyond its technique, one bit each.
 using NoteFlags = std::uint32_t;
 

@@ -25,6 +25,12 @@ public:
     virtual int count() const = 0;
     // A line that does not exist reads empty.
     virtual std::string line(int index) const = 0;
+    // The same line, copied into `buffer` only where it is not kept as bytes already.
+    virtual std::string_view view(int index, std::string& buffer) const
+    {
+        buffer = line(index);
+        return buffer;
+    }
 };
 
 // Lines in a span, for readers handed the whole text.
@@ -34,11 +40,17 @@ public:
     int count() const override { return static_cast<int>(m_lines.size()); }
     std::string line(int index) const override
     {
-        return index >= 0 && index < count() ? std::string(m_lines[static_cast<std::size_t>(index)])
-                                             : std::string();
+        return std::string(view(index));
     }
+    std::string_view view(int index, std::string&) const override { return view(index); }
 
 private:
+    std::string_view view(int index) const
+    {
+        return index >= 0 && index < count() ? m_lines[static_cast<std::size_t>(index)]
+                                             : std::string_view();
+    }
+
     std::span<const std::string_view> m_lines;
 };
 

@@ -38,7 +38,7 @@ public:
     {
         for (int k = 0; k < count; ++k) {
             const auto at = static_cast<std::size_t>(k);
-            m_raw[at] = lines.line(start + k);
+            m_raw[at] = lines.view(start + k, m_copy[at]);
             m_narrow[at] = narrowed(m_raw[at], m_buffer[at]);
         }
     }
@@ -51,12 +51,13 @@ public:
     {
         return m_narrow[static_cast<std::size_t>(m_count - 1)];
     }
-    const std::string& raw(int k) const { return m_raw[static_cast<std::size_t>(k)]; }
+    std::string_view raw(int k) const { return m_raw[static_cast<std::size_t>(k)]; }
     std::vector<std::string> rawLines() const { return {m_raw.begin(), m_raw.begin() + m_count}; }
 
 private:
     int m_count;
-    std::array<std::string, kMaxRows> m_raw;
+    std::array<std::string, kMaxRows> m_copy;
+    std::array<std::string_view, kMaxRows> m_raw;
     std::array<std::string, kMaxRows> m_buffer;
     std::array<std::string_view, kMaxRows> m_narrow;
 };
@@ -517,12 +518,13 @@ void readTolerant(const LineSource& text, const Setup& setup, Reading& reading)
 {
     const int lines = blockLineCount(setup.strings.value());
     const int count = text.count();
+    std::string buffer;
     int i = 0;
     while (i < count) {
-        std::string line = text.line(i);
+        const std::string_view line = text.view(i, buffer);
         // Lines between blocks (blank lines, notes typed by hand) are no music.
         if (!line.starts_with(kRhythmPrefix) || count - i < lines) {
-            reading.layout.free.push_back({reading.layout.blocks.size(), std::move(line)});
+            reading.layout.free.push_back({reading.layout.blocks.size(), std::string(line)});
             ++i;
             continue;
         }

@@ -327,14 +327,14 @@ void popsAboveSlaps(std::vector<HeardNote>& notes)
 {
     std::vector<float> struck;
     for (const HeardNote& n : notes)
-        if (n.technique == files::SongTechnique::Slap)
+        if (n.technique == model::Technique::Slap)
             struck.push_back(static_cast<float>(n.pitch));
     if (struck.empty())
         return;
     const double usual = percentile(struck, 0.5);
     for (HeardNote& n : notes)
-        if (n.technique == files::SongTechnique::Slap && n.pitch >= usual + kPopAbove)
-            n.technique = files::SongTechnique::Pop;
+        if (n.technique == model::Technique::Slap && n.pitch >= usual + kPopAbove)
+            n.technique = model::Technique::Pop;
 }
 
 std::size_t soundingEnd(const std::vector<Frame>& frames, std::size_t from, std::size_t to,
@@ -419,16 +419,17 @@ std::vector<HeardNote> notesBetween(const std::vector<Frame>& frames,
             note.offset = frameTime(end);
             if (first) {
                 if (percussive)
-                    note.technique = files::SongTechnique::Slap; // popped ones found below
+                    note.technique = model::Technique::Slap; // popped ones found below
                 else if (slidInto(frames, notes, at, run, loud.tuning))
-                    note.technique = files::SongTechnique::Slide;
+                    note.technique = model::Technique::SlideUp; // from below, as slides in go
             } else {
                 notes.back().offset = note.onset;
                 if (run.semitone == before->semitone)
                     continue;
-                note.technique = glides(*before, run)              ? files::SongTechnique::Slide
-                                 : run.semitone > before->semitone ? files::SongTechnique::HammerOn
-                                                                   : files::SongTechnique::PullOff;
+                note.technique = glides(*before, run)
+                                     ? model::slideBetween(before->semitone, run.semitone)
+                                 : run.semitone > before->semitone ? model::Technique::HammerOn
+                                                                   : model::Technique::PullOff;
             }
             const double share =
                 double(run.to - run.from) / double(std::max<std::size_t>(pitched, 1));

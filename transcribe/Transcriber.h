@@ -26,7 +26,7 @@ struct HeardNote {
     double offset = 0;
     int pitch = 0;         // MIDI key
     double confidence = 0; // 0 to 1
-    files::SongTechnique technique = files::SongTechnique::Plain;
+    model::Technique technique = model::Technique::Plain;
     // Empty when sure; else what is in doubt ("pitch", "octave", "onset", "double stop").
     std::string doubt;
 };

@@ -66,14 +66,14 @@ struct Typed {
 // second column), the notes as string:fret, and "@" its block.
 std::string describe(const Column& column)
 {
-    static const char* const marks[] = {"-", "H", "P", "\\", "/", "+", ".", "T"};
+    static const char* const marks[] = {"-", "H", "P", "\\", "/", "+", "."};
     std::string out = column.newLineBefore ? "| " : "";
     out += column.symbol;
     out += column.dotted ? ". " : " ";
     if (column.rest()) {
         out += "r";
     } else {
-        out += marks[static_cast<int>(column.technique)];
+        out += column.tripletPart >= 0 ? "T" : marks[static_cast<int>(column.technique)];
         if (column.tripletPart >= 0)
             out += std::to_string(column.tripletPart);
         const char* comma = " ";
@@ -254,7 +254,7 @@ TEST(Columns, RewritingEqualsTypingTheEditedTab)
         EXPECT_EQ(got.lastFret, want.lastFret);
         EXPECT_EQ(got.chordAvailable, want.chordAvailable);
         for (Staff* staff : {&typed.staff, &loaded})
-            staff->Dropped({9, 1, 'q', Technique::Slide});
+            staff->Dropped({9, 1, 'q', Technique::SlideUp});
         EXPECT_EQ(typed.text.lines(), loadedText.lines());
     }
 }
@@ -310,7 +310,7 @@ TEST(Columns, AnEditInPlaceChangesOnlyTheCellsOfItsColumns)
             return replaceNote(s, t, c, at, {string, fret});
         };
     };
-    const auto techniqueAt = [](std::size_t at, ColumnTechnique technique) {
+    const auto techniqueAt = [](std::size_t at, Technique technique) {
         return [=](Staff& s, TabText& t, std::vector<Column>& c) {
             return changeTechnique(s, t, c, at, technique);
         };
@@ -325,7 +325,7 @@ TEST(Columns, AnEditInPlaceChangesOnlyTheCellsOfItsColumns)
     };
     using P = EditPath;
     using O = DropOutcome;
-    using CT = ColumnTechnique;
+    using CT = Technique;
     const InPlaceCase cases[] = {
         {"a note up the neck, two digits: the hammer-on goes with it", 80, "q3:5 eH3:7 q2:2",
          noteAt(1, 3, 12), "q3:5 eH3:12 q2:2", P::InPlace, O::Written, "", "1"},

@@ -12,15 +12,18 @@ namespace quorlin::engine {
 namespace {
 
 using T = Technique;
+using E = Entry;
 
 struct Fixture {
     VectorTabText text;
     Staff staff{text};
     History history{staff, text};
 
-    void note(int column, int row, char symbol = 'q', T technique = T::Default)
+    void note(int column, int row, char symbol = 'q', T technique = T::Plain, E entry = E::Single)
     {
-        history.record("note", [&] { staff.Dropped({column, row, symbol, technique}); });
+        history.record("note", [&] {
+            staff.Dropped({column, row, symbol, technique, false, entry});
+        });
     }
     void width(int width)
     {
@@ -56,14 +59,15 @@ void threeNotesInNarrowTab(Fixture& f)
 }
 
 const Case kCases[] = {
-    {"chord note", threeNotesInNarrowTab, [](Fixture& f) { f.note(7, 1, 'q', T::Chord); }, "note"},
+    {"chord note", threeNotesInNarrowTab, [](Fixture& f) { f.note(7, 1, 'q', T::Plain, E::Chord); },
+     "note"},
     {"note into a new block", threeNotesInNarrowTab, [](Fixture& f) { f.note(5, 2); }, "note"},
     {"rest", nothing,
      [](Fixture& f) { f.history.record("rest", [&] { f.staff.setRest('h', true); }); }, "rest"},
     {"refused slide that filled the block", threeNotesInNarrowTab,
-     [](Fixture& f) { f.note(9, 1, 'q', T::Slide); }, "note"},
+     [](Fixture& f) { f.note(9, 1, 'q', T::SlideUp); }, "note"},
     {"refused chord moves only the marker", threeNotesInNarrowTab,
-     [](Fixture& f) { f.note(9, 4, 'e', T::Chord); }, "note"},
+     [](Fixture& f) { f.note(9, 4, 'e', T::Plain, E::Chord); }, "note"},
     {"Rep into a new block", threeNotesInNarrowTab,
      [](Fixture& f) { f.history.record("Rep", [&] { f.staff.RepeatLast(false); }); }, "Rep"},
     {"Clear tab", threeNotesInNarrowTab,

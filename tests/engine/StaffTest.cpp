@@ -14,6 +14,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 using T = Technique;
+using E = Entry;
 using O = DropOutcome;
 
 // A tab written as its lines with "\n" between them.
@@ -45,16 +46,17 @@ struct Fixture {
 
 TEST(Dropped, WorkedExampleDropByDrop)
 {
-    const std::pair<Drop, DropOutcome> steps[] = {{{5, 3, 'q'}, O::Written},
-                                                  {{7, 3, 'e', T::HammerOn, true}, O::Written},
-                                                  {{12, 3, 'e', T::Slide}, O::Written},
-                                                  {{0, 1, 'e', T::Chord}, O::Written},
-                                                  {{3, 1, 'e', T::Chord}, O::ChordRefused},
-                                                  {{3, 2, 'q', T::Chord}, O::ChordRefused},
-                                                  {{3, 4, 'q', T::Pop}, O::Written},
-                                                  {{2, 2, 's', T::Slide}, O::SlideRefused},
-                                                  {{1, 4, 's', T::Slide}, O::Written},
-                                                  {{10, 4, 'w', T::Slap}, O::Written}};
+    const std::pair<Drop, DropOutcome> steps[] = {
+        {{5, 3, 'q'}, O::Written},
+        {{7, 3, 'e', T::HammerOn, true}, O::Written},
+        {{12, 3, 'e', T::SlideUp}, O::Written},
+        {{0, 1, 'e', T::Plain, false, E::Chord}, O::Written},
+        {{3, 1, 'e', T::Plain, false, E::Chord}, O::ChordRefused},
+        {{3, 2, 'q', T::Plain, false, E::Chord}, O::ChordRefused},
+        {{3, 4, 'q', T::Pop}, O::Written},
+        {{2, 2, 's', T::SlideUp}, O::SlideRefused},
+        {{1, 4, 's', T::SlideUp}, O::Written},
+        {{10, 4, 'w', T::Slap}, O::Written}};
     Fixture f;
     for (const auto& [drop, outcome] : steps)
         EXPECT_EQ(f.staff.Dropped(drop), outcome) << drop.column << "," << drop.row;
@@ -75,9 +77,9 @@ TEST(Dropped, SlidesStayOnTheStringOfTheLastNote)
     Fixture f;
     f.staff.setTabWidth(8);
     f.drop(24, 2, 'q', T::PullOff);
-    EXPECT_EQ(f.drop(24, 2, 'q', T::Slide), O::Written) << "fits the width exactly";
+    EXPECT_EQ(f.drop(24, 2, 'q', T::SlideUp), O::Written) << "fits the width exactly";
     EXPECT_EQ(f.text.line(2), "D P24\\24") << "only a lower fret slides down";
-    EXPECT_EQ(f.drop(2, 3, 'q', T::Slide), O::SlideRefused) << "after closing the full block";
+    EXPECT_EQ(f.drop(2, 3, 'q', T::SlideUp), O::SlideRefused) << "after closing the full block";
     EXPECT_EQ(std::tuple(f.text.line(2), f.text.line(8), f.staff.state().lastFret),
               std::tuple("D P24\\24-", "D ", 24));
 }
@@ -85,18 +87,22 @@ TEST(Dropped, SlidesStayOnTheStringOfTheLastNote)
 TEST(Dropped, ChordNotesJoinTheLastNoteColumnOfTheSameDuration)
 {
     Fixture f;
-    EXPECT_EQ(f.drop(3, 1, 'e', T::Chord), O::ChordRefused) << "no column yet";
-    f.drop(9, 3, 'e', T::Default, true);
-    EXPECT_EQ(f.drop(2, 1, 'e', T::Chord), O::Written) << "the letter before the dot counts";
-    EXPECT_EQ(f.drop(7, 2, 'e', T::Chord, true), O::Written);
-    EXPECT_EQ(f.drop(12, 1, 'e', T::Chord), O::Written) << "a string sounds one note";
+    EXPECT_EQ(f.drop(3, 1, 'e', T::Plain, false, E::Chord), O::ChordRefused) << "no column yet";
+    f.drop(9, 3, 'e', T::Plain, true);
+    EXPECT_EQ(f.drop(2, 1, 'e', T::Plain, false, E::Chord), O::Written)
+        << "the letter before the dot counts";
+    EXPECT_EQ(f.drop(7, 2, 'e', T::Plain, true, E::Chord), O::Written);
+    EXPECT_EQ(f.drop(12, 1, 'e', T::Plain, false, E::Chord), O::Written)
+        << "a string sounds one note";
     EXPECT_EQ(f.tab(), "|  e.\nG -12\nD --7\nA --9\nE ---\n>    ");
     EXPECT_EQ(f.staff.state().lastString, 1);
     f.staff.GoBack();
-    EXPECT_EQ(f.drop(3, 2, 'e', T::Chord), O::ChordRefused) << "a block emptied again";
+    EXPECT_EQ(f.drop(3, 2, 'e', T::Plain, false, E::Chord), O::ChordRefused)
+        << "a block emptied again";
     f.drop(5, 3, 'q');
     f.staff.setRest('q', false);
-    EXPECT_EQ(f.drop(3, 1, 'q', T::Chord), O::ChordRefused) << "a rest has no note to join";
+    EXPECT_EQ(f.drop(3, 1, 'q', T::Plain, false, E::Chord), O::ChordRefused)
+        << "a rest has no note to join";
 }
 
 TEST(Staff, FillsNoFurtherThanTheWidthCapAndClearKeepsOnlyTheInstrument)
@@ -165,7 +171,7 @@ TEST(WriteTriplet, WritesThreeNotesWithTheirTildesWithinTheWidthButRestsIgnoreIt
     Fixture f;
     f.staff.setTabWidth(11);
     f.staff.setRest('q', false);
-    EXPECT_EQ(f.drop(5, 2, 'e', T::Triplet, true), O::Written); // 14: too wide
+    EXPECT_EQ(f.drop(5, 2, 'e', T::Plain, true, E::Triplet), O::Written); // 14: too wide
     f.staff.WriteTriplet(3, 12, 'q', false);
     f.staff.setRest('h', true);
     f.staff.setRest('w', false);
@@ -182,7 +188,7 @@ TEST(RepeatLast, CopiesWhereTheCopyFitsAndIntoANewBlockPastIt)
     Fixture f;
     f.staff.setStringCount(6);
     f.staff.setTabWidth(23);
-    f.drop(12, 1, 'e', T::Triplet);
+    f.drop(12, 1, 'e', T::Plain, false, E::Triplet);
     f.staff.RepeatLast(true);  // 20
     f.staff.RepeatLast(false); // 23: one column still fits
     f.staff.RepeatLast(false); // past the width
@@ -199,7 +205,7 @@ TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
     Fixture f;
     f.staff.setTabWidth(20);
     f.drop(3, 1, 'h');
-    f.drop(12, 2, 'e', T::Triplet);
+    f.drop(12, 2, 'e', T::Plain, false, E::Triplet);
     const std::string beforeNewLine = f.tab();
     f.staff.JumpLine();
     f.staff.setRest('w', false); // a rest goes on the filled block
@@ -209,9 +215,9 @@ TEST(GoBack, RemovesTheLastColumnTheTripletItEndsOrTheFillOfNewLineAlone)
     EXPECT_EQ(f.tab(), beforeNewLine);
     EXPECT_EQ(back(), 5u) << "then the triplet";
     f.drop(5, 2, 'e');
-    f.drop(7, 4, 'e', T::Chord);
+    f.drop(7, 4, 'e', T::Plain, false, E::Chord);
     EXPECT_EQ(back(), 5u) << "the chord's column";
-    f.drop(12, 2, 'e', T::Triplet);
+    f.drop(12, 2, 'e', T::Plain, false, E::Triplet);
     f.staff.RepeatLast(false);
     EXPECT_EQ(back(), 8u) << "a repeated triplet column still carries its \"~\"";
     EXPECT_EQ(back(), 5u);
@@ -225,16 +231,21 @@ TEST(GoBack, TheNoteNowLastIsTheOneSlidesAndChordsFollow)
     const std::tuple<const char*, std::vector<Drop>, std::pair<int, int>> cases[] = {
         {"the only note", {{3, 4}}, {0, 0}},
         {"the note before", {{3, 4}, {12, 2, 'q', T::HammerOn}}, {4, 3}},
-        {"a chord's first string", {{5, 3, 'e'}, {7, 1, 'e', T::Chord}, {2, 4}}, {1, 7}},
+        {"a chord's first string",
+         {{5, 3, 'e'}, {7, 1, 'e', T::Plain, false, E::Chord}, {2, 4}},
+         {1, 7}},
         {"past a rest", {{9, 2}, {0, 0}}, {2, 9}},
         // The writers drop a chord's marked note first: a slide goes on from a plain one.
         {"a chord's plain note, not its pull-off",
-         {{1, 2, 'q', T::PullOff}, {4, 3, 'q', T::Chord}, {0, 0}, {0, 0}},
+         {{1, 2, 'q', T::PullOff}, {4, 3, 'q', T::Plain, false, E::Chord}, {0, 0}, {0, 0}},
          {3, 4}},
         {"a triplet's chord note, not its own",
-         {{5, 1, 's', T::Triplet}, {7, 2, 's', T::Chord}, {0, 0}, {0, 0}},
+         {{5, 1, 's', T::Plain, false, E::Triplet},
+          {7, 2, 's', T::Plain, false, E::Chord},
+          {0, 0},
+          {0, 0}},
          {2, 7}},
-        {"the triplet", {{10, 3, 's', T::Triplet}, {1, 1}}, {3, 10}},
+        {"the triplet", {{10, 3, 's', T::Plain, false, E::Triplet}, {1, 1}}, {3, 10}},
         {"in the block before", {{3, 4}, {5, 4}, {7, 3}}, {4, 5}},
     };
     for (const auto& [name, drops, last] : cases) {
@@ -304,8 +315,8 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
 {
     Fixture f;
     f.drop(5, 3);
-    f.drop(7, 1, 'q', T::Chord); // the engine's last note: string 1
-    f.text.replace(2, "D ---");  // an edit that changes nothing of the block
+    f.drop(7, 1, 'q', T::Plain, false, E::Chord); // the engine's last note: string 1
+    f.text.replace(2, "D ---");                   // an edit that changes nothing of the block
     f.staff.JumpLine();
     EXPECT_EQ(f.last(), std::pair(1, 7));
     EXPECT_TRUE(f.staff.state().chordAvailable);
@@ -397,15 +408,16 @@ TEST(RestoreChecked, AFittingStateKeepsWhatOnlyTheEngineKnew)
 {
     Fixture before;
     before.drop(5, 3);
-    before.drop(7, 1, 'q', T::Chord);
-    before.drop(9, 2, 'q', T::Chord);
+    before.drop(7, 1, 'q', T::Plain, false, E::Chord);
+    before.drop(9, 2, 'q', T::Plain, false, E::Chord);
     Fixture after;
     after.text.appendLines(before.text.lines());
     EXPECT_TRUE(after.staff.restoreChecked(before.staff.snapshot()));
     EXPECT_EQ(after.last(), std::pair(2, 9));
     EXPECT_EQ(after.shown(9, 2), "X");
-    EXPECT_EQ(after.drop(3, 2, 'q', T::Chord), O::ChordRefused) << "string 2 already sounds";
-    EXPECT_EQ(after.drop(3, 4, 'q', T::Chord), O::Written);
+    EXPECT_EQ(after.drop(3, 2, 'q', T::Plain, false, E::Chord), O::ChordRefused)
+        << "string 2 already sounds";
+    EXPECT_EQ(after.drop(3, 4, 'q', T::Plain, false, E::Chord), O::Written);
 }
 
 } // namespace

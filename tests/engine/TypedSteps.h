@@ -10,6 +10,8 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 namespace quorlin::engine::testing {
 
@@ -32,9 +34,14 @@ inline bool type(Staff& staff, std::string_view steps)
             std::size_t at = 1;
             drop.dotted = s[at] == '.';
             at += drop.dotted ? 1 : 0;
-            static const std::string marks = "-HPS+OCT";
+            static constexpr std::string_view marks = "-HPS+OCT";
+            static constexpr std::pair<Technique, Entry> chosen[] = {
+                {Technique::Plain, Entry::Single},   {Technique::HammerOn, Entry::Single},
+                {Technique::PullOff, Entry::Single}, {Technique::SlideUp, Entry::Single},
+                {Technique::Slap, Entry::Single},    {Technique::Pop, Entry::Single},
+                {Technique::Plain, Entry::Chord},    {Technique::Plain, Entry::Triplet}};
             if (const std::size_t mark = marks.find(s[at]); mark != std::string::npos) {
-                drop.technique = static_cast<Technique>(mark);
+                std::tie(drop.technique, drop.entry) = chosen[mark];
                 ++at;
             }
             drop.row = std::stoi(s.substr(at));

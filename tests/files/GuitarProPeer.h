@@ -37,22 +37,23 @@ inline std::string techniques(const SongNote& note)
 {
     std::vector<std::string> names;
     switch (note.technique) {
-    case SongTechnique::HammerOn:
+    case model::Technique::HammerOn:
         names.push_back("hammer");
         break;
-    case SongTechnique::PullOff:
+    case model::Technique::PullOff:
         names.push_back("pull");
         break;
-    case SongTechnique::Slide:
+    case model::Technique::SlideUp:
+    case model::Technique::SlideDown:
         names.push_back("slide");
         break;
-    case SongTechnique::Slap:
+    case model::Technique::Slap:
         names.push_back("slap");
         break;
-    case SongTechnique::Pop:
+    case model::Technique::Pop:
         names.push_back("pop");
         break;
-    case SongTechnique::Plain:
+    case model::Technique::Plain:
         break;
     }
     const std::pair<SongMark, const char*> marks[] = {

@@ -99,7 +99,8 @@ std::string describe(const SongNote& n)
                       " " + pitchName(n.pitch);
     if (n.string != 0 || n.fret != -1)
         out += " " + std::to_string(n.string) + "/" + std::to_string(n.fret);
-    static const char* const kTechniques[] = {"", " H", " P", " S", " slap", " pop"};
+    // Either way a slide goes: the file says a slide, its pitches say which way.
+    static const char* const kTechniques[] = {"", " H", " P", " S", " S", " slap", " pop"};
     out += kTechniques[static_cast<int>(n.technique)];
     static const std::pair<std::uint32_t, const char*> kMarks[] = {
         {kDeadNote, "dead"},  {kGhostNote, "ghost"}, {kBend, "bend"},    {kHarmonic, "harm"},

@@ -33,7 +33,7 @@ Song bars(int count, int beats = 4, int beatType = 4)
 }
 
 SongNote note(int bar, std::int64_t start, std::int64_t length, int string, int fret,
-              SongTechnique technique = SongTechnique::Plain, std::uint32_t marks = 0)
+              model::Technique technique = model::Technique::Plain, std::uint32_t marks = 0)
 {
     SongNote n;
     n.bar = bar;
@@ -117,7 +117,7 @@ Song repeated(std::vector<std::tuple<bool, int, std::uint32_t>> signs)
 
 std::vector<Case> cases()
 {
-    using enum SongTechnique;
+    using enum model::Technique;
     const auto voltas = repeated({{true, 0, 0}, {false, 2, 1u}, {false, 0, 2u}, {false, 0, 0}});
     std::vector<Case> list = {
         {"voltas played out",
@@ -175,7 +175,7 @@ std::vector<Case> cases()
          {{1, 1.40625}, {1, 1.40625}}},
         {"techniques",
          withNotes(bars(1), {note(0, 0, E, 3, 3), note(0, E, E, 3, 5, HammerOn),
-                             note(0, 2 * E, E, 3, 3, PullOff), note(0, 3 * E, E, 3, 7, Slide),
+                             note(0, 2 * E, E, 3, 3, PullOff), note(0, 3 * E, E, 3, 7, SlideUp),
                              note(0, 4 * E, E, 3, 5, HammerOn), note(0, 5 * E, E, 4, 5, Slap),
                              note(0, 6 * E, E, 2, 7, Pop), note(0, 7 * E, E, 1, 2, HammerOn)}),
          false,
@@ -322,7 +322,7 @@ TEST(SongToTab, AnySongGivesATabThatReadsBackWhole)
                 pick(0, 3) == 0
                     ? pitch(bar, pick(0, 16) * unit / pick(1, 5), pick(0, 8) * unit, pick(20, 70))
                     : note(bar, pick(0, 16) * unit / pick(1, 2), pick(0, 8) * unit, pick(1, 4),
-                           pick(0, 24), static_cast<SongTechnique>(pick(0, 5)));
+                           pick(0, 24), static_cast<model::Technique>(pick(0, 6)));
             made.marks = pick(0, 5) == 0 ? 1u << pick(0, 11) : 0;
             made.voice = pick(0, 9) == 0 ? 1 : 0;
             made.tiedToNext = pick(0, 9) == 0;
@@ -352,10 +352,11 @@ TEST(SongToTab, AnySongGivesATabThatReadsBackWhole)
 
 TEST(SongToTab, CountsMarksByKindWithTheirPlaces)
 {
-    Song song = withNotes(bars(2), {note(0, 0, Q, 3, 5, SongTechnique::Plain, kBend),
-                                    note(0, Q, Q, 3, 5, SongTechnique::Plain, kGhostNote),
-                                    note(0, H, Q, 3, 5, SongTechnique::Plain, kDeadNote),
-                                    note(1, Q, Q, 3, 7, SongTechnique::Plain, kBend | kVibrato)});
+    Song song =
+        withNotes(bars(2), {note(0, 0, Q, 3, 5, model::Technique::Plain, kBend),
+                            note(0, Q, Q, 3, 5, model::Technique::Plain, kGhostNote),
+                            note(0, H, Q, 3, 5, model::Technique::Plain, kDeadNote),
+                            note(1, Q, Q, 3, 7, model::Technique::Plain, kBend | kVibrato)});
     SongNote second = note(1, 0, Q, 1, 2);
     second.voice = 1;
     song.tracks[0].notes.push_back(second);
@@ -402,7 +403,7 @@ TEST(SongToTab, ListsAThousandProblemsAndCountsTheRest)
     std::vector<SongNote> notes;
     for (int b = 0; b < 1500; ++b)
         notes.push_back(note(b, 0, Q, 2, 30));
-    notes.push_back(note(0, Q, Q, 3, 5, SongTechnique::Plain, kBend));
+    notes.push_back(note(0, Q, Q, 3, 5, model::Technique::Plain, kBend));
     song.tracks.push_back(track(notes));
     const SongTab tab = songToTab(song, 0, {});
     ASSERT_EQ(tab.problems.size(), 1001u);

@@ -2,6 +2,7 @@
 // text. Whatever is imported must read back as music with no column skipped.
 
 #include "files/WebTabImport.h"
+#include "engine/Columns.h"
 #include "engine/Staff.h"
 #include "engine/VectorTabText.h"
 #include "files/TabFile.h"
@@ -316,6 +317,29 @@ music(const score::Score& read)
     for (const score::Column& c : read.columns)
         out.emplace_back(c.start, c.length, c.symbol, c.dotted, c.triplet, c.rest, c.notes);
     return out;
+}
+
+// A column of a block in this program's own shape with nothing on its strings is silence, said
+// or not: it comes in as a rest the editor can take, and nothing else of the tab moves.
+TEST(ImportWebTab, ASilentColumnOfAnOwnBlockComesInAsARest)
+{
+    const ImportedTab tab = importWebTab("|   q  e  q\n"
+                                         "G ---------\n"
+                                         "D --5-----7\n"
+                                         "A ---------\n"
+                                         "E ---------\n"
+                                         ">          \n",
+                                         {});
+    ASSERT_EQ(tab.lines.size(), 6u);
+    EXPECT_EQ(tab.lines.back(), ">      r   ");
+    engine::VectorTabText text(tab.lines);
+    engine::EditingState state;
+    state.stringCount = tab.strings;
+    state.tuning = tab.tuning;
+    const std::vector<engine::Column> columns = engine::readColumns(text, state);
+    ASSERT_EQ(columns.size(), 3u);
+    EXPECT_TRUE(columns[1].rest());
+    EXPECT_EQ(columns[2].notes, (std::vector<engine::ColumnNote>{{2, 7}}));
 }
 
 // A tab this program wrote, copied to the clipboard or saved, comes back with the durations,

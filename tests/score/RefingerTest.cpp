@@ -33,8 +33,8 @@ std::vector<engine::Column> columnsOf(const std::string& names, const std::strin
     for (std::string word; in >> word;) {
         engine::Column column;
         if (word[0] == '/' || word[0] == 'h') {
-            column.technique = word[0] == '/' ? engine::ColumnTechnique::SlideUp
-                                              : engine::ColumnTechnique::HammerOn;
+            column.technique =
+                word[0] == '/' ? engine::Technique::SlideUp : engine::Technique::HammerOn;
             word.erase(0, 1);
         }
         std::istringstream notes(word == "r" ? "" : word);

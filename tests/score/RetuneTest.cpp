@@ -137,16 +137,22 @@ TEST(Retune, NotesMoveToKeepTheirPitch)
 Lines engineTab(const Setup& s)
 {
     using T = engine::Technique;
+    using E = engine::Entry;
     engine::VectorTabText text;
     engine::Staff staff(text);
     staff.restoreSetup(s.strings, s.tuning);
     staff.setTabWidth(40);
     const int low = s.strings.value();
-    const engine::Drop drops[] = {
-        {3, low, 'q'},           {5, low, 'e', T::HammerOn}, {3, low, 'e', T::PullOff},
-        {7, low, 'q', T::Slide}, {2, 2, 'q', T::Chord},      {4, 1, 'q', T::Chord},
-        {0, 3, 'h', T::Slap},    {12, 1, 's', T::Pop},       {9, 1, 'w', T::Slide, true},
-        {2, low - 1, 'e'}};
+    const engine::Drop drops[] = {{3, low, 'q'},
+                                  {5, low, 'e', T::HammerOn},
+                                  {3, low, 'e', T::PullOff},
+                                  {7, low, 'q', T::SlideUp},
+                                  {2, 2, 'q', T::Plain, false, E::Chord},
+                                  {4, 1, 'q', T::Plain, false, E::Chord},
+                                  {0, 3, 'h', T::Slap},
+                                  {12, 1, 's', T::Pop},
+                                  {9, 1, 'w', T::SlideUp, true},
+                                  {2, low - 1, 'e'}};
     for (const engine::Drop& drop : drops) {
         EXPECT_EQ(staff.Dropped(drop), engine::DropOutcome::Written);
         if (drop.symbol == 'h') {

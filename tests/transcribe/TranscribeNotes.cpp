@@ -36,20 +36,21 @@ int keyOf(const std::string& name)
     return key + 12 * (name[at] - '0' + 1);
 }
 
-const char* techniqueName(files::SongTechnique t)
+const char* techniqueName(model::Technique t)
 {
     switch (t) {
-    case files::SongTechnique::HammerOn:
+    case model::Technique::HammerOn:
         return "hammer";
-    case files::SongTechnique::PullOff:
+    case model::Technique::PullOff:
         return "pull";
-    case files::SongTechnique::Slide:
+    case model::Technique::SlideUp:
+    case model::Technique::SlideDown:
         return "slide";
-    case files::SongTechnique::Slap:
+    case model::Technique::Slap:
         return "slap";
-    case files::SongTechnique::Pop:
+    case model::Technique::Pop:
         return "pop";
-    case files::SongTechnique::Plain:
+    case model::Technique::Plain:
         break;
     }
     return "plain";

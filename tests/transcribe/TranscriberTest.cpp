@@ -14,7 +14,7 @@
 #include <vector>
 
 using namespace quorlin::transcribe;
-using quorlin::files::SongTechnique;
+namespace model = quorlin::model;
 
 namespace {
 
@@ -197,20 +197,20 @@ TEST(Transcriber, ANewPitchWithoutAnAttackIsAHammerOnPullOffOrSlide)
     struct Case {
         const char* name;
         Pluck pluck;
-        SongTechnique technique;
+        model::Technique technique;
     };
     const std::vector<Case> cases = {
-        {"hammer-on", {0.1, 0.6, 33, 35, 0.4, 0}, SongTechnique::HammerOn},
-        {"pull-off", {0.1, 0.6, 38, 36, 0.4, 0}, SongTechnique::PullOff},
-        {"slide up", {0.1, 0.6, 33, 38, 0.4, 0.08}, SongTechnique::Slide},
-        {"slide down", {0.1, 0.6, 45, 40, 0.4, 0.08}, SongTechnique::Slide},
+        {"hammer-on", {0.1, 0.6, 33, 35, 0.4, 0}, model::Technique::HammerOn},
+        {"pull-off", {0.1, 0.6, 38, 36, 0.4, 0}, model::Technique::PullOff},
+        {"slide up", {0.1, 0.6, 33, 38, 0.4, 0.08}, model::Technique::SlideUp},
+        {"slide down", {0.1, 0.6, 45, 40, 0.4, 0.08}, model::Technique::SlideDown},
     };
     for (const Case& c : cases) {
         const Transcription heard = hear(render({c.pluck}, 1.2));
         ASSERT_EQ(heard.notes.size(), 2u) << c.name;
         EXPECT_EQ(heard.notes[0].pitch, c.pluck.key) << c.name;
         EXPECT_EQ(heard.notes[1].pitch, c.pluck.toKey) << c.name;
-        EXPECT_EQ(heard.notes[0].technique, SongTechnique::Plain) << c.name;
+        EXPECT_EQ(heard.notes[0].technique, model::Technique::Plain) << c.name;
         EXPECT_EQ(heard.notes[1].technique, c.technique) << c.name;
         EXPECT_NEAR(heard.notes[1].onset, c.pluck.toAt + c.pluck.glide / 2, 0.04) << c.name;
     }

@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 
 namespace quorlin::ui {
 
@@ -194,15 +195,18 @@ void EntryFeature::choiceAtCursor(Command command)
         return;
     }
     // Chord only chooses how the next note joins a column.
+    using engine::Entry;
     using engine::Technique;
-    for (const auto& [its, technique] :
-         {std::pair{Command::HammerOn, Technique::HammerOn},
-          std::pair{Command::PullOff, Technique::PullOff},
-          std::pair{Command::Slide, Technique::Slide}, std::pair{Command::Slap, Technique::Slap},
-          std::pair{Command::Pop, Technique::Pop}, std::pair{Command::Triplet, Technique::Triplet},
-          std::pair{Command::Default, Technique::Default}}) {
+    for (const auto& [its, technique, entry] :
+         {std::tuple{Command::HammerOn, Technique::HammerOn, Entry::Single},
+          std::tuple{Command::PullOff, Technique::PullOff, Entry::Single},
+          std::tuple{Command::Slide, Technique::SlideUp, Entry::Single},
+          std::tuple{Command::Slap, Technique::Slap, Entry::Single},
+          std::tuple{Command::Pop, Technique::Pop, Entry::Single},
+          std::tuple{Command::Triplet, Technique::Plain, Entry::Triplet},
+          std::tuple{Command::Default, Technique::Plain, Entry::Single}}) {
         if (its == command) {
-            report(m_document.techniqueAtCursor(technique));
+            report(m_document.techniqueAtCursor(technique, entry));
             return;
         }
     }
@@ -453,17 +457,22 @@ void EntryFeature::StringsChange(int value)
     m_document.setStringCount(value);
 }
 
-engine::Technique EntryFeature::technique() const
+engine::Drop EntryFeature::drop(int fret, int string, char symbol) const
 {
+    using engine::Entry;
     using engine::Technique;
-    const Technique techniques[] = {Technique::HammerOn, Technique::PullOff, Technique::Slide,
-                                    Technique::Slap,     Technique::Pop,     Technique::Chord,
-                                    Technique::Triplet};
+    // The radios in their order: five techniques, then the chord and the triplet entries.
+    static constexpr std::pair<Technique, Entry> kChoices[] = {
+        {Technique::HammerOn, Entry::Single}, {Technique::PullOff, Entry::Single},
+        {Technique::SlideUp, Entry::Single},  {Technique::Slap, Entry::Single},
+        {Technique::Pop, Entry::Single},      {Technique::Plain, Entry::Chord},
+        {Technique::Plain, Entry::Triplet}};
+    engine::Drop drop{fret, string, symbol, Technique::Plain, m_c.dot->isChecked()};
     for (std::size_t i = 0; i < m_c.techniques.size(); ++i) {
         if (m_c.techniques[i]->isChecked())
-            return techniques[i];
+            std::tie(drop.technique, drop.entry) = kChoices[i];
     }
-    return Technique::Default;
+    return drop;
 }
 
 void EntryFeature::Dropped(QPoint point, char symbol)
@@ -479,7 +488,7 @@ void EntryFeature::writeNoteAtCursor()
 
 void EntryFeature::placeNote(int fret, int string, char symbol)
 {
-    const engine::Drop drop{fret, string, symbol, technique(), m_c.dot->isChecked()};
+    const engine::Drop drop = this->drop(fret, string, symbol);
     // On a column, the note takes its place.
     if (m_document.tabCursor())
         report(m_document.replaceAtCursor(drop));
@@ -490,8 +499,7 @@ void EntryFeature::placeNote(int fret, int string, char symbol)
 void EntryFeature::insertNote()
 {
     const QPoint cell = m_c.neck->cursorCell();
-    report(m_document.insertAtCursor(
-        {cell.x(), cell.y(), m_duration, technique(), m_c.dot->isChecked()}));
+    report(m_document.insertAtCursor(drop(cell.x(), cell.y(), m_duration)));
 }
 
 void EntryFeature::copyColumns()

@@ -91,7 +91,8 @@ private:
     void writeNoteAtCursor();
     // A drop, a key and a double-click all write their note here.
     void placeNote(int fret, int string, char symbol);
-    engine::Technique technique() const;
+    // The note the neck's choices make at a fret and string.
+    engine::Drop drop(int fret, int string, char symbol) const;
     // A duration, the dot or a technique chosen: the tab cursor's column takes it.
     void choiceAtCursor(Command command);
     void moveTabCursor(Command command);
