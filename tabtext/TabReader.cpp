@@ -297,6 +297,23 @@ void keepUnlessWritten(const Rows& rows, const model::Track& track, Block& block
     }
 }
 
+// Room for the beats of `blocks` blocks as full as the one at line `start`: a tab of many
+// thousand blocks otherwise moves its beats again and again as they come in. Never more than a
+// few a line, so a long first line over lines of prose asks for little.
+void reserve(const LineSource& text, int start, int blocks, Reading& reading)
+{
+    std::string buffer;
+    const std::string_view first = text.view(start, buffer);
+    if (blocks <= 0 || !first.starts_with(kRhythmPrefix))
+        return;
+    const std::size_t each = characterCount(first) / kCellWidth;
+    const std::size_t beats = std::min(static_cast<std::size_t>(blocks) * each,
+                                       static_cast<std::size_t>(text.count()) * 4);
+    reading.track.beats.reserve(beats);
+    reading.layout.places.reserve(beats);
+    reading.layout.blocks.reserve(static_cast<std::size_t>(blocks));
+}
+
 void truncate(Reading& reading, std::size_t blocks)
 {
     Layout& layout = reading.layout;
@@ -315,6 +332,7 @@ void readStrict(const LineSource& text, const Setup& setup, int from, Reading& r
     if (count % lines != 0)
         unreadable(count - 1, "lines that are no whole block");
     from = std::clamp(from - from % lines, 0, count);
+    reserve(text, from, (count - from) / lines, reading);
 
     std::size_t previousEnd = 0;
     std::size_t previousLength = 0;
@@ -518,6 +536,7 @@ void readTolerant(const LineSource& text, const Setup& setup, Reading& reading)
 {
     const int lines = blockLineCount(setup.strings.value());
     const int count = text.count();
+    reserve(text, 0, count / lines, reading);
     std::string buffer;
     int i = 0;
     while (i < count) {
