@@ -90,7 +90,7 @@ engine::Drop drop(FuzzInput& in)
     d.column = -2 + in.pick(instrument::kNeckColumns + 4);
     d.row = -2 + in.pick(instrument::kMaxStrings + 5);
     d.symbol = duration(in);
-    chooseOnNeck(d, in.pick(8));
+    fuzz::chooseOnNeck(d, in.pick(8));
     d.dotted = in.flag();
     return d;
 }
