@@ -26,6 +26,8 @@ namespace quorlin::files {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::slurp;
+using testing::TempFolder;
 
 // --- Writing the documents ---------------------------------------------------------------
 
@@ -602,27 +604,6 @@ TEST(MusicXmlImport, OwnExportReadsBackEachNoteOnce)
     }
 }
 
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-class TempFolder {
-public:
-    TempFolder() : m_path(fs::temp_directory_path() / ("quorlin-mxl-" + std::to_string(getpid())))
-    {
-        fs::create_directories(m_path);
-    }
-    ~TempFolder() { fs::remove_all(m_path); }
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
-
 // A zip packed by python's zipfile from `args` (see make_zip.py).
 std::string zipped(const TempFolder& folder, const std::string& args)
 {
@@ -638,7 +619,7 @@ const fs::path kGroove = fs::path(QUORLIN_FILES_DATA) / "musicxml" / "groove.mus
 
 TEST(MusicXmlImport, CompressedScoreIsTheOneItsContainerNames)
 {
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const std::string expected = describeSong(readMusicXmlSong(slurp(kGroove)).song);
     {
         std::ofstream(folder / "container.xml")
@@ -674,7 +655,7 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
 {
     if (std::system("command -v mscore3 >/dev/null") != 0)
         GTEST_SKIP() << "MuseScore 3 is not installed";
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const SongReading original = readMusicXmlSong(slurp(kGroove));
     ASSERT_TRUE(original.ok()) << original.error;
     // Written by hand with the file: what its notes are by MusicXML's rules.
@@ -813,10 +794,8 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
     std::string utf8 = slurp(kGroove);
     const std::string declared = "encoding=\"UTF-8\"";
     utf8.replace(utf8.find(declared), declared.size(), "encoding=\"UTF-16\"");
-    std::string utf16 = "\xFF\xFE"; // little-endian; the file is ASCII
-    for (const char c : utf8)
-        utf16 += std::string{c, '\0'};
-    const SongReading reading = readSong(utf16, "groove.musicxml");
+    // Little-endian after its mark; the file is ASCII.
+    const SongReading reading = readSong(testing::utf16Bytes(utf8, false, true), "groove.musicxml");
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_EQ(describeSong(reading.song), describeSong(readMusicXmlSong(slurp(kGroove)).song));
 }
@@ -825,7 +804,7 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
 // bounded and listed.
 TEST(MusicXmlImport, HostileFilesAreRefusedOrBoundedAndListed)
 {
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const std::string groove = slurp(kGroove);
     const std::string laughs =
         "<?xml version=\"1.0\"?><!DOCTYPE score-partwise [<!ENTITY lol \"lol\">"
