@@ -34,64 +34,9 @@ using Ticks = std::int64_t;
 using testing::run;
 using testing::slurp;
 
-struct PeerBar {
-    Ticks length = 0;
-    int beatType = 4;
-    bool repeatStart = false;
-    int timesPlayed = 0; // 0 where no repeat ends
-    unsigned endings = 0;
-};
-
-struct PeerNote {
-    int bar = 0; // from 0, as written
-    Ticks onset = 0;
-    int string = 0;
-    int fret = 0;
-    std::string techniques;
-};
-
-struct PeerReading {
-    std::vector<PeerBar> bars;
-    std::vector<PeerNote> notes; // of the one track asked for
-};
-
-// alphaTab's bars and the notes of track `track` (from 1).
-PeerReading peerReading(const fs::path& file, int track)
-{
-    PeerReading peer;
-    std::istringstream lines(
-        run("node '" + std::string(QUORLIN_GP_NOTES) + "' '" + file.string() + "'"));
-    std::vector<std::pair<int, PeerBar>> bars;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream in(line);
-        std::string kind;
-        in >> kind;
-        if (kind == "bar") {
-            int number = 0, beats = 0, beatType = 0, start = 0;
-            char slash = 0;
-            PeerBar bar;
-            in >> number >> beats >> slash >> beatType >> start >> bar.timesPlayed >> bar.endings;
-            bar.repeatStart = start != 0;
-            bar.length = kSongTicksPerQuarter * 4 * beats / beatType;
-            bar.beatType = beatType;
-            bars.emplace_back(number, bar);
-        } else if (kind == "note") {
-            int t = 0;
-            PeerNote note;
-            Ticks length = 0;
-            in >> t >> note.bar >> note.onset >> note.string >> note.fret >> length >>
-                note.techniques;
-            --note.bar;
-            if (t == track)
-                peer.notes.push_back(note);
-        }
-    }
-    std::sort(bars.begin(), bars.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [number, bar] : bars)
-        peer.bars.push_back(bar);
-    return peer;
-}
+using peer::PeerBar;
+using peer::PeerNote;
+using peer::PeerSong;
 
 // The bars in the order a player plays them, from the repeat signs' rules: back to the last
 // start (or the song's start, or the bar after the last finished repeat) until a repeat has
@@ -223,7 +168,10 @@ TEST_P(ImportPeer, TheTabPlaysWhatAlphaTabReadsOrSaysWhy)
     const SongTab tab = songToTab(reading.song, track, {});
     EXPECT_EQ(tab.tab.strings.value(), row.strings);
 
-    const PeerReading peer = peerReading(file, track + 1);
+    // alphaTab's bars and the notes of the track.
+    PeerSong peer = peer::peerSong(
+        peer::linesOf(run("node '" + std::string(QUORLIN_GP_NOTES) + "' '" + file.string() + "'")));
+    std::erase_if(peer.notes, [&](const PeerNote& n) { return n.track != track + 1; });
     ASSERT_FALSE(peer.bars.empty()) << "alphaTab read nothing: scripts/install-deps installs it";
     const std::vector<int> order = playOrder(peer.bars);
     std::vector<Ticks> starts; // of each bar as played, and the end

@@ -6,6 +6,7 @@
 #include "files/SongReaders.h"
 #include "score/Score.h"
 
+#include "tests/files/GuitarProPeer.h"
 #include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
@@ -695,55 +696,22 @@ TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
     const fs::path data = fs::path(QUORLIN_FILES_DATA) / "musicxml";
     const SongReading reading = readMusicXmlSong(slurp(data / "canon.mxl"));
     ASSERT_TRUE(reading.ok()) << reading.error;
-    std::istringstream lines(testing::run("node '" QUORLIN_GP_NOTES "' '" +
-                                          (data / "canon.gp5").string() + "' 2>/dev/null"));
-    std::map<int, std::vector<int>> tunings;       // by track from 1, highest first
-    std::map<int, std::int64_t> barStarts{{1, 0}}; // by bar from 1
-    struct PeerNote {
-        int track, bar, string, fret;
-        std::int64_t onset;
-        bool harmonic;
-    };
-    std::vector<PeerNote> notes;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream in(line);
-        std::string kind;
-        in >> kind;
-        if (kind == "track") {
-            int number = 0, strings = 0;
-            std::string name, tuning;
-            std::getline(in >> number, name, '\t');
-            std::getline(in, name, '\t');
-            in >> strings >> tuning;
-            for (std::istringstream t(tuning); strings > 0 && std::getline(t, name, ',');)
-                tunings[number].push_back(std::stoi(name));
-        } else if (kind == "bar") {
-            int number = 0, beats = 0, beatType = 0;
-            char slash = 0;
-            in >> number >> beats >> slash >> beatType;
-            barStarts[number + 1] = 4 * kSongTicksPerQuarter * beats / beatType; // summed below
-        } else if (kind == "note") {
-            PeerNote n{};
-            std::int64_t length = 0;
-            std::string techniques;
-            in >> n.track >> n.bar >> n.onset >> n.string >> n.fret >> length >> techniques;
-            n.harmonic = techniques.find("harmonic") != std::string::npos;
-            notes.push_back(n);
-        }
-    }
-    ASSERT_FALSE(notes.empty()) << "alphaTab (tests/peers) read nothing";
-    for (auto it = std::next(barStarts.begin()); it != barStarts.end(); ++it)
-        it->second += std::prev(it)->second;
+    const peer::PeerSong song = peer::peerSong(peer::linesOf(testing::run(
+        "node '" QUORLIN_GP_NOTES "' '" + (data / "canon.gp5").string() + "' 2>/dev/null")));
+    ASSERT_FALSE(song.notes.empty()) << "alphaTab (tests/peers) read nothing";
+    std::vector<std::int64_t> barStarts{0}; // by bar from 0
+    for (const peer::PeerBar& bar : song.bars)
+        barStarts.push_back(barStarts.back() + bar.length);
     using Sounding = std::pair<std::int64_t, int>; // from the song's start, pitch
     std::map<int, std::multiset<Sounding>> expected;
     // MuseScore writes a harmonic's sounding pitch as a chord note of its own, marked as
     // nothing: a note at the time of a harmonic may be one more.
     std::map<int, std::set<std::int64_t>> harmonics;
-    for (const PeerNote& n : notes) {
+    for (const peer::PeerNote& n : song.notes) {
         const std::int64_t at = barStarts[n.bar] + n.onset;
-        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar})) // a drum has none
-            expected[n.track].insert({at, tunings[n.track].at(n.string - 1) + n.fret});
-        if (n.harmonic)
+        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar + 1})) // a drum has none
+            expected[n.track].insert({at, song.tunings.at(n.track).at(n.string - 1) + n.fret});
+        if (n.techniques.find("harmonic") != std::string::npos)
             harmonics[n.track].insert(at);
     }
     ASSERT_EQ(reading.song.tracks.size(), 9u);
