@@ -35,27 +35,13 @@ inline std::vector<std::string> linesOf(const std::string& text)
 
 inline std::string techniques(const SongNote& note)
 {
+    // By model::Technique: Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop.
+    static const char* const kTechniques[] = {"",      "hammer", "pull", "slide",
+                                              "slide", "slap",   "pop"};
+    static_assert(std::size(kTechniques) == static_cast<std::size_t>(model::Technique::Pop) + 1);
     std::vector<std::string> names;
-    switch (note.technique) {
-    case model::Technique::HammerOn:
-        names.push_back("hammer");
-        break;
-    case model::Technique::PullOff:
-        names.push_back("pull");
-        break;
-    case model::Technique::SlideUp:
-    case model::Technique::SlideDown:
-        names.push_back("slide");
-        break;
-    case model::Technique::Slap:
-        names.push_back("slap");
-        break;
-    case model::Technique::Pop:
-        names.push_back("pop");
-        break;
-    case model::Technique::Plain:
-        break;
-    }
+    if (note.technique != model::Technique::Plain)
+        names.push_back(kTechniques[static_cast<int>(note.technique)]);
     const std::pair<SongMark, const char*> marks[] = {
         {kDeadNote, "dead"},     {kGhostNote, "ghost"}, {kBend, "bend"},
         {kHarmonic, "harmonic"}, {kVibrato, "vibrato"}, {kPalmMute, "palmmute"},
