@@ -5,10 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {

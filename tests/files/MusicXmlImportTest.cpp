@@ -21,7 +21,6 @@
 #include <set>
 #include <sstream>
 #include <tuple>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {

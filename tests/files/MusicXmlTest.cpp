@@ -7,9 +7,7 @@
 #include <pugixml.hpp>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {

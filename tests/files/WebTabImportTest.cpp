@@ -13,8 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 namespace quorlin::files {
