@@ -6,6 +6,7 @@
 #include "files/MidiImport.h"
 #include "files/SongToTab.h"
 #include "score/Score.h"
+#include "tests/files/MidiBytes.h"
 #include "tests/score/BassLines.h"
 
 #include <gtest/gtest.h>
@@ -15,53 +16,23 @@ namespace {
 
 using namespace quorlin::score::testing;
 
-void variableLength(std::string& out, std::uint32_t value)
-{
-    std::string bytes(1, static_cast<char>(value & 0x7F));
-    while ((value >>= 7) != 0)
-        bytes.insert(bytes.begin(), static_cast<char>(0x80 | (value & 0x7F)));
-    out += bytes;
-}
-
-void bigEndian(std::string& out, std::uint32_t value, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // Format 0, 480 ticks a quarter, an electric bass (program 34, given as 33 from 0); every
 // chord of the line a quarter after the one before.
 std::string midiOf(const Written& line)
 {
-    constexpr std::uint32_t kQuarter = 480;
-    std::string track;
-    variableLength(track, 0);
-    track += "\xC0\x21";
+    using namespace testing::midi;
+    std::vector<std::pair<std::uint32_t, std::string>> events = {{0, raw({0xC0, 33})}};
     for (std::size_t i = 0; i < line.notes.size();) {
         std::size_t end = i;
         while (end < line.notes.size() && line.notes[end].chord == line.notes[i].chord)
             ++end;
-        for (std::size_t k = i; k < end; ++k) {
-            variableLength(track, 0);
-            track += {'\x90', static_cast<char>(line.notes[k].pitch), '\x64'};
-        }
-        for (std::size_t k = i; k < end; ++k) {
-            variableLength(track, k == i ? kQuarter : 0);
-            track += {'\x80', static_cast<char>(line.notes[k].pitch), '\x00'};
-        }
+        for (std::size_t k = i; k < end; ++k)
+            events.push_back({0, on(0, line.notes[k].pitch)});
+        for (std::size_t k = i; k < end; ++k)
+            events.push_back({k == i ? 480u : 0u, raw({0x80, line.notes[k].pitch, 0})});
         i = end;
     }
-    variableLength(track, 0);
-    track += "\xFF\x2F";
-    track += '\0';
-    std::string file = "MThd";
-    bigEndian(file, 6, 4);
-    bigEndian(file, 0, 2);
-    bigEndian(file, 1, 2);
-    bigEndian(file, kQuarter, 2);
-    file += "MTrk";
-    bigEndian(file, static_cast<std::uint32_t>(track.size()), 4);
-    return file + track;
+    return header(0, 1, 480) + track(events);
 }
 
 TEST(FingeringRoundTrip, BassLinesThroughMidiAndTheImport)

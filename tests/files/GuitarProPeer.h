@@ -35,27 +35,13 @@ inline std::vector<std::string> linesOf(const std::string& text)
 
 inline std::string techniques(const SongNote& note)
 {
+    // By model::Technique: Plain, HammerOn, PullOff, SlideUp, SlideDown, Slap, Pop.
+    static const char* const kTechniques[] = {"",      "hammer", "pull", "slide",
+                                              "slide", "slap",   "pop"};
+    static_assert(std::size(kTechniques) == static_cast<std::size_t>(model::Technique::Pop) + 1);
     std::vector<std::string> names;
-    switch (note.technique) {
-    case model::Technique::HammerOn:
-        names.push_back("hammer");
-        break;
-    case model::Technique::PullOff:
-        names.push_back("pull");
-        break;
-    case model::Technique::SlideUp:
-    case model::Technique::SlideDown:
-        names.push_back("slide");
-        break;
-    case model::Technique::Slap:
-        names.push_back("slap");
-        break;
-    case model::Technique::Pop:
-        names.push_back("pop");
-        break;
-    case model::Technique::Plain:
-        break;
-    }
+    if (note.technique != model::Technique::Plain)
+        names.push_back(kTechniques[static_cast<int>(note.technique)]);
     const std::pair<SongMark, const char*> marks[] = {
         {kDeadNote, "dead"},     {kGhostNote, "ghost"}, {kBend, "bend"},
         {kHarmonic, "harmonic"}, {kVibrato, "vibrato"}, {kPalmMute, "palmmute"},
@@ -105,6 +91,66 @@ inline std::vector<std::string> describe(const Song& song)
     }
     std::sort(lines.begin(), lines.end());
     return lines;
+}
+
+// alphaTab's reading in fields: its bars in order (counted from 0), tunings and notes.
+struct PeerBar {
+    std::int64_t length = 0;
+    int beatType = 4;
+    bool repeatStart = false;
+    int timesPlayed = 0; // 0 where no repeat ends
+    unsigned endings = 0;
+};
+
+struct PeerNote {
+    int track = 0; // from 1
+    int bar = 0;   // from 0, as written
+    std::int64_t onset = 0;
+    int string = 0;
+    int fret = 0;
+    std::string techniques;
+};
+
+struct PeerSong {
+    std::vector<PeerBar> bars;
+    std::map<int, std::vector<int>> tunings; // by track from 1, highest string first
+    std::vector<PeerNote> notes;
+};
+
+inline PeerSong peerSong(const std::vector<std::string>& lines)
+{
+    PeerSong song;
+    std::map<int, PeerBar> bars; // by number: the lines come sorted as text
+    for (const std::string& line : lines) {
+        std::istringstream in(line);
+        std::string kind, name, tuning;
+        in >> kind;
+        if (kind == "bar") {
+            int number = 0, beats = 0, start = 0;
+            char slash = 0;
+            in >> number >> beats >> slash;
+            PeerBar& bar = bars[number];
+            in >> bar.beatType >> start >> bar.timesPlayed >> bar.endings;
+            bar.repeatStart = start != 0;
+            bar.length = kSongTicksPerQuarter * 4 * beats / bar.beatType;
+        } else if (kind == "track") {
+            int number = 0, strings = 0;
+            std::getline(in >> number, name, '\t'); // the rest of the number's field
+            std::getline(in, name, '\t');
+            in >> strings >> tuning;
+            for (std::istringstream t(tuning); strings > 0 && std::getline(t, name, ',');)
+                song.tunings[number].push_back(std::stoi(name));
+        } else if (kind == "note") {
+            PeerNote& note = song.notes.emplace_back();
+            std::int64_t length = 0;
+            in >> note.track >> note.bar >> note.onset >> note.string >> note.fret >> length >>
+                note.techniques;
+            --note.bar;
+        }
+    }
+    for (const auto& [number, bar] : bars)
+        song.bars.push_back(bar);
+    return song;
 }
 
 // One run of node for all the files (each quoted, after a space): alphaTab's reading of each.

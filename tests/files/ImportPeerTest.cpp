@@ -15,9 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -34,64 +32,9 @@ using Ticks = std::int64_t;
 using testing::run;
 using testing::slurp;
 
-struct PeerBar {
-    Ticks length = 0;
-    int beatType = 4;
-    bool repeatStart = false;
-    int timesPlayed = 0; // 0 where no repeat ends
-    unsigned endings = 0;
-};
-
-struct PeerNote {
-    int bar = 0; // from 0, as written
-    Ticks onset = 0;
-    int string = 0;
-    int fret = 0;
-    std::string techniques;
-};
-
-struct PeerReading {
-    std::vector<PeerBar> bars;
-    std::vector<PeerNote> notes; // of the one track asked for
-};
-
-// alphaTab's bars and the notes of track `track` (from 1).
-PeerReading peerReading(const fs::path& file, int track)
-{
-    PeerReading peer;
-    std::istringstream lines(
-        run("node '" + std::string(QUORLIN_GP_NOTES) + "' '" + file.string() + "'"));
-    std::vector<std::pair<int, PeerBar>> bars;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream in(line);
-        std::string kind;
-        in >> kind;
-        if (kind == "bar") {
-            int number = 0, beats = 0, beatType = 0, start = 0;
-            char slash = 0;
-            PeerBar bar;
-            in >> number >> beats >> slash >> beatType >> start >> bar.timesPlayed >> bar.endings;
-            bar.repeatStart = start != 0;
-            bar.length = kSongTicksPerQuarter * 4 * beats / beatType;
-            bar.beatType = beatType;
-            bars.emplace_back(number, bar);
-        } else if (kind == "note") {
-            int t = 0;
-            PeerNote note;
-            Ticks length = 0;
-            in >> t >> note.bar >> note.onset >> note.string >> note.fret >> length >>
-                note.techniques;
-            --note.bar;
-            if (t == track)
-                peer.notes.push_back(note);
-        }
-    }
-    std::sort(bars.begin(), bars.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [number, bar] : bars)
-        peer.bars.push_back(bar);
-    return peer;
-}
+using peer::PeerBar;
+using peer::PeerNote;
+using peer::PeerSong;
 
 // The bars in the order a player plays them, from the repeat signs' rules: back to the last
 // start (or the song's start, or the bar after the last finished repeat) until a repeat has
@@ -223,7 +166,10 @@ TEST_P(ImportPeer, TheTabPlaysWhatAlphaTabReadsOrSaysWhy)
     const SongTab tab = songToTab(reading.song, track, {});
     EXPECT_EQ(tab.tab.strings.value(), row.strings);
 
-    const PeerReading peer = peerReading(file, track + 1);
+    // alphaTab's bars and the notes of the track.
+    PeerSong peer = peer::peerSong(
+        peer::linesOf(run("node '" + std::string(QUORLIN_GP_NOTES) + "' '" + file.string() + "'")));
+    std::erase_if(peer.notes, [&](const PeerNote& n) { return n.track != track + 1; });
     ASSERT_FALSE(peer.bars.empty()) << "alphaTab read nothing: scripts/install-deps installs it";
     const std::vector<int> order = playOrder(peer.bars);
     std::vector<Ticks> starts; // of each bar as played, and the end
@@ -321,76 +267,6 @@ INSTANTIATE_TEST_SUITE_P(RealGp6, ImportPeer,
                          ::testing::Values(Row{"real/guitarpro6-effects.gpx", 1, "Track 1", 6},
                                            Row{"real/guitarpro6-notes.gpx", 1, "Track 1", 6}),
                          rowName);
-
-} // namespace
-} // namespace quorlin::files
-
-namespace quorlin::files {
-namespace {
-
-// Files Guitar Pro 6 wrote itself, read note by note as alphaTab reads them: onset, string,
-// fret, length with its ties joined, techniques and marks; the bars and tracks too.
-TEST(ImportPeerReal, GuitarPro6FilesReadAsAlphaTabReadsThem)
-{
-    const fs::path real = fs::path(QUORLIN_FILES_DATA) / "real";
-    std::string files;
-    std::vector<fs::path> paths;
-    for (const auto& entry : fs::directory_iterator(real))
-        if (entry.path().extension() == ".gpx") {
-            paths.push_back(entry.path());
-            files += " '" + entry.path().string() + "'";
-        }
-    std::sort(paths.begin(), paths.end());
-    ASSERT_EQ(paths.size(), 2u);
-    const auto peer = peer::alphaTabReadings(QUORLIN_GP_NOTES, files);
-    for (const fs::path& path : paths) {
-        SCOPED_TRACE(path.filename().string());
-        const SongReading reading = readSong(slurp(path), path.filename().string());
-        ASSERT_TRUE(reading.ok()) << reading.error;
-        const std::vector<std::string> ours = peer::describe(reading.song);
-        // Quorlin keeps tapping as one of the other marks, which the description leaves out:
-        // alphaTab's tapped notes must carry one.
-        std::set<std::string> otherMarked;
-        for (std::size_t t = 0; t < reading.song.tracks.size(); ++t)
-            for (const SongNote& note : reading.song.tracks[t].notes)
-                if (note.marks & kOtherMark)
-                    otherMarked.insert(std::to_string(t + 1) + "\t" + std::to_string(note.bar + 1) +
-                                       "\t" + std::to_string(note.start) + "\t" +
-                                       std::to_string(note.string));
-        std::vector<std::string> theirs;
-        for (std::string line : peer.at(path.string())) {
-            std::vector<std::string> fields;
-            std::istringstream in(line);
-            for (std::string field; std::getline(in, field, '\t');)
-                fields.push_back(field);
-            if (fields[0] == "note" && fields.back() == "tap") {
-                EXPECT_TRUE(otherMarked.contains(fields[1] + "\t" + fields[2] + "\t" + fields[3] +
-                                                 "\t" + fields[4]))
-                    << line;
-                line.replace(line.size() - 3, 3, "-");
-            }
-            theirs.push_back(line);
-        }
-        std::sort(theirs.begin(), theirs.end());
-        std::vector<std::string> same;
-        std::set_intersection(ours.begin(), ours.end(), theirs.begin(), theirs.end(),
-                              std::back_inserter(same));
-        const auto notes = [](const std::vector<std::string>& lines) {
-            return std::count_if(lines.begin(), lines.end(),
-                                 [](const std::string& l) { return l.starts_with("note\t"); });
-        };
-        std::cout << path.filename().string() << ": " << notes(same) << " of " << notes(theirs)
-                  << " notes as alphaTab reads them\n";
-        EXPECT_GT(notes(theirs), 20);
-        std::vector<std::string> differ;
-        std::set_symmetric_difference(ours.begin(), ours.end(), theirs.begin(), theirs.end(),
-                                      std::back_inserter(differ));
-        for (const std::string& line : differ)
-            ADD_FAILURE() << (std::binary_search(ours.begin(), ours.end(), line) ? "ours:   "
-                                                                                 : "theirs: ")
-                          << line;
-    }
-}
 
 } // namespace
 } // namespace quorlin::files

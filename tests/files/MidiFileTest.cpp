@@ -1,10 +1,10 @@
 #include "files/MidiFile.h"
+#include "tests/files/MidiBytes.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -17,14 +17,8 @@ using score::Event;
 using score::EventKind;
 using T = score::Technique;
 constexpr int Q = score::kTicksPerBeat;
-
-std::string bytes(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
+const auto bytes = testing::midi::raw;
+using testing::run;
 
 score::Performance onePerformance(std::int64_t origin)
 {
@@ -66,18 +60,6 @@ std::string pythonWithMido()
             return python;
     }
     return {};
-}
-
-std::string run(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
 }
 
 // What read_midi.py prints for the performance: its tracks, each after its name, then their
@@ -156,15 +138,14 @@ TEST(MidiFile, AnotherReaderReadsBackEveryEventOfThePerformance)
             score::perform(song, {.firstColumn = first, .endColumn = end, .metronome = metronome});
         ASSERT_FALSE(p.events.empty());
 
-        const auto file = std::filesystem::temp_directory_path() /
-                          ("quorlin-midi-" + std::to_string(getpid()) + ".mid");
+        const testing::TempFolder folder("quorlin-midi");
+        const auto file = folder / "performance.mid";
         {
             std::ofstream out(file, std::ios::binary);
             writeMidiFile(out, p);
         }
         const std::string read =
             run("'" + python + "' '" QUORLIN_READ_MIDI "' '" + file.string() + "' 2>&1");
-        std::filesystem::remove(file);
 
         EXPECT_EQ(read, expectedReading(p, microseconds));
         // Figures of the reader's own, not worked out by us: the range starting at once, the

@@ -1,55 +1,17 @@
 #include "files/MidiImport.h"
+#include "tests/files/MidiBytes.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {
 
-// Standard MIDI File bytes built from the format's rules, independent of Quorlin's writer.
-std::string bigEndian(std::uint32_t value, int bytes)
-{
-    std::string out;
-    for (int i = bytes - 1; i >= 0; --i)
-        out += static_cast<char>(value >> (8 * i) & 0xFF);
-    return out;
-}
-
-std::string vlq(std::uint32_t value)
-{
-    std::string out(1, static_cast<char>(value & 0x7F));
-    while (value >>= 7)
-        out.insert(out.begin(), static_cast<char>(0x80 | (value & 0x7F)));
-    return out;
-}
-
-std::string raw(std::initializer_list<int> values)
-{
-    std::string out;
-    for (int v : values)
-        out += static_cast<char>(v);
-    return out;
-}
-
-std::string chunk(std::string_view kind, const std::string& body)
-{
-    return std::string(kind) + bigEndian(static_cast<std::uint32_t>(body.size()), 4) + body;
-}
-
-std::string header(int format, int tracks, int division)
-{
-    return chunk("MThd", bigEndian(format, 2) + bigEndian(tracks, 2) + bigEndian(division, 2));
-}
-
-std::string meta(int type, const std::string& data)
-{
-    return raw({0xFF, type}) + vlq(static_cast<std::uint32_t>(data.size())) + data;
-}
+using namespace testing::midi;
 
 std::string tempo(std::uint32_t microseconds)
 {
@@ -59,25 +21,6 @@ std::string tempo(std::uint32_t microseconds)
 std::string meter(int beats, int power)
 {
     return meta(0x58, raw({beats, power, 24, 8}));
-}
-
-std::string on(int channel, int key, int velocity = 100)
-{
-    return raw({0x90 | channel, key, velocity});
-}
-
-std::string off(int channel, int key)
-{
-    return raw({0x80 | channel, key, 64});
-}
-
-// Events, each after its delta time, then the end of the track.
-std::string track(const std::vector<std::pair<std::uint32_t, std::string>>& events)
-{
-    std::string body;
-    for (const auto& [delta, event] : events)
-        body += vlq(delta) + event;
-    return chunk("MTrk", body + raw({0, 0xFF, 0x2F, 0}));
 }
 
 std::vector<std::string> notesOf(const Song& song)
@@ -425,17 +368,13 @@ TEST(MidiImport, ReadsWhatMuseScoreWritesOfAScore)
   </part>
 </score-partwise>
 )";
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("quorlin-midi-import-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
+    const testing::TempFolder dir("quorlin-midi-import");
     std::ofstream(dir / "in.musicxml") << score;
     const std::string command = "QT_QPA_PLATFORM=offscreen mscore3 -o '" +
                                 (dir / "out.mid").string() + "' '" +
                                 (dir / "in.musicxml").string() + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << "mscore3 (Debian: musescore3) did not run";
-    std::ifstream in(dir / "out.mid", std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::filesystem::remove_all(dir);
+    const std::string bytes = testing::slurp(dir / "out.mid");
 
     const SongReading r = readMidiSong(bytes);
     ASSERT_TRUE(r.ok()) << r.error;

@@ -6,6 +6,7 @@
 #include "files/SongReaders.h"
 #include "score/Score.h"
 
+#include "tests/files/GuitarProPeer.h"
 #include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +21,13 @@
 #include <set>
 #include <sstream>
 #include <tuple>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::slurp;
+using testing::TempFolder;
 
 // --- Writing the documents ---------------------------------------------------------------
 
@@ -602,27 +604,6 @@ TEST(MusicXmlImport, OwnExportReadsBackEachNoteOnce)
     }
 }
 
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-class TempFolder {
-public:
-    TempFolder() : m_path(fs::temp_directory_path() / ("quorlin-mxl-" + std::to_string(getpid())))
-    {
-        fs::create_directories(m_path);
-    }
-    ~TempFolder() { fs::remove_all(m_path); }
-    fs::path operator/(const std::string& name) const { return m_path / name; }
-
-private:
-    fs::path m_path;
-};
-
 // A zip packed by python's zipfile from `args` (see make_zip.py).
 std::string zipped(const TempFolder& folder, const std::string& args)
 {
@@ -638,7 +619,7 @@ const fs::path kGroove = fs::path(QUORLIN_FILES_DATA) / "musicxml" / "groove.mus
 
 TEST(MusicXmlImport, CompressedScoreIsTheOneItsContainerNames)
 {
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const std::string expected = describeSong(readMusicXmlSong(slurp(kGroove)).song);
     {
         std::ofstream(folder / "container.xml")
@@ -674,7 +655,7 @@ TEST(MusicXmlImport, MuseScoreRewriteReadsAsTheSameSong)
 {
     if (std::system("command -v mscore3 >/dev/null") != 0)
         GTEST_SKIP() << "MuseScore 3 is not installed";
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const SongReading original = readMusicXmlSong(slurp(kGroove));
     ASSERT_TRUE(original.ok()) << original.error;
     // Written by hand with the file: what its notes are by MusicXML's rules.
@@ -714,55 +695,22 @@ TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
     const fs::path data = fs::path(QUORLIN_FILES_DATA) / "musicxml";
     const SongReading reading = readMusicXmlSong(slurp(data / "canon.mxl"));
     ASSERT_TRUE(reading.ok()) << reading.error;
-    std::istringstream lines(testing::run("node '" QUORLIN_GP_NOTES "' '" +
-                                          (data / "canon.gp5").string() + "' 2>/dev/null"));
-    std::map<int, std::vector<int>> tunings;       // by track from 1, highest first
-    std::map<int, std::int64_t> barStarts{{1, 0}}; // by bar from 1
-    struct PeerNote {
-        int track, bar, string, fret;
-        std::int64_t onset;
-        bool harmonic;
-    };
-    std::vector<PeerNote> notes;
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream in(line);
-        std::string kind;
-        in >> kind;
-        if (kind == "track") {
-            int number = 0, strings = 0;
-            std::string name, tuning;
-            std::getline(in >> number, name, '\t');
-            std::getline(in, name, '\t');
-            in >> strings >> tuning;
-            for (std::istringstream t(tuning); strings > 0 && std::getline(t, name, ',');)
-                tunings[number].push_back(std::stoi(name));
-        } else if (kind == "bar") {
-            int number = 0, beats = 0, beatType = 0;
-            char slash = 0;
-            in >> number >> beats >> slash >> beatType;
-            barStarts[number + 1] = 4 * kSongTicksPerQuarter * beats / beatType; // summed below
-        } else if (kind == "note") {
-            PeerNote n{};
-            std::int64_t length = 0;
-            std::string techniques;
-            in >> n.track >> n.bar >> n.onset >> n.string >> n.fret >> length >> techniques;
-            n.harmonic = techniques.find("harmonic") != std::string::npos;
-            notes.push_back(n);
-        }
-    }
-    ASSERT_FALSE(notes.empty()) << "alphaTab (tests/peers) read nothing";
-    for (auto it = std::next(barStarts.begin()); it != barStarts.end(); ++it)
-        it->second += std::prev(it)->second;
+    const peer::PeerSong song = peer::peerSong(peer::linesOf(testing::run(
+        "node '" QUORLIN_GP_NOTES "' '" + (data / "canon.gp5").string() + "' 2>/dev/null")));
+    ASSERT_FALSE(song.notes.empty()) << "alphaTab (tests/peers) read nothing";
+    std::vector<std::int64_t> barStarts{0}; // by bar from 0
+    for (const peer::PeerBar& bar : song.bars)
+        barStarts.push_back(barStarts.back() + bar.length);
     using Sounding = std::pair<std::int64_t, int>; // from the song's start, pitch
     std::map<int, std::multiset<Sounding>> expected;
     // MuseScore writes a harmonic's sounding pitch as a chord note of its own, marked as
     // nothing: a note at the time of a harmonic may be one more.
     std::map<int, std::set<std::int64_t>> harmonics;
-    for (const PeerNote& n : notes) {
+    for (const peer::PeerNote& n : song.notes) {
         const std::int64_t at = barStarts[n.bar] + n.onset;
-        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar})) // a drum has none
-            expected[n.track].insert({at, tunings[n.track].at(n.string - 1) + n.fret});
-        if (n.harmonic)
+        if (n.string > 0 && !readOtherwise.contains({n.track, n.bar + 1})) // a drum has none
+            expected[n.track].insert({at, song.tunings.at(n.track).at(n.string - 1) + n.fret});
+        if (n.techniques.find("harmonic") != std::string::npos)
             harmonics[n.track].insert(at);
     }
     ASSERT_EQ(reading.song.tracks.size(), 9u);
@@ -813,10 +761,8 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
     std::string utf8 = slurp(kGroove);
     const std::string declared = "encoding=\"UTF-8\"";
     utf8.replace(utf8.find(declared), declared.size(), "encoding=\"UTF-16\"");
-    std::string utf16 = "\xFF\xFE"; // little-endian; the file is ASCII
-    for (const char c : utf8)
-        utf16 += std::string{c, '\0'};
-    const SongReading reading = readSong(utf16, "groove.musicxml");
+    // Little-endian after its mark; the file is ASCII.
+    const SongReading reading = readSong(testing::utf16Bytes(utf8, false, true), "groove.musicxml");
     ASSERT_TRUE(reading.ok()) << reading.error;
     EXPECT_EQ(describeSong(reading.song), describeSong(readMusicXmlSong(slurp(kGroove)).song));
 }
@@ -825,7 +771,7 @@ TEST(MusicXmlImport, Utf16ReadsAsUtf8)
 // bounded and listed.
 TEST(MusicXmlImport, HostileFilesAreRefusedOrBoundedAndListed)
 {
-    TempFolder folder;
+    const TempFolder folder("quorlin-mxl");
     const std::string groove = slurp(kGroove);
     const std::string laughs =
         "<?xml version=\"1.0\"?><!DOCTYPE score-partwise [<!ENTITY lol \"lol\">"

@@ -1,14 +1,13 @@
 // Tabs as MusicXML, read back with XPath: every measure full on both staves, the file well formed.
 
 #include "files/MusicXml.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 namespace quorlin::files {
 namespace {
@@ -176,8 +175,8 @@ void expectWholeMeasures(const pugi::xml_document& doc, const MusicXmlOptions& o
 // Read back here with XPath, and by another XML reader, which takes no ill-formed byte.
 TEST(MusicXml, EachTabReadsBackAsItsNotesInFullMeasures)
 {
-    const auto file = std::filesystem::temp_directory_path() /
-                      ("quorlin-musicxml-" + std::to_string(getpid()) + ".musicxml");
+    const testing::TempFolder folder("quorlin-musicxml");
+    const auto file = folder / "export.musicxml";
     for (const Case& c : cases()) {
         SCOPED_TRACE(c.name);
         const std::string text = exported(c);
@@ -191,7 +190,6 @@ TEST(MusicXml, EachTabReadsBackAsItsNotesInFullMeasures)
         }
         expectWholeMeasures(doc, c.options);
     }
-    std::filesystem::remove(file);
 }
 
 TEST(MusicXml, TimeSignaturesAndTitles)

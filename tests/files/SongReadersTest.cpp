@@ -1,6 +1,7 @@
 // Formats told by their first bytes, and the readers reached through the registry.
 
 #include "files/SongReaders.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
@@ -9,22 +10,16 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// ASCII as UTF-16, little-endian after a byte-order mark or big-endian without one.
-std::string utf16(std::string_view ascii, bool little)
-{
-    std::string out = little ? "\xFF\xFE" : "";
-    for (const char c : ascii)
-        out += little ? std::string{c, '\0'} : std::string{'\0', c};
-    return out;
-}
+using testing::utf16Bytes;
 
 TEST(SongReaders, TellsTheFormatByItsBytesFirst)
 {
-    const std::string wideScore = utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
-                                        "<score-partwise version=\"4.0\">",
-                                        true);
-    const std::string wideTimewise = utf16("\n<score-timewise>", false);
-    const std::string wideTab = utf16("G|--5--7--|\n", true);
+    // Little-endian after the mark, or big-endian without one.
+    const std::string wideScore = utf16Bytes("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
+                                             "<score-partwise version=\"4.0\">",
+                                             false, true);
+    const std::string wideTimewise = utf16Bytes("\n<score-timewise>", true, false);
+    const std::string wideTab = utf16Bytes("G|--5--7--|\n", false, true);
     const std::vector<std::tuple<std::string_view, std::string_view, SongFormat>> table = {
         {"MThd\0\0\0\6"sv, "song.mid", SongFormat::Midi},
         {"MThd\0\0\0\6"sv, "song.txt", SongFormat::Midi},

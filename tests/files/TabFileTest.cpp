@@ -3,11 +3,10 @@
 #include "files/TabFile.h"
 #include "engine/VectorTabText.h"
 #include "files/TextEncoding.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 
@@ -22,8 +21,7 @@ namespace {
 
 std::string dataFile(const std::string& name)
 {
-    std::ifstream in(std::string(QUORLIN_FILES_DATA) + "/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return testing::slurp(std::string(QUORLIN_FILES_DATA) + "/" + name);
 }
 
 // Names unlike any the file gives, so a string it leaves unnamed shows.
@@ -92,36 +90,10 @@ TEST(TabFile, WritesTheExampleAndReadsBackWhatItSavedEvenAPastedCtrlZ)
     EXPECT_EQ(stateOf(back), "20 5 [G D A E B B ] 0 0 0");
 }
 
-TEST(TabFile, WritesATempoOtherThanTheDefaultAfterTheStringsLineAndReadsItBack)
-{
-    const std::string_view tab[] = {"|   q", "G --5", "D ---", "A ---", "E ---", ">    "};
-    const std::string plain = tabFileText(tab, {}, {});
-    // Tempo written, the line that holds it, and the tempo read back.
-    const std::tuple<int, const char*, int> cases[] = {{100, nullptr, 100},
-                                                       {20, "Tempo: 20", 20},
-                                                       {137, "Tempo: 137", 137},
-                                                       {400, "Tempo: 400", 400}};
-    for (const auto& [tempo, line, back] : cases) {
-        engine::EditingState state;
-        state.tempo = tempo;
-        const std::string bytes = tabFileText(tab, state, {});
-        if (line == nullptr) {
-            EXPECT_EQ(bytes, plain);
-        } else {
-            const std::string strings = "Strings: E ,A ,D ,G \r\n";
-            std::string expected = plain;
-            expected.insert(expected.find(strings) + strings.size(), line + std::string("\r\n"));
-            EXPECT_EQ(bytes, expected) << tempo;
-        }
-        const LoadedTab loaded = read(bytes);
-        EXPECT_EQ(std::tuple(loaded.state.tempo, loaded.lines, joined(loaded.problems)),
-                  std::tuple(back, std::vector<std::string>(std::begin(tab), std::end(tab)), ""));
-    }
-}
-
-// Every time signature comes back. Only one other than 4/4 has its line, after the tempo's,
-// so a 4/4 tab is saved byte for byte as before: the example file. Odd tempo and time lines.
-TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
+// Every time signature and the tempo's ends come back. Only a tempo other than 100 and a time
+// signature other than 4/4 have their lines, after the strings' line, so a tab of neither is
+// saved byte for byte as before: the example file. Odd tempo and time lines.
+TEST(TabFile, WritesATempoAndTimeSignatureOtherThanTheDefaultsAndReadsThemBack)
 {
     const engine::VectorTabText text({"|   q", "G ---", "D --5", "A ---", "E ---", ">    "});
     const SongHeader header{
@@ -150,6 +122,17 @@ TEST(TabFile, WritesATimeSignatureOtherThanFourFourAfterTheTempoAndReadsItBack)
                       std::tuple(state.time, text.lines(), ""))
                 << line;
         }
+    }
+    for (const int tempo : {20, 137, 400}) {
+        engine::EditingState state;
+        state.tempo = tempo;
+        const std::string line = "Tempo: " + std::to_string(tempo) + "\r\n";
+        const std::string bytes = saved(state);
+        EXPECT_EQ(bytes, withLines(line)) << line;
+        const LoadedTab loaded = read(bytes);
+        EXPECT_EQ(std::tuple(loaded.state.tempo, loaded.lines, joined(loaded.problems)),
+                  std::tuple(tempo, text.lines(), ""))
+            << line;
     }
     engine::EditingState both;
     both.tempo = 90;
@@ -340,20 +323,7 @@ TEST(ToUtf8, KeepsUtf8AndReadsEverythingElseAsWindows1252)
         EXPECT_EQ(toUtf8(bytes), utf8) << bytes;
 }
 
-// UTF-16 code units as bytes, in either order, with or without the byte-order mark.
-std::string utf16Bytes(std::u16string_view units, bool bigEndian, bool mark)
-{
-    std::string out;
-    const auto put = [&](char16_t u) {
-        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
-        out += bigEndian ? std::string{high, low} : std::string{low, high};
-    };
-    if (mark)
-        put(u'\uFEFF');
-    for (const char16_t u : units)
-        put(u);
-    return out;
-}
+using testing::utf16Bytes;
 
 TEST(Utf16ToUtf8, ReadsEitherByteOrderAndTellsOtherTextApart)
 {
@@ -399,10 +369,9 @@ TEST(TabFile, ReadsUtf16AndSaysSo)
     const std::string file = tabFileText(tab, state, header);
     const LoadedTab utf8 = read(file);
     ASSERT_TRUE(utf8.problems.empty());
-    const std::u16string units(file.begin(), file.end()); // the file is ASCII
     for (const bool bigEndian : {false, true}) {
         for (const bool mark : {false, true}) {
-            const LoadedTab loaded = read(utf16Bytes(units, bigEndian, mark));
+            const LoadedTab loaded = read(utf16Bytes(file, bigEndian, mark));
             EXPECT_EQ(std::tuple(loaded.header, loaded.lines, stateOf(loaded)),
                       std::tuple(utf8.header, utf8.lines, stateOf(utf8)))
                 << bigEndian << mark;

@@ -8,12 +8,11 @@
 #include "files/TabFile.h"
 #include "score/Score.h"
 #include "tests/engine/TypedSteps.h"
+#include "tests/files/PeerRun.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 
 namespace quorlin::files {
@@ -21,8 +20,7 @@ namespace {
 
 std::string sample(const std::string& name)
 {
-    std::ifstream in(std::string(QUORLIN_FILES_DATA) + "/web/" + name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return testing::slurp(std::string(QUORLIN_FILES_DATA) + "/web/" + name);
 }
 
 // Checks what every import must give, then reads the tab as music.
@@ -61,15 +59,7 @@ std::string describe(const score::Score& read, std::size_t from, std::string_vie
     return out;
 }
 
-// UTF-16 as some Windows editors save it, with or without the byte-order mark.
-std::string utf16(std::string_view ascii, bool bigEndian, bool mark)
-{
-    std::string out = mark ? (bigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
-    for (const char c : ascii) {
-        out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
-    }
-    return out;
-}
+using testing::utf16Bytes;
 
 // Each text gives its tuning, summary, `columns` from column `from`, and "8:41 text" for each
 // problem: its place and first word.
@@ -185,10 +175,8 @@ TEST(ImportWebTab, Texts)
             {"G|-------|\nD|-------|\nA|\u2013\u20133\u2013\u2013x\u2013|\nE|-------|\n",
              "G D A E ", "1 note imported; 2 problems, line 3", 0, "36s r:s",
              "3:3 long, 3:16 dead"},
-            // UTF-16, little- or big-endian, with or without its mark.
-            {utf16(tab, false, true), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
-             "36s 38s", "1:1 the"},
-            {utf16(tab, true, false), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
+            // UTF-16 (its byte orders and marks are Utf16ToUtf8's table): read, and said.
+            {utf16Bytes(tab, false, true), "G D A E ", "2 notes imported; 1 problem, line 1", 0,
              "36s 38s", "1:1 the"},
         });
     // Prose right above or below a tab must not join it as a fifth string.
@@ -390,7 +378,7 @@ TEST(ImportWebTab, OwnTabsComeBackAsWritten)
             {"CR LF", joined(lines, "\r\n")},
             {"blanks stripped", stripped},
             {"saved", saved},
-            {"saved as UTF-16", utf16(saved, false, true)},
+            {"saved as UTF-16", utf16Bytes(saved, false, true)},
         };
         for (const auto& [how, text] : texts) {
             SCOPED_TRACE(how);

@@ -81,15 +81,10 @@ def write_info(o, v, song):
         o.raw(b'Title')
     else:
         o.int_byte_string(song.get('title', ''))
-    o.int_byte_string(song.get('subtitle', ''))
-    o.int_byte_string(song.get('artist', ''))
-    o.int_byte_string(song.get('album', ''))
-    o.int_byte_string(song.get('words', ''))
-    if v >= 500:
-        o.int_byte_string(song.get('music', ''))
-    o.int_byte_string(song.get('copyright', ''))
-    o.int_byte_string(song.get('tab', ''))
-    o.int_byte_string(song.get('instructions', ''))
+    # Only Guitar Pro 5 names the music's author apart from the words'.
+    for key in ['subtitle', 'artist', 'album', 'words'] + (['music'] if v >= 500 else []) + [
+            'copyright', 'tab', 'instructions']:
+        o.int_byte_string(song.get(key, ''))
     notices = song.get('notices', [])
     o.i32(len(notices))
     for line in notices:
@@ -131,18 +126,10 @@ def write_bar_header(o, v, song, i):
         flags |= 0x01
     if i == 0 or ts[1] != prev_ts[1]:
         flags |= 0x02
-    if bar.get('repeat_start'):
-        flags |= 0x04
-    if bar.get('repeat_end'):
-        flags |= 0x08
-    if bar.get('endings'):
-        flags |= 0x10
-    if bar.get('marker'):
-        flags |= 0x20
-    if bar.get('key') is not None:
-        flags |= 0x40
-    if bar.get('double_bar'):
-        flags |= 0x80
+    for bit, key in ((0x04, 'repeat_start'), (0x08, 'repeat_end'), (0x10, 'endings'),
+                     (0x20, 'marker'), (0x80, 'double_bar')):
+        flags |= bit if bar.get(key) else 0
+    flags |= 0x40 if bar.get('key') is not None else 0
     if v >= 500 and i:
         o.u8(0)
     o.u8(flags)
@@ -257,11 +244,7 @@ def write_chord(o, v, form):
 def write_mix_table(o, v, tempo):
     o.i8(-1)  # instrument
     if v >= 500:
-        o.raw(bytes(12))
-        if v == 500:
-            o.raw(bytes(4))
-        else:
-            o.raw(bytes(4))
+        o.raw(bytes(16))
     values = [-1] * 6
     if not tempo:
         values[0:2] = [12, 7]  # volume and balance, without a tempo
@@ -375,7 +358,7 @@ def write_note(o, v, note):
     if effects2 & 0x04:
         o.u8(2)
     if effects2 & 0x08:
-        o.u8(1 if v < 500 else 0x01)  # a shift slide to the next note
+        o.u8(1)  # a shift slide to the next note
     if effects2 & 0x10:
         kind = note['harmonic'] if v >= 500 and note['harmonic'] in (2, 3) else 1
         o.u8(kind)
@@ -390,13 +373,8 @@ def write_note(o, v, note):
 
 def write_beat(o, v, beat):
     notes = beat.get('notes', [])
-    flags = 0
-    if beat.get('dots'):
-        flags |= 0x01
-    if beat.get('chord'):
-        flags |= 0x02
-    if beat.get('text'):
-        flags |= 0x04
+    flags = sum(bit for bit, key in ((0x01, 'dots'), (0x02, 'chord'), (0x04, 'text'),
+                                     (0x40, 'rest')) if beat.get(key))
     needs_effects = any(beat.get(k) for k in ('slap', 'whammy', 'stroke', 'pickstroke')) or (
         v == 3 and any(n.get('harmonic') or n.get('vibrato') for n in notes))
     if needs_effects:
@@ -405,8 +383,6 @@ def write_beat(o, v, beat):
         flags |= 0x10
     if beat.get('tuplet', 1) != 1:
         flags |= 0x20
-    if beat.get('rest'):
-        flags |= 0x40
     o.u8(flags)
     if flags & 0x40:
         o.u8(2)
@@ -572,8 +548,7 @@ DRUMS = [0, 0, 0, 0, 0, 0]
 
 
 def q(string, fret, dur=0, **extra):
-    beat = {'dur': dur, 'notes': [dict(string=string, fret=fret, **extra)]}
-    return beat
+    return {'dur': dur, 'notes': [dict(string=string, fret=fret, **extra)]}
 
 
 def rest(dur=0, **extra):
@@ -710,8 +685,7 @@ def hostile():
 def main():
     if sys.argv[1] == '--hostile':
         os.makedirs(sys.argv[2], exist_ok=True)
-        texts = {3: VERSIONS['gp3'][1], 4: VERSIONS['gp4'][1], 500: VERSIONS['gp500'][1],
-                 510: VERSIONS['gp510'][1]}
+        texts = dict(VERSIONS.values())
         for name, v, song in hostile():
             with open(os.path.join(sys.argv[2], name), 'wb') as f:
                 f.write(write_song(song, v, texts[v]))
