@@ -1,6 +1,7 @@
 #include "engine/Columns.h"
 
 #include "engine/VectorTabText.h"
+#include "tabtext/Marks.h"
 #include "tabtext/TabCodec.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
@@ -24,12 +25,6 @@ bool Column::sameAs(const Column& other) const
 }
 
 namespace {
-
-// The marks of the techniques that play from the note before.
-constexpr std::pair<Technique, char> kMarks[] = {{Technique::HammerOn, kHammerOnMark},
-                                                 {Technique::PullOff, kPullOffMark},
-                                                 {Technique::SlideUp, kSlideUpMark},
-                                                 {Technique::SlideDown, kSlideDownMark}};
 
 tabtext::Setup setupOf(const EditingState& state)
 {
@@ -386,20 +381,6 @@ Technique slideAfter(const Column& column, LastNote last)
     return lead.fret < last.fret ? Technique::SlideDown : Technique::SlideUp;
 }
 
-bool slides(Technique technique)
-{
-    return technique == Technique::SlideUp || technique == Technique::SlideDown;
-}
-
-char markOf(Technique technique)
-{
-    for (const auto& [its, mark] : kMarks) {
-        if (its == technique)
-            return mark;
-    }
-    return kPlainMark;
-}
-
 // With no mark to tell the lead, the text gives a chord's notes by string.
 void byStringWhenUnmarked(Column& column)
 {
@@ -434,18 +415,15 @@ void putColumn(TabText& text, const Column& column, int strings)
         putCell(text, column.firstLine + k, at,
                 note == column.notes.end() ? std::string(kEmptyCell) : noteCell(mark, note->fret));
     }
-    const std::string_view articulation = column.rest()                         ? kRestCell
-                                          : column.technique == Technique::Slap ? kSlapCell
-                                          : column.technique == Technique::Pop  ? kPopCell
-                                                                               : kPlainArticulation;
-    putCell(text, column.firstLine + strings + 1, at, articulation);
+    putCell(text, column.firstLine + strings + 1, at,
+            articulationCell(column.rest(), column.technique));
 }
 
 } // namespace
 
 bool leansOnNoteBefore(Technique technique)
 {
-    return technique == Technique::HammerOn || technique == Technique::PullOff || slides(technique);
+    return model::isTie(technique);
 }
 
 bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
@@ -458,7 +436,7 @@ bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
         // A slide goes on from the chord note dropped last, and the note that carries a
         // chord's technique is dropped first.
         const bool marked = markedLead(before);
-        if (slides(columns[at].technique) && marked && before.chord() &&
+        if (model::isSlide(columns[at].technique) && marked && before.chord() &&
             before.notes.front().string == string)
             return false;
         return std::ranges::find(before.notes, string, &ColumnNote::string) != before.notes.end();
@@ -603,7 +581,8 @@ Technique techniqueAfterChange(std::span<const Column> columns, std::size_t at, 
         return technique;
     if (!hasNoteBefore(columns, at))
         return hadNote ? Technique::Plain : technique;
-    return slides(technique) ? slideAfter(columns[at], lastWritten(columns, at)) : technique;
+    return model::isSlide(technique) ? slideAfter(columns[at], lastWritten(columns, at))
+                                     : technique;
 }
 
 // Sets the technique the change left the column; true when it turned plain.
@@ -649,12 +628,12 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
         // A hammer-on that the engine wrote from no note stays, while only its duration changes.
         const bool kept = now.technique == old.technique && now.notes == old.notes;
         if (!hasNoteBefore(columns, at) && !kept) {
-            result.outcome =
-                slides(now.technique) ? DropOutcome::SlideRefused : DropOutcome::NoNoteBefore;
+            result.outcome = model::isSlide(now.technique) ? DropOutcome::SlideRefused
+                                                           : DropOutcome::NoNoteBefore;
             columns[at] = std::move(old);
             return result;
         }
-        if (slides(now.technique))
+        if (model::isSlide(now.technique))
             now.technique = slideAfter(now, lastWritten(columns, at));
     }
     // Only the next note can change with this one: it plays from it.

@@ -1,5 +1,6 @@
 #include "engine/Staff.h"
 
+#include "tabtext/Marks.h"
 #include "tabtext/TextWidth.h"
 
 #include <algorithm>
@@ -402,10 +403,7 @@ DropOutcome Staff::singleNote(const Drop& drop)
         extendLine(m_state.blockStart + k,
                    k == drop.row ? noteCell(mark, drop.column) : std::string(kEmptyCell));
     extendLine(m_state.blockStart, rhythmCell(drop.symbol, drop.dotted));
-    const std::string_view articulation = drop.technique == Technique::Pop    ? kPopCell
-                                          : drop.technique == Technique::Slap ? kSlapCell
-                                                                              : kPlainArticulation;
-    extendLine(articulationLine(), articulation);
+    extendLine(articulationLine(), articulationCell(false, drop.technique));
 
     m_state.lastString = drop.row;
     m_state.lastFret = drop.column;

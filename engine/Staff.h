@@ -31,14 +31,14 @@ using namespace quorlin::tabtext;
 using model::BarBeat;
 using model::TimeSignature;
 
-inline constexpr int kDefaultTabWidth = 80;
+inline constexpr int kDefaultTabWidth = model::kDefaultWidth;
 // Far wider than any tab, yet small enough that filling a block to it stays cheap.
 inline constexpr int kMaxTabWidth = 4096;
 // A block filled to the widest width, and the note that opens the next, fit a line.
 static_assert(kLongestLine > kMaxTabWidth + 2 * kCellWidth);
 
 // Quarter-note beats per minute.
-inline constexpr int kDefaultTempo = 100;
+inline constexpr int kDefaultTempo = model::kDefaultTempo;
 inline constexpr int kMinTempo = 20;
 inline constexpr int kMaxTempo = 400;
 
@@ -47,6 +47,18 @@ using model::Technique;
 // How the neck puts a note in: a note of its own, a note added to the column before (a
 // chord), or three of it as a triplet. The neck's mode, not a technique of the note.
 enum class Entry : std::uint8_t { Single, Chord, Triplet };
+
+// What the neck offers, in the order of its choices: a plain note, five techniques, then the
+// chord and triplet entries.
+struct NeckChoice {
+    Technique technique;
+    Entry entry;
+};
+inline constexpr NeckChoice kNeckChoices[] = {
+    {Technique::Plain, Entry::Single},   {Technique::HammerOn, Entry::Single},
+    {Technique::PullOff, Entry::Single}, {Technique::SlideUp, Entry::Single},
+    {Technique::Slap, Entry::Single},    {Technique::Pop, Entry::Single},
+    {Technique::Plain, Entry::Chord},    {Technique::Plain, Entry::Triplet}};
 
 struct Drop {
     int column = 0; // the fret; column 0 of the neck is the open string

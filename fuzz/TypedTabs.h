@@ -73,18 +73,13 @@ inline bool wholeColumns(const Tab& tab, std::size_t width)
     return true;
 }
 
-// The neck's choices by the number an input picks, in the order of its radios: plain, hammer-on,
-// pull-off, slide, slap, pop, then the chord and triplet entries.
+// The neck's choice by the number an input picks.
 inline void chooseOnNeck(engine::Drop& drop, int choice)
 {
-    using engine::Entry;
-    using engine::Technique;
-    static constexpr std::pair<Technique, Entry> kChoices[] = {
-        {Technique::Plain, Entry::Single},   {Technique::HammerOn, Entry::Single},
-        {Technique::PullOff, Entry::Single}, {Technique::SlideUp, Entry::Single},
-        {Technique::Slap, Entry::Single},    {Technique::Pop, Entry::Single},
-        {Technique::Plain, Entry::Chord},    {Technique::Plain, Entry::Triplet}};
-    std::tie(drop.technique, drop.entry) = kChoices[static_cast<std::size_t>(choice) % 8];
+    const engine::NeckChoice& chosen =
+        engine::kNeckChoices[static_cast<std::size_t>(choice) % std::size(engine::kNeckChoices)];
+    drop.technique = chosen.technique;
+    drop.entry = chosen.entry;
 }
 
 inline int stringOf(FuzzInput& in, const Setup& setup)

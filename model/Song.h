@@ -116,12 +116,15 @@ struct BarMark {
     bool operator==(const BarMark&) const = default;
 };
 
+// Quarter-note beats per minute.
 inline constexpr int kDefaultTempo = 100;
+// Characters of a tab line.
+inline constexpr int kDefaultWidth = 80;
 
 struct Song {
     int tempo = kDefaultTempo;
     TimeSignature time;
-    int width = 80; // characters of a tab line
+    int width = kDefaultWidth;
     std::vector<Track> tracks;
     std::vector<BarMark> marks; // by tick
 

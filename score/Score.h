@@ -7,6 +7,7 @@
 #include "engine/Staff.h"
 #include "instrument/Tuning.h"
 #include "model/Song.h"
+#include "tabtext/Marks.h"
 #include "tabtext/TabCodec.h"
 
 #include <array>
@@ -32,20 +33,12 @@ using model::isLegato;
 using model::isSlide;
 using model::isTie;
 using model::Technique;
-// The marks of the ties; any other mark is a plain note.
-inline constexpr std::array<std::pair<Technique, char>, 4> kTieMarks = {
-    {{Technique::HammerOn, tabtext::kHammerOnMark},
-     {Technique::PullOff, tabtext::kPullOffMark},
-     {Technique::SlideUp, tabtext::kSlideUpMark},
-     {Technique::SlideDown, tabtext::kSlideDownMark}}};
 // The mark a note's cell opens with: a tie's, else plain or, inside a triplet, kTripletMark.
 constexpr char cellMark(Technique t, bool tripletMark)
 {
-    for (const auto& [technique, mark] : kTieMarks) {
-        if (technique == t)
-            return mark;
-    }
-    return tripletMark ? tabtext::kTripletMark : tabtext::kPlainMark;
+    return isTie(t)      ? tabtext::markOf(t)
+           : tripletMark ? tabtext::kTripletMark
+                         : tabtext::kPlainMark;
 }
 
 struct Note {

@@ -38,10 +38,7 @@ class SpanLines final : public LineSource {
 public:
     explicit SpanLines(std::span<const std::string_view> lines) : m_lines(lines) {}
     int count() const override { return static_cast<int>(m_lines.size()); }
-    std::string line(int index) const override
-    {
-        return std::string(view(index));
-    }
+    std::string line(int index) const override { return std::string(view(index)); }
     std::string_view view(int index, std::string&) const override { return view(index); }
 
 private:
@@ -57,7 +54,7 @@ private:
 struct Setup {
     instrument::StringCount strings;
     instrument::Tuning tuning;
-    int width = 80;
+    int width = model::kDefaultWidth;
 };
 
 // A block of the text and the beats in it.

@@ -1,6 +1,7 @@
 #include "tabtext/TabCodec.h"
 
 #include "instrument/NoteCycle.h"
+#include "tabtext/Marks.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
 
@@ -65,27 +66,6 @@ private:
 char at(std::string_view line, std::size_t p, char past)
 {
     return p < line.size() ? line[p] : past;
-}
-
-Technique techniqueOfMark(char mark)
-{
-    switch (mark) {
-    case kHammerOnMark:
-        return Technique::HammerOn;
-    case kPullOffMark:
-        return Technique::PullOff;
-    case kSlideUpMark:
-        return Technique::SlideUp;
-    case kSlideDownMark:
-        return Technique::SlideDown;
-    default:
-        return Technique::Plain;
-    }
-}
-
-Technique techniqueOfArticulation(char mark, Technique otherwise)
-{
-    return mark == kSlapMark ? Technique::Slap : mark == kPopMark ? Technique::Pop : otherwise;
 }
 
 void setDuration(Beat& beat, std::string_view rhythm, std::size_t p)

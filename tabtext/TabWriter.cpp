@@ -1,5 +1,6 @@
 #include "tabtext/TabCodec.h"
 
+#include "tabtext/Marks.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
 
@@ -19,37 +20,6 @@ model::Value valueOf(char symbol)
 }
 
 namespace {
-
-char markOf(model::Technique technique)
-{
-    using model::Technique;
-    switch (technique) {
-    case Technique::HammerOn:
-        return kHammerOnMark;
-    case Technique::PullOff:
-        return kPullOffMark;
-    case Technique::SlideUp:
-        return kSlideUpMark;
-    case Technique::SlideDown:
-        return kSlideDownMark;
-    default:
-        return kPlainMark;
-    }
-}
-
-std::string_view articulationOf(const model::Beat& beat)
-{
-    if (beat.rest())
-        return kRestCell;
-    switch (beat.technique()) {
-    case model::Technique::Slap:
-        return kSlapCell;
-    case model::Technique::Pop:
-        return kPopCell;
-    default:
-        return kPlainArticulation;
-    }
-}
 
 // Appends the beat's cells to the block's lines: the lead note carries the mark, a triplet's
 // second and third notes the triplet's.
@@ -76,7 +46,7 @@ void putBeat(std::vector<std::string>& lines, const model::Beat& beat, int strin
         const std::array<char, kCellWidth> cell = noteCellCharacters(mark, note->fret);
         line.append(cell.begin(), cell.end());
     }
-    lines.back() += articulationOf(beat);
+    lines.back() += articulationCell(beat.rest(), beat.technique());
 }
 
 void putFill(std::vector<std::string>& lines, int fill)

@@ -35,13 +35,10 @@ inline bool type(Staff& staff, std::string_view steps)
             drop.dotted = s[at] == '.';
             at += drop.dotted ? 1 : 0;
             static constexpr std::string_view marks = "-HPS+OCT";
-            static constexpr std::pair<Technique, Entry> chosen[] = {
-                {Technique::Plain, Entry::Single},   {Technique::HammerOn, Entry::Single},
-                {Technique::PullOff, Entry::Single}, {Technique::SlideUp, Entry::Single},
-                {Technique::Slap, Entry::Single},    {Technique::Pop, Entry::Single},
-                {Technique::Plain, Entry::Chord},    {Technique::Plain, Entry::Triplet}};
+            // The marks name the neck's choices in their order.
             if (const std::size_t mark = marks.find(s[at]); mark != std::string::npos) {
-                std::tie(drop.technique, drop.entry) = chosen[mark];
+                drop.technique = kNeckChoices[mark].technique;
+                drop.entry = kNeckChoices[mark].entry;
                 ++at;
             }
             drop.row = std::stoi(s.substr(at));

@@ -27,11 +27,16 @@
 
 #include <algorithm>
 #include <limits>
-#include <tuple>
 
 namespace quorlin::ui {
 
 namespace {
+
+// The commands of the neck's choices, in the order of engine::kNeckChoices.
+constexpr Command kChoiceCommands[] = {Command::Default, Command::HammerOn, Command::PullOff,
+                                       Command::Slide,   Command::Slap,     Command::Pop,
+                                       Command::Chord,   Command::Triplet};
+static_assert(std::size(kChoiceCommands) == std::size(engine::kNeckChoices));
 
 // The width field reads as 0 while it holds no number, an empty field included.
 int readWidth(const QString& text)
@@ -138,13 +143,10 @@ EntryFeature::EntryFeature(document::Document& document, CommandRouter& router, 
     m_c.palette.at(2)->setChecked(true);
 
     // The radio buttons and the dot are the menu's choices too.
-    const Command techniques[] = {Command::HammerOn, Command::PullOff, Command::Slide,
-                                  Command::Slap,     Command::Pop,     Command::Chord,
-                                  Command::Triplet};
     const std::size_t checks = choices.size();
     choices.emplace_back(m_c.dot, Command::Dot);
     for (std::size_t i = 0; i < m_c.techniques.size(); ++i)
-        choices.emplace_back(m_c.techniques[i], techniques[i]);
+        choices.emplace_back(m_c.techniques[i], kChoiceCommands[i + 1]);
     choices.emplace_back(m_c.plain, Command::Default);
     for (std::size_t i = checks; i < choices.size(); ++i) {
         const auto& [button, command] = choices[i];
@@ -195,18 +197,10 @@ void EntryFeature::choiceAtCursor(Command command)
         return;
     }
     // Chord only chooses how the next note joins a column.
-    using engine::Entry;
-    using engine::Technique;
-    for (const auto& [its, technique, entry] :
-         {std::tuple{Command::HammerOn, Technique::HammerOn, Entry::Single},
-          std::tuple{Command::PullOff, Technique::PullOff, Entry::Single},
-          std::tuple{Command::Slide, Technique::SlideUp, Entry::Single},
-          std::tuple{Command::Slap, Technique::Slap, Entry::Single},
-          std::tuple{Command::Pop, Technique::Pop, Entry::Single},
-          std::tuple{Command::Triplet, Technique::Plain, Entry::Triplet},
-          std::tuple{Command::Default, Technique::Plain, Entry::Single}}) {
-        if (its == command) {
-            report(m_document.techniqueAtCursor(technique, entry));
+    for (std::size_t i = 0; i < std::size(kChoiceCommands); ++i) {
+        const engine::NeckChoice& choice = engine::kNeckChoices[i];
+        if (kChoiceCommands[i] == command && choice.entry != engine::Entry::Chord) {
+            report(m_document.techniqueAtCursor(choice.technique, choice.entry));
             return;
         }
     }
@@ -459,18 +453,13 @@ void EntryFeature::StringsChange(int value)
 
 engine::Drop EntryFeature::drop(int fret, int string, char symbol) const
 {
-    using engine::Entry;
-    using engine::Technique;
-    // The radios in their order: five techniques, then the chord and the triplet entries.
-    static constexpr std::pair<Technique, Entry> kChoices[] = {
-        {Technique::HammerOn, Entry::Single}, {Technique::PullOff, Entry::Single},
-        {Technique::SlideUp, Entry::Single},  {Technique::Slap, Entry::Single},
-        {Technique::Pop, Entry::Single},      {Technique::Plain, Entry::Chord},
-        {Technique::Plain, Entry::Triplet}};
-    engine::Drop drop{fret, string, symbol, Technique::Plain, m_c.dot->isChecked()};
+    engine::Drop drop{fret, string, symbol, engine::Technique::Plain, m_c.dot->isChecked()};
+    // The radios are the neck's choices after the plain note, which none of them checked is.
     for (std::size_t i = 0; i < m_c.techniques.size(); ++i) {
-        if (m_c.techniques[i]->isChecked())
-            std::tie(drop.technique, drop.entry) = kChoices[i];
+        if (m_c.techniques[i]->isChecked()) {
+            drop.technique = engine::kNeckChoices[i + 1].technique;
+            drop.entry = engine::kNeckChoices[i + 1].entry;
+        }
     }
     return drop;
 }
