@@ -61,6 +61,16 @@ focus_window() {
     sleep 0.1
 }
 
+# Waits until the window holding the keyboard is one whose name matches: the program may take
+# a moment to hand the keyboard on, and keys sent before then go to the window it leaves.
+wait_focus() {
+    local pattern=$1 deadline=$((SECONDS + 10))
+    until timeout 5 xdotool getwindowfocus getwindowname 2>/dev/null | grep -q -E "$pattern"; do
+        [ "$SECONDS" -lt "$deadline" ] || fail "the keyboard did not come to '$pattern'"
+        sleep 0.05
+    done
+}
+
 # Answers a file dialog: its name field gets the whole path, then Return.
 answer_file_dialog() {
     wait_window "^$1\$" >/dev/null

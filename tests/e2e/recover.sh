@@ -31,7 +31,7 @@ start_app "$app"
 wait_window '^Recover unsaved work$' >/dev/null
 # The keyboard given to the window the question blocks comes back to the question.
 focus_window '^Quorlin v1\.0$'
-sleep 0.3
+wait_focus '^Recover unsaved work$'
 xdotool key Return # Restore, the default
 wait_gone '^Recover unsaved work$'
 win=$(wait_window '^Quorlin v1\.0$')

@@ -1,6 +1,7 @@
 #include "ui/shell/GuardedApplication.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
@@ -16,7 +17,9 @@ namespace {
 // Qt drops the keys sent to a window a modal question blocks. Without a window manager
 // that raises the question (or with one that lets a click focus the blocked window) the
 // keyboard lands there and Return on the question does nothing, so the question takes the
-// keyboard back.
+// keyboard back. It takes it from the X server directly: Qt asks for the focus with the time
+// of the last event it saw, and the server ignores a request older than the focus change that
+// put the keyboard on the blocked window.
 class ModalKeepsTheKeyboard : public QAbstractNativeEventFilter {
 public:
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override
@@ -37,8 +40,16 @@ public:
                 !blocks(modal, window))
                 continue;
             QTimer::singleShot(0, modal, [question = QPointer<QWidget>(modal)] {
-                if (question && question->isVisible())
-                    question->activateWindow();
+                if (!question || !question->isVisible())
+                    return;
+                question->activateWindow();
+                const auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+                if (x11 == nullptr || x11->connection() == nullptr)
+                    return;
+                xcb_set_input_focus(x11->connection(), XCB_INPUT_FOCUS_PARENT,
+                                    static_cast<xcb_window_t>(question->winId()),
+                                    XCB_CURRENT_TIME);
+                xcb_flush(x11->connection());
             });
             break;
         }
