@@ -66,7 +66,9 @@ Document::Document(QTextDocument& text, QObject* parent) :
     // The text's revision may come back to an old number on undo; this count never does.
     connect(&m_qtText, &QTextDocument::contentsChange, this, [this](int position, int, int) {
         ++m_textChanges;
-        m_changedFrom = std::min(m_changedFrom, m_qtText.findBlock(position).blockNumber());
+        const int line = m_qtText.findBlock(position).blockNumber();
+        m_changedFrom = std::min(m_changedFrom, line);
+        m_songChangedFrom = std::min(m_songChangedFrom, line);
     });
     // Connected first, so every other listener of a change already sees the cursor kept or
     // given up: it stays on its column number while the text still has one.
@@ -92,11 +94,61 @@ void Document::act(const char* label, Action&& action, engine::StepOptions optio
     emit changed();
 }
 
-score::Score Document::score() const
+void Document::readSong() const
 {
-    const QtTabText::Snapshot snapshot = m_text->snapshot();
     const engine::EditingState& s = m_staff->state();
-    return score::readScore(snapshot.lines(), s.stringCount, s.tuning, s.tempo);
+    model::Song& song = m_song.song;
+    song.tempo = s.tempo;
+    song.time = s.time;
+    song.width = s.tabWidth;
+    if (song.tracks.empty())
+        song.tracks.emplace_back();
+    // The width only lays out what comes next: the text reads the same at any.
+    const tabtext::Setup setup{s.stringCount, s.tuning};
+    model::Track& track = song.tracks.front();
+    const bool sameSetup = track.strings == setup.strings && track.tuning == setup.tuning;
+    if (m_song.revision == m_textChanges && sameSetup)
+        return;
+    tabtext::Reading reading{std::move(track), std::move(m_song.layout),
+                             std::move(m_song.skipped), {}};
+    if (sameSetup && m_song.revision != ~std::uint64_t{0}) {
+        tabtext::rereadTolerant(*m_text, setup, m_songChangedFrom, reading);
+    } else {
+        // The whole text in one piece: line by line would look each one up again.
+        const QtTabText::Snapshot snapshot = m_text->snapshot();
+        reading = tabtext::readTab(tabtext::SpanLines(snapshot.lines()), setup,
+                                   tabtext::Mode::Tolerant);
+    }
+    track = std::move(reading.track);
+    m_song.layout = std::move(reading.layout);
+    m_song.skipped = std::move(reading.skipped);
+    m_song.revision = m_textChanges;
+    m_songChangedFrom = std::numeric_limits<int>::max();
+}
+
+const model::Song& Document::song() const
+{
+    readSong();
+    return m_song.song;
+}
+
+const tabtext::Layout& Document::layout() const
+{
+    readSong();
+    return m_song.layout;
+}
+
+const score::Score& Document::score() const
+{
+    readSong();
+    const int tempo = m_song.song.tempo;
+    if (m_song.scoreRevision != m_song.revision || m_song.scoreTempo != tempo) {
+        m_song.score =
+            score::timeline(m_song.song.tracks.front(), m_song.layout, m_song.skipped, tempo);
+        m_song.scoreRevision = m_song.revision;
+        m_song.scoreTempo = tempo;
+    }
+    return m_song.score;
 }
 
 void Document::follow()

@@ -11,7 +11,9 @@
 #include "engine/History.h"
 #include "engine/Staff.h"
 #include "files/SongHeader.h"
+#include "model/Song.h"
 #include "score/Score.h"
+#include "tabtext/TabCodec.h"
 
 #include <QObject>
 #include <QString>
@@ -68,8 +70,12 @@ public:
     QtTabText& text() { return *m_text; }
     const QtTabText& text() const { return *m_text; }
     bool isEmpty() const { return m_text->count() == 0; }
-    // The tab read as music.
-    score::Score score() const;
+    // The tab as a song: the track read tolerantly from the text, where its beats stand in
+    // it, and the set-up it is played with. Read again only from the first line changed.
+    const model::Song& song() const;
+    const tabtext::Layout& layout() const;
+    // The song as music in time.
+    const score::Score& score() const;
     // Takes in what the user typed since the last action, so the staff reads it.
     void follow();
 
@@ -218,6 +224,19 @@ private:
         std::vector<engine::Column> columns;
     };
     mutable ReadColumns m_columns;
+    // The first line changed since the song was read.
+    mutable int m_songChangedFrom = 0;
+    struct ReadSong {
+        std::uint64_t revision = ~std::uint64_t{0};
+        model::Song song;
+        tabtext::Layout layout;
+        std::vector<tabtext::Skip> skipped;
+        std::uint64_t scoreRevision = ~std::uint64_t{0};
+        int scoreTempo = 0;
+        score::Score score;
+    };
+    mutable ReadSong m_song;
+    void readSong() const;
 };
 
 } // namespace quorlin::document

@@ -35,15 +35,20 @@ void blockPitches(const tabtext::Block& block, const model::Track& track,
 
 Score timeline(const tabtext::Reading& reading, int tempo)
 {
-    const model::Track& track = reading.track;
+    return timeline(reading.track, reading.layout, reading.skipped, tempo);
+}
+
+Score timeline(const model::Track& track, const tabtext::Layout& layout,
+               std::span<const Skip> skipped, int tempo)
+{
     Score score;
     score.tempo = clampTempo(tempo);
     score.strings = track.strings.value();
-    score.skipped = reading.skipped;
+    score.skipped.assign(skipped.begin(), skipped.end());
     std::array<int, instrument::kMaxStrings + 1> pitches{};
     std::int64_t time = 0;
-    for (std::size_t b = 0; b < reading.layout.blocks.size(); ++b) {
-        const tabtext::Block& block = reading.layout.blocks[b];
+    for (std::size_t b = 0; b < layout.blocks.size(); ++b) {
+        const tabtext::Block& block = layout.blocks[b];
         blockPitches(block, track, pitches);
         Block out;
         out.line = block.line;
@@ -58,14 +63,14 @@ Score timeline(const tabtext::Reading& reading, int tempo)
             if (beat.unread || !sounds) {
                 // Text that cannot be read keeps its time, so what follows stays on its beat.
                 if (!sounds)
-                    score.skipped.push_back({block.line, reading.layout.places[at].character});
+                    score.skipped.push_back({block.line, layout.places[at].character});
                 time += length;
                 continue;
             }
             Column column;
             column.block = static_cast<int>(b);
             column.line = block.line;
-            column.offset = reading.layout.places[at].character;
+            column.offset = layout.places[at].character;
             column.start = time;
             column.length = length;
             column.symbol = tabtext::symbolOf(beat.value);

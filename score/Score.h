@@ -97,7 +97,10 @@ using instrument::openPitch;
 // Every string's, string 1 (the highest) first, as a song's track keeps its tuning.
 std::vector<int> openPitches(instrument::StringCount strings, const instrument::Tuning& tuning);
 
-// The music of a reading of the tab text, as time.
+// The music of a track as the tab text lays it out, as time; `skipped` are the columns its
+// reading could not understand.
+Score timeline(const model::Track& track, const tabtext::Layout& layout,
+               std::span<const Skip> skipped, int tempo);
 Score timeline(const tabtext::Reading& reading, int tempo);
 
 // Reads every staff block of the lines. Nothing the lines hold can make it fail: what it

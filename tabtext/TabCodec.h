@@ -69,12 +69,16 @@ struct Block {
     bool restHead = false;
     // Its lines as the text holds them, where writing its beats would not give them back.
     std::vector<std::string> verbatim;
+
+    bool operator==(const Block&) const = default;
 };
 
 // Lines that are no block, before block `beforeBlock` (the count of blocks: after the last).
 struct FreeLine {
     std::size_t beforeBlock = 0;
     std::string text;
+
+    bool operator==(const FreeLine&) const = default;
 };
 
 // Where a beat stands in the text.
@@ -82,6 +86,8 @@ struct Place {
     std::size_t block = 0;
     int indexInBlock = 0;
     int character = 0; // of its cells, on every line of the block
+
+    bool operator==(const Place&) const = default;
 };
 
 // A column the tolerant reader could not understand, so the window can say where.
@@ -96,6 +102,8 @@ struct Layout {
     std::vector<Block> blocks;
     std::vector<FreeLine> free;
     std::vector<Place> places; // one per beat
+
+    bool operator==(const Layout&) const = default;
 };
 
 enum class Mode {
@@ -114,6 +122,8 @@ struct Reading {
     std::vector<Skip> skipped; // tolerant
     // Why the text is no whole set of blocks ("Line 14: a cell no writer makes"), strict.
     std::string problem;
+
+    bool operator==(const Reading&) const = default;
 };
 
 Reading readTab(const LineSource& lines, const Setup& setup, Mode mode);
@@ -121,6 +131,12 @@ Reading readTab(const LineSource& lines, const Setup& setup, Mode mode);
 // counted in the whole text. Whether "New line" came before a beat is then known within the
 // blocks read; dropSilentNewLines settles it over the whole tab.
 Reading readTabFrom(const LineSource& lines, const Setup& setup, int from);
+
+// Brings a tolerant reading of the lines up to date after they changed from line
+// `changedFrom` on (the lines before it are as they were read): only the blocks from the
+// change on are read again.
+void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom,
+                    Reading& reading);
 
 // Where a rhythm line's cells end: the fill of "New line" or of an overflow comes after.
 std::size_t cellsEnd(std::string_view rhythm);

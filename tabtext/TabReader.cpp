@@ -512,13 +512,14 @@ bool readWritten(const Rows& rows, int start, const Setup& setup, Reading& readi
     return false;
 }
 
-void readTolerant(const LineSource& text, const Setup& setup, Reading& reading)
+void readTolerant(const LineSource& text, const Setup& setup, int from, Reading& reading)
 {
     const int lines = blockLineCount(setup.strings.value());
     const int count = text.count();
-    reserve(text, 0, count / lines, reading);
+    if (from == 0)
+        reserve(text, 0, count / lines, reading);
     std::string buffer;
-    int i = 0;
+    int i = from;
     while (i < count) {
         const std::string_view line = text.view(i, buffer);
         // Lines between blocks (blank lines, notes typed by hand) are no music.
@@ -542,12 +543,38 @@ Reading readTab(const LineSource& lines, const Setup& setup, Mode mode)
     reading.track.strings = setup.strings;
     reading.track.tuning = setup.tuning;
     if (mode == Mode::Tolerant) {
-        readTolerant(lines, setup, reading);
+        readTolerant(lines, setup, 0, reading);
         return reading;
     }
     reading = readTabFrom(lines, setup, 0);
     dropSilentNewLines(std::span(reading.track.beats), setup.width);
     return reading;
+}
+
+void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom,
+                    Reading& reading)
+{
+    const int blockLines = blockLineCount(setup.strings.value());
+    Layout& layout = reading.layout;
+    // Whether a line opens a block depends on the block's lines from it, so the verdicts on
+    // the lines just before the change may change too; the scan goes on from a line it stopped
+    // at, the start of a block or a free line.
+    int start = std::max(0, std::min(changedFrom, lines.count()) - (blockLines - 1));
+    auto kept = std::ranges::upper_bound(layout.blocks, start, {}, &Block::line);
+    if (kept != layout.blocks.begin() && std::prev(kept)->line + blockLines > start) {
+        --kept;
+        start = kept->line;
+    }
+    const auto blocks = static_cast<std::size_t>(kept - layout.blocks.begin());
+    // Every line between the last block kept and `start` was a free line.
+    const int freeBefore = blocks == 0 ? start : start - (layout.blocks[blocks - 1].line + blockLines);
+    const auto freeKept = std::ranges::find_if(layout.free, [&](const FreeLine& line) {
+        return line.beforeBlock >= blocks;
+    }) - layout.free.begin();
+    layout.free.resize(std::min(layout.free.size(), static_cast<std::size_t>(freeKept + freeBefore)));
+    std::erase_if(reading.skipped, [&](const Skip& skip) { return skip.line >= start; });
+    truncate(reading, blocks);
+    readTolerant(lines, setup, start, reading);
 }
 
 Reading readTabFrom(const LineSource& lines, const Setup& setup, int from)

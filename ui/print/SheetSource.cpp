@@ -52,7 +52,7 @@ void SheetSource::setSetup(const PageSetup& setup)
     emit setupChanged();
 }
 
-score::Score SheetSource::score() const
+const score::Score& SheetSource::score() const
 {
     return m_document.score();
 }

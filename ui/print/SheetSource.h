@@ -37,7 +37,7 @@ public:
     const PageSetup& setup() const { return m_setup; }
     void setSetup(const PageSetup& setup);
 
-    score::Score score() const;
+    const score::Score& score() const;
     sheet::SheetInput input(const score::Score& score) const;
     // The PDF's and SVG's title and author.
     SheetDocument fileDocument(const sheet::SheetInput& input) const;

@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
+#include <random>
 #include <string>
 
 namespace quorlin::golden {
@@ -151,6 +153,99 @@ TEST(GoldenCorpusTest, TheCodecWritesBackWhatItRead)
         }
     }
     EXPECT_GT(written, static_cast<int>(corpus().size()) / 2) << "too few tabs typed whole";
+}
+
+// An edit of a tab's lines and the first line it changes.
+struct LineEdit {
+    const char* name;
+    std::function<int(std::vector<std::string>&, std::mt19937&)> apply;
+};
+
+int anyLine(const std::vector<std::string>& lines, std::mt19937& random)
+{
+    return lines.empty() ? 0 : static_cast<int>(random() % lines.size());
+}
+
+const LineEdit kLineEdits[] = {
+    {"a line typed into",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         if (lines.empty())
+             lines.emplace_back();
+         std::string& line = lines[static_cast<std::size_t>(at)];
+         line.insert(random() % (line.size() + 1), random() % 2 ? "7" : "-q ");
+         return at;
+     }},
+    {"a line cut short",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         if (!lines.empty())
+             lines[static_cast<std::size_t>(at)].resize(lines[static_cast<std::size_t>(at)].size() / 2);
+         return at;
+     }},
+    {"a line deleted",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         if (!lines.empty())
+             lines.erase(lines.begin() + at);
+         return at;
+     }},
+    {"two lines joined",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         if (at + 1 < static_cast<int>(lines.size())) {
+             lines[static_cast<std::size_t>(at)] += lines[static_cast<std::size_t>(at) + 1];
+             lines.erase(lines.begin() + at + 1);
+         }
+         return at;
+     }},
+    {"a run of lines copied in",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int from = anyLine(lines, random);
+         const int to = anyLine(lines, random);
+         const std::vector<std::string> run(
+             lines.begin() + from,
+             lines.begin() + std::min<int>(from + 1 + static_cast<int>(random() % 8),
+                                           static_cast<int>(lines.size())));
+         lines.insert(lines.begin() + to, run.begin(), run.end());
+         return to;
+     }},
+    {"the end deleted",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         lines.resize(static_cast<std::size_t>(at));
+         return at;
+     }},
+    {"a free line put in",
+     [](std::vector<std::string>& lines, std::mt19937& random) {
+         const int at = anyLine(lines, random);
+         lines.insert(lines.begin() + at, random() % 2 ? "" : "verse two");
+         return at;
+     }},
+};
+
+// A reading brought up to date from the first changed line is the reading of the whole
+// edited text, whatever the edit.
+TEST(GoldenCorpusTest, AReadingUpdatedAfterAnEditIsTheEditedTextsReading)
+{
+    std::mt19937 random(20261209);
+    int shown = 0;
+    for (const GoldenTab& tab : corpus()) {
+        const tabtext::Setup setup{tab.strings, tab.tuning, tab.width};
+        for (const LineEdit& edit : kLineEdits) {
+            engine::VectorTabText before;
+            before.appendLines(tab.lines);
+            tabtext::Reading reading = tabtext::readTab(before, setup, tabtext::Mode::Tolerant);
+            std::vector<std::string> lines = tab.lines;
+            const int changedFrom = edit.apply(lines, random);
+            engine::VectorTabText after;
+            after.appendLines(lines);
+            tabtext::rereadTolerant(after, setup, changedFrom, reading);
+            if (reading != tabtext::readTab(after, setup, tabtext::Mode::Tolerant) &&
+                ++shown <= kShown)
+                ADD_FAILURE() << tab.name << ": " << edit.name << " at line " << changedFrom + 1;
+        }
+    }
 }
 
 } // namespace
