@@ -3,7 +3,7 @@
 
 #include "document/Document.h"
 
-#include "score/Refinger.h"
+#include "document/Refinger.h"
 #include "score/Score.h"
 
 #include <algorithm>
@@ -429,7 +429,7 @@ Document::Edited Document::transposeAtCursor(int semitones)
         // notes played again as a line.
         std::vector<engine::ColumnNote> placed;
         if (std::abs(semitones) >= 12)
-            placed = score::refinger(columns, range->first, range->second, semitones, open);
+            placed = refinger(columns, range->first, range->second, semitones, open);
         const engine::Transposition done = engine::transpose(
             *m_staff, *m_text, columns, range->first, range->second, semitones, open, placed);
         result.misfits = done.misfits;

@@ -37,10 +37,9 @@ inline constexpr int kMaxTabWidth = 4096;
 // A block filled to the widest width, and the note that opens the next, fit a line.
 static_assert(kLongestLine > kMaxTabWidth + 2 * kCellWidth);
 
-// Quarter-note beats per minute.
-inline constexpr int kDefaultTempo = model::kDefaultTempo;
-inline constexpr int kMinTempo = 20;
-inline constexpr int kMaxTempo = 400;
+using model::kDefaultTempo;
+using model::kMaxTempo;
+using model::kMinTempo;
 
 using model::Technique;
 

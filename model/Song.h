@@ -116,8 +116,10 @@ struct BarMark {
     bool operator==(const BarMark&) const = default;
 };
 
-// Quarter-note beats per minute.
+// Quarter-note beats per minute, and the range a tab is played in.
 inline constexpr int kDefaultTempo = 100;
+inline constexpr int kMinTempo = 20;
+inline constexpr int kMaxTempo = 400;
 // Characters of a tab line.
 inline constexpr int kDefaultWidth = 80;
 

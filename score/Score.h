@@ -4,7 +4,6 @@
 // takes this one reading, so that they cannot disagree. Time is counted in the tab's ticks.
 // No Qt here.
 
-#include "engine/Staff.h"
 #include "instrument/Tuning.h"
 #include "model/Song.h"
 #include "tabtext/Marks.h"
@@ -21,10 +20,9 @@
 namespace quorlin::score {
 
 using model::kTicksPerBeat;
-// The tempo is part of the tab, kept with its editing state.
-using engine::kDefaultTempo;
-using engine::kMaxTempo;
-using engine::kMinTempo;
+using model::kDefaultTempo;
+using model::kMaxTempo;
+using model::kMinTempo;
 
 // Taken into kMinTempo..kMaxTempo.
 int clampTempo(int bpm);

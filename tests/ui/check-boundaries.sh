@@ -1,7 +1,8 @@
 #!/bin/sh
 # A feature folder under ui/ may use document/, platform/, the lower layers and ui/commands,
 # ui/common and ui/neck; never another feature, never the shell. The shared folders use no
-# feature either. The link graph cannot tell, since every folder sees the project root.
+# feature either; the plain layers below use only the ones under them. The link graph cannot
+# tell, since every folder sees the project root.
 # Usage: check-boundaries.sh SOURCE_ROOT
 root=$1
 shared="commands common neck"
@@ -28,5 +29,24 @@ for pair in "commands common" "commands neck" "common neck"; do
         echo "$found"
         status=1
     fi
+done
+# The plain layers below the window, each with the folders it may use: the score reads the
+# tab through the codec, never through the editing engine.
+for rule in "instrument:" "storage:" "model:instrument" "tabtext:instrument model" \
+    "engine:instrument model tabtext" "score:instrument model tabtext" \
+    "sheet:instrument model tabtext score" "audio:instrument model tabtext score storage" \
+    "files:instrument model tabtext engine score"; do
+    folder=${rule%%:*}
+    allowed=" ${rule#*:} $folder "
+    for used in $(grep -rhoE '#include "[a-z_]+/' "$root/$folder" | sed 's/#include "//; s|/$||' | sort -u); do
+        case "$allowed" in
+        *" $used "*) ;;
+        *)
+            echo "$folder uses $used:"
+            grep -rn "#include \"$used/" "$root/$folder"
+            status=1
+            ;;
+        esac
+    done
 done
 exit $status

@@ -2,14 +2,14 @@
 // strings and two frets away, or one string and seven: a bassist moves the shape there whole
 // rather than run up one string past the fifteenth fret.
 
-#include "score/Refinger.h"
+#include "document/Refinger.h"
 #include "tests/score/BassLines.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
-namespace quorlin::score {
+namespace quorlin::document {
 namespace {
 
 using namespace quorlin::score::testing;
@@ -91,4 +91,4 @@ TEST(Refinger, AnOctaveMovesTheShapeToTheNextStrings)
 }
 
 } // namespace
-} // namespace quorlin::score
+} // namespace quorlin::document

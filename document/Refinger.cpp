@@ -1,4 +1,4 @@
-#include "score/Refinger.h"
+#include "document/Refinger.h"
 
 #include "instrument/NeckLabels.h"
 #include "score/Fingering.h"
@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <tuple>
 
-namespace quorlin::score {
+namespace quorlin::document {
+
+using score::chooseFingering;
+using score::Place;
+using score::ToPlace;
 
 std::vector<engine::ColumnNote> refinger(std::span<const engine::Column> columns, std::size_t first,
                                          std::size_t last, int semitones,
@@ -83,4 +87,4 @@ std::vector<engine::ColumnNote> refinger(std::span<const engine::Column> columns
     return places;
 }
 
-} // namespace quorlin::score
+} // namespace quorlin::document

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-namespace quorlin::score {
+namespace quorlin::document {
 
 // The places of columns [first, last)'s notes moved by `semitones` (triplets taken whole), one
 // per note, column by column, as `chooseFingering` plays them with the note columns just before
@@ -17,4 +17,4 @@ std::vector<engine::ColumnNote> refinger(std::span<const engine::Column> columns
                                          std::size_t last, int semitones,
                                          std::span<const int> openPitches);
 
-} // namespace quorlin::score
+} // namespace quorlin::document
