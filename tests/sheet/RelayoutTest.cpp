@@ -16,11 +16,18 @@ namespace {
 using score::Technique;
 
 // Mostly notes as the editor writes them, with now and then a rest, a chord, a triplet or a
-// column of no time.
-score::Column randomColumn(std::mt19937& rng, int strings)
+// column of no time; `plain`, eighths and quarters only, so that bars start with a note.
+score::Column randomColumn(std::mt19937& rng, int strings, bool plain)
 {
     const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     score::Column c;
+    if (plain) {
+        c.symbol = pick(2) == 0 ? 'e' : 'q';
+        c.length = tabtext::writtenTicks(c.symbol, false);
+        c.offset = 2;
+        c.notes.push_back({1 + pick(strings), pick(25), 0, static_cast<Technique>(pick(7))});
+        return c;
+    }
     c.symbol =
         tabtext::kDurationSymbols[static_cast<std::size_t>(pick(10) < 7 ? pick(3) : pick(5))];
     c.dotted = pick(6) == 0;
@@ -54,7 +61,16 @@ void retime(score::Score& score)
     score.length = at;
 }
 
-enum class Edit { Append, AppendMany, Change, Insert, Delete, AppendAfterDelete, Retitle };
+enum class Edit {
+    Append,
+    AppendMany,
+    Change,
+    Insert,
+    Delete,
+    AppendAfterDelete,
+    NarrowASystemsFirstBar,
+    Retitle
+};
 
 struct Case {
     const char* name;
@@ -75,6 +91,8 @@ const Case kCases[] = {
     {"delete anywhere", Edit::Delete, 0, 1},
     {"delete near the end", Edit::Delete, 0.95, 1},
     {"delete the last, then append", Edit::AppendAfterDelete, 1, 1},
+    // One long note in the bar a system starts with: the system before may take it in.
+    {"narrow a system's first bar", Edit::NarrowASystemsFirstBar, 0, 1},
     {"retitle", Edit::Retitle, 0, 0},
 };
 
@@ -82,12 +100,14 @@ struct Setting {
     int strings;
     TimeSignature time;
     Paper paper;
+    bool plain = false;
 };
 
 // A bar of 32 beats is wider than any system: it is cut between pieces.
 const Setting kSettings[] = {
-    {4, {4, 4}, Paper::A4}, {5, {3, 4}, Paper::Letter}, {6, {6, 8}, Paper::A4},
-    {4, {2, 2}, Paper::A4}, {4, {32, 4}, Paper::A4},    {4, {5, 16}, Paper::Letter},
+    {4, {4, 4}, Paper::A4},       {5, {3, 4}, Paper::Letter}, {6, {6, 8}, Paper::A4},
+    {4, {2, 2}, Paper::A4},       {4, {32, 4}, Paper::A4},    {4, {5, 16}, Paper::Letter},
+    {4, {4, 4}, Paper::A4, true},
 };
 
 // The first difference, said plainly: the types print as bytes.
@@ -134,14 +154,14 @@ TEST(Relayout, GivesTheSheetLaidOutFromScratch)
 {
     const EstimatedTextMeasure measure;
     for (const Case& c : kCases) {
-        for (unsigned seed = 1; seed <= 6; ++seed) {
+        for (unsigned seed = 1; seed <= std::size(kSettings); ++seed) {
             const Setting& setting = kSettings[seed % std::size(kSettings)];
             std::mt19937 rng(seed * 7919);
             score::Score score;
             score.strings = setting.strings;
             // Two pages or more.
             for (int i = 250 + static_cast<int>(rng() % 250); i > 0; --i)
-                score.columns.push_back(randomColumn(rng, setting.strings));
+                score.columns.push_back(randomColumn(rng, setting.strings, setting.plain));
             retime(score);
             SheetInput input;
             input.title = "Take " + std::to_string(seed);
@@ -164,14 +184,14 @@ TEST(Relayout, GivesTheSheetLaidOutFromScratch)
                 case Edit::AppendMany:
                     for (int n = c.edit == Edit::Append ? 1 + static_cast<int>(rng() % 3) : 60;
                          n > 0; --n)
-                        score.columns.push_back(randomColumn(rng, setting.strings));
+                        score.columns.push_back(randomColumn(rng, setting.strings, setting.plain));
                     break;
                 case Edit::Change:
-                    score.columns[in] = randomColumn(rng, setting.strings);
+                    score.columns[in] = randomColumn(rng, setting.strings, setting.plain);
                     break;
                 case Edit::Insert:
                     score.columns.insert(score.columns.begin() + static_cast<std::ptrdiff_t>(at),
-                                         randomColumn(rng, setting.strings));
+                                         randomColumn(rng, setting.strings, setting.plain));
                     break;
                 case Edit::Delete:
                     score.columns.erase(score.columns.begin() + static_cast<std::ptrdiff_t>(in));
@@ -179,8 +199,26 @@ TEST(Relayout, GivesTheSheetLaidOutFromScratch)
                 case Edit::AppendAfterDelete:
                     score.columns.pop_back();
                     if (step % 2 == 1)
-                        score.columns.push_back(randomColumn(rng, setting.strings));
+                        score.columns.push_back(randomColumn(rng, setting.strings, setting.plain));
                     break;
+                case Edit::NarrowASystemsFirstBar: {
+                    // The second note of a bar that opens a system with a note of its own
+                    // becomes a whole note: the bar narrows, and nothing before it changes.
+                    const Rhythm rhythm = measureScore(score, input.time);
+                    for (std::size_t s = 1 + in % 7; s < sheet.systems.size(); ++s) {
+                        const Bar& bar = rhythm.bars[sheet.systems[s].firstBar];
+                        const Piece& p = rhythm.pieces[bar.firstPiece];
+                        const auto next = static_cast<std::size_t>(p.column) + 1;
+                        if (p.column < 0 || p.tiedFromBefore || next >= score.columns.size() ||
+                            bar.pieceCount < 2 ||
+                            rhythm.pieces[bar.firstPiece + 1].column != static_cast<int>(next))
+                            continue;
+                        score.columns[next].symbol = 'w';
+                        score.columns[next].length = tabtext::writtenTicks('w', false);
+                        break;
+                    }
+                    break;
+                }
                 case Edit::Retitle:
                     input.title += "!";
                     break;
