@@ -962,7 +962,8 @@ constexpr long kThousandBarNotes = 3030;
 // View > Sheet shown beside a 1,000-bar tab, and Return on the neck: the time from the key to
 // the sheet laid out again and the part in sight painted, the layout run at once rather than on
 // the next turn of the event loop. Beside it, the parts of the same update one by one: the
-// note itself, the tab read as music, its layout and the paint.
+// note itself, the tab read as music, its whole layout, the layout from the changed system on
+// as the view does it, and the paint.
 int sheetView(const QString& dir, int presses)
 {
     const QString path = dir + QStringLiteral("/sheet-view.tab");
@@ -1009,6 +1010,28 @@ int sheetView(const QString& dir, int presses)
         layouts.push_back(static_cast<double>(timer.nsecsElapsed()));
         bars = sheetBars(laid);
     }
+    // The view's own way: the last note laid out again over the sheet without it, for the whole
+    // tab and for its first tenth, whose figures should not differ.
+    const auto relayouts = [&source, &measure, presses](score::Score read, std::size_t columns) {
+        read.columns.resize(columns);
+        score::Score before = read;
+        before.columns.pop_back();
+        const sheet::SheetInput input = source.input(read);
+        sheet::SheetLayout layout(measure);
+        sheet::Sheet laid = layout.layout(before, input);
+        std::vector<double> times;
+        for (int i = 0; i < presses; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            layout.relayout(laid, read, input, sheet::firstChangedColumn(before, read));
+            times.push_back(static_cast<double>(timer.nsecsElapsed()));
+            layout.relayout(laid, before, input, sheet::firstChangedColumn(read, before));
+        }
+        return bench::median(times);
+    };
+    const score::Score read = source.score();
+    bench::report("sheet_view_relayout", relayouts(read, read.columns.size()));
+    bench::report("sheet_view_relayout_tenth", relayouts(read, read.columns.size() / 10));
     bench::report("sheet_view_note", bench::median(totals));
     bench::report("sheet_view_note_worst", *std::max_element(totals.begin(), totals.end()));
     bench::report("sheet_view_action", bench::median(notes));

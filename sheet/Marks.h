@@ -14,6 +14,8 @@ namespace quorlin::sheet {
 struct Point {
     float x = 0;
     float y = 0;
+
+    bool operator==(const Point&) const = default;
 };
 
 struct Rect {
@@ -29,6 +31,8 @@ struct Rect {
     {
         return x < o.right() && o.x < right() && y < o.bottom() && o.y < bottom();
     }
+
+    bool operator==(const Rect&) const = default;
 };
 
 enum class MarkKind : std::uint8_t {
@@ -82,6 +86,8 @@ struct Mark {
     // The text, in the page's pool: thousands of fret numbers share one buffer.
     std::uint32_t textStart = 0;
     std::uint32_t textLength = 0;
+
+    bool operator==(const Mark&) const = default;
 };
 
 struct Page {
@@ -92,6 +98,8 @@ struct Page {
     {
         return std::string_view(texts).substr(mark.textStart, mark.textLength);
     }
+
+    bool operator==(const Page&) const = default;
 };
 
 } // namespace quorlin::sheet

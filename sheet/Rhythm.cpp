@@ -39,8 +39,9 @@ NoteValue writtenValue(const score::Column& column)
 
 class Measurer {
 public:
-    Measurer(Rhythm& rhythm, TimeSignature time) :
-        m_rhythm(rhythm), m_bar(barTicks(time)), m_beam(beamTicks(time))
+    // `closed`: the rhythm's last bar is complete already.
+    Measurer(Rhythm& rhythm, TimeSignature time, bool closed) :
+        m_rhythm(rhythm), m_bar(barTicks(time)), m_beam(beamTicks(time)), m_closed(closed)
     {
     }
 
@@ -111,7 +112,8 @@ private:
 
     void closeBar()
     {
-        if (m_rhythm.bars.empty())
+        // Closed twice, a bar would list its triplets twice.
+        if (m_rhythm.bars.empty() || std::exchange(m_closed, false))
             return;
         const Bar& bar = m_rhythm.bars.back();
         const auto first = m_rhythm.pieces.begin() + static_cast<std::ptrdiff_t>(bar.firstPiece);
@@ -165,7 +167,14 @@ private:
     Rhythm& m_rhythm;
     std::int64_t m_bar;
     std::int64_t m_beam;
+    bool m_closed;
 };
+
+// A column of no time, or one that starts inside the one before, has no place in the bars.
+bool takes(const score::Column& c, std::int64_t at)
+{
+    return c.length > 0 && c.start >= at;
+}
 
 } // namespace
 
@@ -231,6 +240,29 @@ std::vector<NoteValue> valuesOf(std::int64_t ticks, bool triplet)
     return greedy(preferred, other).first;
 }
 
+namespace {
+
+// The columns from `first` on, the rhythm standing at `at` before them.
+void measureFrom(Rhythm& rhythm, const score::Score& score, TimeSignature time, std::size_t first,
+                 std::int64_t at)
+{
+    Measurer measurer(rhythm, time, !rhythm.bars.empty());
+    for (std::size_t i = first; i < score.columns.size(); ++i) {
+        const score::Column& c = score.columns[i];
+        if (!takes(c, at))
+            continue;
+        if (c.start > at)
+            measurer.add(Piece::Kind::Blank, -1, at, c.start - at, nullptr, false);
+        const NoteValue written = writtenValue(c);
+        const auto kind = c.rest ? Piece::Kind::Rest : Piece::Kind::Note;
+        measurer.add(kind, static_cast<int>(i), c.start, c.length, &written, c.triplet);
+        at = c.start + c.length;
+    }
+    measurer.finish(at);
+}
+
+} // namespace
+
 Rhythm measureScore(const score::Score& score, TimeSignature time)
 {
     Rhythm rhythm;
@@ -241,21 +273,34 @@ Rhythm measureScore(const score::Score& score, TimeSignature time)
             static_cast<std::size_t>(std::min<std::int64_t>(
                 score.length / bar, static_cast<std::int64_t>(score.columns.size()))) +
             2);
-    Measurer measurer(rhythm, time);
-    std::int64_t at = 0;
-    for (std::size_t i = 0; i < score.columns.size(); ++i) {
-        const score::Column& c = score.columns[i];
-        if (c.length <= 0 || c.start < at)
-            continue;
-        if (c.start > at)
-            measurer.add(Piece::Kind::Blank, -1, at, c.start - at, nullptr, false);
-        const NoteValue written = writtenValue(c);
-        const auto kind = c.rest ? Piece::Kind::Rest : Piece::Kind::Note;
-        measurer.add(kind, static_cast<int>(i), c.start, c.length, &written, c.triplet);
-        at = c.start + c.length;
-    }
-    measurer.finish(at);
+    measureFrom(rhythm, score, time, 0, 0);
     return rhythm;
+}
+
+std::size_t remeasureScore(Rhythm& rhythm, const score::Score& score, TimeSignature time,
+                           std::size_t firstChanged)
+{
+    const std::size_t unchanged = std::min(firstChanged, score.columns.size());
+    // From the last bar that opens with the start of an unchanged column: what comes before
+    // it does not depend on the columns after.
+    for (std::size_t bar = rhythm.bars.size(); bar-- > 1;) {
+        const std::size_t first = rhythm.bars[bar].firstPiece;
+        if (rhythm.bars[bar].pieceCount == 0)
+            continue;
+        const int column = rhythm.pieces[first].column;
+        const std::int64_t start = rhythm.pieces[first].start;
+        if (column < 0 || static_cast<std::size_t>(column) >= unchanged ||
+            start != score.columns[static_cast<std::size_t>(column)].start)
+            continue;
+        rhythm.pieces.resize(first);
+        while (!rhythm.tuplets.empty() && rhythm.tuplets.back().firstPiece >= first)
+            rhythm.tuplets.pop_back();
+        rhythm.bars.resize(bar);
+        measureFrom(rhythm, score, time, static_cast<std::size_t>(column), start);
+        return bar;
+    }
+    rhythm = measureScore(score, time);
+    return 0;
 }
 
 } // namespace quorlin::sheet

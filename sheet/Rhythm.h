@@ -72,5 +72,10 @@ struct Rhythm {
 // with rests, and a bar of nothing but a rest takes the whole rest. Linear in the score's
 // columns.
 Rhythm measureScore(const score::Score& score, TimeSignature time);
+// The same as measureScore, over `rhythm` measured for a score whose columns before
+// `firstChanged` were these: its bars before the one it returns are kept, the rest measured
+// again.
+std::size_t remeasureScore(Rhythm& rhythm, const score::Score& score, TimeSignature time,
+                           std::size_t firstChanged);
 
 } // namespace quorlin::sheet

@@ -71,34 +71,136 @@ std::string fretText(int fret, bool tied)
 constexpr std::array<Point, kShortestLevel + 1> kRestSizes = {
     {{6, 3}, {6, 3}, {5, 12}, {5, 9}, {6, 12}, {7, 15}, {8, 18}}};
 
+} // namespace
+
+// The last note printed on a string, for the arc or line a tie or technique draws to it.
+struct LastNote {
+    int system = -1;
+    float right = 0; // the right edge of its fret number
+};
+
+// What a layout knew when it began a system that opens a bar: enough to go on from there.
+struct Checkpoint {
+    std::size_t bar = 0;
+    std::size_t system = 0;
+    std::size_t page = 0;
+    std::size_t marks = 0; // the page's marks and text before the system
+    std::size_t texts = 0;
+    float y = 0;
+    std::size_t tuplet = 0;
+    std::array<LastNote, instrument::kMaxStrings + 1> last{};
+};
+
+struct KeptLayout {
+    SheetInput input;
+    int strings = 0;
+    // What the sheet it made had, to tell it from another.
+    std::size_t systems = 0;
+    std::size_t pages = 0;
+    Rhythm rhythm;
+    // By piece: its width, the room before its stem, its share of a stretch, its stem's x.
+    std::vector<float> width;
+    std::vector<float> lead;
+    std::vector<float> weight;
+    std::vector<float> x;
+    std::vector<Checkpoint> checkpoints;
+};
+
+namespace {
+
 class Layouter {
 public:
-    Layouter(const score::Score& score, const SheetInput& input, const TextMeasure& measure) :
-        m_score(score), m_input(input), m_measure(measure),
-        m_strings(std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings))
+    Layouter(const score::Score& score, const SheetInput& input, const TextMeasure& measure,
+             Sheet& sheet, KeptLayout& kept) :
+        m_score(score),
+        m_input(input), m_measure(measure),
+        m_strings(std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings)),
+        m_sheet(sheet), m_kept(kept), m_rhythm(kept.rhythm), m_width(kept.width), m_lead(kept.lead),
+        m_weight(kept.weight), m_x(kept.x)
     {
-        m_sheet.size = pageSize(input.paper);
-        m_right = m_sheet.size.width - kMargin;
-        m_bottom = m_sheet.size.height - kMargin;
+        m_right = pageSize(input.paper).width - kMargin;
+        m_bottom = pageSize(input.paper).height - kMargin;
         m_staffHeight = static_cast<float>(m_strings - 1) * kLineGap;
         m_systemHeight = kStaffTop + m_staffHeight + kStemGap + kStemLength + kTupletLane;
         for (int s = 1; s <= m_strings; ++s)
             m_names.push_back(trimmed(input.tuning.at(s)));
-        m_sheet.columns.resize(score.columns.size());
-        m_sheet.skipped = score.skipped;
-        m_sheet.skipped.erase(std::unique(m_sheet.skipped.begin(), m_sheet.skipped.end()),
-                              m_sheet.skipped.end());
     }
 
-    Sheet run()
+    void run()
     {
+        m_sheet = {};
+        m_sheet.size = pageSize(m_input.paper);
+        m_kept.input = m_input;
+        m_kept.strings = m_strings;
+        m_kept.checkpoints.clear();
+        m_sheet.columns.resize(m_score.columns.size());
+        skipped();
         newPage();
         titleBlock();
         m_rhythm = measureScore(m_score, m_input.time);
-        measurePieces();
-        systems();
-        pageNumbers();
-        return std::move(m_sheet);
+        measurePieces(0);
+        systems(0);
+        pageNumbers(1);
+    }
+
+    // Over the sheet the kept layout made, from the system where the columns from
+    // `firstChanged` on can first change what it shows.
+    void resume(std::size_t firstChanged)
+    {
+        const std::size_t oldBars = m_rhythm.bars.size();
+        std::size_t bar = remeasureScore(m_rhythm, m_score, m_input.time, firstChanged);
+        const std::size_t newBars = m_rhythm.bars.size();
+        // The bars before the first measured again keep their pieces, and all but the last bar
+        // keep their room: a final bar line or a last system's stretch moves with the end. The
+        // system before may take the changed bar in, once it is narrower.
+        if (oldBars == 0 || newBars == 0)
+            bar = 0;
+        else
+            bar = std::min({bar, oldBars - 1, newBars - 1});
+        bar -= bar > 0 ? 1 : 0;
+        const auto after =
+            std::upper_bound(m_kept.checkpoints.begin(), m_kept.checkpoints.end(), bar,
+                             [](std::size_t b, const Checkpoint& c) { return b < c.bar; });
+        if (after == m_kept.checkpoints.begin() || newBars == 0) {
+            run();
+            return;
+        }
+        const Checkpoint at = *(after - 1);
+        m_kept.checkpoints.erase(after - 1, m_kept.checkpoints.end());
+
+        // Back to the sheet as it was when that system began; the pages before keep their
+        // numbers until the count changes.
+        const std::size_t pages = m_sheet.pages.size();
+        m_sheet.systems.resize(at.system);
+        m_sheet.pages.resize(at.page + 1);
+        m_sheet.pages[at.page].marks.resize(at.marks);
+        m_sheet.pages[at.page].texts.resize(at.texts);
+        m_page = at.page;
+        m_y = at.y;
+        m_last = at.last;
+        m_tuplet = at.tuplet;
+        // Columns are placed in their order: those placed before the system keep their place.
+        std::size_t kept = std::min({firstChanged, m_sheet.columns.size(), m_score.columns.size()});
+        while (kept > 0 && (m_sheet.columns[kept - 1].page < 0 ||
+                            m_sheet.columns[kept - 1].system >= static_cast<int>(at.system)))
+            --kept;
+        m_sheet.columns.resize(kept);
+        m_sheet.columns.resize(m_score.columns.size());
+        skipped();
+
+        measurePieces(m_rhythm.bars[at.bar].firstPiece);
+        systems(at.bar);
+        if (m_sheet.pages.size() == pages) {
+            pageNumbers(at.page);
+            return;
+        }
+        // Each page's number is its last mark.
+        for (std::size_t p = 1; p < at.page; ++p) {
+            Page& page = m_sheet.pages[p];
+            page.texts.resize(page.marks.back().textStart);
+            page.marks.pop_back();
+        }
+        pageNumbers(1);
     }
 
 private:
@@ -111,11 +213,12 @@ private:
         float width = 0;
     };
 
-    // The last note printed on a string, for the arc or line a tie or technique draws to it.
-    struct LastNote {
-        int system = -1;
-        float right = 0; // the right edge of its fret number
-    };
+    void skipped()
+    {
+        m_sheet.skipped = m_score.skipped;
+        m_sheet.skipped.erase(std::unique(m_sheet.skipped.begin(), m_sheet.skipped.end()),
+                              m_sheet.skipped.end());
+    }
 
     Page& page() { return m_sheet.pages[m_page]; }
 
@@ -235,14 +338,15 @@ private:
         m_y += 8;
     }
 
-    void measurePieces()
+    // The pieces before `kept` are those the kept layout measured.
+    void measurePieces(std::size_t kept)
     {
         const std::size_t n = m_rhythm.pieces.size();
         m_width.resize(n);
         m_lead.resize(n);
         m_weight.resize(n);
         m_x.resize(n);
-        for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t i = kept; i < n; ++i) {
             const Piece& p = m_rhythm.pieces[i];
             float half = 0;
             float right = 3;
@@ -307,7 +411,7 @@ private:
             .knockout = true;
     }
 
-    void systems()
+    void systems(std::size_t firstBar)
     {
         if (m_rhythm.bars.empty())
             return;
@@ -317,7 +421,7 @@ private:
             const bool first = m_sheet.systems.empty();
             return m_right - contentStart(staffStart(first), first);
         };
-        for (std::size_t b = 0; b < m_rhythm.bars.size(); ++b) {
+        for (std::size_t b = firstBar; b < m_rhythm.bars.size(); ++b) {
             const Bar& bar = m_rhythm.bars[b];
             float width = kBarLead + trailOf(b);
             for (std::size_t i = 0; i < bar.pieceCount; ++i)
@@ -362,6 +466,10 @@ private:
 
     void place(const std::vector<Slice>& slices, bool last)
     {
+        if (slices.front().opensBar)
+            m_kept.checkpoints.push_back({slices.front().bar, m_sheet.systems.size(), m_page,
+                                          page().marks.size(), page().texts.size(), m_y, m_tuplet,
+                                          m_last});
         const int index = static_cast<int>(m_sheet.systems.size());
         const bool first = index == 0;
         if (m_y + m_systemHeight > m_bottom && !page().marks.empty())
@@ -638,25 +746,29 @@ private:
         }
     }
 
-    void pageNumbers()
+    // "2 / 5" at the foot of each page from `first` on, but the first page.
+    void pageNumbers(std::size_t first)
     {
         const std::size_t count = m_sheet.pages.size();
-        for (m_page = 1; m_page < count; ++m_page)
+        for (m_page = std::max<std::size_t>(first, 1); m_page < count; ++m_page)
             text(std::to_string(m_page + 1) + " / " + std::to_string(count), FontRole::PageNumber,
                  kPageNumberSize, m_sheet.size.width / 2, m_bottom + kMargin / 2, Align::Centre);
+        m_kept.systems = m_sheet.systems.size();
+        m_kept.pages = m_sheet.pages.size();
     }
 
     const score::Score& m_score;
     const SheetInput& m_input;
     const TextMeasure& m_measure;
     const int m_strings;
-    Sheet m_sheet;
-    Rhythm m_rhythm;
+    Sheet& m_sheet;
+    KeptLayout& m_kept;
+    Rhythm& m_rhythm;
     std::vector<std::string> m_names;
-    std::vector<float> m_width;
-    std::vector<float> m_lead;
-    std::vector<float> m_weight;
-    std::vector<float> m_x;
+    std::vector<float>& m_width;
+    std::vector<float>& m_lead;
+    std::vector<float>& m_weight;
+    std::vector<float>& m_x;
     std::array<LastNote, instrument::kMaxStrings + 1> m_last{};
     std::size_t m_page = 0;
     std::size_t m_systemFirst = 0;
@@ -692,12 +804,62 @@ std::string tuningText(const instrument::Tuning& tuning, int strings)
 
 Sheet layoutSheet(const score::Score& score, const SheetInput& input, const TextMeasure& measure)
 {
-    return Layouter(score, input, measure).run();
+    return SheetLayout(measure).layout(score, input);
 }
 
 Sheet layoutSheet(const score::Score& score, const SheetInput& input)
 {
     return layoutSheet(score, input, EstimatedTextMeasure{});
+}
+
+namespace {
+
+bool printsAlike(const score::Column& a, const score::Column& b)
+{
+    const auto note = [](const score::Note& n, const score::Note& m) {
+        return n.string == m.string && n.fret == m.fret && n.technique == m.technique;
+    };
+    return a.start == b.start && a.length == b.length && a.symbol == b.symbol &&
+           a.dotted == b.dotted && a.triplet == b.triplet && a.rest == b.rest &&
+           std::equal(a.notes.begin(), a.notes.end(), b.notes.begin(), b.notes.end(), note);
+}
+
+} // namespace
+
+std::size_t firstChangedColumn(const score::Score& before, const score::Score& after)
+{
+    const auto [a, b] = std::mismatch(before.columns.begin(), before.columns.end(),
+                                      after.columns.begin(), after.columns.end(), printsAlike);
+    return static_cast<std::size_t>(a - before.columns.begin());
+}
+
+SheetLayout::SheetLayout(const TextMeasure& measure) :
+    m_measure(measure), m_kept(std::make_unique<KeptLayout>())
+{
+}
+
+SheetLayout::~SheetLayout() = default;
+
+Sheet SheetLayout::layout(const score::Score& score, const SheetInput& input)
+{
+    Sheet sheet;
+    Layouter(score, input, m_measure, sheet, *m_kept).run();
+    return sheet;
+}
+
+void SheetLayout::relayout(Sheet& sheet, const score::Score& score, const SheetInput& input,
+                           std::size_t firstChanged)
+{
+    Layouter layouter(score, input, m_measure, sheet, *m_kept);
+    const bool same = input == m_kept->input &&
+                      std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings) ==
+                          m_kept->strings &&
+                      sheet.systems.size() == m_kept->systems &&
+                      sheet.pages.size() == m_kept->pages && sheet.size == pageSize(input.paper);
+    if (same)
+        layouter.resume(firstChanged);
+    else
+        layouter.run();
 }
 
 } // namespace quorlin::sheet

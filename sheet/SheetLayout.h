@@ -10,6 +10,7 @@
 #include "sheet/Rhythm.h"
 #include "sheet/TextMeasure.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ enum class Paper : std::uint8_t { A4, Letter };
 struct PageSize {
     float width = 0;
     float height = 0;
+
+    bool operator==(const PageSize&) const = default;
 };
 
 PageSize pageSize(Paper paper);
@@ -35,6 +38,8 @@ struct SheetInput {
     instrument::Tuning tuning;
     TimeSignature time;
     Paper paper = Paper::A4;
+
+    bool operator==(const SheetInput&) const = default;
 };
 
 // One system: its page, the rectangle of its staff lines, the bars it holds (counted from 0;
@@ -46,6 +51,8 @@ struct SystemPlace {
     std::size_t barCount = 0;
     // Where the stems end: the bottom of the rhythm below the staff.
     float stemsBottom = 0;
+
+    bool operator==(const SystemPlace&) const = default;
 };
 
 // Where a score column is printed: its system and the x of its stem and fret numbers. A
@@ -54,6 +61,8 @@ struct ColumnPlace {
     int page = -1;
     int system = -1;
     float x = 0;
+
+    bool operator==(const ColumnPlace&) const = default;
 };
 
 struct Sheet {
@@ -63,11 +72,41 @@ struct Sheet {
     std::vector<ColumnPlace> columns; // by score column
     // The columns the score could not read, each once; the page leaves their time blank.
     std::vector<score::Skip> skipped;
+
+    bool operator==(const Sheet&) const = default;
 };
 
 // Linear in the score's columns. Whatever the score holds, the result is pages of marks.
 Sheet layoutSheet(const score::Score& score, const SheetInput& input, const TextMeasure& measure);
 Sheet layoutSheet(const score::Score& score, const SheetInput& input);
+
+// The first column whose print differs between two scores (their times, values and notes; not
+// where they stand in the text), or the shorter one's column count when one goes on the other.
+std::size_t firstChangedColumn(const score::Score& before, const score::Score& after);
+
+struct KeptLayout;
+
+// A layout kept between edits, so that an edit is laid out again from the system that holds
+// its first changed column on, over the pages, systems and places before it as they were.
+class SheetLayout {
+public:
+    explicit SheetLayout(const TextMeasure& measure);
+    ~SheetLayout();
+    SheetLayout(const SheetLayout&) = delete;
+    SheetLayout& operator=(const SheetLayout&) = delete;
+
+    // The whole score, as layoutSheet does it.
+    Sheet layout(const score::Score& score, const SheetInput& input);
+    // `sheet` is the last one this laid out, and the score's columns before `firstChanged`
+    // print as that layout's did. The result is the one layout() would give; a change of the
+    // input or of the string count, or a sheet this did not make, lays out all.
+    void relayout(Sheet& sheet, const score::Score& score, const SheetInput& input,
+                  std::size_t firstChanged);
+
+private:
+    const TextMeasure& m_measure;
+    std::unique_ptr<KeptLayout> m_kept;
+};
 
 // "B E A D G": the names of the strings, the lowest first, as a tuning is said.
 std::string tuningText(const instrument::Tuning& tuning, int strings);

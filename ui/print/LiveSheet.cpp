@@ -83,13 +83,22 @@ void LiveSheet::layOut()
     ++m_layouts;
     QElapsedTimer took;
     took.start();
-    const score::Score score = m_source.score();
+    score::Score score = m_source.score();
     m_starts.resize(score.columns.size());
     std::transform(score.columns.begin(), score.columns.end(), m_starts.begin(),
                    [](const score::Column& c) { return std::pair(c.line, c.offset); });
-    m_view.setSheet(sheet::layoutSheet(score, m_source.input(score), m_measure));
+    const sheet::SheetInput input = m_source.input(score);
+    if (m_laid) {
+        sheet::Sheet sheet = m_view.takeSheet();
+        m_layout.relayout(sheet, score, input, sheet::firstChangedColumn(m_score, score));
+        m_view.setSheet(std::move(sheet));
+    } else {
+        m_view.setSheet(m_layout.layout(score, input));
+        m_laid = true;
+    }
     m_lastLayoutMs = took.elapsed();
-    const QString skipped = QString::fromStdString(score::skippedText(score));
+    m_score = std::move(score);
+    const QString skipped = QString::fromStdString(score::skippedText(m_score));
     m_skipped.setText(skipped);
     m_skipped.setVisible(!skipped.isEmpty());
     showCursor(std::exchange(m_edited, false));

@@ -5,6 +5,7 @@
 // and the sounding column marked on it, and the edited place scrolled into sight.
 
 #include "score/Score.h"
+#include "sheet/SheetLayout.h"
 #include "ui/sheet/QtTextMeasure.h"
 
 #include <QObject>
@@ -58,6 +59,11 @@ private:
     QLabel& m_skipped;
     // One for the whole run: it remembers the widths of the fret numbers.
     QtTextMeasure m_measure;
+    // The sheet shown and the score it was laid out for: an edit is laid out again from its
+    // first changed column.
+    sheet::SheetLayout m_layout{m_measure};
+    score::Score m_score;
+    bool m_laid = false;
     QTimer m_soon;
     // Where each score column starts in the text, in text order, as read at the last layout.
     std::vector<std::pair<int, int>> m_starts;

@@ -21,6 +21,8 @@ public:
 
     const sheet::Sheet& sheet() const { return m_sheet; }
     void setSheet(sheet::Sheet sheet);
+    // The sheet shown, to be laid out again in place and set back: a long tab's is big.
+    sheet::Sheet takeSheet() { return std::exchange(m_sheet, {}); }
 
     // Score columns (indices into the sheet's columns); none for no mark.
     void setCursor(std::optional<int> column);

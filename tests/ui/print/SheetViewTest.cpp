@@ -8,6 +8,7 @@
 #include "ui/print/DockRoom.h"
 #include "ui/print/LiveSheet.h"
 #include "ui/print/PrintFeature.h"
+#include "ui/print/SheetSource.h"
 
 #include <QDockWidget>
 #include <QLabel>
@@ -46,6 +47,13 @@ struct SheetWindow : ui::testing::TabWindow {
             run(ui::Command::WriteNote);
         settle();
         QVERIFY(view().sheet().pages.size() > 1);
+    }
+    bool laidOutAsFromScratch()
+    {
+        const ui::SheetSource& source = form.printing().source();
+        const score::Score score = source.score();
+        return view().sheet() ==
+               sheet::layoutSheet(score, source.input(score), ui::QtTextMeasure{});
     }
     // Every update asked for so far, done.
     void settle()
@@ -111,6 +119,29 @@ private slots:
         w.showSheet();
         w.type(keys);
         QTRY_COMPARE(w.frets(), frets);
+        QVERIFY(w.laidOutAsFromScratch());
+    }
+
+    // Laid out again from the changed column on, a long tab's sheet is the one laid out from
+    // scratch, whether the edit is on its first system or its last.
+    void editsOfALongTabLaidOutFromTheirSystem_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("replaced first") << "@0 D9";
+        QTest::newRow("inserted early") << "@3 Ins:A2";
+        QTest::newRow("appended") << "G5 G7";
+        QTest::newRow("deleted last") << "BackSpace";
+        QTest::newRow("undone") << "@0 D9 Ctrl+Z";
+    }
+
+    void editsOfALongTabLaidOutFromTheirSystem()
+    {
+        QFETCH(QString, keys);
+        SheetWindow w;
+        w.showLongTab();
+        w.type(keys);
+        w.settle();
+        QVERIFY(w.laidOutAsFromScratch());
     }
 
     // Many changes in one turn of the event loop are laid out once; a hidden panel lays out
