@@ -83,20 +83,6 @@ struct Window : ui::testing::QuietWindow {
             action(Command::TabCursorRight).trigger();
         QCOMPARE(form.tabCursor().value_or(-1), column);
     }
-    // The text's marks as "line:first+length", in the order they are drawn.
-    QStringList marks() const
-    {
-        QStringList ranges;
-        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
-            const int line = mark.cursor.block().blockNumber();
-            const int first = mark.cursor.selectionStart() - mark.cursor.block().position();
-            ranges << QStringLiteral("%1:%2+%3")
-                          .arg(line)
-                          .arg(first)
-                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
-        }
-        return ranges;
-    }
 };
 
 // The cells of the first block's column at `character`, on all six lines of the block.
@@ -164,49 +150,34 @@ private slots:
         QVERIFY(w.neck().sounding().isEmpty());
     }
 
-    // Loop on: the blocks a selection touches, from its first line to its last, repeat. From
-    // the text cursor's block alone is the tab cursor test's first row.
-    void loopsTheBlocksTheTextSelectionTouches()
-    {
-        const std::tuple<int, int, std::vector<int>> selections[] = {
-            {7, 9, {45, 45, 45}}, {5, 7, {43, 36, 40, 45, 43, 36, 40, 45}}};
-        for (const auto& [from, to, heard] : selections) {
-            Window looping;
-            looping.setTempo(400);
-            looping.action(Command::Loop).trigger();
-            looping.playFromLine(from, to);
-            std::vector<int> keys;
-            QTRY_VERIFY_WITH_TIMEOUT((keys = looping.log->keysOn(), keys.size() >= heard.size()),
-                                     5000);
-            keys.resize(heard.size());
-            QCOMPARE(keys, heard);
-            QCOMPARE(looping.playback().state(), ui::LivePlayback::State::Playing);
-        }
-    }
-
     // The tab cursor's column sounds first, at its own time, wherever the text's caret is (here
-    // in the second block); a loop goes back to it, to practise from there.
+    // in the second block); a loop goes back to it, to practise from there. With no tab cursor
+    // a loop repeats the blocks the text selection touches, from its first line to its last.
     void startsFromTheTabCursorsColumn()
     {
         constexpr std::int64_t beat = score::kTicksPerBeat;
-        // The tab cursor's column (-1: none), loop, the keys heard and the first one's time.
-        const std::tuple<int, bool, std::vector<int>, std::int64_t> cases[] = {
-            {-1, false, {45}, 5 * beat},
-            {0, false, {43, 36, 40, 45}, 0},
-            {1, false, {40, 45}, 4 * beat},
-            {2, false, {45}, 5 * beat},
-            {1, true, {40, 45, 40, 45, 40}, 4 * beat}};
-        for (const auto& [column, loop, heard, tick] : cases) {
+        // The tab cursor's column (-1: none), loop, the text selection's lines, the keys heard
+        // and the first one's time.
+        const std::tuple<int, bool, int, int, std::vector<int>, std::int64_t> cases[] = {
+            {-1, false, 8, -1, {45}, 5 * beat},
+            {0, false, 8, -1, {43, 36, 40, 45}, 0},
+            {1, false, 8, -1, {40, 45}, 4 * beat},
+            {2, false, 8, -1, {45}, 5 * beat},
+            {1, true, 8, -1, {40, 45, 40, 45, 40}, 4 * beat},
+            {-1, true, 7, 9, {45, 45, 45}, 5 * beat},
+            {-1, true, 5, 7, {43, 36, 40, 45, 43, 36, 40, 45}, 0}};
+        for (const auto& [column, loop, from, to, heard, tick] : cases) {
             Window w;
             w.setTempo(400);
             if (loop)
                 w.action(Command::Loop).trigger();
             w.putTabCursor(column);
-            w.playFromLine(8);
+            w.playFromLine(from, to);
             std::vector<int> keys;
             QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
             if (loop) {
                 keys.resize(heard.size());
+                QCOMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
             } else {
                 QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
                 keys = w.log->keysOn();
