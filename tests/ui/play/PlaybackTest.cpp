@@ -85,6 +85,16 @@ struct Window : ui::testing::QuietWindow {
     }
 };
 
+// Where play starts: the tab cursor's column (-1: none), loop, the text selection's lines (-1:
+// none), the keys heard and when the first sounds.
+struct Start {
+    int column;
+    bool loop;
+    int from, to;
+    std::vector<int> heard;
+    std::int64_t tick;
+};
+
 // The cells of the first block's column at `character`, on all six lines of the block.
 QStringList firstBlockCells(int character)
 {
@@ -95,6 +105,8 @@ QStringList firstBlockCells(int character)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Start)
 
 class PlaybackTest : public QObject {
     Q_OBJECT
@@ -153,43 +165,48 @@ private slots:
     // The tab cursor's column sounds first, at its own time, wherever the text's caret is (here
     // in the second block); a loop goes back to it, to practise from there. With no tab cursor
     // a loop repeats the blocks the text selection touches, from its first line to its last.
-    void startsFromTheTabCursorsColumn()
+    void startsFromTheTabCursorsColumn_data()
     {
         constexpr std::int64_t beat = score::kTicksPerBeat;
-        // The tab cursor's column (-1: none), loop, the text selection's lines, the keys heard
-        // and the first one's time.
-        const std::tuple<int, bool, int, int, std::vector<int>, std::int64_t> cases[] = {
-            {-1, false, 8, -1, {45}, 5 * beat},
-            {0, false, 8, -1, {43, 36, 40, 45}, 0},
-            {1, false, 8, -1, {40, 45}, 4 * beat},
-            {2, false, 8, -1, {45}, 5 * beat},
-            {1, true, 8, -1, {40, 45, 40, 45, 40}, 4 * beat},
-            {-1, true, 7, 9, {45, 45, 45}, 5 * beat},
-            {-1, true, 5, 7, {43, 36, 40, 45, 43, 36, 40, 45}, 0}};
-        for (const auto& [column, loop, from, to, heard, tick] : cases) {
-            Window w;
-            w.setTempo(400);
-            if (loop)
-                w.action(Command::Loop).trigger();
-            w.putTabCursor(column);
-            w.playFromLine(from, to);
-            std::vector<int> keys;
-            QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
-            if (loop) {
-                keys.resize(heard.size());
-                QCOMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
-            } else {
-                QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
-                keys = w.log->keysOn();
-            }
-            QCOMPARE(keys, heard);
-            const std::vector<score::Event> events = w.log->taken();
-            const auto first = std::find_if(events.begin(), events.end(), [](const auto& e) {
-                return e.kind == score::EventKind::NoteOn;
-            });
-            QVERIFY(first != events.end());
-            QCOMPARE(first->tick, tick);
+        QTest::addColumn<Start>("start");
+        QTest::newRow("no tab cursor: the caret's block")
+            << Start{-1, false, 8, -1, {45}, 5 * beat};
+        QTest::newRow("first column") << Start{0, false, 8, -1, {43, 36, 40, 45}, 0};
+        QTest::newRow("second column") << Start{1, false, 8, -1, {40, 45}, 4 * beat};
+        QTest::newRow("second block") << Start{2, false, 8, -1, {45}, 5 * beat};
+        QTest::newRow("loop from a column")
+            << Start{1, true, 8, -1, {40, 45, 40, 45, 40}, 4 * beat};
+        QTest::newRow("loop a selection in one block")
+            << Start{-1, true, 7, 9, {45, 45, 45}, 5 * beat};
+        QTest::newRow("loop a selection over two blocks")
+            << Start{-1, true, 5, 7, {43, 36, 40, 45, 43, 36, 40, 45}, 0};
+    }
+    void startsFromTheTabCursorsColumn()
+    {
+        QFETCH(Start, start);
+        const auto& [column, loop, from, to, heard, tick] = start;
+        Window w;
+        w.setTempo(400);
+        if (loop)
+            w.action(Command::Loop).trigger();
+        w.putTabCursor(column);
+        w.playFromLine(from, to);
+        std::vector<int> keys;
+        QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
+        if (loop) {
+            keys.resize(heard.size());
+            QCOMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
+        } else {
+            QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+            keys = w.log->keysOn();
         }
+        QCOMPARE(keys, heard);
+        const std::vector<score::Event> events = w.log->taken();
+        const auto first = std::find_if(events.begin(), events.end(), [](const auto& e) {
+            return e.kind == score::EventKind::NoteOn;
+        });
+        QVERIFY(first != events.end());
+        QCOMPARE(first->tick, tick);
     }
 
     // The tab cursor's mark and the sounding column's show together, the sounding one drawn
