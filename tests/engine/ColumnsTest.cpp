@@ -265,12 +265,8 @@ TEST(Columns, ListsNoUserCouldTypeAreRefusedBeforeAnyWrite)
     const std::vector<Column> present = typed.columns();
     const Edit edits[] = {
         [](std::vector<Column>& c) { c.pop_back(); },
-        [](std::vector<Column>& c) {
-            c[0].notes.push_back({3, 7});
-        },
-        [](std::vector<Column>& c) {
-            c[1].notes.push_back({4, 7});
-        },
+        [](std::vector<Column>& c) { c[0].notes.emplace_back(3, 7); },
+        [](std::vector<Column>& c) { c[1].notes.emplace_back(4, 7); },
         [](std::vector<Column>& c) { c[0].notes[0].string = 9; },
     };
     for (const Edit& edit : edits) {

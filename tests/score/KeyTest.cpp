@@ -133,6 +133,10 @@ TEST(FindKey, TheKeyAMusicianHearsInTheLine)
     for (const auto* bar : {&f7, &f7, &f7, &f7, &bb7, &bb7, &f7, &f7, &c7, &bb7, &f7, &c7})
         blues.insert(blues.end(), bar->begin(), bar->end());
     blues.push_back({29, 4});
+    // A waltz on a five-string: D and G natural, a passing C sharp, no D sharp nor G sharp.
+    const Notes waltz = {{28, 2}, {35, 1}, {28, 1},  {35, 1},  {40, 1}, {33, 2}, {40, 1},
+                         {38, 2}, {33, 1}, {31, 1},  {35, 1},  {38, 1}, {23, 2}, {30, 1},
+                         {23, 1}, {30, 1}, {33, .5}, {37, .5}, {28, 3}};
 
     const std::pair<const char*, Notes> rows[] = {
         {"C", scale(36, major)},
@@ -144,27 +148,7 @@ TEST(FindKey, TheKeyAMusicianHearsInTheLine)
         {"F", blues},
         // The blues scale over a held F: minor.
         {"Fm", {{29, 2}, {32, 1}, {34, 1}, {35, 1}, {36, 1}, {39, 1}, {41, 2}}},
-        // A waltz on a five-string: D and G natural, a passing C sharp, no D sharp nor G sharp.
-        {"Em",
-         {{28, 2},
-          {35, 1},
-          {28, 1},
-          {35, 1},
-          {40, 1},
-          {33, 2},
-          {40, 1},
-          {38, 2},
-          {33, 1},
-          {31, 1},
-          {35, 1},
-          {38, 1},
-          {23, 2},
-          {30, 1},
-          {23, 1},
-          {30, 1},
-          {33, .5},
-          {37, .5},
-          {28, 3}}},
+        {"Em", waltz},
         {"C", {}},
     };
     for (const auto& [name, notes] : rows)

@@ -143,6 +143,9 @@ TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
         std::vector<Pluck> plucks;
         bool room = false;
     };
+    const std::vector<Pluck> sixteenths = {{0.1, 0.107, 31},   {0.207, 0.107, 33},
+                                           {0.314, 0.107, 35}, {0.421, 0.107, 36},
+                                           {0.528, 0.107, 38}, {0.635, 0.107, 36}};
     const std::vector<Case> cases = {
         {"one key repeated, legato",
          {{0.1, 0.25, 33}, {0.35, 0.25, 33}, {0.6, 0.25, 33}, {0.85, 0.25, 33}}},
@@ -151,13 +154,7 @@ TEST(Transcriber, SeparatesRepeatedLeapingAndQuietNotes)
          {{0.1, 0.25, 28}, {0.35, 0.25, 28}, {0.6, 0.25, 33}, {0.85, 0.25, 33}, {1.1, 0.5, 33}},
          true},
         {"octave leaps", {{0.1, 0.2, 28}, {0.3, 0.2, 40}, {0.5, 0.2, 28}, {0.7, 0.2, 40}}},
-        {"sixteenths at 140",
-         {{0.1, 0.107, 31},
-          {0.207, 0.107, 33},
-          {0.314, 0.107, 35},
-          {0.421, 0.107, 36},
-          {0.528, 0.107, 38},
-          {0.635, 0.107, 36}}},
+        {"sixteenths at 140", sixteenths},
         {"rests between", {{0.1, 0.3, 45}, {0.8, 0.3, 40}, {1.6, 0.3, 35}}},
         {"low B and high G", {{0.1, 0.5, 23}, {0.6, 0.5, 67}, {1.1, 0.5, 24}}},
     };

@@ -29,8 +29,6 @@ const QList<int> kWebPitches{23, 36, 38, 43};
 
 struct Window : ui::testing::QuietWindow {
     Window() { form.show(); }
-    QString undoText() const { return form.commands()[Command::Undo]->text(); }
-
     // Every note's pitch, in the order they sound; -1 for every column the reader skipped.
     QList<int> pitches() const
     {

@@ -292,21 +292,14 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("key");
-        QTest::newRow("eighth") << "@1"
-                                << "ButtonE"
-                                << "e";
-        QTest::newRow("quarter, chosen already") << "@3"
-                                                 << "ButtonQ"
-                                                 << "q";
-        QTest::newRow("dot") << "@2"
-                             << "CheckHalf"
-                             << ".";
-        QTest::newRow("pull-off") << "@1"
-                                  << "RadioP"
-                                  << "Shift+P";
-        QTest::newRow("default, chosen already") << "@1"
-                                                 << "RadioDefault"
-                                                 << "Shift+D";
+        const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
+            {"eighth", "@1", "ButtonE", "e"},
+            {"quarter, chosen already", "@3", "ButtonQ", "q"},
+            {"dot", "@2", "CheckHalf", "."},
+            {"pull-off", "@1", "RadioP", "Shift+P"},
+            {"default, chosen already", "@1", "RadioDefault", "Shift+D"}};
+        for (const auto& [name, setup, button, key] : rows)
+            QTest::newRow(name) << QString(setup) << QString(button) << QString(key);
     }
     void buttonsDoWhatTheirKeysDo()
     {

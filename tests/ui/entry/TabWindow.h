@@ -3,10 +3,8 @@
 #include "tests/ui/QuietWindow.h"
 #include "ui/neck/NeckWidget.h"
 
-#include <QApplication>
 #include <QRegularExpression>
 #include <QSpinBox>
-#include <QTextBlock>
 
 namespace quorlin::ui::testing {
 
@@ -20,20 +18,7 @@ struct TabWindow : QuietWindow {
         neck().setFocus();
     }
 
-    void activate()
-    {
-        QApplication::setActiveWindow(&form);
-        if (!QTest::qWaitForWindowActive(&form))
-            qFatal("the window never became active");
-    }
     NeckWidget& neck() const { return *child<NeckWidget>(form, "BassNeck"); }
-
-    void press(const QString& key)
-    {
-        const QKeyCombination combination = QKeySequence(key)[0];
-        QTest::keyClick(QApplication::focusWidget(), combination.key(),
-                        combination.keyboardModifiers());
-    }
     // Keys as QKeySequence names them, and two shorthands: "@3" puts the tab cursor on
     // column 3 from the first, "A7" moves the neck's cursor to the A string's fret 7 and
     // presses Return ("Ins:A7" presses Ins instead).
@@ -59,19 +44,6 @@ struct TabWindow : QuietWindow {
                 press(token);
             }
         }
-    }
-    // The marked ranges as "line:first+length", line by line: the tab cursor and selection.
-    QStringList marks() const
-    {
-        QStringList ranges;
-        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
-            const QTextBlock line = mark.cursor.block();
-            ranges << QStringLiteral("%1:%2+%3")
-                          .arg(line.blockNumber())
-                          .arg(mark.cursor.selectionStart() - line.position())
-                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
-        }
-        return ranges;
     }
 };
 

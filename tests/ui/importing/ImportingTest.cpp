@@ -53,7 +53,6 @@ struct Window : ui::testing::QuietWindow {
         form.show();
         ui::testing::writeFile(path("song.mid"), "MThd");
     }
-    QString undoText() const { return form.commands()[Command::Undo]->text(); }
 };
 
 } // namespace

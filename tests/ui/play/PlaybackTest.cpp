@@ -83,20 +83,16 @@ struct Window : ui::testing::QuietWindow {
             action(Command::TabCursorRight).trigger();
         QCOMPARE(form.tabCursor().value_or(-1), column);
     }
-    // The text's marks as "line:first+length", in the order they are drawn.
-    QStringList marks() const
-    {
-        QStringList ranges;
-        for (const QTextEdit::ExtraSelection& mark : area().extraSelections()) {
-            const int line = mark.cursor.block().blockNumber();
-            const int first = mark.cursor.selectionStart() - mark.cursor.block().position();
-            ranges << QStringLiteral("%1:%2+%3")
-                          .arg(line)
-                          .arg(first)
-                          .arg(mark.cursor.selectionEnd() - mark.cursor.selectionStart());
-        }
-        return ranges;
-    }
+};
+
+// Where play starts: the tab cursor's column (-1: none), loop, the text selection's lines (-1:
+// none), the keys heard and when the first sounds.
+struct Start {
+    int column;
+    bool loop;
+    int from, to;
+    std::vector<int> heard;
+    std::int64_t tick;
 };
 
 // The cells of the first block's column at `character`, on all six lines of the block.
@@ -109,6 +105,8 @@ QStringList firstBlockCells(int character)
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Start)
 
 class PlaybackTest : public QObject {
     Q_OBJECT
@@ -164,61 +162,51 @@ private slots:
         QVERIFY(w.neck().sounding().isEmpty());
     }
 
-    // Loop on: the blocks a selection touches, from its first line to its last, repeat. From
-    // the text cursor's block alone is the tab cursor test's first row.
-    void loopsTheBlocksTheTextSelectionTouches()
-    {
-        const std::tuple<int, int, std::vector<int>> selections[] = {
-            {7, 9, {45, 45, 45}}, {5, 7, {43, 36, 40, 45, 43, 36, 40, 45}}};
-        for (const auto& [from, to, heard] : selections) {
-            Window looping;
-            looping.setTempo(400);
-            looping.action(Command::Loop).trigger();
-            looping.playFromLine(from, to);
-            std::vector<int> keys;
-            QTRY_VERIFY_WITH_TIMEOUT((keys = looping.log->keysOn(), keys.size() >= heard.size()),
-                                     5000);
-            keys.resize(heard.size());
-            QCOMPARE(keys, heard);
-            QCOMPARE(looping.playback().state(), ui::LivePlayback::State::Playing);
-        }
-    }
-
     // The tab cursor's column sounds first, at its own time, wherever the text's caret is (here
-    // in the second block); a loop goes back to it, to practise from there.
-    void startsFromTheTabCursorsColumn()
+    // in the second block); a loop goes back to it, to practise from there. With no tab cursor
+    // a loop repeats the blocks the text selection touches, from its first line to its last.
+    void startsFromTheTabCursorsColumn_data()
     {
         constexpr std::int64_t beat = score::kTicksPerBeat;
-        // The tab cursor's column (-1: none), loop, the keys heard and the first one's time.
-        const std::tuple<int, bool, std::vector<int>, std::int64_t> cases[] = {
-            {-1, false, {45}, 5 * beat},
-            {0, false, {43, 36, 40, 45}, 0},
-            {1, false, {40, 45}, 4 * beat},
-            {2, false, {45}, 5 * beat},
-            {1, true, {40, 45, 40, 45, 40}, 4 * beat}};
-        for (const auto& [column, loop, heard, tick] : cases) {
-            Window w;
-            w.setTempo(400);
-            if (loop)
-                w.action(Command::Loop).trigger();
-            w.putTabCursor(column);
-            w.playFromLine(8);
-            std::vector<int> keys;
-            QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
-            if (loop) {
-                keys.resize(heard.size());
-            } else {
-                QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
-                keys = w.log->keysOn();
-            }
-            QCOMPARE(keys, heard);
-            const std::vector<score::Event> events = w.log->taken();
-            const auto first = std::find_if(events.begin(), events.end(), [](const auto& e) {
-                return e.kind == score::EventKind::NoteOn;
-            });
-            QVERIFY(first != events.end());
-            QCOMPARE(first->tick, tick);
+        QTest::addColumn<Start>("start");
+        QTest::newRow("no tab cursor: the caret's block")
+            << Start{-1, false, 8, -1, {45}, 5 * beat};
+        QTest::newRow("first column") << Start{0, false, 8, -1, {43, 36, 40, 45}, 0};
+        QTest::newRow("second column") << Start{1, false, 8, -1, {40, 45}, 4 * beat};
+        QTest::newRow("second block") << Start{2, false, 8, -1, {45}, 5 * beat};
+        QTest::newRow("loop from a column")
+            << Start{1, true, 8, -1, {40, 45, 40, 45, 40}, 4 * beat};
+        QTest::newRow("loop a selection in one block")
+            << Start{-1, true, 7, 9, {45, 45, 45}, 5 * beat};
+        QTest::newRow("loop a selection over two blocks")
+            << Start{-1, true, 5, 7, {43, 36, 40, 45, 43, 36, 40, 45}, 0};
+    }
+    void startsFromTheTabCursorsColumn()
+    {
+        QFETCH(Start, start);
+        const auto& [column, loop, from, to, heard, tick] = start;
+        Window w;
+        w.setTempo(400);
+        if (loop)
+            w.action(Command::Loop).trigger();
+        w.putTabCursor(column);
+        w.playFromLine(from, to);
+        std::vector<int> keys;
+        QTRY_VERIFY_WITH_TIMEOUT((keys = w.log->keysOn(), keys.size() >= heard.size()), 5000);
+        if (loop) {
+            keys.resize(heard.size());
+            QCOMPARE(w.playback().state(), ui::LivePlayback::State::Playing);
+        } else {
+            QTRY_COMPARE(w.playback().state(), ui::LivePlayback::State::Stopped);
+            keys = w.log->keysOn();
         }
+        QCOMPARE(keys, heard);
+        const std::vector<score::Event> events = w.log->taken();
+        const auto first = std::find_if(events.begin(), events.end(), [](const auto& e) {
+            return e.kind == score::EventKind::NoteOn;
+        });
+        QVERIFY(first != events.end());
+        QCOMPARE(first->tick, tick);
     }
 
     // The tab cursor's mark and the sounding column's show together, the sounding one drawn

@@ -145,10 +145,6 @@ private slots:
         QTest::newRow("the longest choice")
             << QStringList{name, cursor, "dotted sixteenth, HammerOn", "Line 1234, block 206"}
             << QList<bool>{true, true, true, false};
-        QTest::newRow("a long name")
-            << QStringList{"a-song-whose-name-goes-on-and-on-and-on.tab, unsaved", cursor,
-                           "quarter, Default", "Line 7, block 2"}
-            << QList<bool>{false, true, true, false};
         QTest::newRow("a very long name")
             << QStringList{QString(120, u'n') + ".tab, unsaved", cursor, "quarter, Default",
                            "Line 7, block 2"}

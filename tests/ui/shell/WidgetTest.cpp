@@ -79,22 +79,6 @@ struct Window : ui::testing::QuietWindow {
         answer("OpenFile", path);
         click("LoadTab");
     }
-    // Shown and active, so that keys reach the focus and its shortcuts.
-    void activate()
-    {
-        form.show();
-        QApplication::setActiveWindow(&form);
-        QVERIFY(QTest::qWaitForWindowActive(&form));
-    }
-    // Keys as "Down 5 Return Shift+H": each a key sequence, typed where the focus is.
-    void type(const QString& keys)
-    {
-        for (const QString& key : keys.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            const QKeyCombination combination = QKeySequence(key)[0];
-            QTest::keyClick(QApplication::focusWidget(), combination.key(),
-                            combination.keyboardModifiers());
-        }
-    }
 };
 
 struct Drag {

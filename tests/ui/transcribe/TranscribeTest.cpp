@@ -81,12 +81,17 @@ struct Window : ui::testing::TabWindow {
             });
         run(Command::Transcribe);
     }
+    void transcribeBass()
+    {
+        transcribe([this](ui::TranscribeDialog* d) {
+            child<QLineEdit>(*d, "RecordingPath")->setText(path("bass.wav"));
+        });
+    }
     void waitForWork()
     {
         QTRY_VERIFY_WITH_TIMEOUT(form.findChild<QProgressDialog*>() == nullptr, 15000);
     }
     QString message() const { return form.statusBar()->currentMessage(); }
-    QString undoText() const { return form.commands()[Command::Undo]->text(); }
 
     std::shared_ptr<ui::TranscribeRequest> asked = std::make_shared<ui::TranscribeRequest>();
     std::shared_ptr<ui::Heard> answer = std::make_shared<ui::Heard>(quartersHeard());
@@ -109,20 +114,17 @@ private slots:
         QTest::addColumn<int>("strings");
         QTest::addColumn<QString>("tuning"); // "": the one the string count brings
         QTest::addColumn<QString>("asked");  // "start end tempo pitches", or "refused"
-        QTest::newRow("as shown") << 0.0 << 0.0 << 19 << 4 << ""
-                                  << "0 - - 43 38 33 28";
-        QTest::newRow("part, tempo") << 12.5 << 40.0 << 96 << 4 << ""
-                                     << "12.5 40 96 43 38 33 28";
-        QTest::newRow("five") << 0.0 << 0.0 << 19 << 5 << ""
-                              << "0 - - 43 38 33 28 23";
-        QTest::newRow("six") << 0.0 << 0.0 << 19 << 6 << ""
-                             << "0 - - 48 43 38 33 28 23";
-        QTest::newRow("drop D") << 0.0 << 0.0 << 19 << 4 << "D A D G"
-                                << "0 - - 43 38 33 26";
-        QTest::newRow("tuning short") << 0.0 << 0.0 << 19 << 5 << "E A D G"
-                                      << "refused";
-        QTest::newRow("ends first") << 30.0 << 20.0 << 19 << 4 << ""
-                                    << "refused";
+        const std::tuple<const char*, double, double, int, int, const char*, const char*> rows[] = {
+            {"as shown", 0, 0, 19, 4, "", "0 - - 43 38 33 28"},
+            {"part, tempo", 12.5, 40, 96, 4, "", "12.5 40 96 43 38 33 28"},
+            {"five", 0, 0, 19, 5, "", "0 - - 43 38 33 28 23"},
+            {"six", 0, 0, 19, 6, "", "0 - - 48 43 38 33 28 23"},
+            {"drop D", 0, 0, 19, 4, "D A D G", "0 - - 43 38 33 26"},
+            {"tuning short", 0, 0, 19, 5, "E A D G", "refused"},
+            {"ends first", 30, 20, 19, 4, "", "refused"}};
+        for (const auto& [name, start, end, tempo, strings, tuning, asked] : rows)
+            QTest::newRow(name) << start << end << tempo << strings << QString(tuning)
+                                << QString(asked);
     }
     void theFieldsBecomeTheRequest()
     {
@@ -172,9 +174,7 @@ private slots:
         const QString before = w.tab();
         *w.answer = quartersHeard(10);
         w.prompter.answers = {true};
-        w.transcribe([&](ui::TranscribeDialog* d) {
-            child<QLineEdit>(*d, "RecordingPath")->setText(w.path("bass.wav"));
-        });
+        w.transcribeBass();
         w.waitForWork();
         QVERIFY2(w.tab().startsWith(kQuarters), qPrintable(w.tab()));
         QCOMPARE(w.undoText(), QStringLiteral("&Undo Transcribe"));
@@ -202,9 +202,7 @@ private slots:
         const std::size_t steps = w.form.history().position();
         w.answer->cancelled = true;
         w.prompter.answers = {true};
-        w.transcribe([&](ui::TranscribeDialog* d) {
-            child<QLineEdit>(*d, "RecordingPath")->setText(w.path("bass.wav"));
-        });
+        w.transcribeBass();
         auto* progress = w.form.findChild<QProgressDialog*>();
         QVERIFY(progress != nullptr);
         emit progress->canceled();
@@ -216,9 +214,7 @@ private slots:
 
         w.asked->path.clear();
         w.prompter.answers = {false};
-        w.transcribe([&](ui::TranscribeDialog* d) {
-            child<QLineEdit>(*d, "RecordingPath")->setText(w.path("bass.wav"));
-        });
+        w.transcribeBass();
         w.waitForWork();
         QVERIFY(w.asked->path.isEmpty());
         QCOMPARE(w.tab(), before);
@@ -248,9 +244,7 @@ private slots:
         const std::size_t steps = w.form.history().position();
         w.answer->transcription.noBassLine = why.toStdString();
         w.answer->error = error.toStdString();
-        w.transcribe([&](ui::TranscribeDialog* d) {
-            child<QLineEdit>(*d, "RecordingPath")->setText(w.path("bass.wav"));
-        });
+        w.transcribeBass();
         w.waitForWork();
         QCOMPARE(w.tab(), QString());
         QCOMPARE(w.prompter.asked,
