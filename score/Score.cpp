@@ -47,6 +47,8 @@ Score timeline(const model::Track& track, const tabtext::Layout& layout,
     score.skipped.assign(skipped.begin(), skipped.end());
     std::array<int, instrument::kMaxStrings + 1> pitches{};
     std::int64_t time = 0;
+    score.columns.reserve(track.beats.size());
+    score.blocks.reserve(layout.blocks.size());
     for (std::size_t b = 0; b < layout.blocks.size(); ++b) {
         const tabtext::Block& block = layout.blocks[b];
         blockPitches(block, track, pitches);
@@ -77,6 +79,7 @@ Score timeline(const model::Track& track, const tabtext::Layout& layout,
             column.dotted = beat.dotted;
             column.triplet = beat.triplet;
             column.rest = beat.rest();
+            column.notes.reserve(beat.notes.size());
             for (const model::Note& note : beat.notes)
                 column.notes.push_back({note.string, note.fret,
                                         pitches[static_cast<std::size_t>(note.string)] + note.fret,
