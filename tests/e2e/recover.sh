@@ -60,6 +60,7 @@ focus_window '^Quorlin v1\.0$'
 type_keys "Down 3 Return"
 wait_window '^Recover unsaved work$' 10 >/dev/null
 focus_window '^Recover unsaved work$'
+wait_focus '^Recover unsaved work$'
 xdotool key Return
 wait_gone '^Recover unsaved work$'
 focus_window '^Quorlin v1\.0$'
