@@ -71,6 +71,12 @@ std::string fretText(int fret, bool tied)
 constexpr std::array<Point, kShortestLevel + 1> kRestSizes = {
     {{6, 3}, {6, 3}, {5, 12}, {5, 9}, {6, 12}, {7, 15}, {8, 18}}};
 
+// The string lines the sheet draws.
+int stringsOf(const score::Score& score)
+{
+    return std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings);
+}
+
 } // namespace
 
 // The last note printed on a string, for the arc or line a tie or technique draws to it.
@@ -114,7 +120,7 @@ public:
              Sheet& sheet, KeptLayout& kept) :
         m_score(score),
         m_input(input), m_measure(measure),
-        m_strings(std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings)),
+        m_strings(stringsOf(score)),
         m_sheet(sheet), m_kept(kept), m_rhythm(kept.rhythm), m_width(kept.width), m_lead(kept.lead),
         m_weight(kept.weight), m_x(kept.x)
     {
@@ -852,8 +858,7 @@ void SheetLayout::relayout(Sheet& sheet, const score::Score& score, const SheetI
 {
     Layouter layouter(score, input, m_measure, sheet, *m_kept);
     const bool same = input == m_kept->input &&
-                      std::clamp(score.strings, instrument::kMinStrings, instrument::kMaxStrings) ==
-                          m_kept->strings &&
+                      stringsOf(score) == m_kept->strings &&
                       sheet.systems.size() == m_kept->systems &&
                       sheet.pages.size() == m_kept->pages && sheet.size == pageSize(input.paper);
     if (same)

@@ -88,14 +88,10 @@ void LiveSheet::layOut()
     std::transform(score.columns.begin(), score.columns.end(), m_starts.begin(),
                    [](const score::Column& c) { return std::pair(c.line, c.offset); });
     const sheet::SheetInput input = m_source.input(score);
-    if (m_laid) {
-        sheet::Sheet sheet = m_view.takeSheet();
-        m_layout.relayout(sheet, score, input, sheet::firstChangedColumn(m_score, score));
-        m_view.setSheet(std::move(sheet));
-    } else {
-        m_view.setSheet(m_layout.layout(score, input));
-        m_laid = true;
-    }
+    // The first time, the view's empty sheet is none the layout made: it lays out all.
+    sheet::Sheet sheet = m_view.takeSheet();
+    m_layout.relayout(sheet, score, input, sheet::firstChangedColumn(m_score, score));
+    m_view.setSheet(std::move(sheet));
     m_lastLayoutMs = took.elapsed();
     m_score = std::move(score);
     const QString skipped = QString::fromStdString(score::skippedText(m_score));

@@ -63,7 +63,6 @@ private:
     // first changed column.
     sheet::SheetLayout m_layout{m_measure};
     score::Score m_score;
-    bool m_laid = false;
     QTimer m_soon;
     // Where each score column starts in the text, in text order, as read at the last layout.
     std::vector<std::pair<int, int>> m_starts;
