@@ -1088,15 +1088,14 @@ int keyToFrame(TimedApplication& app, const QString& dir, int presses)
     return 0;
 }
 
-enum class Keeping { Nothing, TextUndo, History };
+enum class Keeping { Journal, History };
 
-// The same notes written by the engine into a text area that is never shown: with Qt's undo
-// off, on, and with the engine's history over it. Between them and the window, each layer's
-// share of the history's memory.
+// The same notes written by the engine into a text area that is never shown: with the text's
+// journal alone, and with the engine's history over it. Between them and the window, each
+// layer's share of the history's memory.
 int engineOnly(Keeping keeping)
 {
     QPlainTextEdit area;
-    area.document()->setUndoRedoEnabled(keeping != Keeping::Nothing);
     const double heap = bench::heapBytes();
     document::QtTabText text(*area.document());
     engine::Staff staff(text);
@@ -1110,8 +1109,10 @@ int engineOnly(Keeping keeping)
             staff.Dropped(drop);
         }
     }
-    const char* names[] = {"bare_plain_heap", "bare_undo_heap", "bare_history_heap"};
+    const char* names[] = {"bare_journal_heap", "bare_history_heap"};
     bench::report(names[static_cast<int>(keeping)], bench::heapBytes() - heap);
+    if (keeping == Keeping::Journal)
+        bench::report("bare_journal_bytes", static_cast<double>(text.journalBytes()));
     return 0;
 }
 
@@ -1233,7 +1234,7 @@ int main(int argc, char** argv)
     if (mode == QLatin1String("recovery") && args.size() == 4)
         return recovery(args[2], args[3].toInt());
     if (mode == QLatin1String("bare") && args.size() == 3) {
-        const QStringList kinds = {"plain", "undo", "history"};
+        const QStringList kinds = {"journal", "history"};
         if (kinds.contains(args[2]))
             return engineOnly(static_cast<Keeping>(kinds.indexOf(args[2])));
     }
@@ -1243,6 +1244,6 @@ int main(int argc, char** argv)
                  "score TAB N | playing DIR | reaction DIR | retune TAB N | midi N | fingering N | "
                  "recovery DIR N | guitarpro GP5 N | sheet BIG_TAB SMALL_TAB PDF_TAB N | "
                  "sheetview DIR NOTES | bare "
-                 "plain|undo|history | latency DIR PRESSES\n");
+                 "journal|history | latency DIR PRESSES\n");
     return 2;
 }

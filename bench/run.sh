@@ -112,11 +112,11 @@ repeated rss_kb offscreen "$bin/quorlin_bench" rss "$work/big.tab"
 repeated rss_floor_kb offscreen "$bin/bench_floor" hold "$work/big.tab"
 # The history's memory, each in a process of its own: 10,000 notes typed one step each, the
 # same tab loaded with no history behind it, and the engine alone writing those notes with
-# Qt's undo off, on, and with the history over it.
+# the text's journal alone and with the history over it.
 offscreen "$bin/quorlin_bench" gen "$work/small.tab" 1
 offscreen "$bin/quorlin_bench" history "$work/typed.tab" >>"$figures"
 offscreen "$bin/quorlin_bench" loaded "$work/typed.tab" "$work/small.tab" >>"$figures"
-for keeping in plain undo history; do
+for keeping in journal history; do
     offscreen "$bin/quorlin_bench" bare "$keeping" >>"$figures"
 done
 
@@ -255,17 +255,17 @@ awk -v json="$build/bench.json" '
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
         # Heap in use, against the bytes of the tab itself. The history is what typing the tab
-        # cost beyond loading it; the engine alone splits it between the undo of Qt and the
-        # states the steps keep.
+        # cost beyond loading it; the engine alone splits it between the text's journal and
+        # the states the steps keep.
         tab = f["typed_tab_bytes"]
         history = f["typed_heap"] - f["loaded_heap"]
-        qtUndo = f["bare_undo_heap"] - f["bare_plain_heap"]
-        states = f["bare_history_heap"] - f["bare_undo_heap"]
-        row("history of 10,000 notes", history, tab, 1024, "KB", 10)
+        journal = f["bare_journal_bytes"]
+        states = f["bare_history_heap"] - f["bare_journal_heap"]
+        row("history of 10,000 notes", history, tab, 1024, "KB", 5)
         row("  per step", history / 1e4, tab / 1e4, 1, "B", 0)
-        row("  Qt undo of the edits", qtUndo, tab, 1024, "KB", 0)
+        row("  journal of the edits", journal, tab, 1024, "KB", 0)
         row("  states of the steps", states, tab, 1024, "KB", 0)
-        row("  rest: typing, window", history - qtUndo - states, tab, 1024, "KB", 0)
+        row("  rest: text area, window", history - journal - states, tab, 1024, "KB", 0)
         row("  resident set", f["typed_rss"] - f["loaded_rss"], tab, 1024, "KB", 0)
         row("tab loaded, no history", f["loaded_heap"], tab, 1024, "KB", 0)
         print "{\n  \"results\": [\n" out "\n  ]\n}" > json

@@ -444,7 +444,7 @@ files::Recovered Document::recoveryCopy()
 
 Document::Version Document::version() const
 {
-    return {m_qtText.revision(), m_history->position(), m_staff->snapshot()};
+    return {m_textChanges, m_history->position(), m_staff->snapshot()};
 }
 
 const std::vector<engine::Column>& Document::columns() const

@@ -123,7 +123,7 @@ public:
     // The whole tab as a recovery copy takes it.
     files::Recovered recoveryCopy();
     // Differs whenever the text, the history or the staff moved.
-    using Version = std::tuple<int, std::size_t, engine::Staff::Snapshot>;
+    using Version = std::tuple<std::uint64_t, std::size_t, engine::Staff::Snapshot>;
     Version version() const;
 
     // The tab read as columns, read again only after the text or the set-up changed; empty

@@ -1,8 +1,9 @@
 #include "document/QtTabText.h"
 
-#include <QAbstractUndoItem>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <algorithm>
 
 namespace quorlin::document {
 
@@ -12,45 +13,57 @@ namespace {
 // Naming it spares each insert looking up the format of the character before it.
 const QTextCharFormat kPlain;
 
-// A level of the document's undo that does nothing: it stands for a step that changed only
-// the editing state.
-class NoTextChange final : public QAbstractUndoItem {
-public:
-    void undo() override {}
-    void redo() override {}
-};
+constexpr int kMostPieces = 2;
+constexpr int kWritesBetweenReclaims = 256;
+
+QString fromBytes(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string joined(const std::vector<std::string>& blocks, int index, int count)
+{
+    std::size_t size = 0;
+    for (int i = index; i < index + count; ++i)
+        size += blocks[static_cast<std::size_t>(i)].size() + 1;
+    std::string text;
+    text.reserve(size);
+    for (int i = index; i < index + count; ++i) {
+        if (i > index)
+            text.push_back('\n');
+        text.append(blocks[static_cast<std::size_t>(i)]);
+    }
+    return text;
+}
+
+int lineCount(std::string_view text)
+{
+    return 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
 
 } // namespace
 
 QtTabText::QtTabText(QTextDocument& text) : m_document(text)
 {
+    m_document.setUndoRedoEnabled(false);
+    // A document tells of its changes only once it has a layout.
+    m_document.documentLayout();
+    for (QTextBlock block = m_document.begin(); block.isValid(); block = block.next())
+        m_blocks.push_back(block.text().toStdString());
     m_watch = QObject::connect(&document(), &QTextDocument::contentsChange, &m_document,
-                               [this](int, int removed, int added) {
+                               [this](int position, int removed, int added) {
                                    if (m_ownDepth != 0 || (removed == 0 && added == 0))
                                        return;
+                                   takeForeign(position, removed, added);
                                    ++m_foreignChanges;
                                    if (m_onForeign)
                                        m_onForeign();
                                });
-    // A level joined to the one before is announced again; it is no new level.
-    m_levelWatch =
-        QObject::connect(&document(), &QTextDocument::undoCommandAdded, &m_document, [this] {
-            if (!m_joining)
-                ++m_levels;
-        });
-    // Setting the whole text anew empties the document's undo.
-    m_emptyWatch = QObject::connect(&document(), &QTextDocument::undoAvailable, &m_document,
-                                    [this](bool available) {
-                                        if (!available)
-                                            m_levels = 0;
-                                    });
 }
 
 QtTabText::~QtTabText()
 {
     QObject::disconnect(m_watch);
-    QObject::disconnect(m_levelWatch);
-    QObject::disconnect(m_emptyWatch);
 }
 
 QTextDocument& QtTabText::document() const
@@ -58,185 +71,242 @@ QTextDocument& QtTabText::document() const
     return m_document;
 }
 
-QTextCursor QtTabText::endOfText() const
-{
-    QTextCursor cursor(&document());
-    cursor.setPosition(document().characterCount() - 1);
-    return cursor;
-}
-
 int QtTabText::count() const
 {
-    const QTextDocument& doc = document();
-    // A block's length counts its break too.
-    const bool openLastLine = doc.lastBlock().length() > 1;
-    return doc.blockCount() - (openLastLine ? 0 : 1);
-}
-
-QTextBlock QtTabText::lineBlock(int index) const
-{
-    const QTextBlock block = document().findBlockByNumber(index);
     // The empty block after the last line's break is no line.
-    if (block.isValid() && block.length() == 1 && !block.next().isValid())
-        return {};
-    return block;
+    return blocks() - (m_blocks.back().empty() ? 1 : 0);
 }
 
 std::string QtTabText::line(int index) const
 {
-    const QTextBlock block = lineBlock(index);
-    return block.isValid() ? block.text().toStdString() : std::string();
+    return index >= 0 && index < count() ? m_blocks[static_cast<std::size_t>(index)]
+                                         : std::string();
+}
+
+std::string_view QtTabText::view(int index, std::string&) const
+{
+    return index >= 0 && index < count() ? std::string_view(m_blocks[static_cast<std::size_t>(index)])
+                                         : std::string_view();
+}
+
+std::string_view QtTabText::text(int index, std::string&) const
+{
+    return m_blocks[static_cast<std::size_t>(index)];
 }
 
 // Positions, not cursor moves: a move lays the block out first, which costs more than the
 // edit itself.
 
-void QtTabText::replace(int index, const std::string& text)
+void QtTabText::extendLine(int index, std::string_view tail)
 {
     const Own own(*this);
-    const QTextBlock block = lineBlock(index);
-    if (!block.isValid())
-        return;
-    const int start = block.position();
+    QTextBlock block = document().findBlockByNumber(index);
+    std::string& text = m_blocks[static_cast<std::size_t>(index)];
     QTextCursor cursor(&document());
-    cursor.setPosition(start);
-    cursor.setPosition(start + block.length() - 1, QTextCursor::KeepAnchor);
-    cursor.insertText(QString::fromStdString(text), kPlain);
+    const int end = block.position() + block.length() - 1;
+    // The document keeps each insert as a piece of its own where it cannot join the one
+    // before, which a note on every string of a block never can: a line extended again and
+    // again is written whole now and then, so that a long tab typed note by note costs what
+    // the same tab loaded does.
+    const int pieces = std::max(block.userState(), 0) + 1;
+    if (pieces < kMostPieces) {
+        cursor.setPosition(end);
+        cursor.insertText(fromBytes(tail), kPlain);
+    } else {
+        cursor.setPosition(block.position());
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.insertText(fromBytes(std::string(text).append(tail)), kPlain);
+        // What the whole lines left behind is reclaimed once there is enough of it.
+        if (++m_wholeWrites % kWritesBetweenReclaims == 0)
+            document().setUndoRedoEnabled(false);
+    }
+    block.setUserState(pieces < kMostPieces ? pieces : 0);
+    text.append(tail);
+}
+
+void QtTabText::cutLine(int index, std::size_t bytes)
+{
+    const Own own(*this);
+    std::string& text = m_blocks[static_cast<std::size_t>(index)];
+    const auto characters =
+        static_cast<int>(fromBytes(std::string_view(text).substr(text.size() - bytes)).size());
+    const QTextBlock block = document().findBlockByNumber(index);
+    const int end = block.position() + block.length() - 1;
+    QTextCursor cursor(&document());
+    cursor.setPosition(end - characters);
+    cursor.setPosition(end, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+    text.resize(text.size() - bytes);
+}
+
+void QtTabText::spliceLines(int index, int count, std::string_view joinedText, int lines)
+{
+    // Every change here is of one block or more into one or more: a document has a block.
+    if (count < 1 || lines < 1)
+        return;
+    const Own own(*this);
+    QTextCursor cursor(&document());
+    cursor.setPosition(document().findBlockByNumber(index).position());
+    const QTextBlock last = document().findBlockByNumber(index + count - 1);
+    cursor.setPosition(last.position() + last.length() - 1, QTextCursor::KeepAnchor);
+    cursor.insertText(fromBytes(joinedText), kPlain);
+    engine::spliceInto(m_blocks, index, count, joinedText, lines);
+}
+
+void QtTabText::put(int index, int count, std::string_view text)
+{
+    m_typing.open = false;
+    const int lines = lineCount(text);
+    m_journal.spliced(index, count, joined(m_blocks, index, count), lines, text);
+    spliceLines(index, count, text, lines);
+}
+
+void QtTabText::replace(int index, const std::string& text)
+{
+    if (index < 0 || index >= count())
+        return;
+    put(index, 1, text);
 }
 
 void QtTabText::extend(int index, std::string_view tail)
 {
-    const Own own(*this);
-    const QTextBlock block = lineBlock(index);
-    if (!block.isValid())
+    if (index < 0 || index >= count())
         return;
-    QTextCursor cursor(&document());
-    cursor.setPosition(block.position() + block.length() - 1);
-    cursor.insertText(QString::fromUtf8(tail.data(), static_cast<qsizetype>(tail.size())), kPlain);
+    m_typing.open = false;
+    m_journal.extended(index, tail);
+    extendLine(index, tail);
 }
 
 void QtTabText::append(const std::string& text)
 {
-    const Own own(*this);
-    QTextCursor cursor = endOfText();
-    // A line typed by hand without a line break is finished first.
-    const QString opening = cursor.block().text().isEmpty() ? QString() : QStringLiteral("\n");
-    cursor.insertText(opening + QString::fromStdString(text) + QLatin1Char('\n'), kPlain);
+    appendLines({text});
 }
 
 void QtTabText::appendLines(const std::vector<std::string>& lines)
 {
-    const Own own(*this);
     if (lines.empty())
         return;
-    QString text;
-    {
-        std::string joined;
-        std::size_t size = 0;
-        for (const std::string& line : lines)
-            size += line.size() + 1;
-        joined.reserve(size);
-        for (const std::string& line : lines)
-            joined.append(line).push_back('\n');
-        text = QString::fromUtf8(joined.data(), static_cast<qsizetype>(joined.size()));
-    }
-    QTextCursor cursor = endOfText();
-    if (!cursor.block().text().isEmpty())
-        cursor.insertText(QStringLiteral("\n"), kPlain);
-    cursor.insertText(text, kPlain);
+    // A line typed by hand without a line break is finished first.
+    const int last = blocks() - 1;
+    std::string text = m_blocks.back();
+    std::size_t size = text.size() + 1;
+    for (const std::string& line : lines)
+        size += line.size() + 1;
+    text.reserve(size);
+    if (!text.empty())
+        text.push_back('\n');
+    for (const std::string& line : lines)
+        text.append(line).push_back('\n');
+    put(last, 1, text);
 }
 
 QtTabText::Snapshot QtTabText::snapshot() const
 {
-    // Raw text keeps the blocks apart with a paragraph separator, which nothing typed holds.
-    static constexpr std::string_view kSeparator = "\u2029";
     Snapshot result;
-    result.m_utf8 = document().toRawText().toUtf8();
-    std::string_view rest(result.m_utf8.constData(),
-                          static_cast<std::size_t>(result.m_utf8.size()));
-    for (std::size_t end; (end = rest.find(kSeparator)) != std::string_view::npos;) {
-        result.m_lines.push_back(rest.substr(0, end));
-        rest.remove_prefix(end + kSeparator.size());
-    }
-    // The empty last block follows the last line's break: it is no line.
-    if (!rest.empty())
-        result.m_lines.push_back(rest);
+    result.m_lines.assign(m_blocks.begin(), m_blocks.begin() + count());
     return result;
 }
 
 void QtTabText::eraseAll()
 {
-    const Own own(*this);
-    QTextCursor cursor(&document());
-    cursor.select(QTextCursor::Document);
-    cursor.removeSelectedText();
+    if (blocks() > 1 || !m_blocks.front().empty())
+        put(0, blocks(), {});
 }
 
 void QtTabText::eraseFrom(int from)
 {
-    const Own own(*this);
-    const QTextBlock block = lineBlock(from);
-    if (!block.isValid())
+    if (from < 0 || from >= count())
         return;
     // To the end of the document: the last line's break goes with it, as eraseAll's does.
-    QTextCursor cursor(&document());
-    cursor.setPosition(block.position());
-    cursor.setPosition(document().characterCount() - 1, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
+    put(from, blocks() - from, {});
+}
+
+void QtTabText::takeForeign(int position, int removed, int added)
+{
+    const int first = document().findBlock(position).blockNumber();
+    const int delta = document().blockCount() - blocks();
+    // The blocks after the change are the ones before it, moved by what it added or took.
+    QTextBlock endBlock = document().findBlock(position + added);
+    if (!endBlock.isValid())
+        endBlock = document().lastBlock();
+    const int lastNew = std::max(endBlock.blockNumber(), first);
+    const int lastOld = lastNew - delta;
+    if (first < 0 || lastOld < first || lastOld >= blocks()) {
+        // Counts that do not add up: the whole text is taken as changed.
+        takeForeign(0, 0, document().characterCount());
+        return;
+    }
+    std::vector<std::string> made;
+    for (QTextBlock block = document().findBlockByNumber(first);
+         block.isValid() && block.blockNumber() <= lastNew; block = block.next())
+        made.push_back(block.text().toStdString());
+    const std::string after = joined(made, 0, static_cast<int>(made.size()));
+    const int oldCount = lastOld - first + 1;
+    const std::string before = joined(m_blocks, first, oldCount);
+    if (before == after)
+        return;
+    // Characters typed or taken one after another on one line are one level, as typing is.
+    const bool oneLine = oldCount == 1 && lastNew == first;
+    const bool inserting = removed == 0;
+    const bool follows =
+        m_typing.open && oneLine && m_typing.inserting == inserting &&
+        (inserting ? position == m_typing.end
+                   : added == 0 && (position + removed == m_typing.position ||
+                                    position == m_typing.position));
+    if (follows)
+        m_journal.joinNextChange();
+    m_journal.spliced(first, oldCount, before, lastNew - first + 1, after);
+    const auto at = m_blocks.begin() + first;
+    m_blocks.erase(at, at + oldCount);
+    m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
+                    std::make_move_iterator(made.end()));
+    m_typing = {oneLine && (inserting || added == 0), inserting, position, position + added};
 }
 
 void QtTabText::beginGroup(bool joinPrevious)
 {
+    m_typing.open = false;
+    m_journal.beginGroup(joinPrevious);
     if (m_groupDepth++ > 0)
         return;
     m_group = QTextCursor(&document());
-    m_joining = joinPrevious && m_levels > 0;
-    if (m_joining)
-        m_group.joinPreviousEditBlock();
-    else
-        m_group.beginEditBlock();
+    m_group.beginEditBlock();
 }
 
 void QtTabText::endGroup()
 {
+    m_journal.endGroup();
     if (m_groupDepth == 0 || --m_groupDepth > 0)
         return;
     // The document reports the group's changes only now, and they are ours.
     const Own own(*this);
     m_group.endEditBlock();
     m_group = QTextCursor();
-    m_joining = false;
 }
 
 void QtTabText::markSaved()
 {
-    // The document joins typing to the level before only while it counts as modified.
+    // Typing after a save starts a level of its own.
+    m_typing.open = false;
     document().setModified(false);
 }
 
 void QtTabText::addEmptyLevel()
 {
-    document().appendUndoItem(new NoTextChange);
+    m_typing.open = false;
+    m_journal.addEmptyLevel();
 }
 
 void QtTabText::undoLevel()
 {
-    if (m_levels == 0)
-        return;
-    const Own own(*this);
-    const int left = m_levels - 1;
-    document().undo();
-    m_levels = left;
+    m_typing.open = false;
+    m_journal.undo(*this);
 }
 
 void QtTabText::redoLevel()
 {
-    if (!document().isRedoAvailable())
-        return;
-    const Own own(*this);
-    const int now = m_levels + 1;
-    document().redo();
-    m_levels = now;
+    m_typing.open = false;
+    m_journal.redo(*this);
 }
 
 } // namespace quorlin::document

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/LineJournal.h"
 #include "engine/TabText.h"
 
-#include <QByteArray>
 #include <QMetaObject>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -19,7 +19,9 @@ namespace quorlin::document {
 
 // The tab area seen as the engine's lines. Each line of the tab ends with a line break,
 // so the document's last block is empty unless the user typed an unfinished line there.
-class QtTabText final : public engine::TabText {
+// The area's own undo is off: every change, the user's typing too, goes into one journal
+// of what it changed, read against a copy of the blocks kept here as bytes.
+class QtTabText final : public engine::TabText, private engine::JournalLines {
 public:
     explicit QtTabText(QTextDocument& text);
     ~QtTabText() override;
@@ -28,6 +30,7 @@ public:
 
     int count() const override;
     std::string line(int index) const override;
+    std::string_view view(int index, std::string& buffer) const override;
     void replace(int index, const std::string& text) override;
     void extend(int index, std::string_view tail) override;
     void append(const std::string& text) override;
@@ -39,7 +42,7 @@ public:
     void beginGroup(bool joinPrevious) override;
     void endGroup() override;
     void addEmptyLevel() override;
-    int undoLevels() const override { return m_levels; }
+    int undoLevels() const override { return m_journal.undoLevels(); }
     void undoLevel() override;
     void redoLevel() override;
 
@@ -52,19 +55,18 @@ public:
         m_onForeign = std::move(handler);
     }
 
-    // Every line at once, taken from the document in one piece: reading line by line looks
-    // each one up again, which a save of a long tab cannot afford.
+    // Every line at once, as views valid until the text changes.
     class Snapshot {
     public:
-        // Views into the snapshot's own bytes: not to be taken from a temporary.
         const std::vector<std::string_view>& lines() const& { return m_lines; }
         void lines() && = delete;
 
     private:
         friend class QtTabText;
-        QByteArray m_utf8;
         std::vector<std::string_view> m_lines;
     };
+    // The journal's bytes, for the benchmarks.
+    std::size_t journalBytes() const { return m_journal.bytes(); }
     Snapshot snapshot() const;
 
     // Groups the edits of one user action into a single undo level, and makes them cheap.
@@ -94,19 +96,32 @@ private:
     };
 
     QTextDocument& document() const;
-    QTextCursor endOfText() const;
-    // The block holding the line, or an invalid block when there is no such line.
-    QTextBlock lineBlock(int index) const;
+    int blocks() const { return static_cast<int>(m_blocks.size()); }
+    // Blocks index .. index + count - 1 made `joined` (blocks split at '\n'), journaled.
+    void put(int index, int count, std::string_view joined);
+    // A change the user made: the blocks it touched read again, and journaled.
+    void takeForeign(int position, int removed, int added);
+
+    std::string_view text(int index, std::string& buffer) const override;
+    void extendLine(int index, std::string_view tail) override;
+    void cutLine(int index, std::size_t bytes) override;
+    void spliceLines(int index, int count, std::string_view joined, int lines) override;
 
     QTextDocument& m_document;
     QMetaObject::Connection m_watch;
-    QMetaObject::Connection m_levelWatch;
-    QMetaObject::Connection m_emptyWatch;
     QTextCursor m_group;
     int m_groupDepth = 0;
-    bool m_joining = false;
-    // The document's undo levels below its present state, as it announced them.
-    int m_levels = 0;
+    // Every block of the document as UTF-8, the empty one after the last break too.
+    std::vector<std::string> m_blocks;
+    engine::LineJournal m_journal;
+    // The user's last change, which the next may join as one level of typing.
+    struct Typing {
+        bool open = false;
+        bool inserting = false;
+        int position = 0; // where it began, in the document's characters
+        int end = 0;      // where an insertion ended
+    } m_typing;
+    std::uint64_t m_wholeWrites = 0;
     mutable int m_ownDepth = 0;
     std::uint64_t m_foreignChanges = 0;
     std::function<void()> m_onForeign;

@@ -1,5 +1,8 @@
 #include "engine/History.h"
 
+#include "engine/Packed.h"
+
+#include <algorithm>
 #include <utility>
 
 namespace quorlin::engine {
@@ -41,79 +44,186 @@ std::unique_ptr<OuterChange> bothChanges(std::unique_ptr<OuterChange> first,
     return std::make_unique<BothChanges>(std::move(first), std::move(second));
 }
 
-History::History(Staff& staff, TabText& text) :
-    m_staff(staff), m_text(text), m_index(static_cast<std::size_t>(text.undoLevels())),
-    m_revision(text.revision())
+namespace {
+
+using packed::unzigzag;
+using packed::zigzag;
+
+void putNumber(std::deque<char>& bytes, std::uint64_t value)
 {
+    packed::put(bytes, value);
+}
+
+std::uint64_t number(const std::deque<char>& bytes, std::size_t& at)
+{
+    return packed::take(bytes, at);
+}
+
+// A step's bytes: its label's number, whether it merges, and the two differences, each a
+// mask of the fields it changes and then the change of each.
+constexpr std::size_t kLabelBytes = 2;
+
+} // namespace
+
+History::History(Staff& staff, TabText& text) :
+    m_staff(staff), m_text(text), m_revision(text.revision())
+{
+    m_now = pack(staff.snapshot());
+    m_now[kKnown] = 0;
     // Levels the text had before the history began are not ours to take back.
-    resizeSteps(m_index);
+    const auto levels = static_cast<std::size_t>(text.undoLevels());
+    for (std::size_t level = 0; level < levels; ++level)
+        push({kTyping, false, unknown(), unknown()}, nullptr);
     m_clean = m_index;
 }
 
-void History::resizeSteps(std::size_t size)
+History::State History::unknown() const
 {
-    if (size < m_steps.size())
-        m_steps.erase(m_steps.begin() + static_cast<std::ptrdiff_t>(size), m_steps.end());
-    while (m_steps.size() < size)
-        m_steps.push_back({kTyping, {}, {}, nullptr});
+    State state = m_now;
+    state[kKnown] = 0;
+    return state;
 }
 
 History::State History::pack(const Staff::Snapshot& snapshot)
 {
     const EditingState& s = snapshot.state;
-    if (!m_tuning || !(*m_tuning == s.tuning))
-        m_tuning = std::make_shared<const instrument::Tuning>(s.tuning);
-    return {m_tuning,
+    auto tuning = std::find(m_tunings.begin(), m_tunings.end(), s.tuning);
+    if (tuning == m_tunings.end())
+        tuning = m_tunings.insert(m_tunings.end(), s.tuning);
+    return {tuning - m_tunings.begin(),
             s.blockStart,
             s.lastString,
             s.lastFret,
             s.tabWidth,
             s.markCol,
             s.markRow,
-            static_cast<std::int16_t>(s.tempo),
-            static_cast<std::uint8_t>(s.time.beats),
-            static_cast<std::uint8_t>(s.time.beatType),
-            static_cast<std::uint8_t>(s.stringCount.value()),
+            s.tempo,
+            s.time.beats,
+            s.time.beatType,
+            s.stringCount.value(),
             s.setupUnlocked,
             s.chordAvailable,
             snapshot.needsBlock,
             snapshot.strippedBlanks,
-            true};
+            1};
 }
 
-Staff::Snapshot History::unpack(const State& state)
+Staff::Snapshot History::unpack(const State& state) const
 {
+    const auto field = [&state](Field f) { return static_cast<int>(state[f]); };
     Staff::Snapshot snapshot;
     EditingState& s = snapshot.state;
-    s.blockStart = state.blockStart;
-    s.lastString = state.lastString;
-    s.lastFret = state.lastFret;
-    s.tabWidth = state.tabWidth;
-    s.markCol = state.markCol;
-    s.markRow = state.markRow;
-    s.tempo = state.tempo;
-    s.time = {state.beats, state.beatType};
-    s.tuning = *state.tuning;
-    s.stringCount = instrument::StringCount(state.strings);
-    s.setupUnlocked = state.setupUnlocked;
-    s.chordAvailable = state.chordAvailable;
-    snapshot.needsBlock = state.needsBlock;
-    snapshot.strippedBlanks = state.strippedBlanks;
+    s.blockStart = field(kBlockStart);
+    s.lastString = field(kLastString);
+    s.lastFret = field(kLastFret);
+    s.tabWidth = field(kTabWidth);
+    s.markCol = field(kMarkCol);
+    s.markRow = field(kMarkRow);
+    s.tempo = field(kTempo);
+    s.time = {field(kBeats), field(kBeatType)};
+    s.tuning = m_tunings[static_cast<std::size_t>(state[kTuning])];
+    s.stringCount = instrument::StringCount(field(kStrings));
+    s.setupUnlocked = state[kSetupUnlocked] != 0;
+    s.chordAvailable = state[kChordAvailable] != 0;
+    snapshot.needsBlock = state[kNeedsBlock] != 0;
+    snapshot.strippedBlanks = state[kStrippedBlanks] != 0;
     return snapshot;
 }
 
-void History::push(Step step)
+void History::encode(const Step& step, const State& previous)
 {
-    if (m_index > 0 && m_index <= m_steps.size() && step.before == m_steps[m_index - 1].after) {
-        step.before = {};
-        step.beforeIsPrevious = true;
+    auto id = std::find(m_labels.begin(), m_labels.end(), step.label);
+    if (id == m_labels.end())
+        id = m_labels.insert(m_labels.end(), step.label);
+    const auto n = static_cast<std::size_t>(id - m_labels.begin());
+    m_bytes.push_back(static_cast<char>(n & 0xff));
+    m_bytes.push_back(static_cast<char>(n >> 8));
+    m_bytes.push_back(step.mergeable ? 1 : 0);
+    for (const auto& [from, to] : {std::pair{&previous, &step.before},
+                                   std::pair{&step.before, &step.after}}) {
+        std::uint64_t mask = 0;
+        for (int f = 0; f < kFieldCount; ++f)
+            mask |= std::uint64_t{(*from)[f] != (*to)[f]} << f;
+        putNumber(m_bytes, mask);
+        for (int f = 0; f < kFieldCount; ++f)
+            if ((mask >> f & 1) != 0)
+                putNumber(m_bytes, zigzag((*to)[f] - (*from)[f]));
     }
+}
+
+History::Step History::read(std::size_t index, const State& previous) const
+{
+    std::size_t at = static_cast<std::size_t>(m_starts[index]);
+    Step step;
+    step.label = labelAt(index);
+    at += kLabelBytes;
+    step.mergeable = m_bytes[at++] != 0;
+    step.before = previous;
+    for (State* state : {&step.before, &step.after}) {
+        if (state == &step.after)
+            step.after = step.before;
+        const std::uint64_t mask = number(m_bytes, at);
+        for (int f = 0; f < kFieldCount; ++f)
+            if ((mask >> f & 1) != 0)
+                (*state)[f] += unzigzag(number(m_bytes, at));
+    }
+    return step;
+}
+
+const char* History::labelAt(std::size_t index) const
+{
+    const auto at = static_cast<std::size_t>(m_starts[index]);
+    const std::size_t n = static_cast<unsigned char>(m_bytes[at]) |
+                          static_cast<std::size_t>(static_cast<unsigned char>(m_bytes[at + 1]))
+                              << 8;
+    return m_labels[n];
+}
+
+void History::dropFrom(std::size_t size)
+{
+    if (size >= m_starts.size())
+        return;
+    m_bytes.resize(static_cast<std::size_t>(m_starts[size]));
+    m_starts.resize(size);
+    m_outer.erase(m_outer.lower_bound(size), m_outer.end());
+}
+
+void History::push(const Step& step, std::unique_ptr<OuterChange> outer)
+{
     // A new step drops what undo had taken back, as the text's new level did.
-    resizeSteps(m_index);
+    dropFrom(m_index);
     if (m_clean != kNowhere && m_clean > m_index)
         m_clean = kNowhere;
-    m_steps.push_back(std::move(step));
+    m_starts.push_back(m_bytes.size());
+    encode(step, m_now);
+    if (outer)
+        m_outer[m_index] = std::move(outer);
+    m_now = step.after;
     ++m_index;
+}
+
+History::State History::beforeTop() const
+{
+    // Read from nothing, a step gives its changes; taken from the state after it, they give
+    // the state after the step before.
+    const Step change = read(m_index - 1, {});
+    State previous = m_now;
+    for (int f = 0; f < kFieldCount; ++f)
+        previous[f] -= change.after[f];
+    return previous;
+}
+
+History::Step History::top() const
+{
+    return read(m_index - 1, beforeTop());
+}
+
+void History::rewriteTop(const Step& step)
+{
+    const State previous = beforeTop();
+    m_bytes.resize(static_cast<std::size_t>(m_starts[m_index - 1]));
+    encode(step, previous);
+    m_now = step.after;
 }
 
 void History::finish(const char* label, const Staff::Snapshot& before, int levels, bool joined,
@@ -122,26 +232,34 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
     const Staff::Snapshot after = m_staff.snapshot();
     const bool textChanged = m_text.undoLevels() != levels;
     if (joined) {
-        Step& top = m_steps[m_index - 1];
+        Step top = this->top();
         top.label = label;
         top.after = pack(after);
         top.mergeable = false;
-        top.outer = bothChanges(std::move(top.outer), std::move(options.outer));
+        rewriteTop(top);
+        auto& outer = m_outer[m_index - 1];
+        outer = bothChanges(std::move(outer), std::move(options.outer));
+        if (!outer)
+            m_outer.erase(m_index - 1);
         if (m_clean == m_index)
             m_clean = kNowhere;
         seen();
         return;
     }
+    const State packedBefore = pack(before);
+    const State packedAfter = pack(after);
     // An outer change that changed nothing makes no step alone, but goes with one: undo
     // puts back what it holds as it was before the step.
-    if (!textChanged && before == after && !(options.outer && options.outer->changes())) {
+    if (!textChanged && packedBefore == packedAfter && !(options.outer && options.outer->changes())) {
         seen();
         return;
     }
-    if (options.mergeRepeats && !textChanged && !options.outer && canJoin()) {
-        Step& top = m_steps[m_index - 1];
-        if (top.mergeable && top.label == label) {
-            top.after = pack(after);
+    if (options.mergeRepeats && !textChanged && !options.outer && canJoin() &&
+        labelAt(m_index - 1) == label) {
+        Step step = top();
+        if (step.mergeable) {
+            step.after = packedAfter;
+            rewriteTop(step);
             if (m_clean == m_index)
                 m_clean = kNowhere;
             seen();
@@ -152,9 +270,7 @@ void History::finish(const char* label, const Staff::Snapshot& before, int level
     // state never joins the typing before it.
     if (!textChanged)
         m_text.addEmptyLevel();
-    State packedBefore = pack(before);
-    push({label, std::move(packedBefore), pack(after), std::move(options.outer),
-          options.mergeRepeats});
+    push({label, options.mergeRepeats, packedBefore, packedAfter}, std::move(options.outer));
     seen();
 }
 
@@ -171,20 +287,28 @@ void History::settleText()
         // before, only the last its state after.
         const std::size_t first = m_index;
         for (std::size_t level = first; level < levels; ++level) {
-            push({kTyping, level == first ? pack(before) : State{},
-                  level + 1 == levels ? pack(after) : State{}, nullptr});
+            const State from = level == first ? pack(before) : unknown();
+            const State to = level + 1 == levels ? pack(after) : unknown();
+            push({kTyping, false, from, to}, nullptr);
         }
     } else if (levels == m_index) {
         // More typing joined the text's last level.
-        if (m_index > 0 && m_steps[m_index - 1].label == kTyping) {
-            m_steps[m_index - 1].after = pack(after);
+        if (m_index > 0 && labelAt(m_index - 1) == kTyping && m_index == size()) {
+            Step step = top();
+            step.after = pack(after);
+            rewriteTop(step);
             if (m_clean == m_index)
                 m_clean = kNowhere;
         }
     } else {
         // The text's own undo ran without the history: what it took back cannot be redone here.
-        resizeSteps(levels);
-        m_index = levels;
+        while (m_index > levels) {
+            const Step step = read(m_index - 1, {});
+            --m_index;
+            for (int f = 0; f < kFieldCount; ++f)
+                m_now[f] -= step.after[f];
+        }
+        dropFrom(levels);
         if (m_clean != kNowhere && m_clean > m_index)
             m_clean = kNowhere;
     }
@@ -193,7 +317,7 @@ void History::settleText()
 
 void History::restore(const State& state)
 {
-    if (state.known) {
+    if (state[kKnown] != 0) {
         m_staff.restore(unpack(state));
     } else {
         m_staff.forgetPosition();
@@ -207,46 +331,57 @@ bool History::undo()
     settleText();
     if (m_index == 0)
         return false;
-    Step& step = m_steps[--m_index];
+    // Read from nothing, a step gives its changes: taken from the state now they give the
+    // state before it and the state after the step before.
+    const Step change = read(--m_index, {});
+    State before = m_now;
+    for (int f = 0; f < kFieldCount; ++f) {
+        before[f] -= change.after[f] - change.before[f];
+        m_now[f] = before[f] - change.before[f];
+    }
     m_text.undoLevel();
-    if (step.outer)
-        step.outer->undo();
-    restore(stateBefore(m_index));
+    if (const auto outer = m_outer.find(m_index); outer != m_outer.end())
+        outer->second->undo();
+    restore(before);
     return true;
 }
 
 bool History::redo()
 {
     settleText();
-    if (m_index == m_steps.size())
+    if (m_index == size())
         return false;
-    Step& step = m_steps[m_index++];
+    const Step step = read(m_index, m_now);
     m_text.redoLevel();
-    if (step.outer)
-        step.outer->redo();
+    if (const auto outer = m_outer.find(m_index); outer != m_outer.end())
+        outer->second->redo();
+    ++m_index;
+    m_now = step.after;
     restore(step.after);
     return true;
 }
 
-const History::State& History::stateBefore(std::size_t step) const
-{
-    return m_steps[step].beforeIsPrevious ? m_steps[step - 1].after : m_steps[step].before;
-}
-
 const char* History::undoLabel() const
 {
-    return m_index > 0 ? m_steps[m_index - 1].label : nullptr;
+    return m_index > 0 ? labelAt(m_index - 1) : nullptr;
 }
 
 const char* History::redoLabel() const
 {
-    return m_index < m_steps.size() ? m_steps[m_index].label : nullptr;
+    return m_index < size() ? labelAt(m_index) : nullptr;
 }
 
 void History::relabelLast(const char* label)
 {
-    if (m_index > 0)
-        m_steps[m_index - 1].label = label;
+    if (m_index == 0)
+        return;
+    auto id = std::find(m_labels.begin(), m_labels.end(), label);
+    if (id == m_labels.end())
+        id = m_labels.insert(m_labels.end(), label);
+    const auto n = static_cast<std::size_t>(id - m_labels.begin());
+    const auto at = static_cast<std::size_t>(m_starts[m_index - 1]);
+    m_bytes[at] = static_cast<char>(n & 0xff);
+    m_bytes[at + 1] = static_cast<char>(n >> 8);
 }
 
 void History::markClean()

@@ -1,17 +1,20 @@
 #pragma once
 
-// The undo history of user actions. A step keeps the editing state before and after it;
-// what it did to the text lives in the text's own undo, one level per step, so that a step
-// costs what it changed and never a copy of the tab. Typing in the text comes in as steps
+// The undo history of user actions. A step keeps what it changed of the editing state, as
+// bytes; what it did to the text lives in the text's own journal, one level per step, so that
+// a step costs what it changed and never a copy of the tab. Typing in the text comes in as steps
 // of their own, grouped as the text groups them.
 
 #include "engine/Staff.h"
 #include "engine/TabText.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <memory>
+#include <vector>
 
 namespace quorlin::engine {
 
@@ -76,34 +79,28 @@ public:
     bool isClean() const { return m_clean == m_index; }
 
     std::size_t position() const { return m_index; }
-    std::size_t size() const { return m_steps.size(); }
+    std::size_t size() const { return m_starts.size(); }
 
 private:
-    // A snapshot packed small: steps are many, and the tuning they hold is nearly always the
-    // one of the step before, so it is shared.
-    struct State {
-        std::shared_ptr<const instrument::Tuning> tuning;
-        std::int32_t blockStart = 0, lastString = 0, lastFret = 0, tabWidth = 0, markCol = 0,
-                     markRow = 0;
-        std::int16_t tempo = 0;
-        std::uint8_t beats = 0, beatType = 0;
-        std::uint8_t strings = 0;
-        bool setupUnlocked = false, chordAvailable = false, needsBlock = false,
-             strippedBlanks = false;
-        // False: the state is whatever the text then implies.
-        bool known = false;
-
-        bool operator==(const State&) const = default;
+    // A snapshot as numbers, one a field, so that a step keeps only the fields it changed.
+    // The tuning is a number too: the tunings a history meets are few, each kept once.
+    enum Field : int {
+        kTuning, kBlockStart, kLastString, kLastFret, kTabWidth, kMarkCol, kMarkRow, kTempo,
+        kBeats, kBeatType, kStrings, kSetupUnlocked, kChordAvailable, kNeedsBlock,
+        kStrippedBlanks,
+        // 0: the state is whatever the text then implies.
+        kKnown,
+        kFieldCount
     };
+    using State = std::array<std::int64_t, kFieldCount>;
 
+    // A step as it is kept: its label, and each state as the difference from the one before
+    // it (the state before a step from the one after the step before, as nearly always the
+    // same).
     struct Step {
-        const char* label;
-        State before;
-        State after;
-        std::unique_ptr<OuterChange> outer;
+        const char* label = nullptr;
         bool mergeable = false;
-        // The state before is the one after the step before, as nearly always: kept once.
-        bool beforeIsPrevious = false;
+        State before{}, after{};
     };
 
     class Group {
@@ -117,29 +114,44 @@ private:
         TabText& m_text;
     };
 
-    bool canJoin() const { return m_index > 0 && m_index == m_steps.size(); }
+    bool canJoin() const { return m_index > 0 && m_index == size(); }
     void finish(const char* label, const Staff::Snapshot& before, int levels, bool joined,
                 StepOptions options);
     State pack(const Staff::Snapshot& snapshot);
-    static Staff::Snapshot unpack(const State& state);
-    void push(Step step);
-    // Steps the text has levels for but the history knows nothing of take the state from
-    // the text.
-    void resizeSteps(std::size_t size);
+    Staff::Snapshot unpack(const State& state) const;
+    // Unknown, and otherwise the state now, so that it costs nothing to keep.
+    State unknown() const;
+    // Appends a step after the present one, dropping what undo had taken back.
+    void push(const Step& step, std::unique_ptr<OuterChange> outer);
+    // The step at `index`, its states from the state after the step before it.
+    Step read(std::size_t index, const State& previous) const;
+    const char* labelAt(std::size_t index) const;
+    // The last step, and the state after the step before it.
+    Step top() const;
+    State beforeTop() const;
+    // The last step kept anew, the state after the step before it as it is.
+    void rewriteTop(const Step& step);
+    void encode(const Step& step, const State& previous);
+    // Drops the steps from `size` on.
+    void dropFrom(std::size_t size);
     void restore(const State& state);
-    const State& stateBefore(std::size_t step) const;
     void seen() { m_revision = m_text.revision(); }
 
     Staff& m_staff;
     TabText& m_text;
-    // A deque grows without copying its steps or keeping room it may never fill.
-    std::deque<Step> m_steps;
+    // Every step's bytes, one after another, and where each begins.
+    std::deque<char> m_bytes;
+    std::deque<std::uint64_t> m_starts;
+    std::vector<const char*> m_labels;
+    std::vector<instrument::Tuning> m_tunings;
+    std::map<std::size_t, std::unique_ptr<OuterChange>> m_outer; // by step
     // Steps before this one are done; those from it on were undone and may be redone.
     std::size_t m_index = 0;
+    // The state after step m_index - 1, or the one the history began with.
+    State m_now{};
     static constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
     std::size_t m_clean = 0;
     std::uint64_t m_revision;
-    std::shared_ptr<const instrument::Tuning> m_tuning;
 };
 
 } // namespace quorlin::engine

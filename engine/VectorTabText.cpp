@@ -1,5 +1,6 @@
 #include "engine/VectorTabText.h"
 
+
 namespace quorlin::engine {
 
 bool VectorTabText::holds(int index) const
@@ -72,14 +73,31 @@ void VectorTabText::eraseFrom(int from)
 {
     if (!holds(from))
         return;
-    // Last line first, so that undo puts each back at the end.
-    m_journal.beginGroup(false);
-    while (count() > from) {
-        m_journal.erased(count() - 1, std::move(m_lines.back()));
-        m_lines.pop_back();
+    std::string joined;
+    for (auto line = m_lines.begin() + from; line != m_lines.end(); ++line) {
+        if (line != m_lines.begin() + from)
+            joined.push_back('\n');
+        joined.append(*line);
     }
-    m_journal.endGroup();
+    m_journal.spliced(from, count() - from, joined, 0, {});
+    m_lines.resize(static_cast<std::size_t>(from));
     ++m_revision;
+}
+
+void VectorTabText::extendLine(int index, std::string_view tail)
+{
+    m_lines[static_cast<std::size_t>(index)] += tail;
+}
+
+void VectorTabText::cutLine(int index, std::size_t bytes)
+{
+    std::string& line = m_lines[static_cast<std::size_t>(index)];
+    line.resize(line.size() - bytes);
+}
+
+void VectorTabText::spliceLines(int index, int count, std::string_view joined, int lines)
+{
+    spliceInto(m_lines, index, count, joined, lines);
 }
 
 } // namespace quorlin::engine

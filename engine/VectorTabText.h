@@ -8,7 +8,7 @@
 
 namespace quorlin::engine {
 
-class VectorTabText : public TabText {
+class VectorTabText : public TabText, private JournalLines {
 public:
     VectorTabText() = default;
     explicit VectorTabText(std::vector<std::string> lines) : m_lines(std::move(lines)) {}
@@ -28,8 +28,8 @@ public:
     void endGroup() override { m_journal.endGroup(); }
     void addEmptyLevel() override { m_journal.addEmptyLevel(); }
     int undoLevels() const override { return m_journal.undoLevels(); }
-    void undoLevel() override { m_journal.undo(m_lines); }
-    void redoLevel() override { m_journal.redo(m_lines); }
+    void undoLevel() override { m_journal.undo(*this); }
+    void redoLevel() override { m_journal.redo(*this); }
 
     // What only the user does in a text area: a line put in or taken out anywhere.
     void insertLine(int index, const std::string& text);
@@ -41,6 +41,14 @@ protected:
     bool holds(int index) const;
 
 private:
+    std::string_view text(int index, std::string& buffer) const override
+    {
+        return view(index, buffer);
+    }
+    void extendLine(int index, std::string_view tail) override;
+    void cutLine(int index, std::size_t bytes) override;
+    void spliceLines(int index, int count, std::string_view joined, int lines) override;
+
     std::vector<std::string> m_lines;
     std::uint64_t m_revision = 0;
     LineJournal m_journal;
