@@ -162,30 +162,31 @@ TrackSummary summarize(const SongTrack& track)
 
 // How a mark is said in the summary, for one note and for several.
 struct MarkWords {
-    std::uint32_t mark;
+    model::NoteFlags mark;
     const char* one;
     const char* many;
 };
 
 constexpr std::array<MarkWords, 17> kMarkWords = {{
-    {kDeadNote, "dead note written as a rest", "dead notes written as rests"},
-    {kGhostNote, "ghost note played plain", "ghost notes played plain"},
-    {kBend, "bend played plain", "bends played plain"},
-    {kHarmonic, "harmonic played as a plain note", "harmonics played as plain notes"},
-    {kVibrato, "note with vibrato played plain", "notes with vibrato played plain"},
-    {kPalmMute, "palm-muted note played plain", "palm-muted notes played plain"},
-    {kLetRing, "let-ring note played plain", "let-ring notes played plain"},
-    {kGraceNote, "grace note left out", "grace notes left out"},
-    {kAccent, "accent left out", "accents left out"},
-    {kTrill, "trill played as its first note", "trills played as their first note"},
-    {kTremolo, "tremolo played as one note", "tremolos played as one note each"},
-    {kStaccato, "staccato played as written", "staccatos played as written"},
-    {kTapping, "tapped note played plain", "tapped notes played plain"},
-    {kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
-    {kSlideInOrOut, "slide into or out of a note left out", "slides into or out of notes left out"},
-    {kGraceBefore, "grace note left out, the note after it played",
+    {model::kDeadNote, "dead note written as a rest", "dead notes written as rests"},
+    {model::kGhostNote, "ghost note played plain", "ghost notes played plain"},
+    {model::kBend, "bend played plain", "bends played plain"},
+    {model::kHarmonic, "harmonic played as a plain note", "harmonics played as plain notes"},
+    {model::kVibrato, "note with vibrato played plain", "notes with vibrato played plain"},
+    {model::kPalmMute, "palm-muted note played plain", "palm-muted notes played plain"},
+    {model::kLetRing, "let-ring note played plain", "let-ring notes played plain"},
+    {model::kGraceNote, "grace note left out", "grace notes left out"},
+    {model::kAccent, "accent left out", "accents left out"},
+    {model::kTrill, "trill played as its first note", "trills played as their first note"},
+    {model::kTremoloPicking, "tremolo played as one note", "tremolos played as one note each"},
+    {model::kStaccato, "staccato played as written", "staccatos played as written"},
+    {model::kTapped, "tapped note played plain", "tapped notes played plain"},
+    {model::kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
+    {model::kSlideInOrOut, "slide into or out of a note left out",
+     "slides into or out of notes left out"},
+    {model::kGraceBefore, "grace note left out, the note after it played",
      "grace notes left out, the notes after them played"},
-    {kOtherMark, "other mark left out", "other marks left out"},
+    {model::kOtherMark, "other mark left out", "other marks left out"},
 }};
 
 // A file's own text quoted in a problem: a line of it, not the whole of a crafted one.
@@ -201,7 +202,7 @@ std::string shortened(const std::string& text)
 }
 
 // Dead and grace notes take no column of their own.
-constexpr std::uint32_t kLeftOut = kDeadNote | kGraceNote;
+constexpr model::NoteFlags kLeftOut = model::kDeadNote | model::kGraceNote;
 
 // A note where it sounds in the song as played, on its place on the neck.
 struct Hit {
@@ -923,7 +924,7 @@ private:
     std::vector<int> m_open; // highest first
     bool m_keepPlaces = false;
     Ticks m_end = 0;
-    std::map<std::uint32_t, Counted> m_marks;
+    std::map<model::NoteFlags, Counted> m_marks;
     Counted m_otherVoices;
     std::vector<engine::Column> m_columns;
     int m_notes = 0;

@@ -33,7 +33,7 @@ Song bars(int count, int beats = 4, int beatType = 4)
 }
 
 SongNote note(int bar, std::int64_t start, std::int64_t length, int string, int fret,
-              model::Technique technique = model::Technique::Plain, std::uint32_t marks = 0)
+              model::Technique technique = model::Technique::Plain, model::NoteFlags marks = 0)
 {
     SongNote n;
     n.bar = bar;
@@ -199,7 +199,7 @@ std::vector<Case> cases()
          {"  h  h", "------", "--5---", "--3---", "-----0", "      "},
          {{1, 1}}},
         {"only a dead note: rests",
-         withNotes(bars(1), {note(0, 0, Q, 3, 5, Plain, kDeadNote)}),
+         withNotes(bars(1), {note(0, 0, Q, 3, 5, Plain, model::kDeadNote)}),
          false,
          kFour,
          {"  w", "---", "---", "---", "---", "  r"},
@@ -352,11 +352,11 @@ TEST(SongToTab, AnySongGivesATabThatReadsBackWhole)
 
 TEST(SongToTab, CountsMarksByKindWithTheirPlaces)
 {
-    Song song =
-        withNotes(bars(2), {note(0, 0, Q, 3, 5, model::Technique::Plain, kBend),
-                            note(0, Q, Q, 3, 5, model::Technique::Plain, kGhostNote),
-                            note(0, H, Q, 3, 5, model::Technique::Plain, kDeadNote),
-                            note(1, Q, Q, 3, 7, model::Technique::Plain, kBend | kVibrato)});
+    Song song = withNotes(
+        bars(2), {note(0, 0, Q, 3, 5, model::Technique::Plain, model::kBend),
+                  note(0, Q, Q, 3, 5, model::Technique::Plain, model::kGhostNote),
+                  note(0, H, Q, 3, 5, model::Technique::Plain, model::kDeadNote),
+                  note(1, Q, Q, 3, 7, model::Technique::Plain, model::kBend | model::kVibrato)});
     SongNote second = note(1, 0, Q, 1, 2);
     second.voice = 1;
     song.tracks[0].notes.push_back(second);
@@ -403,7 +403,7 @@ TEST(SongToTab, ListsAThousandProblemsAndCountsTheRest)
     std::vector<SongNote> notes;
     for (int b = 0; b < 1500; ++b)
         notes.push_back(note(b, 0, Q, 2, 30));
-    notes.push_back(note(0, Q, Q, 3, 5, model::Technique::Plain, kBend));
+    notes.push_back(note(0, Q, Q, 3, 5, model::Technique::Plain, model::kBend));
     song.tracks.push_back(track(notes));
     const SongTab tab = songToTab(song, 0, {});
     ASSERT_EQ(tab.problems.size(), 1001u);
