@@ -146,6 +146,8 @@ inline constexpr int kMinTempo = 20;
 inline constexpr int kMaxTempo = 400;
 // Characters of a tab line.
 inline constexpr int kDefaultWidth = 80;
+// Far wider than any tab, yet small enough that filling a block to it stays cheap.
+inline constexpr int kMaxWidth = 4096;
 
 struct Song {
     int tempo = kDefaultTempo;
