@@ -549,6 +549,8 @@ private:
                         "the song as played is longer than Quorlin writes: the rest is left out");
                 break;
             }
+            if (m_options.repeatsOnce)
+                barMark(b, at);
             for (const Hit* hit : byBar[b]) {
                 Hit played = *hit;
                 played.start += at;
@@ -561,6 +563,22 @@ private:
         std::stable_sort(hits.begin(), hits.end(),
                          [](const Hit& a, const Hit& b) { return a.start < b.start; });
         return hits;
+    }
+
+    // Written once, the repeats keep their signs as marks of the song, where the bar starts
+    // on the tab's sixteenths.
+    void barMark(std::size_t b, Ticks at)
+    {
+        const SongBar& bar = m_song.bars[b];
+        if (!bar.repeatStart && bar.repeatEnd <= 0 && bar.endings == 0 && bar.direction.empty())
+            return;
+        model::BarMark mark;
+        mark.tick = nearestSixteenth(at) / kSongPerTab;
+        mark.repeatStart = bar.repeatStart;
+        mark.repeatEnd = std::max(bar.repeatEnd, 0);
+        mark.endings = bar.endings;
+        mark.direction = shortened(bar.direction);
+        m_result.song.marks.push_back(std::move(mark));
     }
 
     // A note tied to the next of its pitch and string lasts until that one ends.

@@ -35,7 +35,8 @@ int defaultTrack(const Song& song);
 std::vector<int> trackOrder(const Song& song);
 
 struct SongTabOptions {
-    // Repeat signs and endings kept written once, instead of played out.
+    // Repeat signs and endings kept written once, instead of played out: the song then holds
+    // them as bar marks (the tab text writes none yet).
     bool repeatsOnce = false;
     int tabWidth = model::kDefaultWidth;
 };

@@ -372,6 +372,30 @@ TEST(SongToTab, AnySongGivesATabThatReadsBackWhole)
     }
 }
 
+// Played out, the repeats leave no sign; written once, each bar's signs are a mark of the
+// song where the bar starts, on the sixteenth its first note is moved to.
+TEST(SongToTab, RepeatsWrittenOnceAreTheSongsBarMarks)
+{
+    Song voltas = repeated({{true, 0, 0}, {false, 2, 1u}, {false, 0, 2u}, {false, 0, 0}});
+    voltas.bars[3].direction = "D.C. al Fine";
+    Song pickup = repeated({{false, 0, 0}, {true, 0, 0}, {false, 3, 0}});
+    pickup.bars[0].length = Q * 4 * 3 / 32; // three 32nds: bar 2 starts between sixteenths
+    const std::pair<Song, std::vector<model::BarMark>> table[] = {
+        {voltas,
+         {{.tick = 0, .repeatStart = true},
+          {.tick = 480, .repeatEnd = 2, .endings = 1u},
+          {.tick = 960, .endings = 2u},
+          {.tick = 1440, .direction = "D.C. al Fine"}}},
+        {pickup, {{.tick = 240, .repeatStart = true}, {.tick = 720, .repeatEnd = 3}}},
+    };
+    for (const auto& [song, marks] : table) {
+        SongTabOptions once;
+        once.repeatsOnce = true;
+        EXPECT_EQ(songToTab(song, 0, once).song.marks, marks);
+        EXPECT_EQ(songToTab(song, 0, {}).song.marks, std::vector<model::BarMark>{});
+    }
+}
+
 // The marks the tab does not write stay on the song's notes for what plays and prints it.
 TEST(SongToTab, TheSongsNotesKeepTheirMarks)
 {
