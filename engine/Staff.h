@@ -32,8 +32,7 @@ using model::BarBeat;
 using model::TimeSignature;
 
 inline constexpr int kDefaultTabWidth = model::kDefaultWidth;
-// Far wider than any tab, yet small enough that filling a block to it stays cheap.
-inline constexpr int kMaxTabWidth = 4096;
+inline constexpr int kMaxTabWidth = model::kMaxWidth;
 // A block filled to the widest width, and the note that opens the next, fit a line.
 static_assert(kLongestLine > kMaxTabWidth + 2 * kCellWidth);
 

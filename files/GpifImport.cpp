@@ -161,7 +161,7 @@ struct NoteFacts {
     int fret = 0;
     int midi = -1;
     int articulation = -1;
-    std::uint32_t marks = 0;
+    model::NoteFlags marks = 0;
     bool tieOrigin = false;
     bool tieDestination = false;
     bool slideOut = false;
@@ -178,7 +178,7 @@ struct BeatFacts {
     std::int64_t ticks = 0;
     int tupletNum = 0; // of a tuplet that cannot be played, else 0
     int tupletDen = 0;
-    std::uint32_t marks = 0;
+    model::NoteFlags marks = 0;
     bool slapped = false;
     bool popped = false;
     std::vector<const NoteFacts*> notes;
@@ -418,9 +418,9 @@ private:
             beat.grace = static_cast<bool>(node.child("GraceNotes"));
             readRhythm(node, beat);
             if (node.child("Tremolo"))
-                beat.marks |= kTremolo;
+                beat.marks |= model::kTremoloPicking;
             if (node.child("Vibrato") || hasProperty(node, "VibratoWTremBar"))
-                beat.marks |= kVibrato;
+                beat.marks |= model::kVibrato;
             beat.slapped = hasProperty(node, "Slapped");
             beat.popped = hasProperty(node, "Popped");
             const std::vector<long> ids = numbersOf(node.child("Notes"));
@@ -584,7 +584,7 @@ private:
                                               info.capo + note.fret,
                                           0, 127);
             if (graceStrings & (1u << string))
-                note.marks |= kGraceBefore;
+                note.marks |= model::kGraceBefore;
             StringState& state = stateOf(track, v, string);
             if (node.tieDestination && state.note >= 0) {
                 SongNote& origin = song.notes[static_cast<std::size_t>(state.note)];
@@ -626,34 +626,34 @@ private:
                 3) != 0;
     }
 
-    static std::uint32_t marksOf(pugi::xml_node note)
+    static model::NoteFlags marksOf(pugi::xml_node note)
     {
-        std::uint32_t marks = 0;
+        model::NoteFlags marks = 0;
         if (hasProperty(note, "Muted"))
-            marks |= kDeadNote;
+            marks |= model::kDeadNote;
         if (note.child("AntiAccent"))
-            marks |= kGhostNote;
+            marks |= model::kGhostNote;
         if (hasProperty(note, "PalmMuted"))
-            marks |= kPalmMute;
+            marks |= model::kPalmMute;
         if (note.child("LetRing"))
-            marks |= kLetRing;
+            marks |= model::kLetRing;
         if (hasProperty(note, "Bended"))
-            marks |= kBend;
+            marks |= model::kBend;
         const pugi::xml_node harmonic = property(note, "HarmonicType");
         if (harmonic && std::string_view(harmonic.child("HType").text().get()) != "NoHarmonic")
-            marks |= kHarmonic;
+            marks |= model::kHarmonic;
         if (note.child("Vibrato"))
-            marks |= kVibrato;
+            marks |= model::kVibrato;
         if (note.child("Trill"))
-            marks |= kTrill;
+            marks |= model::kTrill;
         // Accent bits: 1 staccato, 4 heavy accent, 8 accent; the rest are other marks.
         const long accent = numberIn(note.child("Accent"), 0, std::numeric_limits<long>::max(), 0);
         if (accent & 1)
-            marks |= kStaccato;
+            marks |= model::kStaccato;
         if (accent & 12)
-            marks |= kAccent;
+            marks |= model::kAccent;
         if ((accent & ~13L) != 0 || hasProperty(note, "Tapped"))
-            marks |= kOtherMark;
+            marks |= model::kOtherMark;
         return marks;
     }
 

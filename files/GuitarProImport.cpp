@@ -425,7 +425,7 @@ private:
     // What a beat's effects say of all its notes.
     struct BeatEffects {
         model::Technique technique = model::Technique::Plain;
-        std::uint32_t marks = 0;
+        model::NoteFlags marks = 0;
     };
 
     void readVoice(int bar, int track, int voice)
@@ -522,9 +522,9 @@ private:
         const std::uint8_t second = m_version >= kGp4 ? m_in.u8() : 0;
         // The newer versions keep the first bit for no vibrato of their own.
         if (first & (m_version == kGp3 ? 0x03 : 0x02))
-            effects.marks |= kVibrato;
+            effects.marks |= model::kVibrato;
         if (m_version == kGp3 && (first & 0x0C))
-            effects.marks |= kHarmonic;
+            effects.marks |= model::kHarmonic;
         if (first & 0x20) {
             const int kind = m_in.u8();
             if (kind == 2)
@@ -532,15 +532,15 @@ private:
             else if (kind == 3)
                 effects.technique = model::Technique::Pop;
             else if (kind == 1)
-                effects.marks |= kTapping;
+                effects.marks |= model::kTapped;
             else if (kind == 0 && m_version == kGp3)
-                effects.marks |= kTremoloBar; // the old files' tremolo bar
+                effects.marks |= model::kTremoloBar; // the old files' tremolo bar
             if (m_version == kGp3)
                 m_in.skip(4);
         }
         if (second & 0x04) {
             skipBend();
-            effects.marks |= kTremoloBar;
+            effects.marks |= model::kTremoloBar;
         }
         if (first & 0x40)
             m_in.skip(2); // strum up and down
@@ -617,13 +617,13 @@ private:
                 m_in.skip(8);
             m_in.skip(1);
         }
-        std::uint32_t marks = beat.marks;
+        model::NoteFlags marks = beat.marks;
         if (flags & 0x04)
-            marks |= kGhostNote;
+            marks |= model::kGhostNote;
         if (flags & 0x40 || (m_version >= kGp500 && (flags & 0x02)))
-            marks |= kAccent;
+            marks |= model::kAccent;
         if (kind == 3)
-            marks |= kDeadNote;
+            marks |= model::kDeadNote;
         bool hammer = false;
         bool slide = false;
         if (flags & 0x08)
@@ -690,7 +690,7 @@ private:
         out.notes.push_back(note);
     }
 
-    void readNoteEffects(std::uint32_t& marks, bool& hammer, bool& slide)
+    void readNoteEffects(model::NoteFlags& marks, bool& hammer, bool& slide)
     {
         const std::uint8_t first = m_in.u8();
         const std::uint8_t second = m_version >= kGp4 ? m_in.u8() : 0;
@@ -698,33 +698,33 @@ private:
         if (m_version == kGp3)
             slide = first & 0x04;
         if (first & 0x08)
-            marks |= kLetRing;
+            marks |= model::kLetRing;
         if (first & 0x01) {
             skipBend();
-            marks |= kBend;
+            marks |= model::kBend;
         }
         if (first & 0x10) {
             // Its fret, loudness, transition and length: the grace itself is left out, and the
             // note it leads into played in full at its time.
             m_in.skip(m_version >= kGp500 ? 5 : 4);
-            marks |= kGraceBefore;
+            marks |= model::kGraceBefore;
         }
         if (second & 0x01)
-            marks |= kStaccato;
+            marks |= model::kStaccato;
         if (second & 0x02)
-            marks |= kPalmMute;
+            marks |= model::kPalmMute;
         if (second & 0x40)
-            marks |= kVibrato;
+            marks |= model::kVibrato;
         if (second & 0x04) {
             m_in.skip(1);
-            marks |= kTremolo;
+            marks |= model::kTremoloPicking;
         }
         if (second & 0x08) {
             const int kind = m_in.i8();
             // Shift and legato slides lead to the next note; the rest slide in or out of nowhere.
             slide = m_version >= kGp500 ? (kind & 0x03) != 0 : kind == 1 || kind == 2;
             if (!slide)
-                marks |= kSlideInOrOut;
+                marks |= model::kSlideInOrOut;
         }
         if (second & 0x10) {
             const int kind = m_in.u8();
@@ -732,11 +732,11 @@ private:
                 m_in.skip(3); // artificial: the note it sounds
             else if (m_version >= kGp500 && kind == 3)
                 m_in.skip(1); // tapped: the fret
-            marks |= kHarmonic;
+            marks |= model::kHarmonic;
         }
         if (second & 0x20) {
             m_in.skip(2); // fret and speed
-            marks |= kTrill;
+            marks |= model::kTrill;
         }
     }
 

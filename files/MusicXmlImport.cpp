@@ -145,7 +145,7 @@ struct PartState {
     bool percussion = false;
     std::map<int, StaffSetup> staves;
     // A palm mute or let ring under a line, until the line stops.
-    std::uint32_t spanMarks = 0;
+    model::NoteFlags spanMarks = 0;
     bool endingOpen = false;
     std::uint32_t endingBits = 0;
     std::vector<RawNote> notes;
@@ -158,7 +158,7 @@ struct Cursor {
     std::int64_t lastStart = 0; // of the last note that was not a chord's
     std::int64_t end = 0;       // the farthest the measure's music reached
     bool cut = false;
-    std::map<std::int64_t, std::uint32_t> pointMarks; // words over the notes at a place
+    std::map<std::int64_t, model::NoteFlags> pointMarks; // words over the notes at a place
 };
 
 struct BarInfo {
@@ -458,7 +458,7 @@ private:
                 rescale(c.position);
                 rescale(c.lastStart);
                 rescale(c.end);
-                std::map<std::int64_t, std::uint32_t> marks;
+                std::map<std::int64_t, model::NoteFlags> marks;
                 for (const auto& [position, mark] : c.pointMarks) {
                     std::int64_t at = position;
                     rescale(at);
@@ -589,13 +589,13 @@ private:
         raw.staff = whole(childText(element, "staff"), 1, kMostStaves).value_or(1);
         raw.voice = whole(childText(element, "voice"), 1, kMostVoices).value_or(1);
         if (grace)
-            raw.note.marks |= kGraceNote;
+            raw.note.marks |= model::kGraceNote;
         const pugi::xml_node notehead = element.child("notehead");
         const std::string_view head = textOf(notehead);
         if (head == "x" || head == "cross")
-            raw.note.marks |= kDeadNote;
+            raw.note.marks |= model::kDeadNote;
         if (std::string_view(notehead.attribute("parentheses").value()) == "yes")
-            raw.note.marks |= kGhostNote;
+            raw.note.marks |= model::kGhostNote;
         raw.note.marks |= s.spanMarks;
         if (const auto words = c.pointMarks.find(start); words != c.pointMarks.end())
             raw.note.marks |= words->second;
@@ -619,7 +619,7 @@ private:
                 raw.tieStart |= isType(mark, "start");
                 raw.tieStop |= isType(mark, "stop");
                 if (isType(mark, "let-ring"))
-                    n.marks |= kLetRing;
+                    n.marks |= model::kLetRing;
             } else if (is(mark, "slur")) {
                 raw.slurStart |= isType(mark, "start");
                 raw.slurStop |= isType(mark, "stop");
@@ -630,33 +630,33 @@ private:
             } else if (is(mark, "articulations")) {
                 for (const pugi::xml_node a : mark.children()) {
                     if (is(a, "accent") || is(a, "strong-accent"))
-                        n.marks |= kAccent;
+                        n.marks |= model::kAccent;
                     else if (is(a, "staccato") || is(a, "staccatissimo") || is(a, "spiccato"))
-                        n.marks |= kStaccato;
+                        n.marks |= model::kStaccato;
                     // Slid into from below or above, from no note before.
                     else if (is(a, "scoop") || is(a, "plop"))
                         n.technique = is(a, "scoop") ? model::Technique::SlideUp
                                                      : model::Technique::SlideDown;
                     else
-                        n.marks |= kOtherMark;
+                        n.marks |= model::kOtherMark;
                 }
             } else if (is(mark, "ornaments")) {
                 const bool trill = mark.child("trill-mark");
                 if (trill)
-                    n.marks |= kTrill;
+                    n.marks |= model::kTrill;
                 // A wavy line alone is a vibrato; after a trill it only draws the trill on.
                 if (!trill && mark.child("wavy-line"))
-                    n.marks |= kVibrato;
+                    n.marks |= model::kVibrato;
                 if (mark.child("tremolo"))
-                    n.marks |= kTremolo;
+                    n.marks |= model::kTremoloPicking;
                 for (const pugi::xml_node o : mark.children()) {
                     if (!is(o, "trill-mark") && !is(o, "wavy-line") && !is(o, "tremolo") &&
                         !is(o, "accidental-mark"))
-                        n.marks |= kOtherMark;
+                        n.marks |= model::kOtherMark;
                 }
             } else if (is(mark, "fermata") || is(mark, "arpeggiate") ||
                        is(mark, "other-notation")) {
-                n.marks |= kOtherMark;
+                n.marks |= model::kOtherMark;
             }
         }
     }
@@ -687,11 +687,11 @@ private:
                     n.technique = model::Technique::Pop;
                 // The fingers pluck as a bass is played plain.
                 else if (text != "i" && text != "m" && text != "a" && text != "c")
-                    n.marks |= kOtherMark;
+                    n.marks |= model::kOtherMark;
             } else if (is(t, "bend")) {
-                n.marks |= kBend;
+                n.marks |= model::kBend;
             } else if (is(t, "harmonic")) {
-                n.marks |= kHarmonic;
+                n.marks |= model::kHarmonic;
             } else if (is(t, "other-technical")) {
                 const std::string text = lowered(textOf(t));
                 if (contains(text, "slap"))
@@ -699,11 +699,11 @@ private:
                 else if (contains(text, "pop"))
                     n.technique = model::Technique::Pop;
                 else
-                    n.marks |= wordMarks(text) != 0 ? wordMarks(text) : kOtherMark;
+                    n.marks |= wordMarks(text) != 0 ? wordMarks(text) : model::kOtherMark;
             } else if (!is(t, "fingering")) {
                 // A tap, a bowing, a muting...: played plain, and said so. Which finger
                 // stops the string changes nothing heard.
-                n.marks |= kOtherMark;
+                n.marks |= model::kOtherMark;
             }
         }
         // A place needs both: a string alone says no fret, a fret alone no string.
@@ -714,14 +714,14 @@ private:
     }
 
     // Marks that words above the staff put on the notes under them.
-    static std::uint32_t wordMarks(const std::string& text)
+    static model::NoteFlags wordMarks(const std::string& text)
     {
         if (text == "pm" || text == "p.m." || text == "p.m" || contains(text, "palm mut"))
-            return kPalmMute;
+            return model::kPalmMute;
         if (contains(text, "let ring"))
-            return kLetRing;
+            return model::kLetRing;
         if (contains(text, "vibrato"))
-            return kVibrato;
+            return model::kVibrato;
         return 0;
     }
 
@@ -741,7 +741,7 @@ private:
         if (direction.child("offset"))
             position = std::clamp(position + divisionsOf(s, c, direction, "offset"),
                                   std::int64_t{0}, longest(s));
-        std::uint32_t marks = 0;
+        model::NoteFlags marks = 0;
         bool lineStarts = false, lineStops = false;
         std::optional<double> metronome;
         for (const pugi::xml_node type : direction.children("direction-type")) {
@@ -959,7 +959,7 @@ private:
                 if (from != waiting.rend()) {
                     RawNote& first = raw[*from];
                     first.note.length = std::max(end(*from), n.at + n.note.length) - first.at;
-                    first.note.marks |= n.note.marks & ~kGraceNote;
+                    first.note.marks |= n.note.marks & ~model::kGraceNote;
                     n.dropped = true;
                     if (!n.tieStart)
                         waiting.erase(std::next(from).base());

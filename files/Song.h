@@ -18,28 +18,6 @@ namespace quorlin::files {
 // 64th notes to fall on whole ticks.
 inline constexpr std::int64_t kSongTicksPerQuarter = 3840;
 
-// Marks a reader found on a note that Quorlin does not write, each counted in the summary.
-enum SongMark : std::uint32_t {
-    kDeadNote = 1u << 0,
-    kGhostNote = 1u << 1,
-    kBend = 1u << 2,
-    kHarmonic = 1u << 3,
-    kVibrato = 1u << 4,
-    kPalmMute = 1u << 5,
-    kLetRing = 1u << 6,
-    kGraceNote = 1u << 7,
-    kAccent = 1u << 8,
-    kTrill = 1u << 9,
-    kTremolo = 1u << 10,
-    kStaccato = 1u << 11,
-    kTapping = 1u << 12,
-    kTremoloBar = 1u << 13,
-    kSlideInOrOut = 1u << 14, // from or to no note
-    // A grace note leads into this note: the grace is left out, this note played.
-    kGraceBefore = 1u << 15,
-    kOtherMark = 1u << 31,
-};
-
 struct SongNote {
     // From the start of its bar as written, and how long it sounds (ties already joined when
     // the reader can, else `tiedToNext` says the next note of this pitch and string goes on).
@@ -51,7 +29,7 @@ struct SongNote {
     int string = 0;
     int fret = -1; // -1 when the file does not say
     model::Technique technique = model::Technique::Plain;
-    std::uint32_t marks = 0; // SongMark bits
+    model::NoteFlags marks = 0; // model::Mark bits
     bool tiedToNext = false;
     // A second voice of the same track, kept apart so a chord is only what sounds together.
     int voice = 0;

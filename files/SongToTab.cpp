@@ -1,11 +1,10 @@
 #include "files/SongToTab.h"
 
-#include "engine/Columns.h"
-#include "engine/VectorTabText.h"
 #include "files/MidiImport.h"
 #include "instrument/NoteCycle.h"
 #include "score/Fingering.h"
 #include "score/Retune.h"
+#include "tabtext/TabCodec.h"
 
 #include <algorithm>
 #include <array>
@@ -67,7 +66,7 @@ constexpr std::array<Piece, 10> kPieces = {{
     {value('s'), 's', false},
 }};
 
-// The triplets the engine writes, by the time between their notes.
+// The triplets the editor writes, by the time between their notes.
 constexpr std::array<std::pair<Ticks, char>, 3> kTriplets = {
     {{value('e') * 2 / 3, 'e'}, {value('q') * 2 / 3, 'q'}, {value('h') * 2 / 3, 'h'}}};
 
@@ -162,30 +161,31 @@ TrackSummary summarize(const SongTrack& track)
 
 // How a mark is said in the summary, for one note and for several.
 struct MarkWords {
-    std::uint32_t mark;
+    model::NoteFlags mark;
     const char* one;
     const char* many;
 };
 
 constexpr std::array<MarkWords, 17> kMarkWords = {{
-    {kDeadNote, "dead note written as a rest", "dead notes written as rests"},
-    {kGhostNote, "ghost note played plain", "ghost notes played plain"},
-    {kBend, "bend played plain", "bends played plain"},
-    {kHarmonic, "harmonic played as a plain note", "harmonics played as plain notes"},
-    {kVibrato, "note with vibrato played plain", "notes with vibrato played plain"},
-    {kPalmMute, "palm-muted note played plain", "palm-muted notes played plain"},
-    {kLetRing, "let-ring note played plain", "let-ring notes played plain"},
-    {kGraceNote, "grace note left out", "grace notes left out"},
-    {kAccent, "accent left out", "accents left out"},
-    {kTrill, "trill played as its first note", "trills played as their first note"},
-    {kTremolo, "tremolo played as one note", "tremolos played as one note each"},
-    {kStaccato, "staccato played as written", "staccatos played as written"},
-    {kTapping, "tapped note played plain", "tapped notes played plain"},
-    {kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
-    {kSlideInOrOut, "slide into or out of a note left out", "slides into or out of notes left out"},
-    {kGraceBefore, "grace note left out, the note after it played",
+    {model::kDeadNote, "dead note written as a rest", "dead notes written as rests"},
+    {model::kGhostNote, "ghost note played plain", "ghost notes played plain"},
+    {model::kBend, "bend played plain", "bends played plain"},
+    {model::kHarmonic, "harmonic played as a plain note", "harmonics played as plain notes"},
+    {model::kVibrato, "note with vibrato played plain", "notes with vibrato played plain"},
+    {model::kPalmMute, "palm-muted note played plain", "palm-muted notes played plain"},
+    {model::kLetRing, "let-ring note played plain", "let-ring notes played plain"},
+    {model::kGraceNote, "grace note left out", "grace notes left out"},
+    {model::kAccent, "accent left out", "accents left out"},
+    {model::kTrill, "trill played as its first note", "trills played as their first note"},
+    {model::kTremoloPicking, "tremolo played as one note", "tremolos played as one note each"},
+    {model::kStaccato, "staccato played as written", "staccatos played as written"},
+    {model::kTapped, "tapped note played plain", "tapped notes played plain"},
+    {model::kTremoloBar, "tremolo-bar dip played plain", "tremolo-bar dips played plain"},
+    {model::kSlideInOrOut, "slide into or out of a note left out",
+     "slides into or out of notes left out"},
+    {model::kGraceBefore, "grace note left out, the note after it played",
      "grace notes left out, the notes after them played"},
-    {kOtherMark, "other mark left out", "other marks left out"},
+    {model::kOtherMark, "other mark left out", "other marks left out"},
 }};
 
 // A file's own text quoted in a problem: a line of it, not the whole of a crafted one.
@@ -201,7 +201,7 @@ std::string shortened(const std::string& text)
 }
 
 // Dead and grace notes take no column of their own.
-constexpr std::uint32_t kLeftOut = kDeadNote | kGraceNote;
+constexpr model::NoteFlags kLeftOut = model::kDeadNote | model::kGraceNote;
 
 // A note where it sounds in the song as played, on its place on the neck.
 struct Hit {
@@ -211,6 +211,7 @@ struct Hit {
     int fret = 0;
     int pitch = 0;
     model::Technique technique = model::Technique::Plain;
+    model::NoteFlags flags = 0;
     bool tied = false;
     bool gone = false; // joined to the note it is tied from
     int bar = 0;       // as written
@@ -307,8 +308,7 @@ private:
         const auto rounded = [](double qpm) {
             const double r = std::round(qpm);
             return static_cast<int>(std::clamp(std::isfinite(r) ? r : 120.0,
-                                               double{engine::kMinTempo},
-                                               double{engine::kMaxTempo}));
+                                               double{model::kMinTempo}, double{model::kMaxTempo}));
         };
         m_result.tempo = tempos.empty() ? 120 : rounded(tempos.front().quartersPerMinute);
         if (!tempos.empty() && rounded(tempos.front().quartersPerMinute) !=
@@ -399,6 +399,7 @@ private:
             hit.end = hit.start + std::clamp<Ticks>(note.length, 0, kLongestBar);
             hit.pitch = note.pitch;
             hit.technique = note.technique;
+            hit.flags = note.marks;
             hit.tied = note.tiedToNext;
             hit.bar = note.bar;
             hit.inBar = hit.start;
@@ -548,6 +549,8 @@ private:
                         "the song as played is longer than Quorlin writes: the rest is left out");
                 break;
             }
+            if (m_options.repeatsOnce)
+                barMark(b, at);
             for (const Hit* hit : byBar[b]) {
                 Hit played = *hit;
                 played.start += at;
@@ -560,6 +563,22 @@ private:
         std::stable_sort(hits.begin(), hits.end(),
                          [](const Hit& a, const Hit& b) { return a.start < b.start; });
         return hits;
+    }
+
+    // Written once, the repeats keep their signs as marks of the song, where the bar starts
+    // on the tab's sixteenths.
+    void barMark(std::size_t b, Ticks at)
+    {
+        const SongBar& bar = m_song.bars[b];
+        if (!bar.repeatStart && bar.repeatEnd <= 0 && bar.endings == 0 && bar.direction.empty())
+            return;
+        model::BarMark mark;
+        mark.tick = nearestSixteenth(at) / kSongPerTab;
+        mark.repeatStart = bar.repeatStart;
+        mark.repeatEnd = std::max(bar.repeatEnd, 0);
+        mark.endings = bar.endings;
+        mark.direction = shortened(bar.direction);
+        m_result.song.marks.push_back(std::move(mark));
     }
 
     // A note tied to the next of its pitch and string lasts until that one ends.
@@ -576,6 +595,7 @@ private:
                     break;
                 hit.end = next.end;
                 hit.tied = next.tied;
+                hit.flags |= next.flags;
                 next.gone = true;
             }
         }
@@ -693,10 +713,11 @@ private:
         while (to - from >= kSixteenth) {
             const Piece& piece = *std::ranges::find_if(
                 kPieces, [&](const Piece& p) { return p.length <= to - from; });
-            engine::Column rest;
-            rest.symbol = piece.symbol;
+            model::Beat rest;
+            rest.value = tabtext::valueOf(piece.symbol);
             rest.dotted = piece.dotted;
-            m_columns.push_back(rest);
+            m_beats.push_back(rest);
+            m_fixedLead.push_back(0);
             from += piece.length;
         }
     }
@@ -712,53 +733,91 @@ private:
         return notes;
     }
 
+    static model::Note modelNote(const Hit& hit)
+    {
+        return {hit.string, hit.fret, model::Technique::Plain, hit.flags};
+    }
+
+    // The beat's notes as the tab reads them back: a tie's or a triplet's own note first, the
+    // others by string.
+    void push(model::Beat beat, model::Technique technique, int fixedLead)
+    {
+        const bool tie = model::isTie(technique);
+        std::sort(beat.notes.begin() + (tie || beat.triplet ? 1 : 0), beat.notes.end(),
+                  [](const model::Note& a, const model::Note& b) { return a.string < b.string; });
+        if (tie)
+            beat.notes.front().technique = technique;
+        else if (technique != model::Technique::Plain)
+            for (model::Note& note : beat.notes)
+                note.technique = technique;
+        m_notes += static_cast<int>(beat.notes.size());
+        m_beats.push_back(std::move(beat));
+        m_fixedLead.push_back(fixedLead);
+    }
+
     void column(const Event& event, const Piece& piece)
     {
         const std::vector<Hit> notes = ordered(event.notes);
-        engine::Column column;
-        column.symbol = piece.symbol;
-        column.dotted = piece.dotted;
+        model::Beat beat;
+        beat.value = tabtext::valueOf(piece.symbol);
+        beat.dotted = piece.dotted;
         for (const Hit& hit : notes)
-            column.notes.push_back({hit.string, hit.fret});
+            beat.notes.push_back(modelNote(hit));
         const Hit& lead = notes.front();
         const bool slap = std::ranges::any_of(
             notes, [](const Hit& n) { return n.technique == model::Technique::Slap; });
         const bool pop = std::ranges::any_of(
             notes, [](const Hit& n) { return n.technique == model::Technique::Pop; });
-        using engine::Technique;
+        using model::Technique;
         for (std::size_t n = 1; n < notes.size(); ++n) {
-            const model::Technique t = notes[n].technique;
-            if (t != model::Technique::Plain && t != model::Technique::Slap &&
-                t != model::Technique::Pop)
+            const Technique t = notes[n].technique;
+            if (t != Technique::Plain && t != Technique::Slap && t != Technique::Pop)
                 problemAt(notes[n], "a hammer-on, pull-off or slide on a second note of a chord: "
                                     "played plain");
         }
+        Technique technique = Technique::Plain;
+        int fixedLead = 0;
         if (slap || pop) {
-            column.technique = slap ? Technique::Slap : Technique::Pop;
+            technique = slap ? Technique::Slap : Technique::Pop;
             if (slap && pop)
                 problemAt(lead, "slap and pop on one chord: slapped");
-        } else if (lead.technique != model::Technique::Plain) {
-            column.technique = legato(lead);
+        } else if (lead.technique != Technique::Plain) {
+            technique = legato(lead);
+            if (model::isTie(technique))
+                fixedLead = lead.string;
+            // The editor slides on from the chord note played last, and a chord's tie note is
+            // played first: a slide from that note of a chord is written plain.
+            if (model::isSlide(technique) && slidesFromChordLead(lead.string))
+                technique = Technique::Plain;
         }
-        if ((slap || pop) && lead.technique != model::Technique::Plain &&
-            lead.technique != model::Technique::Slap && lead.technique != model::Technique::Pop)
+        if ((slap || pop) && lead.technique != Technique::Plain &&
+            lead.technique != Technique::Slap && lead.technique != Technique::Pop)
             problemAt(lead, std::string("a hammer-on, pull-off or slide on a ") +
                                 (slap ? "slapped" : "popped") + " note: played plain");
-        m_columns.push_back(column);
-        m_notes += static_cast<int>(column.notes.size());
+        push(std::move(beat), technique, fixedLead);
+    }
+
+    // The beat before, on the string, is a chord led by its tie's or its triplet's note there.
+    bool slidesFromChordLead(int string) const
+    {
+        for (std::size_t b = m_beats.size(); b-- > 0;) {
+            if (!m_beats[b].rest())
+                return m_beats[b].chord() && m_fixedLead[b] == string;
+        }
+        return false;
     }
 
     // Hammer-on or pull-off by the pitch it goes to, a slide up or down, from the note before
     // on the same string; plain, and listed, when there is none.
-    engine::Technique legato(const Hit& lead)
+    model::Technique legato(const Hit& lead)
     {
-        using engine::Technique;
-        const engine::ColumnNote* before = nullptr;
-        for (auto c = m_columns.rbegin(); c != m_columns.rend() && before == nullptr; ++c) {
-            if (c->rest())
+        using model::Technique;
+        const model::Note* before = nullptr;
+        for (auto b = m_beats.rbegin(); b != m_beats.rend() && before == nullptr; ++b) {
+            if (b->rest())
                 continue;
-            const auto on = std::ranges::find(c->notes, lead.string, &engine::ColumnNote::string);
-            if (on == c->notes.end())
+            const auto on = std::ranges::find(b->notes, lead.string, &model::Note::string);
+            if (on == b->notes.end())
                 break;
             before = &*on;
         }
@@ -777,27 +836,26 @@ private:
         return up ? Technique::HammerOn : Technique::PullOff;
     }
 
-    void tripletColumns(const Slot& slot)
+    // One note three times; the last may be a chord holding it.
+    void tripletBeats(const Slot& slot)
     {
         const Hit& lead = slot.events.front().notes.front();
-        const auto group = static_cast<int>(m_columns.size());
         for (int part = 0; part < 3; ++part) {
             const Event& event = slot.events[static_cast<std::size_t>(part)];
-            engine::Column column;
-            column.symbol = slot.triplet;
-            column.tripletGroup = group;
-            column.tripletPart = part;
-            column.notes.push_back({lead.string, lead.fret});
+            model::Beat beat;
+            beat.value = tabtext::valueOf(slot.triplet);
+            beat.triplet = true;
+            beat.tripletPart = static_cast<std::int8_t>(part);
+            beat.notes.push_back(modelNote(lead));
             for (const Hit& hit : event.notes) {
                 if (hit.technique != model::Technique::Plain)
                     problemAt(hit, "a technique inside a triplet: played plain");
                 if (hit.string != lead.string)
-                    column.notes.push_back({hit.string, hit.fret});
+                    beat.notes.push_back(modelNote(hit));
+                else
+                    beat.notes.front().flags = hit.flags;
             }
-            std::sort(column.notes.begin() + 1, column.notes.end(),
-                      [](const auto& a, const auto& b) { return a.string < b.string; });
-            m_notes += static_cast<int>(column.notes.size());
-            m_columns.push_back(std::move(column));
+            push(std::move(beat), model::Technique::Plain, lead.string);
         }
     }
 
@@ -810,7 +868,7 @@ private:
             const Slot& slot = slots[k];
             rests(at, slot.start);
             if (slot.triplet) {
-                tripletColumns(slot);
+                tripletBeats(slot);
                 at = slot.start + 3 * (slot.events[1].start - slot.events[0].start);
                 continue;
             }
@@ -838,19 +896,17 @@ private:
         }
         rests(at, end);
 
-        engine::VectorTabText text;
-        engine::Staff staff(text);
-        staff.restoreSetup(m_result.tab.strings, m_result.tab.tuning);
-        staff.setTabWidth(m_options.tabWidth);
-        try {
-            engine::writeColumns(staff, m_columns);
-        } catch (const std::exception& e) {
-            // Every column was checked on the way in; a list the engine refuses is a fault here.
-            problem(0, 0, std::string("the tab could not be written: ") + e.what());
-            m_notes = 0;
-            return;
-        }
-        m_result.tab.lines = text.lines();
+        model::Song& song = m_result.song;
+        song.tempo = m_result.tempo;
+        song.time = m_result.tab.time.value_or(model::TimeSignature{});
+        song.width = std::min(m_options.tabWidth, model::kMaxWidth);
+        model::Track& track = song.tracks.emplace_back();
+        track.name = m_track->name;
+        track.strings = m_result.tab.strings;
+        track.tuning = m_result.tab.tuning;
+        track.beats = std::move(m_beats);
+        const tabtext::Setup setup{track.strings, track.tuning, song.width};
+        m_result.tab.lines = tabtext::writeTab(track, tabtext::layOut(track, setup), setup);
         m_result.tab.notes = m_notes;
     }
 
@@ -923,9 +979,12 @@ private:
     std::vector<int> m_open; // highest first
     bool m_keepPlaces = false;
     Ticks m_end = 0;
-    std::map<std::uint32_t, Counted> m_marks;
+    std::map<model::NoteFlags, Counted> m_marks;
     Counted m_otherVoices;
-    std::vector<engine::Column> m_columns;
+    std::vector<model::Beat> m_beats;
+    // The string of each beat's note that the editor plays first (a tie's or a triplet's
+    // own), 0 where any may be.
+    std::vector<int> m_fixedLead;
     int m_notes = 0;
 };
 

@@ -1,11 +1,11 @@
 #pragma once
 
-// One track of a song read from another program's file, made a Quorlin tab: its set-up, its
-// notes written by the engine's own writers (so the tab is the one the editor would have
-// written), the header and tempo, and a list of what could not come across as written. Every
-// foreign reader's song goes through here, so the formats cannot disagree. No Qt here.
+// One track of a song read from another program's file, made a Quorlin song of one track:
+// its set-up, its notes on the tab's values as the editor would have typed them, and the tab
+// text the codec writes of them; the header and tempo, and a list of what could not come
+// across as written. Every foreign reader's song goes through here, so the formats cannot
+// disagree. No Qt here.
 
-#include "engine/Staff.h"
 #include "files/Song.h"
 #include "files/SongHeader.h"
 #include "files/WebTabImport.h"
@@ -35,17 +35,22 @@ int defaultTrack(const Song& song);
 std::vector<int> trackOrder(const Song& song);
 
 struct SongTabOptions {
-    // Repeat signs and endings kept written once, instead of played out.
+    // Repeat signs and endings kept written once, instead of played out: the song then holds
+    // them as bar marks (the tab text writes none yet).
     bool repeatsOnce = false;
-    int tabWidth = engine::kDefaultTabWidth;
+    int tabWidth = model::kDefaultWidth;
 };
 
 struct SongTab {
-    // The lines, set-up, notes written and time signature; its own problems stay empty (they
-    // are placed by line and column, these by bar and beat).
+    // The song as the tab holds it: tempo, time signature, width, and one track of the tab's
+    // strings, tuning and beats. Its notes keep the marks the tab does not write yet.
+    model::Song song;
+    // The lines the codec writes of the song's track, set-up, notes written and time
+    // signature; its own problems stay empty (they are placed by line and column, these by
+    // bar and beat).
     ImportedTab tab;
     SongHeader header;
-    int tempo = engine::kDefaultTempo;
+    int tempo = model::kDefaultTempo;
     // Bars as the file numbers them, from 1; beats from 1 in the bar.
     std::vector<SongProblem> problems;
     // "12 dead notes written as rests", one per kind of mark, for the summary.

@@ -43,6 +43,30 @@ constexpr Technique slideBetween(int from, int to)
 // Marks of a note beyond its technique, one bit each.
 using NoteFlags = std::uint32_t;
 
+// The marks a note may carry, as a bassist names them. The readers of other programs' files
+// set them; what the tab text cannot write yet is counted when a song becomes a tab.
+enum Mark : NoteFlags {
+    kDeadNote = 1u << 0, // muted: a click, no pitch
+    kGhostNote = 1u << 1,
+    kBend = 1u << 2,
+    kHarmonic = 1u << 3,
+    kVibrato = 1u << 4,
+    kPalmMute = 1u << 5,
+    kLetRing = 1u << 6,
+    kGraceNote = 1u << 7, // the grace note itself
+    kAccent = 1u << 8,
+    kTrill = 1u << 9,
+    kTremoloPicking = 1u << 10,
+    kStaccato = 1u << 11,
+    kTapped = 1u << 12,
+    kTremoloBar = 1u << 13,
+    kSlideInOrOut = 1u << 14, // from or to no note
+    // A grace note leads into this note: the grace is left out, this note played.
+    kGraceBefore = 1u << 15,
+    // Any mark the file gives that none of these names.
+    kOtherMark = 1u << 31,
+};
+
 struct Note {
     int string = 1; // 1 is the highest-sounding string, the first string line of a block
     int fret = 0;
@@ -122,6 +146,8 @@ inline constexpr int kMinTempo = 20;
 inline constexpr int kMaxTempo = 400;
 // Characters of a tab line.
 inline constexpr int kDefaultWidth = 80;
+// Far wider than any tab, yet small enough that filling a block to it stays cheap.
+inline constexpr int kMaxWidth = 4096;
 
 struct Song {
     int tempo = kDefaultTempo;

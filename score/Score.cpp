@@ -83,7 +83,7 @@ Score timeline(const model::Track& track, const tabtext::Layout& layout,
             for (const model::Note& note : beat.notes)
                 column.notes.push_back({note.string, note.fret,
                                         pitches[static_cast<std::size_t>(note.string)] + note.fret,
-                                        note.technique});
+                                        note.technique, note.flags});
             std::ranges::sort(column.notes, {}, &Note::string);
             time += length;
             score.columns.push_back(std::move(column));

@@ -19,10 +19,10 @@
 
 namespace quorlin::score {
 
-using model::kTicksPerBeat;
 using model::kDefaultTempo;
 using model::kMaxTempo;
 using model::kMinTempo;
+using model::kTicksPerBeat;
 
 // Taken into kMinTempo..kMaxTempo.
 int clampTempo(int bpm);
@@ -44,6 +44,8 @@ struct Note {
     int fret = 0;
     int pitch = 0; // MIDI key
     Technique technique = Technique::Plain;
+    // The model note's marks (model::Mark), for the performance and the sheet to read.
+    model::NoteFlags flags = 0;
 
     bool operator==(const Note&) const = default;
 };

@@ -278,7 +278,7 @@ TEST(GuitarProRealFiles, QuorlinReadsWhatAlphaTabReads)
             std::set<std::string> otherMarked;
             for (std::size_t t = 0; t < reading.song.tracks.size(); ++t)
                 for (const SongNote& note : reading.song.tracks[t].notes)
-                    if (note.marks & kOtherMark)
+                    if (note.marks & model::kOtherMark)
                         otherMarked.insert(
                             std::to_string(t + 1) + "\t" + std::to_string(note.bar + 1) + "\t" +
                             std::to_string(note.start) + "\t" + std::to_string(note.string));

@@ -42,12 +42,14 @@ inline std::string techniques(const SongNote& note)
     std::vector<std::string> names;
     if (note.technique != model::Technique::Plain)
         names.push_back(kTechniques[static_cast<int>(note.technique)]);
-    const std::pair<SongMark, const char*> marks[] = {
-        {kDeadNote, "dead"},     {kGhostNote, "ghost"}, {kBend, "bend"},
-        {kHarmonic, "harmonic"}, {kVibrato, "vibrato"}, {kPalmMute, "palmmute"},
-        {kLetRing, "letring"},   {kGraceNote, "grace"}, {kGraceBefore, "grace"},
-        {kAccent, "accent"},     {kTrill, "trill"},     {kTremolo, "tremolo"},
-        {kStaccato, "staccato"}, {kTapping, "tap"},
+    const std::pair<model::NoteFlags, const char*> marks[] = {
+        {model::kDeadNote, "dead"},     {model::kGhostNote, "ghost"},
+        {model::kBend, "bend"},         {model::kHarmonic, "harmonic"},
+        {model::kVibrato, "vibrato"},   {model::kPalmMute, "palmmute"},
+        {model::kLetRing, "letring"},   {model::kGraceNote, "grace"},
+        {model::kGraceBefore, "grace"}, {model::kAccent, "accent"},
+        {model::kTrill, "trill"},       {model::kTremoloPicking, "tremolo"},
+        {model::kStaccato, "staccato"}, {model::kTapped, "tap"},
     };
     for (const auto& [mark, name] : marks)
         if (note.marks & mark)

@@ -249,7 +249,8 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"tracks.gp510.gp5", 0, "Bass 4", 4}, Row{"tracks.gp510.gp5", 4, "Bass 5", 5},
         Row{"tracks.gp510.gp5", 5, "Bass 6", 6}, Row{"tracks.gp510.gp5", 1, "Lead", 6},
         Row{"musicxml/groove.musicxml", 0, "Bass", 5},
-        Row{"musicxml/offbeat.musicxml", 0, "Bass", 4}),
+        Row{"musicxml/offbeat.musicxml", 0, "Bass", 4},
+        Row{"musicxml/repeats-musescore.musicxml", 0, "Bass", 4}),
     rowName);
 
 // Files Guitar Pro 5 wrote itself: the bass the import chooses, a six-string bass, guitars.
@@ -267,6 +268,38 @@ INSTANTIATE_TEST_SUITE_P(RealGp6, ImportPeer,
                          ::testing::Values(Row{"real/guitarpro6-effects.gpx", 1, "Track 1", 6},
                                            Row{"real/guitarpro6-notes.gpx", 1, "Track 1", 6}),
                          rowName);
+
+// Written once, a file's repeat signs, counts and endings are the song's bar marks at the
+// bars alphaTab reads them on: in a file MuseScore 3 saved, and in one written by hand.
+TEST(ImportRepeatsOnce, TheSignsAreMarksWhereAlphaTabPutsTheBars)
+{
+    constexpr Ticks kSongTicksPerTabTick = kSongTicksPerQuarter / model::kTicksPerBeat;
+    for (const char* name : {"musicxml/repeats-musescore.musicxml", "musicxml/groove.musicxml"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = fs::path(QUORLIN_FILES_DATA) / name;
+        const SongReading reading = readSong(slurp(file), file.filename().string());
+        ASSERT_TRUE(reading.ok()) << reading.error;
+        const PeerSong peer = peer::peerSong(peer::linesOf(
+            run("node '" + std::string(QUORLIN_GP_NOTES) + "' '" + file.string() + "'")));
+        ASSERT_FALSE(peer.bars.empty())
+            << "alphaTab read nothing: scripts/install-deps installs it";
+        std::vector<model::BarMark> expected;
+        Ticks at = 0;
+        for (const PeerBar& bar : peer.bars) {
+            if (bar.repeatStart || bar.timesPlayed > 0 || bar.endings != 0)
+                expected.push_back({.tick = at / kSongTicksPerTabTick,
+                                    .repeatStart = bar.repeatStart,
+                                    .repeatEnd = bar.timesPlayed,
+                                    .endings = bar.endings});
+            at += bar.length;
+        }
+        ASSERT_FALSE(expected.empty());
+        SongTabOptions once;
+        once.repeatsOnce = true;
+        const SongTab tab = songToTab(reading.song, defaultTrack(reading.song), once);
+        EXPECT_EQ(tab.song.marks, expected);
+    }
+}
 
 } // namespace
 } // namespace quorlin::files

@@ -104,11 +104,12 @@ std::string describe(const SongNote& n)
     // Either way a slide goes: the file says a slide, its pitches say which way.
     static const char* const kTechniques[] = {"", " H", " P", " S", " S", " slap", " pop"};
     out += kTechniques[static_cast<int>(n.technique)];
-    static const std::pair<std::uint32_t, const char*> kMarks[] = {
-        {kDeadNote, "dead"},  {kGhostNote, "ghost"}, {kBend, "bend"},    {kHarmonic, "harm"},
-        {kVibrato, "vib"},    {kPalmMute, "pm"},     {kLetRing, "ring"}, {kGraceNote, "grace"},
-        {kAccent, "acc"},     {kTrill, "trill"},     {kTremolo, "trem"}, {kStaccato, "stacc"},
-        {kOtherMark, "other"}};
+    static const std::pair<model::NoteFlags, const char*> kMarks[] = {
+        {model::kDeadNote, "dead"},  {model::kGhostNote, "ghost"},     {model::kBend, "bend"},
+        {model::kHarmonic, "harm"},  {model::kVibrato, "vib"},         {model::kPalmMute, "pm"},
+        {model::kLetRing, "ring"},   {model::kGraceNote, "grace"},     {model::kAccent, "acc"},
+        {model::kTrill, "trill"},    {model::kTremoloPicking, "trem"}, {model::kStaccato, "stacc"},
+        {model::kOtherMark, "other"}};
     for (const auto& [bit, name] : kMarks) {
         if (n.marks & bit)
             out += std::string(" ") + name;
@@ -722,7 +723,7 @@ TEST(MusicXmlImport, MuseScoreExportOfAWholePieceSoundsAsItsGuitarProFile)
         std::multiset<Sounding> read;
         for (const SongNote& n : reading.song.tracks[track - 1].notes) {
             // alphaTab lists no grace notes
-            if ((n.marks & kGraceNote) == 0 && !readOtherwise.contains({track, n.bar + 1}))
+            if ((n.marks & model::kGraceNote) == 0 && !readOtherwise.contains({track, n.bar + 1}))
                 read.insert({starts[n.bar] + n.start, n.pitch});
         }
         std::vector<Sounding> missing, extra;

@@ -203,5 +203,28 @@ TEST(Score, SkippedTextAndTempo)
     }
 }
 
+// A chord's notes are sorted by string for the players: each keeps its own marks.
+TEST(Timeline, NotesKeepTheirMarksInStringOrder)
+{
+    model::Track track;
+    track.strings = instrument::StringCount(4);
+    model::Beat chord;
+    chord.notes = {{3, 5, Technique::HammerOn, model::kGhostNote},
+                   {1, 2, Technique::Plain, model::kVibrato | model::kLetRing},
+                   {2, 4, Technique::Plain, 0}};
+    track.beats = {chord, model::Beat{{{4, 0, Technique::Plain, model::kDeadNote}}}};
+    const Score score =
+        timeline(track, tabtext::layOut(track, {track.strings, track.tuning}), {}, kDefaultTempo);
+    ASSERT_EQ(score.columns.size(), 2u);
+    const std::vector<std::pair<int, model::NoteFlags>> chordMarks = {
+        {1, model::kVibrato | model::kLetRing}, {2, 0}, {3, model::kGhostNote}};
+    ASSERT_EQ(score.columns[0].notes.size(), chordMarks.size());
+    for (std::size_t n = 0; n < chordMarks.size(); ++n) {
+        EXPECT_EQ(score.columns[0].notes[n].string, chordMarks[n].first);
+        EXPECT_EQ(score.columns[0].notes[n].flags, chordMarks[n].second);
+    }
+    EXPECT_EQ(score.columns[1].notes.at(0).flags, model::kDeadNote);
+}
+
 } // namespace
 } // namespace quorlin::score
