@@ -1,8 +1,6 @@
 #pragma once
 
-#include <span>
-#include <string>
-#include <string_view>
+#include "tabtext/TabCodec.h"
 
 namespace quorlin::engine {
 
@@ -11,10 +9,9 @@ struct LastNote {
     int fret = 0;
 };
 
-// The last note of a block, given its string lines (string 1 first): the right-most note
-// once the fill of "New line" is gone. Every note of a chord ends at the same place: the
-// first string of it wins, a plain note before the marked one, which the writers drop first.
-// A line past the text reads empty.
-LastNote lastNoteOf(std::span<const std::string_view> stringLines);
+// The last note of a reading: one of its last beat with notes, the fill of "New line" being
+// no beat. Every note of a chord ends at the same place: the first string of it wins, a plain
+// note before the marked one (a tie's, a triplet's own), which the writers drop first.
+LastNote lastNoteOf(const tabtext::Reading& reading);
 
 } // namespace quorlin::engine

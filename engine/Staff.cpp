@@ -152,15 +152,46 @@ bool Staff::blockToWriteOn()
     return m_text.count() != 0 && !m_needsBlock;
 }
 
+namespace {
+
+// The lines of one block of the text, read alone.
+class BlockLines final : public tabtext::LineSource {
+public:
+    BlockLines(const TabText& text, int start, int count) :
+        m_text(text), m_start(start), m_count(count)
+    {
+    }
+    int count() const override { return m_count; }
+    std::string line(int index) const override
+    {
+        return index >= 0 && index < m_count ? m_text.line(m_start + index) : std::string();
+    }
+    std::string_view view(int index, std::string& buffer) const override
+    {
+        if (index < 0 || index >= m_count)
+            return {};
+        return m_text.view(m_start + index, buffer);
+    }
+
+private:
+    const TabText& m_text;
+    int m_start;
+    int m_count;
+};
+
+} // namespace
+
 LastNote Staff::lastNoteOfBlock(int start) const
 {
-    std::vector<std::string> lines;
-    std::vector<std::string_view> views;
-    lines.reserve(static_cast<std::size_t>(stringCount()));
-    for (int k = 1; k <= stringCount(); ++k)
-        lines.push_back(m_text.line(start + k));
-    views.assign(lines.begin(), lines.end());
-    return lastNoteOf(views);
+    // Only this block is read: the position is taken from the text after every change the
+    // engine did not make, in a tab of any length. Read as the engine writes it, the names of
+    // its strings need not sound; a block edited by hand is read for whatever it holds.
+    const BlockLines block(m_text, start, blockLines());
+    const tabtext::Setup setup{m_state.stringCount, m_state.tuning, m_state.tabWidth};
+    tabtext::Reading reading = tabtext::readTab(block, setup, tabtext::Mode::Strict);
+    if (!reading.problem.empty())
+        reading = tabtext::readTab(block, setup, tabtext::Mode::Tolerant);
+    return lastNoteOf(reading);
 }
 
 LastNote Staff::lastNoteFrom(int start) const

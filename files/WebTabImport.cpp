@@ -7,6 +7,7 @@
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 #include "score/Score.h"
+#include "tabtext/TabCodec.h"
 #include "tabtext/TextWidth.h"
 
 #include <algorithm>
@@ -963,8 +964,8 @@ private:
             m_tab.lines.clear();
     }
 
-    // Read by the score reader, then written again from the columns it read: what it could
-    // not read is listed and left out, and the rest keeps every character it had.
+    // Read as the score reads it, then written again by the codec from the beats that sound,
+    // without fill: what could not be read is listed and left out.
     void readBlock(const std::vector<Line>& lines, const BlockAt& block)
     {
         const auto rows = static_cast<std::size_t>(tabtext::blockLineCount(block.strings));
@@ -978,8 +979,9 @@ private:
         text.front().resize(width, ' ');
         text.back().resize(width, ' ');
         const std::vector<std::string_view> views(text.begin(), text.end());
-        const score::Score read =
-            score::readScore(views, m_tab.strings, m_tab.tuning, score::kDefaultTempo);
+        const tabtext::Reading reading = tabtext::readTab(
+            tabtext::SpanLines(views), {m_tab.strings, m_tab.tuning}, tabtext::Mode::Tolerant);
+        const score::Score read = score::timeline(reading, score::kDefaultTempo);
         const int number = lines[block.first].number;
         for (const score::Skip& skip : read.skipped)
             m_tab.problems.push_back(
@@ -987,29 +989,37 @@ private:
         if (read.columns.empty())
             return;
 
-        std::vector<std::string> out(rows);
-        out.front() = tabtext::kRhythmPrefix;
+        // The block's own names where they are notes: its notes sounded by them.
+        tabtext::Setup own{m_tab.strings, m_tab.tuning};
         for (int k = 1; k <= block.strings; ++k) {
             const std::string head =
                 text[static_cast<std::size_t>(k)].substr(0, tabtext::kHeadLength);
-            out[static_cast<std::size_t>(k)] =
-                instrument::isNoteName(head) ? head : m_tab.tuning.at(k);
+            if (instrument::isNoteName(head))
+                own.tuning.set(k, head);
         }
-        out.back() = text.back().starts_with(tabtext::kRestArticulationPrefix)
-                         ? tabtext::kRestArticulationPrefix
-                         : tabtext::kArticulationPrefix;
+        const tabtext::Block& was = reading.layout.blocks.front();
+        model::Track sounding;
+        sounding.strings = own.strings;
+        sounding.tuning = own.tuning;
+        // Nothing on the strings is a rest, said or not: the writer says it, so that the tab
+        // can be edited.
+        tabtext::Block out;
+        out.restHead = was.restHead;
+        std::size_t at = was.firstBeat;
         for (const score::Column& column : read.columns) {
-            const auto offset = static_cast<std::size_t>(column.offset);
-            for (std::size_t r = 0; r < rows; ++r)
-                out[r] += text[r].substr(offset, static_cast<std::size_t>(column.width));
-            // Nothing on the strings is a rest, said or not: the tab says it, as its own
-            // writers do, so that it can be edited.
-            if (column.rest)
-                out.back().replace(out.back().size() - tabtext::kCellWidth, tabtext::kCellWidth,
-                                   tabtext::kRestCell);
+            while (reading.layout.places[at].character != column.offset)
+                ++at;
+            const model::Beat& beat = reading.track.beats[at];
+            tabtext::CellMarks& marks = out.marks.emplace_back();
+            for (const model::Note& note : beat.notes)
+                marks[static_cast<std::size_t>(note.string - 1)] =
+                    tabtext::cellMarkOf(was, at - was.firstBeat, beat, note);
+            sounding.beats.push_back(beat);
             m_tab.notes += static_cast<int>(column.notes.size());
         }
-        m_tab.lines.insert(m_tab.lines.end(), out.begin(), out.end());
+        out.beatCount = sounding.beats.size();
+        const std::vector<std::string> written = tabtext::writeBlock(sounding, out, own);
+        m_tab.lines.insert(m_tab.lines.end(), written.begin(), written.end());
     }
 
     std::vector<System> findSystems(const std::vector<Line>& lines)

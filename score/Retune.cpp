@@ -3,6 +3,8 @@
 #include "instrument/NeckLabels.h"
 #include "instrument/NoteCycle.h"
 #include "score/Fingering.h"
+#include "tabtext/Marks.h"
+#include "tabtext/TabCodec.h"
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
 
@@ -98,18 +100,15 @@ struct Job {
 // From the first character to the one past the last.
 using Regions = std::vector<std::pair<std::size_t, std::size_t>>;
 
-struct Cell {
-    char mark = 0; // 0: no note, "---"
-    int fret = 0;
-};
-
 class Retuner {
 public:
     Retuner(std::span<const std::string_view> lines, const Setup& from, const Setup& to,
             Retuned& out) :
         m_lines(lines),
         m_fromSetup(from), m_from(from.strings.value()), m_to(to.strings.value()), m_out(out),
-        m_score(readScore(lines, from.strings, from.tuning, kDefaultTempo))
+        m_reading(tabtext::readTab(tabtext::SpanLines(lines), {from.strings, from.tuning},
+                                   tabtext::Mode::Tolerant)),
+        m_score(timeline(m_reading, kDefaultTempo)), m_toSetup{to.strings, to.tuning}
     {
         for (int t = 1; t <= m_to; ++t) {
             const std::string& name = to.tuning.at(t);
@@ -121,12 +120,16 @@ public:
         }
         m_oldLast.fill(kNone);
         m_newLast.fill(kNone);
+        m_retuned.strings = to.strings;
+        m_retuned.tuning = to.tuning;
     }
 
     void run()
     {
         chooseAway();
-        m_cells.resize(m_score.columns.size());
+        findBeats();
+        m_retuned.beats.resize(m_score.columns.size());
+        m_marks.resize(m_score.columns.size());
         for (std::size_t c = 0; c < m_score.columns.size(); ++c)
             placeColumn(c);
         std::size_t next = 0;
@@ -158,20 +161,10 @@ private:
         return place >= 1 && place <= m_to ? place : 0;
     }
 
-    char markAt(const Column& column, int string)
-    {
-        if (column.block != m_rowsBlock) {
-            m_rowsBlock = column.block;
-            for (int s = 1; s <= m_from; ++s) {
-                const auto k = static_cast<std::size_t>(s);
-                m_rows[k] =
-                    narrowed(m_lines[static_cast<std::size_t>(column.line + s)], m_buffers[k]);
-            }
-        }
-        return m_rows[static_cast<std::size_t>(string)][static_cast<std::size_t>(column.offset)];
-    }
-
     void chooseAway();
+    void findBeats();
+    // Whether the cell `note` of column `index` was read from carries the triplet's mark.
+    bool carriesTripletMark(std::size_t index, const Note& note) const;
     void placeColumn(std::size_t index);
     void listChoices(Job& job) const;
     void search(std::size_t i, unsigned used, const Worth& sum);
@@ -185,7 +178,9 @@ private:
     int m_from;
     int m_to;
     Retuned& m_out;
+    tabtext::Reading m_reading;
     Score m_score;
+    tabtext::Setup m_toSetup;
     std::array<std::string, kMax + 1> m_heads;
     std::array<int, kMax + 1> m_open{};
     // The last note on each string, by the note's number in reading order.
@@ -194,12 +189,13 @@ private:
     int m_nextId = 0;
     // By note id, where the chooser puts it, the notes that can stay home kept there.
     std::vector<Place> m_chosen;
-    std::vector<std::array<Cell, kMax>> m_cells; // by column, new string - 1
+    std::vector<std::size_t> m_beatOf; // by column, the reading's beat
+    // By column, its notes where they now stand and the marks of their cells; the codec's
+    // writer makes the cells.
+    model::Track m_retuned;
+    std::vector<tabtext::CellMarks> m_marks;
+    std::vector<std::string> m_written; // one block's lines, cells only
     std::size_t m_nextSkip = 0;
-    // The old string lines of one block as the reader saw them.
-    int m_rowsBlock = kNone;
-    std::array<std::string_view, kMax + 1> m_rows;
-    std::array<std::string, kMax + 1> m_buffers;
 
     // The search over one column's notes.
     std::array<Job, kMax> m_jobs;
@@ -228,6 +224,31 @@ void Retuner::chooseAway()
     }
     const std::vector<int> open(m_open.begin() + 1, m_open.begin() + 1 + m_to);
     m_chosen = chooseFingering(notes, open, instrument::kFrets);
+}
+
+// Every column is a beat of the reading that sounds; the beats that do not keep their place.
+void Retuner::findBeats()
+{
+    m_beatOf.resize(m_score.columns.size());
+    const tabtext::Layout& layout = m_reading.layout;
+    for (std::size_t c = 0; c < m_score.columns.size(); ++c) {
+        const Column& column = m_score.columns[c];
+        const tabtext::Block& block = layout.blocks[static_cast<std::size_t>(column.block)];
+        std::size_t at = c > 0 && m_score.columns[c - 1].block == column.block ? m_beatOf[c - 1] + 1
+                                                                               : block.firstBeat;
+        while (layout.places[at].character != column.offset)
+            ++at;
+        m_beatOf[c] = at;
+    }
+}
+
+bool Retuner::carriesTripletMark(std::size_t index, const Note& note) const
+{
+    const std::size_t at = m_beatOf[index];
+    const tabtext::Block& block = m_reading.layout.blocks[m_reading.layout.places[at].block];
+    const model::Beat& beat = m_reading.track.beats[at];
+    const auto read = std::ranges::find(beat.notes, note.string, &model::Note::string);
+    return tabtext::cellMarkOf(block, at - block.firstBeat, beat, *read) == tabtext::kTripletMark;
 }
 
 void Retuner::listChoices(Job& job) const
@@ -294,7 +315,7 @@ void Retuner::placeColumn(std::size_t index)
         job.note = &note;
         job.id = m_nextId + static_cast<int>(n);
         job.home = home(note);
-        job.tilde = markAt(column, note.string) == tabtext::kTripletMark;
+        job.tilde = carriesTripletMark(index, note);
         hadTilde = hadTilde || job.tilde;
         job.tie = isTie(note.technique);
         if (job.tie) {
@@ -321,9 +342,13 @@ void Retuner::placeColumn(std::size_t index)
     m_best = Worth{-1};
     search(0, 0, Worth{});
 
-    std::array<char, kMax> marks{}; // 0: left out
-    std::size_t carrier = kMax;     // a note that can carry the triplet's mark
-    bool tildeWritten = false;
+    model::Beat& beat = m_retuned.beats[index];
+    beat.value = tabtext::valueOf(column.symbol);
+    beat.dotted = column.dotted;
+    unsigned tildes = 0;
+    std::array<std::size_t, kMax> jobOf{}; // by note of the beat
+    std::size_t carrier = kMax;            // a note that can carry the triplet's mark
+    const auto plain = [&](std::size_t k) { return !isTie(beat.notes[k].technique); };
     for (std::size_t n = 0; n < m_jobCount; ++n) {
         const Job& job = m_jobs[n];
         const Note& note = *job.note;
@@ -335,33 +360,36 @@ void Retuner::placeColumn(std::size_t index)
         // The slide marks are the reader's, not the engine's fret rule: with the pitches kept
         // the two agree wherever the tab did, and a hand-typed mark the frets contradict still
         // reads as it did.
-        marks[n] = cellMark(note.technique, job.tilde);
+        Technique technique = note.technique;
         if (job.tie && job.follows != kNone && choice.worth[1] == 0) {
             m_out.lostTies.push_back({blockNumber, columnNumber, note.pitch, note.technique});
-            marks[n] = tabtext::kPlainMark;
+            technique = Technique::Plain;
         }
-        tildeWritten = tildeWritten || marks[n] == tabtext::kTripletMark;
-        if (carrier == kMax ||
-            (marks[carrier] != tabtext::kPlainMark && marks[n] == tabtext::kPlainMark))
-            carrier = n;
+        if (job.tilde)
+            tildes |= 1u << choice.string;
+        jobOf[beat.notes.size()] = n;
+        beat.notes.push_back({choice.string, choice.fret, technique});
+        if (carrier == kMax || (!plain(carrier) && plain(beat.notes.size() - 1)))
+            carrier = beat.notes.size() - 1;
+        m_newLast[static_cast<std::size_t>(choice.string)] = job.id;
     }
     // The triplet's mark went with a note that fits nowhere. Another note carries it, a plain
     // one if there is one: a tie would be written plain, and given up, rather than the rhythm.
-    if (hadTilde && !tildeWritten && carrier != kMax) {
-        if (marks[carrier] != tabtext::kPlainMark)
-            m_out.lostTies.push_back({blockNumber, columnNumber, m_jobs[carrier].note->pitch,
-                                      m_jobs[carrier].note->technique});
-        marks[carrier] = tabtext::kTripletMark;
+    if (hadTilde && tildes == 0 && carrier != kMax) {
+        model::Note& note = beat.notes[carrier];
+        if (isTie(note.technique)) {
+            const Note& was = *m_jobs[jobOf[carrier]].note;
+            m_out.lostTies.push_back({blockNumber, columnNumber, was.pitch, was.technique});
+            note.technique = Technique::Plain;
+        }
+        tildes |= 1u << note.string;
     }
+    tabtext::CellMarks& marks = m_marks[index];
+    marks.fill(tabtext::kPlainMark);
+    for (const model::Note& placed : beat.notes)
+        marks[static_cast<std::size_t>(placed.string - 1)] =
+            tabtext::cellMark(placed.technique, (tildes >> placed.string & 1u) != 0);
 
-    std::array<Cell, kMax>& cells = m_cells[index];
-    for (std::size_t n = 0; n < m_jobCount; ++n) {
-        if (marks[n] == 0)
-            continue;
-        const Choice& choice = m_jobs[n].choices[static_cast<std::size_t>(m_bestPicks[n])];
-        cells[static_cast<std::size_t>(choice.string - 1)] = {marks[n], choice.fret};
-        m_newLast[static_cast<std::size_t>(choice.string)] = m_jobs[n].id;
-    }
     for (std::size_t n = 0; n < m_jobCount; ++n)
         m_oldLast[static_cast<std::size_t>(column.notes[n].string)] = m_jobs[n].id;
     m_nextId += static_cast<int>(m_jobCount);
@@ -374,6 +402,14 @@ void Retuner::writeBlock(const Block& block)
     while (m_nextSkip < m_score.skipped.size() && m_score.skipped[m_nextSkip].line == block.line)
         ++m_nextSkip;
     const std::span<const Skip> skips(m_score.skipped.data() + skipsFrom, m_nextSkip - skipsFrom);
+
+    // The block's cells as the codec writes its retuned beats, with no fill between them.
+    tabtext::Block cells;
+    cells.firstBeat = block.firstColumn;
+    cells.beatCount = block.columnCount;
+    const auto marks = m_marks.begin() + static_cast<std::ptrdiff_t>(block.firstColumn);
+    cells.marks.assign(marks, marks + static_cast<std::ptrdiff_t>(block.columnCount));
+    tabtext::writeBlockInto(m_retuned, cells, m_toSetup, m_written);
 
     const int line = static_cast<int>(m_out.lines.size());
     m_out.lines.emplace_back(m_lines[first]);
@@ -449,13 +485,9 @@ std::string Retuner::rewrittenLine(const Block& block, int string, std::string_v
         }
         if (last)
             break;
-        const Cell& cell = m_cells[c][static_cast<std::size_t>(string - 1)];
-        if (cell.mark == 0) {
-            out.put(at, tabtext::kEmptyCell);
-        } else {
-            const auto characters = tabtext::noteCellCharacters(cell.mark, cell.fret);
-            out.put(at, std::string_view(characters.data(), characters.size()));
-        }
+        const std::string_view cells = m_written[static_cast<std::size_t>(string)];
+        out.put(at, cells.substr(tabtext::kHeadLength + (c - block.firstColumn) * kCellWidth,
+                                 kCellWidth));
     }
     return out.finish();
 }

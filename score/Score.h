@@ -31,13 +31,6 @@ using model::isLegato;
 using model::isSlide;
 using model::isTie;
 using model::Technique;
-// The mark a note's cell opens with: a tie's, else plain or, inside a triplet, kTripletMark.
-constexpr char cellMark(Technique t, bool tripletMark)
-{
-    return isTie(t)      ? tabtext::markOf(t)
-           : tripletMark ? tabtext::kTripletMark
-                         : tabtext::kPlainMark;
-}
 
 struct Note {
     int string = 1; // 1 is the top string line of a block

@@ -49,6 +49,13 @@ constexpr std::string_view articulationCell(bool rest, model::Technique techniqu
                                                  : kPlainArticulation;
 }
 
+// The mark a note's cell opens with: a tie's, else kTripletMark where the cell carries the
+// triplet's, else plain. A cell holds one mark, so a tie and a triplet's mark never meet.
+constexpr char cellMark(model::Technique technique, bool tripletMark)
+{
+    return model::isTie(technique) ? markOf(technique) : tripletMark ? kTripletMark : kPlainMark;
+}
+
 // Slap or pop as the articulation line's mark says, else `otherwise`.
 constexpr model::Technique techniqueOfArticulation(char mark, model::Technique otherwise)
 {

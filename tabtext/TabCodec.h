@@ -8,8 +8,10 @@
 
 #include "instrument/Tuning.h"
 #include "model/Song.h"
+#include "tabtext/Marks.h"
 #include "tabtext/TabFormat.h"
 
+#include <array>
 #include <cstddef>
 #include <span>
 #include <string>
@@ -57,6 +59,9 @@ struct Setup {
     int width = model::kDefaultWidth;
 };
 
+// The mark each string's cell of a beat opens with, string s at s - 1.
+using CellMarks = std::array<char, instrument::kMaxStrings>;
+
 // A block of the text and the beats in it.
 struct Block {
     int line = 0; // its rhythm line
@@ -67,6 +72,9 @@ struct Block {
     int fillAfter = 0;
     // The articulation line opens with the blank head of a tab that starts with a rest.
     bool restHead = false;
+    // Per beat, the marks of its cells, where its notes do not say them all: a triplet's on a
+    // run no writer made, a tie's under a slap or pop. Empty when the notes say every mark.
+    std::vector<CellMarks> marks;
     // Its lines as the text holds them, where writing its beats would not give them back.
     std::vector<std::string> verbatim;
 
@@ -97,6 +105,17 @@ struct Skip {
 
     bool operator==(const Skip&) const = default;
 };
+
+// The mark the cell of `note`, of beat `indexInBlock` of `block`, opens with: the block's own
+// where it keeps them, else the note's tie, or the triplet's on the lead note of a typed
+// triplet's second and third beats.
+inline char cellMarkOf(const Block& block, std::size_t indexInBlock, const model::Beat& beat,
+                       const model::Note& note)
+{
+    if (indexInBlock < block.marks.size())
+        return block.marks[indexInBlock][static_cast<std::size_t>(note.string - 1)];
+    return cellMark(note.technique, beat.tripletPart > 0 && &note == &beat.notes.front());
+}
 
 struct Layout {
     std::vector<Block> blocks;

@@ -400,6 +400,9 @@ public:
         block.firstBeat = m_first;
         block.beatCount = m_reading.track.beats.size() - m_first;
         block.fillBefore.assign(block.beatCount, 0);
+        block.restHead = m_rows.articulation().starts_with(kRestArticulationPrefix);
+        if (m_marksUnsaid)
+            block.marks = std::move(m_marks);
         block.verbatim = m_rows.rawLines();
         m_reading.layout.blocks.push_back(std::move(block));
     }
@@ -418,8 +421,9 @@ private:
         return true;
     }
 
-    void push(Beat beat, std::size_t p)
+    void push(Beat beat, std::size_t p, const CellMarks& marks = kPlainMarks)
     {
+        m_marks.push_back(marks);
         m_reading.layout.places.push_back({m_index,
                                            static_cast<int>(m_reading.track.beats.size() - m_first),
                                            static_cast<int>(p)});
@@ -445,6 +449,7 @@ private:
             !isArticulationMark(mark))
             return skip();
 
+        CellMarks marks = kPlainMarks;
         bool tilde = false;
         for (int s = 1; s <= m_strings; ++s) {
             const std::string_view row = m_rows.string(s);
@@ -459,8 +464,11 @@ private:
             if (m_pitches[static_cast<std::size_t>(s)] < 0)
                 return skip();
             tilde = tilde || cell.mark == kTripletMark;
-            beat.notes.push_back(
-                {s, cell.fret, techniqueOfArticulation(mark, techniqueOfMark(cell.mark))});
+            const Note note{s, cell.fret,
+                            techniqueOfArticulation(mark, techniqueOfMark(cell.mark))};
+            marks[static_cast<std::size_t>(s - 1)] = cell.mark;
+            m_marksUnsaid = m_marksUnsaid || cell.mark != cellMark(note.technique, false);
+            beat.notes.push_back(note);
         }
         if (mark == kRestMark && !beat.notes.empty())
             return skip();
@@ -475,7 +483,7 @@ private:
                 before.triplet = true;
         }
         beat.triplet = tilde;
-        push(std::move(beat), p);
+        push(std::move(beat), p, marks);
     }
 
     const Rows& m_rows;
@@ -485,6 +493,14 @@ private:
     Reading& m_reading;
     std::size_t m_first;
     std::array<int, instrument::kMaxStrings + 1> m_pitches{};
+    static constexpr CellMarks kPlainMarks = [] {
+        CellMarks marks{};
+        marks.fill(kPlainMark);
+        return marks;
+    }();
+    // By beat of the block, kept only where the notes do not say them.
+    std::vector<CellMarks> m_marks;
+    bool m_marksUnsaid = false;
 };
 
 // A block as the engine writes it, in the set-up's names that all sound: read strictly. False,

@@ -4,6 +4,7 @@
 #include "tabtext/TabFormat.h"
 #include "tabtext/TextWidth.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace quorlin::tabtext {
@@ -21,29 +22,20 @@ model::Value valueOf(char symbol)
 
 namespace {
 
-// Appends the beat's cells to the block's lines: the lead note carries the mark, a triplet's
-// second and third notes the triplet's.
-void putBeat(std::vector<std::string>& lines, const model::Beat& beat, int strings)
+// Appends the cells of beat `b` of the block to its lines, each note's with its own mark.
+void putBeat(std::vector<std::string>& lines, const Block& block, std::size_t b,
+             const model::Beat& beat, int strings)
 {
     lines[0] += rhythmCell(symbolOf(beat.value), beat.dotted);
     for (int k = 1; k <= strings; ++k) {
         std::string& line = lines[static_cast<std::size_t>(k)];
-        const model::Note* note = nullptr;
-        for (const model::Note& n : beat.notes) {
-            if (n.string == k) {
-                note = &n;
-                break;
-            }
-        }
-        if (note == nullptr) {
+        const auto note = std::ranges::find(beat.notes, k, &model::Note::string);
+        if (note == beat.notes.end()) {
             line += kEmptyCell;
             continue;
         }
-        const bool lead = note == &beat.notes.front();
-        const char mark = !lead                  ? kPlainMark
-                          : beat.tripletPart > 0 ? kTripletMark
-                                                 : markOf(note->technique);
-        const std::array<char, kCellWidth> cell = noteCellCharacters(mark, note->fret);
+        const std::array<char, kCellWidth> cell =
+            noteCellCharacters(cellMarkOf(block, b, beat, *note), note->fret);
         line.append(cell.begin(), cell.end());
     }
     lines.back() += articulationCell(beat.rest(), beat.technique());
@@ -73,7 +65,7 @@ void writeBlockInto(const model::Track& track, const Block& block, const Setup& 
     lines.back().assign(block.restHead ? kRestArticulationPrefix : kArticulationPrefix);
     for (std::size_t b = 0; b < block.beatCount; ++b) {
         putFill(lines, b < block.fillBefore.size() ? block.fillBefore[b] : 0);
-        putBeat(lines, track.beats[block.firstBeat + b], strings);
+        putBeat(lines, block, b, track.beats[block.firstBeat + b], strings);
     }
     putFill(lines, block.fillAfter);
 }

@@ -324,9 +324,9 @@ TEST(TextChangedBehind, ThePositionComesFromTheTextAsALoadTakesIt)
     // The lines loaded; the block start, the last note and whether a chord may join it.
     const std::tuple<const char*, int, int, int, bool> loads[] = {
         {"|   q  e\nG ---H12\nD ------\nA --5---\nE ------\n>       ", 0, 1, 12, true},
-        // An editor stripped the blanks; a fret no neck has saturates.
-        {"|\nG -99999999999\nD ------------\nA ------------\nE ------------\n>", 0, 1, INT_MAX,
-         true},
+        // An editor stripped the blanks; a fret no neck has is no note.
+        {"|   q  e\nG ---H12\nD ------\nA --5---\nE ------\n>", 0, 1, 12, true},
+        {"|   q  q\nG --3-99\nD ------\nA ------\nE ------\n>      ", 0, 1, 3, true},
         {"|   q\nG ---\nD ---\nA ---\nE ---\n    r", 0, 0, 0, false}, // nothing to stack on
         {"Intro\n|   q\nG --3\nD ---\nA ---\nE ---\n>    ", 1, 1, 3, true},
         {"Intro\n|   q\nG --3", 0, 0, 0, false}, // no block
