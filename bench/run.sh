@@ -255,7 +255,7 @@ awk -v json="$build/bench.json" '
         row("start-up", f["start"], f["start_floor"], 1e6, "ms", 1.3)
         row("peak memory after load", f["rss_kb"], f["rss_floor_kb"], 1024, "MB", 1.2)
         # Heap in use, against the bytes of the tab itself. The history is what typing the tab
-        # cost beyond loading it; the engine alone splits it between the text's journal and
+        # cost beyond loading it; the engine alone splits it between the journal of the text and
         # the states the steps keep.
         tab = f["typed_tab_bytes"]
         history = f["typed_heap"] - f["loaded_heap"]
