@@ -13,8 +13,8 @@ namespace {
 // Naming it spares each insert looking up the format of the character before it.
 const QTextCharFormat kPlain;
 
-constexpr int kMostPieces = 2;
-constexpr int kWritesBetweenReclaims = 256;
+constexpr int kMostPieces = 8;
+constexpr int kWritesBetweenReclaims = 2048;
 
 QString fromBytes(std::string_view text)
 {
