@@ -255,11 +255,9 @@ void QtTabText::takeForeign(int position, int removed, int added)
                                     position == m_typing.position));
     if (follows)
         m_journal.joinNextChange();
-    m_journal.spliced(first, oldCount, before, lastNew - first + 1, after);
-    const auto at = m_blocks.begin() + first;
-    m_blocks.erase(at, at + oldCount);
-    m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
-                    std::make_move_iterator(made.end()));
+    const int newCount = lastNew - first + 1;
+    m_journal.spliced(first, oldCount, before, newCount, after);
+    engine::spliceInto(m_blocks, first, oldCount, after, newCount);
     m_typing = {oneLine && (inserting || added == 0), inserting, position, position + added};
 }
 

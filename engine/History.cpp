@@ -49,15 +49,8 @@ namespace {
 using packed::unzigzag;
 using packed::zigzag;
 
-void putNumber(std::deque<char>& bytes, std::uint64_t value)
-{
-    packed::put(bytes, value);
-}
-
-std::uint64_t number(const std::deque<char>& bytes, std::size_t& at)
-{
-    return packed::take(bytes, at);
-}
+constexpr auto putNumber = packed::put;
+constexpr auto number = packed::take;
 
 // A step's bytes: its label's number, whether it merges, and the two differences, each a
 // mask of the fields it changes and then the change of each.
@@ -132,12 +125,9 @@ Staff::Snapshot History::unpack(const State& state) const
 
 void History::encode(const Step& step, const State& previous)
 {
-    auto id = std::find(m_labels.begin(), m_labels.end(), step.label);
-    if (id == m_labels.end())
-        id = m_labels.insert(m_labels.end(), step.label);
-    const auto n = static_cast<std::size_t>(id - m_labels.begin());
-    m_bytes.push_back(static_cast<char>(n & 0xff));
-    m_bytes.push_back(static_cast<char>(n >> 8));
+    m_bytes.push_back(0);
+    m_bytes.push_back(0);
+    writeLabel(m_bytes.size() - kLabelBytes, step.label);
     m_bytes.push_back(step.mergeable ? 1 : 0);
     for (const auto& [from, to] : {std::pair{&previous, &step.before},
                                    std::pair{&step.before, &step.after}}) {
@@ -168,6 +158,16 @@ History::Step History::read(std::size_t index, const State& previous) const
                 (*state)[f] += unzigzag(number(m_bytes, at));
     }
     return step;
+}
+
+void History::writeLabel(std::size_t at, const char* label)
+{
+    auto id = std::find(m_labels.begin(), m_labels.end(), label);
+    if (id == m_labels.end())
+        id = m_labels.insert(m_labels.end(), label);
+    const auto n = static_cast<std::size_t>(id - m_labels.begin());
+    m_bytes[at] = static_cast<char>(n & 0xff);
+    m_bytes[at + 1] = static_cast<char>(n >> 8);
 }
 
 const char* History::labelAt(std::size_t index) const
@@ -375,13 +375,7 @@ void History::relabelLast(const char* label)
 {
     if (m_index == 0)
         return;
-    auto id = std::find(m_labels.begin(), m_labels.end(), label);
-    if (id == m_labels.end())
-        id = m_labels.insert(m_labels.end(), label);
-    const auto n = static_cast<std::size_t>(id - m_labels.begin());
-    const auto at = static_cast<std::size_t>(m_starts[m_index - 1]);
-    m_bytes[at] = static_cast<char>(n & 0xff);
-    m_bytes[at + 1] = static_cast<char>(n >> 8);
+    writeLabel(static_cast<std::size_t>(m_starts[m_index - 1]), label);
 }
 
 void History::markClean()

@@ -126,6 +126,8 @@ private:
     // The step at `index`, its states from the state after the step before it.
     Step read(std::size_t index, const State& previous) const;
     const char* labelAt(std::size_t index) const;
+    // The label's number, in the two bytes at `at`.
+    void writeLabel(std::size_t at, const char* label);
     // The last step, and the state after the step before it.
     Step top() const;
     State beforeTop() const;

@@ -39,15 +39,26 @@ private:
 using packed::unzigzag;
 using packed::zigzag;
 
-void putNumber(std::deque<char>& bytes, std::uint64_t value)
-{
-    packed::put(bytes, value);
-}
+constexpr auto putNumber = packed::put;
 
 void putText(std::deque<char>& bytes, std::string_view text)
 {
     putNumber(bytes, text.size());
     bytes.insert(bytes.end(), text.begin(), text.end());
+}
+
+// A splice as kept: lines index .. index + countNow - 1 become countThen lines, their text
+// kept between `prefix` and `suffix` with `middle` put between.
+void putSplice(std::deque<char>& bytes, int index, int countNow, std::size_t prefix,
+               std::size_t suffix, int countThen, std::string_view middle)
+{
+    bytes.push_back(kSplice);
+    putNumber(bytes, static_cast<std::uint64_t>(index));
+    putNumber(bytes, static_cast<std::uint64_t>(countNow));
+    putNumber(bytes, prefix);
+    putNumber(bytes, suffix);
+    putNumber(bytes, static_cast<std::uint64_t>(countThen));
+    putText(bytes, middle);
 }
 
 std::string joinedLines(const JournalLines& lines, int index, int count)
@@ -98,13 +109,8 @@ void applyChange(const std::deque<char>& bytes, std::size_t at, JournalLines& li
         std::string then = now.substr(0, head);
         then.append(middleThen).append(now, now.size() - tail, tail);
         lines.spliceLines(index, countNow, then, countThen);
-        inverse.push_back(kSplice);
-        putNumber(inverse, static_cast<std::uint64_t>(index));
-        putNumber(inverse, static_cast<std::uint64_t>(countThen));
-        putNumber(inverse, head);
-        putNumber(inverse, tail);
-        putNumber(inverse, static_cast<std::uint64_t>(countNow));
-        putText(inverse, std::string_view(now).substr(head, now.size() - head - tail));
+        putSplice(inverse, index, countThen, head, tail, countNow,
+                  std::string_view(now).substr(head, now.size() - head - tail));
         return;
     }
     // A run is taken back from its last line to its first, and its inverse written in that
@@ -271,14 +277,8 @@ void LineJournal::spliced(int index, int oldCount, std::string_view before, int 
     while (suffix < shorter - prefix &&
            before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
         ++suffix;
-    std::deque<char>& bytes = m_done.bytes;
-    bytes.push_back(kSplice);
-    putNumber(bytes, static_cast<std::uint64_t>(index));
-    putNumber(bytes, static_cast<std::uint64_t>(newCount));
-    putNumber(bytes, prefix);
-    putNumber(bytes, suffix);
-    putNumber(bytes, static_cast<std::uint64_t>(oldCount));
-    putText(bytes, before.substr(prefix, before.size() - prefix - suffix));
+    putSplice(m_done.bytes, index, newCount, prefix, suffix, oldCount,
+              before.substr(prefix, before.size() - prefix - suffix));
 }
 
 void LineJournal::undo(JournalLines& lines)
