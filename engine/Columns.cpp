@@ -1,6 +1,5 @@
 #include "engine/Columns.h"
 
-#include "engine/VectorTabText.h"
 #include "tabtext/Marks.h"
 #include "tabtext/TabCodec.h"
 #include "tabtext/TabFormat.h"
@@ -221,115 +220,64 @@ void writeColumns(Staff& staff, std::span<const Column> columns, bool newLineAft
 
 namespace {
 
-// The text with new lines gathered after its end, handed over in one piece by `flush`. A
-// text area takes each note's cells as an edit of its own, so writing a whole tab again note
-// by note costs seconds where one insert of the lines costs milliseconds. After the flush the
-// lines are still read from here: a text area looks each one up again.
-class GatheredTail final : public TabText {
-public:
-    explicit GatheredTail(TabText& text) : m_text(text), m_kept(text.count()) {}
-
-    int count() const override { return m_kept + static_cast<int>(m_tail.size()); }
-    std::string line(int index) const override
-    {
-        if (index < m_kept)
-            return m_text.line(index);
-        const auto at = static_cast<std::size_t>(index - m_kept);
-        return at < m_tail.size() ? m_tail[at] : std::string();
-    }
-    void replace(int index, const std::string& text) override
-    {
-        ++m_revision;
-        if (index < m_kept)
-            m_text.replace(index, text);
-        else if (std::string* line = gathered(index))
-            *line = text;
-    }
-    void extend(int index, std::string_view tail) override
-    {
-        ++m_revision;
-        if (index < m_kept)
-            m_text.extend(index, tail);
-        else if (std::string* line = gathered(index))
-            line->append(tail);
-    }
-    void append(const std::string& text) override
-    {
-        ++m_revision;
-        m_tail.push_back(text);
-    }
-    void eraseAll() override { eraseFrom(0); }
-    void eraseFrom(int from) override
-    {
-        ++m_revision;
-        if (from < m_kept) {
-            m_text.eraseFrom(from);
-            m_kept = m_text.count();
-            m_tail.clear();
-        } else if (from < count()) {
-            m_tail.resize(static_cast<std::size_t>(from - m_kept));
+// The columns as the engine types them after `last`: a chord's notes in the order they
+// are dropped, a slide's direction from the note it leaves, a slide off that note's string
+// plain, as the engine refuses it.
+model::Track typedTrack(std::span<const Column> columns, LastNote last, const EditingState& state)
+{
+    model::Track track;
+    track.strings = state.stringCount;
+    track.tuning = state.tuning;
+    track.beats.reserve(columns.size());
+    for (std::size_t at = 0; at < columns.size(); ++at) {
+        const Column& column = columns[at];
+        model::Beat& beat = track.beats.emplace_back();
+        beat.value = tabtext::valueOf(column.symbol);
+        beat.dotted = column.dotted;
+        beat.triplet = column.tripletPart >= 0;
+        beat.tripletPart = static_cast<std::int8_t>(column.tripletPart);
+        beat.newLineBefore = column.newLineBefore;
+        if (column.rest())
+            continue;
+        const std::vector<ColumnNote> notes = dropOrder(columns, at);
+        Technique technique = column.tripletPart >= 0 ? Technique::Plain : column.technique;
+        if (model::isSlide(technique)) {
+            technique = notes.front().string != last.string ? Technique::Plain
+                        : notes.front().fret < last.fret     ? Technique::SlideDown
+                                                             : Technique::SlideUp;
         }
+        const bool struck = technique == Technique::Slap || technique == Technique::Pop;
+        for (const ColumnNote& note : notes)
+            beat.notes.push_back({note.string, note.fret,
+                                  struck || beat.notes.empty() ? technique : Technique::Plain});
+        last = {notes.back().string, notes.back().fret};
     }
-    std::uint64_t revision() const override { return m_text.revision() + m_revision; }
-    // Writing columns makes no undo levels of its own: the step around it does.
-    void beginGroup(bool joinPrevious) override { m_text.beginGroup(joinPrevious); }
-    void endGroup() override { m_text.endGroup(); }
-    void addEmptyLevel() override { m_text.addEmptyLevel(); }
-    int undoLevels() const override { return m_text.undoLevels(); }
-    void undoLevel() override { m_text.undoLevel(); }
-    void redoLevel() override { m_text.redoLevel(); }
+    return track;
+}
 
-    // Only reading may follow.
-    void flush() { m_text.appendLines(m_tail); }
+// The lines of `tail` typed after `last`: on the tab's first block when nothing is kept,
+// else each on a block of its own after the kept ones; then "New line" when asked.
+std::vector<std::string> typedLines(std::span<const Column> tail, LastNote last,
+                                    const EditingState& state, bool firstBlock, bool newLineAfter)
+{
+    check(tail, state.stringCount.value());
+    const model::Track track = typedTrack(tail, last, state);
+    const tabtext::Setup setup = setupOf(state);
+    tabtext::Layout layout = tabtext::layOut(track, setup, newLineAfter);
+    // Only the tab's first block opens with a rest's head.
+    if (!firstBlock && !layout.blocks.empty())
+        layout.blocks.front().restHead = false;
+    return tabtext::writeTab(track, layout, setup);
+}
 
-private:
-    std::string* gathered(int index)
-    {
-        const auto at = static_cast<std::size_t>(index - m_kept);
-        return at < m_tail.size() ? &m_tail[at] : nullptr;
-    }
-
-    TabText& m_text;
-    int m_kept;
-    std::vector<std::string> m_tail;
-    std::uint64_t m_revision = 0;
-};
-
-// Erases the lines from `keep` on and writes `tail` there, the engine standing where writing
-// the kept columns from the start left it: after `last`, with the block kept last full, so
-// the next column opens a block of its own; then "New line" when asked.
-void writeTail(Staff& staff, GatheredTail& text, int keep, LastNote last,
+// Writes `tail` in place of the lines from `keep` on, as the engine would have typed it there
+// after `last`, the kept block full; the engine then takes its position from the text.
+void writeTail(Staff& staff, TabText& text, int keep, LastNote last,
                std::span<const Column> tail, bool newLineAfter)
 {
-    check(tail, staff.state().stringCount.value());
+    std::vector<std::string> lines = typedLines(tail, last, staff.state(), keep == 0, newLineAfter);
     text.eraseFrom(keep);
-
-    Staff::Snapshot at = staff.snapshot();
-    at.state.blockStart = std::max(0, keep - blockLineCount(staff.state().stringCount.value()));
-    at.state.lastString = last.string;
-    at.state.lastFret = last.fret;
-    at.state.chordAvailable = last.string != 0;
-    at.state.setupUnlocked = keep == 0;
-    // A rest goes on past the width, so a block that a copy of rests opened would take
-    // them into the kept block's fill: the kept block is never written on again.
-    at.needsBlock = keep > 0;
-    at.strippedBlanks = false;
-
-    // A staff of its own writes the lines aside; ours takes over where it stopped, even when a
-    // column is refused halfway, as if it had written into the text itself.
-    Staff writer(text);
-    writer.restore(at);
-    const auto handOver = [&] {
-        text.flush();
-        staff.restore(writer.snapshot());
-    };
-    try {
-        writeColumns(writer, tail, newLineAfter);
-    } catch (...) {
-        handOver();
-        throw;
-    }
-    handOver();
+    text.appendLines(lines);
     staff.forgetPosition();
     staff.follow();
 }
@@ -364,8 +312,7 @@ int rewriteFrom(Staff& staff, TabText& text, const std::vector<Column>& present,
     const std::span<const Column> rewritten(edited);
     // A "New line" the tab ended in stays at its end.
     const bool newLineAfter = endsWithNewLine(text, staff.state());
-    GatheredTail gathered(text);
-    writeTail(staff, gathered, keep, lastWritten(rewritten, from), rewritten.subspan(from),
+    writeTail(staff, text, keep, lastWritten(rewritten, from), rewritten.subspan(from),
               newLineAfter);
     return keep;
 }
@@ -552,12 +499,7 @@ std::int64_t barCount(std::span<const std::int64_t> starts, TimeSignature time)
 
 std::vector<std::string> tabOf(std::span<const Column> run, const EditingState& state)
 {
-    VectorTabText text;
-    Staff staff(text);
-    staff.restoreSetup(state.stringCount, state.tuning);
-    staff.setTabWidth(state.tabWidth);
-    writeColumns(staff, run);
-    return text.lines();
+    return typedLines(run, {}, state, true, false);
 }
 
 namespace {
@@ -742,10 +684,9 @@ Splice spliceColumns(Staff& staff, TabText& text, std::vector<Column>& columns, 
     const bool appended = first == columns.size();
     const bool removedToEnd = runAt == after && after == window.size();
     const bool breakAtEnd = !appended && (endBreak || (removedToEnd && lineBreak));
-    GatheredTail gathered(text);
-    writeTail(staff, gathered, keep, lastWritten(all, from - base), all.subspan(from - base),
+    writeTail(staff, text, keep, lastWritten(all, from - base), all.subspan(from - base),
               breakAtEnd);
-    readColumnsFrom(gathered, staff.state(), keep, columns);
+    readColumnsFrom(text, staff.state(), keep, columns);
     return result;
 }
 

@@ -408,7 +408,7 @@ private:
                 continue;
             }
             for (const MarkWords& words : kMarkWords) {
-                if (note.marks & words.mark)
+                if (note.marks & words.mark & ~tabtext::kWrittenMarks)
                     count(m_marks[words.mark], hit);
             }
             if (note.marks & kLeftOut)

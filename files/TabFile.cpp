@@ -1,6 +1,7 @@
 #include "files/TabFile.h"
 
 #include "files/TextEncoding.h"
+#include "tabtext/TabCodec.h"
 #include "tabtext/TextWidth.h"
 
 #include <algorithm>
@@ -39,27 +40,6 @@ constexpr std::size_t kLabelLength = 18;
 
 using tabtext::continuesCharacter;
 using tabtext::kHeadLength;
-
-// The legend explains the marks the engine writes, two to a line.
-std::vector<std::string> legend()
-{
-    using namespace engine;
-    const auto pair = [](char mark, std::string_view what, char next, std::string_view then) {
-        std::string line = std::string("  ") + mark + ": " + std::string(what);
-        line.resize(16, ' ');
-        return line + next + ": " + std::string(then);
-    };
-    // A triplet as the engine writes one, "x" for the fret.
-    std::string triplet;
-    for (std::size_t note = 0; note < kTripletColumns; ++note) {
-        triplet += noteCell(note == 0 ? kPlainMark : kTripletMark, 0);
-        triplet.back() = 'x';
-    }
-    return {"Symbols explanations:", pair(kHammerOnMark, "hammer on", kPullOffMark, "pull off"),
-            pair(kSlapMark, "slap", kPopMark, "pop"),
-            pair(kSlideUpMark, "slide up", kSlideDownMark, "slide down"),
-            "  " + triplet + ": triplets"};
-}
 
 // Counted in characters, so a label someone typed with accents does not split one.
 std::string afterLabel(std::string_view line)
@@ -361,7 +341,7 @@ std::string tabFileText(std::span<const std::string_view> lines, const engine::E
         out.append(kTimeLabel);
         writeLine(model::timeSignatureText(state.time));
     }
-    for (const std::string& line : legend())
+    for (const std::string& line : tabtext::legend())
         writeLine(line);
     writeLine(kHeaderRule);
     writeLine("");

@@ -10,6 +10,10 @@
 
 namespace quorlin::tabtext {
 
+// The marks of model::Mark a note's cells write; a song's others are listed where it
+// becomes a tab.
+constexpr model::NoteFlags kWrittenMarks = 0;
+
 // A tie's mark; any other technique is written plain.
 constexpr char markOf(model::Technique technique)
 {

@@ -207,6 +207,9 @@ void writeBlockInto(const model::Track& track, const Block& block, const Setup& 
 // asked.
 Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter = false);
 
+// The lines a saved file explains the marks with, two to a line.
+std::vector<std::string> legend();
+
 // The duration letter of a value and back ("q" is a quarter).
 char symbolOf(model::Value value);
 model::Value valueOf(char symbol);

@@ -6,12 +6,34 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorlin::tabtext {
 
 char symbolOf(model::Value value)
 {
     return kDurationSymbols[static_cast<std::size_t>(value)];
+}
+
+std::vector<std::string> legend()
+{
+    const auto pair = [](char mark, std::string_view what, char next, std::string_view then) {
+        std::string line = std::string("  ") + mark + ": " + std::string(what);
+        line.resize(16, ' ');
+        return line + next + ": " + std::string(then);
+    };
+    // A triplet as the writers make one, "x" for the fret.
+    std::string triplet;
+    for (std::size_t note = 0; note < kTripletColumns; ++note) {
+        triplet += noteCell(note == 0 ? kPlainMark : kTripletMark, 0);
+        triplet.back() = 'x';
+    }
+    return {"Symbols explanations:", pair(kHammerOnMark, "hammer on", kPullOffMark, "pull off"),
+            pair(kSlapMark, "slap", kPopMark, "pop"),
+            pair(kSlideUpMark, "slide up", kSlideDownMark, "slide down"),
+            "  " + triplet + ": triplets"};
 }
 
 model::Value valueOf(char symbol)
