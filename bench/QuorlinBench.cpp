@@ -333,7 +333,7 @@ double replaceMedian(Window& w, std::vector<engine::Column> columns)
         int fret = i * 5 % 12 + 1;
         // The same note again would change nothing and make no step.
         if (column.notes == std::vector<engine::ColumnNote>{{string, fret}} &&
-            column.symbol == 'q' && !column.dotted)
+            column.symbol() == 'q' && !column.dotted)
             fret = fret % 12 + 1;
         w.neck().setCursorCell(fret, string);
         const std::size_t before = w.steps();
@@ -341,7 +341,7 @@ double replaceMedian(Window& w, std::vector<engine::Column> columns)
         if (w.steps() != before + 1 || w.form.tabCursor() != at)
             qFatal("Return replaced no note (key %d)", i);
         column.notes = {{string, fret}};
-        column.symbol = 'q';
+        column.setSymbol('q');
         column.dotted = false;
         QCoreApplication::processEvents();
     }

@@ -51,7 +51,7 @@ std::vector<Column> tripletOf(Column column)
     std::vector<Column> run(tabtext::kTripletColumns, column);
     for (std::size_t part = 0; part < run.size(); ++part) {
         Column& c = run[part];
-        c.technique = Technique::Plain;
+        c.setTechnique(Technique::Plain);
         c.tripletPart = static_cast<int>(part);
         c.newLineBefore = part == 0 && column.newLineBefore;
         if (part < 2)
@@ -65,7 +65,7 @@ Column collapsed(std::span<const Column> columns, std::size_t first)
 {
     Column column = columns[first + 2];
     column.tripletPart = column.tripletGroup = -1;
-    column.technique = Technique::Plain;
+    column.triplet = false;
     column.newLineBefore = columns[first].newLineBefore;
     return column;
 }
@@ -74,7 +74,7 @@ Column collapsed(std::span<const Column> columns, std::size_t first)
 // note on its string.
 bool playsFromNoteBefore(std::span<const Column> columns, std::size_t first, const Column& column)
 {
-    if (!engine::leansOnNoteBefore(column.technique))
+    if (!engine::leansOnNoteBefore(column.technique()))
         return true;
     for (std::size_t c = first; c-- > 0;) {
         if (!columns[c].rest()) {
@@ -87,8 +87,7 @@ bool playsFromNoteBefore(std::span<const Column> columns, std::size_t first, con
 
 DropOutcome refusal(const Column& column)
 {
-    return column.technique == Technique::SlideUp || column.technique == Technique::SlideDown
-               ? DropOutcome::SlideRefused
+    return model::isSlide(column.technique()) ? DropOutcome::SlideRefused
                : DropOutcome::NoNoteBefore;
 }
 
@@ -101,10 +100,10 @@ Column columnOf(const engine::Drop& drop)
 {
     Column column;
     column.notes = {{drop.row, drop.column}};
-    column.symbol = drop.symbol;
+    column.setSymbol(drop.symbol);
     column.dotted = drop.dotted;
     // A chord note has no column of its own to go in: it comes in as a note.
-    column.technique = drop.technique;
+    column.setTechnique(drop.technique);
     return column;
 }
 
@@ -213,7 +212,7 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
             auto& staff = *m_staff;
             const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
             const bool triplet = columns[at].tripletPart >= 0;
-            const engine::ColumnNote note{drop.row, drop.column};
+            engine::ColumnNote note{drop.row, drop.column};
             if (drop.entry == engine::Entry::Chord) {
                 // Only a triplet's last column takes chord notes, and never on its own string.
                 // The note sounds as long as the column does, whatever the palette says.
@@ -254,6 +253,8 @@ Document::Edited Document::replaceAtCursor(const engine::Drop& drop)
             // A triplet plays one note three times: all three take the new one.
             std::vector<Column> run(columns.begin() + static_cast<long>(first),
                                     columns.begin() + static_cast<long>(last));
+            // Its marks stay with it, as a single note's do.
+            note.flags = run.front().notes.front().flags;
             if (run.front().notes.front() == note && !run.back().chord())
                 return;
             for (Column& part : run)
@@ -272,7 +273,7 @@ Document::Edited Document::restAtCursor(char symbol, bool dotted)
                                                       Edited& result) {
         const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
         Column rest;
-        rest.symbol = symbol;
+        rest.setSymbol(symbol);
         rest.dotted = dotted;
         if (columns[at].tripletPart < 0) {
             result.turnedPlain =
@@ -298,10 +299,10 @@ Document::Edited Document::durationAtCursor(char symbol, bool dotted)
             const auto [first, last] = engine::wholeTriplets(columns, at, at + 1);
             std::vector<Column> run(columns.begin() + static_cast<long>(first),
                                     columns.begin() + static_cast<long>(last));
-            if (run.front().symbol == symbol && run.front().dotted == dotted)
+            if (run.front().symbol() == symbol && run.front().dotted == dotted)
                 return;
             for (Column& column : run) {
-                column.symbol = symbol;
+                column.setSymbol(symbol);
                 column.dotted = dotted;
             }
             engine::spliceColumns(*m_staff, *m_text, columns, first, last, std::move(run));
@@ -328,7 +329,7 @@ Document::Edited Document::techniqueAtCursor(Technique technique, engine::Entry 
             return;
         }
         Column column = triplet ? collapsed(columns, first) : columns[at];
-        column.technique = wanted;
+        column.setTechnique(wanted);
         if (putIn(*m_staff, *m_text, columns, first, last, column, makeTriplet, result) > 0)
             m_tabCursor = static_cast<int>(first);
     });

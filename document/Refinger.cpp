@@ -62,7 +62,7 @@ std::vector<engine::ColumnNote> refinger(std::span<const engine::Column> columns
     // (From a note that stays, the interval is an octave off: no legato to keep.)
     for (std::size_t c = first + 1; c < last; ++c) {
         const engine::Column& column = columns[c];
-        if (column.rest() || !engine::leansOnNoteBefore(column.technique))
+        if (column.rest() || !engine::leansOnNoteBefore(column.technique()))
             continue;
         std::size_t p = c - 1;
         while (p > first && columns[p].rest())

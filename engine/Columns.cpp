@@ -16,11 +16,17 @@
 
 namespace quorlin::engine {
 
+void Column::setTechnique(Technique technique)
+{
+    const bool struck = technique == Technique::Slap || technique == Technique::Pop;
+    for (model::Note& note : notes)
+        note.technique = struck || &note == &notes.front() ? technique : Technique::Plain;
+}
+
 bool Column::sameAs(const Column& other) const
 {
-    return notes == other.notes && technique == other.technique && symbol == other.symbol &&
-           dotted == other.dotted && newLineBefore == other.newLineBefore &&
-           tripletPart == other.tripletPart;
+    return notes == other.notes && value == other.value && dotted == other.dotted &&
+           newLineBefore == other.newLineBefore && tripletPart == other.tripletPart;
 }
 
 namespace {
@@ -55,13 +61,7 @@ void readColumnsFrom(const TabText& text, const EditingState& state, int from,
         const model::Beat& beat = beats[b];
         const tabtext::Place& place = tail.layout.places[b];
         Column column;
-        for (const model::Note& note : beat.notes)
-            column.notes.push_back({note.string, note.fret});
-        column.technique = beat.technique();
-        column.symbol = tabtext::symbolOf(beat.value);
-        column.dotted = beat.dotted;
-        column.newLineBefore = beat.newLineBefore;
-        column.tripletPart = beat.tripletPart;
+        static_cast<model::Beat&>(column) = beat;
         column.tripletGroup =
             beat.tripletPart >= 0 ? static_cast<int>(columns.size()) - beat.tripletPart : -1;
         column.block = static_cast<int>(place.block);
@@ -95,7 +95,7 @@ namespace {
 // A mark on its first note tells which note leads the column: a tie's, or a triplet's own.
 bool markedLead(const Column& column)
 {
-    return model::isTie(column.technique) || column.tripletPart >= 0;
+    return model::isTie(column.technique()) || column.tripletPart >= 0;
 }
 
 [[noreturn]] void untypable(std::size_t index, const char* what)
@@ -107,7 +107,6 @@ void check(std::span<const Column> columns, int strings)
 {
     for (std::size_t c = 0; c < columns.size(); ++c) {
         const Column& column = columns[c];
-        requireDurationSymbol(column.symbol);
         for (std::size_t n = 0; n < column.notes.size(); ++n) {
             const ColumnNote& note = column.notes[n];
             if (note.string < 1 || note.string > strings || note.fret < 0 ||
@@ -119,7 +118,7 @@ void check(std::span<const Column> columns, int strings)
             }
         }
         const bool triplet = column.tripletPart >= 0;
-        if (triplet && (column.rest() || column.technique != Technique::Plain))
+        if (triplet && (column.rest() || column.technique() != Technique::Plain))
             untypable(c, "a triplet column with a technique or no note");
         if (column.chord() && triplet && column.tripletPart != 2)
             untypable(c, "a chord inside a triplet");
@@ -128,7 +127,7 @@ void check(std::span<const Column> columns, int strings)
         if (column.tripletPart == 0) {
             const auto part = [&](std::size_t at, int expected) {
                 return at < columns.size() && columns[at].tripletPart == expected &&
-                       columns[at].symbol == column.symbol && columns[at].dotted == column.dotted &&
+                       columns[at].value == column.value && columns[at].dotted == column.dotted &&
                        columns[at].notes.front() == column.notes.front();
             };
             if (!part(c + 1, 1) || !part(c + 2, 2))
@@ -159,7 +158,7 @@ std::vector<ColumnNote> dropOrder(std::span<const Column> columns, std::size_t a
     const auto next = std::find_if(columns.begin() + static_cast<long>(at) + 1, columns.end(),
                                    [](const Column& column) { return !column.rest(); });
     if (next == columns.end() ||
-        (next->technique != Technique::SlideUp && next->technique != Technique::SlideDown))
+        !model::isSlide(next->technique()))
         return notes;
     const auto on = std::ranges::find(notes.begin() + (fixedLead ? 1 : 0), notes.end(),
                                       next->notes.front().string, &ColumnNote::string);
@@ -175,21 +174,21 @@ void writeColumn(Staff& staff, std::span<const Column> columns, std::size_t at)
     if (column.newLineBefore)
         staff.JumpLine();
     if (column.rest()) {
-        staff.setRest(column.symbol, column.dotted);
+        staff.setRest(column.symbol(), column.dotted);
         return;
     }
     // A triplet is written whole with its first column; its last may then take chord notes.
     if (column.tripletPart <= 0) {
         const ColumnNote& lead = notes.front();
-        Technique technique = column.technique;
+        Technique technique = column.technique();
         if (model::isSlide(technique) && lead.string != staff.state().lastString)
             technique = Technique::Plain;
-        require(staff.Dropped({lead.fret, lead.string, column.symbol, technique, column.dotted,
+        require(staff.Dropped({lead.fret, lead.string, column.symbol(), technique, column.dotted,
                                column.tripletPart == 0 ? Entry::Triplet : Entry::Single}));
     }
     for (std::size_t n = 1; n < notes.size(); ++n) {
         const ColumnNote& note = notes[n];
-        require(staff.Dropped({note.fret, note.string, column.symbol, Technique::Plain,
+        require(staff.Dropped({note.fret, note.string, column.symbol(), Technique::Plain,
                                column.dotted, Entry::Chord}));
     }
 }
@@ -232,24 +231,25 @@ model::Track typedTrack(std::span<const Column> columns, LastNote last, const Ed
     for (std::size_t at = 0; at < columns.size(); ++at) {
         const Column& column = columns[at];
         model::Beat& beat = track.beats.emplace_back();
-        beat.value = tabtext::valueOf(column.symbol);
+        beat.value = column.value;
         beat.dotted = column.dotted;
         beat.triplet = column.tripletPart >= 0;
-        beat.tripletPart = static_cast<std::int8_t>(column.tripletPart);
+        beat.tripletPart = column.tripletPart;
         beat.newLineBefore = column.newLineBefore;
         if (column.rest())
             continue;
         const std::vector<ColumnNote> notes = dropOrder(columns, at);
-        Technique technique = column.tripletPart >= 0 ? Technique::Plain : column.technique;
+        Technique technique = column.tripletPart >= 0 ? Technique::Plain : column.technique();
         if (model::isSlide(technique)) {
             technique = notes.front().string != last.string ? Technique::Plain
                         : notes.front().fret < last.fret     ? Technique::SlideDown
                                                              : Technique::SlideUp;
         }
         const bool struck = technique == Technique::Slap || technique == Technique::Pop;
-        for (const ColumnNote& note : notes)
-            beat.notes.push_back({note.string, note.fret,
-                                  struck || beat.notes.empty() ? technique : Technique::Plain});
+        for (ColumnNote note : notes) {
+            note.technique = struck || beat.notes.empty() ? technique : Technique::Plain;
+            beat.notes.push_back(note);
+        }
         last = {notes.back().string, notes.back().fret};
     }
     return track;
@@ -331,7 +331,7 @@ Technique slideAfter(const Column& column, LastNote last)
 // With no mark to tell the lead, the text gives a chord's notes by string.
 void byStringWhenUnmarked(Column& column)
 {
-    if (markOf(column.technique) == kPlainMark)
+    if (markOf(column.technique()) == kPlainMark)
         std::ranges::sort(column.notes, {}, &ColumnNote::string);
 }
 
@@ -355,15 +355,15 @@ void putCell(TabText& text, int line, std::size_t character, std::string_view ce
 void putColumn(TabText& text, const Column& column, int strings)
 {
     const auto at = static_cast<std::size_t>(column.character);
-    putCell(text, column.firstLine, at, rhythmCell(column.symbol, column.dotted));
+    putCell(text, column.firstLine, at, rhythmCell(column.symbol(), column.dotted));
     for (int k = 1; k <= strings; ++k) {
         const auto note = std::ranges::find(column.notes, k, &ColumnNote::string);
-        const char mark = note == column.notes.begin() ? markOf(column.technique) : kPlainMark;
+        const char mark = note == column.notes.begin() ? markOf(column.technique()) : kPlainMark;
         putCell(text, column.firstLine + k, at,
                 note == column.notes.end() ? std::string(kEmptyCell) : noteCell(mark, note->fret));
     }
     putCell(text, column.firstLine + strings + 1, at,
-            articulationCell(column.rest(), column.technique));
+            articulationCell(column.rest(), column.technique()));
 }
 
 } // namespace
@@ -383,7 +383,7 @@ bool hasNoteBefore(std::span<const Column> columns, std::size_t at)
         // A slide goes on from the chord note dropped last, and the note that carries a
         // chord's technique is dropped first.
         const bool marked = markedLead(before);
-        if (model::isSlide(columns[at].technique) && marked && before.chord() &&
+        if (model::isSlide(columns[at].technique()) && marked && before.chord() &&
             before.notes.front().string == string)
             return false;
         return std::ranges::find(before.notes, string, &ColumnNote::string) != before.notes.end();
@@ -425,7 +425,7 @@ std::vector<std::int64_t> columnStarts(std::span<const Column> columns)
     std::int64_t at = 0;
     starts.push_back(at);
     for (const Column& column : columns) {
-        const std::int64_t ticks = writtenTicks(column.symbol, column.dotted);
+        const std::int64_t ticks = writtenTicks(column.symbol(), column.dotted);
         at += column.tripletPart >= 0 ? tripletTicks(ticks) : ticks;
         starts.push_back(at);
     }
@@ -518,7 +518,7 @@ std::size_t noteFrom(std::span<const Column> columns, std::size_t at)
 // the end, stays as it was).
 Technique techniqueAfterChange(std::span<const Column> columns, std::size_t at, bool hadNote)
 {
-    const Technique technique = columns[at].technique;
+    const Technique technique = columns[at].technique();
     if (!leansOnNoteBefore(technique))
         return technique;
     if (!hasNoteBefore(columns, at))
@@ -530,8 +530,8 @@ Technique techniqueAfterChange(std::span<const Column> columns, std::size_t at, 
 // Sets the technique the change left the column; true when it turned plain.
 bool settle(Column& column, Technique technique)
 {
-    const bool plain = technique == Technique::Plain && column.technique != technique;
-    column.technique = technique;
+    const bool plain = technique == Technique::Plain && column.technique() != technique;
+    column.setTechnique(technique);
     if (plain)
         byStringWhenUnmarked(column);
     return plain;
@@ -553,8 +553,7 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     column.indexInBlock = present.indexInBlock;
     column.firstLine = present.firstLine;
     column.character = present.character;
-    if (column.rest())
-        column.technique = Technique::Plain;
+    column.setTechnique(column.technique());
     byStringWhenUnmarked(column);
     const int strings = staff.state().stringCount.value();
     check(std::span(&column, 1), strings);
@@ -566,23 +565,23 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
     const bool nextHadNote = next < columns.size() && hasNoteBefore(columns, next);
     Column old = std::exchange(columns[at], std::move(column));
     Column& now = columns[at];
-    if (leansOnNoteBefore(now.technique)) {
+    if (leansOnNoteBefore(now.technique())) {
         // A hammer-on that the engine wrote from no note stays, while only its duration changes.
-        const bool kept = now.technique == old.technique && now.notes == old.notes;
+        const bool kept = now.notes == old.notes;
         if (!hasNoteBefore(columns, at) && !kept) {
-            result.outcome = model::isSlide(now.technique) ? DropOutcome::SlideRefused
+            result.outcome = model::isSlide(now.technique()) ? DropOutcome::SlideRefused
                                                            : DropOutcome::NoNoteBefore;
             columns[at] = std::move(old);
             return result;
         }
-        if (model::isSlide(now.technique))
-            now.technique = slideAfter(now, lastWritten(columns, at));
+        if (model::isSlide(now.technique()))
+            now.setTechnique(slideAfter(now, lastWritten(columns, at)));
     }
     // Only the next note can change with this one: it plays from it.
     std::optional<Column> nextOld;
     if (next < columns.size()) {
         const Technique technique = techniqueAfterChange(columns, next, nextHadNote);
-        if (technique != columns[next].technique) {
+        if (technique != columns[next].technique()) {
             nextOld = columns[next];
             if (settle(columns[next], technique))
                 result.turnedPlain.push_back(next);
@@ -694,9 +693,12 @@ ColumnEdit replaceNote(Staff& staff, TabText& text, std::vector<Column>& columns
                        ColumnNote note)
 {
     Column column = columns.at(at);
+    // The note keeps the technique and the marks of the one it replaces.
+    if (!column.rest()) {
+        note.technique = column.technique();
+        note.flags = column.notes.front().flags;
+    }
     column.notes = {note};
-    if (column.rest())
-        column.technique = Technique::Plain;
     return editColumn(staff, text, columns, at, column);
 }
 
@@ -704,7 +706,7 @@ ColumnEdit changeDuration(Staff& staff, TabText& text, std::vector<Column>& colu
                           char symbol, bool dotted)
 {
     Column column = columns.at(at);
-    column.symbol = symbol;
+    column.setSymbol(symbol);
     column.dotted = dotted;
     return editColumn(staff, text, columns, at, column);
 }
@@ -713,7 +715,7 @@ ColumnEdit changeTechnique(Staff& staff, TabText& text, std::vector<Column>& col
                            std::size_t at, Technique technique)
 {
     Column column = columns.at(at);
-    column.technique = technique;
+    column.setTechnique(technique);
     return editColumn(staff, text, columns, at, column);
 }
 
@@ -781,7 +783,8 @@ Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& column
                 if (there.string >= 1 && there.string <= strings && there.fret >= 0 &&
                     there.fret <= instrument::kFrets &&
                     openPitches[static_cast<std::size_t>(there.string - 1)] + there.fret == pitch) {
-                    note = there;
+                    note.string = there.string;
+                    note.fret = there.fret;
                     continue;
                 }
             }
@@ -796,7 +799,8 @@ Transposition transpose(Staff& staff, TabText& text, std::vector<Column>& column
                 result.misfits.emplace_back(c, was);
                 continue;
             }
-            note = {string, pitch - openPitches[static_cast<std::size_t>(string - 1)]};
+            note.string = string;
+            note.fret = pitch - openPitches[static_cast<std::size_t>(string - 1)];
         }
         for (std::size_t n = 0; n < notes.size(); ++n) {
             for (std::size_t m = 0; m < n; ++m) {

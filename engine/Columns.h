@@ -6,6 +6,8 @@
 
 #include "engine/Staff.h"
 #include "engine/TabText.h"
+#include "model/Song.h"
+#include "tabtext/TabCodec.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,28 +18,17 @@
 
 namespace quorlin::engine {
 
-struct ColumnNote {
-    int string = 1; // 1 is the first string line of a block
-    int fret = 0;
+// A note of a column: the model's own, its technique and marks with it.
+using ColumnNote = model::Note;
 
-    bool operator==(const ColumnNote&) const = default;
-};
-
-struct Column {
-    // Empty for a rest. The note carrying the technique comes first (a triplet's own note in
-    // its columns), then the other notes of a chord by string.
-    std::vector<ColumnNote> notes;
-    // How the first note was played, as its mark and the articulation line tell it; Plain in a
-    // triplet.
-    Technique technique = Technique::Plain;
-    char symbol = 'q';
-    bool dotted = false;
-    // The user's "New line" came right before this column.
-    bool newLineBefore = false;
+// A beat of the tab as the edits see it: the song's beat and where it stands in the text.
+// Its first note carries the technique, then come the other notes of a chord by string; a
+// triplet's own note comes first in its columns, all plain. `tripletPart` tells a triplet's
+// columns: the beat's `triplet` is set where it is read and written, not by the edits.
+struct Column : model::Beat {
     // A triplet's three columns share a group (the list index of its first column) and are
     // parts 0, 1, 2 of it; -1 outside a triplet. Only part 2 may hold chord notes.
     int tripletGroup = -1;
-    int tripletPart = -1;
 
     // Where it stands in the text, as read; writing ignores these.
     int block = 0;
@@ -45,8 +36,10 @@ struct Column {
     int firstLine = 0;
     int character = 0; // of its cell, on every line of the block
 
-    bool rest() const { return notes.empty(); }
-    bool chord() const { return notes.size() > 1; }
+    char symbol() const { return tabtext::symbolOf(value); }
+    void setSymbol(char symbol) { value = tabtext::valueOf(symbol); }
+    // Slap and pop strike every note of the column; any other technique is its first note's.
+    void setTechnique(Technique technique);
     // The same music, wherever it stands.
     bool sameAs(const Column& other) const;
 };

@@ -209,7 +209,7 @@ inline void act(Tab& tab, Setup& setup, bool undoing, FuzzInput& in)
 inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
 {
     engine::Column column;
-    column.symbol = in.pickFrom(tabtext::kDurationSymbols);
+    column.setSymbol(in.pickFrom(tabtext::kDurationSymbols));
     column.dotted = in.flag();
     column.newLineBefore = in.pick(4) == 0;
     const int kind = in.pick(4);
@@ -226,7 +226,7 @@ inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
         }
         return triplet;
     }
-    column.technique = static_cast<engine::Technique>(in.pick(7));
+    const auto technique = static_cast<engine::Technique>(in.pick(7));
     if (kind == 3) {
         // Chord notes on other strings, by string.
         for (int k = 1; k <= setup.strings.value(); ++k) {
@@ -234,6 +234,7 @@ inline std::vector<engine::Column> unit(FuzzInput& in, const Setup& setup)
                 column.notes.push_back({k, fretOf(in)});
         }
     }
+    column.setTechnique(technique);
     return {column};
 }
 

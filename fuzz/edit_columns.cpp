@@ -83,7 +83,7 @@ void editInPlace(const Setup& setup, const std::vector<engine::Column>& present,
     const std::vector<engine::Column> read = engine::readColumns(tab.text, tab.staff.state());
     QUORLIN_REQUIRE(std::ranges::equal(columns, read, &engine::Column::sameAs));
     for (const std::size_t plain : done.turnedPlain)
-        QUORLIN_REQUIRE(plain > at && columns[plain].technique == engine::Technique::Plain);
+        QUORLIN_REQUIRE(plain > at && columns[plain].technique() == engine::Technique::Plain);
     requireLoadedPosition(tab, setup);
     if (done.path != engine::EditPath::InPlace)
         return;
@@ -138,7 +138,7 @@ void transposeRun(const Setup& setup, const std::vector<engine::Column>& present
         const engine::Column& now = columns[c];
         const int by = c >= first && c < last ? semitones : 0;
         QUORLIN_REQUIRE(pitchesOf(now, open, 0) == pitchesOf(was, open, by));
-        QUORLIN_REQUIRE(now.symbol == was.symbol && now.dotted == was.dotted &&
+        QUORLIN_REQUIRE(now.value == was.value && now.dotted == was.dotted &&
                         now.newLineBefore == was.newLineBefore &&
                         now.tripletPart == was.tripletPart);
         for (const engine::ColumnNote& note : now.notes)

@@ -59,7 +59,7 @@ bool playable(const Columns& columns, std::size_t at, int string, Technique tech
                 continue;
             const Column& chord = columns[c];
             if (chord.notes.size() > 1 && chord.notes.front().string == string &&
-                (leans(chord.technique) || chord.tripletPart >= 0))
+                (leans(chord.technique()) || chord.tripletPart >= 0))
                 return false;
             break;
         }
@@ -70,7 +70,7 @@ bool playable(const Columns& columns, std::size_t at, int string, Technique tech
 // ... for `at`'s own first note and technique.
 bool played(const Columns& columns, std::size_t at)
 {
-    return playable(columns, at, columns[at].notes.front().string, columns[at].technique);
+    return playable(columns, at, columns[at].notes.front().string, columns[at].technique());
 }
 
 std::size_t noteFrom(const Columns& columns, std::size_t at)
@@ -84,7 +84,7 @@ std::size_t noteFrom(const Columns& columns, std::size_t at)
 // string, as the text gives them back.
 void makePlain(Column& column)
 {
-    column.technique = Technique::Plain;
+    column.setTechnique(Technique::Plain);
     std::ranges::sort(column.notes, {}, &engine::ColumnNote::string);
 }
 
@@ -131,11 +131,11 @@ Columns spliced(const Columns& present, std::size_t first, std::size_t last, Col
             next[tail].newLineBefore = false;
     }
     for (std::size_t c = runAt; c < tail; ++c) {
-        if (next[c].tripletPart < 0 && leans(next[c].technique) && !played(next, c))
+        if (next[c].tripletPart < 0 && leans(next[c].technique()) && !played(next, c))
             makePlain(next[c]);
     }
     const std::size_t nextNote = noteFrom(next, tail);
-    if (nextNote < next.size() && afterPlayed && leans(next[nextNote].technique) &&
+    if (nextNote < next.size() && afterPlayed && leans(next[nextNote].technique()) &&
         !played(next, nextNote))
         makePlain(next[nextNote]);
     return next;
@@ -148,11 +148,11 @@ bool sameMusic(const Columns& a, const Columns& b)
 {
     return std::ranges::equal(a, b, [](Column x, Column y) {
         for (Column* c : {&x, &y}) {
-            if (slides(c->technique))
-                c->technique = Technique::SlideUp;
+            if (slides(c->technique()))
+                c->setTechnique(Technique::SlideUp);
             c->newLineBefore = false;
             // No mark tells which note of a chord leads a slap, a pop or a plain note.
-            if (!leans(c->technique) && c->tripletPart < 0)
+            if (!leans(c->technique()) && c->tripletPart < 0)
                 std::ranges::sort(c->notes, {}, &engine::ColumnNote::string);
         }
         return x.sameAs(y);
@@ -181,9 +181,9 @@ struct Checked {
                     if (at >= list.size())
                         return std::string("-");
                     const Column& k = list[at];
-                    std::string out = std::string(k.newLineBefore ? "| " : "") + k.symbol +
+                    std::string out = std::string(k.newLineBefore ? "| " : "") + k.symbol() +
                                       (k.dotted ? "." : "") + " t" +
-                                      std::to_string(static_cast<int>(k.technique)) + " p" +
+                                      std::to_string(static_cast<int>(k.technique())) + " p" +
                                       std::to_string(k.tripletPart);
                     for (const engine::ColumnNote& n : k.notes)
                         out += " " + std::to_string(n.string) + ":" + std::to_string(n.fret);
@@ -253,18 +253,15 @@ struct Checked {
             return;
         Column column = added.front();
         column.newLineBefore = columns[at].newLineBefore;
-        if (column.rest())
-            column.technique = Technique::Plain;
-        else if (!leans(column.technique))
+        if (!leans(column.technique()))
             std::ranges::sort(column.notes, {}, &engine::ColumnNote::string);
         Columns expected = columns;
         expected[at] = column;
-        const bool kept =
-            column.technique == columns[at].technique && column.notes == columns[at].notes;
-        const bool refused = leans(column.technique) && !kept && !played(expected, at);
+        const bool kept = column.notes == columns[at].notes;
+        const bool refused = leans(column.technique()) && !kept && !played(expected, at);
         const std::size_t after = noteFrom(columns, at + 1);
         if (!refused && after < columns.size() && played(columns, after) &&
-            leans(columns[after].technique) && !played(expected, after))
+            leans(columns[after].technique()) && !played(expected, after))
             makePlain(expected[after]);
         const std::vector<std::string> before = tab.text.lines();
         const Columns present = columns;
@@ -321,13 +318,14 @@ struct Checked {
             const Column& now = columns[c];
             QUORLIN_REQUIRE(pitches(now, 0) ==
                             pitches(was, c >= first && c < last ? semitones : 0));
-            QUORLIN_REQUIRE(now.symbol == was.symbol && now.dotted == was.dotted &&
+            QUORLIN_REQUIRE(now.symbol() == was.symbol() && now.dotted == was.dotted &&
                             now.newLineBefore == was.newLineBefore &&
                             now.tripletPart == was.tripletPart);
             // A technique stays, but where the note it played from left its string. The lead
             // is the note that sounded as the old one moved, wherever a plain chord puts it.
             const bool same =
-                now.technique == was.technique || (slides(now.technique) && slides(was.technique));
+                now.technique() == was.technique() ||
+                (slides(now.technique()) && slides(was.technique()));
             const int by = c >= first && c < last ? semitones : 0;
             const engine::ColumnNote& lead =
                 was.notes.empty() ? engine::ColumnNote{} : was.notes.front();
@@ -336,8 +334,8 @@ struct Checked {
                        open[static_cast<std::size_t>(lead.string - 1)] + lead.fret + by;
             });
             const bool leadPlayed =
-                moved != now.notes.end() && playable(columns, c, moved->string, was.technique);
-            QUORLIN_REQUIRE(same || (leans(was.technique) && now.technique == Technique::Plain &&
+                moved != now.notes.end() && playable(columns, c, moved->string, was.technique());
+            QUORLIN_REQUIRE(same || (leans(was.technique()) && now.technique() == Technique::Plain &&
                                      played(present, c) && !leadPlayed));
         }
         require(columns, before, kept);

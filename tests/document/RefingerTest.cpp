@@ -32,15 +32,16 @@ std::vector<engine::Column> columnsOf(const std::string& names, const std::strin
     std::istringstream in(tab);
     for (std::string word; in >> word;) {
         engine::Column column;
+        engine::Technique technique = engine::Technique::Plain;
         if (word[0] == '/' || word[0] == 'h') {
-            column.technique =
-                word[0] == '/' ? engine::Technique::SlideUp : engine::Technique::HammerOn;
+            technique = word[0] == '/' ? engine::Technique::SlideUp : engine::Technique::HammerOn;
             word.erase(0, 1);
         }
         std::istringstream notes(word == "r" ? "" : word);
         for (std::string note; std::getline(notes, note, '+');)
             column.notes.push_back(
                 {static_cast<int>(names.find(note[0])) + 1, std::stoi(note.substr(1))});
+        column.setTechnique(technique);
         columns.push_back(column);
     }
     return columns;

@@ -22,7 +22,7 @@ Column value(char symbol, bool dotted = false)
 {
     Column column;
     column.notes = {{1, 3}};
-    column.symbol = symbol;
+    column.setSymbol(symbol);
     column.dotted = dotted;
     return column;
 }

@@ -68,12 +68,12 @@ std::string describe(const Column& column)
 {
     static const char* const marks[] = {"-", "H", "P", "\\", "/", "+", "."};
     std::string out = column.newLineBefore ? "| " : "";
-    out += column.symbol;
+    out += column.symbol();
     out += column.dotted ? ". " : " ";
     if (column.rest()) {
         out += "r";
     } else {
-        out += column.tripletPart >= 0 ? "T" : marks[static_cast<int>(column.technique)];
+        out += column.tripletPart >= 0 ? "T" : marks[static_cast<int>(column.technique())];
         if (column.tripletPart >= 0)
             out += std::to_string(column.tripletPart);
         const char* comma = " ";
@@ -193,7 +193,7 @@ Column plain(int string, int fret, char symbol)
 {
     Column column;
     column.notes = {{string, fret}};
-    column.symbol = symbol;
+    column.setSymbol(symbol);
     return column;
 }
 
@@ -211,7 +211,7 @@ TEST(Columns, RewritingEqualsTypingTheEditedTab)
         {"insert a rest at the start", 11, "q3:5 q3:7 q3:9 q2:2",
          [](std::vector<Column>& c) {
              Column r;
-             r.symbol = 'e';
+             r.setSymbol('e');
              c.insert(c.begin(), r);
          },
          "re q3:5 q3:7 q3:9 q2:2", 0},

@@ -37,7 +37,7 @@ QString columnText(const engine::EditingState& state, const engine::Column& colu
                    QStringLiteral(" (block %1, column %2): ")
                        .arg(column.block + 1)
                        .arg(column.indexInBlock + 1);
-    text += QLatin1Char(column.symbol);
+    text += QLatin1Char(column.symbol());
     if (column.dotted)
         text += u'.';
     if (column.rest())

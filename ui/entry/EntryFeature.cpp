@@ -193,7 +193,7 @@ void EntryFeature::choiceAtCursor(Command command)
     if (command == Command::Dot) {
         // The column's own dot toggles: the box may have been checked for the next note.
         const engine::Column& column = m_document.columns().at(static_cast<std::size_t>(*at));
-        report(m_document.durationAtCursor(column.symbol, !column.dotted));
+        report(m_document.durationAtCursor(column.symbol(), !column.dotted));
         return;
     }
     // Chord only chooses how the next note joins a column.

@@ -290,9 +290,9 @@ std::uint64_t columnsHash(const std::vector<engine::Column>& columns)
         }
         // A triplet's columns were once a technique of their own, after the others: hashed so
         // still, the manifest being frozen before they became a part number alone.
-        const int technique = c.tripletPart >= 0 ? 7 : static_cast<int>(c.technique);
+        const int technique = c.tripletPart >= 0 ? 7 : static_cast<int>(c.technique());
         for (const int field :
-             {technique, int{c.symbol}, int{c.dotted}, int{c.newLineBefore},
+             {technique, int{c.symbol()}, int{c.dotted}, int{c.newLineBefore},
               c.tripletGroup, c.tripletPart, c.block, c.indexInBlock, c.firstLine, c.character})
             h.add(field);
     }
