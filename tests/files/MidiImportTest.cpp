@@ -247,21 +247,12 @@ TEST(MidiImport, OneTrackForEachChannelWithNotesNamedAndProgrammed)
     EXPECT_EQ(readMidiSong(format1).song.copyright, "(c) nobody");
 }
 
-// Names from the General MIDI sound set, counted from 0: a shifted table fails at its ends and
-// in the bass family.
+// Names from the General MIDI sound set, counted from 0, at its ends and past them, where a
+// file's program may point; the bass family is named in the test above.
 TEST(MidiImport, GeneralMidiNames)
 {
     const std::pair<int, std::string_view> names[] = {
-        {-1, ""},
-        {0, "Acoustic Grand Piano"},
-        {24, "Acoustic Guitar (nylon)"},
-        {32, "Acoustic Bass"},
-        {35, "Fretless Bass"},
-        {39, "Synth Bass 2"},
-        {80, "Lead 1 (square)"},
-        {127, "Gunshot"},
-        {128, ""},
-    };
+        {-1, ""}, {0, "Acoustic Grand Piano"}, {127, "Gunshot"}, {128, ""}};
     for (const auto& [program, name] : names)
         EXPECT_EQ(generalMidiProgramName(program), name) << program;
 }

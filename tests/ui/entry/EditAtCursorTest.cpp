@@ -149,10 +149,6 @@ private slots:
         refused("pull-off from no note", "@0", "Shift+P", kTab, hammer);
         refused("slide from another string", "@3", "Shift+S", kTab,
                 QStringLiteral("(error) You're too strong|Can't slide from one string to another"));
-        row("slide turned round by the note before", "@1 Shift+S Alt+End Shift+D @0", "G9",
-            "q G9 Shift+S G7 Shift+D " + tail);
-        row("delete the note a slide plays from", "@1 Shift+S Alt+End Shift+D @0", "Del",
-            "q G7 " + tail, 0, kPlain + "bar 1, beat 1 (block 1, column 1): " + g7);
 
         row("insert at a block's first column", "@3", "Ins:E2",
             "q G5 Shift+H G7 Shift+D D7 E2 e A3 D5 q r E0 G2", 4);
@@ -178,8 +174,6 @@ private slots:
             kPlain + "bar 2, beat 1 (block 2, column 3): " + g7);
         row("paste while appending", "@2 Shift+Alt+Right Ctrl+C Alt+End", "Ctrl+V",
             kTab + " D7 e A3", -1);
-        row("cut across blocks", "@2 Shift+Alt+Right", "Ctrl+X",
-            "q G5 Shift+H G7 Shift+D e D5 q r E0 G2", 2);
         row("cut, then paste at the end", "@2 Shift+Alt+Right Ctrl+X Alt+End", "Ctrl+V",
             "q G5 Shift+H G7 Shift+D e D5 q r E0 G2 D7 e A3", -1);
 

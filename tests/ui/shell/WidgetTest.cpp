@@ -369,6 +369,7 @@ private slots:
         {
             const document::QtTabText::Action action(text);
             text.extend(0, "q");
+            text.eraseFrom(3);
         }
         QCOMPARE(text.revision(), seen);
         area.moveCursor(QTextCursor::Start);
@@ -391,24 +392,6 @@ private slots:
             byBulk.appendLines(lines);
             byBulk.appendLines({});
             QCOMPARE(bulk.toPlainText(), plain.toPlainText());
-        }
-
-        // Dropping the lines from one on is one edit of ours, taken back whole by one undo.
-        for (const QString after : {"D 7\n> \n", "open"}) {
-            const QString kept = QStringLiteral("| \nG --5\n");
-            QPlainTextEdit cut(kept + after);
-            document::QtTabText cutText(*cut.document());
-            const std::uint64_t untouched = cutText.revision();
-            {
-                const document::QtTabText::Action action(cutText);
-                cutText.eraseFrom(2);
-                cutText.eraseFrom(2);
-            }
-            QCOMPARE(cut.toPlainText(), kept);
-            QCOMPARE(cutText.revision(), untouched);
-            QCOMPARE(cutText.undoLevels(), 1);
-            cutText.undoLevel();
-            QCOMPARE(cut.toPlainText(), kept + after);
         }
     }
 
@@ -700,7 +683,8 @@ private slots:
 
     // View > Sheet opens beside the designed area: the window grows by the panel and the area
     // and every control in it keep their size and place. Closing the panel gives the room
-    // back, and so does floating it.
+    // back, and so does floating it. A window widened near the screen's edge is the end-to-end
+    // sheet room script's, the panel's width there SheetViewTest's dockPlaces.
     void sheetBesideTheArea()
     {
         Window w;
@@ -740,21 +724,6 @@ private slots:
         dock->setFloating(false);
         QTRY_VERIFY(grown());
         QTRY_COMPARE(places(), before);
-
-        // Widened to 1300 pixels on this screen of 1600: the window grows to the screen's
-        // edge and no further, the panel takes the rest from the text area, and closing it
-        // gives the width back.
-        dock->close();
-        QTRY_COMPARE(w.form.width(), width);
-        w.form.resize(1300, w.form.height());
-        QTRY_COMPARE(w.form.width(), 1300);
-        shown->trigger();
-        QTRY_VERIFY(dock->isVisible() && !dock->isFloating() && dock->width() >= 360);
-        const QRect screen = w.form.screen()->availableGeometry();
-        QTRY_VERIFY(w.form.frameGeometry().right() <= screen.right());
-        QVERIFY(w.form.x() >= screen.left() && dock->x() > area->geometry().right());
-        dock->close();
-        QTRY_COMPARE(w.form.width(), 1300);
     }
 
     // What the status bar says as keys move the cursor and choose the next note.
