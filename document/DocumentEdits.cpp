@@ -88,7 +88,7 @@ bool playsFromNoteBefore(std::span<const Column> columns, std::size_t first, con
 DropOutcome refusal(const Column& column)
 {
     return model::isSlide(column.technique()) ? DropOutcome::SlideRefused
-               : DropOutcome::NoNoteBefore;
+                                              : DropOutcome::NoNoteBefore;
 }
 
 std::vector<int> indices(const std::vector<std::size_t>& from)

@@ -157,8 +157,7 @@ std::vector<ColumnNote> dropOrder(std::span<const Column> columns, std::size_t a
     const bool fixedLead = markedLead(columns[at]);
     const auto next = std::find_if(columns.begin() + static_cast<long>(at) + 1, columns.end(),
                                    [](const Column& column) { return !column.rest(); });
-    if (next == columns.end() ||
-        !model::isSlide(next->technique()))
+    if (next == columns.end() || !model::isSlide(next->technique()))
         return notes;
     const auto on = std::ranges::find(notes.begin() + (fixedLead ? 1 : 0), notes.end(),
                                       next->notes.front().string, &ColumnNote::string);
@@ -242,8 +241,8 @@ model::Track typedTrack(std::span<const Column> columns, LastNote last, const Ed
         Technique technique = column.tripletPart >= 0 ? Technique::Plain : column.technique();
         if (model::isSlide(technique)) {
             technique = notes.front().string != last.string ? Technique::Plain
-                        : notes.front().fret < last.fret     ? Technique::SlideDown
-                                                             : Technique::SlideUp;
+                        : notes.front().fret < last.fret    ? Technique::SlideDown
+                                                            : Technique::SlideUp;
         }
         const bool struck = technique == Technique::Slap || technique == Technique::Pop;
         for (ColumnNote note : notes) {
@@ -263,17 +262,14 @@ std::vector<std::string> typedLines(std::span<const Column> tail, LastNote last,
     check(tail, state.stringCount.value());
     const model::Track track = typedTrack(tail, last, state);
     const tabtext::Setup setup = setupOf(state);
-    tabtext::Layout layout = tabtext::layOut(track, setup, newLineAfter);
-    // Only the tab's first block opens with a rest's head.
-    if (!firstBlock && !layout.blocks.empty())
-        layout.blocks.front().restHead = false;
-    return tabtext::writeTab(track, layout, setup);
+    return tabtext::writeTab(track, tabtext::layOut(track, setup, newLineAfter, !firstBlock),
+                             setup);
 }
 
 // Writes `tail` in place of the lines from `keep` on, as the engine would have typed it there
 // after `last`, the kept block full; the engine then takes its position from the text.
-void writeTail(Staff& staff, TabText& text, int keep, LastNote last,
-               std::span<const Column> tail, bool newLineAfter)
+void writeTail(Staff& staff, TabText& text, int keep, LastNote last, std::span<const Column> tail,
+               bool newLineAfter)
 {
     std::vector<std::string> lines = typedLines(tail, last, staff.state(), keep == 0, newLineAfter);
     text.eraseFrom(keep);
@@ -351,19 +347,13 @@ void putCell(TabText& text, int line, std::size_t character, std::string_view ce
     text.replace(line, now);
 }
 
-// Every cell of a column that is no triplet, as the writers make them.
+// Every cell of a column that is no triplet, as the writer makes them.
 void putColumn(TabText& text, const Column& column, int strings)
 {
     const auto at = static_cast<std::size_t>(column.character);
-    putCell(text, column.firstLine, at, rhythmCell(column.symbol(), column.dotted));
-    for (int k = 1; k <= strings; ++k) {
-        const auto note = std::ranges::find(column.notes, k, &ColumnNote::string);
-        const char mark = note == column.notes.begin() ? markOf(column.technique()) : kPlainMark;
-        putCell(text, column.firstLine + k, at,
-                note == column.notes.end() ? std::string(kEmptyCell) : noteCell(mark, note->fret));
-    }
-    putCell(text, column.firstLine + strings + 1, at,
-            articulationCell(column.rest(), column.technique()));
+    const std::vector<std::string> cells = tabtext::beatCells(column, strings);
+    for (std::size_t k = 0; k < cells.size(); ++k)
+        putCell(text, column.firstLine + static_cast<int>(k), at, cells[k]);
 }
 
 } // namespace
@@ -570,7 +560,7 @@ ColumnEdit editColumn(Staff& staff, TabText& text, std::vector<Column>& columns,
         const bool kept = now.notes == old.notes;
         if (!hasNoteBefore(columns, at) && !kept) {
             result.outcome = model::isSlide(now.technique()) ? DropOutcome::SlideRefused
-                                                           : DropOutcome::NoNoteBefore;
+                                                             : DropOutcome::NoNoteBefore;
             columns[at] = std::move(old);
             return result;
         }

@@ -174,10 +174,9 @@ std::vector<score::Column> musicOf(const Setup& setup, const engine::VectorTabTe
 bool sameButSlides(engine::Column a, engine::Column b)
 {
     for (engine::Column* column : {&a, &b}) {
-        if (column->technique == engine::Technique::SlideUp ||
-            column->technique == engine::Technique::SlideDown) {
+        if (model::isSlide(column->technique())) {
             // Unmarked, a chord's notes read by string.
-            column->technique = engine::Technique::Plain;
+            column->setTechnique(engine::Technique::Plain);
             std::ranges::sort(column->notes, {}, &engine::ColumnNote::string);
         }
     }

@@ -323,9 +323,8 @@ struct Checked {
                             now.tripletPart == was.tripletPart);
             // A technique stays, but where the note it played from left its string. The lead
             // is the note that sounded as the old one moved, wherever a plain chord puts it.
-            const bool same =
-                now.technique() == was.technique() ||
-                (slides(now.technique()) && slides(was.technique()));
+            const bool same = now.technique() == was.technique() ||
+                              (slides(now.technique()) && slides(was.technique()));
             const int by = c >= first && c < last ? semitones : 0;
             const engine::ColumnNote& lead =
                 was.notes.empty() ? engine::ColumnNote{} : was.notes.front();
@@ -335,8 +334,9 @@ struct Checked {
             });
             const bool leadPlayed =
                 moved != now.notes.end() && playable(columns, c, moved->string, was.technique());
-            QUORLIN_REQUIRE(same || (leans(was.technique()) && now.technique() == Technique::Plain &&
-                                     played(present, c) && !leadPlayed));
+            QUORLIN_REQUIRE(same ||
+                            (leans(was.technique()) && now.technique() == Technique::Plain &&
+                             played(present, c) && !leadPlayed));
         }
         require(columns, before, kept);
     }

@@ -154,8 +154,7 @@ Reading readTabFrom(const LineSource& lines, const Setup& setup, int from);
 // Brings a tolerant reading of the lines up to date after they changed from line
 // `changedFrom` on (the lines before it are as they were read): only the blocks from the
 // change on are read again.
-void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom,
-                    Reading& reading);
+void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom, Reading& reading);
 
 // Where a rhythm line's cells end: the fill of "New line" or of an overflow comes after.
 std::size_t cellsEnd(std::string_view rhythm);
@@ -196,6 +195,9 @@ template <typename Item> void dropSilentNewLines(std::span<Item> items, int widt
 // The lines of the track laid out as the text stood.
 std::vector<std::string> writeTab(const model::Track& track, const Layout& layout,
                                   const Setup& setup);
+// The cells of one beat, as its block's lines hold them: the rhythm line's, each string's,
+// the articulation line's; each note's mark its own.
+std::vector<std::string> beatCells(const model::Beat& beat, int strings);
 // One block's lines, from its beats.
 std::vector<std::string> writeBlock(const model::Track& track, const Block& block,
                                     const Setup& setup);
@@ -204,8 +206,10 @@ void writeBlockInto(const model::Track& track, const Block& block, const Setup& 
                     std::vector<std::string>& lines);
 
 // Where the beats stand typed from the start at the set-up's width, then "New line" when
-// asked.
-Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter = false);
+// asked. `afterBlocks`: typed after blocks kept full instead, the first beat opening a block
+// of its own, which only the tab's first block can be left empty by.
+Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter = false,
+              bool afterBlocks = false);
 
 // The lines a saved file explains the marks with, two to a line.
 std::vector<std::string> legend();

@@ -76,6 +76,13 @@ void putFill(std::vector<std::string>& lines, int fill)
 
 } // namespace
 
+std::vector<std::string> beatCells(const model::Beat& beat, int strings)
+{
+    std::vector<std::string> cells(static_cast<std::size_t>(blockLineCount(strings)));
+    putBeat(cells, Block{}, 0, beat, strings);
+    return cells;
+}
+
 void writeBlockInto(const model::Track& track, const Block& block, const Setup& setup,
                     std::vector<std::string>& lines)
 {
@@ -120,7 +127,7 @@ std::vector<std::string> writeTab(const model::Track& track, const Layout& layou
     return lines;
 }
 
-Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter)
+Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter, bool afterBlocks)
 {
     // As the engine appends: a note or a triplet that passes the width opens a block, the
     // block before filled to one past the width; a rest goes on past it; "New line" fills.
@@ -160,10 +167,11 @@ Layout layOut(const model::Track& track, const Setup& setup, bool newLineAfter)
             fillBlock();
         const long long width = static_cast<long long>(
             beat.tripletPart == 0 ? kCellWidth * kTripletColumns : kCellWidth);
-        if (layout.blocks.empty())
-            open(beat.rest());
+        const bool opening = layout.blocks.empty();
+        if (opening)
+            open(beat.rest() && !afterBlocks);
         // Even the tab's first block: at a width too narrow for any note it stays empty.
-        if (!beat.rest() && length + width > setup.width) {
+        if (!beat.rest() && length + width > setup.width && !(opening && afterBlocks)) {
             fillBlock();
             open(false);
         }

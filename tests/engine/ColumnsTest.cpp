@@ -224,6 +224,8 @@ TEST(Columns, RewritingEqualsTypingTheEditedTab)
          "q1:1 q1:2 q1:3 q4:8 q4:9 q4:10 q4:11", 0},
         {"a rest taken from a block that a copy of rests opened: the full block stays full", 16,
          "rq rq rq R3", erase(4, 1), "rq rq rq R3 <", 6},
+        {"a triplet wider than a block, first after kept blocks: no block left empty", 10,
+         "q1:1 q1:2 q1:3 eT2:3 eT2:5", erase(6, 3), "q1:1 q1:2 q1:3 eT2:3", 12},
         {"a New line taken out; the one at the end stays", 80, "q3:5 | q3:7 |",
          [](std::vector<Column>& c) { c[1].newLineBefore = false; }, "q3:5 q3:7 |", 0},
     };

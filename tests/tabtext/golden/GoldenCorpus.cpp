@@ -293,7 +293,7 @@ std::uint64_t columnsHash(const std::vector<engine::Column>& columns)
         const int technique = c.tripletPart >= 0 ? 7 : static_cast<int>(c.technique());
         for (const int field :
              {technique, int{c.symbol()}, int{c.dotted}, int{c.newLineBefore},
-              c.tripletGroup, c.tripletPart, c.block, c.indexInBlock, c.firstLine, c.character})
+              c.tripletGroup, int{c.tripletPart}, c.block, c.indexInBlock, c.firstLine, c.character})
             h.add(field);
     }
     return h.value();
