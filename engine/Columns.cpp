@@ -16,13 +16,6 @@
 
 namespace quorlin::engine {
 
-void Column::setTechnique(Technique technique)
-{
-    const bool struck = technique == Technique::Slap || technique == Technique::Pop;
-    for (model::Note& note : notes)
-        note.technique = struck || &note == &notes.front() ? technique : Technique::Plain;
-}
-
 bool Column::sameAs(const Column& other) const
 {
     return notes == other.notes && value == other.value && dotted == other.dotted &&
@@ -229,26 +222,19 @@ model::Track typedTrack(std::span<const Column> columns, LastNote last, const Ed
     track.beats.reserve(columns.size());
     for (std::size_t at = 0; at < columns.size(); ++at) {
         const Column& column = columns[at];
-        model::Beat& beat = track.beats.emplace_back();
-        beat.value = column.value;
-        beat.dotted = column.dotted;
+        model::Beat& beat = track.beats.emplace_back(column);
         beat.triplet = column.tripletPart >= 0;
-        beat.tripletPart = column.tripletPart;
-        beat.newLineBefore = column.newLineBefore;
         if (column.rest())
             continue;
-        const std::vector<ColumnNote> notes = dropOrder(columns, at);
+        beat.notes = dropOrder(columns, at);
+        const std::vector<ColumnNote>& notes = beat.notes;
         Technique technique = column.tripletPart >= 0 ? Technique::Plain : column.technique();
         if (model::isSlide(technique)) {
             technique = notes.front().string != last.string ? Technique::Plain
                         : notes.front().fret < last.fret    ? Technique::SlideDown
                                                             : Technique::SlideUp;
         }
-        const bool struck = technique == Technique::Slap || technique == Technique::Pop;
-        for (ColumnNote note : notes) {
-            note.technique = struck || beat.notes.empty() ? technique : Technique::Plain;
-            beat.notes.push_back(note);
-        }
+        beat.setTechnique(technique);
         last = {notes.back().string, notes.back().fret};
     }
     return track;

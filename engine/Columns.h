@@ -38,8 +38,6 @@ struct Column : model::Beat {
 
     char symbol() const { return tabtext::symbolOf(value); }
     void setSymbol(char symbol) { value = tabtext::valueOf(symbol); }
-    // Slap and pop strike every note of the column; any other technique is its first note's.
-    void setTechnique(Technique technique);
     // The same music, wherever it stands.
     bool sameAs(const Column& other) const;
 };

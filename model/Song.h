@@ -105,6 +105,13 @@ struct Beat {
     {
         return notes.empty() ? Technique::Plain : notes.front().technique;
     }
+    // Slap and pop strike every note; any other technique is the first note's alone.
+    void setTechnique(Technique technique)
+    {
+        const bool struck = technique == Technique::Slap || technique == Technique::Pop;
+        for (Note& note : notes)
+            note.technique = struck || &note == &notes.front() ? technique : Technique::Plain;
+    }
     std::int64_t ticks() const
     {
         std::int64_t ticks = valueTicks(value);

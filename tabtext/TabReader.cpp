@@ -153,13 +153,7 @@ Beat strictBeat(const Cells& cells, std::string_view rhythm, int strings, int li
         std::rotate(beat.notes.begin(), first, first + 1);
     }
     const char mark = cells.strings[static_cast<std::size_t>(beat.notes.front().string - 1)].mark;
-    const Technique technique = techniqueOfArticulation(cells.articulation, techniqueOfMark(mark));
-    if (technique == Technique::Slap || technique == Technique::Pop) {
-        for (Note& note : beat.notes)
-            note.technique = technique;
-    } else {
-        beat.notes.front().technique = technique;
-    }
+    beat.setTechnique(techniqueOfArticulation(cells.articulation, techniqueOfMark(mark)));
     return beat;
 }
 
@@ -567,8 +561,7 @@ Reading readTab(const LineSource& lines, const Setup& setup, Mode mode)
     return reading;
 }
 
-void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom,
-                    Reading& reading)
+void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom, Reading& reading)
 {
     const int blockLines = blockLineCount(setup.strings.value());
     Layout& layout = reading.layout;
@@ -583,11 +576,14 @@ void rereadTolerant(const LineSource& lines, const Setup& setup, int changedFrom
     }
     const auto blocks = static_cast<std::size_t>(kept - layout.blocks.begin());
     // Every line between the last block kept and `start` was a free line.
-    const int freeBefore = blocks == 0 ? start : start - (layout.blocks[blocks - 1].line + blockLines);
-    const auto freeKept = std::ranges::find_if(layout.free, [&](const FreeLine& line) {
-        return line.beforeBlock >= blocks;
-    }) - layout.free.begin();
-    layout.free.resize(std::min(layout.free.size(), static_cast<std::size_t>(freeKept + freeBefore)));
+    const int freeBefore =
+        blocks == 0 ? start : start - (layout.blocks[blocks - 1].line + blockLines);
+    const auto freeKept =
+        std::ranges::find_if(layout.free,
+                             [&](const FreeLine& line) { return line.beforeBlock >= blocks; }) -
+        layout.free.begin();
+    layout.free.resize(
+        std::min(layout.free.size(), static_cast<std::size_t>(freeKept + freeBefore)));
     std::erase_if(reading.skipped, [&](const Skip& skip) { return skip.line >= start; });
     truncate(reading, blocks);
     readTolerant(lines, setup, start, reading);
